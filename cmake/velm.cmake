@@ -1,0 +1,35 @@
+# Shared build helpers.
+
+# velm_driver_library(NAME MAPFILE SOURCES...)
+# A driver library: a shared object over the settings library that exports only
+# the names its version script lists.
+function(velm_driver_library name mapfile)
+  add_library(${name} SHARED ${ARGN})
+  target_link_libraries(${name} PRIVATE settings velmplatform)
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON LINK_DEPENDS ${mapfile})
+  target_link_options(${name} PRIVATE -Wl,--version-script=${mapfile} -Wl,--no-undefined)
+endfunction()
+
+# velm_companion(NAME SOURCES...): a stand-in for one of the maker's outside components.
+function(velm_companion name)
+  add_library(${name} SHARED ${ARGN})
+  target_link_libraries(${name} PRIVATE velmplatform)
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# velm_test_suite(NAME DIR LIBS...): one GoogleTest program from every .cpp in DIR.
+function(velm_test_suite name dir)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE velm_test_support ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "VELM_BUILD_DIR=${CMAKE_BINARY_DIR};VELM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+include(GoogleTest)

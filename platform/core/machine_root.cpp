@@ -1,0 +1,156 @@
+#include "core/machine_root.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace velm::platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex g_rootMutex;
+fs::path g_root;
+bool g_rootSet = false;
+
+using SettingsMap = std::map<std::string, std::string, std::less<>>;
+
+fs::path SettingsFile() { return MachineStore("") / "settings"; }
+
+SettingsMap ReadSettings(const fs::path& file) {
+  SettingsMap map;
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || line.empty() || line[0] == '#') continue;
+    map[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return map;
+}
+
+// Rewrites the settings file under an exclusive lock so that two processes never lose
+// each other's changes.
+template <class Edit>
+bool EditSettings(Edit edit) {
+  const fs::path file = SettingsFile();
+  if (file.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  const fs::path lockPath = file.parent_path() / "settings.lock";
+  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lock < 0) return false;
+  ::flock(lock, LOCK_EX);
+  SettingsMap map = ReadSettings(file);
+  edit(map);
+  std::ostringstream text;
+  for (const auto& [k, v] : map) text << k << '=' << v << '\n';
+  const fs::path temp = file.parent_path() / ("settings.tmp" + std::to_string(::getpid()));
+  bool ok = false;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << text.str();
+    ok = static_cast<bool>(out.flush());
+  }
+  if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
+  if (!ok) fs::remove(temp, ec);
+  ::flock(lock, LOCK_UN);
+  ::close(lock);
+  return ok;
+}
+
+}  // namespace
+
+fs::path MachineRoot() {
+  std::lock_guard lock(g_rootMutex);
+  if (g_rootSet) return g_root;
+  const char* env = std::getenv("VELM_ROOT");
+  return env && *env ? fs::path(env) : fs::path();
+}
+
+void SetMachineRoot(const fs::path& root) {
+  std::lock_guard lock(g_rootMutex);
+  g_root = root;
+  g_rootSet = true;
+  ::setenv("VELM_ROOT", root.c_str(), 1);
+}
+
+fs::path MachineStore(std::string_view area) {
+  const fs::path root = MachineRoot();
+  if (root.empty()) return {};
+  return area.empty() ? root / "machine" : root / "machine" / fs::path(std::string(area));
+}
+
+bool CreateMachineRoot(const fs::path& root, std::string* error) {
+  std::error_code ec;
+  const std::string user = "user";
+  const fs::path folders[] = {
+      "c/Windows/System32/spool/drivers/w32x86/3",
+      "c/Windows/System32/spool/drivers/w32x86/2",
+      "c/Windows/Temp",
+      "c/Windows/Fonts",
+      "c/Program Files",
+      "c/Users/" + user + "/AppData/LocalLow",
+      "c/Users/" + user + "/AppData/Local/Temp",
+      "c/Users/" + user + "/AppData/Roaming",
+      "machine/registry",
+      "machine/spool",
+      "machine/locks",
+  };
+  for (const fs::path& folder : folders) {
+    fs::create_directories(root / folder, ec);
+    if (ec) {
+      if (error) *error = "cannot create " + (root / folder).string() + ": " + ec.message();
+      return false;
+    }
+  }
+  const fs::path file = root / "machine" / "settings";
+  if (!fs::exists(file)) {
+    std::ofstream out(file, std::ios::binary);
+    out << "administrator=1\n"
+           "codepage=1252\n"
+           "computer=VELMHOST\n"
+           "country=1\n"
+           "os=nt10\n"
+           "process_exit=0\n"
+           "systemlang=1033\n"
+           "terminal_server=0\n"
+           "user=" << user << "\n"
+           "userlang=1033\n";
+    if (!out.flush()) {
+      if (error) *error = "cannot write " + file.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string MachineSetting(std::string_view key, std::string_view fallback) {
+  const fs::path file = SettingsFile();
+  if (file.empty()) return std::string(fallback);
+  const SettingsMap map = ReadSettings(file);
+  const auto it = map.find(key);
+  return it == map.end() ? std::string(fallback) : it->second;
+}
+
+bool SetMachineSetting(std::string_view key, std::string_view value) {
+  if (key.empty() || key.find_first_of("=\n\r") != std::string_view::npos ||
+      value.find_first_of("\n\r") != std::string_view::npos)
+    return false;
+  return EditSettings([&](SettingsMap& map) { map[std::string(key)] = std::string(value); });
+}
+
+bool EraseMachineSetting(std::string_view key) {
+  return EditSettings([&](SettingsMap& map) {
+    if (auto it = map.find(key); it != map.end()) map.erase(it);
+  });
+}
+
+}  // namespace velm::platform

@@ -1,0 +1,4 @@
+// (being written)
+#pragma once
+
+#include "core/wintypes.h"
