@@ -188,9 +188,7 @@ BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID
   if (!ResolveFilePath(fileName, mapped) || !StatPath(mapped, st)) return FALSE;
   WIN32_FILE_ATTRIBUTE_DATA data{};
   data.dwFileAttributes = AttributesOf(mapped.host, st);
-  const int fd = ::open(mapped.host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  data.ftCreationTime = CreationTimeOf(fd, st);
-  if (fd >= 0) ::close(fd);
+  data.ftCreationTime = CreationTimeOf(mapped.host, st);
   data.ftLastAccessTime = ToFileTime(st.st_atim);
   data.ftLastWriteTime = ToFileTime(st.st_mtim);
   if (S_ISREG(st.st_mode)) {

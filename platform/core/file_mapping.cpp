@@ -141,7 +141,8 @@ LPVOID MapViewOfFile(HANDLE mappingHandle, DWORD desiredAccess, DWORD offsetHigh
   if (offset >= mapping->size || bytes > mapping->size - offset) return Fail(ERROR_ACCESS_DENIED);
   const size_t length = bytes ? bytes : static_cast<size_t>(mapping->size - offset);
 
-  const bool copy = (desiredAccess & FILE_MAP_COPY) || ((desiredAccess & FILE_MAP_WRITE) && mapping->protect == PAGE_WRITECOPY);
+  // FILE_MAP_COPY alone asks for copy-on-write (its bit is also part of FILE_MAP_ALL_ACCESS).
+  const bool copy = desiredAccess == FILE_MAP_COPY || ((desiredAccess & FILE_MAP_WRITE) && mapping->protect == PAGE_WRITECOPY);
   const bool write = (desiredAccess & FILE_MAP_WRITE) || copy;
   if (!(desiredAccess & (FILE_MAP_READ | FILE_MAP_WRITE | FILE_MAP_COPY))) return Fail(ERROR_INVALID_PARAMETER);
   if (write && mapping->protect == PAGE_READONLY) return Fail(ERROR_ACCESS_DENIED);

@@ -72,6 +72,12 @@ DWORD AcquireShareLocks(int fd, DWORD access, DWORD share) {
   return error;
 }
 
+void ReleaseShareLocks(int fd) {
+  struct flock lock = LockOn(kHoldsByte, F_UNLCK);
+  lock.l_len = 2 * kKinds;
+  ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
 DWORD CheckShare(int fd, DWORD access, bool anyOpen) {
   if (!anyOpen) return Conflict(fd, access, kAccessRead | kAccessWrite | kAccessDelete);
   for (int byte = 0; byte < kHoldsByte + 2 * kKinds; ++byte)

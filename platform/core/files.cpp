@@ -122,6 +122,10 @@ FileObject::~FileObject() {
   ::close(fd);
 }
 
+void FileObject::OnHandleClosed() {
+  if (!directory) ReleaseShareLocks(fd);
+}
+
 std::shared_ptr<FileObject> LookupFile(HANDLE handle) {
   auto file = LookupHandleAs<FileObject>(handle);
   if (!file) SetLastError(ERROR_INVALID_HANDLE);
@@ -185,15 +189,23 @@ struct timespec FromFileTime(const FILETIME& time) {
   return out;
 }
 
-FILETIME CreationTimeOf(int fd, const struct stat& st) {
+namespace {
+FILETIME BirthTime(int dirFd, const char* path, int flags, const struct stat& st) {
   struct statx sx{};
-  if (fd >= 0 && ::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)) {
+  if (::statx(dirFd, path, flags, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)) {
     struct timespec birth{};
     birth.tv_sec = sx.stx_btime.tv_sec;
     birth.tv_nsec = sx.stx_btime.tv_nsec;
     return ToFileTime(birth);
   }
   return ToFileTime(st.st_mtim);
+}
+}  // namespace
+
+FILETIME CreationTimeOf(int fd, const struct stat& st) { return BirthTime(fd, "", AT_EMPTY_PATH, st); }
+
+FILETIME CreationTimeOf(const fs::path& host, const struct stat& st) {
+  return BirthTime(AT_FDCWD, host.c_str(), 0, st);
 }
 
 }  // namespace velm::platform

@@ -26,6 +26,8 @@ constexpr DWORD kAccessDelete = FILE_SHARE_DELETE;
 class FileObject : public KernelObject {
  public:
   ~FileObject() override;
+  // Sharing ends with the handle, as on Windows, even while a mapping still holds the file.
+  void OnHandleClosed() override;
 
   int fd = -1;
   bool directory = false;
@@ -61,11 +63,13 @@ FILETIME ToFileTime(const struct timespec& time);
 struct timespec FromFileTime(const FILETIME& time);
 // Creation time: the birth time where the host keeps one, else the last-write time.
 FILETIME CreationTimeOf(int fd, const struct stat& st);
+FILETIME CreationTimeOf(const std::filesystem::path& host, const struct stat& st);
 
 // Sharing between opens (in this process and others): locks held on the file itself.
 // Takes the locks for an open with `access` (kAccess*) and `share` (FILE_SHARE_*), or returns
 // ERROR_SHARING_VIOLATION. An open without access is not checked, as on Windows.
 DWORD AcquireShareLocks(int fd, DWORD access, DWORD share);
+void ReleaseShareLocks(int fd);
 // Runs `action` while no open can start on the file behind `fd`; `access` is what the action
 // needs (ERROR_SHARING_VIOLATION when another open denies it). With `anyOpen`, any open handle
 // at all refuses with ERROR_ACCESS_DENIED (a file replaced by a rename).

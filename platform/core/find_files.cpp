@@ -5,9 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/files_internal.h"
 #include "core/unicode.h"
@@ -68,9 +66,7 @@ WIN32_FIND_DATAW Describe(std::u16string_view name, const fs::path& host, const 
                           const AttributeSnapshot& attributes) {
   WIN32_FIND_DATAW data{};
   data.dwFileAttributes = attributes.Of(host, st);
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  data.ftCreationTime = CreationTimeOf(fd, st);
-  if (fd >= 0) ::close(fd);
+  data.ftCreationTime = CreationTimeOf(host, st);
   data.ftLastAccessTime = ToFileTime(st.st_atim);
   data.ftLastWriteTime = ToFileTime(st.st_mtim);
   if (S_ISREG(st.st_mode)) {
