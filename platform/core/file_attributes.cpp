@@ -31,7 +31,10 @@ constexpr DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FI
 DWORD StoredBits(bool directory) { return directory ? kStoredBits | FILE_ATTRIBUTE_READONLY : kStoredBits; }
 DWORD DefaultBits(bool directory) { return directory ? 0 : FILE_ATTRIBUTE_ARCHIVE; }
 
-fs::path StoreFile() { return MachineStore("") / "attributes"; }
+fs::path StoreFile() {
+  const fs::path machine = MachineStore("");
+  return machine.empty() ? fs::path() : machine / "attributes";
+}
 
 std::string KeyOf(const fs::path& host) { return host.lexically_relative(MachineRoot()).generic_string(); }
 
@@ -41,7 +44,9 @@ bool IsUnder(const std::string& key, const std::string& base) {
 
 AttributeMap ReadStore() {
   AttributeMap map;
-  std::ifstream in(StoreFile(), std::ios::binary);
+  const fs::path file = StoreFile();
+  if (file.empty()) return map;
+  std::ifstream in(file, std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     if (line.size() < 10 || line[8] != ' ') continue;

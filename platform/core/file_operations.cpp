@@ -56,7 +56,7 @@ DWORD WithFileShared(const fs::path& host, bool directory, DWORD access, Action 
   if (directory) return action();
   const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return ErrnoToError(errno);
-  const DWORD error = WithShareCheck(fd, access, false, action);
+  const DWORD error = WithShareCheck(fd, access, action);
   ::close(fd);
   return error;
 }

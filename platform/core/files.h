@@ -221,7 +221,8 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes);
 // ---- Searching folders (find_files.cpp) ----
 
 // Lists the entries of a folder whose names match the last component of `pattern` ('*' and '?',
-// without regard to case; "*.*" matches every name). "." and ".." come first below a drive's root.
+// without regard to case; "*.*" matches every name). Every folder but a volume's root lists
+// "." and ".." first; the rest come in name order.
 // ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the folder is missing.
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW findData);
 // FALSE with ERROR_NO_MORE_FILES after the last entry.

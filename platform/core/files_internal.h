@@ -70,16 +70,18 @@ FILETIME CreationTimeOf(const std::filesystem::path& host, const struct stat& st
 // ERROR_SHARING_VIOLATION. An open without access is not checked, as on Windows.
 DWORD AcquireShareLocks(int fd, DWORD access, DWORD share);
 void ReleaseShareLocks(int fd);
-// Runs `action` while no open can start on the file behind `fd`; `access` is what the action
-// needs (ERROR_SHARING_VIOLATION when another open denies it). With `anyOpen`, any open handle
-// at all refuses with ERROR_ACCESS_DENIED (a file replaced by a rename).
+// What an operation by name (delete, rename) meets: ERROR_SHARING_VIOLATION when another open
+// denies `access`; with `anyOpen`, ERROR_ACCESS_DENIED while any open holds the file at all (a
+// file that a rename would replace).
 DWORD CheckShare(int fd, DWORD access, bool anyOpen);
+// The guard that makes a check and what follows it one step against every opener.
 void LockShareGuard(int fd);
 void UnlockShareGuard(int fd);
+// Runs `action` under the guard once CheckShare(fd, access, false) allows it.
 template <class Action>
-DWORD WithShareCheck(int fd, DWORD access, bool anyOpen, Action action) {
+DWORD WithShareCheck(int fd, DWORD access, Action action) {
   LockShareGuard(fd);
-  DWORD error = CheckShare(fd, access, anyOpen);
+  DWORD error = CheckShare(fd, access, false);
   if (error == 0) error = action();
   UnlockShareGuard(fd);
   return error;
