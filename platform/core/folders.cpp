@@ -19,7 +19,6 @@ namespace velm::platform {
 namespace {
 
 constexpr HRESULT kFolderNotFound = static_cast<HRESULT>(0x80070000u | ERROR_FILE_NOT_FOUND);
-constexpr DWORD kBufferOverflow = 111;  // ERROR_BUFFER_OVERFLOW
 
 std::u16string ProfileFolder() { return u"C:\\Users\\" + MachineUser(); }
 
@@ -173,7 +172,7 @@ UINT GetTempFileNameW(LPCWSTR pathName, LPCWSTR prefixString, UINT unique, LPWST
   }
   std::u16string base(pathName);
   if (base.size() > MAX_PATH - 14) {
-    SetLastError(kBufferOverflow);
+    SetLastError(ERROR_BUFFER_OVERFLOW);
     return 0;
   }
   if (!base.empty() && !EndsWithSeparator(base)) base += u'\\';
@@ -188,7 +187,7 @@ UINT GetTempFileNameW(LPCWSTR pathName, LPCWSTR prefixString, UINT unique, LPWST
   auto deliver = [&](UINT number) -> UINT {
     const std::u16string name = nameFor(number);
     if (name.size() >= MAX_PATH) {
-      SetLastError(kBufferOverflow);
+      SetLastError(ERROR_BUFFER_OVERFLOW);
       return 0;
     }
     std::copy(name.begin(), name.end(), tempFileName);
