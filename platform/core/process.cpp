@@ -6,7 +6,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -97,7 +96,7 @@ struct Found {
   DWORD error = ERROR_FILE_NOT_FOUND;
 };
 
-// Looks for one program name; `error` says why it was not found.
+// Looks for one program name; on failure found.error is the error of the first place looked at.
 bool FindProgram(std::u16string name, bool addExtension, Found& found) {
   if (addExtension && !HasExtension(name)) name += u".exe";
   std::vector<std::u16string> candidates;
