@@ -60,7 +60,8 @@ class Output {
 
 enum class Size { kDefault, kChar, kShort, kLong, kLongLong, kPointer, kLongDouble, kWide };
 
-struct Spec {
+// One conversion of a format: %[flags][width][.precision][size]conversion.
+struct Field {
   bool left = false, plus = false, space = false, alt = false, zero = false;
   size_t width = 0;
   long long precision = -1;  // -1: none
@@ -71,7 +72,7 @@ struct Spec {
 constexpr long long kMaxWidth = 0x7FFFFFFF;
 constexpr long long kMaxFloatPrecision = 4096;  // keeps a float's text to a sane size
 
-// Reads a decimal field of the format; false when it would exceed kMaxWidth.
+// Reads a decimal number of the format; false when it would exceed kMaxWidth.
 bool ReadNumber(const WCHAR*& f, long long& value) {
   value = 0;
   while (*f >= u'0' && *f <= u'9') {
@@ -81,62 +82,62 @@ bool ReadNumber(const WCHAR*& f, long long& value) {
   return true;
 }
 
-void PutPadded(Output& out, const Spec& spec, std::u16string_view text) {
-  const size_t pad = spec.width > text.size() ? spec.width - text.size() : 0;
-  if (!spec.left) out.Repeat(spec.zero ? u'0' : u' ', pad);
+void PutPadded(Output& out, const Field& field, std::u16string_view text) {
+  const size_t pad = field.width > text.size() ? field.width - text.size() : 0;
+  if (!field.left) out.Repeat(field.zero ? u'0' : u' ', pad);
   out.Put(text);
-  if (spec.left) out.Repeat(u' ', pad);
+  if (field.left) out.Repeat(u' ', pad);
 }
 
 // Sign or prefix, zeros, digits, laid out in the width.
-void PutNumber(Output& out, const Spec& spec, std::u16string_view prefix, size_t zeros, std::u16string_view digits,
+void PutNumber(Output& out, const Field& field, std::u16string_view prefix, size_t zeros, std::u16string_view digits,
                bool zeroPadAllowed) {
   const size_t body = prefix.size() + zeros + digits.size();
-  size_t pad = spec.width > body ? spec.width - body : 0;
-  if (spec.zero && !spec.left && zeroPadAllowed) zeros += pad, pad = 0;
-  if (!spec.left) out.Repeat(u' ', pad);
+  size_t pad = field.width > body ? field.width - body : 0;
+  if (field.zero && !field.left && zeroPadAllowed) zeros += pad, pad = 0;
+  if (!field.left) out.Repeat(u' ', pad);
   out.Put(prefix);
   out.Repeat(u'0', zeros);
   out.Put(digits);
-  if (spec.left) out.Repeat(u' ', pad);
+  if (field.left) out.Repeat(u' ', pad);
 }
 
-void PutInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negative, bool isSigned) {
-  const char16_t conv = spec.conversion;
+void PutInteger(Output& out, const Field& field, uint64_t magnitude, bool negative, bool isSigned) {
+  const char16_t conv = field.conversion;
   const unsigned base = conv == u'o' ? 8 : (conv == u'x' || conv == u'X' || conv == u'p') ? 16 : 10;
   const char16_t* alphabet = conv == u'x' ? u"0123456789abcdef" : u"0123456789ABCDEF";
   char16_t buffer[24];
   size_t n = 0;
   for (uint64_t v = magnitude; v != 0; v /= base) buffer[sizeof buffer / sizeof *buffer - 1 - n++] = alphabet[v % base];
   const std::u16string_view digits(buffer + sizeof buffer / sizeof *buffer - n, n);
-  const size_t minDigits = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 1;
+  const size_t minDigits = field.precision >= 0 ? static_cast<size_t>(field.precision) : 1;
   size_t zeros = minDigits > n ? minDigits - n : 0;
-  if (conv == u'o' && spec.alt && zeros == 0) zeros = 1;  // "#o" always starts with 0
+  if (conv == u'o' && field.alt && zeros == 0) zeros = 1;  // "#o" always starts with 0
   char16_t prefix[2];
   size_t p = 0;
   if (isSigned && negative) prefix[p++] = u'-';
-  else if (isSigned && spec.plus) prefix[p++] = u'+';
-  else if (isSigned && spec.space) prefix[p++] = u' ';
-  if ((conv == u'x' || conv == u'X') && spec.alt && magnitude != 0) prefix[p++] = u'0', prefix[p++] = conv;
-  PutNumber(out, spec, std::u16string_view(prefix, p), zeros, digits, spec.precision < 0);
+  else if (isSigned && field.plus) prefix[p++] = u'+';
+  else if (isSigned && field.space) prefix[p++] = u' ';
+  if ((conv == u'x' || conv == u'X') && field.alt && magnitude != 0) prefix[p++] = u'0', prefix[p++] = conv;
+  PutNumber(out, field, std::u16string_view(prefix, p), zeros, digits, field.precision < 0);
 }
 
 template <class Float>
-void PutFloat(Output& out, const Spec& spec, Float value) {
+void PutFloat(Output& out, const Field& field, Float value) {
   // The host formats the number from a format built here, never the caller's; width and
   // zero padding are laid out by PutNumber like every other number.
   char format[16];
   size_t f = 0;
   format[f++] = '%';
-  if (spec.plus) format[f++] = '+';
-  if (spec.space) format[f++] = ' ';
-  if (spec.alt) format[f++] = '#';
+  if (field.plus) format[f++] = '+';
+  if (field.space) format[f++] = ' ';
+  if (field.alt) format[f++] = '#';
   format[f++] = '.';
   format[f++] = '*';
   if constexpr (sizeof(Float) > sizeof(double)) format[f++] = 'L';
-  format[f++] = static_cast<char>(spec.conversion);
+  format[f++] = static_cast<char>(field.conversion);
   format[f] = '\0';
-  const int precision = static_cast<int>(spec.precision);
+  const int precision = static_cast<int>(field.precision);
   char small[64];
   std::string large;
   int n = std::snprintf(small, sizeof small, format, precision, value);
@@ -150,10 +151,10 @@ void PutFloat(Output& out, const Spec& spec, Float value) {
   if (n == 0) return;
   std::u16string wide(text, text + n);
   size_t prefix = (wide[0] == u'+' || wide[0] == u'-' || wide[0] == u' ') ? 1 : 0;
-  if ((spec.conversion == u'a' || spec.conversion == u'A') && wide.size() >= prefix + 2 && wide[prefix] == u'0')
+  if ((field.conversion == u'a' || field.conversion == u'A') && wide.size() >= prefix + 2 && wide[prefix] == u'0')
     prefix += 2;
   const std::u16string_view all(wide);
-  PutNumber(out, spec, all.substr(0, prefix), 0, all.substr(prefix), std::isfinite(value));
+  PutNumber(out, field, all.substr(0, prefix), 0, all.substr(prefix), std::isfinite(value));
 }
 
 // A narrow string argument, cut to `precision` bytes at a character boundary before it is
@@ -166,70 +167,70 @@ std::u16string NarrowArgument(const char* text, long long precision) {
 }
 
 // Reads the flags, width, precision and size of one conversion; false for an invalid one.
-bool ReadSpec(const WCHAR*& f, va_list& args, Spec& spec) {
+bool ReadField(const WCHAR*& f, va_list& args, Field& field) {
   for (;; ++f) {
-    if (*f == u'-') spec.left = true;
-    else if (*f == u'+') spec.plus = true;
-    else if (*f == u' ') spec.space = true;
-    else if (*f == u'#') spec.alt = true;
-    else if (*f == u'0') spec.zero = true;
+    if (*f == u'-') field.left = true;
+    else if (*f == u'+') field.plus = true;
+    else if (*f == u' ') field.space = true;
+    else if (*f == u'#') field.alt = true;
+    else if (*f == u'0') field.zero = true;
     else break;
   }
   long long number = 0;
   if (*f == u'*') {
     ++f;
     number = va_arg(args, int);
-    if (number < 0) spec.left = true, number = -number;
+    if (number < 0) field.left = true, number = -number;
     if (number > kMaxWidth) return false;
   } else if (!ReadNumber(f, number)) {
     return false;
   }
-  spec.width = static_cast<size_t>(number);
+  field.width = static_cast<size_t>(number);
   if (*f == u'.') {
     ++f;
     if (*f == u'*') {
       ++f;
       const int p = va_arg(args, int);
-      spec.precision = p < 0 ? -1 : p;
-    } else if (!ReadNumber(f, spec.precision)) {
+      field.precision = p < 0 ? -1 : p;
+    } else if (!ReadNumber(f, field.precision)) {
       return false;
     }
   }
   switch (*f) {
     case u'h':
-      spec.size = *++f == u'h' ? (++f, Size::kChar) : Size::kShort;
+      field.size = *++f == u'h' ? (++f, Size::kChar) : Size::kShort;
       break;
     case u'l':
-      spec.size = *++f == u'l' ? (++f, Size::kLongLong) : Size::kLong;
+      field.size = *++f == u'l' ? (++f, Size::kLongLong) : Size::kLong;
       break;
     case u'w':
-      ++f, spec.size = Size::kWide;
+      ++f, field.size = Size::kWide;
       break;
     case u'L':
-      ++f, spec.size = Size::kLongDouble;
+      ++f, field.size = Size::kLongDouble;
       break;
     case u'I':
-      if (f[1] == u'6' && f[2] == u'4') f += 3, spec.size = Size::kLongLong;
-      else if (f[1] == u'3' && f[2] == u'2') f += 3, spec.size = Size::kLong;
-      else ++f, spec.size = Size::kPointer;
+      if (f[1] == u'6' && f[2] == u'4') f += 3, field.size = Size::kLongLong;
+      else if (f[1] == u'3' && f[2] == u'2') f += 3, field.size = Size::kLong;
+      else ++f, field.size = Size::kPointer;
       break;
     case u'z':
     case u't':
     case u'j':
-      ++f, spec.size = Size::kPointer;
+      ++f, field.size = Size::kPointer;
       break;
     default:
       break;
   }
-  spec.conversion = *f;
-  if (spec.conversion == u'\0') return false;
+  field.conversion = *f;
+  if (field.conversion == u'\0') return false;
   ++f;
   return true;
 }
 
-bool PutSigned(Output& out, const Spec& spec, va_list& args) {
+bool PutSigned(Output& out, const Field& field, va_list& args) {
   int64_t v;
-  switch (spec.size) {
+  switch (field.size) {
     case Size::kChar: v = static_cast<signed char>(va_arg(args, int)); break;
     case Size::kShort: v = static_cast<short>(va_arg(args, int)); break;
     case Size::kLongLong: v = va_arg(args, long long); break;
@@ -237,69 +238,69 @@ bool PutSigned(Output& out, const Spec& spec, va_list& args) {
     default: v = va_arg(args, int); break;  // int, and LONG (32-bit)
   }
   const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-  PutInteger(out, spec, magnitude, v < 0, true);
+  PutInteger(out, field, magnitude, v < 0, true);
   return true;
 }
 
-bool PutUnsigned(Output& out, const Spec& spec, va_list& args) {
+bool PutUnsigned(Output& out, const Field& field, va_list& args) {
   uint64_t v;
-  switch (spec.size) {
+  switch (field.size) {
     case Size::kChar: v = static_cast<unsigned char>(va_arg(args, unsigned)); break;
     case Size::kShort: v = static_cast<unsigned short>(va_arg(args, unsigned)); break;
     case Size::kLongLong: v = va_arg(args, unsigned long long); break;
     case Size::kPointer: v = va_arg(args, uintptr_t); break;
     default: v = va_arg(args, unsigned); break;
   }
-  PutInteger(out, spec, v, false, false);
+  PutInteger(out, field, v, false, false);
   return true;
 }
 
 // One conversion; false for one that is not allowed.
-bool PutConversion(Output& out, Spec spec, va_list& args) {
-  const char16_t conv = spec.conversion;
+bool PutConversion(Output& out, Field field, va_list& args) {
+  const char16_t conv = field.conversion;
   switch (conv) {
     case u'd':
     case u'i':
-      return PutSigned(out, spec, args);
+      return PutSigned(out, field, args);
     case u'u':
     case u'o':
     case u'x':
     case u'X':
-      return PutUnsigned(out, spec, args);
+      return PutUnsigned(out, field, args);
     case u'p': {
-      if (spec.precision < 0) spec.precision = 2 * sizeof(void*);
-      spec.alt = false;
-      PutInteger(out, spec, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, false);
+      if (field.precision < 0) field.precision = 2 * sizeof(void*);
+      field.alt = false;
+      PutInteger(out, field, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, false);
       return true;
     }
     case u'c':
     case u'C': {
       const int value = va_arg(args, int);
-      const bool narrow = spec.size == Size::kShort || (conv == u'C' && spec.size != Size::kLong && spec.size != Size::kWide);
+      const bool narrow = field.size == Size::kShort || (conv == u'C' && field.size != Size::kLong && field.size != Size::kWide);
       if (!narrow) {
         const char16_t c = static_cast<char16_t>(value);
-        PutPadded(out, spec, std::u16string_view(&c, 1));
+        PutPadded(out, field, std::u16string_view(&c, 1));
       } else {
         const char byte = static_cast<char>(value);
-        PutPadded(out, spec, AnsiToWide(std::string_view(&byte, 1)));
+        PutPadded(out, field, AnsiToWide(std::string_view(&byte, 1)));
       }
       return true;
     }
     case u's':
     case u'S': {
-      const bool narrow = spec.size == Size::kShort || (conv == u'S' && spec.size != Size::kLong && spec.size != Size::kWide);
+      const bool narrow = field.size == Size::kShort || (conv == u'S' && field.size != Size::kLong && field.size != Size::kWide);
       if (narrow) {
         const char* text = va_arg(args, const char*);
-        std::u16string wide = NarrowArgument(text ? text : "(null)", text ? spec.precision : -1);
-        if (spec.precision >= 0 && wide.size() > static_cast<size_t>(spec.precision)) wide.resize(spec.precision);
-        PutPadded(out, spec, wide);
+        std::u16string wide = NarrowArgument(text ? text : "(null)", text ? field.precision : -1);
+        if (field.precision >= 0 && wide.size() > static_cast<size_t>(field.precision)) wide.resize(field.precision);
+        PutPadded(out, field, wide);
       } else {
         const WCHAR* text = va_arg(args, const WCHAR*);
         if (!text) text = u"(null)";
         size_t length = 0;
-        const size_t limit = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
+        const size_t limit = field.precision >= 0 ? static_cast<size_t>(field.precision) : SIZE_MAX;
         while (length < limit && text[length]) ++length;
-        PutPadded(out, spec, std::u16string_view(text, length));
+        PutPadded(out, field, std::u16string_view(text, length));
       }
       return true;
     }
@@ -311,9 +312,9 @@ bool PutConversion(Output& out, Spec spec, va_list& args) {
     case u'G':
     case u'a':
     case u'A':
-      if (spec.precision > kMaxFloatPrecision) return false;
-      if (spec.size == Size::kLongDouble) PutFloat(out, spec, va_arg(args, long double));
-      else PutFloat(out, spec, va_arg(args, double));
+      if (field.precision > kMaxFloatPrecision) return false;
+      if (field.size == Size::kLongDouble) PutFloat(out, field, va_arg(args, long double));
+      else PutFloat(out, field, va_arg(args, double));
       return true;
     default:
       return false;  // %n among them: nothing is ever written through an argument
@@ -481,8 +482,8 @@ FormatOutcome FormatWideV(WCHAR* target, size_t capacity, const WCHAR* format, v
       out.Put(*f++);
       continue;
     }
-    Spec spec;
-    valid = ReadSpec(f, ap, spec) && PutConversion(out, spec, ap);
+    Field field;
+    valid = ReadField(f, ap, field) && PutConversion(out, field, ap);
   }
   va_end(ap);
   return out.Finish(valid);
