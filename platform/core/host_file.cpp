@@ -89,8 +89,9 @@ DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
   const fs::path folder = file.parent_path();
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return ERROR_PATH_NOT_FOUND;
-  const fs::path temp = folder / ("." + file.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(g_tempCounter.fetch_add(1)));
+  // A short name of its own, so that a file name near the length limit still gets one.
+  const fs::path temp =
+      folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return Win32ErrorFromErrno(errno);
   DWORD result = ERROR_SUCCESS;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/codepage_interim.h"
+#include "core/codepage.h"
 #include "core/host_file.h"
 #include "core/machine_root.h"
 #include "core/path_map.h"
@@ -129,19 +129,18 @@ std::string Encode<char>(std::u16string_view text) {
   return WideToAnsi(text);
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-
 // The longest encoded prefix of `text` that fits `limit` units without splitting a character.
 template <class Char>
-std::basic_string<Char> EncodePrefix(std::u16string_view text, size_t limit) {
-  std::basic_string<Char> out;
-  for (size_t i = 0; i < text.size();) {
-    const size_t step = IsHighSurrogate(text[i]) && i + 1 < text.size() ? 2 : 1;
-    const std::basic_string<Char> piece = Encode<Char>(text.substr(i, step));
-    if (out.size() + piece.size() > limit) break;
-    out += piece;
-    i += step;
-  }
+std::basic_string<Char> EncodePrefix(std::u16string_view text, size_t limit);
+template <>
+std::u16string EncodePrefix<WCHAR>(std::u16string_view text, size_t limit) {
+  if (limit < text.size() && limit > 0 && text[limit - 1] >= 0xD800 && text[limit - 1] <= 0xDBFF) --limit;
+  return std::u16string(text.substr(0, limit));
+}
+template <>
+std::string EncodePrefix<char>(std::u16string_view text, size_t limit) {
+  std::string out(limit + 1, '\0');
+  out.resize(WideToAnsiBounded(text, out.data(), out.size()));
   return out;
 }
 

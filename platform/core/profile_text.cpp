@@ -1,6 +1,6 @@
 #include "core/profile_text.h"
 
-#include "core/codepage_interim.h"
+#include "core/codepage.h"
 #include "core/unicode.h"
 
 namespace velm::platform {
@@ -56,6 +56,12 @@ void ProfileText::Parse() {
       line.kind = Kind::kEntry;
       line.name = Trim(trimmed.substr(0, eq));
       line.value = Trim(trimmed.substr(eq + 1));
+      // '=', blanks and tabs are never trail bytes of a double-byte character, so the key's
+      // bytes can be found without decoding.
+      line.keyBegin = bytes_.find_first_not_of(" \t", line.begin);
+      line.keyEnd = bytes_.find('=', line.keyBegin);
+      while (line.keyEnd > line.keyBegin && (bytes_[line.keyEnd - 1] == ' ' || bytes_[line.keyEnd - 1] == '\t'))
+        --line.keyEnd;
     } else {
       line.kind = Kind::kOther;
       line.value = trimmed;
@@ -143,8 +149,9 @@ bool ProfileText::SetValue(std::u16string_view section, std::u16string_view key,
     return true;
   }
   if (const Line* entry = FindEntry(spans[0], key)) {
-    // The key keeps the spelling it has in the file; the line keeps its own ending.
-    const std::string text = WideToAnsi(entry->name + u"=" + std::u16string(value));
+    // The key keeps the bytes it has in the file; the line keeps its own ending.
+    const std::string text =
+        bytes_.substr(entry->keyBegin, entry->keyEnd - entry->keyBegin) + "=" + WideToAnsi(value);
     if (bytes_.compare(entry->begin, entry->end - entry->begin, text) == 0) return false;
     Splice(entry->begin, entry->end, text);
     return true;

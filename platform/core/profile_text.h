@@ -50,6 +50,8 @@ class ProfileText {
     size_t end;            // end of the text, before the line ending
     size_t next;           // first byte of the following line
     Kind kind;
+    size_t keyBegin;       // an entry's key as it stands in the file, trimmed
+    size_t keyEnd;
     std::u16string name;   // the section name of a header, the key of an entry
     std::u16string value;  // an entry's value; the trimmed text of any other line
   };

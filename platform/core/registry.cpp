@@ -227,10 +227,10 @@ LONG ReadKey(HKEY handle, REGSAM needed, Read read) {
   return read(key ? *key : kNotYetCreated);
 }
 
-// Changes the key behind `handle` (created first when it is a predefined key's path):
-// `write(RegistryKey&, bool& changed)`.
+// Changes the key behind `handle`: `write(RegistryKey&, bool& changed)`. A predefined key's
+// path is created first, except for `clearing`, where a missing key is already clear.
 template <class Write>
-LONG WriteKey(HKEY handle, REGSAM needed, Write write) {
+LONG WriteKey(HKEY handle, REGSAM needed, Write write, bool clearing = false) {
   OpenKey open;
   LONG error = LookupKey(handle, open);
   if (error != kSuccess) return error;
@@ -239,6 +239,7 @@ LONG WriteKey(HKEY handle, REGSAM needed, Write write) {
     RegistryKey* key = nullptr;
     const LONG found = FindOpenKey(tree.root, open, key);
     if (found != kSuccess) return found;
+    if (!key && clearing) return kSuccess;
     if (!key) key = CreatePath(tree, &tree.root, open.path, 0, nullptr, changed);
     return write(*key, changed);
   });
@@ -439,14 +440,17 @@ LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
   const LONG error = SplitSubkey(subKey, parts);
   if (error != kSuccess) return error;
   if (!parts.empty()) return RemoveKey(key, parts, true);
-  return WriteKey(key, 0, [&](RegistryKey& k, bool& changed) {
-    if (k.values.empty() && k.subkeys.empty()) return kSuccess;
-    k.values.clear();
-    k.subkeys.clear();
-    k.lastWrite = Now();
-    changed = true;
-    return kSuccess;
-  });
+  return WriteKey(
+      key, 0,
+      [&](RegistryKey& k, bool& changed) {
+        if (k.values.empty() && k.subkeys.empty()) return kSuccess;
+        k.values.clear();
+        k.subkeys.clear();
+        k.lastWrite = Now();
+        changed = true;
+        return kSuccess;
+      },
+      true);
 }
 
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved, LPWSTR keyClass,

@@ -213,7 +213,7 @@ TEST_F(ProfileWriteTest, DoubleByteTextRoundTripsInCodePage932) {
   EXPECT_EQ(GetPrivateProfileStringW(u"日", u"名", u"", wide, 32, kFile), 1u);
   EXPECT_EQ(std::u16string(wide), u"ゾ");
   const DWORD n = GetPrivateProfileSectionNamesW(wide, 32, kFile);
-  EXPECT_EQ(std::u16string(wide, n + 1), std::u16string(u"日\0ゾ設定\0\0", 8));
+  EXPECT_EQ(std::u16string(wide, n + 1), std::u16string(u"日\0ゾ設定\0\0", 7));
 
   char narrow[32];
   EXPECT_EQ(GetPrivateProfileStringA("\x83\x5d\x90\xdd\x92\xe8", "\x83\x5c\x96\xbc\x91\x4f", "", narrow, 32,
@@ -225,6 +225,9 @@ TEST_F(ProfileWriteTest, DoubleByteTextRoundTripsInCodePage932) {
                                      "C:\\Data\\write.ini"),
             2u);
   EXPECT_STREQ(narrow, "\x93\xfa");
+
+  ASSERT_TRUE(WritePrivateProfileStringW(u"日", u"名", u"x", kFile));  // the LF-only line keeps its ending
+  EXPECT_EQ(Read().substr(0, 12), "[\x93\xfa]\r\n\x96\xbc=x\n[");
 }
 
 }  // namespace
