@@ -369,6 +369,34 @@ size_t AnsiCharLength(UINT codePage, std::string_view text) {
   return codec->table->lead[static_cast<BYTE>(text[0])] && text.size() > 1 && text[1] != '\0' ? 2 : 1;
 }
 
+size_t AnsiCharBoundary(UINT codePage, std::string_view text) {
+  const auto codec = ResolveCodec(codePage);
+  if (!codec) return text.size();
+  if (codec->IsUtf8()) {
+    // Only the last sequence can be unfinished; find where it starts.
+    size_t start = text.size();
+    for (size_t back = 0; back < 4 && start > 0; ++back) {
+      --start;
+      if ((static_cast<BYTE>(text[start]) & 0xC0) != 0x80) break;
+    }
+    if (start == text.size()) return text.size();
+    const BYTE lead = static_cast<BYTE>(text[start]);
+    const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return start + need > text.size() ? start : text.size();
+  }
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (!codec->table->lead[static_cast<BYTE>(text[pos])]) {
+      ++pos;
+    } else if (pos + 1 < text.size()) {
+      pos += 2;
+    } else {
+      break;
+    }
+  }
+  return pos;
+}
+
 }  // namespace velm::platform
 
 using namespace velm::platform;

@@ -75,8 +75,12 @@ std::string WideToAnsi(std::u16string_view text);
 // written before the NUL (0 and nothing written when outBytes is 0).
 size_t WideToAnsiBounded(std::u16string_view text, char* out, size_t outBytes);
 
-// Bytes of the character that starts at text[0] in `codePage` (1 or 2; 1 for a lead byte
-// without a trail byte in `text`). For walking 8-bit text without splitting characters.
+// Bytes of the character that starts at text[0] in `codePage` (1 for a lead byte without a
+// trail byte in `text`; 0 for empty text). For walking 8-bit text character by character.
 size_t AnsiCharLength(UINT codePage, std::string_view text);
+
+// Length of the longest prefix of `text` that ends between characters: a lead byte (or an
+// unfinished UTF-8 sequence) at the end of `text` is left out. For cutting 8-bit text.
+size_t AnsiCharBoundary(UINT codePage, std::string_view text);
 
 }  // namespace velm::platform
