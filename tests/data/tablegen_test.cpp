@@ -19,8 +19,7 @@ using velm::test::WriteHostFile;
 
 namespace {
 
-// The data tables beside this test's source tree (tests/data/ -> data/).
-fs::path DataDir() { return fs::path(__FILE__).parent_path().parent_path().parent_path() / "data"; }
+fs::path DataDir() { return velm::test::SourceDir() / "data"; }
 
 struct RunResult {
   int status;
