@@ -1,0 +1,139 @@
+#include "gr2k/image_record.h"
+
+#include <cstring>
+
+#include "settings/settings_record.h"
+
+namespace {
+
+constexpr DWORD kImageHeaderBytes = 56;
+
+DWORD BitsPerPixel(DWORD format) {
+  switch (format & 0xF) {
+    case 0: return 1;
+    case 1: return 4;
+    case 2: return 8;
+    default: return 24;
+  }
+}
+
+DWORD PaletteBytes(DWORD bits) { return bits == 1 ? 6 : bits == 4 ? 48 : 768; }
+
+// The record's bytes after header and palette: the rows sent, then zero padding.
+class RowBytes {
+ public:
+  RowBytes(const ImageSpec& image, bool grey, DWORD rowBytes, DWORD copyBytes)
+      : image_(image), grey_(grey), rowBytes_(rowBytes), copyBytes_(copyBytes) {}
+
+  // Writes `count` bytes from `offset` onwards.
+  void Fill(BYTE* dst, ULONGLONG offset, DWORD count) const {
+    while (count) {
+      const ULONGLONG row = rowBytes_ ? offset / rowBytes_ : image_.rows;
+      if (row >= image_.rows) {
+        std::memset(dst, 0, count);
+        return;
+      }
+      const DWORD from = static_cast<DWORD>(offset % rowBytes_);
+      const DWORD take = rowBytes_ - from < count ? rowBytes_ - from : count;
+      WriteRow(static_cast<DWORD>(row), from, take, dst);
+      dst += take;
+      offset += take;
+      count -= take;
+    }
+  }
+
+ private:
+  void WriteRow(DWORD row, DWORD from, DWORD take, BYTE* dst) const {
+    const BYTE* src = image_.bits + static_cast<ptrdiff_t>(row) * image_.stride;
+    for (DWORD j = from; j < from + take; ++j) {
+      if (grey_) {
+        if (j < image_.width) {
+          const DWORD b = src[3 * j], g = src[3 * j + 1], r = src[3 * j + 2];
+          *dst++ = static_cast<BYTE>((r * 306 + g * 601 + b * 117) >> 10);
+        } else {
+          *dst++ = 0;
+        }
+      } else {
+        *dst++ = j < copyBytes_ ? src[j] : 0;
+      }
+    }
+  }
+
+  const ImageSpec& image_;
+  bool grey_;
+  DWORD rowBytes_;
+  DWORD copyBytes_;
+};
+
+}  // namespace
+
+BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageSpec& image) {
+  if (!stream || (image.rows && image.width && !image.bits)) return FALSE;
+  const DWORD sourceBits = BitsPerPixel(image.format);
+  const bool grey = sourceBits == 24 && !(settings.machineColor && settings.colorChoice != 1);
+  const DWORD format = grey ? (image.format & 0xE0) | kImageGrey | 0x02 : image.format;
+  const DWORD bits = grey ? 8 : sourceBits;
+  const bool palette = bits != 24 && image.palette && !(format & kImageNoPalette);
+  const DWORD paletteBytes = palette ? PaletteBytes(bits) : 0;
+
+  const ULONGLONG rowBytes = (ULONGLONG{image.width} * bits + 31) / 32 * 4;
+  const ULONGLONG needed = grey ? ULONGLONG{image.width} * 3 : (ULONGLONG{image.width} * bits + 7) / 8;
+  const ULONGLONG stride = image.stride < 0 ? -static_cast<LONGLONG>(image.stride) : image.stride;
+  if (image.rows && stride < needed) return FALSE;
+  const DWORD prefix = kImageHeaderBytes + paletteBytes;
+  const ULONGLONG total = (prefix + ULONGLONG{image.rows} * rowBytes + 3) & ~3ull;
+  if (total > kStreamMaxReserve) return FALSE;
+  const DWORD length = static_cast<DWORD>(total);
+  const RowBytes rows(image, grey, static_cast<DWORD>(rowBytes),
+                      static_cast<DWORD>(stride < rowBytes ? stride : rowBytes));
+
+  // The first reservation holds the header and palette and, when they end off a 4-byte
+  // boundary (1 bit with palette: 62 bytes), the first row bytes up to it: every reservation
+  // keeps a multiple of 4 so that the records behind stay aligned.
+  const bool whole = settings.printType == 5 || settings.printType == 7 || settings.apiUse;
+  const DWORD head = whole ? length : ((prefix + 3) & ~3u) < length ? (prefix + 3) & ~3u : length;
+  const StreamMark mark = StrmMark(stream);
+  BYTE* record = StrmReserve(stream, head);
+  if (!record) return FALSE;
+
+  record[0] = kRecImage;
+  record[1] = static_cast<BYTE>(format >> 16);
+  record[2] = static_cast<BYTE>((format & 0xFF) | (palette ? 0 : kImageNoPalette));
+  record[3] = static_cast<BYTE>(((format >> 8) & 0xFF) | (settings.rasterMode ? kImageRasterBit >> 8 : 0));
+  DmStoreU32(record, 4, length);
+  DmStoreU32(record, 8, static_cast<DWORD>(image.x));
+  DmStoreU32(record, 12, static_cast<DWORD>(image.y));
+  DmStoreU32(record, 16, static_cast<DWORD>(image.x) + static_cast<DWORD>(image.cx));
+  DmStoreU32(record, 20, static_cast<DWORD>(image.y) + static_cast<DWORD>(image.cy));
+  DmStoreU32(record, 24, static_cast<DWORD>(image.srcX));
+  DmStoreU32(record, 28, static_cast<DWORD>(image.srcY));
+  DmStoreU32(record, 32, image.width);
+  DmStoreU32(record, 36, image.rows);
+  DmStoreU32(record, 40, static_cast<DWORD>(image.x));
+  DmStoreU32(record, 44, static_cast<DWORD>(image.y));
+  DmStoreU32(record, 48, static_cast<DWORD>(image.cx));
+  DmStoreU32(record, 52, static_cast<DWORD>(image.cy));
+  if (palette) {
+    const DWORD given = image.paletteBytes < paletteBytes ? image.paletteBytes : paletteBytes;
+    std::memcpy(record + kImageHeaderBytes, image.palette, given);
+    std::memset(record + kImageHeaderBytes + given, 0, paletteBytes - given);
+  }
+  rows.Fill(record + prefix, 0, head - prefix);
+
+  const DWORD carry = head - prefix;
+  const DWORD rowsPerPiece = rowBytes == 0 || rowBytes > kStreamHoldLimit ? 1 : kStreamHoldLimit / static_cast<DWORD>(rowBytes);
+  ULONGLONG sent = head;
+  for (DWORD row = 0; sent < length; row += rowsPerPiece) {
+    const ULONGLONG left = length - sent;
+    const ULONGLONG piece = ULONGLONG{rowsPerPiece} * rowBytes < left ? ULONGLONG{rowsPerPiece} * rowBytes : left;
+    BYTE* at = StrmReserve(stream, static_cast<DWORD>(piece));
+    if (!at) {
+      // Give the header back; once part of the record has left, the job cannot go on.
+      if (!StrmRollback(stream, mark) && stream->owner.flags) *stream->owner.flags |= kPdevFlagAbort;
+      return FALSE;
+    }
+    rows.Fill(at, carry + ULONGLONG{row} * rowBytes, static_cast<DWORD>(piece));
+    sent += piece;
+  }
+  return TRUE;
+}

@@ -1,0 +1,36 @@
+// The image record (0x20): a 56-byte header, an RGB palette for 1-, 4- and 8-bit rows, then the
+// rows top first, each padded to 4 bytes, and zero padding to a multiple of 4.
+#pragma once
+
+#include "gr2k/command_stream.h"
+#include "gr2k/velm_records.h"
+
+// Image format value: the pixel format in bits 0-3 (0 one bit, 1 four, 2 eight, else 24 in BGR
+// order), 0x10 grey rows, 0x20 no palette, 0x80 sent by a blit, 0x800 host colour-managed,
+// 0x20000 reduced for lack of memory.
+constexpr DWORD kImageGrey = 0x10;
+constexpr DWORD kImageNoPalette = 0x20;
+constexpr DWORD kImageRasterBit = 0x400;
+
+struct ImageSpec {
+  DWORD format;
+  LONG x;  // destination
+  LONG y;
+  LONG cx;
+  LONG cy;
+  LONG srcX;  // where the device starts reading the rows sent
+  LONG srcY;
+  DWORD width;  // pixels per row sent
+  DWORD rows;
+  const BYTE* palette;  // RGB triplets, or null for none
+  DWORD paletteBytes;   // given; the record takes 6, 48 or 768, zero-filled past these
+  const BYTE* bits;     // the top row
+  LONG stride;          // signed: negative for a bottom-up bitmap
+};
+
+// Writes one image record. 24-bit rows go as 8-bit grey unless the machine is colour and the
+// colour choice is not 1. Unless the print type is 5 or 7 or the API is in use, the rows are
+// reserved in pieces of at most about 1 MB after the header, so a long image may leave over
+// several data packets. FALSE on a failed reservation or bad input; the stream then holds nothing
+// of the record, or, when part of it has already been sent, the job is marked aborted.
+BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageSpec& image);

@@ -1,0 +1,149 @@
+#include "gr2k/path_record.h"
+
+#include "gr2k/velm_records.h"
+#include "settings/settings_record.h"
+
+namespace {
+
+constexpr DWORD kPathHeaderBytes = 24;  // before the size figure
+constexpr DWORD kLineEntryBytes = 12;
+constexpr DWORD kCurveEntryBytes = 28;
+
+// Writes bounded entries into the body; any overflow fails the whole body.
+class BodyWriter {
+ public:
+  BodyWriter(BYTE* body, DWORD capacity, PathPoint origin) : body_(body), capacity_(capacity), origin_(origin) {}
+
+  bool Room(DWORD n) const { return n <= capacity_ - at_; }
+  DWORD at() const { return at_; }
+
+  void U32(DWORD value) {
+    DmStoreU32(body_, at_, value);
+    at_ += 4;
+  }
+  void Point(const PathPoint& point) {
+    // Unsigned arithmetic: a far point wraps as the device's 32-bit fields would.
+    U32(static_cast<DWORD>(point.x) - static_cast<DWORD>(origin_.x));
+    U32(static_cast<DWORD>(point.y) - static_cast<DWORD>(origin_.y));
+  }
+  void Patch(DWORD offset, DWORD value) { DmStoreU32(body_, offset, value); }
+
+ private:
+  BYTE* body_;
+  DWORD capacity_;
+  PathPoint origin_;
+  DWORD at_ = 0;
+};
+
+}  // namespace
+
+DWORD PathRecordBound(DWORD points) {
+  const ULONGLONG n = points;
+  const ULONGLONG bound = n * 4 + ((n * 36 + 15) & ~3ull) + 28;
+  return bound > kStreamMaxReserve ? 0 : static_cast<DWORD>(bound);
+}
+
+BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capacity, PathBodyInfo* info) {
+  if (!source || !body || !info || capacity < 4) return FALSE;
+  *info = {};
+  BodyWriter out(body, capacity, origin);
+  out.U32(0);  // size figure, patched at the end
+
+  DWORD lines = 0;
+  DWORD curves = 0;
+  bool open = false;
+  DWORD headerAt = 0;
+  DWORD entries = 0;
+  auto closeSubpath = [&] {
+    out.Patch(headerAt, entries);
+    open = false;
+  };
+
+  // Every piece but empty ones moves the body on; the limit ends a source that never stops.
+  const DWORD pieceLimit = capacity / 4 + 2;
+  source->Restart();
+  BOOL more = TRUE;
+  for (DWORD pieces = 0; more; ++pieces) {
+    if (pieces == pieceLimit) return FALSE;
+    PathPiece piece{};
+    more = source->Next(&piece);
+    if (piece.count && !piece.points) return FALSE;
+    DWORD i = 0;
+    if (piece.flags & kPathBeginSubpath) {
+      if (open) closeSubpath();
+      if (piece.count == 0 || !out.Room(12)) return FALSE;
+      headerAt = out.at();
+      out.U32(0);
+      out.Point(piece.points[0]);
+      open = true;
+      entries = 0;
+      info->subpaths += 1;
+      i = 1;
+    } else if (piece.count && !open) {
+      return FALSE;  // points with no figure to belong to
+    }
+    if (piece.flags & kPathBeziers) {
+      if ((piece.count - i) % 3 != 0) return FALSE;
+      for (; i < piece.count; i += 3) {
+        if (!out.Room(kCurveEntryBytes)) return FALSE;
+        out.U32(1);
+        out.Point(piece.points[i]);
+        out.Point(piece.points[i + 1]);
+        out.Point(piece.points[i + 2]);
+        ++entries;
+        ++curves;
+      }
+    } else {
+      for (; i < piece.count; ++i) {
+        if (!out.Room(kLineEntryBytes)) return FALSE;
+        out.U32(0);
+        out.Point(piece.points[i]);
+        ++entries;
+        ++lines;
+      }
+    }
+    if (open && (piece.flags & kPathEndSubpath)) {
+      if (piece.flags & kPathCloseFigure) info->closed = TRUE;
+      closeSubpath();
+    }
+  }
+  if (open) closeSubpath();
+
+  const DWORD s = info->subpaths;
+  const DWORD figure = s == 0 ? 0 : 3 * lines + 7 * curves + 3 * (s - 1) + 3 + (s > 1 ? 1 : 0);
+  out.Patch(0, figure);
+  info->bytes = out.at();
+  info->curves = curves != 0;
+  return TRUE;
+}
+
+BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode) {
+  if (!stream || !source) return nullptr;
+  const DWORD bound = PathRecordBound(source->PointBound());
+  if (bound == 0) return nullptr;
+  const StreamMark mark = StrmMark(stream);
+  BYTE* record = StrmReserve(stream, bound);
+  if (!record) return nullptr;
+  PathBodyInfo info{};
+  const PathPoint none{0, 0};
+  if (!PathWriteBody(source, none, record + kPathHeaderBytes, bound - kPathHeaderBytes, &info)) {
+    StrmRollback(stream, mark);  // the reservation is the last one: nothing was flushed since
+    return nullptr;
+  }
+  const DWORD length = kPathHeaderBytes + info.bytes;
+  BYTE flags = mode & 0x07;
+  if (info.closed) flags |= 0x08;
+  if (info.subpaths > 1) flags |= 0x10;
+  record[0] = info.curves ? kRecPathCurves : kRecPathLines;
+  record[1] = 0;
+  record[2] = flags;
+  record[3] = 0;
+  DmStoreU32(record, 4, length);
+  const RECTL bounds = source->BoundsFix();
+  DmStoreU32(record, 8, static_cast<DWORD>(bounds.left >> 4));
+  DmStoreU32(record, 12, static_cast<DWORD>(bounds.top >> 4));
+  DmStoreU32(record, 16, static_cast<DWORD>(bounds.right >> 4));
+  DmStoreU32(record, 20, static_cast<DWORD>(bounds.bottom >> 4));
+  StrmTrim(stream, record, length);
+  return record;
+}
