@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/machine_root.h"
+#include "job_decoder.h"
 
 namespace {
 
@@ -34,11 +35,56 @@ int Setup(const std::string& root) {
   return 0;
 }
 
+// Prints a job file as readable lines; a damaged job ends with the reason and exit code 1.
+int Dump(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: velm dump JOBFILE [--pass-through] [--unfinished]\n");
+    return 2;
+  }
+  velm::jobdump::Options options;
+  for (int i = 3; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--pass-through") {
+      options.passThrough = true;
+    } else if (flag == "--unfinished") {
+      options.allowUnfinished = true;
+    } else {
+      std::fprintf(stderr, "velm dump: unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+  constexpr long kMaxJobBytes = 1L << 30;
+  std::FILE* file = std::fopen(argv[2], "rb");
+  if (!file) {
+    std::fprintf(stderr, "velm dump: cannot open %s\n", argv[2]);
+    return 1;
+  }
+  std::string bytes;
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0 && bytes.size() <= kMaxJobBytes) bytes.append(buffer, got);
+  const bool readError = std::ferror(file);
+  std::fclose(file);
+  if (readError || bytes.size() > kMaxJobBytes) {
+    std::fprintf(stderr, "velm dump: %s: %s\n", argv[2], readError ? "read error" : "larger than 1 GiB");
+    return 1;
+  }
+  velm::jobdump::Job job;
+  std::string error;
+  const bool ok = velm::jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options,
+                                           &job, &error);
+  std::fputs(velm::jobdump::RenderJob(job).c_str(), stdout);
+  if (ok) return 0;
+  std::fprintf(stderr, "velm dump: %s: damaged job: %s\n", argv[2], error.c_str());
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
   if (command == "setup") return Setup(RootArgument(argc, argv, 2));
+  if (command == "dump") return Dump(argc, argv);
   return Usage();
 }

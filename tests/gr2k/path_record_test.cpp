@@ -1,0 +1,103 @@
+// Path records: layout, flags, size figure, the trim of the upper-bound reservation, and the
+// pieces a path is handed out in.
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gr2k/path_record.h"
+#include "stream_harness.h"
+#include "test_paths.h"
+
+namespace {
+
+using velm::test::Px;
+using velm::test::StreamHarness;
+using velm::test::TestPath;
+using Bytes = std::vector<uint8_t>;
+
+void Put32(Bytes* b, int32_t v) {
+  for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+}
+void PutAll(Bytes* b, std::initializer_list<int32_t> values) {
+  for (int32_t v : values) Put32(b, v);
+}
+
+TEST(PathRecordTest, TwoSubPathsOneClosedGoldenBytes) {
+  StreamHarness h;
+  TestPath path({{kPathBeginSubpath, {Px(0, 0), Px(1, 0)}},
+                 {kPathEndSubpath | kPathCloseFigure, {Px(1, 1)}},
+                 {kPathBeginSubpath | kPathEndSubpath, {Px(2, 2), Px(3, 3)}}});
+  BYTE* record = StrmEmitPath(h.stream(), &path, kPathFillAlternate);
+  ASSERT_NE(record, nullptr);
+
+  // Lines only: 0x12; flags 1 + 0x08 (a closed figure) + 0x10 (two sub-paths); size figure
+  // 3 * 3 lines + 3 * (2 - 1) + 3 + 1 = 16; length 24 + 4 + (12 + 24) + (12 + 12) = 88.
+  Bytes expected{0x12, 0, 0x19, 0};
+  PutAll(&expected, {88, 0, 0, 3, 3, 16});
+  PutAll(&expected, {2, 0, 0, 0, 16, 0, 0, 16, 16});
+  PutAll(&expected, {1, 32, 32, 0, 48, 48});
+  EXPECT_EQ(Bytes(record, record + 88), expected);
+
+  // The reservation was 5 * 4 + ((5 * 36 + 15) & ~3) + 28 = 240 bytes; the unused end went back.
+  EXPECT_EQ(PathRecordBound(5), 240u);
+  EXPECT_EQ(StrmReserve(h.stream(), 4), record + 88);
+}
+
+TEST(PathRecordTest, CurvesAcrossPiecesMakeOneClosedFigure) {
+  StreamHarness h;
+  TestPath path({{kPathBeginSubpath | kPathBeziers, {Px(0, 0), Px(1, 2), Px(3, 4), Px(5, 6)}},
+                 {kPathBeziers | kPathEndSubpath | kPathCloseFigure, {{7, 8}, {9, 10}, {-11, -12}}}});
+  BYTE* record = StrmEmitPath(h.stream(), &path, kPathStroke);
+  ASSERT_NE(record, nullptr);
+  // 0x11 for curves; size figure 7 * 2 + 3 = 17; one sub-path, so no 0x10.
+  Bytes expected{0x11, 0, 0x08, 0};
+  PutAll(&expected, {96, -1, -1, 5, 6, 17, 2, 0, 0});
+  PutAll(&expected, {1, 16, 32, 48, 64, 80, 96});
+  PutAll(&expected, {1, 7, 8, 9, 10, -11, -12});
+  EXPECT_EQ(Bytes(record, record + 96), expected);
+}
+
+TEST(PathRecordTest, FailedPathLeavesNothingInTheStream) {
+  StreamHarness h;
+  ASSERT_NE(StrmEmitPageEnd(h.stream()), nullptr);
+  const DWORD before = h.stream()->bytesBuffered;
+  // A curve run of two points is not a whole curve.
+  TestPath partial({{kPathBeginSubpath | kPathBeziers | kPathEndSubpath, {Px(0, 0), Px(1, 1), Px(2, 2)}}});
+  EXPECT_EQ(StrmEmitPath(h.stream(), &partial, kPathStroke), nullptr);
+  // Points before any figure begins.
+  TestPath orphan({{kPathEndSubpath, {Px(0, 0)}}});
+  EXPECT_EQ(StrmEmitPath(h.stream(), &orphan, kPathStroke), nullptr);
+  // More points than the bound the engine promised.
+  TestPath liar({{kPathBeginSubpath | kPathEndSubpath, std::vector<PathPoint>(40, Px(1, 1))}}, 2);
+  EXPECT_EQ(StrmEmitPath(h.stream(), &liar, kPathStroke), nullptr);
+  EXPECT_EQ(h.stream()->bytesBuffered, before);
+  EXPECT_EQ(h.stream()->first.write, h.stream()->firstData + 4);
+}
+
+TEST(PathRecordTest, EmptyPathHasNoSubPaths) {
+  StreamHarness h;
+  TestPath empty({});
+  BYTE* record = StrmEmitPath(h.stream(), &empty, kPathClip);
+  ASSERT_NE(record, nullptr);
+  Bytes expected{0x12, 0, 0x05, 0};
+  PutAll(&expected, {28, 0, 0, 0, 0, 0});
+  EXPECT_EQ(Bytes(record, record + 28), expected);
+}
+
+TEST(PathRecordTest, BodyMovedToAnOriginForGlyphOutlines) {
+  TestPath square = velm::test::Square(10, 20, 2);
+  std::vector<BYTE> body(PathRecordBound(square.PointBound()));
+  PathBodyInfo info{};
+  ASSERT_TRUE(PathWriteBody(&square, Px(10, 20), body.data(), static_cast<DWORD>(body.size()), &info));
+  EXPECT_EQ(info.bytes, 4u + 12 + 3 * 12);
+  EXPECT_EQ(info.subpaths, 1u);
+  EXPECT_TRUE(info.closed);
+  EXPECT_FALSE(info.curves);
+  Bytes expected;
+  PutAll(&expected, {3 * 3 + 3, 3, 0, 0, 0, 32, 0, 0, 32, 32, 0, 0, 32});
+  EXPECT_EQ(Bytes(body.begin(), body.begin() + info.bytes), expected);
+  // Too small a buffer fails rather than writing past it.
+  EXPECT_FALSE(PathWriteBody(&square, Px(0, 0), body.data(), 20, &info));
+}
+
+}  // namespace
