@@ -34,6 +34,14 @@ bool KnownPacketType(uint8_t type) {
   return type == 0xF0 || type == 0xF1 || type == 0xF3 || type == 0xF4 || type == 0xF5;
 }
 
+bool AcceptableHeader(const uint8_t* bytes, size_t size, size_t at) {
+  if (size - at < kHeader || !KnownPacketType(bytes[at]) || bytes[at + 1] || bytes[at + 2] || bytes[at + 3]) {
+    return false;
+  }
+  const uint32_t length = U32(bytes, at + 4);
+  return length <= size - at - kHeader && (bytes[at] != 0xF0 || length == 0);
+}
+
 // Why the bytes at `at` are not an acceptable packet header; empty when they are.
 std::string HeaderProblem(const uint8_t* bytes, size_t size, size_t at) {
   const size_t left = size - at;
@@ -612,7 +620,7 @@ class JobDecoder {
       end = *at + length;
     } else {
       for (size_t q = *at + 1; q < size_; ++q) {
-        if (HeaderProblem(bytes_, size_, q).empty()) {
+        if (AcceptableHeader(bytes_, size_, q)) {
           end = q;
           break;
         }
