@@ -22,7 +22,7 @@ DWORD PaletteBytes(DWORD bits) { return bits == 1 ? 6 : bits == 4 ? 48 : 768; }
 // The record's bytes after header and palette: the rows sent, then zero padding.
 class RowBytes {
  public:
-  RowBytes(const ImageSpec& image, bool grey, DWORD rowBytes, DWORD copyBytes)
+  RowBytes(const ImageDescription& image, bool grey, DWORD rowBytes, DWORD copyBytes)
       : image_(image), grey_(grey), rowBytes_(rowBytes), copyBytes_(copyBytes) {}
 
   // Writes `count` bytes from `offset` onwards.
@@ -59,7 +59,7 @@ class RowBytes {
     }
   }
 
-  const ImageSpec& image_;
+  const ImageDescription& image_;
   bool grey_;
   DWORD rowBytes_;
   DWORD copyBytes_;
@@ -67,7 +67,7 @@ class RowBytes {
 
 }  // namespace
 
-BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageSpec& image) {
+BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image) {
   if (!stream || (image.rows && image.width && !image.bits)) return FALSE;
   const DWORD sourceBits = BitsPerPixel(image.format);
   const bool grey = sourceBits == 24 && !(settings.machineColor && settings.colorChoice != 1);

@@ -12,7 +12,7 @@ constexpr DWORD kImageGrey = 0x10;
 constexpr DWORD kImageNoPalette = 0x20;
 constexpr DWORD kImageRasterBit = 0x400;
 
-struct ImageSpec {
+struct ImageDescription {
   DWORD format;
   LONG x;  // destination
   LONG y;
@@ -33,4 +33,4 @@ struct ImageSpec {
 // reserved in pieces of at most about 1 MB after the header, so a long image may leave over
 // several data packets. FALSE on a failed reservation or bad input; the stream then holds nothing
 // of the record, or, when part of it has already been sent, the job is marked aborted.
-BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageSpec& image);
+BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image);

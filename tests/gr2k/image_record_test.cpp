@@ -41,7 +41,7 @@ struct Bitmap {
   const BYTE* Row(DWORD y) const { return memory.data() + static_cast<size_t>(stride) * y; }
 };
 
-ImageSpec Spec(const Bitmap& bitmap, DWORD format, const BYTE* palette = nullptr, DWORD paletteBytes = 0) {
+ImageDescription ImageOf(const Bitmap& bitmap, DWORD format, const BYTE* palette = nullptr, DWORD paletteBytes = 0) {
   return {format, 100, 200, static_cast<LONG>(bitmap.width), static_cast<LONG>(bitmap.height), 0, 0,
           bitmap.width, bitmap.height, palette, paletteBytes, bitmap.memory.data(), bitmap.stride};
 }
@@ -51,7 +51,7 @@ TEST(ImageRecordTest, OneBitImageWithPaletteCarriesTwoBytesIntoTheHeader) {
   Bitmap bitmap(100, 10, 1);
   const BYTE palette[6] = {0, 0, 0, 0xFF, 0xFF, 0xFF};
   StreamHarness h;
-  ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, Spec(bitmap, 0x80, palette, 6)));
+  ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, ImageOf(bitmap, 0x80, palette, 6)));
   // The header reservation holds the first two row bytes; the rows follow as one more piece.
   EXPECT_EQ(h.stream()->recordsBuffered, 2u);
   const Bytes record = RecordBytes(h);
@@ -71,7 +71,7 @@ TEST(ImageRecordTest, OneBitImageWithPaletteCarriesTwoBytesIntoTheHeader) {
   StreamHarness whole;
   RecordSettings settings = kColourSettings;
   settings.printType = 7;
-  ASSERT_TRUE(StrmEmitImage(whole.stream(), settings, Spec(bitmap, 0x80, palette, 6)));
+  ASSERT_TRUE(StrmEmitImage(whole.stream(), settings, ImageOf(bitmap, 0x80, palette, 6)));
   EXPECT_EQ(whole.stream()->recordsBuffered, 1u);
   EXPECT_EQ(RecordBytes(whole), record);
 }
@@ -84,7 +84,7 @@ TEST(ImageRecordTest, PaletteSizesAndTheNoPaletteFlag) {
     Bitmap bitmap(5, 3, c.bits);
     Bytes palette(c.palette ? c.palette - 3 : 0, 0x77);  // short: the rest is zero-filled
     StreamHarness h;
-    ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, Spec(bitmap, c.format, palette.data(), static_cast<DWORD>(palette.size()))));
+    ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, ImageOf(bitmap, c.format, palette.data(), static_cast<DWORD>(palette.size()))));
     const Bytes record = RecordBytes(h);
     const uint32_t rowBytes = (5 * c.bits + 31) / 32 * 4;
     EXPECT_EQ(record.size(), (56 + c.palette + 3 * rowBytes + 3) & ~3u) << c.bits;
@@ -95,7 +95,7 @@ TEST(ImageRecordTest, PaletteSizesAndTheNoPaletteFlag) {
     }
     // Without a palette given, none is sent and the flag says so.
     StreamHarness bare;
-    ASSERT_TRUE(StrmEmitImage(bare.stream(), kColourSettings, Spec(bitmap, c.format)));
+    ASSERT_TRUE(StrmEmitImage(bare.stream(), kColourSettings, ImageOf(bitmap, c.format)));
     const Bytes none = RecordBytes(bare);
     EXPECT_EQ(none[2], c.format | 0x20);
     EXPECT_EQ(none.size(), (56 + 3 * rowBytes + 3) & ~3u);
@@ -107,7 +107,7 @@ TEST(ImageRecordTest, FormatBytesAndTheRasterBit) {
   StreamHarness h;
   RecordSettings raster = kColourSettings;
   raster.rasterMode = TRUE;
-  ASSERT_TRUE(StrmEmitImage(h.stream(), raster, Spec(bitmap, 0x20882)));
+  ASSERT_TRUE(StrmEmitImage(h.stream(), raster, ImageOf(bitmap, 0x20882)));
   const Bytes record = RecordBytes(h);
   EXPECT_EQ(Bytes(record.begin(), record.begin() + 4), (Bytes{0x20, 0x02, 0xA2, 0x0C}));
 }
@@ -116,7 +116,7 @@ TEST(ImageRecordTest, TwentyFourBitRowsGoGreyUnlessTheMachineIsColour) {
   // Blue, green, red, white in BGR order; a bottom-up bitmap: its top row is the last in memory.
   Bytes memory = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                   0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
-  ImageSpec image{4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, memory.data() + 16, -16};
+  ImageDescription image{4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, memory.data() + 16, -16};
   StreamHarness grey;
   const RecordSettings mono{0, FALSE, 0, FALSE, FALSE, 2};
   ASSERT_TRUE(StrmEmitImage(grey.stream(), mono, image));
@@ -149,7 +149,7 @@ TEST(ImageRecordTest, LongImageIsReservedInPiecesOfAboutOneMegabyte) {
   // Rows of 24576 bytes: 42 rows per piece, so 100 rows go as 42, 42 and 16 after the header.
   Bitmap bitmap(8192, 100, 24);
   StreamHarness h;
-  ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, Spec(bitmap, 4)));
+  ASSERT_TRUE(StrmEmitImage(h.stream(), kColourSettings, ImageOf(bitmap, 4)));
   // The third piece found more than 1 MB buffered and flushed the header and two pieces first,
   // each chunk as its own packet: the record leaves split over several packets.
   EXPECT_EQ(h.output.bytes.size(), 3 * 8u + 56 + 2 * 42 * 24576);
@@ -163,7 +163,7 @@ TEST(ImageRecordTest, LongImageIsReservedInPiecesOfAboutOneMegabyte) {
   // A row above 1 MB goes one row per piece.
   Bitmap wide(400000, 3, 24);
   StreamHarness big;
-  ASSERT_TRUE(StrmEmitImage(big.stream(), kColourSettings, Spec(wide, 4)));
+  ASSERT_TRUE(StrmEmitImage(big.stream(), kColourSettings, ImageOf(wide, 4)));
   const auto rows = big.FlushedRecords(&error);
   EXPECT_EQ(error, "");
   ASSERT_EQ(rows.size(), 1u);
@@ -176,7 +176,7 @@ TEST(ImageRecordTest, FailedRowsGiveTheHeaderBackOrAbortTheJob) {
   StreamHarness h;
   ASSERT_NE(StrmEmitPageEnd(h.stream()), nullptr);
   h.allocator.failFrom = 0;
-  EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, Spec(bitmap, 4)));
+  EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, ImageOf(bitmap, 4)));
   EXPECT_EQ(h.stream()->bytesBuffered, 4u);
   EXPECT_EQ(h.stream()->first.write, h.stream()->firstData + 4);
   EXPECT_EQ(h.flags, 0u);
@@ -187,20 +187,20 @@ TEST(ImageRecordTest, FailedRowsGiveTheHeaderBackOrAbortTheJob) {
   Bitmap tall(100000, 30, 24);  // 300000-byte rows, three per piece
   // The header joins the full chunk; the first rows flush it and take a chunk; the next fail.
   sent.allocator.failFrom = 2;
-  EXPECT_FALSE(StrmEmitImage(sent.stream(), kColourSettings, Spec(tall, 4)));
+  EXPECT_FALSE(StrmEmitImage(sent.stream(), kColourSettings, ImageOf(tall, 4)));
   EXPECT_EQ(sent.flags, kPdevFlagAbort);
 }
 
 TEST(ImageRecordTest, BadSourcesAreRefused) {
   Bitmap bitmap(10, 2, 24);
   StreamHarness h;
-  ImageSpec image = Spec(bitmap, 4);
+  ImageDescription image = ImageOf(bitmap, 4);
   image.stride = 29;  // rows need 30 bytes
   EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, image));
-  image = Spec(bitmap, 4);
+  image = ImageOf(bitmap, 4);
   image.bits = nullptr;
   EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, image));
-  image = Spec(bitmap, 4);
+  image = ImageOf(bitmap, 4);
   image.rows = 0x7FFFFFFF;
   EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, image));
   EXPECT_EQ(h.stream()->bytesBuffered, 0u);
