@@ -25,16 +25,18 @@ std::filesystem::path MachineStore(std::string_view area);
 
 // The machine's answers, kept as "key=value" lines in <root>/machine/settings.
 // Keys used by the stand-in:
-//   os              "nt10" (default), "nt6", "2003", "xp", "2000", "nt4", "9x", "me"
+//   os              "nt10" (default), "nt6", "2003", "xp", "2000", "nt4", "9x", "me", "95"
 //   codepage        ANSI code page, "1252" (default) or "932"
 //   user, computer  user and computer names
 //   userlang, systemlang  language identifiers, decimal ("1033")
 //   country         LOCALE_ICOUNTRY of the user locale ("1")
 //   administrator   "1" when the user is in the administrators group
 //   terminal_server "1" in a terminal-server session
-//   clock_ms        when present, GetTickCount answers this (tests set and advance it)
-//   clock_local     when present, the local time as "YYYY-MM-DD hh:mm:ss"
+//   session         the terminal-services session id (default 1 in a terminal-server session, else 0)
+//   clock_ms        when present, GetTickCount answers this (tests set and advance it; Sleep advances it)
+//   clock_local     when present, the local time (= UTC) as "YYYY-MM-DD hh:mm:ss[.mmm]"
 //   process_exit    the exit code CreateProcessW's children report
+// CreateProcessW appends its records to <root>/machine/processes.log.
 std::string MachineSetting(std::string_view key, std::string_view fallback = {});
 bool SetMachineSetting(std::string_view key, std::string_view value);
 bool EraseMachineSetting(std::string_view key);
