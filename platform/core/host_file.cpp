@@ -1,0 +1,126 @@
+#include "core/host_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/winerror.h"
+
+namespace velm::platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+DWORD Win32ErrorFromErrno(int err) {
+  switch (err) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    default: return ERROR_GEN_FAILURE;
+  }
+}
+
+DWORD ReadWholeFile(const fs::path& file, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno);
+  struct stat st {};
+  DWORD result = ERROR_SUCCESS;
+  if (::fstat(fd, &st) != 0) {
+    result = Win32ErrorFromErrno(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    result = ERROR_FILE_NOT_FOUND;
+  } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+    result = ERROR_NOT_ENOUGH_MEMORY;
+  } else {
+    // Read to the end rather than trusting st_size, but never past the bound.
+    char chunk[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        result = ERROR_READ_FAULT;
+        break;
+      }
+      if (n == 0) break;
+      if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+        result = ERROR_NOT_ENOUGH_MEMORY;
+        break;
+      }
+      bytes.append(chunk, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (result != ERROR_SUCCESS) bytes.clear();
+  return result;
+}
+
+DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
+  const fs::path folder = file.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return ERROR_PATH_NOT_FOUND;
+  // A short name of its own, so that a file name near the length limit still gets one.
+  const fs::path temp =
+      folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return Win32ErrorFromErrno(errno);
+  DWORD result = ERROR_SUCCESS;
+  if (!WriteAll(fd, bytes.data(), bytes.size())) result = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+  if (result == ERROR_SUCCESS && ::fdatasync(fd) != 0) result = ERROR_WRITE_FAULT;
+  if (::close(fd) != 0 && result == ERROR_SUCCESS) result = ERROR_WRITE_FAULT;
+  if (result == ERROR_SUCCESS && ::rename(temp.c_str(), file.c_str()) != 0) result = Win32ErrorFromErrno(errno);
+  if (result != ERROR_SUCCESS) ::unlink(temp.c_str());
+  return result;
+}
+
+FileLock::FileLock(const fs::path& lockFile) {
+  std::error_code ec;
+  fs::create_directories(lockFile.parent_path(), ec);
+  fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error_ = Win32ErrorFromErrno(errno);
+    return;
+  }
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      error_ = ERROR_LOCK_VIOLATION;
+      return;
+    }
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+}
+
+}  // namespace velm::platform
