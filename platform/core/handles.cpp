@@ -51,6 +51,9 @@ bool ReleaseHandle(HANDLE handle) {
 }  // namespace velm::platform
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
+  // The pseudo handles of the current process and thread close without effect, as on Windows.
+  const intptr_t value = reinterpret_cast<intptr_t>(handle);
+  if (value == -1 || value == -2) return TRUE;
   if (!velm::platform::ReleaseHandle(handle)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "core/memory.h"
 #include "core/process.h"
 #include "core/system_settings.h"
 #include "core/winerror.h"
@@ -380,8 +381,8 @@ extern "C" BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BY
                                          DWORD sub7, PSID* sid) {
   if (!authority || !sid || subAuthorityCount > 8) return Fail(ERROR_INVALID_PARAMETER);
   const DWORD subs[8] = {sub0, sub1, sub2, sub3, sub4, sub5, sub6, sub7};
-  auto* bytes = static_cast<BYTE*>(std::malloc(kSidHeader + 4 * subAuthorityCount));
-  if (!bytes) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  auto* bytes = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kSidHeader + 4 * subAuthorityCount));
+  if (!bytes) return FALSE;  // HeapAlloc set ERROR_NOT_ENOUGH_MEMORY
   bytes[0] = SID_REVISION;
   bytes[1] = subAuthorityCount;
   std::memcpy(bytes + 2, authority->Value, sizeof authority->Value);
@@ -391,7 +392,7 @@ extern "C" BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BY
 }
 
 extern "C" PVOID FreeSid(PSID sid) {
-  std::free(sid);
+  if (sid) HeapFree(GetProcessHeap(), 0, sid);
   return nullptr;
 }
 
