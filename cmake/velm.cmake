@@ -28,8 +28,7 @@ function(velm_test_suite name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE velm_test_support ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VELM_BUILD_DIR=${CMAKE_BINARY_DIR};VELM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 include(GoogleTest)

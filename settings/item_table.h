@@ -191,3 +191,80 @@ struct ResLanguageRow {
   const WCHAR* code;         // two letters
 };
 constexpr WORD kLanguageEnd = 0xFFFF;
+
+// ---- Constant accessors ----------------------------------------------------------------
+// The static tables are read-only. A driver context takes its own copy of the item table and
+// the page table (with their rows) before it marks or binds anything.
+
+// The item table: 1239 rows, identifiers 1..962 then 10001..10277.
+const ItemTable* OptGetStaticItemTable();
+// The item symbols (item names and the page names, keyed); `count` receives the row count.
+const ItemSymbolRow* OptGetItemSymbols(int* count);
+// The value symbols; `count` receives the row count.
+const ValueSymbolRow* OptGetValueSymbols(int* count);
+// The 47 page and dialog templates. Control rows are null until the pages supply them.
+const PageTable* OptGetStaticPageTable();
+// The resolution table, ended by a row with id 0.
+const CapsResolutionRow* CapsGetResolutionTable();
+// The language table, ended by a row with value kLanguageEnd.
+const ResLanguageRow* ResGetLanguageTable();
+// The job-credential interface is built in: always 1.
+int JcIsSupported();
+
+// ---- Value maps ------------------------------------------------------------------------
+// A list ends at a row whose model value is 0. Rows marked kNoModelValue never match, so a
+// stored value that only they list counts as unmapped and passes through unchanged.
+
+// The model value of `stored` in `list`: true and *model set when a row maps it.
+bool OptMapToModelValue(const ItemValueMapRow* list, DWORD stored, DWORD* model);
+// The stored value of `model` in `list`: true and *stored set when a row maps it.
+bool OptMapToStoredValue(const ItemValueMapRow* list, DWORD model, DWORD* stored);
+// The second list of a value map (used in the other orientation), or null when it has none.
+// `first` is the row's valueMap pointer.
+const ItemValueMapRow* OptGetSecondValueMap(const ItemValueMapRow* first);
+// The list to use: the second when `second` is asked for and the map has one, else the first.
+// Nothing ever walks past a list's end to find a second list.
+const ItemValueMapRow* OptSelectValueMap(const ItemValueMapRow* first, bool second);
+
+// ---- Lookups ---------------------------------------------------------------------------
+// Each returns a row or null; a null table, id 0, key 0 or a null name yields null. The
+// non-const forms serve a context's own copy of a table.
+
+// The row of `id`. Identifiers 1..962 resolve by index, the configuration range by binary
+// search; 963..10000 do not exist.
+const ItemTableRow* OptFindItem(const ItemTable* table, WORD id);
+ItemTableRow* OptFindItem(ItemTable* table, WORD id);
+// The row whose command key is `key`; failing that, the row of the item that the symbol row
+// with that key names.
+const ItemTableRow* OptFindItemByKey(const ItemTable* table, SHORT key);
+ItemTableRow* OptFindItemByKey(ItemTable* table, SHORT key);
+// The item's name ("dmOrientation"), or null for an unknown or unnamed item.
+const WCHAR* OptGetItemName(const ItemTable* table, WORD id);
+
+// Item symbols by key and by name (exact, first match).
+const ItemSymbolRow* OptFindSymbolByKey(SHORT key);
+const ItemSymbolRow* OptFindSymbolByName(const char* name);
+
+// The first value symbol of `itemId` whose stored value is `value`.
+const ValueSymbolRow* OptFindValueSymbol(WORD itemId, DWORD value);
+// The first value symbol of `itemId` whose model value is `modelValue`.
+const ValueSymbolRow* OptFindValueSymbolByModel(WORD itemId, DWORD modelValue);
+const ValueSymbolRow* OptFindValueSymbolByName(const char* name);
+
+// Pages of a page table (the static one or a context's copy).
+const PageTemplate* OptFindPage(const PageTable* pages, WORD pageId);
+PageTemplate* OptFindPage(PageTable* pages, WORD pageId);
+// By name; `pages` null means the static page table.
+const PageTemplate* OptFindPageByName(const PageTable* pages, const char* name);
+// Control row n of a page, null when n is not below its row count.
+const PageItemTemplate* OptGetPageItem(const PageTemplate* page, DWORD n);
+PageItemTemplate* OptGetPageItem(PageTemplate* page, DWORD n);
+// The row of `controlId` within `page`, or within every page of `pages` in table order when
+// page is null (the static pages when both are null).
+const PageItemTemplate* OptFindPageItem(const PageTable* pages, const PageTemplate* page, WORD controlId);
+PageItemTemplate* OptFindPageItem(PageTable* pages, PageTemplate* page, WORD controlId);
+
+// Messages of the model's alerts.
+int OptGetMessageCount();
+const MessageRow* OptGetMessageRow(int n);  // null when n is outside 0..count-1
+const MessageRow* OptFindMessageByName(const char* name);

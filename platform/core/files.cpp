@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "core/files_internal.h"
+
+#include "core/clock.h"
 #include "core/machine_root.h"
 #include "core/winerror.h"
 
@@ -16,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int64_t kFileTimeEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
-constexpr int64_t kTicksPerSecond = 10000000;            // FILETIME counts 100 ns
 
 // The kAccess* kinds that a desired-access mask asks for.
 DWORD AccessKinds(DWORD desired) {
@@ -156,36 +156,15 @@ DWORD MissingPathError(const fs::path& host) {
   return folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-DWORD ErrnoToError(int error) {
-  switch (error) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EISDIR: case EROFS: case ELOOP: case EBUSY: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_DISK_FULL;
-    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EXDEV: return ERROR_NOT_SAME_DEVICE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    default: return ERROR_GEN_FAILURE;
-  }
-}
-
 FILETIME ToFileTime(const struct timespec& time) {
-  const int64_t ticks = (static_cast<int64_t>(time.tv_sec) + kFileTimeEpochSeconds) * kTicksPerSecond + time.tv_nsec / 100;
-  const uint64_t value = ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
-  return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+  return FileTimeFromUnix(time.tv_sec, static_cast<uint32_t>(time.tv_nsec));
 }
 
 struct timespec FromFileTime(const FILETIME& time) {
-  const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  uint32_t hundredNs = 0;
   struct timespec out{};
-  out.tv_sec = static_cast<time_t>(ticks / kTicksPerSecond - kFileTimeEpochSeconds);
-  out.tv_nsec = static_cast<long>(ticks % kTicksPerSecond) * 100;
+  out.tv_sec = static_cast<time_t>(FileTimeToUnix(time, &hundredNs));
+  out.tv_nsec = static_cast<long>(hundredNs) * 100;
   return out;
 }
 

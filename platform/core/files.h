@@ -107,13 +107,6 @@ constexpr int OF_SHARE_DENY_WRITE = 0x0020;
 constexpr int OF_SHARE_DENY_READ = 0x0030;
 constexpr int OF_SHARE_DENY_NONE = 0x0040;
 
-// Errors of this area that the common list lacks.
-constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
-constexpr DWORD ERROR_FILE_INVALID = 1006;
-constexpr DWORD ERROR_MAPPED_ALIGNMENT = 1132;
-constexpr DWORD ERROR_USER_MAPPED_FILE = 1224;
-constexpr DWORD ERROR_INVALID_ADDRESS = 487;
-
 struct OVERLAPPED {
   ULONG_PTR Internal;
   ULONG_PTR InternalHigh;

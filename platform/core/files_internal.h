@@ -14,6 +14,7 @@
 
 #include "core/files.h"
 #include "core/handles.h"
+#include "core/host_file.h"
 #include "core/path_map.h"
 
 namespace velm::platform {
@@ -56,8 +57,6 @@ bool ResolvePattern(LPCWSTR pattern, MappedPath& folder, std::u16string& name);
 // The error for a path that does not exist: ERROR_FILE_NOT_FOUND when its folder exists,
 // else ERROR_PATH_NOT_FOUND.
 DWORD MissingPathError(const std::filesystem::path& host);
-// A host errno as the Win32 error Windows gives for the same failure.
-DWORD ErrnoToError(int error);
 
 FILETIME ToFileTime(const struct timespec& time);
 struct timespec FromFileTime(const FILETIME& time);

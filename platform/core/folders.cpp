@@ -11,6 +11,7 @@
 #include "core/files_internal.h"
 #include "core/machine_root.h"
 #include "core/memory.h"
+#include "core/security.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
 
@@ -253,10 +254,10 @@ BOOL GetUserProfileDirectoryW(HANDLE token, LPWSTR profileDir, LPDWORD size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!token || token == INVALID_HANDLE_VALUE || !LookupHandle(token)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  // The token must be one, open for query, as Windows asks of it.
+  TOKEN_TYPE type{};
+  DWORD length = 0;
+  if (!GetTokenInformation(token, TokenType, &type, sizeof type, &length)) return FALSE;
   const std::u16string folder = ProfileFolder();
   const DWORD needed = static_cast<DWORD>(folder.size() + 1);
   if (!profileDir || *size < needed) {

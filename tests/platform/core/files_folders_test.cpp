@@ -4,6 +4,9 @@
 
 #include "core/machine_root.h"
 #include "core/memory.h"
+#include "core/modules.h"
+#include "core/process.h"
+#include "core/security.h"
 #include "files_fixture.h"
 
 namespace velm::platform {
@@ -12,6 +15,11 @@ namespace {
 using FoldersTest = FilesTest;
 
 std::u16string Text(const WCHAR* buffer) { return buffer; }
+
+template <class Function>
+Function Proc(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 TEST_F(FoldersTest, SystemFoldersFollowTheSizeRule) {
   WCHAR buffer[64];
@@ -57,10 +65,22 @@ TEST_F(FoldersTest, TempFilesGetUniqueNamesInTheUsersTempFolder) {
 }
 
 TEST_F(FoldersTest, KnownFoldersAreTheUsersAndComeFromTaskMemory) {
+  // The driver finds both calls by name in the system's modules.
+  HMODULE shell = LoadLibraryW(u"shell32.dll");
+  HMODULE ole = LoadLibraryW(u"ole32.dll");
+  auto* getFolder = Proc<decltype(&SHGetKnownFolderPath)>(shell, "SHGetKnownFolderPath");
+  auto* freeTask = Proc<decltype(&CoTaskMemFree)>(ole, "CoTaskMemFree");
+  ASSERT_NE(getFolder, nullptr);
+  ASSERT_NE(freeTask, nullptr);
+  const uint64_t live = LiveAllocationCount();
   PWSTR path = reinterpret_cast<PWSTR>(1);
-  ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &path), S_OK);
+  ASSERT_EQ(getFolder(FOLDERID_LocalAppDataLow, 0, nullptr, &path), S_OK);
   EXPECT_EQ(Text(path), u"C:\\Users\\user\\AppData\\LocalLow");
-  CoTaskMemFree(path);
+  EXPECT_EQ(LiveAllocationCount(), live + 1);
+  freeTask(path);
+  EXPECT_EQ(LiveAllocationCount(), live);
+  FreeLibrary(shell);
+  FreeLibrary(ole);
   ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &path), S_OK);
   EXPECT_EQ(Text(path), u"C:\\Users\\user\\AppData\\Roaming");
   CoTaskMemFree(path);
@@ -82,24 +102,31 @@ TEST_F(FoldersTest, KnownFoldersAreTheUsersAndComeFromTaskMemory) {
 }
 
 TEST_F(FoldersTest, ProfileDirectoryFollowsTheSizeProtocol) {
-  struct Token : KernelObject {};
-  HANDLE token = RegisterHandle(std::make_shared<Token>());
+  // Reached as the driver reaches it: by name, from the system's module, with the process token.
+  HMODULE userenv = LoadLibraryW(u"UserEnv.dll");
+  ASSERT_NE(userenv, nullptr);
+  auto* getProfile = Proc<decltype(&GetUserProfileDirectoryW)>(userenv, "GetUserProfileDirectoryW");
+  ASSERT_NE(getProfile, nullptr);
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+
   DWORD size = 0;
-  EXPECT_FALSE(GetUserProfileDirectoryW(token, nullptr, &size));
+  EXPECT_FALSE(getProfile(token, nullptr, &size));
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(size, 14u);  // "C:\Users\user" and its NUL
   WCHAR buffer[32] = {u'#'};
   size = 13;
-  EXPECT_FALSE(GetUserProfileDirectoryW(token, buffer, &size));
+  EXPECT_FALSE(getProfile(token, buffer, &size));
   EXPECT_EQ(size, 14u);
   EXPECT_EQ(buffer[0], u'#');
-  ASSERT_TRUE(GetUserProfileDirectoryW(token, buffer, &size));
+  ASSERT_TRUE(getProfile(token, buffer, &size));
   EXPECT_EQ(Text(buffer), u"C:\\Users\\user");
-  EXPECT_FALSE(GetUserProfileDirectoryW(token, buffer, nullptr));
+  EXPECT_FALSE(getProfile(token, buffer, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   CloseHandle(token);
-  EXPECT_FALSE(GetUserProfileDirectoryW(token, buffer, &size));
+  EXPECT_FALSE(getProfile(token, buffer, &size));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  FreeLibrary(userenv);
 }
 
 TEST_F(FoldersTest, EnvironmentComesFromTheMachineRoot) {
