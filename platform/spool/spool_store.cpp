@@ -69,7 +69,6 @@ class RecordWriter {
     U32(n);
     for (T& item : items) fields(*this, item);
   }
-  bool ok() const { return true; }
   const std::string& bytes() const { return out_; }
 
  private:
