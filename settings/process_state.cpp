@@ -1,5 +1,6 @@
 #include "settings/process_state.h"
 
+#include "settings/context_cache.h"
 #include "settings/locks.h"
 
 ProcessState& SysProcessState() {
@@ -19,6 +20,8 @@ void SysLibraryAttach(HINSTANCE instance) {
 }
 
 void SysLibraryDetach() {
+  // The cached contexts go first: destroying them takes the locks that are deleted below.
+  CtxFlushCache(1);
   ProcessState& state = SysProcessState();
   for (int n = 1; n <= 2; ++n) SysDeleteLock(n);
   if (HANDLE old = state.globalMutex.exchange(nullptr)) CloseHandle(old);

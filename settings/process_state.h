@@ -39,5 +39,6 @@ ProcessState& SysProcessState();
 // Process attach of the library that carries the settings library: clears the cache tables,
 // creates both sections and starts without a mutex handle.
 void SysLibraryAttach(HINSTANCE instance);
-// Process detach: deletes the sections that exist and closes the mutex handle.
+// Process detach: destroys every cached context, deletes the sections that exist and closes the
+// mutex handle.
 void SysLibraryDetach();

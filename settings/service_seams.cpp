@@ -19,3 +19,5 @@ DWORD PathReadSharedDirNoCtx(WCHAR* buffer, DWORD capacity) { return PathGetShar
 const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
 
 const WCHAR* DescGetLangFileBase(DriverContext*) { return nullptr; }
+
+int CondPrintPaperOrient(DriverContext*) { return 0; }

@@ -4,6 +4,7 @@
 //     PathGetSharedDir, PathReadSharedDirNoCtx
 //   option persistence (help language): CfgHelpLanguageCode
 //   model description access (resource library name): DescGetLangFileBase
+//   computed condition items (print-paper orientation): CondPrintPaperOrient
 #pragma once
 
 #include "settings/driver_context.h"
@@ -22,3 +23,6 @@ const WCHAR* CfgHelpLanguageCode(DriverContext* context);
 // The base name of the model's resource library as the description names it ("qnresus.dll"),
 // or null.
 const WCHAR* DescGetLangFileBase(DriverContext* context);
+
+// 1 when the print paper lies landscape (computed item 827), else 0.
+int CondPrintPaperOrient(DriverContext* context);
