@@ -43,8 +43,10 @@ constexpr WORD kKindMask = 0x00FF;
 // Kind flags (high byte of the kind word), kept in place in the work area.
 constexpr WORD kKindHoldsGlobalMutex = 0x100;  // the caller holds the global settings mutex
 constexpr WORD kKindForceAdmin = 0x200;        // environment byte vdmAdmin forced to 1
-constexpr WORD kKindReuseAnyKind = 0x800;      // a cached context may serve although kind != 0
-constexpr WORD kKindReuseOtherHandle = 0x1000; // ... or another handle on the same printer name
+constexpr WORD kKindReuseAnyKind = 0x800;      // a cached context may serve a kind word other than 0
+constexpr WORD kKindReuseOtherHandle = 0x1000; // ... and one cached under another handle on the
+                                               // same printer name
+
 constexpr WORD kKindFlagsMask = 0xFF00;
 
 // Creation flags the library itself reads.
