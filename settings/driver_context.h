@@ -24,6 +24,7 @@ constexpr DWORD kServerKindLocal = 2;
 constexpr DWORD kPathChars = MAX_PATH;  // the path buffers of the work area, NUL included
 constexpr DWORD kNameChars = 260;       // printer and driver names, NUL included
 constexpr DWORD kLanguageCodeChars = 3; // two letters and a NUL
+constexpr DWORD kModelNameChars = 33;   // the driver INI's model name, NUL included
 
 // Creation flags the library itself reads.
 constexpr DWORD kCreateSharedFolderOnly = 0x40000;  // never the per-user settings folder
@@ -56,6 +57,7 @@ struct ContextWorkArea {
   DWORD creationFlags;
   PrinterInfoCache printerInfo;
   WCHAR localizedModelFile[kPathChars]; // the resource library's localized path
+  WCHAR modelName[kModelNameChars];     // CfgReadModelName: the driver INI's name of the model
 };
 
 struct DriverContext {
