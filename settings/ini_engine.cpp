@@ -449,7 +449,8 @@ IniRewritePlan IniPlanRewrite(const WCHAR* section, const char* oldText, DWORD o
 }
 
 BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newText, DWORD length) {
-  if (!path || !section || (!newText && length)) {
+  // A NUL would end the text for every reader that comes after it, hiding the old sections.
+  if (!path || !section || (!newText && length) || (length && std::memchr(newText, 0, length))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
