@@ -1,5 +1,6 @@
 #include "settings/ini_engine.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "settings/memory.h"
@@ -465,8 +466,12 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
   DWORD oldLength = 0;
   if (!ReadWholeFile(path, OPEN_EXISTING, &old, &oldLength)) return FALSE;
   const IniRewritePlan plan = IniPlanRewrite(section, old, oldLength, newText, length);
+  // Never write a file that the readers would refuse to load.
+  const uint64_t total = uint64_t{length} + (plan.separator ? 2 : 0) + plan.keepEnd + (oldLength - plan.resumeAt);
   WCHAR temp[MAX_PATH];
-  bool ok = WriteTemporary(path, temp, newText, length, old, oldLength, plan);
+  bool ok = total <= kIniMaxFileBytes;
+  if (!ok) SetLastError(ERROR_FILE_INVALID);
+  ok = ok && WriteTemporary(path, temp, newText, length, old, oldLength, plan);
   SysFree(old);
   if (ok && !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = GetLastError();

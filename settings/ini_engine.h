@@ -107,8 +107,8 @@ IniRewritePlan IniPlanRewrite(const WCHAR* section, const char* oldText, DWORD o
 // The system's profile cache for the file is flushed first. The new content is written to a
 // temporary file in the same folder, made durable and renamed over the old file, so readers
 // see the old file or the new one and a failure anywhere leaves the old file as it was. An
-// absent file counts as empty; a file that exists but cannot be read, is too large or cannot
-// be replaced is left alone, and so is every file when the new text holds a NUL (which would
+// absent file counts as empty; a file that exists but cannot be read, is too large (before or
+// after the rewrite) or cannot be replaced is left alone, and so is every file when the new text holds a NUL (which would
 // end the text for the readers). TRUE when the file was rewritten; else FALSE with the last error.
 BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newText, DWORD length);
 

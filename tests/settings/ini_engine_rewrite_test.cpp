@@ -240,6 +240,10 @@ TEST_F(IniRewriteTest, LoadingReadsTheWholeFileOnceWithANulAfterIt) {
   velm::platform::SetAllocationFault(0);
   std::filesystem::resize_file(host_, kIniMaxFileBytes + 1);
   EXPECT_EQ(IniLoadFile(kPath), nullptr);
+  // Nor does a rewrite make a file over the limit.
+  std::filesystem::resize_file(host_, kIniMaxFileBytes - 4);
+  EXPECT_FALSE(IniReplaceSection(kPath, u"P", "[P]\r\nk=v\r\n", 10));
+  EXPECT_EQ(std::filesystem::file_size(host_), kIniMaxFileBytes - 4);
 }
 
 // One process's rounds: under the settings mutex, read its counter through the engine and
