@@ -5,10 +5,10 @@
 
 #include "settings/item_table.h"
 #include "settings/model_defaults.h"
+#include "settings/settings_record.h"
 #include "win32.h"
 
-struct SettingsRecord;    // the devmode with the configuration and long-string sections
-struct ModelDescription;  // the compiled model description image
+struct ModelDescription;  // the compiled model description image, built with the description compiler
 
 // What the printer's PRINTER_INFO_2 said, kept per context so that it is asked once.
 // The printer and driver names of the cache live in the work area beside it.

@@ -26,6 +26,10 @@ constexpr DriverLibrary kInterfaceLibrary{"velmui.so", u"velmui.dll"};
 constexpr DriverLibrary kQueryLibrary{"velmexc.so", u"velmexc.dll"};
 constexpr DriverLibrary kDriverLibraries[] = {kGraphicsLibrary, kInterfaceLibrary, kQueryLibrary};
 
+#ifndef VELM_COMPANION_FILES
+#define VELM_COMPANION_FILES ""
+#endif
+
 std::u16string InDriverDirectory(std::u16string_view name) {
   return std::u16string(platform::kDriverDirectory) + std::u16string(name);
 }
@@ -54,22 +58,17 @@ bool CopyIntoRoot(const fs::path& source, std::u16string_view target, std::strin
   return true;
 }
 
-bool IsDriverLibrary(const fs::path& file) {
-  return std::any_of(std::begin(kDriverLibraries), std::end(kDriverLibraries),
-                     [&](const DriverLibrary& lib) { return file.filename() == lib.buildName; });
-}
-
-// Companion stand-ins: every module of the build folder that is neither a driver library nor a
-// system library ("lib…"); "name.so" is installed as "name.dll".
+// Companion stand-ins: the modules the build made from companions/ (their file names come
+// from the build) that are present in the module folder; "name.so" is installed as "name.dll".
 std::vector<fs::path> CompanionModules(const fs::path& moduleDir) {
   std::vector<fs::path> found;
-  std::error_code ec;
-  for (fs::directory_iterator it(moduleDir, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path file = it->path();
-    const std::string name = file.filename().string();
-    if (!it->is_regular_file() || file.extension() != ".so" || name.starts_with("lib") || IsDriverLibrary(file))
-      continue;
-    found.push_back(file);
+  std::string_view names = VELM_COMPANION_FILES;
+  while (!names.empty()) {
+    const size_t comma = names.find(',');
+    const std::string_view name = names.substr(0, comma);
+    names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+    std::error_code ec;
+    if (!name.empty() && fs::is_regular_file(moduleDir / name, ec)) found.push_back(moduleDir / name);
   }
   std::sort(found.begin(), found.end());
   return found;

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
 #include "core/unicode.h"
 #include "machine_setup.h"
 

@@ -158,10 +158,15 @@ DWORD RunJobCommand(SpoolState& state, SpoolJob& job, DWORD command) {
   }
 }
 
-// The job of this handle's open document, when it was cancelled meanwhile.
-bool WasCancelled(uint32_t jobId) {
-  const std::optional<SpoolJob> job = FindSpoolJob(jobId);
-  return !job || (job->status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED));
+// Whether the document's job was cancelled meanwhile; the store is read again only when it
+// changed since the job was last seen alive.
+bool WasCancelled(OpenDocument& doc) {
+  const uint64_t stamp = SpoolStateStamp();
+  if (stamp != 0 && stamp == doc.storeSeen) return false;
+  const std::optional<SpoolJob> job = FindSpoolJob(doc.jobId);
+  if (!job || (job->status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED))) return true;
+  doc.storeSeen = stamp;
+  return false;
 }
 
 }  // namespace
@@ -247,7 +252,7 @@ extern "C" DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo)
     if (file) std::fclose(file);
     return Fail(error);
   }
-  handle->document = OpenDocument{jobId, file, 0, 0};
+  handle->document = OpenDocument{jobId, file, 0, 0, 0};
   return jobId;
 }
 
@@ -281,7 +286,7 @@ extern "C" BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD 
   std::lock_guard lock(handle->mutex);
   OpenDocument& doc = handle->document;
   if (!doc.file) return Fail(ERROR_SPL_NO_STARTDOC);
-  if (WasCancelled(doc.jobId)) return Fail(ERROR_PRINT_CANCELLED);
+  if (WasCancelled(doc)) return Fail(ERROR_PRINT_CANCELLED);
   if (cbBuf > UINT32_MAX - doc.written) return Fail(ERROR_DISK_FULL);
   if (cbBuf > 0 && (std::fwrite(pBuf, 1, cbBuf, doc.file) != cbBuf || std::fflush(doc.file) != 0))
     return Fail(ERROR_WRITE_FAULT);

@@ -37,11 +37,6 @@ bool NamesThisServer(std::u16string_view name) {
   return name.empty() || EqualsNoCase(name, u"\\\\" + ComputerName());
 }
 
-bool IsValidPrinterName(std::u16string_view name) {
-  if (name.empty() || name.size() > kMaxPrinterNameUnits) return false;
-  return std::none_of(name.begin(), name.end(), [](char16_t c) { return c < 32 || c == u',' || c == u'\\' || c == u'!'; });
-}
-
 const std::string kNoDevmode;
 
 size_t PrinterInfoSize(DWORD level) {
@@ -205,6 +200,11 @@ void SetUserDevmode(SpoolPrinter& printer, const std::u16string& user, const std
 
 // ---- Shared helpers ---------------------------------------------------------------------------
 
+bool IsValidPrinterName(std::u16string_view name) {
+  if (name.empty() || name.size() > kMaxPrinterNameUnits) return false;
+  return std::none_of(name.begin(), name.end(), [](char16_t c) { return c < 32 || c == u',' || c == u'\\' || c == u'!'; });
+}
+
 std::u16string CurrentUserName() { return Utf8ToUtf16(MachineSetting("user", "user")); }
 std::u16string ComputerName() { return Utf8ToUtf16(MachineSetting("computer", "VELMHOST")); }
 
@@ -252,10 +252,6 @@ extern "C" BOOL OpenPrinterW(LPCWSTR pPrinterName, LPHANDLE phPrinter, const PRI
   }
   *phPrinter = nullptr;
   const std::u16string_view name = pPrinterName ? std::u16string_view(pPrinterName) : std::u16string_view();
-  if (name.size() > kMaxPrinterNameUnits + 2 + 64) {  // "\\" + server + "\" + printer
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return FALSE;
-  }
   auto handle = std::make_shared<PrinterHandle>();
   handle->server = NamesThisServer(name);
   bool mayAdminister = MachineSetting("administrator") == "1";

@@ -29,6 +29,7 @@ struct OpenDocument {
   std::FILE* file = nullptr;
   uint32_t written = 0;
   uint32_t pages = 0;
+  uint64_t storeSeen = 0;  // SpoolStateStamp() when the job was last found alive
 };
 
 // What OpenPrinterW hands out. A server handle (null printer name) has no printer.
@@ -58,6 +59,9 @@ SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id);
 SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment);
 SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId);
 
+// A local printer's name: 1 to 220 characters, none of them a control character, ',', '\\' or '!'.
+bool IsValidPrinterName(std::u16string_view name);
+
 // The calling user's name and this computer's, from the machine settings.
 std::u16string CurrentUserName();
 std::u16string ComputerName();
@@ -67,6 +71,10 @@ bool MayAdminister(const SpoolPrinter& printer);
 const std::string& EffectiveDevmode(const SpoolPrinter& printer);
 // The stored devmode when it is sane, else none: a damaged record is never handed out.
 const std::string* SaneDevmode(const std::string& devmode);
+
+// A value that changes whenever the store's state is rewritten (0 when it cannot be read), so
+// that a writer learns cheaply whether its job may have changed.
+uint64_t SpoolStateStamp();
 
 std::optional<SpoolFault> RunSpoolHook(std::string_view function, HANDLE printer, DWORD level, DWORD bufferSize);
 

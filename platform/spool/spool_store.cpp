@@ -69,7 +69,6 @@ class RecordWriter {
     U32(n);
     for (T& item : items) fields(*this, item);
   }
-  bool ok() const { return true; }
   const std::string& bytes() const { return out_; }
 
  private:
@@ -218,6 +217,7 @@ void JobFields(IO& io, SpoolJob& j) {
 
 template <class IO>
 void StateFields(IO& io, SpoolState& s) {
+  io.U32(s.generation);
   io.U32(s.nextPrinterId);
   io.U32(s.nextJobId);
   io.List(s.printers, PrinterFields<IO>);
@@ -364,6 +364,7 @@ DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
   if (error != ERROR_SUCCESS) return error;
   error = edit(state);
   if (error != ERROR_SUCCESS) return error;
+  ++state.generation;
   return EncodeState(state);
 }
 
@@ -401,7 +402,13 @@ DWORD AddSpoolDriver(const SpoolDriver& driver) {
 }
 
 DWORD AddSpoolPrinter(const SpoolPrinter& printer, SpoolPrinter* added) {
-  if (printer.name.empty() || printer.name.size() > kMaxPrinterNameUnits) return ERROR_INVALID_PRINTER_NAME;
+  // A connection is named "\\server\printer" after its server; a local printer has a plain name.
+  const std::u16string prefix = printer.serverName + u"\\";
+  const bool named = printer.serverName.empty()
+                         ? IsValidPrinterName(printer.name)
+                         : printer.serverName.starts_with(u"\\\\") && printer.name.starts_with(prefix) &&
+                               IsValidPrinterName(std::u16string_view(printer.name).substr(prefix.size()));
+  if (!named) return ERROR_INVALID_PRINTER_NAME;
   if (!printer.devmode.empty() && !IsSaneDevmode(printer.devmode.data(), printer.devmode.size()))
     return ERROR_INVALID_PARAMETER;
   return EditSpoolState([&](SpoolState& state) {
@@ -506,6 +513,17 @@ SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
   for (SpoolJob& j : state.jobs)
     if (j.id == jobId) return &j;
   return nullptr;
+}
+
+uint64_t SpoolStateStamp() {
+  // The generation follows the magic and the format version at the start of the file; a
+  // rename puts each new file in place whole, so these bytes are never torn.
+  std::ifstream in(StateFile(), std::ios::binary);
+  char head[12];
+  if (!in.read(head, sizeof head) || std::memcmp(head, kStateMagic, 4) != 0) return 0;
+  uint32_t generation = 0;
+  for (int i = 0; i < 4; ++i) generation |= static_cast<uint32_t>(static_cast<uint8_t>(head[8 + i])) << (8 * i);
+  return (uint64_t{1} << 32) | generation;
 }
 
 void SetSpoolCallHook(SpoolCallHook hook) {

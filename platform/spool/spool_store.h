@@ -105,6 +105,7 @@ struct SpoolValue {
 };
 
 struct SpoolState {
+  uint32_t generation = 0;  // counts the rewrites of the store
   uint32_t nextPrinterId = 1;
   uint32_t nextJobId = 1;
   std::vector<SpoolPrinter> printers;

@@ -141,7 +141,7 @@ TEST_F(SpoolTest, ADamagedStoreIsRefusedAndNeverHalfRead) {
   const std::string good = test::ReadHostFile(file);
   ASSERT_GT(good.size(), 16u);
   SpoolState state;
-  for (const std::string& bad : {good.substr(0, good.size() - 1), std::string("VSPL\1\0\0\0", 8) + good.substr(8, 8) +
+  for (const std::string& bad : {good.substr(0, good.size() - 1), std::string("VSPL\1\0\0\0", 8) + good.substr(8, 12) +
                                                                      std::string("\xff\xff\xff\x7f", 4),
                                  good + "x", std::string("garbage")}) {
     test::WriteHostFile(file, bad);
