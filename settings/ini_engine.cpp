@@ -26,8 +26,9 @@ struct LeadBytes {
   }
 };
 
-// A section or key name narrowed to the ANSI code page. 260 characters take at most 780 bytes
-// in any code page the machine can have.
+// A section or key name narrowed to the ANSI code page in one call, whole or not at all: a name
+// cut to fit a field would match another section. 260 characters take at most 780 bytes in any
+// code page the machine can have.
 class NarrowName {
  public:
   explicit NarrowName(const WCHAR* name) {
