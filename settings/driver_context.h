@@ -29,6 +29,7 @@ constexpr DWORD kServerKindLocal = 2;
 constexpr DWORD kPathChars = MAX_PATH;  // the path buffers of the work area, NUL included
 constexpr DWORD kNameChars = 260;       // printer and driver names, NUL included
 constexpr DWORD kLanguageCodeChars = 3; // two letters and a NUL
+constexpr DWORD kModelNameChars = 33;   // the driver INI's model name, NUL included
 
 // Kinds (low byte of the kind word). Kinds 0..3 carry a model description and a settings
 // record; 4..255 serve names and paths only.
@@ -90,6 +91,7 @@ struct ContextWorkArea {
   DWORD creationFlags;
   PrinterInfoCache printerInfo;
   WCHAR localizedModelFile[kPathChars]; // the resource library's localized path
+  WCHAR modelName[kModelNameChars];     // CfgReadModelName: the driver INI's name of the model
 };
 
 struct DriverContext {

@@ -4,6 +4,7 @@
 
 #include "settings/platform_tests.h"
 #include "settings/service_seams.h"
+#include "settings/settings_folders.h"
 #include "settings/spooler_info.h"
 
 namespace {

@@ -77,12 +77,14 @@ TEST_F(SettingsPathsTest, WithoutAContextTheModeChoosesTheFolder) {
   EXPECT_EQ(buffer[0], 0);
 }
 
-TEST_F(SettingsPathsTest, UntilTheSettingsFoldersExistNoSettingsPathIsMadeUp) {
-  EXPECT_EQ(PathGetSettingsIni(&context_), nullptr);
-  EXPECT_EQ(work_->settingsIniPath[0], 0);
+TEST_F(SettingsPathsTest, TheSettingsPathsLieInTheSettingsFolders) {
+  ASSERT_TRUE(SetMachineSetting("terminal_server", "0"));
+  EXPECT_EQ(std::u16string(PathGetSettingsIni(&context_)), u"C:\\_velm\\qnset.ini");
   WCHAR buffer[MAX_PATH];
-  EXPECT_EQ(PathBuildSettingsIni(buffer, 1), 0u);
-  EXPECT_EQ(PathBuildSettingsIni(buffer, 0), 0u);
+  EXPECT_GT(PathBuildSettingsIni(buffer, 1), 0u);
+  EXPECT_TRUE(std::u16string(buffer).ends_with(u"\\AppData\\LocalLow\\_velm\\qnset.ini"));
+  EXPECT_GT(PathBuildSettingsIni(buffer, 0), 0u);
+  EXPECT_EQ(std::u16string(buffer), u"C:\\_velm\\qnset.ini");
 }
 
 TEST_F(SettingsPathsTest, TheDriverIniLiesInTheDriverFolderUnlessNamedWithADrive) {
