@@ -14,3 +14,4 @@
 #include "core/modules.h"
 #include "core/sync.h"
 #include "core/system.h"
+#include "eng/winddi.h"
