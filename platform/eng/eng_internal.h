@@ -225,8 +225,12 @@ inline ULONG Rop3(BYTE rop, ULONG p, ULONG s, ULONG d) {
 }
 inline bool RopUsesSource(BYTE rop) { return ((rop >> 2) ^ rop) & 0x33; }
 inline bool RopUsesPattern(BYTE rop) { return ((rop >> 4) ^ rop) & 0x0F; }
-// A binary mix (R2_*) as the ROP3 that uses the brush in place of the pen.
-inline BYTE MixRop3(ULONG r2) { return static_cast<BYTE>(((r2 - 1) & 0x0F) * 0x11); }
+// A binary mix (R2_*) as the ROP3 that uses the brush in place of the pen: mixes 1..16 give
+// 0x00, 0x05, 0x0A, 0x0F, 0x50, ... 0xFF.
+inline BYTE MixRop3(ULONG r2) {
+  const ULONG i = (r2 - 1) & 0x0F;
+  return static_cast<BYTE>(((i >> 2) & 3) * 0x50 | (i & 3) * 0x05);
+}
 
 // A brush's values at target pixels.
 class BrushSampler {
