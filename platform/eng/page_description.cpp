@@ -79,7 +79,8 @@ class Line {
     Fail("bad colour \"" + word + "\"");
   }
   std::vector<BYTE> Hex(const std::string& word, size_t maxBytes) const {
-    if (word.size() % 2 != 0 || word.size() / 2 > maxBytes) Fail("bad hex data");
+    if (word.size() % 2 != 0) Fail("bad hex data");
+    if (word.size() / 2 > maxBytes) Fail("hex data longer than " + std::to_string(maxBytes) + " bytes");
     std::vector<BYTE> bytes;
     for (size_t i = 0; i < word.size(); i += 2) {
       char* end = nullptr;
@@ -345,7 +346,7 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
       } else if (fill->rfind("hex:", 0) == 0) {
         call.fill = PageCall::Fill::Hex;
         const size_t rowBytes = (static_cast<size_t>(call.imageWidth) * call.bpp + 31) / 32 * 4;
-        call.bits = line.Hex(fill->substr(4), rowBytes * call.imageHeight);
+        call.bits = line.Hex(fill->substr(4), static_cast<size_t>(kMaxImagePixels) * 4);
         if (call.bits.size() != rowBytes * call.imageHeight) {
           line.Fail("hex image needs " + std::to_string(rowBytes * call.imageHeight) + " bytes");
         }
