@@ -457,7 +457,7 @@ text 40 110 "Opaque text on yellow" size=16 color=blue bg=#FFFF00
 fill 40 130 240 180 red
 fill 260 130 460 180 blue hatch=4
 fill 480 130 680 180 green pattern=AA55AA55AA55AA55
-fill 40 190 240 240 black rop=0x5A5A
+fill 200 140 300 200 white rop=0x5A5A
 line 40 260 740 260 pen=black
 line 40 270 740 300 pen=red width=5
 line 40 310 740 310 pen=blue style=6,3

@@ -436,6 +436,7 @@ bool Host::PrintPage(Pdev& pdev, const DescribedPage& page) {
     QueryPalette(pdev.devinfo.hpalDefault, palette);
     raster.palette = palette.rgb;
     raster.devicePaletteMode = palette.mode;
+    for (int i = 0; i < 3; ++i) raster.masks[i] = palette.masks[i];
   }
 
   if (pdev.facts.banding) {
@@ -911,11 +912,7 @@ ULONG PageRaster::Rgb(LONG x, LONG y) const {
   eng::Palette palette;
   palette.mode = devicePaletteMode;
   palette.rgb = this->palette;
-  if (devicePaletteMode == PAL_BITFIELDS) {
-    palette.masks[0] = 0x7C00;
-    palette.masks[1] = 0x03E0;
-    palette.masks[2] = 0x001F;
-  }
+  for (int i = 0; i < 3; ++i) palette.masks[i] = masks[i];
   return eng::RgbFromPaletteValue(palette, value);
 }
 

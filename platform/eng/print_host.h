@@ -46,6 +46,7 @@ struct PageRaster {
   std::vector<BYTE> bits;
   std::vector<ULONG> palette;  // the device palette's colours (indexed formats), 0x00RRGGBB
   ULONG devicePaletteMode = 0;
+  ULONG masks[3] = {};         // its red, green and blue masks (PAL_BITFIELDS)
   ULONG Value(LONG x, LONG y) const;
   ULONG Rgb(LONG x, LONG y) const;
   // The page as a binary PPM (P6) image.

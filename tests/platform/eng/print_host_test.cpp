@@ -311,7 +311,9 @@ TEST_F(PrintHostTest, AllocationFaultsInTurnLeaveNothingBehind) {
     PrintJob job;
     job.allocationFaultAt = nth;
     const PrintResult result = Run(pages, job);
-    if (nth > allocations) EXPECT_TRUE(result.ok) << result.message;
+    if (nth > allocations) {
+      EXPECT_TRUE(result.ok) << result.message;
+    }
     EXPECT_EQ(platform::LiveAllocationCount(), liveAllocations_) << nth;
   }
 }
