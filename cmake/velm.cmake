@@ -18,6 +18,7 @@ function(velm_companion name)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  set_property(GLOBAL APPEND PROPERTY VELM_COMPANIONS ${name})
 endfunction()
 
 # velm_test_suite(NAME DIR LIBS...): one GoogleTest program from every .cpp in DIR.
@@ -28,8 +29,7 @@ function(velm_test_suite name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE velm_test_support ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VELM_BUILD_DIR=${CMAKE_BINARY_DIR};VELM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 include(GoogleTest)

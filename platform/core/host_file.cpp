@@ -33,19 +33,21 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-DWORD Win32ErrorFromErrno(int err) {
-  switch (err) {
+DWORD ErrnoToError(int error) {
+  switch (error) {
+    case 0: return ERROR_SUCCESS;
     case ENOENT: return ERROR_FILE_NOT_FOUND;
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case EACCES: case EPERM: case EISDIR: case EROFS: case ELOOP: case EBUSY: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_DISK_FULL;
+    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
     default: return ERROR_GEN_FAILURE;
   }
 }
@@ -53,11 +55,11 @@ DWORD Win32ErrorFromErrno(int err) {
 DWORD ReadWholeFile(const fs::path& file, size_t maxBytes, std::string& bytes) {
   bytes.clear();
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno);
+  if (fd < 0) return errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ErrnoToError(errno);
   struct stat st {};
   DWORD result = ERROR_SUCCESS;
   if (::fstat(fd, &st) != 0) {
-    result = Win32ErrorFromErrno(errno);
+    result = ErrnoToError(errno);
   } else if (S_ISDIR(st.st_mode)) {
     result = ERROR_FILE_NOT_FOUND;
   } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
@@ -93,12 +95,12 @@ DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
   const fs::path temp =
       folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return Win32ErrorFromErrno(errno);
+  if (fd < 0) return ErrnoToError(errno);
   DWORD result = ERROR_SUCCESS;
   if (!WriteAll(fd, bytes.data(), bytes.size())) result = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
   if (result == ERROR_SUCCESS && ::fdatasync(fd) != 0) result = ERROR_WRITE_FAULT;
   if (::close(fd) != 0 && result == ERROR_SUCCESS) result = ERROR_WRITE_FAULT;
-  if (result == ERROR_SUCCESS && ::rename(temp.c_str(), file.c_str()) != 0) result = Win32ErrorFromErrno(errno);
+  if (result == ERROR_SUCCESS && ::rename(temp.c_str(), file.c_str()) != 0) result = ErrnoToError(errno);
   if (result != ERROR_SUCCESS) ::unlink(temp.c_str());
   return result;
 }
@@ -108,7 +110,7 @@ FileLock::FileLock(const fs::path& lockFile) {
   fs::create_directories(lockFile.parent_path(), ec);
   fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) {
-    error_ = Win32ErrorFromErrno(errno);
+    error_ = ErrnoToError(errno);
     return;
   }
   while (::flock(fd_, LOCK_EX) != 0) {

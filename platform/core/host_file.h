@@ -37,6 +37,6 @@ class FileLock {
 };
 
 // The Win32 code for a host errno value.
-DWORD Win32ErrorFromErrno(int err);
+DWORD ErrnoToError(int error);
 
 }  // namespace velm::platform

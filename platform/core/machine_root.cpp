@@ -97,6 +97,7 @@ bool CreateMachineRoot(const fs::path& root, std::string* error) {
       "c/Windows/Temp",
       "c/Windows/Fonts",
       "c/Program Files",
+      "c/ProgramData",
       "c/Users/" + user + "/AppData/LocalLow",
       "c/Users/" + user + "/AppData/Local/Temp",
       "c/Users/" + user + "/AppData/Roaming",

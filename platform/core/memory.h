@@ -26,7 +26,6 @@ constexpr DWORD HEAP_GENERATE_EXCEPTIONS = 0x00000004;
 constexpr DWORD HEAP_ZERO_MEMORY = 0x00000008;
 constexpr DWORD HEAP_REALLOC_IN_PLACE_ONLY = 0x00000010;
 // GlobalUnlock/LocalUnlock of a block that is not locked.
-constexpr DWORD ERROR_NOT_LOCKED = 158;
 
 // A fixed block's handle is its pointer, and reallocating it may give a new pointer. A moveable
 // block has a handle of its own that stays the same when reallocation moves the data; GlobalLock

@@ -38,14 +38,14 @@ void WriteHostFile(const fs::path& file, const std::string& bytes) {
   out << bytes;
 }
 
-static fs::path FromEnv(const char* name) {
+// The folders this build was configured with; the environment may point elsewhere.
+static fs::path FromEnvOr(const char* name, const char* configured) {
   const char* value = std::getenv(name);
-  if (!value) throw std::runtime_error(std::string(name) + " is not set (run the tests through ctest)");
-  return value;
+  return value && *value ? fs::path(value) : fs::path(configured);
 }
 
-fs::path BuildDir() { return FromEnv("VELM_BUILD_DIR"); }
+fs::path BuildDir() { return FromEnvOr("VELM_BUILD_DIR", VELM_BUILD_DIR); }
 fs::path ModuleDir() { return BuildDir() / "modules"; }
-fs::path SourceDir() { return FromEnv("VELM_SOURCE_DIR"); }
+fs::path SourceDir() { return FromEnvOr("VELM_SOURCE_DIR", VELM_SOURCE_DIR); }
 
 }  // namespace velm::test

@@ -26,7 +26,7 @@ class TempMachineRoot {
 std::string ReadHostFile(const std::filesystem::path& file);
 void WriteHostFile(const std::filesystem::path& file, const std::string& bytes);
 
-// The build's folders, from the environment CTest gives every test.
+// The build's folders (VELM_BUILD_DIR / VELM_SOURCE_DIR in the environment override them).
 std::filesystem::path BuildDir();
 std::filesystem::path ModuleDir();
 std::filesystem::path SourceDir();
