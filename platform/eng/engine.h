@@ -96,7 +96,8 @@ void EngDeleteClip(CLIPOBJ* pco);
 
 // Output and services ---------------------------------------------------------------------
 
-// Writes to the printer's job (the host routes it; see SetPrinterWriteSink).
+// Writes to the spooler job open on the printer handle (WritePrinter), or to the sink a host
+// set (SetPrinterWriteSink).
 BOOL EngWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
 // The machine's OEM and ANSI code pages.
 void EngGetCurrentCodePage(PUSHORT OemCodePage, PUSHORT AnsiCodePage);

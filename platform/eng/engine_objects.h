@@ -124,8 +124,8 @@ void DeleteStrObj(STROBJ* pstro);
 
 // Output -----------------------------------------------------------------------------------
 
-// Where EngWritePrinter's bytes go: the host binds it to the job of the printer handle.
-// Returns the sink it replaces. Without a sink EngWritePrinter fails with ERROR_NOT_SUPPORTED.
+// Where EngWritePrinter's bytes go instead of the spooler job of the printer handle
+// (WritePrinter), which takes them while no sink is set. Returns the sink it replaces.
 using PrinterWriteSink = std::function<BOOL(HANDLE printer, const BYTE* data, DWORD size, DWORD* written)>;
 PrinterWriteSink SetPrinterWriteSink(PrinterWriteSink sink);
 

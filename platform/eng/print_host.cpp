@@ -12,6 +12,7 @@
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
 #include "eng/page_description.h"
+#include "spool/winspool.h"
 
 namespace velm::platform {
 namespace {
@@ -159,6 +160,7 @@ class Host {
   void DisablePdev(Pdev& pdev);
   bool Reset(Pdev& pdev);
   bool PrintPage(Pdev& pdev, const DescribedPage& page);
+  bool DrawPage(Pdev& pdev, const DescribedPage& page);
   void Capture(const Pdev& pdev, POINTL origin, PageRaster& raster);
 
   void DrawPass(Pdev& pdev, const DescribedPage& page, POINTL origin, bool first);
@@ -182,6 +184,7 @@ class Host {
   DRVENABLEDATA enableData_{};
   PFN hooks_[INDEX_LAST] = {};
   Pdev* pdev_ = nullptr;
+  bool spooling_ = false;  // the document goes to a spooler job on job_.printer
 };
 
 bool Host::Run() {
@@ -206,7 +209,8 @@ bool Host::Run() {
     *written = size;
     return TRUE;
   };
-  const PrinterWriteSink previousSink = SetPrinterWriteSink(job_.sink ? job_.sink : capture);
+  spooling_ = !job_.sink && job_.printer;
+  const PrinterWriteSink previousSink = SetPrinterWriteSink(job_.sink ? job_.sink : spooling_ ? nullptr : capture);
   SetPrinterWriteFault(job_.writeFault);
   SetEngineFaults(job_.engineFaults);
   bool ok = Load();
@@ -339,7 +343,18 @@ bool Host::EnableSurface(Pdev& pdev) {
 
 bool Host::StartDoc(Pdev& pdev) {
   std::u16string name = job_.documentName;
-  const BOOL started = Hook<PFN_DrvStartDoc>(INDEX_DrvStartDoc)(pdev.pso, name.data(), job_.jobId);
+  DWORD jobId = job_.jobId;
+  if (spooling_) {
+    if (result_.spoolJob == 0) {
+      std::u16string datatype = u"RAW";
+      DOC_INFO_1W info{name.data(), nullptr, datatype.data()};
+      result_.spoolJob = StartDocPrinterW(job_.printer, 1, reinterpret_cast<LPBYTE>(&info));
+      Log("StartDocPrinterW -> " + std::to_string(result_.spoolJob));
+      if (result_.spoolJob == 0) return Fail(GetLastError(), "the spooler refused the job");
+    }
+    jobId = result_.spoolJob;
+  }
+  const BOOL started = Hook<PFN_DrvStartDoc>(INDEX_DrvStartDoc)(pdev.pso, name.data(), jobId);
   Log("DrvStartDoc -> " + Answer(started));
   if (!started) return Fail(GetLastError(), "DrvStartDoc failed");
   pdev.documentStarted = true;
@@ -386,6 +401,11 @@ bool Host::Job() {
     Log(std::string("DrvEndDoc") + (aborted ? " ED_ABORTDOC" : "") + " -> " + Answer(ended));
     if (!ended && ok) ok = Fail(GetLastError(), "DrvEndDoc failed");
   }
+  if (result_.spoolJob != 0) {
+    const BOOL closed = ok ? EndDocPrinter(job_.printer) : AbortPrinter(job_.printer);
+    Log(std::string(ok ? "EndDocPrinter" : "AbortPrinter") + " -> " + Answer(closed));
+    if (!closed && ok) ok = Fail(GetLastError(), "the spooler could not end the job");
+  }
   DisableSurface(pdev);
   DisablePdev(pdev);
   pdev_ = nullptr;
@@ -417,6 +437,13 @@ bool Host::Reset(Pdev& pdev) {
 }
 
 bool Host::PrintPage(Pdev& pdev, const DescribedPage& page) {
+  if (spooling_ && !StartPagePrinter(job_.printer)) return Fail(GetLastError(), "the spooler refused the page");
+  const bool ok = DrawPage(pdev, page);
+  if (spooling_ && !EndPagePrinter(job_.printer) && ok) return Fail(GetLastError(), "the spooler refused the page");
+  return ok;
+}
+
+bool Host::DrawPage(Pdev& pdev, const DescribedPage& page) {
   SURFOBJ* pso = pdev.pso;
   const BOOL started = Hook<PFN_DrvStartPage>(INDEX_DrvStartPage)(pso);
   Log("DrvStartPage -> " + Answer(started));

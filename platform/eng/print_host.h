@@ -25,13 +25,19 @@ constexpr char16_t kDefaultGraphicsDriver[] = u"C:\\Windows\\System32\\spool\\dr
 
 struct PrintJob {
   std::u16string driverPath = kDefaultGraphicsDriver;
-  HANDLE printer = nullptr;    // handed to DrvEnablePDEV as hDriver; EngWritePrinter's handle
+  // An open printer (OpenPrinterW): handed to DrvEnablePDEV as hDriver; without a sink the host
+  // opens a spooler job on it for the document (StartDocPrinterW, StartPagePrinter and
+  // EndPagePrinter per page, EndDocPrinter, or AbortPrinter when the job fails) and
+  // EngWritePrinter writes into that job.
+  HANDLE printer = nullptr;
   std::vector<BYTE> devmode;   // the job's devmode; empty: none
   std::u16string deviceName = u"Velm";
   std::u16string documentName = u"Document";
-  DWORD jobId = 1;
+  DWORD jobId = 1;             // for DrvStartDoc when there is no spooler job
   std::string pages;           // a page description (page_description.h); empty: the test page
-  PrinterWriteSink sink;       // where EngWritePrinter's bytes go; empty: PrintResult::output
+  // Where EngWritePrinter's bytes go instead; with neither sink nor printer they are kept in
+  // PrintResult::output.
+  PrinterWriteSink sink;
   uint64_t allocationFaultAt = 0;  // the nth allocation after the driver is loaded fails (0: none)
   PrinterWriteFault writeFault;
   EngineFaults engineFaults;
@@ -57,7 +63,8 @@ struct PrintResult {
   bool ok = false;
   DWORD error = 0;             // the Win32 error of the failure
   std::string message;         // what failed
-  std::string output;          // EngWritePrinter's bytes, when the job had no sink
+  std::string output;          // EngWritePrinter's bytes, when the job had neither sink nor printer
+  DWORD spoolJob = 0;          // the spooler job the document went to (0: none)
   std::vector<std::string> calls;  // every hook and engine call, in order, with its answer
   std::vector<PageRaster> rasters;
   size_t pages = 0;            // pages the driver accepted (DrvStartPage answered TRUE)

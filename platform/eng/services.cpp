@@ -1,4 +1,4 @@
-// Engine services: printer output through the host's sink (with write faults), code pages,
+// Engine services: printer output to the spooler job or a host's sink (with write faults), code pages,
 // local time, memory and the last error.
 #include <algorithm>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "core/memory.h"
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
+#include "spool/winspool.h"
 
 namespace velm::platform {
 namespace {
@@ -56,10 +57,9 @@ extern "C" BOOL EngWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWO
       shortWrite = g_fault.shortWrite;
     }
   }
-  if (!sink) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-  }
+  if (!sink) sink = [](HANDLE printer, const BYTE* data, DWORD size, DWORD* done) {
+    return WritePrinter(printer, const_cast<BYTE*>(data), size, done);
+  };
   DWORD written = 0;
   if (allowed > 0 && !sink(hPrinter, static_cast<const BYTE*>(pBuf), allowed, &written)) {
     *pcWritten = written;

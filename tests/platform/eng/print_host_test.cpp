@@ -8,6 +8,8 @@
 #include "core/memory.h"
 #include "core/winerror.h"
 #include "eng/page_description.h"
+#include "spool/spool_store.h"
+#include "spool/winspool.h"
 #include "support/temp_root.h"
 
 namespace velm::test {
@@ -316,6 +318,47 @@ TEST_F(PrintHostTest, AllocationFaultsInTurnLeaveNothingBehind) {
     }
     EXPECT_EQ(platform::LiveAllocationCount(), liveAllocations_) << nth;
   }
+}
+
+TEST_F(PrintHostTest, WithAPrinterTheDocumentBecomesASpoolerJob) {
+  platform::SpoolDriver driver;
+  driver.name = u"Velm Driver";
+  driver.driverPath = platform::kDefaultGraphicsDriver;
+  ASSERT_EQ(platform::AddSpoolDriver(driver), ERROR_SUCCESS);
+  platform::SpoolPrinter printer;
+  printer.name = u"Office";
+  printer.portName = u"LPT1:";
+  printer.driverName = driver.name;
+  printer.attributes = PRINTER_ATTRIBUTE_LOCAL;
+  ASSERT_EQ(platform::AddSpoolPrinter(printer), ERROR_SUCCESS);
+  PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+  HANDLE handle = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Office", &handle, &defaults));
+
+  Configure("mode=vector\nwidth=10\nheight=10\n");
+  PrintJob job;
+  job.printer = handle;
+  job.documentName = u"Report";
+  const PrintResult result = Run("fill 0 0 5 5 red\npage\nfill 0 0 5 5 blue\n", job);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_TRUE(result.output.empty());
+  ASSERT_NE(result.spoolJob, 0u);
+  const DriverOutput out = Parse(ReadHostFile(platform::SpoolJobFile(result.spoolJob)));
+  EXPECT_TRUE(out.Has("StartDoc Report " + std::to_string(result.spoolJob)));  // the spooler's job id
+  EXPECT_EQ(out.pages.size(), 2u);
+  const std::optional<platform::SpoolJob> spooled = platform::FindSpoolJob(result.spoolJob);
+  ASSERT_TRUE(spooled.has_value());
+  EXPECT_EQ(spooled->document, u"Report");
+  EXPECT_EQ(spooled->totalPages, 2u);
+
+  // A job that fails is taken back from the spooler.
+  Configure("mode=vector\nwidth=10\nheight=10\nrefuse=SendPage\n");
+  const PrintResult failed = Run("fill 0 0 5 5 red\n", job);
+  EXPECT_FALSE(failed.ok);
+  ASSERT_NE(failed.spoolJob, 0u);
+  EXPECT_FALSE(platform::FindSpoolJob(failed.spoolJob).has_value());
+  EXPECT_TRUE(Contains(failed.calls, "AbortPrinter -> TRUE"));
+  EXPECT_TRUE(ClosePrinter(handle));
 }
 
 TEST_F(PrintHostTest, TheBuiltInTestPagePrints) {

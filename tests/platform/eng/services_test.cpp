@@ -21,8 +21,8 @@ class EngServicesTest : public EngTest {
 TEST_F(EngServicesTest, PrinterWritesGoToTheSinkUntilTheFaultLimit) {
   char data[] = "abcdef";
   DWORD written = 99;
-  EXPECT_FALSE(EngWritePrinter(nullptr, data, 6, &written));
-  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+  EXPECT_FALSE(EngWritePrinter(nullptr, data, 6, &written));  // to the spooler: no such printer
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(written, 0u);
 
   std::string captured;

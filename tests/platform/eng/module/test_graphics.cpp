@@ -39,6 +39,7 @@ struct Pdev {
   HPALETTE palette = nullptr;
   Config config;
   LONG bandY = 0;
+  bool inDocument = false;  // between StartDoc and EndDoc, when a failed write fails the hook
 };
 
 Config ReadConfig() {
@@ -77,11 +78,12 @@ bool Write(Pdev* pdev, const std::string& text) {
          written == text.size();
 }
 
-// Logs the call; false when the configuration makes it refuse.
+// Logs the call; false when the configuration makes it refuse, or when the line cannot be
+// written inside a document (outside one there may be no job to write to).
 bool Enter(Pdev* pdev, const std::string& name, const std::string& details = "") {
   const bool refused = pdev->config.refuse.count(name) != 0;
   const bool written = Write(pdev, name + (details.empty() ? "" : " " + details) + (refused ? " refused" : "") + "\n");
-  return written && !refused;
+  return (written || !pdev->inDocument) && !refused;
 }
 
 SURFOBJ* Canvas(Pdev* pdev, SURFOBJ* pso) {
@@ -232,10 +234,15 @@ void DisableSurface(DHPDEV dhpdev) {
 BOOL StartDoc(SURFOBJ* pso, LPWSTR name, DWORD jobId) {
   std::string ascii;
   for (; name && *name; ++name) ascii += static_cast<char>(*name);
+  PdevOf(pso)->inDocument = true;
   return Enter(PdevOf(pso), "StartDoc", ascii + " " + std::to_string(jobId));
 }
 
-BOOL EndDoc(SURFOBJ* pso, FLONG fl) { return Enter(PdevOf(pso), "EndDoc", std::to_string(fl)); }
+BOOL EndDoc(SURFOBJ* pso, FLONG fl) {
+  const BOOL ended = Enter(PdevOf(pso), "EndDoc", std::to_string(fl));
+  PdevOf(pso)->inDocument = false;
+  return ended;
+}
 
 BOOL StartPage(SURFOBJ* pso) {
   Pdev* pdev = PdevOf(pso);
