@@ -453,5 +453,34 @@ TEST(PageDescriptionTest, PagesClipsAndCallsAreRead) {
   EXPECT_TRUE(second.calls[1].bottomUp);
 }
 
+// Damaged descriptions (the test page with bytes changed, cut or repeated) are parsed or
+// refused, never read past their end; the sanitizer builds check the memory side.
+TEST(PageDescriptionTest, DamagedDescriptionsAreParsedOrRefused) {
+  const std::string page(platform::BuiltInTestPage());
+  uint32_t seed = 12345;
+  const auto next = [&] { return seed = seed * 1103515245 + 12345, (seed >> 16) & 0x7FFF; };
+  const char alphabet[] = " \t\n\"#:=,.-0123456789xXabcdefMLCZ";
+  int refused = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text = page;
+    for (int edits = 1 + next() % 4; edits > 0; --edits) {
+      const size_t at = next() % text.size();
+      switch (next() % 3) {
+        case 0: text[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
+        case 1: text.erase(at, next() % 16); break;
+        default: text.insert(at, text.substr(next() % text.size(), next() % 32)); break;
+      }
+    }
+    platform::PageDescription description;
+    std::string error;
+    if (!platform::ParsePageDescription(text, description, error)) {
+      ++refused;
+      EXPECT_EQ(error.rfind("line ", 0) == 0 || error == "reset with no page after it", true) << error;
+      EXPECT_TRUE(description.pages.empty());
+    }
+  }
+  EXPECT_GT(refused, 100);
+}
+
 }  // namespace
 }  // namespace velm::test
