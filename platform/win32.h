@@ -15,3 +15,4 @@
 #include "core/sync.h"
 #include "core/system.h"
 #include "spool/winspool.h"
+#include "eng/winddi.h"
