@@ -73,15 +73,8 @@ extern "C" BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD L
     return FALSE;
   }
   SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
-    SetLastError(error);
-    return FALSE;
-  }
-  const SpoolPrinter* printer = FindPrinterById(state, handle->printerId);
-  if (!printer) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  const SpoolPrinter* printer = ReadHandlePrinter(*handle, state);
+  if (!printer) return FALSE;
   const std::u16string_view environment = pEnvironment ? std::u16string_view(pEnvironment) : kSpoolEnvironment;
   const SpoolDriver* driver = FindDriverIn(state, printer->driverName, environment);
   if (!driver) {

@@ -310,15 +310,8 @@ extern "C" BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
     return FALSE;
   }
   SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
-    SetLastError(error);
-    return FALSE;
-  }
-  const SpoolPrinter* printer = FindPrinterById(state, handle->printerId);
-  if (!printer) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  const SpoolPrinter* printer = ReadHandlePrinter(*handle, state);
+  if (!printer) return FALSE;
   InfoLayout layout(structSize, 1);
   LayoutPrinter(state, *printer, Level, layout, 0);
   return layout.Deliver(pPrinter, cbBuf, pcbNeeded);

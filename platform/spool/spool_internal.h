@@ -56,6 +56,9 @@ DWORD FinishDocument(PrinterHandle& handle);
 
 SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name);
 SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id);
+// Reads the store into `state` and finds the handle's printer; null with the last error set
+// (the store's error, or ERROR_INVALID_HANDLE when the printer is gone).
+SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state);
 SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment);
 SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId);
 

@@ -503,6 +503,16 @@ SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
   return nullptr;
 }
 
+SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state) {
+  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return nullptr;
+  }
+  SpoolPrinter* printer = FindPrinterById(state, handle.printerId);
+  if (!printer) SetLastError(ERROR_INVALID_HANDLE);
+  return printer;
+}
+
 SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
   for (SpoolDriver& d : state.drivers)
     if (EqualsNoCase(d.name, name) && EqualsNoCase(d.environment, environment)) return &d;
