@@ -18,6 +18,7 @@ function(velm_companion name)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  set_property(GLOBAL APPEND PROPERTY VELM_COMPANIONS ${name})
 endfunction()
 
 # velm_test_suite(NAME DIR LIBS...): one GoogleTest program from every .cpp in DIR.

@@ -14,3 +14,5 @@
 #include "core/modules.h"
 #include "core/sync.h"
 #include "core/system.h"
+#include "spool/winspool.h"
+#include "eng/winddi.h"

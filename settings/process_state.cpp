@@ -1,6 +1,28 @@
 #include "settings/process_state.h"
 
-// The locks, the global mutex and the caches are built by the platform-services work;
-// until then a library's attach and detach have nothing to set up.
-void SysLibraryAttach(HINSTANCE) {}
-void SysLibraryDetach() {}
+#include "settings/context_cache.h"
+#include "settings/locks.h"
+
+ProcessState& SysProcessState() {
+  static ProcessState state;
+  return state;
+}
+
+void SysLibraryAttach(HINSTANCE instance) {
+  ProcessState& state = SysProcessState();
+  state.module = instance;
+  for (auto& table : state.cacheTables)
+    for (ContextCacheSlot& slot : table) slot = ContextCacheSlot{nullptr, 0};
+  SysCreateLock(1);
+  SysCreateLock(2);
+  // An attach that follows another without a detach must not leak the earlier handle.
+  if (HANDLE old = state.globalMutex.exchange(nullptr)) CloseHandle(old);
+}
+
+void SysLibraryDetach() {
+  // The cached contexts go first: destroying them takes the locks that are deleted below.
+  CtxFlushCache(1);
+  ProcessState& state = SysProcessState();
+  for (int n = 1; n <= 2; ++n) SysDeleteLock(n);
+  if (HANDLE old = state.globalMutex.exchange(nullptr)) CloseHandle(old);
+}

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velm::platform {
@@ -133,12 +134,43 @@ bool CreateMachineRoot(const fs::path& root, std::string* error) {
   return true;
 }
 
+namespace {
+
+// The settings as last read, kept until the file changes: every rewrite renames a new file
+// into place, so a change of inode, size or time means a new text.
+struct SettingsCache {
+  std::mutex mutex;
+  fs::path file;
+  struct stat seen {};
+  SettingsMap map;
+};
+
+SettingsCache& Cache() {
+  static auto* cache = new SettingsCache();
+  return *cache;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
 std::string MachineSetting(std::string_view key, std::string_view fallback) {
   const fs::path file = SettingsFile();
   if (file.empty()) return std::string(fallback);
-  const SettingsMap map = ReadSettings(file);
-  const auto it = map.find(key);
-  return it == map.end() ? std::string(fallback) : it->second;
+  struct stat now {};
+  if (::stat(file.c_str(), &now) != 0) return std::string(fallback);
+  SettingsCache& cache = Cache();
+  std::lock_guard lock(cache.mutex);
+  if (cache.file != file || !SameFile(cache.seen, now)) {
+    cache.map = ReadSettings(file);
+    cache.file = file;
+    cache.seen = now;
+  }
+  const auto it = cache.map.find(key);
+  return it == cache.map.end() ? std::string(fallback) : it->second;
 }
 
 bool SetMachineSetting(std::string_view key, std::string_view value) {

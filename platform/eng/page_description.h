@@ -1,0 +1,98 @@
+// Page descriptions: the drawing calls of a print job as text, one call per line, which the
+// print host turns into engine objects and driver hooks.
+//
+//   # a comment; blank lines are skipped
+//   page                          starts the next page (the first page needs none)
+//   reset                         before the next page: a new PDEV over the same devmode
+//   clip L T R B [L T R B ...]    later calls of the page are clipped to the union
+//   clip none
+//   fill L T R B COLOR [rop=0xF0F0] [hatch=N] [pattern=HEX] [bg=COLOR]
+//                                 a blit without source: the brush under a ROP4
+//   rect L T R B [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W]
+//                [mix=N] [winding]
+//   line X1 Y1 X2 Y2 [X Y ...] [pen=COLOR] [width=W] [style=A,B,...] [mix=N]
+//   path [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W] [mix=N]
+//        [winding] : M x y L x y C x1 y1 x2 y2 x3 y3 Z ...
+//   text X Y "TEXT" [size=H] [color=COLOR] [bg=COLOR] [device=N]
+//   image L T R B W H [bpp=1|4|8|16|24|32] [fill=gradient|checker|COLOR|hex:HEX]
+//                     [rop=0xCCCC] [bottomup] [halftone]
+//   escape N [HEX]
+//
+// Coordinates are device pixels of the printable page; path points may have a fraction
+// (".5"), kept in 28.4. COLOR is #RRGGBB, or black, white, red, green, blue, gray, none. A
+// pattern is 8 hex bytes, the rows of an 8 x 8 1-bit pattern (bit 7 leftmost; 1 bits take the
+// colour, 0 bits bg, white by default). Text is UTF-8 between double quotes (\" and \\ escape);
+// its point (X, Y) is the baseline start; size is the cell height in pixels; device=N draws with
+// the driver's device font N. An image is a W x H source bitmap drawn into L T R B: copied when
+// the sizes agree, stretched otherwise (halftone: mode HALFTONE); its pixels are a gradient
+// (the default), an 8-pixel checker, one colour, or the raw rows in hex (each row padded to
+// 4 bytes, top row first).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "eng/engine.h"
+
+namespace velm::platform {
+
+struct PathStep {
+  char op = 'M';  // M, L, C (three points), Z
+  POINTFIX points[3] = {};
+};
+
+struct PageCall {
+  enum class Kind { Fill, Rect, Line, Path, Text, Image, Escape };
+  Kind kind = Kind::Fill;
+  int line = 0;   // in the description, for messages
+  int clip = -1;  // index into DescribedPage::clips, -1 for none
+
+  RECTL rect{};                 // fill, rect, image target
+  std::vector<POINTL> points;   // line
+  std::vector<PathStep> steps;  // path
+
+  bool hasPen = false, hasBrush = false, hasBackground = false;
+  ULONG pen = 0, brush = 0, background = 0xFFFFFF;  // 0x00RRGGBB
+  ULONG hatch = HS_DDI_MAX;
+  std::vector<BYTE> pattern;  // 8 rows
+  ULONG rop4 = 0xF0F0;
+  ULONG mix = R2_COPYPEN;
+  LONG width = 0;
+  std::vector<LONG> style;
+  bool winding = false;
+
+  std::u16string text;
+  LONG size = 0;
+  ULONG deviceFont = 0;
+
+  LONG imageWidth = 0, imageHeight = 0;
+  ULONG bpp = 24;
+  enum class Fill { Gradient, Checker, Solid, Hex };
+  Fill fill = Fill::Gradient;
+  std::vector<BYTE> bits;  // Fill::Hex
+  bool bottomUp = false;
+  bool halftone = false;
+
+  ULONG escape = 0;
+  std::vector<BYTE> data;
+};
+
+struct DescribedPage {
+  bool resetBefore = false;
+  std::vector<std::vector<RECTL>> clips;
+  std::vector<PageCall> calls;
+};
+
+struct PageDescription {
+  std::vector<DescribedPage> pages;
+};
+
+// Parses a description; false with "line N: what is wrong" for bad input.
+bool ParsePageDescription(std::string_view text, PageDescription& out, std::string& error);
+
+// A page that exercises every kind of call, for demonstrations and smoke tests.
+std::string_view BuiltInTestPage();
+
+}  // namespace velm::platform

@@ -1,0 +1,430 @@
+// Fonts, strings and text: the engine's bitmap font with its metrics, glyph bitmaps and
+// outlines, device fonts by number, glyph-position enumeration, and drawing glyphs.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/codepage.h"
+#include "core/winerror.h"
+#include "eng/eng_internal.h"
+
+namespace velm::platform::eng {
+namespace {
+
+// The engine font's design: 5 x 7 glyphs, 6 units of advance, a cell of 8 units with the
+// baseline 7 units down.
+constexpr LONG kGlyphWidth = 5, kGlyphHeight = 7, kAdvance = 6, kCell = 8, kAscent = 7;
+constexpr LONG kMaxScale = 64;
+constexpr WCHAR kDefaultChar = u'?';
+constexpr char16_t kFaceName[] = u"Engine Mono";
+constexpr size_t kMaxText = 4096;
+constexpr LONG kMaxGlyphSide = 4096;
+
+std::atomic<ULONG> g_fontUniq{1};
+
+Font* NewFont() {
+  auto* font = new (std::nothrow) Font;
+  if (!font) return nullptr;
+  font->fo.iUniq = g_fontUniq++;
+  Fonts().Add(font);
+  return font;
+}
+
+void FillEngineMetrics(Font& font) {
+  const size_t nameBytes = sizeof kFaceName;
+  font.ownIfi.assign(sizeof(IFIMETRICS) + nameBytes, 0);
+  IFIMETRICS ifi{};
+  ifi.cjThis = static_cast<ULONG>(font.ownIfi.size());
+  ifi.dpwszFamilyName = ifi.dpwszStyleName = ifi.dpwszFaceName = ifi.dpwszUniqueName = sizeof(IFIMETRICS);
+  ifi.jWinCharSet = ANSI_CHARSET;
+  ifi.jWinPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  ifi.usWinWeight = FW_NORMAL;
+  ifi.flInfo = FM_INFO_TECH_BITMAP | FM_INFO_1BPP | FM_INFO_INTEGER_WIDTH | FM_INFO_CONSTANT_WIDTH |
+               FM_INFO_RETURNS_BITMAPS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED | FM_INFO_INTEGRAL_SCALING;
+  ifi.fwdUnitsPerEm = kCell;
+  ifi.fwdLowestPPEm = kCell;
+  ifi.fwdWinAscender = ifi.fwdMacAscender = ifi.fwdTypoAscender = kAscent;
+  ifi.fwdWinDescender = kCell - kAscent;
+  ifi.fwdMacDescender = ifi.fwdTypoDescender = -(kCell - kAscent);
+  ifi.fwdAveCharWidth = ifi.fwdMaxCharInc = kAdvance;
+  ifi.fwdCapHeight = kGlyphHeight;
+  ifi.fwdXHeight = 5;
+  ifi.fwdUnderscoreSize = 1;
+  ifi.fwdUnderscorePosition = -1;
+  ifi.fwdStrikeoutSize = 1;
+  ifi.fwdStrikeoutPosition = 3;
+  ifi.chFirstChar = 0x20;
+  ifi.chLastChar = 0x7E;
+  ifi.chDefaultChar = static_cast<BYTE>(kDefaultChar);
+  ifi.chBreakChar = 0x20;
+  ifi.wcFirstChar = 0x20;
+  ifi.wcLastChar = 0x7E;
+  ifi.wcDefaultChar = kDefaultChar;
+  ifi.wcBreakChar = 0x20;
+  ifi.ptlBaseline = POINTL{1, 0};
+  ifi.ptlAspect = POINTL{1, 1};
+  ifi.ptlCaret = POINTL{0, 1};
+  ifi.rclFontBox = RECTL{0, kAscent, kGlyphWidth, -(kCell - kAscent)};
+  std::memcpy(font.ownIfi.data(), &ifi, sizeof ifi);
+  std::memcpy(font.ownIfi.data() + sizeof ifi, kFaceName, nameBytes);
+  font.ifi = reinterpret_cast<IFIMETRICS*>(font.ownIfi.data());
+}
+
+bool InkAt(const BYTE* columns, LONG scale, LONG x, LONG y) {
+  return (columns[x / scale] >> (y / scale)) & 1;
+}
+
+// A glyph's outline: one closed rectangle per run of ink in each pixel row, relative to the
+// glyph's baseline origin.
+PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale) {
+  PATHOBJ* ppo = EngCreatePath();
+  if (!ppo) return nullptr;
+  const LONG w = kGlyphWidth * scale, h = kGlyphHeight * scale;
+  for (LONG y = 0; y < h; ++y) {
+    for (LONG x = 0; x < w;) {
+      if (!InkAt(columns, scale, x, y)) {
+        ++x;
+        continue;
+      }
+      LONG end = x;
+      while (end < w && InkAt(columns, scale, end, y)) ++end;
+      const LONG top = y - kAscent * scale, bottom = top + 1;
+      POINTFIX corners[3] = {{LTOFX(end), LTOFX(top)}, {LTOFX(end), LTOFX(bottom)}, {LTOFX(x), LTOFX(bottom)}};
+      if (!PATHOBJ_bMoveTo(ppo, POINTFIX{LTOFX(x), LTOFX(top)}) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
+          !PATHOBJ_bCloseFigure(ppo)) {
+        EngDeletePath(ppo);
+        return nullptr;
+      }
+      x = end;
+    }
+  }
+  return ppo;
+}
+
+LONG RoundLong(double value) { return static_cast<LONG>(std::lround(std::clamp(value, -1e9, 1e9))); }
+
+}  // namespace
+
+Registry<Font>& Fonts() {
+  static Registry<Font> registry;
+  return registry;
+}
+Registry<Str>& Strs() {
+  static Registry<Str> registry;
+  return registry;
+}
+Font* FindFont(const FONTOBJ* pfo) { return pfo ? Fonts().Find(pfo) : nullptr; }
+Str* FindStr(const STROBJ* pstro) { return pstro ? Strs().Find(pstro) : nullptr; }
+
+GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
+  if (font.device || hg > 0xFFFF) return nullptr;
+  const BYTE* columns = BuiltinGlyphColumns(static_cast<WCHAR>(hg));
+  if (!columns) return nullptr;
+  std::lock_guard<std::mutex> lock(font.mutex);
+  std::unique_ptr<GlyphEntry>& slot = font.glyphs[hg];
+  if (!slot) {
+    auto entry = std::unique_ptr<GlyphEntry>(new (std::nothrow) GlyphEntry);
+    if (!entry) return nullptr;
+    const LONG s = font.scale, w = kGlyphWidth * s, h = kGlyphHeight * s;
+    const size_t stride = (static_cast<size_t>(w) + 7) / 8;
+    entry->bits.assign(offsetof(GLYPHBITS, aj) + stride * h, 0);
+    auto* gb = reinterpret_cast<GLYPHBITS*>(entry->bits.data());
+    gb->ptlOrigin = POINTL{0, -kAscent * s};
+    gb->sizlBitmap = SIZEL{w, h};
+    for (LONG y = 0; y < h; ++y) {
+      for (LONG x = 0; x < w; ++x) {
+        if (InkAt(columns, s, x, y)) gb->aj[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+      }
+    }
+    GLYPHDATA data{};
+    data.hg = hg;
+    data.fxD = LTOFX(kAdvance * s);
+    data.fxA = 0;
+    data.fxAB = LTOFX(w);
+    data.fxInkTop = LTOFX(kAscent * s);
+    data.fxInkBottom = 0;
+    data.rclInk = RECTL{0, -kAscent * s, w, h - kAscent * s};
+    data.ptqD.x.u.HighPart = data.fxD;
+    entry->bitsData = data;
+    entry->bitsData.gdf.pgb = gb;
+    entry->pathData = data;
+    slot = std::move(entry);
+  }
+  if (outline && !slot->outline) {
+    slot->outline = GlyphOutline(columns, font.scale);
+    if (!slot->outline) return nullptr;
+    slot->pathData.gdf.ppo = slot->outline;
+  }
+  return slot.get();
+}
+
+}  // namespace velm::platform::eng
+
+namespace velm::platform {
+using namespace eng;
+
+FONTOBJ* CreateEngineFontObj(LONG cellHeight, LONG resolution) {
+  Font* font = NewFont();
+  if (!font) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  const LONG scale = std::clamp<LONG>((std::max<LONG>(cellHeight, 1) + kCell / 2) / kCell, 1, kMaxScale);
+  font->scale = scale;
+  FillEngineMetrics(*font);
+  font->xform = NewXform(XFORML{static_cast<FLOATL>(scale), 0, 0, static_cast<FLOATL>(scale), 0, 0});
+  if (!font->xform) {
+    DeleteFontObj(&font->fo);
+    return nullptr;
+  }
+  FONTOBJ& fo = font->fo;
+  fo.iFace = 0;
+  fo.cxMax = static_cast<ULONG>(kGlyphWidth * scale);
+  fo.flFontType = FO_TYPE_RASTER;
+  fo.sizLogResPpi = SIZEL{resolution, resolution};
+  fo.ulStyleSize = resolution > 0 ? static_cast<ULONG>(kCell * scale * 72 / resolution) : 0;
+  fo.pvProducer = font;
+  return &fo;
+}
+
+FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform, LONG resolution) {
+  Font* font = NewFont();
+  if (!font) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  font->device = true;
+  font->ifi = pifi;
+  font->xform = NewXform(xform);
+  if (!font->xform) {
+    DeleteFontObj(&font->fo);
+    return nullptr;
+  }
+  FONTOBJ& fo = font->fo;
+  fo.iFace = iFace;
+  fo.flFontType = FO_TYPE_DEVICE;
+  fo.cxMax = pifi ? static_cast<ULONG>(std::max<LONG>(0, RoundLong(pifi->fwdMaxCharInc * xform.eM11))) : 0;
+  fo.sizLogResPpi = SIZEL{resolution, resolution};
+  fo.pvProducer = font;
+  return &fo;
+}
+
+void DeleteFontObj(FONTOBJ* pfo) {
+  Font* font = FindFont(pfo);
+  if (!font || !Fonts().Remove(font)) return;
+  for (auto& glyph : font->glyphs) {
+    if (glyph.second && glyph.second->outline) EngDeletePath(glyph.second->outline);
+  }
+  DeleteXformObj(font->xform);
+  delete font;
+}
+
+LONG FontAdvance(FONTOBJ* pfo, HGLYPH hg) {
+  Font* font = FindFont(pfo);
+  if (!font) return 0;
+  if (font->device) {
+    if (!font->ifi) return 0;
+    XFORML m{};
+    XFORMOBJ_iGetXform(font->xform, &m);
+    return std::max<LONG>(0, RoundLong(font->ifi->fwdAveCharWidth * m.eM11));
+  }
+  return hg <= 0xFFFF && BuiltinGlyphColumns(static_cast<WCHAR>(hg)) ? kAdvance * font->scale : 0;
+}
+
+void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent) {
+  ascent = descent = 0;
+  Font* font = FindFont(pfo);
+  if (!font) return;
+  if (!font->device) {
+    ascent = kAscent * font->scale;
+    descent = (kCell - kAscent) * font->scale;
+    return;
+  }
+  if (!font->ifi) return;
+  XFORML m{};
+  XFORMOBJ_iGetXform(font->xform, &m);
+  ascent = RoundLong(font->ifi->fwdWinAscender * std::fabs(m.eM22));
+  descent = RoundLong(font->ifi->fwdWinDescender * std::fabs(m.eM22));
+}
+
+STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULONG batch) {
+  Font* font = FindFont(pfo);
+  if (!font || text.size() > kMaxText) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto* str = new (std::nothrow) Str;
+  if (!str) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  str->font = font;
+  str->text.assign(text);
+  str->batch = batch;
+  str->positions.resize(text.size());
+  str->defs.resize(text.size());
+  LONG ascent, descent;
+  FontExtent(pfo, ascent, descent);
+  LONG x = origin.x, advance = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    HGLYPH hg = text[i];
+    if (!font->device && !BuiltinGlyphColumns(text[i])) hg = kDefaultChar;
+    GLYPHPOS& position = str->positions[i];
+    position.hg = hg;
+    position.ptl = POINTL{x, origin.y};
+    position.pgdf = nullptr;
+    if (GlyphEntry* glyph = EngineGlyph(*font, hg, false)) {
+      str->defs[i].pgb = glyph->bitsData.gdf.pgb;
+      position.pgdf = &str->defs[i];
+    }
+    advance = FontAdvance(pfo, hg);
+    x += advance;
+  }
+  STROBJ& so = str->so;
+  so.cGlyphs = static_cast<ULONG>(text.size());
+  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | SO_HORIZONTAL;
+  so.ulCharInc = static_cast<ULONG>(advance);
+  so.rclBkGround = RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
+  so.pwszOrg = str->text.data();
+  so.pgp = batch == 0 || batch >= text.size() ? str->positions.data() : nullptr;
+  Strs().Add(str);
+  return &so;
+}
+
+void DeleteStrObj(STROBJ* pstro) {
+  Str* str = FindStr(pstro);
+  if (str && Strs().Remove(str)) delete str;
+}
+
+}  // namespace velm::platform
+
+using namespace velm::platform::eng;
+
+extern "C" ULONG FONTOBJ_cGetGlyphs(FONTOBJ* pfo, ULONG iMode, ULONG cGlyph, HGLYPH* phg, PVOID* ppvGlyph) {
+  Font* font = FindFont(pfo);
+  if (!font || !phg || !ppvGlyph || cGlyph != 1 || (iMode != FO_GLYPHBITS && iMode != FO_PATHOBJ)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  GlyphEntry* glyph = EngineGlyph(*font, *phg, iMode == FO_PATHOBJ);
+  if (!glyph) return 0;
+  *ppvGlyph = iMode == FO_PATHOBJ ? &glyph->pathData : &glyph->bitsData;
+  return 1;
+}
+
+extern "C" IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo) {
+  Font* font = FindFont(pfo);
+  return font ? font->ifi : nullptr;
+}
+
+extern "C" XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo) {
+  Font* font = FindFont(pfo);
+  return font ? font->xform : nullptr;
+}
+
+extern "C" ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg) {
+  Font* font = FindFont(pfo);
+  if (!font || font->device) return 0;
+  const ULONG count = 0x7E - 0x20 + 1;
+  if (phg) {
+    for (ULONG i = 0; i < count; ++i) phg[i] = 0x20 + i;
+  }
+  return count;
+}
+
+extern "C" void STROBJ_vEnumStart(STROBJ* pstro) {
+  if (Str* str = FindStr(pstro)) str->next = 0;
+}
+
+extern "C" BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, PGLYPHPOS* ppgpos) {
+  if (!pstro || !pc || !ppgpos) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Str* str = FindStr(pstro);
+  if (!str) {
+    *pc = pstro->pgp ? pstro->cGlyphs : 0;
+    *ppgpos = pstro->pgp;
+    return FALSE;
+  }
+  const size_t remaining = str->positions.size() - str->next;
+  const size_t taken = str->batch ? std::min<size_t>(str->batch, remaining) : remaining;
+  *pc = static_cast<ULONG>(taken);
+  *ppgpos = taken ? str->positions.data() + str->next : nullptr;
+  str->next += taken;
+  return str->next < str->positions.size() ? TRUE : FALSE;
+}
+
+extern "C" DWORD STROBJ_dwGetCodePage(STROBJ*) { return GetACP(); }
+
+extern "C" BOOL EngTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
+                           RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix) {
+  if (!pso || !pstro) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Pixels pixels;
+  if (!SurfacePixels(pso, pixels)) {
+    if (pso->iType != STYPE_DEVICE) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    LogEngineCall("EngTextOut device glyphs=" + std::to_string(pstro->cGlyphs) + " " + RectText(&pstro->rclBkGround));
+    return TRUE;
+  }
+  const std::vector<RECTL> clip = velm::platform::ClipRectangles(pco, RECTL{0, 0, pixels.cx, pixels.cy});
+  if (prclOpaque && pboOpaque) {
+    BrushSampler opaque;
+    if (!opaque.Init(pboOpaque, pptlOrg, pixels.mask)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    const Painter painter(pixels, clip, opaque, 0xF0);
+    const RECTL r = Ordered(*prclOpaque);
+    for (LONG y = std::max<LONG>(r.top, 0); y < std::min(r.bottom, pixels.cy); ++y) painter.Span(y, r.left, r.right);
+  }
+  BrushSampler fore;
+  if (!fore.Init(pboFore, pptlOrg, pixels.mask)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const Painter painter(pixels, clip, fore, MixRop3((mix & 0xFF) ? (mix & 0xFF) : R2_COPYPEN));
+
+  // Read the positions without disturbing a driver's own enumeration of the string.
+  const GLYPHPOS* positions = pstro->pgp;
+  size_t count = pstro->pgp ? pstro->cGlyphs : 0;
+  if (Str* str = FindStr(pstro)) {
+    positions = str->positions.data();
+    count = str->positions.size();
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const GLYPHPOS& position = positions[i];
+    const GLYPHBITS* gb = position.pgdf ? position.pgdf->pgb : nullptr;
+    if (!gb && pfo) {
+      HGLYPH hg = position.hg;
+      PVOID data = nullptr;
+      if (FONTOBJ_cGetGlyphs(pfo, FO_GLYPHBITS, 1, &hg, &data) == 1) gb = static_cast<GLYPHDATA*>(data)->gdf.pgb;
+    }
+    if (!gb || gb->sizlBitmap.cx <= 0 || gb->sizlBitmap.cy <= 0 || gb->sizlBitmap.cx > kMaxGlyphSide ||
+        gb->sizlBitmap.cy > kMaxGlyphSide) {
+      continue;
+    }
+    const LONG stride = (gb->sizlBitmap.cx + 7) / 8;
+    const LONG left = position.ptl.x + gb->ptlOrigin.x, top = position.ptl.y + gb->ptlOrigin.y;
+    for (LONG y = 0; y < gb->sizlBitmap.cy; ++y) {
+      for (LONG x = 0; x < gb->sizlBitmap.cx; ++x) {
+        if ((gb->aj[y * stride + x / 8] >> (7 - x % 8)) & 1) painter.Pixel(left + x, top + y);
+      }
+    }
+  }
+  // Underlines and strike-outs: rectangles up to an all-zero one.
+  for (int i = 0; prclExtra && i < 64; ++i) {
+    const RECTL& r = prclExtra[i];
+    if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) break;
+    const RECTL o = Ordered(r);
+    for (LONG y = std::max<LONG>(o.top, 0); y < std::min(o.bottom, pixels.cy); ++y) painter.Span(y, o.left, o.right);
+  }
+  return TRUE;
+}

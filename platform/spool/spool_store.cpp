@@ -1,0 +1,554 @@
+#include "spool/spool_store.h"
+
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/devmode.h"
+#include "core/machine_root.h"
+#include "core/unicode.h"
+#include "core/winerror.h"
+#include "spool/spool_internal.h"
+
+namespace velm::platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kStateMagic[4] = {'V', 'S', 'P', 'L'};
+constexpr char kValuesMagic[4] = {'V', 'S', 'P', 'D'};
+constexpr uint32_t kFormatVersion = 1;
+constexpr uintmax_t kMaxStoreFile = 64u << 20;
+constexpr uint32_t kMaxStringUnits = 32767;
+constexpr uint32_t kMaxBlobBytes = 16u << 20;
+
+// ---- Little-endian records: one field list serves both directions ---------------------------
+
+class RecordWriter {
+ public:
+  explicit RecordWriter(const char (&magic)[4]) {
+    out_.append(magic, 4);
+    uint32_t version = kFormatVersion;
+    U32(version);
+  }
+  void U32(uint32_t& v) {
+    char b[4];
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    out_.append(b, 4);
+  }
+  void I32(int32_t& v) {
+    uint32_t u = static_cast<uint32_t>(v);
+    U32(u);
+  }
+  void U16(uint16_t& v) {
+    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    out_.append(b, 2);
+  }
+  void Str(std::u16string& s) {
+    uint32_t n = static_cast<uint32_t>(s.size());
+    U32(n);
+    for (char16_t c : s) {
+      uint16_t u = c;
+      U16(u);
+    }
+  }
+  void Blob(std::string& s) {
+    uint32_t n = static_cast<uint32_t>(s.size());
+    U32(n);
+    out_ += s;
+  }
+  template <class T, class Fn>
+  void List(std::vector<T>& items, Fn fields) {
+    uint32_t n = static_cast<uint32_t>(items.size());
+    U32(n);
+    for (T& item : items) fields(*this, item);
+  }
+  const std::string& bytes() const { return out_; }
+
+ private:
+  std::string out_;
+};
+
+class RecordReader {
+ public:
+  RecordReader(const std::string& bytes, const char (&magic)[4]) : p_(bytes.data()), left_(bytes.size()) {
+    if (left_ < 8 || std::memcmp(p_, magic, 4) != 0) {
+      ok_ = false;
+      return;
+    }
+    Skip(4);
+    uint32_t version = 0;
+    U32(version);
+    if (version != kFormatVersion) ok_ = false;
+  }
+  void U32(uint32_t& v) {
+    v = 0;
+    if (!Need(4)) return;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(p_[i])) << (8 * i);
+    Skip(4);
+  }
+  void I32(int32_t& v) {
+    uint32_t u = 0;
+    U32(u);
+    v = static_cast<int32_t>(u);
+  }
+  void U16(uint16_t& v) {
+    v = 0;
+    if (!Need(2)) return;
+    v = static_cast<uint16_t>(static_cast<uint8_t>(p_[0]) | (static_cast<uint8_t>(p_[1]) << 8));
+    Skip(2);
+  }
+  void Str(std::u16string& s) {
+    s.clear();
+    uint32_t n = 0;
+    U32(n);
+    if (n > kMaxStringUnits || !Need(size_t{n} * 2)) {
+      ok_ = false;
+      return;
+    }
+    s.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+      uint16_t u = 0;
+      U16(u);
+      s[i] = static_cast<char16_t>(u);
+    }
+  }
+  void Blob(std::string& s) {
+    s.clear();
+    uint32_t n = 0;
+    U32(n);
+    if (n > kMaxBlobBytes || !Need(n)) {
+      ok_ = false;
+      return;
+    }
+    s.assign(p_, n);
+    Skip(n);
+  }
+  template <class T, class Fn>
+  void List(std::vector<T>& items, Fn fields) {
+    items.clear();
+    uint32_t n = 0;
+    U32(n);
+    // Every element takes at least four bytes, so a count beyond that is damage.
+    if (n > left_ / 4) {
+      ok_ = false;
+      return;
+    }
+    for (uint32_t i = 0; i < n && ok_; ++i) {
+      items.emplace_back();
+      fields(*this, items.back());
+    }
+  }
+  bool ok() const { return ok_; }
+  bool AtEnd() const { return left_ == 0; }
+
+ private:
+  bool Need(size_t n) {
+    if (!ok_ || left_ < n) {
+      ok_ = false;
+      return false;
+    }
+    return true;
+  }
+  void Skip(size_t n) {
+    p_ += n;
+    left_ -= n;
+  }
+  const char* p_;
+  size_t left_;
+  bool ok_ = true;
+};
+
+template <class IO>
+void PrinterFields(IO& io, SpoolPrinter& p) {
+  io.U32(p.id);
+  for (std::u16string* s : {&p.name, &p.serverName, &p.shareName, &p.portName, &p.driverName, &p.comment,
+                            &p.location, &p.sepFile, &p.printProcessor, &p.datatype, &p.parameters})
+    io.Str(*s);
+  for (uint32_t* v : {&p.attributes, &p.priority, &p.defaultPriority, &p.startTime, &p.untilTime, &p.status})
+    io.U32(*v);
+  uint32_t access = static_cast<uint32_t>(p.adminAccess);
+  io.U32(access);
+  p.adminAccess = static_cast<SpoolAdminAccess>(access);
+  io.Blob(p.devmode);
+  io.List(p.userDevmodes, [](IO& io2, std::pair<std::u16string, std::string>& user) {
+    io2.Str(user.first);
+    io2.Blob(user.second);
+  });
+}
+
+template <class IO>
+void DriverFields(IO& io, SpoolDriver& d) {
+  io.Str(d.name);
+  io.Str(d.environment);
+  io.U32(d.version);
+  for (std::u16string* s : {&d.driverPath, &d.dataFile, &d.configFile, &d.helpFile}) io.Str(*s);
+  io.List(d.dependentFiles, [](IO& io2, std::u16string& file) { io2.Str(file); });
+  io.Str(d.monitorName);
+  io.Str(d.defaultDataType);
+}
+
+template <class IO>
+void FormFields(IO& io, SpoolForm& f) {
+  io.Str(f.name);
+  io.U32(f.flags);
+  for (int32_t* v : {&f.size.cx, &f.size.cy, &f.area.left, &f.area.top, &f.area.right, &f.area.bottom}) io.I32(*v);
+}
+
+template <class IO>
+void JobFields(IO& io, SpoolJob& j) {
+  io.U32(j.id);
+  io.U32(j.printerId);
+  for (std::u16string* s : {&j.printerName, &j.machineName, &j.userName, &j.document, &j.notifyName,
+                            &j.datatype, &j.outputFile, &j.statusText})
+    io.Str(*s);
+  for (uint32_t* v : {&j.status, &j.priority, &j.totalPages, &j.pagesPrinted, &j.size}) io.U32(*v);
+  for (WORD* w : {&j.submitted.wYear, &j.submitted.wMonth, &j.submitted.wDayOfWeek, &j.submitted.wDay,
+                  &j.submitted.wHour, &j.submitted.wMinute, &j.submitted.wSecond, &j.submitted.wMilliseconds})
+    io.U16(*w);
+  io.Blob(j.devmode);
+}
+
+template <class IO>
+void StateFields(IO& io, SpoolState& s) {
+  io.U32(s.generation);
+  io.U32(s.nextPrinterId);
+  io.U32(s.nextJobId);
+  io.List(s.printers, PrinterFields<IO>);
+  io.List(s.drivers, DriverFields<IO>);
+  io.List(s.forms, FormFields<IO>);
+  io.List(s.jobs, JobFields<IO>);
+}
+
+template <class IO>
+void ValueFields(IO& io, SpoolValue& v) {
+  io.Str(v.key);
+  io.Str(v.name);
+  io.U32(v.type);
+  io.Blob(v.data);
+}
+
+// ---- Files and the store lock ---------------------------------------------------------------
+
+fs::path StoreDir() { return MachineStore("spool"); }
+fs::path StateFile() { return StoreDir() / "spooler"; }
+fs::path ValuesFile(uint32_t printerId) { return StoreDir() / "data" / std::to_string(printerId); }
+
+// flock on a file of its own: it serialises threads of this process as well as processes,
+// because each lock holds its own open file description.
+class StoreLock {
+ public:
+  explicit StoreLock(bool exclusive) {
+    const fs::path dir = StoreDir();
+    if (dir.empty()) return;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    fd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return;
+    ::fchmod(fd_, 0666);  // every user of the machine uses the spooler (fails harmlessly when not ours)
+    while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Reads a whole store file: absent is ERROR_FILE_NOT_FOUND, oversized or unreadable ERROR_INVALID_DATA.
+DWORD ReadStoreFile(const fs::path& file, std::string& bytes) {
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(file, ec);
+  if (ec) return fs::exists(file) ? ERROR_INVALID_DATA : ERROR_FILE_NOT_FOUND;
+  if (size > kMaxStoreFile) return ERROR_INVALID_DATA;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return ERROR_FILE_NOT_FOUND;
+  bytes.resize(static_cast<size_t>(size));
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  if (static_cast<uintmax_t>(in.gcount()) != size) return ERROR_INVALID_DATA;
+  return ERROR_SUCCESS;
+}
+
+DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  const fs::path temp = file.string() + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+      fs::remove(temp, ec);
+      return ERROR_WRITE_FAULT;
+    }
+  }
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    fs::remove(temp, ec);
+    return ERROR_WRITE_FAULT;
+  }
+  return ERROR_SUCCESS;
+}
+
+template <class T, class Fields>
+DWORD Decode(const fs::path& file, const char (&magic)[4], T& out, Fields fields) {
+  std::string bytes;
+  const DWORD error = ReadStoreFile(file, bytes);
+  if (error == ERROR_FILE_NOT_FOUND) {
+    out = T{};
+    return ERROR_SUCCESS;
+  }
+  if (error != ERROR_SUCCESS) return error;
+  RecordReader reader(bytes, magic);
+  T decoded{};
+  fields(reader, decoded);
+  if (!reader.ok() || !reader.AtEnd()) return ERROR_INVALID_DATA;
+  out = std::move(decoded);
+  return ERROR_SUCCESS;
+}
+
+template <class T, class Fields>
+DWORD Encode(const fs::path& file, const char (&magic)[4], T& value, Fields fields) {
+  RecordWriter writer(magic);
+  fields(writer, value);
+  return WriteStoreFile(file, writer.bytes());
+}
+
+DWORD DecodeState(SpoolState& state) {
+  return Decode(StateFile(), kStateMagic, state, [](RecordReader& r, SpoolState& s) { StateFields(r, s); });
+}
+DWORD EncodeState(SpoolState& state) {
+  return Encode(StateFile(), kStateMagic, state, [](RecordWriter& w, SpoolState& s) { StateFields(w, s); });
+}
+DWORD DecodeValues(uint32_t printerId, std::vector<SpoolValue>& values) {
+  return Decode(ValuesFile(printerId), kValuesMagic, values,
+                [](RecordReader& r, std::vector<SpoolValue>& v) { r.List(v, ValueFields<RecordReader>); });
+}
+DWORD EncodeValues(uint32_t printerId, std::vector<SpoolValue>& values) {
+  return Encode(ValuesFile(printerId), kValuesMagic, values,
+                [](RecordWriter& w, std::vector<SpoolValue>& v) { w.List(v, ValueFields<RecordWriter>); });
+}
+
+std::mutex g_hookMutex;
+SpoolCallHook g_hook;
+
+}  // namespace
+
+// ---- Store access -----------------------------------------------------------------------------
+
+DWORD ReadSpoolState(SpoolState& state) {
+  StoreLock lock(false);
+  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
+  return DecodeState(state);
+}
+
+DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
+  StoreLock lock(true);
+  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
+  SpoolState state;
+  DWORD error = DecodeState(state);
+  if (error != ERROR_SUCCESS) return error;
+  error = edit(state);
+  if (error != ERROR_SUCCESS) return error;
+  ++state.generation;
+  return EncodeState(state);
+}
+
+DWORD ReadPrinterValues(uint32_t printerId, std::vector<SpoolValue>& values) {
+  StoreLock lock(false);
+  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
+  return DecodeValues(printerId, values);
+}
+
+DWORD EditPrinterValues(uint32_t printerId, const std::function<DWORD(std::vector<SpoolValue>&)>& edit) {
+  StoreLock lock(true);
+  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
+  std::vector<SpoolValue> values;
+  DWORD error = DecodeValues(printerId, values);
+  if (error != ERROR_SUCCESS) return error;
+  error = edit(values);
+  if (error != ERROR_SUCCESS) return error;
+  return EncodeValues(printerId, values);
+}
+
+// ---- Installing -------------------------------------------------------------------------------
+
+DWORD AddSpoolDriver(const SpoolDriver& driver) {
+  if (driver.name.empty()) return ERROR_INVALID_PARAMETER;
+  return EditSpoolState([&](SpoolState& state) {
+    for (SpoolDriver& d : state.drivers) {
+      if (EqualsNoCase(d.name, driver.name) && EqualsNoCase(d.environment, driver.environment)) {
+        d = driver;
+        return ERROR_SUCCESS;
+      }
+    }
+    state.drivers.push_back(driver);
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD AddSpoolPrinter(const SpoolPrinter& printer, SpoolPrinter* added) {
+  // A connection is named "\\server\printer" after its server; a local printer has a plain name.
+  const std::u16string prefix = printer.serverName + u"\\";
+  const bool named = printer.serverName.empty()
+                         ? IsValidPrinterName(printer.name)
+                         : printer.serverName.starts_with(u"\\\\") && printer.name.starts_with(prefix) &&
+                               IsValidPrinterName(std::u16string_view(printer.name).substr(prefix.size()));
+  if (!named) return ERROR_INVALID_PRINTER_NAME;
+  if (!printer.devmode.empty() && !IsSaneDevmode(printer.devmode.data(), printer.devmode.size()))
+    return ERROR_INVALID_PARAMETER;
+  return EditSpoolState([&](SpoolState& state) {
+    if (FindPrinterIn(state, printer.name)) return ERROR_PRINTER_ALREADY_EXISTS;
+    if (!FindDriverIn(state, printer.driverName, kSpoolEnvironment)) return ERROR_UNKNOWN_PRINTER_DRIVER;
+    SpoolPrinter stored = printer;
+    stored.id = state.nextPrinterId++;
+    state.printers.push_back(stored);
+    if (added) *added = stored;
+    // A printer id is never reused, but a stale data file of a damaged store must not leak in.
+    std::error_code ec;
+    fs::remove(ValuesFile(stored.id), ec);
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD DeleteSpoolPrinter(std::u16string_view name) {
+  return EditSpoolState([&](SpoolState& state) {
+    SpoolPrinter* printer = FindPrinterIn(state, name);
+    if (!printer) return ERROR_INVALID_PRINTER_NAME;
+    const uint32_t id = printer->id;
+    std::error_code ec;
+    fs::remove(ValuesFile(id), ec);
+    std::erase_if(state.jobs, [&](const SpoolJob& job) {
+      if (job.printerId != id) return false;
+      fs::remove(SpoolJobFile(job.id), ec);
+      return true;
+    });
+    std::erase_if(state.printers, [&](const SpoolPrinter& p) { return p.id == id; });
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD UpdateSpoolPrinter(std::u16string_view name, const std::function<void(SpoolPrinter&)>& change) {
+  return EditSpoolState([&](SpoolState& state) {
+    SpoolPrinter* printer = FindPrinterIn(state, name);
+    if (!printer) return ERROR_INVALID_PRINTER_NAME;
+    change(*printer);
+    return ERROR_SUCCESS;
+  });
+}
+
+// ---- Looking ----------------------------------------------------------------------------------
+
+std::optional<SpoolPrinter> FindSpoolPrinter(std::u16string_view name) {
+  SpoolState state;
+  if (ReadSpoolState(state) != ERROR_SUCCESS) return std::nullopt;
+  const SpoolPrinter* printer = FindPrinterIn(state, name);
+  return printer ? std::optional<SpoolPrinter>(*printer) : std::nullopt;
+}
+
+std::optional<SpoolJob> FindSpoolJob(uint32_t jobId) {
+  SpoolState state;
+  if (ReadSpoolState(state) != ERROR_SUCCESS) return std::nullopt;
+  for (const SpoolJob& job : state.jobs)
+    if (job.id == jobId) return job;
+  return std::nullopt;
+}
+
+fs::path SpoolJobFile(uint32_t jobId) {
+  const fs::path dir = StoreDir();
+  return dir.empty() ? fs::path() : dir / "jobs" / (std::to_string(jobId) + ".spl");
+}
+
+size_t DevmodeByteCount(const void* devmode) {
+  if (!devmode) return 0;
+  const auto* bytes = static_cast<const BYTE*>(devmode);
+  WORD size = 0;
+  WORD extra = 0;
+  std::memcpy(&size, bytes + offsetof(DEVMODEW, dmSize), sizeof size);
+  std::memcpy(&extra, bytes + offsetof(DEVMODEW, dmDriverExtra), sizeof extra);
+  if (size < kMinDevmodeSize || size > kMaxDevmodeSize) return 0;
+  return size_t{size} + extra;
+}
+
+bool IsSaneDevmode(const void* bytes, size_t length) {
+  if (!bytes || length < kMinDevmodeSize) return false;
+  return DevmodeByteCount(bytes) == length;
+}
+
+// ---- Internal helpers shared by the spooler functions ----------------------------------------
+
+SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name) {
+  for (SpoolPrinter& p : state.printers)
+    if (EqualsNoCase(p.name, name)) return &p;
+  return nullptr;
+}
+
+SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
+  for (SpoolPrinter& p : state.printers)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state) {
+  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return nullptr;
+  }
+  SpoolPrinter* printer = FindPrinterById(state, handle.printerId);
+  if (!printer) SetLastError(ERROR_INVALID_HANDLE);
+  return printer;
+}
+
+SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
+  for (SpoolDriver& d : state.drivers)
+    if (EqualsNoCase(d.name, name) && EqualsNoCase(d.environment, environment)) return &d;
+  return nullptr;
+}
+
+SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
+  for (SpoolJob& j : state.jobs)
+    if (j.id == jobId) return &j;
+  return nullptr;
+}
+
+uint64_t SpoolStateStamp() {
+  // The generation follows the magic and the format version at the start of the file; a
+  // rename puts each new file in place whole, so these bytes are never torn.
+  std::ifstream in(StateFile(), std::ios::binary);
+  char head[12];
+  if (!in.read(head, sizeof head) || std::memcmp(head, kStateMagic, 4) != 0) return 0;
+  uint32_t generation = 0;
+  for (int i = 0; i < 4; ++i) generation |= static_cast<uint32_t>(static_cast<uint8_t>(head[8 + i])) << (8 * i);
+  return (uint64_t{1} << 32) | generation;
+}
+
+void SetSpoolCallHook(SpoolCallHook hook) {
+  std::lock_guard lock(g_hookMutex);
+  g_hook = std::move(hook);
+}
+
+std::optional<SpoolFault> RunSpoolHook(std::string_view function, HANDLE printer, DWORD level, DWORD bufferSize) {
+  SpoolCallHook hook;
+  {
+    std::lock_guard lock(g_hookMutex);
+    hook = g_hook;
+  }
+  if (!hook) return std::nullopt;
+  return hook(SpoolCall{function, printer, level, bufferSize});
+}
+
+}  // namespace velm::platform

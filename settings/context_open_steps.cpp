@@ -1,0 +1,40 @@
+#include "settings/context_open_steps.h"
+
+#include <atomic>
+
+// Not built yet: see the header. None of them touches the context.
+
+BOOL DescLoad(DriverContext*) { return TRUE; }
+
+void DescRelease(DriverContext*) {}
+
+int CondAllocStack(DriverContext*) { return 0; }
+
+void CondFreeStack(DriverContext*) {}
+
+BOOL DmBuildForContext(DriverContext*, int) { return TRUE; }
+
+void DmCopyDeviceConfig(DriverContext*) {}
+
+int CfgLoadOnOpen(DriverContext*) { return 1; }
+
+void CfgFreeFontBlobs(DriverContext*) {}
+
+int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
+
+void ResFreeDlls(DriverContext*) {}
+
+const ContextOpenSteps kContextOpenSteps = {
+    DescLoad,          DescRelease,   CondAllocStack,   CondFreeStack,   DmBuildForContext,
+    DmCopyDeviceConfig, CfgLoadOnOpen, CfgFreeFontBlobs, LstPresetSlots, ResFreeDlls,
+};
+
+namespace {
+std::atomic<const ContextOpenSteps*> g_steps{&kContextOpenSteps};
+}  // namespace
+
+const ContextOpenSteps& CtxOpenSteps() { return *g_steps.load(std::memory_order_acquire); }
+
+void CtxSetOpenSteps(const ContextOpenSteps* steps) {
+  g_steps.store(steps ? steps : &kContextOpenSteps, std::memory_order_release);
+}

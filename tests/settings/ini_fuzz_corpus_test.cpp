@@ -1,0 +1,24 @@
+// Replays the INI engine fuzz target's corpus as ordinary test cases.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fuzz/ini_engine_fuzz.h"
+#include "support/temp_root.h"
+
+namespace {
+
+TEST(IniFuzzCorpusTest, EveryCorpusInputKeepsTheEnginesInvariants) {
+  velm::test::TempMachineRoot root;
+  const std::filesystem::path corpus = velm::test::SourceDir() / "fuzz" / "corpus" / "ini";
+  size_t inputs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    const std::string bytes = velm::test::ReadHostFile(entry.path());
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_EQ(velm::fuzz::CheckIniEngine(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "");
+    ++inputs;
+  }
+  EXPECT_GE(inputs, 8u);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// A context of kind 0 with a settings record and no printer behind it, for the item store.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "settings/driver_context.h"
+#include "settings/item_store.h"
+#include "settings/process_state.h"
+#include "settings/settings_record.h"
+#include "support/temp_root.h"
+
+class ItemStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SysLibraryAttach(nullptr);
+    context_ = CtxCreateEx(nullptr, 0, kKindOrdinary, 0, 0, nullptr);
+    ASSERT_NE(context_, nullptr);
+    ASSERT_NE(context_->settings, nullptr);
+    record_ = reinterpret_cast<BYTE*>(context_->settings);
+  }
+  void TearDown() override {
+    CtxDestroyEx(context_, kReleaseDestroy);
+    SysLibraryDetach();
+  }
+
+  ItemTableRow* Row(WORD id) {
+    ItemTableRow* row = OptFindItem(context_->itemTable, id);
+    EXPECT_NE(row, nullptr) << id;
+    return row;
+  }
+  // Record bytes [at, at + n).
+  std::vector<BYTE> At(size_t at, size_t n) const { return std::vector<BYTE>(record_ + at, record_ + at + n); }
+
+  velm::test::TempMachineRoot root_;
+  DriverContext* context_ = nullptr;
+  BYTE* record_ = nullptr;
+};
+
+// Record offsets of the sections on NT.
+constexpr size_t kConfigBase = 1260;
+constexpr size_t kWorkBase = 1768;
