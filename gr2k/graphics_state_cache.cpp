@@ -90,11 +90,11 @@ BOOL StrmEmitLineAttrsIfChanged(CommandStream* stream, GraphicsStateCache* cache
 }
 
 BOOL ClipSelect(CommandStream* stream, GraphicsStateCache* cache, ClipSource* clip) {
-  const DWORD complexity = clip ? clip->Complexity() : kClipTrivial;
-  if (complexity == kClipTrivial) {
+  const DWORD complexity = clip ? clip->Complexity() : DC_TRIVIAL;
+  if (complexity == DC_TRIVIAL) {
     return cache->clip == ActiveClip::kNone ? TRUE : ClipOff(stream, cache);
   }
-  if (complexity == kClipRect) {
+  if (complexity == DC_RECT) {
     const RECTL rect = clip->Bounds();
     if (cache->clip == ActiveClip::kRect && SameRect(cache->clipRect, rect)) return TRUE;
     if (!StrmEmitRect(stream, kRectClip, rect)) return FALSE;
@@ -102,7 +102,7 @@ BOOL ClipSelect(CommandStream* stream, GraphicsStateCache* cache, ClipSource* cl
     cache->clipRect = rect;
     return TRUE;
   }
-  if (complexity == kClipComplex) {
+  if (complexity == DC_COMPLEX) {
     // A region numbered 0 is not identified, so its path is always sent.
     const ULONG uniq = clip->Uniq();
     if (cache->clip == ActiveClip::kPath && uniq != 0 && cache->clipUniq == uniq) return TRUE;
@@ -116,4 +116,24 @@ BOOL ClipSelect(CommandStream* stream, GraphicsStateCache* cache, ClipSource* cl
     return TRUE;
   }
   return ClipOff(stream, cache);
+}
+
+DWORD EngineClip::Complexity() const { return clip_ ? clip_->iDComplexity : DC_TRIVIAL; }
+
+RECTL EngineClip::Bounds() const { return clip_ ? clip_->rclBounds : RECTL{}; }
+
+ULONG EngineClip::Uniq() const { return clip_ ? clip_->iUniq : 0; }
+
+PathSource* EngineClip::OpenOutline() {
+  if (!clip_ || outline_) return nullptr;
+  outline_ = CLIPOBJ_ppoGetPath(clip_);
+  if (!outline_) return nullptr;
+  path_ = EnginePath(outline_);
+  return &path_;
+}
+
+void EngineClip::CloseOutline(PathSource* outline) {
+  if (outline != &path_ || !outline_) return;
+  EngDeletePath(outline_);
+  outline_ = nullptr;
 }

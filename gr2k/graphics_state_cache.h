@@ -19,21 +19,32 @@ struct LineAttrs {
   DWORD miterLimit;  // 1/256
 };
 
-// Clip complexities: the engine's DC_ values.
-constexpr DWORD kClipTrivial = 0;
-constexpr DWORD kClipRect = 1;
-constexpr DWORD kClipComplex = 3;
-
 // The engine's clip object as ClipSelect needs it.
 class ClipSource {
  public:
   virtual ~ClipSource() = default;
-  virtual DWORD Complexity() const = 0;
-  virtual RECTL Bounds() const = 0;   // the clip rectangle of a kClipRect clip
+  virtual DWORD Complexity() const = 0;  // DC_TRIVIAL, DC_RECT, DC_COMPLEX or another
+  virtual RECTL Bounds() const = 0;       // the clip rectangle of a DC_RECT clip
   virtual ULONG Uniq() const = 0;     // the same region keeps its number; 0 names none
   // The outline of a complex clip, or null; given back with CloseOutline.
   virtual PathSource* OpenOutline() = 0;
   virtual void CloseOutline(PathSource* outline) = 0;
+};
+
+// The engine's clip object as a source; a null clip is trivial.
+class EngineClip : public ClipSource {
+ public:
+  explicit EngineClip(CLIPOBJ* clip) : clip_(clip) {}
+  DWORD Complexity() const override;
+  RECTL Bounds() const override;
+  ULONG Uniq() const override;
+  PathSource* OpenOutline() override;
+  void CloseOutline(PathSource* outline) override;
+
+ private:
+  CLIPOBJ* clip_;
+  PATHOBJ* outline_ = nullptr;
+  EnginePath path_{nullptr};
 };
 
 enum class ActiveClip : BYTE { kNone, kRect, kPath };

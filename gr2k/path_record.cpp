@@ -12,7 +12,7 @@ constexpr DWORD kCurveEntryBytes = 28;
 // Writes bounded entries into the body; any overflow fails the whole body.
 class BodyWriter {
  public:
-  BodyWriter(BYTE* body, DWORD capacity, PathPoint origin) : body_(body), capacity_(capacity), origin_(origin) {}
+  BodyWriter(BYTE* body, DWORD capacity, POINTFIX origin) : body_(body), capacity_(capacity), origin_(origin) {}
 
   bool Room(DWORD n) const { return n <= capacity_ - at_; }
   DWORD at() const { return at_; }
@@ -21,7 +21,7 @@ class BodyWriter {
     DmStoreU32(body_, at_, value);
     at_ += 4;
   }
-  void Point(const PathPoint& point) {
+  void Point(const POINTFIX& point) {
     // Unsigned arithmetic: a far point wraps as the device's 32-bit fields would.
     U32(static_cast<DWORD>(point.x) - static_cast<DWORD>(origin_.x));
     U32(static_cast<DWORD>(point.y) - static_cast<DWORD>(origin_.y));
@@ -31,7 +31,7 @@ class BodyWriter {
  private:
   BYTE* body_;
   DWORD capacity_;
-  PathPoint origin_;
+  POINTFIX origin_;
   DWORD at_ = 0;
 };
 
@@ -43,7 +43,7 @@ DWORD PathRecordBound(DWORD points) {
   return bound > kStreamMaxReserve ? 0 : static_cast<DWORD>(bound);
 }
 
-BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capacity, PathBodyInfo* info) {
+BOOL PathWriteBody(PathSource* source, POINTFIX origin, BYTE* body, DWORD capacity, PathBodyInfo* info) {
   if (!source || !body || !info || capacity < 4) return FALSE;
   *info = {};
   BodyWriter out(body, capacity, origin);
@@ -65,16 +65,16 @@ BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capac
   BOOL more = TRUE;
   for (DWORD pieces = 0; more; ++pieces) {
     if (pieces == pieceLimit) return FALSE;
-    PathPiece piece{};
+    PATHDATA piece{};
     more = source->Next(&piece);
-    if (piece.count && !piece.points) return FALSE;
+    if (piece.count && !piece.pptfx) return FALSE;
     DWORD i = 0;
-    if (piece.flags & kPathBeginSubpath) {
+    if (piece.flags & PD_BEGINSUBPATH) {
       if (open) closeSubpath();
       if (piece.count == 0 || !out.Room(12)) return FALSE;
       headerAt = out.at();
       out.U32(0);
-      out.Point(piece.points[0]);
+      out.Point(piece.pptfx[0]);
       open = true;
       entries = 0;
       info->subpaths += 1;
@@ -82,14 +82,14 @@ BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capac
     } else if (piece.count && !open) {
       return FALSE;  // points with no figure to belong to
     }
-    if (piece.flags & kPathBeziers) {
+    if (piece.flags & PD_BEZIERS) {
       if ((piece.count - i) % 3 != 0) return FALSE;
       for (; i < piece.count; i += 3) {
         if (!out.Room(kCurveEntryBytes)) return FALSE;
         out.U32(1);
-        out.Point(piece.points[i]);
-        out.Point(piece.points[i + 1]);
-        out.Point(piece.points[i + 2]);
+        out.Point(piece.pptfx[i]);
+        out.Point(piece.pptfx[i + 1]);
+        out.Point(piece.pptfx[i + 2]);
         ++entries;
         ++curves;
       }
@@ -97,13 +97,13 @@ BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capac
       for (; i < piece.count; ++i) {
         if (!out.Room(kLineEntryBytes)) return FALSE;
         out.U32(0);
-        out.Point(piece.points[i]);
+        out.Point(piece.pptfx[i]);
         ++entries;
         ++lines;
       }
     }
-    if (open && (piece.flags & kPathEndSubpath)) {
-      if (piece.flags & kPathCloseFigure) info->closed = TRUE;
+    if (open && (piece.flags & PD_ENDSUBPATH)) {
+      if (piece.flags & PD_CLOSEFIGURE) info->closed = TRUE;
       closeSubpath();
     }
   }
@@ -125,7 +125,7 @@ BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode) {
   BYTE* record = StrmReserve(stream, bound);
   if (!record) return nullptr;
   PathBodyInfo info{};
-  const PathPoint none{0, 0};
+  const POINTFIX none{0, 0};
   if (!PathWriteBody(source, none, record + kPathHeaderBytes, bound - kPathHeaderBytes, &info)) {
     StrmRollback(stream, mark);  // the reservation is the last one: nothing was flushed since
     return nullptr;
@@ -146,4 +146,19 @@ BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode) {
   DmStoreU32(record, 20, static_cast<DWORD>(bounds.bottom >> 4));
   StrmTrim(stream, record, length);
   return record;
+}
+
+void EnginePath::Restart() { PATHOBJ_vEnumStart(path_); }
+
+BOOL EnginePath::Next(PATHDATA* piece) { return PATHOBJ_bEnum(path_, piece); }
+
+RECTL EnginePath::BoundsFix() const {
+  RECTFX bounds{};
+  PATHOBJ_vGetBounds(path_, &bounds);
+  return {bounds.xLeft, bounds.yTop, bounds.xRight, bounds.yBottom};
+}
+
+DWORD EnginePath::PointBound() const {
+  const ULONGLONG bound = ULONGLONG{path_->cCurves} * 3;
+  return bound > kStreamMaxReserve ? kStreamMaxReserve : static_cast<DWORD>(bound);
 }

@@ -3,34 +3,18 @@
 // a line entry is {0, x, y} and a curve entry {1, three points}. Points are 28.4 fixed point.
 //
 // The engine's path object reaches the writer through PathSource, which hands out the path in
-// pieces as the engine's enumeration does (a figure may be split over several pieces).
+// PATHDATA pieces as the engine's enumeration does (a figure may be split over several pieces);
+// EnginePath is the source over a PATHOBJ.
 #pragma once
 
 #include "gr2k/command_stream.h"
-
-struct PathPoint {
-  LONG x;  // 28.4 fixed point
-  LONG y;
-};
-
-// Flags of a piece: the engine's PD_ bits.
-constexpr DWORD kPathBeginSubpath = 0x01;
-constexpr DWORD kPathEndSubpath = 0x02;
-constexpr DWORD kPathCloseFigure = 0x08;
-constexpr DWORD kPathBeziers = 0x10;
-
-struct PathPiece {
-  DWORD flags;
-  DWORD count;
-  const PathPoint* points;  // valid until the next call of Next
-};
 
 class PathSource {
  public:
   virtual ~PathSource() = default;
   virtual void Restart() = 0;
   // Fills the next piece; FALSE when it is the last one.
-  virtual BOOL Next(PathPiece* piece) = 0;
+  virtual BOOL Next(PATHDATA* piece) = 0;
   virtual RECTL BoundsFix() const = 0;    // bounds of every point, 28.4
   virtual DWORD PointBound() const = 0;   // at least the number of points the enumeration gives
 };
@@ -57,8 +41,21 @@ struct PathBodyInfo {
 // Writes the body of the path (size figure first) into `body`, every point moved by minus
 // `origin`. FALSE when the body does not fit `capacity`, a figure lacks its first point, or a
 // curve run is not a whole number of curves.
-BOOL PathWriteBody(PathSource* source, PathPoint origin, BYTE* body, DWORD capacity, PathBodyInfo* info);
+BOOL PathWriteBody(PathSource* source, POINTFIX origin, BYTE* body, DWORD capacity, PathBodyInfo* info);
 
 // One path record of the whole path with the given mode, trimmed to its size; null (and nothing
 // left in the stream) when the body fails or the reservation does.
 BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode);
+
+// The engine's path object as a source.
+class EnginePath : public PathSource {
+ public:
+  explicit EnginePath(PATHOBJ* path) : path_(path) {}
+  void Restart() override;
+  BOOL Next(PATHDATA* piece) override;
+  RECTL BoundsFix() const override;
+  DWORD PointBound() const override;  // three points for each of the engine's curves
+
+ private:
+  PATHOBJ* path_;
+};

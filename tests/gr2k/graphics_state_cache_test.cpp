@@ -139,20 +139,20 @@ TEST(GraphicsStateCacheTest, ClipSelectReusesWhatIsActive) {
   GraphicsStateCache cache{};
   CommandStream* s = h.stream();
   EXPECT_TRUE(ClipSelect(s, &cache, nullptr));  // nothing active: nothing to switch off
-  TestClip rect(kClipRect, {10, 20, 30, 40});
-  TestClip sameRect(kClipRect, {10, 20, 30, 40});
-  TestClip otherRect(kClipRect, {10, 20, 30, 41});
+  TestClip rect(DC_RECT, {10, 20, 30, 40});
+  TestClip sameRect(DC_RECT, {10, 20, 30, 40});
+  TestClip otherRect(DC_RECT, {10, 20, 30, 41});
   EXPECT_TRUE(ClipSelect(s, &cache, &rect));
   EXPECT_TRUE(ClipSelect(s, &cache, &sameRect));
   EXPECT_TRUE(ClipSelect(s, &cache, &otherRect));
-  TestClip trivial(kClipTrivial, {});
+  TestClip trivial(DC_TRIVIAL, {});
   EXPECT_TRUE(ClipSelect(s, &cache, &trivial));
   EXPECT_TRUE(ClipSelect(s, &cache, &trivial));
   EXPECT_EQ(Opcodes(h), (std::vector<int>{0x10, 0x10, 0x37}));
 
-  TestClip region(kClipComplex, {0, 0, 8, 8}, 7);
-  TestClip sameRegion(kClipComplex, {0, 0, 8, 8}, 7);
-  TestClip changed(kClipComplex, {0, 0, 8, 8}, 8);
+  TestClip region(DC_COMPLEX, {0, 0, 8, 8}, 7);
+  TestClip sameRegion(DC_COMPLEX, {0, 0, 8, 8}, 7);
+  TestClip changed(DC_COMPLEX, {0, 0, 8, 8}, 8);
   EXPECT_TRUE(ClipSelect(s, &cache, &region));
   EXPECT_TRUE(ClipSelect(s, &cache, &sameRegion));
   EXPECT_EQ(sameRegion.opened, 0);
@@ -160,7 +160,7 @@ TEST(GraphicsStateCacheTest, ClipSelectReusesWhatIsActive) {
   EXPECT_EQ(region.opened, 1);
   EXPECT_EQ(region.closed, 1);
   // A region without a number is never taken for the active one.
-  TestClip unnumbered(kClipComplex, {0, 0, 8, 8}, 0);
+  TestClip unnumbered(DC_COMPLEX, {0, 0, 8, 8}, 0);
   EXPECT_TRUE(ClipSelect(s, &cache, &unnumbered));
   EXPECT_TRUE(ClipSelect(s, &cache, &unnumbered));
   // A rectangle after a path is written even when it equals an earlier rectangle.
@@ -195,7 +195,7 @@ TEST(GraphicsStateCacheTest, FailedWriteLeavesTheCacheAsItWas) {
   EXPECT_FALSE(StrmEmitColorIfChanged(s, &cache, kColourSettings, Solid(1)));
   EXPECT_FALSE(StrmEmitRopIfChanged(s, &cache, 0xCC));
   EXPECT_FALSE(StrmEmitLineAttrsIfChanged(s, &cache, {1, 0, 0xFFFFFFFF, 0, 0, 0, 2560}));
-  TestClip rect(kClipRect, {1, 2, 3, 4});
+  TestClip rect(DC_RECT, {1, 2, 3, 4});
   EXPECT_FALSE(ClipSelect(s, &cache, &rect));
   EXPECT_FALSE(cache.colorValid);
   EXPECT_FALSE(cache.ropValid);

@@ -24,9 +24,9 @@ void PutAll(Bytes* b, std::initializer_list<int32_t> values) {
 
 TEST(PathRecordTest, TwoSubPathsOneClosedGoldenBytes) {
   StreamHarness h;
-  TestPath path({{kPathBeginSubpath, {Px(0, 0), Px(1, 0)}},
-                 {kPathEndSubpath | kPathCloseFigure, {Px(1, 1)}},
-                 {kPathBeginSubpath | kPathEndSubpath, {Px(2, 2), Px(3, 3)}}});
+  TestPath path({{PD_BEGINSUBPATH, {Px(0, 0), Px(1, 0)}},
+                 {PD_ENDSUBPATH | PD_CLOSEFIGURE, {Px(1, 1)}},
+                 {PD_BEGINSUBPATH | PD_ENDSUBPATH, {Px(2, 2), Px(3, 3)}}});
   BYTE* record = StrmEmitPath(h.stream(), &path, kPathFillAlternate);
   ASSERT_NE(record, nullptr);
 
@@ -45,8 +45,8 @@ TEST(PathRecordTest, TwoSubPathsOneClosedGoldenBytes) {
 
 TEST(PathRecordTest, CurvesAcrossPiecesMakeOneClosedFigure) {
   StreamHarness h;
-  TestPath path({{kPathBeginSubpath | kPathBeziers, {Px(0, 0), Px(1, 2), Px(3, 4), Px(5, 6)}},
-                 {kPathBeziers | kPathEndSubpath | kPathCloseFigure, {{7, 8}, {9, 10}, {-11, -12}}}});
+  TestPath path({{PD_BEGINSUBPATH | PD_BEZIERS, {Px(0, 0), Px(1, 2), Px(3, 4), Px(5, 6)}},
+                 {PD_BEZIERS | PD_ENDSUBPATH | PD_CLOSEFIGURE, {{7, 8}, {9, 10}, {-11, -12}}}});
   BYTE* record = StrmEmitPath(h.stream(), &path, kPathStroke);
   ASSERT_NE(record, nullptr);
   // 0x11 for curves; size figure 7 * 2 + 3 = 17; one sub-path, so no 0x10.
@@ -62,13 +62,13 @@ TEST(PathRecordTest, FailedPathLeavesNothingInTheStream) {
   ASSERT_NE(StrmEmitPageEnd(h.stream()), nullptr);
   const DWORD before = h.stream()->bytesBuffered;
   // A curve run of two points is not a whole curve.
-  TestPath partial({{kPathBeginSubpath | kPathBeziers | kPathEndSubpath, {Px(0, 0), Px(1, 1), Px(2, 2)}}});
+  TestPath partial({{PD_BEGINSUBPATH | PD_BEZIERS | PD_ENDSUBPATH, {Px(0, 0), Px(1, 1), Px(2, 2)}}});
   EXPECT_EQ(StrmEmitPath(h.stream(), &partial, kPathStroke), nullptr);
   // Points before any figure begins.
-  TestPath orphan({{kPathEndSubpath, {Px(0, 0)}}});
+  TestPath orphan({{PD_ENDSUBPATH, {Px(0, 0)}}});
   EXPECT_EQ(StrmEmitPath(h.stream(), &orphan, kPathStroke), nullptr);
   // More points than the bound the engine promised.
-  TestPath liar({{kPathBeginSubpath | kPathEndSubpath, std::vector<PathPoint>(40, Px(1, 1))}}, 2);
+  TestPath liar({{PD_BEGINSUBPATH | PD_ENDSUBPATH, std::vector<POINTFIX>(40, Px(1, 1))}}, 2);
   EXPECT_EQ(StrmEmitPath(h.stream(), &liar, kPathStroke), nullptr);
   EXPECT_EQ(h.stream()->bytesBuffered, before);
   EXPECT_EQ(h.stream()->first.write, h.stream()->firstData + 4);

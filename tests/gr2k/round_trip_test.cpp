@@ -67,11 +67,11 @@ SampleJob WriteSampleJob() {
   EXPECT_NE(StrmEmitRect(s, kRectFill, {1, 2, 3, 4}), nullptr);
   EXPECT_NE(StrmEmitRect(s, kRectClip, {-5, -6, 7, 8}), nullptr);
   EXPECT_NE(StrmEmitRect(s, kRectKind6, {9, 10, 11, 12}), nullptr);
-  TestPath curves({{kPathBeginSubpath | kPathBeziers | kPathEndSubpath | kPathCloseFigure,
+  TestPath curves({{PD_BEGINSUBPATH | PD_BEZIERS | PD_ENDSUBPATH | PD_CLOSEFIGURE,
                     {Px(0, 0), {1, 2}, {3, 4}, {5, 6}}}});
   EXPECT_NE(StrmEmitPath(s, &curves, kPathFillStrokeWinding), nullptr);
-  TestPath lines({{kPathBeginSubpath | kPathEndSubpath, {Px(1, 1), Px(2, 2)}},
-                  {kPathBeginSubpath | kPathEndSubpath, {Px(3, 3), Px(4, 4), Px(5, 3)}}});
+  TestPath lines({{PD_BEGINSUBPATH | PD_ENDSUBPATH, {Px(1, 1), Px(2, 2)}},
+                  {PD_BEGINSUBPATH | PD_ENDSUBPATH, {Px(3, 3), Px(4, 4), Px(5, 3)}}});
   EXPECT_NE(StrmEmitPath(s, &lines, kPathStroke), nullptr);
   sample.pixels.resize(16 * 3);
   for (size_t i = 0; i < sample.pixels.size(); ++i) sample.pixels[i] = static_cast<uint8_t>(0x80 + i);

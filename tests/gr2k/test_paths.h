@@ -10,7 +10,7 @@ namespace velm::test {
 
 struct TestPiece {
   DWORD flags;
-  std::vector<PathPoint> points;
+  std::vector<POINTFIX> points;
 };
 
 class TestPath : public PathSource {
@@ -23,7 +23,7 @@ class TestPath : public PathSource {
     bounds_ = {0, 0, 0, 0};
     bool first = true;
     for (const TestPiece& piece : pieces_) {
-      for (const PathPoint& p : piece.points) {
+      for (const POINTFIX& p : piece.points) {
         if (first || p.x < bounds_.left) bounds_.left = p.x;
         if (first || p.y < bounds_.top) bounds_.top = p.y;
         if (first || p.x > bounds_.right) bounds_.right = p.x;
@@ -37,13 +37,13 @@ class TestPath : public PathSource {
     next_ = 0;
     ++restarts;
   }
-  BOOL Next(PathPiece* piece) override {
+  BOOL Next(PATHDATA* piece) override {
     if (next_ >= pieces_.size()) {
       *piece = {0, 0, nullptr};
       return FALSE;
     }
-    const TestPiece& p = pieces_[next_++];
-    *piece = {p.flags, static_cast<DWORD>(p.points.size()), p.points.data()};
+    TestPiece& p = pieces_[next_++];
+    *piece = {p.flags, static_cast<ULONG>(p.points.size()), p.points.data()};
     return next_ < pieces_.size();
   }
   RECTL BoundsFix() const override { return bounds_; }
@@ -58,11 +58,11 @@ class TestPath : public PathSource {
   RECTL bounds_;
 };
 
-constexpr PathPoint Px(LONG x, LONG y) { return {x * 16, y * 16}; }
+constexpr POINTFIX Px(LONG x, LONG y) { return {x * 16, y * 16}; }
 
 // One closed square of side `side` pixels at (x, y).
 inline TestPath Square(LONG x, LONG y, LONG side) {
-  return TestPath({{kPathBeginSubpath | kPathEndSubpath | kPathCloseFigure,
+  return TestPath({{PD_BEGINSUBPATH | PD_ENDSUBPATH | PD_CLOSEFIGURE,
                     {Px(x, y), Px(x + side, y), Px(x + side, y + side), Px(x, y + side)}}});
 }
 
