@@ -141,5 +141,28 @@ TEST_F(DocumentFlowAbortTest, AFailedWriteOfThePageEndAborts) {
   ExpectAbortedFromNowOn();
 }
 
+TEST_F(DocumentFlowFaultsTest, AnAllocationFailingAnywhereInAJobLeavesNothingBehind) {
+  platform::PrintJob job;
+  std::string error;
+  ASSERT_TRUE(tools::BuildJobDevmode(printer_, tools::DefaultPageGeometry(), &job.devmode, nullptr, &error)) << error;
+  job.printer = printer_;
+  job.pages = kThreePages;
+  const uint64_t before = platform::AllocationCount();
+  ASSERT_TRUE(platform::RunPrintJob(job).ok);
+  const uint64_t allocations = platform::AllocationCount() - before;
+  const uint64_t live = platform::LiveAllocationCount();
+  size_t failed = 0;
+  // Some allocations only cost an answer that is asked again later; the others fail the job.
+  for (uint64_t n = 1; n <= allocations; ++n) {
+    job.allocationFaultAt = n;
+    const platform::PrintResult result = platform::RunPrintJob(job);
+    ASSERT_EQ(platform::LiveAllocationCount(), live) << "allocation " << n << ": " << result.message;
+    ASSERT_EQ(result.leaked.Total(), 0u) << "allocation " << n;
+    ASSERT_EQ(GetModuleHandleW(u"qnoutlib.dll"), nullptr) << "allocation " << n;
+    failed += !result.ok;
+  }
+  EXPECT_GT(failed, 10u);
+}
+
 }  // namespace
 }  // namespace velm::test
