@@ -59,3 +59,8 @@ const ItemValueMapRow* OptGetSecondValueMap(const ItemValueMapRow* first) {
   }
   return nullptr;
 }
+
+const ItemValueMapRow* OptSelectValueMap(const ItemValueMapRow* first, bool second) {
+  const ItemValueMapRow* other = second ? OptGetSecondValueMap(first) : nullptr;
+  return other ? other : first;
+}

@@ -222,6 +222,9 @@ bool OptMapToStoredValue(const ItemValueMapRow* list, DWORD model, DWORD* stored
 // The second list of a value map (used in the other orientation), or null when it has none.
 // `first` is the row's valueMap pointer.
 const ItemValueMapRow* OptGetSecondValueMap(const ItemValueMapRow* first);
+// The list to use: the second when `second` is asked for and the map has one, else the first.
+// Nothing ever walks past a list's end to find a second list.
+const ItemValueMapRow* OptSelectValueMap(const ItemValueMapRow* first, bool second);
 
 // ---- Lookups ---------------------------------------------------------------------------
 // Each returns a row or null; a null table, id 0, key 0 or a null name yields null. The

@@ -757,7 +757,7 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
     n["transfer rows"] += item.transfer;
     n["second transfer rows"] += item.transfer2;
     n["preset rows"] += item.preset;
-    ++n[std::string("rows from the Parts' facts: ") + item.source];
+    ++n[std::string("source ") + item.source];
   }
   int flagged = 0;
   for (const ValueSymbol& s : valueSymbols) flagged += s.flag;
@@ -798,7 +798,7 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
     std::printf("  %-24s %6lld [%lld]%s\n", c.what.c_str(), c.have, c.expected, c.have == c.expected ? "" : "  differs");
   }
   std::printf("  rows whose type and place are given: %d, name or meaning given: %d, invented: %d\n",
-              n["rows from the Parts' facts: G"], n["rows from the Parts' facts: P"], n["rows from the Parts' facts: I"]);
+              n["source G"], n["source P"], n["source I"]);
   std::printf("  pages with control rows: %zu of %zu\n", pagesWithRows.size(), pages.size());
 }
 

@@ -116,6 +116,12 @@ TEST(ItemLookupTest, ValueMapWalks) {
   ASSERT_TRUE(OptMapToModelValue(first, 1, &portrait));
   ASSERT_TRUE(OptMapToModelValue(OptGetSecondValueMap(first), 1, &landscape));
   EXPECT_NE(portrait, landscape);
+  EXPECT_EQ(OptSelectValueMap(first, true), OptGetSecondValueMap(first));
+  EXPECT_EQ(OptSelectValueMap(first, false), first);
+  // A map without a second list keeps its first, whatever follows it in memory.
+  const ItemValueMapRow* orientation = OptFindItem(Table(), 7)->valueMap;
+  EXPECT_EQ(OptSelectValueMap(orientation, true), orientation);
+  EXPECT_EQ(OptSelectValueMap(nullptr, true), nullptr);
 }
 
 // The value space of the model description: a value symbol stands for its model value, and an
