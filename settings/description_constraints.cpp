@@ -1,5 +1,7 @@
 // The constraint statements: Judge expressions and the Item, Action, Transact, AlertAction,
 // Alert and Exclusive sets, with the names and references that tie them together.
+#include <new>
+
 #include "settings/description_enumerations.h"
 #include "settings/description_parser_internal.h"
 
@@ -59,11 +61,16 @@ LONG DescParser::ResolveReference(std::string_view token, int kind) const {
   return static_cast<LONG>(reference & 0xFFFF);
 }
 
-void DescParser::AddName(int kind, std::string_view name, LONG number, size_t index) {
+void DescParser::AddName(int kind, std::string_view name, LONG number, size_t index) noexcept {
   if (name.empty()) return;
-  // The first statement keeps a name, so a name means one thing wherever it is used.
-  if (!names_[kind].emplace(DescString(name), NameEntry{number, index}).second)
-    Report(DescIssue::kDuplicateName, false);
+  try {
+    // The first statement keeps a name, so a name means one thing wherever it is used.
+    if (!names_[kind].emplace(DescString(name), NameEntry{number, index}).second)
+      Report(DescIssue::kDuplicateName, false);
+  } catch (const std::bad_alloc&) {
+    // The statement stands; only its name is lost, and statements using it are reported.
+    Report(DescIssue::kOutOfMemory, false);
+  }
 }
 
 // `<number>[=<Name>]` of a numbered statement's option.

@@ -128,7 +128,8 @@ class DescParser : private JudgeNameResolver {
   bool Alert();
   bool Exclusive();
   bool ReadNumberedOption(LONG* number, std::string_view* name);
-  void AddName(int kind, std::string_view name, LONG number, size_t index);
+  // Gives `name` to statement `number` at `index` of its list; never throws.
+  void AddName(int kind, std::string_view name, LONG number, size_t index) noexcept;
   LONG ResolveReference(std::string_view token, int kind) const;
   bool AppendName(std::string_view name, DescVector<DescCell>* program) const override;
   // Reads a brace body in groups of `fields` tokens, calling `entry` for each group (the
