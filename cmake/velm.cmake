@@ -1,5 +1,13 @@
 # Shared build helpers.
 
+# Shared objects must resolve every symbol, except under clang's sanitizers (the fuzz preset),
+# whose runtime lives in the executable that loads them.
+if(VELM_FUZZ)
+  set(VELM_NO_UNDEFINED "")
+else()
+  set(VELM_NO_UNDEFINED -Wl,--no-undefined)
+endif()
+
 # velm_driver_library(NAME MAPFILE SOURCES...)
 # A driver library: a shared object over the settings library that exports only
 # the names its version script lists.
@@ -8,7 +16,7 @@ function(velm_driver_library name mapfile)
   target_link_libraries(${name} PRIVATE settings velmplatform)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON LINK_DEPENDS ${mapfile})
-  target_link_options(${name} PRIVATE -Wl,--version-script=${mapfile} -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE -Wl,--version-script=${mapfile} ${VELM_NO_UNDEFINED})
 endfunction()
 
 # velm_companion(NAME SOURCES...): a stand-in for one of the maker's outside components.
@@ -17,7 +25,7 @@ function(velm_companion name)
   target_link_libraries(${name} PRIVATE velmplatform)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE ${VELM_NO_UNDEFINED})
 endfunction()
 
 # velm_test_suite(NAME DIR LIBS...): one GoogleTest program from every .cpp in DIR.

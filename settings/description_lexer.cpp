@@ -63,7 +63,8 @@ bool ReadValue(DescReader* reader, const DescLeadBytes& lead, DescString* value,
     if (lead.lead[c]) {
       // The pair is copied as it stands: its trail byte may look like a quote or a bracket.
       value->push_back(static_cast<char>(c));
-      if (reader->Peek() >= 0) value->push_back(static_cast<char>(reader->Get()));
+      const int trail = reader->Peek();
+      if (trail >= 0 && !IsLineEnd(trail)) value->push_back(static_cast<char>(reader->Get()));
       continue;
     }
     if (quoted) {
@@ -257,7 +258,7 @@ bool DescDecodeQuoted(std::string_view text, const DescLeadBytes& lead, DescStri
       if (rest) *rest = text.substr(i + 1);
       return true;
     }
-    if (lead.lead[c] && i + 1 < text.size()) {
+    if (lead.OpensPair(text, i)) {
       if (!hex) out->append(text.substr(i, 2));
       ++i;
       continue;
@@ -327,10 +328,10 @@ DescToken DescTokenizer::Next() {
         ++pos_;
         return take(DescTokenKind::kQuoted);
       }
-      pos_ += ((b == '%' || lead_->lead[b]) && pos_ + 1 < text_.size()) ? 2 : 1;
+      pos_ += (b == '%' && pos_ + 1 < text_.size()) || lead_->OpensPair(text_, pos_) ? 2 : 1;
     }
     return take(DescTokenKind::kOther);  // an open quote is not a token
   }
-  if (lead_->lead[c] && pos_ < text_.size()) ++pos_;
+  if (lead_->OpensPair(text_, start)) ++pos_;
   return take(DescTokenKind::kOther);
 }

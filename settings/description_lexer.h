@@ -43,6 +43,11 @@ bool StrReadSignedDecimal(std::string_view text, LONG* value, size_t* consumed =
 // Which bytes open a double-byte character. Taken once per parse from the code page.
 struct DescLeadBytes {
   bool lead[256] = {};
+  // Whether text[i] opens a pair with text[i + 1]. A line end never ends a pair: in a broken
+  // pair it stays a line end, so one bad byte cannot swallow the next statement.
+  bool OpensPair(std::string_view text, size_t i) const {
+    return lead[static_cast<BYTE>(text[i])] && i + 1 < text.size() && text[i + 1] != '\r' && text[i + 1] != '\n';
+  }
   static DescLeadBytes FromCodePage();           // the ANSI code page of the machine
   static DescLeadBytes DoubleByteTestPage();     // 0x81..0x9F and 0xE0..0xFC
 };

@@ -4,6 +4,8 @@
 #include <climits>
 #include <iterator>
 #include <new>
+#include <string_view>
+#include <vector>
 
 #include "settings/description_parser_internal.h"
 
@@ -125,8 +127,7 @@ bool DescParser::Handle() {
   // An item's option or default line outside its block is worth telling apart from a typo.
   std::string_view symbol = keyword;
   if (symbol.substr(0, 7) == "Default") symbol.remove_prefix(7);
-  const DescString name(symbol);
-  return Refuse(OptFindSymbolByName(name.c_str()) ? DescIssue::kOutsideBlock : DescIssue::kUnknownKeyword);
+  return Refuse(DescFindItemSymbol(symbol) ? DescIssue::kOutsideBlock : DescIssue::kUnknownKeyword);
 }
 
 void DescParser::Report(DescIssue issue, bool dropped) noexcept {
@@ -212,6 +213,61 @@ bool DescParser::DeviceFonts() { return ReadFontList(&result_->deviceFonts, &res
 bool DescParser::FontCartridge() { return ReadFontList(&result_->fontCartridges, &result_->hasFontCartridges); }
 
 // ---- Helpers shared by the statement files ---------------------------------------------------
+
+namespace {
+
+// Every name of a description is looked up in the symbol tables; an index sorted by name, built
+// once per process, turns the table scan into a binary search. Equal names keep table order,
+// so the first row of a name is found, as a scan finds it.
+template <class Row>
+class SymbolIndex {
+ public:
+  SymbolIndex(const Row* rows, int count) {
+    for (int i = 0; rows && i < count; ++i) {
+      if (rows[i].name) rows_.push_back(&rows[i]);
+    }
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [](const Row* a, const Row* b) { return std::string_view(a->name) < std::string_view(b->name); });
+  }
+  const Row* Find(std::string_view name) const {
+    const auto found = std::lower_bound(rows_.begin(), rows_.end(), name,
+                                        [](const Row* row, std::string_view n) { return std::string_view(row->name) < n; });
+    return found != rows_.end() && std::string_view((*found)->name) == name ? *found : nullptr;
+  }
+
+ private:
+  std::vector<const Row*> rows_;
+};
+
+const SymbolIndex<ItemSymbolRow>& ItemSymbolIndex() {
+  static const SymbolIndex<ItemSymbolRow> index = [] {
+    int count = 0;
+    const ItemSymbolRow* rows = OptGetItemSymbols(&count);
+    return SymbolIndex<ItemSymbolRow>(rows, count);
+  }();
+  return index;
+}
+
+const SymbolIndex<ValueSymbolRow>& ValueSymbolIndex() {
+  static const SymbolIndex<ValueSymbolRow> index = [] {
+    int count = 0;
+    const ValueSymbolRow* rows = OptGetValueSymbols(&count);
+    return SymbolIndex<ValueSymbolRow>(rows, count);
+  }();
+  return index;
+}
+
+}  // namespace
+
+const ItemSymbolRow* DescFindItemSymbol(std::string_view name) {
+  const ItemSymbolRow* row = name.empty() ? nullptr : ItemSymbolIndex().Find(name);
+  return row && row->itemId > 0 ? row : nullptr;  // page names share the table with item id 0
+}
+
+const ValueSymbolRow* DescFindValueSymbol(std::string_view name) {
+  const ValueSymbolRow* row = name.empty() ? nullptr : ValueSymbolIndex().Find(name);
+  return row && row->modelValue <= 0xFFFF ? row : nullptr;
+}
 
 bool DescDigitsValue(std::string_view digits, LONG* value) {
   if (!StrIsDigits(digits)) return false;

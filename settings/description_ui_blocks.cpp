@@ -60,24 +60,6 @@ constexpr size_t kMaxListEntries = 1024;
 
 // ---- Symbols -------------------------------------------------------------------------------
 
-const ItemSymbolRow* DescFindItemSymbol(std::string_view name) {
-  char text[128];
-  if (name.empty() || name.size() >= sizeof text) return nullptr;
-  name.copy(text, name.size());
-  text[name.size()] = '\0';
-  const ItemSymbolRow* row = OptFindSymbolByName(text);
-  return row && row->itemId > 0 ? row : nullptr;  // page names share the table with item id 0
-}
-
-const ValueSymbolRow* DescFindValueSymbol(std::string_view name) {
-  char text[128];
-  if (name.empty() || name.size() >= sizeof text) return nullptr;
-  name.copy(text, name.size());
-  text[name.size()] = '\0';
-  const ValueSymbolRow* row = OptFindValueSymbolByName(text);
-  return row && row->modelValue <= 0xFFFF ? row : nullptr;
-}
-
 bool DescParser::ModelValueOf(std::string_view symbol, WORD* value) {
   const ValueSymbolRow* row = DescFindValueSymbol(symbol);
   if (!row) return false;
@@ -150,6 +132,8 @@ bool DescParser::OpenUi() {
     record.inherited = true;
     record.inheritedIndex = base->defaultIndex;
     record.defaultPending = false;
+    // The copy's texts cost what they copy, like its list.
+    if (!Spend(base->commandPrefix.size() + base->commandSuffix.size())) return false;
     values = NewValueData(*base->values);
   } else {
     std::string_view value = statement_.value;

@@ -75,7 +75,9 @@ TEST_F(ShippedDescriptionTest, RecordsAreComplete) {
       EXPECT_LT(record.defaultIndex, data.entries.size()) << record.itemId;
       // A value that goes into job-control text has its word.
       for (const DescValueEntry& entry : data.entries) {
-        if (record.hasCommand) EXPECT_TRUE(entry.hasText) << record.itemId << " " << entry.value;
+        if (record.hasCommand) {
+          EXPECT_TRUE(entry.hasText) << record.itemId << " " << entry.value;
+        }
       }
     } else if (kind == kUiBoolean) {
       EXPECT_TRUE(data.boolean.hasTrueText && data.boolean.hasFalseText) << record.itemId;
@@ -259,6 +261,43 @@ TEST_F(DescriptionFileTest, ReadFileVersionAlwaysSucceeds) {
   EXPECT_TRUE(DescReadFileVersion(nullptr, version));
   EXPECT_EQ(version[0], 0);
   EXPECT_TRUE(DescReadFileVersion(u"C:\\late.dsc", nullptr));
+}
+
+// ---- Bounds ------------------------------------------------------------------------------
+
+// Copies are the only statements that cost more than their own bytes: numbered UI records copy
+// a list, Judges copy the Judges they name. Both stop at the parser's budget.
+TEST(DescriptionBoundsTest, NumberedCopiesStopAtTheValueBudget) {
+  const std::string word(40000, 'W');
+  std::string text = "*OpenUI *ZMD_dmPaperSize: PickPage\n";
+  for (const char* paper : {"A3", "A4", "A5", "A6", "LETTER", "LEGAL", "LEDGER", "EXECUTIVE", "JISB4", "JISB5",
+                            "JISB6", "FOLIO", "FOOLSCAP", "GOVLETTER", "PRC16K", "KAI16", "JPOST", "HALFLETTER"}) {
+    text += std::string("*ZMD_dmPaperSize DMPAPERSIZE_") + paper + ": \"" + word + "\"\n";
+  }
+  text += "*CloseUI\n";
+  for (int i = 1; i <= 120; ++i) text += "*OpenUI *ZMD_dmPaperSize " + std::to_string(i) + ": PickPage\n*CloseUI\n";
+  const auto result = ParseDescription(text);
+  ASSERT_TRUE(result);
+  // About 0.7 MB a copy: the budget of 64 MiB takes some ninety of them.
+  EXPECT_GT(result->records.size(), 80u);
+  EXPECT_LT(result->records.size(), 100u);
+  ASSERT_FALSE(result->issues.empty());
+  EXPECT_EQ(result->issues[0].issue, DescIssue::kTooLarge);
+}
+
+TEST(DescriptionBoundsTest, InlinedJudgesStopAtTheCellBudget) {
+  std::string big = "ZMD_dmCopies";
+  for (int i = 0; i < 2000; ++i) big += " == 1";  // 4002 cells
+  std::string text = "*Judge 1=Big: " + big + "\n";
+  for (int i = 2; i <= 400; ++i) text += "*Judge " + std::to_string(i) + ": Big\n";
+  const auto result = ParseDescription(text);
+  ASSERT_TRUE(result);
+  size_t cells = 0;
+  for (const DescJudge& judge : result->judges) cells += judge.cells.size();
+  EXPECT_LE(cells, size_t(1) << 20);
+  EXPECT_EQ(result->judges.size(), (size_t(1) << 20) / 4002);
+  EXPECT_EQ(result->issueCount, 400 - result->judges.size());
+  EXPECT_EQ(result->issues.at(0).issue, DescIssue::kTooLarge);
 }
 
 // ---- Memory --------------------------------------------------------------------------------

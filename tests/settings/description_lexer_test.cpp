@@ -142,8 +142,9 @@ TEST(DescriptionLexerTest, DoubleBytePairsAreCopiedWithoutLookingAtTheTrailByte)
   // Without double-byte characters the same bytes are errors.
   EXPECT_EQ(Lex(text, false), (std::vector<std::string>{Bad(DescIssue::kBracketInQuotes, 1),
                                                         Bad(DescIssue::kUnterminatedValue, 2)}));
-  // A lead byte at the very end of the file is kept alone.
+  // A lead byte at the end of the file or of a line is kept alone: it takes no line end along.
   EXPECT_EQ(Lex("*A: x\x83", true), std::vector<std::string>{"A|||x\x83"});
+  EXPECT_EQ(Lex("*A: x\x83\n*B: y\n", true), (std::vector<std::string>{"A|||x\x83", "B|||y"}));
 }
 
 TEST(DescriptionLexerTest, LinesAreCountedOnceForEachLineEnd) {
