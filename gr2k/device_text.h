@@ -8,6 +8,5 @@
 // whole is left out. `mode` selects how the device codes characters: 0xFE two bytes for every
 // character, 0x80 the engine's conversion for what the device tables lack, other modes the
 // device tables. The device tables come with the text hooks; until then every mode converts
-// through the machine's ANSI code page, which the document names this is used for share with
-// the device.
+// through the engine's conversion into the machine's ANSI code page.
 DWORD TxtUnicodeToDevice(BYTE* destination, DWORD capacity, const WCHAR* source, DWORD sourceBytes, BYTE mode);

@@ -82,8 +82,7 @@ TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
 }
 
 TEST_F(PdevSettingsTest, ResolutionZeroIsSixHundredEverywhere) {
-  RenderPdev* pdev = EnableWith({{350, 0}});
-  g_testTexts.clear();
+  RenderPdev* pdev = EnableWith({});
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(gdi_.ulLogPixelsX, 600u);
   EXPECT_EQ(gdi_.ulAspectX, 600u);
@@ -124,80 +123,58 @@ TEST_F(PdevSettingsTest, TheDefaultFontFollowsTheCodePageAndIsEmptyForALanguage)
   Disable(pdev);
 }
 
-TEST_F(PdevSettingsTest, RasterOneBit) {
-  RenderPdev* pdev = EnableWith({{183, 1}, {184, 1}, {15, 1}, {14, 1200}});
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(gdi_.cBitsPixel, 1u);
-  EXPECT_EQ(gdi_.cPlanes, 1u);
-  EXPECT_EQ(gdi_.ulNumColors, 2u);
-  EXPECT_EQ(gdi_.ulNumPalReg, 2u);
-  EXPECT_EQ(gdi_.ulHTPatternSize, 11u);
-  EXPECT_EQ(gdi_.ulHTOutputFormat, HT_FORMAT_1BPP);
-  EXPECT_EQ(devinfo_.flGraphicsCaps, 0x430u | GCAPS_DONTJOURNAL | 0x800000u);
-  EXPECT_EQ(devinfo_.iDitherFormat, BMF_1BPP);
-  EXPECT_EQ(devinfo_.cxDither, 12);  // 2 * (11 / 2 + 1)
-  EXPECT_EQ(devinfo_.cyDither, 12);
-  const platform::PaletteFacts palette = Palette();
-  EXPECT_EQ(palette.mode, PAL_INDEXED);
-  EXPECT_EQ(palette.rgb, (std::vector<ULONG>{0x000000, 0xFFFFFF}));
-  const platform::SurfaceFacts facts = Facts(pdev);
-  EXPECT_TRUE(facts.banding);
-  EXPECT_EQ(facts.hooks, 0x0Bu);
-  EXPECT_EQ(SurfaceFormat(pdev), BMF_1BPP);
-  EXPECT_EQ(pdev->bandHeight, 800u);  // the whole page fits one band
-  Disable(pdev);
+TEST_F(PdevSettingsTest, TheFourKindsOfSurface) {
+  struct Case {
+    const char* name;
+    Items items;
+    ULONG bits, planes, colors, registers, htSize, htFormat;
+    FLONG caps;
+    ULONG dither;
+    USHORT cell;
+    ULONG palette, surfaceFormat;
+    FLONG hooks;
+    bool banding;
+  } cases[] = {
+      {"raster 1-bit", {{183, 1}, {184, 1}, {15, 1}, {14, 1200}}, 1, 1, 2, 2, 11, HT_FORMAT_1BPP,
+       0x430 | GCAPS_DONTJOURNAL | 0x800000, BMF_1BPP, 12, PAL_INDEXED, BMF_1BPP, 0x0B, true},
+      {"raster 24-bit", {{183, 1}, {184, 1}, {15, 2}, {14, 2400}}, 8, 3, 0xFFFFFF, 0xFFFFFF, 15, HT_FORMAT_24BPP,
+       0x430 | GCAPS_DONTJOURNAL, BMF_24BPP, 0, PAL_BGR, BMF_24BPP, 0x0B, true},
+      // The 1-bit palette belongs to raster mode only.
+      {"vector 1-bit", {{376, 1}, {184, 1}, {15, 1}, {14, 100}}, 1, 1, 2, 2, 3, HT_FORMAT_1BPP,
+       0x1F | GCAPS_DONTJOURNAL, BMF_24BPP, 0, PAL_BGR, BMF_1BPP, 0x4EB | HOOK_STRETCHBLTROP, false},
+      {"vector colour", {{184, 2}, {351, 1}, {181, 1}}, 24, 1, 0xFFFFFF, 0xFFFFFF, 7, HT_FORMAT_24BPP, 0x1F,
+       BMF_24BPP, 0, PAL_BGR, BMF_24BPP, 0x4EB, false},
+      // Colour mode 1 with colour choice 2 claims eight colours in twenty registers.
+      {"vector mode 1", {{184, 1}, {15, 2}}, 1, 1, 8, 20, 7, HT_FORMAT_24BPP, 0x1F | GCAPS_DONTJOURNAL, BMF_24BPP,
+       0, PAL_BGR, BMF_24BPP, 0x4EB | HOOK_STRETCHBLTROP, false},
+  };
+  for (const Case& c : cases) {
+    RenderPdev* pdev = EnableWith(c.items);
+    ASSERT_NE(pdev, nullptr) << c.name;
+    EXPECT_EQ(gdi_.cBitsPixel, c.bits) << c.name;
+    EXPECT_EQ(gdi_.cPlanes, c.planes) << c.name;
+    EXPECT_EQ(gdi_.ulNumColors, c.colors) << c.name;
+    EXPECT_EQ(gdi_.ulNumPalReg, c.registers) << c.name;
+    EXPECT_EQ(gdi_.ulHTPatternSize, c.htSize) << c.name;
+    EXPECT_EQ(gdi_.ulHTOutputFormat, c.htFormat) << c.name;
+    EXPECT_EQ(devinfo_.flGraphicsCaps, c.caps) << c.name;
+    EXPECT_EQ(devinfo_.iDitherFormat, c.dither) << c.name;
+    EXPECT_EQ(devinfo_.cxDither, c.cell) << c.name;
+    EXPECT_EQ(devinfo_.cyDither, c.cell) << c.name;
+    const platform::PaletteFacts palette = Palette();
+    EXPECT_EQ(palette.mode, c.palette) << c.name;
+    if (c.palette == PAL_INDEXED) EXPECT_EQ(palette.rgb, (std::vector<ULONG>{0x000000, 0xFFFFFF}));
+    EXPECT_EQ(SurfaceFormat(pdev), c.surfaceFormat) << c.name;
+    const platform::SurfaceFacts facts = Facts(pdev);
+    EXPECT_EQ(facts.hooks, c.hooks) << c.name;
+    EXPECT_EQ(facts.banding, c.banding) << c.name;
+    if (c.banding) EXPECT_EQ(pdev->bandHeight, 800u) << c.name;  // the small page fits one band
+    Disable(pdev);
+  }
 }
 
-TEST_F(PdevSettingsTest, RasterTwentyFourBit) {
-  RenderPdev* pdev = EnableWith({{183, 1}, {184, 1}, {15, 2}, {14, 2400}});
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(gdi_.cBitsPixel, 8u);
-  EXPECT_EQ(gdi_.cPlanes, 3u);
-  EXPECT_EQ(gdi_.ulNumColors, 0xFFFFFFu);
-  EXPECT_EQ(gdi_.ulHTPatternSize, 15u);
-  EXPECT_EQ(gdi_.ulHTOutputFormat, HT_FORMAT_24BPP);
-  EXPECT_EQ(devinfo_.flGraphicsCaps, 0x430u | GCAPS_DONTJOURNAL);
-  EXPECT_EQ(devinfo_.iDitherFormat, BMF_24BPP);
-  EXPECT_EQ(devinfo_.cxDither, 0);
-  EXPECT_EQ(Palette().mode, PAL_BGR);
-  EXPECT_EQ(SurfaceFormat(pdev), BMF_24BPP);
-  Disable(pdev);
-}
-
-TEST_F(PdevSettingsTest, VectorOneBitSurface) {
-  RenderPdev* pdev = EnableWith({{376, 1}, {184, 1}, {15, 1}, {14, 100}});
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(gdi_.cBitsPixel, 1u);
-  EXPECT_EQ(gdi_.ulNumColors, 2u);
-  EXPECT_EQ(gdi_.ulHTPatternSize, 3u);
-  EXPECT_EQ(gdi_.ulHTOutputFormat, HT_FORMAT_1BPP);
-  // The 1-bit palette belongs to raster mode only.
-  EXPECT_EQ(devinfo_.iDitherFormat, BMF_24BPP);
-  EXPECT_EQ(SurfaceFormat(pdev), BMF_1BPP);
-  const platform::SurfaceFacts facts = Facts(pdev);
-  EXPECT_FALSE(facts.banding);
-  EXPECT_EQ(facts.hooks, 0x4EBu | HOOK_STRETCHBLTROP);
-  Disable(pdev);
-
-  // Colour mode 1 with colour choice 2 claims eight colours in twenty registers.
-  pdev = EnableWith({{184, 1}, {15, 2}});
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(gdi_.ulNumColors, 8u);
-  EXPECT_EQ(gdi_.ulNumPalReg, 20u);
-  EXPECT_EQ(SurfaceFormat(pdev), BMF_24BPP);
-  Disable(pdev);
-}
-
-TEST_F(PdevSettingsTest, VectorColourModeTwoAndTheColourForce) {
-  RenderPdev* pdev = EnableWith({{184, 2}, {351, 1}});
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(gdi_.cBitsPixel, 24u);
-  EXPECT_EQ(gdi_.cPlanes, 1u);
-  EXPECT_EQ(gdi_.ulHTOutputFormat, HT_FORMAT_24BPP);
-  EXPECT_EQ(Facts(pdev).hooks, 0x4EBu);  // STRETCHBLTROP off
-  Disable(pdev);
-  // Item 407 turns vector colour mode 0 into 2; in raster mode it does nothing.
-  pdev = EnableWith({{407, 1}});
+TEST_F(PdevSettingsTest, TheColourForceTurnsVectorColourModeZeroIntoTwo) {
+  RenderPdev* pdev = EnableWith({{407, 1}});
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(pdev->settings.colorMode, 2u);
   Disable(pdev);
@@ -241,7 +218,7 @@ TEST_F(PdevSettingsTest, DirectPageNeedsAnUnscaledPageThatFitsAndAPlainPrintType
   }
 }
 
-TEST_F(PdevSettingsTest, BandHeightIsABudgetOfOneBitRowsAtMostThePage) {
+TEST(PdevGeometryTest, BandHeightIsABudgetOfOneBitRowsAtMostThePage) {
   EXPECT_EQ(PdevBandHeight(4960, 7016), 512u);
   EXPECT_EQ(PdevBandHeight(4960, 300), 300u);
   EXPECT_EQ(PdevBandHeight(32, 100000), 76832u);
