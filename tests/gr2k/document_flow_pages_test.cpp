@@ -87,7 +87,9 @@ TEST_F(DocumentFlowPagesTest, BandsCoverThePageAndNeverStartBelowIt) {
     const size_t stride = (4960 + 31) / 32 * 4;
     const size_t row = static_cast<size_t>(mark) - (images.size() - 1) * bandHeight;
     EXPECT_EQ(last.data[row * stride], 0x00) << height;
-    if (row > 0) EXPECT_EQ(last.data[(row - 1) * stride], 0xFF) << height;
+    if (row > 0) {
+      EXPECT_EQ(last.data[(row - 1) * stride], 0xFF) << height;
+    }
     // Page start, the band ROP, the bands, page end.
     EXPECT_EQ(job.records.front().opcode, 0x60);
     EXPECT_EQ(job.records[1].opcode, 0x31);

@@ -18,7 +18,9 @@ class PdevSettingsTest : public DriverTest {
     g_testItems = SmallPage();
     g_testItems.insert(g_testItems.end(), items.begin(), items.end());
     RenderPdev* pdev = Enable();
-    if (pdev) EXPECT_NE(DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev)), nullptr) << GetLastError();
+    if (pdev) {
+      EXPECT_NE(DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev)), nullptr) << GetLastError();
+    }
     return pdev;
   }
   void Disable(RenderPdev* pdev) {
@@ -163,12 +165,16 @@ TEST_F(PdevSettingsTest, TheFourKindsOfSurface) {
     EXPECT_EQ(devinfo_.cyDither, c.cell) << c.name;
     const platform::PaletteFacts palette = Palette();
     EXPECT_EQ(palette.mode, c.palette) << c.name;
-    if (c.palette == PAL_INDEXED) EXPECT_EQ(palette.rgb, (std::vector<ULONG>{0x000000, 0xFFFFFF}));
+    if (c.palette == PAL_INDEXED) {
+      EXPECT_EQ(palette.rgb, (std::vector<ULONG>{0x000000, 0xFFFFFF}));
+    }
     EXPECT_EQ(SurfaceFormat(pdev), c.surfaceFormat) << c.name;
     const platform::SurfaceFacts facts = Facts(pdev);
     EXPECT_EQ(facts.hooks, c.hooks) << c.name;
     EXPECT_EQ(facts.banding, c.banding) << c.name;
-    if (c.banding) EXPECT_EQ(pdev->bandHeight, 800u) << c.name;  // the small page fits one band
+    if (c.banding) {
+      EXPECT_EQ(pdev->bandHeight, 800u) << c.name;  // the small page fits one band
+    }
     Disable(pdev);
   }
 }
