@@ -63,9 +63,28 @@ ModelDescription* ListAdd(const WCHAR* path, ModelDescription* description) {
 
 // ---- Files ------------------------------------------------------------------------------
 
-// The full path of `path` (GetFullPathNameW) into `full`; false when it has none or it does not
-// fit MAX_PATH, as no path of the driver does.
+// Whether `path` is a drive path in the form GetFullPathNameW gives back (up to case): no '/',
+// and no component that is empty, "." or "..", or ends with '.' or a blank.
+bool IsFullPath(const WCHAR* path) {
+  if (!PathIsAbsolute(path) || path[0] == u'\\') return false;
+  for (const WCHAR* component = path + 3;;) {
+    const WCHAR* end = component;
+    while (*end && *end != u'\\' && *end != u'/') ++end;
+    if (*end == u'/' || end == component || end[-1] == u'.' || end[-1] == u' ') return false;
+    if (!*end) return true;
+    component = end + 1;
+  }
+}
+
+// The full path of `path` into `full`: the path itself when it is full already (the file system
+// need not be asked), else GetFullPathNameW's. False when it has none or it does not fit
+// MAX_PATH, as no path of the driver does.
 bool FullPath(LPCWSTR path, WCHAR (&full)[MAX_PATH]) {
+  if (IsFullPath(path)) {
+    if (wcslen(path) >= MAX_PATH) return false;
+    wcscpy(full, path);
+    return true;
+  }
   const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
   return length > 0 && length < MAX_PATH;
 }
@@ -130,16 +149,10 @@ bool WriteCacheFile(const WCHAR* cachePath, const ModelDescription* description)
   return ok;
 }
 
-// What reading the cache file came to.
-struct CacheRead {
-  ModelDescription* description = nullptr;
-  bool mayWrite = true;  // false once the description's version is known to differ from the defaults'
-};
-
-// The cache file's block when every check passes; a cache file that was read and failed a check
-// is deleted.
-CacheRead ReadCacheFile(const WCHAR* path, const WCHAR* cachePath, const DriverContext* context) {
-  CacheRead read;
+// The cache file's block when every check passes, else null; a cache file that was read and
+// failed a check is deleted. The stamp ties the block to this very description file, so the
+// block's version text is the description's `*FileVersion`: it must be the model defaults'.
+ModelDescription* ReadCacheFile(const WCHAR* path, const WCHAR* cachePath, const DriverContext* context) {
   FileHandle source(OpenForReading(path));
   FileHandle cache(source.ok() ? OpenForReading(cachePath) : INVALID_HANDLE_VALUE);
   DescSourceStamp stamp{};
@@ -147,7 +160,7 @@ CacheRead ReadCacheFile(const WCHAR* path, const WCHAR* cachePath, const DriverC
   LARGE_INTEGER cacheSize{};
   if (!cache.ok() || !StampOf(source.get(), &stamp) || !GetFileTime(cache.get(), nullptr, nullptr, &cacheTime) ||
       !GetFileSizeEx(cache.get(), &cacheSize))
-    return read;
+    return nullptr;
   source.Close();
 
   BYTE* bytes = nullptr;
@@ -157,7 +170,7 @@ CacheRead ReadCacheFile(const WCHAR* path, const WCHAR* cachePath, const DriverC
     bytes = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, SIZE_T(size)));
     if (!bytes || PathReadWhole(cache.get(), bytes, DWORD(size)) < 0) {
       GlobalFree(bytes);  // memory or the disk failed us, not the file: leave it
-      return read;
+      return nullptr;
     }
   }
   cache.Close();
@@ -168,20 +181,14 @@ CacheRead ReadCacheFile(const WCHAR* path, const WCHAR* cachePath, const DriverC
            DescLoadU64(bytes + kDescOffStampSourceSize) == stamp.size &&
            DescLoadU64(bytes + kDescOffStampSourceTime) == stamp.lastWrite &&
            DescLoadU64(bytes + kDescOffStampChecksum) == DescImageChecksum(bytes, DWORD(size)) &&
-           DescValidateImage(bytes, DWORD(size));
-  if (usable) {
-    WCHAR fileVersion[16] = {};
-    DescReadFileVersion(path, fileVersion);
-    read.mayWrite = SameVersion(DefaultsVersion(context), fileVersion);
-    usable = read.mayWrite && SameVersion(reinterpret_cast<const WCHAR*>(bytes + kDescOffVersion), fileVersion);
-  }
+           DescValidateImage(bytes, DWORD(size)) &&
+           SameVersion(reinterpret_cast<const WCHAR*>(bytes + kDescOffVersion), DefaultsVersion(context));
   if (!usable) {
     GlobalFree(bytes);
     DeleteFileW(cachePath);
-    return read;
+    return nullptr;
   }
-  read.description = DescAdoptImage(bytes, DWORD(size));
-  return read;
+  return DescAdoptImage(bytes, DWORD(size));
 }
 
 }  // namespace
@@ -233,20 +240,23 @@ ModelDescription* DescLoadFile(LPCWSTR path, const DriverContext* context, DescO
   WCHAR cachePath[MAX_PATH];
   if (!FullPath(path, full) || !DescCacheFileName(full, cachePath, MAX_PATH)) return nullptr;
 
-  const BOOL locked = SysLockGlobalMutex(context);
+  // A description already loaded needs neither the settings mutex nor the files.
   DescOrigin from = DescOrigin::kProcessList;
   ModelDescription* description = ListFind(full);
   if (!description) {
-    const CacheRead read = ReadCacheFile(full, cachePath, context);
-    description = read.description;
-    from = DescOrigin::kCacheFile;
+    const BOOL locked = SysLockGlobalMutex(context);
+    description = ListFind(full);  // another thread may have loaded it meanwhile
     if (!description) {
-      description = DescCompile(context, full, read.mayWrite);
-      from = DescOrigin::kCompiled;
+      description = ReadCacheFile(full, cachePath, context);
+      from = DescOrigin::kCacheFile;
+      if (!description) {
+        description = DescCompile(context, full, TRUE);
+        from = DescOrigin::kCompiled;
+      }
+      if (description) description = ListAdd(full, description);
     }
-    if (description) description = ListAdd(full, description);
+    if (locked) SysUnlockGlobalMutex(context);
   }
-  if (locked) SysUnlockGlobalMutex(context);
   if (origin && description) *origin = from;
   return description;
 }

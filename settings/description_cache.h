@@ -2,15 +2,17 @@
 // beside each description file, and compiling when the cache cannot be used.
 //
 // A description is loaded once per process for each description file (keyed by its full path,
-// compared without case) and shared by every context until the library is unloaded. Loading
-// and compiling run under the global settings mutex, so one process at a time builds a cache
-// file; the file is written to a temporary file and renamed, so a reader never sees half of one.
+// compared without case) and shared by every context until the library is unloaded. Reading the
+// cache file and compiling run under the global settings mutex, so one process at a time builds
+// a cache file; the file is written to a temporary file and renamed, so a reader never sees half
+// of one. A description already in the list is handed out without taking the mutex.
 //
 // The cache file (the description's path with the extension of its file name replaced by
 // "BCS") is used only when it passes every check: it is not older than the description, its
 // size is the block's, its stamp names this build's symbol tables and the description's current
 // size and last-write time, its checksum holds, every link lies inside it, and its version text
-// equals the description's `*FileVersion`, which equals the model defaults' description version.
+// (the description's `*FileVersion`, as the stamp ties the block to the file) equals the model
+// defaults' description version.
 // A cache file that fails is deleted and the description compiled again. A description whose
 // version differs from the model defaults' is compiled on every first load and never cached.
 // Failing to write the cache file leaves the compiled description in use.
