@@ -224,7 +224,9 @@ ModelDescription* DescCompile(const DriverContext* context, LPCWSTR path, BOOL m
   }
   DescParseResult* result = DescParseFile(path);
   if (!result) return nullptr;
-  ModelDescription* description = DescBuildImage(result, stamp);
+  // A statement lost to a lack of memory would leave a description that is not the file's, in
+  // this process and, through the cache file, in every other: none is better.
+  ModelDescription* description = result->outOfMemoryCount ? nullptr : DescBuildImage(result, stamp);
   DescFreeParseResult(result);
   if (description && mayWrite && SameVersion(DefaultsVersion(context), DescImageVersion(description))) {
     WCHAR cachePath[MAX_PATH];

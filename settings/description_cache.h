@@ -42,7 +42,8 @@ ModelDescription* DescLoadFile(LPCWSTR path, const DriverContext* context, DescO
 
 // Parses and compiles the description at `path` and, when `mayWrite` and the image's version
 // equals the model defaults' description version, writes its cache file. Not kept in the list;
-// the caller frees it with DescFreeImage. Null when the file cannot be read or parsed.
+// the caller frees it with DescFreeImage. Null when the file cannot be read or parsed, or when
+// memory ran out for any of its statements.
 ModelDescription* DescCompile(const DriverContext* context, LPCWSTR path, BOOL mayWrite);
 
 // The cache file's path into `buffer` (capacity in characters): `path` with everything after the

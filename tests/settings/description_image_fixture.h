@@ -43,6 +43,15 @@ inline std::string Bytes(const ModelDescription* d) {
   return d ? std::string(reinterpret_cast<const char*>(d->bytes), d->size) : std::string();
 }
 
+// Two blocks compared without printing them: their sizes and the first byte that differs.
+inline ::testing::AssertionResult SameBytes(const std::string& a, const std::string& b) {
+  if (a == b) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+  return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size() << ", first difference at "
+                                       << at;
+}
+
 inline std::filesystem::path HostPathOf(std::u16string_view windowsPath) {
   platform::MappedPath mapped;
   DWORD error = 0;
