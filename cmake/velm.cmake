@@ -37,10 +37,7 @@ function(velm_test_suite name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE velm_test_support ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
-  # One variable per property: the discovered tests' properties cannot carry a list.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VELM_BUILD_DIR=${CMAKE_BINARY_DIR}"
-               ENVIRONMENT_MODIFICATION "VELM_SOURCE_DIR=set:${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 include(GoogleTest)

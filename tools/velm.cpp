@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/machine_root.h"
 #include "core/unicode.h"
 #include "job_decoder.h"
 #include "machine_setup.h"
+#include "print_command.h"
+#include "settings/process_state.h"
 
 namespace {
 
@@ -15,7 +18,12 @@ int Usage() {
   std::fprintf(stderr,
                "usage: velm setup [ROOT] [--modules DIR] [--data DIR]\n"
                "  make a machine root (default: $VELM_ROOT) with the driver and \"Velm Printer\";\n"
-               "  modules default to ../modules beside this program, data to ../data\n");
+               "  modules default to ../modules beside this program, data to ../data\n"
+               "usage: velm print [--printer NAME] [--set ITEM=VALUE ...] [PAGEFILE ...] -o JOB\n"
+               "  print the pages (the built-in test page when none is given) on a printer of\n"
+               "  $VELM_ROOT and write the job's bytes to JOB; ITEM is an item's number or name\n"
+               "usage: velm dump JOBFILE [--pass-through] [--unfinished]\n"
+               "  decode a job file into readable lines\n");
   return 2;
 }
 
@@ -61,6 +69,46 @@ int Setup(int argc, char** argv) {
     std::printf("not built yet: %s\n", velm::platform::Utf16ToUtf8(file).c_str());
   std::printf("machine root ready: %s (printer \"%s\")\n", root.c_str(),
               velm::platform::Utf16ToUtf8(velm::tools::kDefaultPrinterName).c_str());
+  return 0;
+}
+
+// Prints pages through the driver into a job file.
+int Print(int argc, char** argv) {
+  velm::tools::PrintOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    velm::tools::ItemAssignment assignment;
+    if (arg == "--printer" && i + 1 < argc) {
+      options.printer = velm::platform::Utf8ToUtf16(argv[++i]);
+    } else if (arg == "--set" && i + 1 < argc) {
+      if (!velm::tools::ParseItemAssignment(argv[++i], &assignment)) return Usage();
+      options.settings.push_back(assignment);
+    } else if (arg == "-o" && i + 1 < argc) {
+      options.output = argv[++i];
+    } else if (!arg.starts_with("-")) {
+      options.pageFiles.push_back(arg);
+    } else {
+      return Usage();
+    }
+  }
+  if (options.output.empty()) return Usage();
+  if (velm::platform::MachineRoot().empty()) {
+    std::fprintf(stderr, "velm print: set VELM_ROOT to a machine root made by velm setup\n");
+    return 2;
+  }
+  // The devmode is built through the settings library of this process.
+  SysLibraryAttach(nullptr);
+  std::string error;
+  velm::tools::PrintReport report;
+  const bool printed = velm::tools::PrintToJobFile(options, &report, &error);
+  SysLibraryDetach();
+  for (const std::string& note : report.notes) std::fprintf(stderr, "velm print: %s\n", note.c_str());
+  if (!printed) {
+    std::fprintf(stderr, "velm print: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("printed %zu page(s) as spooler job %u: %zu bytes in %s\n", report.pages,
+              static_cast<unsigned>(report.spoolJob), report.bytes, options.output.string().c_str());
   return 0;
 }
 
@@ -115,5 +163,6 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "setup") return Setup(argc, argv);
   if (command == "dump") return Dump(argc, argv);
+  if (command == "print") return Print(argc, argv);
   return Usage();
 }

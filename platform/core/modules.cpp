@@ -186,6 +186,12 @@ void* FindExport(void* object, const char* name) {
   return symbol;
 }
 
+// The module's entry: "DllMain", or "DllEntryPoint" for a module that names its entry so.
+void* FindEntry(void* object) {
+  void* entry = FindExport(object, "DllMain");
+  return entry ? entry : FindExport(object, "DllEntryPoint");
+}
+
 bool CallEntry(void* entry, uintptr_t handle, DWORD reason) {
   try {
     return reinterpret_cast<DllEntryProc>(entry)(reinterpret_cast<HINSTANCE>(handle), reason, nullptr) != FALSE;
@@ -312,7 +318,7 @@ uintptr_t LoadCode(const Located& located, DWORD& error) {
   code.windowsPath = located.windowsPath;
   code.references = 1;
   const uintptr_t handle = AddModule(std::move(code), 0);
-  void* entry = FindExport(object, "DllMain");
+  void* entry = FindEntry(object);
   if (entry && !CallEntry(entry, handle, DLL_PROCESS_ATTACH)) {
     // Windows tells a module whose attach failed that it is detached again.
     CallEntry(entry, handle, DLL_PROCESS_DETACH);
@@ -444,7 +450,7 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
     if (found->kind == ModuleKind::kSystem || found->kind == ModuleKind::kExecutable) return TRUE;
     if (--found->references > 0) return TRUE;
     const uintptr_t handle = reinterpret_cast<uintptr_t>(module);
-    if (void* entry = FindExport(found->object, "DllMain")) CallEntry(entry, handle, DLL_PROCESS_DETACH);
+    if (void* entry = FindEntry(found->object)) CallEntry(entry, handle, DLL_PROCESS_DETACH);
     // The detach may have loaded the module again; then it stays.
     const auto it = Modules().find(handle);
     if (it == Modules().end() || it->second.references > 0) return TRUE;

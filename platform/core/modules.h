@@ -1,8 +1,9 @@
 // Modules loaded by name, as Windows loads DLLs. A module is an ELF shared object at the
 // mapped path of its Windows name; "kernel32.dll", "shell32.dll", "ole32.dll", "userenv.dll",
 // "advapi32.dll" and the other system names resolve to the stand-in itself, so GetProcAddress
-// finds the Win32 functions by name. A module's exported DllMain runs with DLL_PROCESS_ATTACH
-// on its first load and DLL_PROCESS_DETACH when its last reference is freed.
+// finds the Win32 functions by name. A module's exported DllMain (or, when it has none, its
+// DllEntryPoint) runs with DLL_PROCESS_ATTACH on its first load and DLL_PROCESS_DETACH when its
+// last reference is freed.
 //
 // A module is one host file: "C:\X\A.DLL" and "c:\x\a.dll" name the same module. A bare name
 // ("qnx", "qnx.dll") is first matched against the modules already loaded, then searched in the
@@ -33,7 +34,7 @@ constexpr DWORD LOAD_LIBRARY_AS_IMAGE_RESOURCE = 0x00000020;
 constexpr DWORD LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR = 0x00000100;
 constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
 
-// The entry point every module exports under the name "DllMain".
+// The entry point a module exports under the name "DllMain" or "DllEntryPoint".
 using DllEntryProc = BOOL (*)(HINSTANCE instance, DWORD reason, LPVOID reserved);
 
 extern "C" {

@@ -70,6 +70,17 @@ TEST_F(ModulesTest, AttachRunsOnceForTwoLoadsAndDetachAtTheLastFree) {
   EXPECT_TRUE(FreeLibrary(again));
 }
 
+TEST_F(ModulesTest, AModuleWithoutDllMainHasItsDllEntryPointRun) {
+  const fs::path target = root_.OnDriveC("Drivers/Entry.dll");
+  fs::create_directories(target.parent_path());
+  fs::copy_file(test::ModuleDir() / "test_entry_point_module.so", target);
+  const HMODULE module = LoadLibraryW(u"C:\\Drivers\\Entry.dll");
+  ASSERT_NE(module, nullptr) << GetLastError();
+  EXPECT_EQ(Log(), "attach C:\\Drivers\\Entry.dll\n");
+  EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_EQ(Log(), "attach C:\\Drivers\\Entry.dll\ndetach\n");
+}
+
 TEST_F(ModulesTest, BareNamesAreSearchedInSystem32ThenWindowsThenTheCurrentDirectory) {
   const auto loadedFrom = [](const char16_t* name) {
     const HMODULE module = LoadLibraryW(name);

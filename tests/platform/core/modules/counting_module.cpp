@@ -1,5 +1,6 @@
 // A module for the loader tests. Its DllMain appends one line per call to <root>/dllmain.log
-// and refuses the attach while <root>/dllmain.refuse exists.
+// and refuses the attach while <root>/dllmain.refuse exists. Built with COUNTING_ENTRY_POINT the
+// same entry is exported as DllEntryPoint instead, for a module that has no DllMain.
 #include <filesystem>
 #include <fstream>
 
@@ -11,7 +12,13 @@ namespace {
 std::filesystem::path RootFile(const char* name) { return velm::platform::MachineRoot() / name; }
 }  // namespace
 
-extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+#ifdef COUNTING_ENTRY_POINT
+#define COUNTING_ENTRY DllEntryPoint
+#else
+#define COUNTING_ENTRY DllMain
+#endif
+
+extern "C" BOOL COUNTING_ENTRY(HINSTANCE instance, DWORD reason, LPVOID) {
   std::ofstream log(RootFile("dllmain.log"), std::ios::app);
   if (reason == DLL_PROCESS_ATTACH) {
     WCHAR path[MAX_PATH];

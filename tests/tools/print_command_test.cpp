@@ -1,0 +1,109 @@
+// `velm print`: a job devmode from item assignments, and the command run on a root that
+// `velm setup` made.
+#include "print_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/machine_root.h"
+#include "job_decoder.h"
+#include "settings/context_cache.h"
+#include "settings/process_state.h"
+#include "settings/settings_record.h"
+#include "spool/winspool.h"
+#include "support/temp_root.h"
+
+namespace velm::tools {
+namespace {
+
+class JobDevmodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
+    ASSERT_TRUE(AddPrinter({}, &error)) << error;
+    ASSERT_TRUE(OpenPrinterW(kDefaultPrinterName.data(), &printer_, nullptr));
+    SysLibraryAttach(nullptr);
+  }
+  void TearDown() override {
+    CtxFlushCache(1);
+    SysLibraryDetach();
+    ClosePrinter(printer_);
+  }
+  test::TempMachineRoot root_;
+  HANDLE printer_ = nullptr;
+};
+
+TEST_F(JobDevmodeTest, ItemsByNumberOrNameLandInTheDevmode) {
+  std::vector<BYTE> devmode;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(BuildJobDevmode(printer_, {{"vdmRasterMode", "1"}, {"47", "0x1234"}, {"12", "3"}, {"350", "Mincho"}},
+                              &devmode, &notes, &error))
+      << error;
+  ASSERT_EQ(devmode.size(), kDmSize);
+  EXPECT_EQ(DmLoadU16(devmode.data(), kDmOffSize), kDmPublicSize);
+  EXPECT_EQ(DmLoadU16(devmode.data(), kDmOffDriverExtra), kDmPrivateSize);
+  EXPECT_EQ(DmLoadU32(devmode.data(), kDmOffModelTag), kModelTagPriv);
+  EXPECT_EQ(DmLoadU8(devmode.data(), 903) & 0x20, 0x20);  // item 183, bit 5 of byte 903
+  EXPECT_EQ(DmLoadU16(devmode.data(), 506), 0x1234);     // item 47
+  EXPECT_EQ(DmLoadU16(devmode.data(), 86), 3);           // dmCopies
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(devmode.data()) + 407), "Mincho");
+  EXPECT_EQ(devmode[0], 'V');  // dmDeviceName: the printer's name
+  // dmCopies is a public field, which the driver takes only once their merge is built.
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("item 12"), std::string::npos);
+}
+
+TEST_F(JobDevmodeTest, AssignmentsThatCannotReachTheDriverAreRefused) {
+  std::vector<BYTE> devmode;
+  std::string error;
+  EXPECT_FALSE(BuildJobDevmode(printer_, {{"nosuch", "1"}}, &devmode, nullptr, &error));
+  EXPECT_EQ(error, "no item \"nosuch\"");
+  EXPECT_FALSE(BuildJobDevmode(printer_, {{"10001", "1"}}, &devmode, nullptr, &error));
+  EXPECT_EQ(error, "item 10001 is not part of the devmode, so a job cannot carry it");
+  EXPECT_FALSE(BuildJobDevmode(printer_, {{"183", "on"}}, &devmode, nullptr, &error));
+  EXPECT_EQ(error, "item 183 takes a number, not \"on\"");
+  ItemAssignment assignment;
+  EXPECT_FALSE(ParseItemAssignment("=1", &assignment));
+  EXPECT_FALSE(ParseItemAssignment("183", &assignment));
+  EXPECT_TRUE(ParseItemAssignment("183=", &assignment));
+  EXPECT_EQ(assignment.item, "183");
+}
+
+TEST(PrintCommandTest, PrintsPagesOfAFileOnARootOfVelmSetup) {
+  test::TempMachineRoot root;
+  const std::string velm = (test::BuildDir() / "bin" / "velm").string();
+  const std::string log = (root.path() / "out.txt").string();
+  const std::string quiet = " > '" + log + "' 2>&1";
+  ASSERT_EQ(std::system(("'" + velm + "' setup '" + root.path().string() + "'" + quiet).c_str()), 0)
+      << test::ReadHostFile(log);
+  const std::filesystem::path pages = root.path() / "pages.txt";
+  test::WriteHostFile(pages, "fill 0 0 10 10 black\npage\nfill 0 0 10 10 black\n");
+  const std::filesystem::path job = root.path() / "job.bin";
+  const std::string print = "VELM_ROOT='" + root.path().string() + "' '" + velm + "' print --set vdmRasterMode=1 --set 47=64 --set 46=40 '" +
+                            pages.string() + "' -o '" + job.string() + "'";
+  ASSERT_EQ(std::system((print + quiet).c_str()), 0) << test::ReadHostFile(log);
+  EXPECT_NE(test::ReadHostFile(log).find("printed 2 page(s)"), std::string::npos) << test::ReadHostFile(log);
+  const std::string bytes = test::ReadHostFile(job);
+  jobdump::Job decoded;
+  std::string error;
+  ASSERT_TRUE(jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), {}, &decoded, &error))
+      << error;
+  EXPECT_EQ(decoded.pages, 2u);
+  size_t images = 0;
+  for (const jobdump::Record& record : decoded.records) images += record.opcode == 0x20;
+  EXPECT_EQ(images, 2u);
+
+  // A setting the devmode cannot carry stops the command before anything is printed.
+  const std::string refused = "VELM_ROOT='" + root.path().string() + "' '" + velm + "' print --set 10001=1 -o '" +
+                              (root.path() / "other.bin").string() + "'";
+  EXPECT_NE(std::system((refused + quiet).c_str()), 0);
+  EXPECT_NE(test::ReadHostFile(log).find("not part of the devmode"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(root.path() / "other.bin"));
+}
+
+}  // namespace
+}  // namespace velm::tools

@@ -1,0 +1,227 @@
+#include "print_command.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "core/unicode.h"
+#include "core/winerror.h"
+#include "eng/print_host.h"
+#include "settings/driver_context.h"
+#include "settings/item_store.h"
+#include "settings/model_defaults.h"
+#include "spool/spool_store.h"
+#include "spool/winspool.h"
+
+namespace velm::tools {
+namespace fs = std::filesystem;
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
+
+namespace {
+
+constexpr WORD kLastPublicItem = 34;
+
+bool Fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+bool ParseNumber(const std::string& text, DWORD* value) {
+  std::string_view digits = text;
+  bool negative = false;
+  if (!digits.empty() && digits.front() == '-') {
+    negative = true;
+    digits.remove_prefix(1);
+  }
+  int base = 10;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits.remove_prefix(2);
+  }
+  uint64_t number = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
+  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || number > 0xFFFFFFFFu)
+    return false;
+  *value = negative ? static_cast<DWORD>(0u - number) : static_cast<DWORD>(number);
+  return true;
+}
+
+// The row of an item named by identifier or by name, in the context's own table.
+ItemTableRow* FindRow(DriverContext* context, const std::string& item) {
+  DWORD id = 0;
+  if (ParseNumber(item, &id)) return id <= 0xFFFF ? OptFindItem(context->itemTable, static_cast<WORD>(id)) : nullptr;
+  const std::u16string name = Utf8ToUtf16(item);
+  ItemTable* table = context->itemTable;
+  for (SHORT i = 0; i < table->count; ++i) {
+    ItemTableRow& row = table->rows[i];
+    if (row.name && platform::EqualsNoCase(std::u16string_view(row.name), name)) return &row;
+  }
+  return nullptr;
+}
+
+bool Assign(DriverContext* context, const ItemAssignment& assignment, std::vector<std::string>* notes,
+            std::string* error) {
+  ItemTableRow* row = FindRow(context, assignment.item);
+  if (!row) return Fail(error, "no item \"" + assignment.item + "\"");
+  const std::string name = std::to_string(row->id);
+  if (DescriptorSection(row->descriptor) != kSectionDevmode)
+    return Fail(error, "item " + name + " is not part of the devmode, so a job cannot carry it");
+  const int type = DescriptorType(row->descriptor);
+  BOOL written = FALSE;
+  if (type == kTypeAnsi || type == kTypeAnsiAlt || type == kTypeWide || type == kTypeWideAlt) {
+    written = OptSetString(context, row, Utf8ToUtf16(assignment.value).c_str());
+  } else if (IsByteType(type)) {
+    return Fail(error, "item " + name + " holds raw bytes, which --set does not write");
+  } else {
+    DWORD value = 0;
+    if (!ParseNumber(assignment.value, &value))
+      return Fail(error, "item " + name + " takes a number, not \"" + assignment.value + "\"");
+    written = OptSetValue(context, row->id, value);
+  }
+  if (!written) return Fail(error, "item " + name + " could not be written");
+  if (row->id <= kLastPublicItem && notes)
+    notes->push_back("item " + name + " is a public devmode field: the driver takes it once the merge of public "
+                     "fields is built");
+  return true;
+}
+
+// The devmode header and the model's public defaults, as a fresh devmode of the model carries
+// them.
+std::vector<ItemAssignment> DevmodeHeader(const std::u16string& printerName) {
+  const ModelDefaults& d = kModelDefaults;
+  auto number = [](long value) { return std::to_string(value); };
+  return {
+      {"1", Utf16ToUtf8(printerName)},
+      {"2", number(d.specVersion)},
+      {"3", number(d.driverVersion)},
+      {"4", number(220)},
+      {"5", number(1040)},
+      {"6", number(static_cast<long>(d.publicFieldsMask))},
+      {"7", number(d.defaultOrientation)},
+      {"8", number(d.defaultPaperSize)},
+      {"11", number(d.defaultScale)},
+      {"12", number(d.defaultCopies)},
+      {"13", number(d.defaultDefaultSource)},
+      {"14", number(d.defaultPrintQuality)},
+      {"15", number(d.defaultColor)},
+      {"16", number(d.defaultDuplex)},
+      {"17", number(d.defaultYResolution)},
+      {"18", number(d.defaultTTOption)},
+  };
+}
+
+std::u16string PrinterName(HANDLE printer) {
+  DWORD needed = 0;
+  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  if (needed == 0 || !GetPrinterW(printer, 2, buffer.data(), needed, &needed)) return {};
+  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+  return info->pPrinterName ? std::u16string(info->pPrinterName) : std::u16string();
+}
+
+bool ReadFile(const fs::path& file, std::string* text) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream out;
+  out << in.rdbuf();
+  *text = out.str();
+  return !in.bad();
+}
+
+bool WriteFileReplacing(const fs::path& file, const std::string& bytes) {
+  const fs::path temp = file.string() + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) return false;
+  }
+  std::error_code ec;
+  fs::rename(temp, file, ec);
+  if (ec) fs::remove(temp, ec);
+  return !ec;
+}
+
+}  // namespace
+
+bool ParseItemAssignment(const std::string& text, ItemAssignment* assignment) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos || equals == 0) return false;
+  *assignment = {text.substr(0, equals), text.substr(equals + 1)};
+  return true;
+}
+
+std::vector<ItemAssignment> DefaultPageGeometry() {
+  return {
+      {"45", "4960"}, {"44", "7016"},  // A4 paper at 600 dpi
+      {"47", "4760"}, {"46", "6816"},  // printable area
+      {"48", "100"},  {"49", "100"},   // margins
+      {"54", "4760"}, {"53", "6816"},  // the output page prints the same area
+      {"92", "100"},  {"93", "100"},   // unscaled
+  };
+}
+
+bool BuildJobDevmode(HANDLE printer, const std::vector<ItemAssignment>& settings, std::vector<BYTE>* devmode,
+                     std::vector<std::string>* notes, std::string* error) {
+  DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
+  if (!context || !context->settings) {
+    CtxDestroyEx(context, kReleaseDestroy);
+    return Fail(error, "cannot open the printer's settings");
+  }
+  bool ok = true;
+  for (const ItemAssignment& header : DevmodeHeader(PrinterName(printer))) ok = ok && Assign(context, header, nullptr, error);
+  for (const ItemAssignment& assignment : settings) ok = ok && Assign(context, assignment, notes, error);
+  if (ok) {
+    const BYTE* bytes = context->settings->devmode.bytes;
+    devmode->assign(bytes, bytes + sizeof(PrivateDevmode));
+  }
+  CtxDestroyEx(context, kReleaseDestroy);
+  return ok;
+}
+
+bool PrintToJobFile(const PrintOptions& options, PrintReport* report, std::string* error) {
+  PrintReport local;
+  PrintReport& out = report ? *report : local;
+  if (options.output.empty()) return Fail(error, "no job file named");
+  platform::PrintJob job;
+  // The files' pages follow each other: each file starts a page of its own.
+  for (const fs::path& file : options.pageFiles) {
+    std::string text;
+    if (!ReadFile(file, &text)) return Fail(error, "cannot read " + file.string());
+    if (&file != &options.pageFiles.front()) job.pages += "\npage\n";
+    job.pages += text;
+  }
+  job.documentName = options.pageFiles.empty() ? u"Test page" : Utf8ToUtf16(options.pageFiles.front().filename().string());
+
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+  if (!OpenPrinterW(options.printer.c_str(), &printer, &defaults))
+    return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
+                           std::to_string(GetLastError()) + ")");
+  std::vector<ItemAssignment> settings = DefaultPageGeometry();
+  settings.insert(settings.end(), options.settings.begin(), options.settings.end());
+  bool ok = BuildJobDevmode(printer, settings, &job.devmode, &out.notes, error);
+  if (ok) {
+    job.printer = printer;
+    const platform::PrintResult result = platform::RunPrintJob(job);
+    out.pages = result.pages;
+    out.spoolJob = result.spoolJob;
+    if (!result.ok) {
+      ok = Fail(error, "the job failed: " + result.message + " (error " + std::to_string(result.error) + ")");
+    } else {
+      std::string bytes;
+      if (!ReadFile(platform::SpoolJobFile(result.spoolJob), &bytes)) {
+        ok = Fail(error, "the spooler holds no bytes for job " + std::to_string(result.spoolJob));
+      } else if (!WriteFileReplacing(options.output, bytes)) {
+        ok = Fail(error, "cannot write " + options.output.string());
+      } else {
+        out.bytes = bytes.size();
+      }
+    }
+  }
+  ClosePrinter(printer);
+  return ok;
+}
+
+}  // namespace velm::tools
