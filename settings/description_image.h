@@ -231,6 +231,10 @@ DescCell DescProgramCell(const DescProgram* program, DWORD index);
 // ---- Job-control templates ---------------------------------------------------------------------
 // Node kinds: kCommandGroup (the item's record `number` and its `*OptionCommand`), kCommandString
 // (a literal text), kCommandConditional (a nested branch), kCommandFont (the device-font line).
+// The record a kCommandGroup node names is the item's command node: its two `*OptionCommand`
+// texts go around the value, which its UI type writes: a list type the text of the entry of the
+// item's model value, Boolean the block's true or false text, Numeric the value times the range's
+// n0 divided by its n1, String the item's text.
 
 struct DescBranchView {
   const DescProgram* program;      // null: the first list is taken
