@@ -2,11 +2,8 @@
 
 #include <atomic>
 
-// Not built yet: see the header. None of them touches the context.
-
-BOOL DescLoad(DriverContext*) { return TRUE; }
-
-void DescRelease(DriverContext*) {}
+// Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
+// live with the description cache (description_cache.cpp).
 
 int CondAllocStack(DriverContext*) { return 0; }
 

@@ -16,8 +16,8 @@
 #include "settings/driver_context.h"
 #include "win32.h"
 
-// Loads the model description into context->description. FALSE when it cannot be had; the open
-// then ends. Not built yet: loads nothing.
+// Loads the model description of the printer driver's data file into context->description
+// (description_cache.h). FALSE when it cannot be had; the open then ends.
 BOOL DescLoad(DriverContext* context);
 // Lets go of the context's description (the image itself stays loaded for the process).
 void DescRelease(DriverContext* context);

@@ -234,11 +234,24 @@ bool DescParser::Action() {
   });
 }
 
-// `*Transact <n>[=<Name>]: { {<Judge | NULL> <Action>} ... }`.
+// `*Transact <n>[=<Name>]: { {<Judge | NULL> <Action>} ... }`. A rule whose Judge names nothing
+// is dropped: with no program it would fire on every run. Only `NULL` makes a rule that always
+// fires.
 bool DescParser::Transact() {
-  return ReadSet<DescTransactEntry>(kRefKindTransact, &result_->transactSets, 2, [this](const DescToken* t) {
-    return DescTransactEntry{ResolveReference(t[0].text, kRefKindJudge), ResolveReference(t[1].text, kRefKindAction)};
-  });
+  DescVector<bool> unresolved;
+  if (!ReadSet<DescTransactEntry>(kRefKindTransact, &result_->transactSets, 2, [&](const DescToken* t) {
+        const LONG judge = ResolveReference(t[0].text, kRefKindJudge);
+        unresolved.push_back(judge == 0 && DescClassifyReference(t[0].text) != 0);
+        return DescTransactEntry{judge, ResolveReference(t[1].text, kRefKindAction)};
+      }))
+    return false;
+  DescVector<DescTransactEntry>& entries = result_->transactSets.back().entries;
+  for (size_t i = unresolved.size(); i-- > 0;) {
+    if (!unresolved[i]) continue;
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+    Report(DescIssue::kUnresolvedReference, false);
+  }
+  return true;
 }
 
 // `*AlertAction <n>[=<Name>]: { {<item symbol> <Transact>} ... }`.

@@ -333,6 +333,7 @@ struct DescParseResult {
   DescVector<DescParseIssue> issues;
   DWORD issueCount = 0;
   DWORD droppedCount = 0;
+  DWORD outOfMemoryCount = 0;  // statements lost to a lack of memory: the result is not the file's
 };
 
 // The record of an item: its header slot, or for an item without one the first record of

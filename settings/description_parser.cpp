@@ -133,6 +133,7 @@ bool DescParser::Handle() {
 void DescParser::Report(DescIssue issue, bool dropped) noexcept {
   ++result_->issueCount;
   if (dropped) ++result_->droppedCount;
+  if (issue == DescIssue::kOutOfMemory) ++result_->outOfMemoryCount;
   if (result_->issues.size() >= kDescMaxIssues) return;
   try {
     DescParseIssue entry;

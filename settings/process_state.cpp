@@ -1,6 +1,7 @@
 #include "settings/process_state.h"
 
 #include "settings/context_cache.h"
+#include "settings/description_cache.h"
 #include "settings/locks.h"
 
 ProcessState& SysProcessState() {
@@ -22,6 +23,8 @@ void SysLibraryAttach(HINSTANCE instance) {
 void SysLibraryDetach() {
   // The cached contexts go first: destroying them takes the locks that are deleted below.
   CtxFlushCache(1);
+  // Then the descriptions, which no context holds any longer.
+  DescFreeAll();
   ProcessState& state = SysProcessState();
   for (int n = 1; n <= 2; ++n) SysDeleteLock(n);
   if (HANDLE old = state.globalMutex.exchange(nullptr)) CloseHandle(old);

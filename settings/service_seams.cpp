@@ -4,6 +4,10 @@
 
 const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
 
-const WCHAR* DescGetLangFileBase(DriverContext*) { return nullptr; }
-
 int CondPrintPaperOrient(DriverContext*) { return 0; }
+
+LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }
+
+BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
+
+BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }

@@ -1,19 +1,27 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null) until the part that owns it replaces its body; none invents a folder, a name or a code.
 //   option persistence (help language): CfgHelpLanguageCode
-//   model description access (resource library name): DescGetLangFileBase
 //   computed condition items (print-paper orientation): CondPrintPaperOrient
+//   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
+//   CondIsHidden
 #pragma once
 
 #include "settings/driver_context.h"
 #include "win32.h"
 
+struct DescNode;
+struct DescProgram;
+
 // The two-letter code of the printer's help language ("fr"), or null.
 const WCHAR* CfgHelpLanguageCode(DriverContext* context);
 
-// The base name of the model's resource library as the description names it ("qnresus.dll"),
-// or null.
-const WCHAR* DescGetLangFileBase(DriverContext* context);
-
 // 1 when the print paper lies landscape (computed item 827), else 0.
 int CondPrintPaperOrient(DriverContext* context);
+
+// The result of a condition program of the model description on the context's settings; 0
+// when there is no program.
+LONG CondEvaluate(DriverContext* context, const DescProgram* program);
+// Whether the item of `node` (value 0) or its model value `value` is disabled, or hidden, under
+// the current settings: the program of its conditions block or of that value's entry.
+BOOL CondIsDisabled(const DescNode* node, DWORD value, DriverContext* context);
+BOOL CondIsHidden(const DescNode* node, DWORD value, DriverContext* context);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "settings/platform_tests.h"
+#include "settings/description_access.h"
 #include "settings/service_seams.h"
 #include "settings/settings_folders.h"
 #include "settings/spooler_info.h"

@@ -74,13 +74,21 @@ std::vector<fs::path> CompanionModules(const fs::path& moduleDir) {
   return found;
 }
 
-std::vector<fs::path> DataFiles(const fs::path& dataDir) {
+#ifndef VELM_SOURCE_DATA_DIR
+#define VELM_SOURCE_DATA_DIR ""
+#endif
+
+// The model description and the other files of the model's data that go into the driver folder.
+std::vector<fs::path> DataFiles(fs::path dataDir) {
   std::vector<fs::path> found;
   std::error_code ec;
+  if (dataDir.empty()) dataDir = VELM_SOURCE_DATA_DIR;
   if (dataDir.empty()) return found;
   for (fs::directory_iterator it(dataDir / "install", ec), end; !ec && it != end; it.increment(ec))
     if (it->is_regular_file()) found.push_back(it->path());
   std::sort(found.begin(), found.end());
+  const fs::path description = dataDir / "model" / Utf16ToUtf8(kModelDataFile);
+  if (fs::is_regular_file(description, ec)) found.push_back(description);
   return found;
 }
 

@@ -14,14 +14,15 @@ namespace velm::tools {
 
 inline constexpr std::u16string_view kDriverName = u"Velm Printer Driver";
 inline constexpr std::u16string_view kDefaultPrinterName = u"Velm Printer";
-// The model description file, installed as the driver's data file.
-inline constexpr std::u16string_view kModelDataFile = u"velm.dsc";
+// The model description file, installed as the driver's data file from <dataDir>/model.
+inline constexpr std::u16string_view kModelDataFile = u"qnvelm.dsc";
 
 struct InstallSources {
   // The build's module folder: velmui.so, velmgr.so, velmexc.so and the companions (name.so).
   std::filesystem::path moduleDir;
-  // The model's data: every file of <dataDir>/install goes into the driver folder under its
-  // own name. An absent folder installs no data files.
+  // The model's data: the model description <dataDir>/model/qnvelm.dsc and every file of
+  // <dataDir>/install go into the driver folder under their own names. Empty: the data folder of
+  // the source tree this build came from, so that every printer set up has its description.
   std::filesystem::path dataDir;
 };
 

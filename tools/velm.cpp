@@ -35,7 +35,10 @@ fs::path ProgramDir() {
 
 int Setup(int argc, char** argv) {
   std::string root;
-  velm::tools::InstallSources sources{ProgramDir() / ".." / "modules", ProgramDir() / ".." / "data"};
+  // The model's data beside the program when it is there, else the source tree's (an empty folder).
+  velm::tools::InstallSources sources{ProgramDir() / ".." / "modules", {}};
+  if (std::error_code ec; fs::is_directory(ProgramDir() / ".." / "data" / "model", ec))
+    sources.dataDir = ProgramDir() / ".." / "data";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if ((arg == "--modules" || arg == "--data") && i + 1 < argc) {
@@ -46,9 +49,6 @@ int Setup(int argc, char** argv) {
       return Usage();
     }
   }
-#ifdef VELM_SOURCE_DATA_DIR
-  if (!fs::is_directory(sources.dataDir)) sources.dataDir = VELM_SOURCE_DATA_DIR;
-#endif
   if (root.empty()) {
     const char* env = std::getenv("VELM_ROOT");
     root = env ? env : "";

@@ -27,6 +27,7 @@
 #include "print_command.h"
 #include "settings/context_cache.h"
 #include "settings/context_open_steps.h"
+#include "settings/description_cache.h"
 #include "settings/item_store.h"
 #include "settings/process_state.h"
 #include "spool/spool_store.h"
@@ -89,6 +90,10 @@ class DriverTest : public ::testing::Test {
     ASSERT_TRUE(OpenPrinterW(tools::kDefaultPrinterName.data(), &printer_, &defaults));
     platform::SetMachineSetting("qnoutlib_log", "C:\\outlib.log");
     SysLibraryAttach(GetModuleHandleW(nullptr));
+    // The description stays loaded from its first load on: load it before anything is counted.
+    ASSERT_NE(DescLoadFile((std::u16string(platform::kDriverDirectory) + std::u16string(tools::kModelDataFile)).c_str(),
+                           nullptr),
+              nullptr);
     CtxSetOpenSteps(&kTestItemSteps);
     g_testItems = SmallPage();
     g_testTexts.clear();

@@ -1,4 +1,4 @@
-// A machine root with the driver and two printers, a fixed tick clock, the settings library
+// A machine root with the driver and two printers, the model description loaded, a fixed tick clock, the settings library
 // attached, and open steps that log their calls (and can fail the description load).
 #pragma once
 
@@ -14,6 +14,7 @@
 #include "machine_setup.h"
 #include "settings/context_cache.h"
 #include "settings/context_open_steps.h"
+#include "settings/description_cache.h"
 #include "settings/item_store.h"
 #include "settings/process_state.h"
 #include "support/temp_root.h"
@@ -64,6 +65,10 @@ class ContextTest : public ::testing::Test {
     ASSERT_TRUE(velm::tools::AddPrinter(second, &error)) << error;
     Advance(0);
     SysLibraryAttach(nullptr);
+    // The description stays loaded from its first load on: load it before anything is counted.
+    ASSERT_NE(DescLoadFile((std::u16string(velm::platform::kDriverDirectory) +
+                            std::u16string(velm::tools::kModelDataFile)).c_str(), nullptr),
+              nullptr);
     g_steps.Take();
     g_steps.failDescLoad = false;
     CtxSetOpenSteps(&kLoggingSteps);

@@ -90,13 +90,13 @@ int FailEachAllocationInTurn(HANDLE printer, WORD kindWord, const PRINTER_INFO_2
 TEST_F(ContextTest, AnAllocationFailureAnywhereInOpenFreesWhatWasBuilt) {
   HANDLE printer = Open();
   auto* info = static_cast<PRINTER_INFO_2W*>(PrnGetPrinterInfo(printer, 2));
-  // The context, item table, model defaults, work area, three history records, saved copy and
-  // record: each failure fails the open.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 9);
+  // The context, item table, model defaults, work area, three history records, the driver's
+  // data-file answer, saved copy and record: each failure fails the open.
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 10);
   EXPECT_EQ(FailEachAllocationInTurn(printer, kKindNamesOnly, info), 8);
   SysFree(info);
   // A failed question to the spooler leaves an open without printer information.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 9);
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 10);
 }
 
 TEST_F(ContextTest, TheSnapshotOwnsCopiesOfTheFontBlocks) {

@@ -43,20 +43,25 @@ TEST(DescriptionConstraintTest, ReferencesResolveByKindAndName) {
       "*Transact 4=Mixed: {\n"
       "  {Paper Off}\n"          // names
       "  {Judge5 Action2}\n"     // direct references
-      "  {Action2 Judge5}\n"     // each of the wrong kind: none
+      "  {Action2 Judge5}\n"     // each of the wrong kind: the rule is dropped
       "  {NULL Off}\n"           // no Judge: the rule always fires
-      "  {Unknown Nothing}\n"    // unknown names: none
+      "  {Unknown Nothing}\n"    // an unknown Judge name: dropped too
+      "  {Paper Nothing}\n"      // an unknown Action name: none
       "  {JudgeFoo Action77}\n"  // a name that looks like a reference; a number no statement has
       "}\n";
   const auto result = ParseDescription(text);
   ASSERT_TRUE(result);
-  EXPECT_EQ(result->issueCount, 0u) << IssueList(*result);
+  // A rule whose Judge names nothing would fire on every run: it goes, with a remark.
+  EXPECT_EQ(IssueKinds(*result),
+            (std::vector<DescIssue>{DescIssue::kUnresolvedReference, DescIssue::kUnresolvedReference}))
+      << IssueList(*result);
+  EXPECT_EQ(result->droppedCount, 0u);
   ASSERT_EQ(result->transactSets.size(), 2u);
   const DescSet<DescTransactEntry>& mixed = result->transactSets[1];
   EXPECT_EQ(mixed.number, 4);
   std::vector<std::pair<LONG, LONG>> entries;
   for (const DescTransactEntry& entry : mixed.entries) entries.push_back({entry.judge, entry.action});
-  EXPECT_EQ(entries, (std::vector<std::pair<LONG, LONG>>{{5, 2}, {5, 2}, {0, 0}, {0, 2}, {0, 0}, {6, 77}}));
+  EXPECT_EQ(entries, (std::vector<std::pair<LONG, LONG>>{{5, 2}, {5, 2}, {0, 2}, {5, 0}, {6, 77}}));
 }
 
 TEST(DescriptionConstraintTest, NumberedOptions) {

@@ -6,16 +6,25 @@
 #include <cstring>
 #include <vector>
 
+#include "settings/context_open_steps.h"
 #include "settings/driver_context.h"
 #include "settings/item_store.h"
 #include "settings/process_state.h"
 #include "settings/settings_record.h"
 #include "support/temp_root.h"
 
+// The library's open steps, but no description: without a printer there is no data file.
+inline const ContextOpenSteps kStepsWithoutDescription = [] {
+  ContextOpenSteps steps = kContextOpenSteps;
+  steps.descLoad = [](DriverContext*) -> BOOL { return TRUE; };
+  return steps;
+}();
+
 class ItemStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SysLibraryAttach(nullptr);
+    CtxSetOpenSteps(&kStepsWithoutDescription);
     context_ = CtxCreateEx(nullptr, 0, kKindOrdinary, 0, 0, nullptr);
     ASSERT_NE(context_, nullptr);
     ASSERT_NE(context_->settings, nullptr);
@@ -23,6 +32,7 @@ class ItemStoreTest : public ::testing::Test {
   }
   void TearDown() override {
     CtxDestroyEx(context_, kReleaseDestroy);
+    CtxSetOpenSteps(nullptr);
     SysLibraryDetach();
   }
 

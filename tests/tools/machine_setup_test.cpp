@@ -38,8 +38,8 @@ int CheckRootFromAnotherProcess(const fs::path& root) {
     DWORD needed = 0;
     if (!GetPrinterDriverW(printer, nullptr, 3, reinterpret_cast<BYTE*>(buffer.data()), 4096, &needed)) ::_exit(2);
     const auto* driver = reinterpret_cast<DRIVER_INFO_3W*>(buffer.data());
-    if (std::u16string(driver->pDataFile) != u"C:\\Windows\\System32\\spool\\drivers\\w32x86\\3\\velm.dsc") ::_exit(3);
-    for (const char16_t* file : {u"velmui.dll", u"velmgr.dll", u"velmexc.dll", u"qntsetst.dll"})
+    if (std::u16string(driver->pDataFile) != u"C:\\Windows\\System32\\spool\\drivers\\w32x86\\3\\qnvelm.dsc") ::_exit(3);
+    for (const char16_t* file : {u"velmui.dll", u"velmgr.dll", u"velmexc.dll", u"qntsetst.dll", u"qnvelm.dsc"})
       if (!fs::is_regular_file(HostPath(std::u16string(platform::kDriverDirectory) + file))) ::_exit(4);
     ClosePrinter(printer);
     ::_exit(0);
@@ -124,26 +124,43 @@ TEST_F(InstalledDriverTest, PrintersOfEveryKindTheTestsNeed) {
 
 TEST_F(InstalledDriverTest, CompanionsAndDataFilesGoIntoTheDriverFolder) {
   const std::u16string companion = std::u16string(platform::kDriverDirectory) + u"qntsetst.dll";
+  const std::u16string description = std::u16string(platform::kDriverDirectory) + u"qnvelm.dsc";
   EXPECT_TRUE(fs::is_regular_file(HostPath(companion)));
-  EXPECT_EQ(report_.missing, std::vector<std::u16string>{std::u16string(platform::kDriverDirectory) + u"velm.dsc"});
+  // Without a data folder of its own, the install takes the shipped description.
+  EXPECT_TRUE(report_.missing.empty());
+  EXPECT_EQ(test::ReadHostFile(HostPath(description)),
+            test::ReadHostFile(test::SourceDir() / "data" / "model" / "qnvelm.dsc"));
 
   const fs::path data = root_.path() / "source-data";
-  test::WriteHostFile(data / "install" / "velm.dsc", "model");
+  test::WriteHostFile(data / "model" / "qnvelm.dsc", "model");
+  test::WriteHostFile(data / "model" / "README.md", "not installed");
   test::WriteHostFile(data / "install" / "qnresus.dll", "strings");
   InstallReport report;
   std::string error;
   ASSERT_TRUE(InstallDriver({test::ModuleDir(), data}, &error, &report)) << error;
   EXPECT_TRUE(report.missing.empty());
-  EXPECT_EQ(test::ReadHostFile(HostPath(std::u16string(platform::kDriverDirectory) + u"velm.dsc")), "model");
+  EXPECT_EQ(test::ReadHostFile(HostPath(description)), "model");
+  EXPECT_FALSE(fs::exists(HostPath(std::u16string(platform::kDriverDirectory) + u"README.md")));
   platform::SpoolState state;
   ASSERT_EQ(platform::ReadSpoolState(state), ERROR_SUCCESS);
   ASSERT_EQ(state.drivers.size(), 1u);  // registered again, not twice
+  EXPECT_EQ(state.drivers[0].dataFile, description);
   const auto& deps = state.drivers[0].dependentFiles;
   EXPECT_NE(std::find(deps.begin(), deps.end(), companion), deps.end());
   EXPECT_NE(std::find(deps.begin(), deps.end(), std::u16string(platform::kDriverDirectory) + u"qnresus.dll"), deps.end());
-  EXPECT_EQ(std::find(deps.begin(), deps.end(), std::u16string(platform::kDriverDirectory) + u"velm.dsc"), deps.end());
+  EXPECT_EQ(std::find(deps.begin(), deps.end(), description), deps.end());
   // Only companions are installed, not other modules the build keeps beside them.
   for (const std::u16string& dep : deps) EXPECT_EQ(dep.find(u"test_"), std::u16string::npos);
+}
+
+TEST(MachineSetupTest, ADataFolderWithoutTheDescriptionReportsItMissing) {
+  test::TempMachineRoot root;
+  const fs::path data = root.path() / "no-model";
+  test::WriteHostFile(data / "install" / "qnresus.dll", "strings");
+  InstallReport report;
+  std::string error;
+  ASSERT_TRUE(InstallDriver({test::ModuleDir(), data}, &error, &report)) << error;
+  EXPECT_EQ(report.missing, std::vector<std::u16string>{std::u16string(platform::kDriverDirectory) + u"qnvelm.dsc"});
 }
 
 TEST(MachineSetupTest, AMissingDriverLibraryStopsTheInstall) {
