@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_machine.h"
 #include "machine_setup.h"
 #include "settings/description_cache.h"
 #include "settings/description_compiler.h"
@@ -26,15 +27,7 @@ struct Machine {
   std::string block;  // its cache file
 
   Machine() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velm-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    root = pattern;
-    std::string error;
-    if (!velm::tools::SetupMachine(root, {VELM_MODULE_DIR, {}}, &error)) {
-      std::fprintf(stderr, "setup failed: %s\n", error.c_str());
-      std::abort();
-    }
-    SysLibraryAttach(nullptr);
+    root = velm::bench::MakeBenchMachine();
     description = std::u16string(velm::platform::kDriverDirectory) + std::u16string(velm::tools::kModelDataFile);
     cache = std::u16string(velm::platform::kDriverDirectory) + u"qnvelm.BCS";
     DescOrigin origin = DescOrigin::kNone;

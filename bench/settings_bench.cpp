@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/machine_root.h"
+#include "bench_machine.h"
 #include "machine_setup.h"
 #include "settings/context_cache.h"
 #include "settings/item_store.h"
@@ -26,15 +27,7 @@ struct Machine {
   HANDLE printer = nullptr;
 
   Machine() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velm-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    root = pattern;
-    std::string error;
-    if (!velm::tools::SetupMachine(root, {VELM_MODULE_DIR, {}}, &error)) {
-      std::fprintf(stderr, "setup failed: %s\n", error.c_str());
-      std::abort();
-    }
-    SysLibraryAttach(nullptr);
+    root = velm::bench::MakeBenchMachine();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     if (!OpenPrinterW(u"Velm Printer", &printer, &defaults)) std::abort();
   }
