@@ -401,6 +401,28 @@ size_t AnsiCharBoundary(UINT codePage, std::string_view text) {
 
 using namespace velm::platform;
 
+namespace {
+
+// The conversions' common ending: a size query (capacity 0) answers the units needed; a short
+// buffer fails with ERROR_INSUFFICIENT_BUFFER; otherwise the units are copied.
+template <class Text, class Unit>
+int Deliver(const Text& out, Unit* buffer, int capacity) {
+  if (out.size() > static_cast<size_t>(INT_MAX)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const int needed = static_cast<int>(out.size());
+  if (capacity == 0) return needed;
+  if (needed > capacity) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(buffer, out.data(), out.size() * sizeof(Unit));
+  return needed;
+}
+
+}  // namespace
+
 extern "C" {
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteCount, LPWSTR wide,
@@ -426,18 +448,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
-  if (out.size() > static_cast<size_t>(INT_MAX)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const int needed = static_cast<int>(out.size());
-  if (wideCount == 0) return needed;
-  if (needed > wideCount) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(wide, out.data(), out.size() * sizeof(WCHAR));
-  return needed;
+  return Deliver(out, wide, wideCount);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR multiByte,
@@ -470,18 +481,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
     return 0;
   }
   if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
-  if (out.size() > static_cast<size_t>(INT_MAX)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const int needed = static_cast<int>(out.size());
-  if (multiByteCount == 0) return needed;
-  if (needed > multiByteCount) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(multiByte, out.data(), out.size());
-  return needed;
+  return Deliver(out, multiByte, multiByteCount);
 }
 
 UINT GetACP(void) { return MachineCodePage(); }
