@@ -4,6 +4,8 @@
 
 const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
 
+DWORD CondGetItemValue(DriverContext*, WORD) { return 0; }
+
 int CondPrintPaperOrient(DriverContext*) { return 0; }
 
 LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }

@@ -1,7 +1,7 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null) until the part that owns it replaces its body; none invents a folder, a name or a code.
 //   option persistence (help language): CfgHelpLanguageCode
-//   computed condition items (print-paper orientation): CondPrintPaperOrient
+//   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
 //   CondIsHidden
 #pragma once
@@ -14,6 +14,10 @@ struct DescProgram;
 
 // The two-letter code of the printer's help language ("fr"), or null.
 const WCHAR* CfgHelpLanguageCode(DriverContext* context);
+
+// The value of computed condition item `id` (731..858) under the current settings; 0 for ids
+// without a rule.
+DWORD CondGetItemValue(DriverContext* context, WORD id);
 
 // 1 when the print paper lies landscape (computed item 827), else 0.
 int CondPrintPaperOrient(DriverContext* context);
