@@ -13,3 +13,5 @@ LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }
 BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 
 BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
+
+int CondReapplyAll(DriverContext*) { return 0; }

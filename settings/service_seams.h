@@ -3,7 +3,7 @@
 //   option persistence (help language): CfgHelpLanguageCode
 //   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
-//   CondIsHidden
+//   CondIsHidden, CondReapplyAll
 #pragma once
 
 #include "settings/driver_context.h"
@@ -29,3 +29,6 @@ LONG CondEvaluate(DriverContext* context, const DescProgram* program);
 // the current settings: the program of its conditions block or of that value's entry.
 BOOL CondIsDisabled(const DescNode* node, DWORD value, DriverContext* context);
 BOOL CondIsHidden(const DescNode* node, DWORD value, DriverContext* context);
+// The full constraint re-pass over the current settings (resolution fit, derived items, every
+// item's rules); 0.
+int CondReapplyAll(DriverContext* context);
