@@ -86,7 +86,7 @@ struct ContextWorkArea {
   const ItemTableRow* itemRecordCache[52];
   void* presetSlots[16];
   SettingsRecord* savedCopy;            // snapshot of the record taken after open
-  BYTE jobCredentialSession[24];
+  BYTE jobCredentialSession[48];       // JcSession (job_credentials.h), copied in and out
   WORD kindFlags;                       // the kind word's flag bits (its high byte), in place
   DWORD creationFlags;
   PrinterInfoCache printerInfo;

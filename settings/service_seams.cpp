@@ -15,3 +15,5 @@ BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 
 int CondReapplyAll(DriverContext*) { return 0; }
+
+BOOL ResFindLanguage(DWORD, WORD*, WORD*) { return FALSE; }

@@ -4,6 +4,7 @@
 //   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
 //   CondIsHidden, CondReapplyAll
+//   option persistence (language table): ResFindLanguage
 #pragma once
 
 #include "settings/driver_context.h"
@@ -32,3 +33,7 @@ BOOL CondIsHidden(const DescNode* node, DWORD value, DriverContext* context);
 // The full constraint re-pass over the current settings (resolution fit, derived items, every
 // item's rules); 0.
 int CondReapplyAll(DriverContext* context);
+
+// The primary language identifier and the sub-language of language value `value` (item 177):
+// TRUE with both set when the language table has the value, else FALSE and both untouched.
+BOOL ResFindLanguage(DWORD value, WORD* primaryLanguage, WORD* subLanguage);
