@@ -4,10 +4,6 @@
 
 const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
 
-DWORD CondGetItemValue(DriverContext*, WORD) { return 0; }
-
-int CondPrintPaperOrient(DriverContext*) { return 0; }
-
 LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }
 
 BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
@@ -15,3 +11,5 @@ BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 
 int CondReapplyAll(DriverContext*) { return 0; }
+
+int DmCheckResolutionFit(DriverContext*, BOOL) { return 0; }
