@@ -143,7 +143,8 @@ WORD Source(DriverContext* context) { return static_cast<WORD>(CondCachedValue(c
 
 // ---- Orientation combinations ---------------------------------------------------------------
 
-// The trays hold the paper so that a position along the leading edge of the print stays there.
+// Straight: some tray holds the paper lying the way the print paper lies (portrait with R = 0,
+// landscape with R = 1); crossed: lying the other way.
 bool Straight(DWORD flags, int r) {
   return ((flags & kTrayHoldsPortrait) && r == 0) || ((flags & kTrayHoldsLandscape) && r == 1);
 }
@@ -504,7 +505,7 @@ DWORD CondGetItemValue(DriverContext* context, WORD id) {
   if (!context) return 0;
   switch (id) {
     case 748:
-      // This machine cannot finish Executive fed landscape.
+      // Machine 131 takes no Executive landscape into option 14.
       if (ContextModelDefaults(context).machineId == kMachineWithoutExecutiveLandscape &&
           CondGetFinishPaper(context) == kPaperExecutive)
         return 0;
