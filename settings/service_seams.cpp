@@ -12,4 +12,4 @@ BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 
 int CondReapplyAll(DriverContext*) { return 0; }
 
-int DmCheckResolutionFit(DriverContext*, BOOL) { return 0; }
+BOOL DmCheckResolutionFit(DriverContext*, BOOL) { return FALSE; }

@@ -27,4 +27,4 @@ BOOL CondIsHidden(const DescNode* node, DWORD value, DriverContext* context);
 int CondReapplyAll(DriverContext* context);
 // 1 when the output paper and the scaled source paper fit at the print quality (600 always
 // fits), after re-deriving the resolution and paper items; `asCondition` as computed item 843.
-int DmCheckResolutionFit(DriverContext* context, BOOL asCondition);
+BOOL DmCheckResolutionFit(DriverContext* context, BOOL asCondition);
