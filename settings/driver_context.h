@@ -83,7 +83,7 @@ struct ContextWorkArea {
   WCHAR driverDirectory[kPathChars];    // ends with a backslash
   LONG* overrides;                      // one model value per item row, or null
   DWORD mergeFlags;
-  const ItemTableRow* itemRecordCache[52];
+  const ItemTableRow* itemRecordCache[52];  // rows of the computed items' inputs (condition_items.h)
   void* presetSlots[16];
   SettingsRecord* savedCopy;            // snapshot of the record taken after open
   BYTE jobCredentialSession[48];       // JcSession (job_credentials.h), copied in and out

@@ -4,10 +4,6 @@
 
 const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
 
-DWORD CondGetItemValue(DriverContext*, WORD) { return 0; }
-
-int CondPrintPaperOrient(DriverContext*) { return 0; }
-
 LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }
 
 BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
@@ -17,3 +13,4 @@ BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 int CondReapplyAll(DriverContext*) { return 0; }
 
 BOOL ResFindLanguage(DWORD, WORD*, WORD*) { return FALSE; }
+BOOL DmCheckResolutionFit(DriverContext*, BOOL) { return FALSE; }

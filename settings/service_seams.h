@@ -1,12 +1,12 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null) until the part that owns it replaces its body; none invents a folder, a name or a code.
 //   option persistence (help language): CfgHelpLanguageCode
-//   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
-//   CondIsHidden, CondReapplyAll
+//   CondIsHidden, CondReapplyAll, DmCheckResolutionFit
 //   option persistence (language table): ResFindLanguage
 #pragma once
 
+#include "settings/condition_items.h"
 #include "settings/driver_context.h"
 #include "win32.h"
 
@@ -15,13 +15,6 @@ struct DescProgram;
 
 // The two-letter code of the printer's help language ("fr"), or null.
 const WCHAR* CfgHelpLanguageCode(DriverContext* context);
-
-// The value of computed condition item `id` (731..858) under the current settings; 0 for ids
-// without a rule.
-DWORD CondGetItemValue(DriverContext* context, WORD id);
-
-// 1 when the print paper lies landscape (computed item 827), else 0.
-int CondPrintPaperOrient(DriverContext* context);
 
 // The result of a condition program of the model description on the context's settings; 0
 // when there is no program.
@@ -37,3 +30,6 @@ int CondReapplyAll(DriverContext* context);
 // The primary language identifier and the sub-language of language value `value` (item 177):
 // TRUE with both set when the language table has the value, else FALSE and both untouched.
 BOOL ResFindLanguage(DWORD value, WORD* primaryLanguage, WORD* subLanguage);
+// 1 when the output paper and the scaled source paper fit at the print quality (600 always
+// fits), after re-deriving the resolution and paper items; `asCondition` as computed item 843.
+BOOL DmCheckResolutionFit(DriverContext* context, BOOL asCondition);

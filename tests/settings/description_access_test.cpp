@@ -345,6 +345,7 @@ TEST_F(DescriptionAccessTest, AnNupLayoutSetsTheNupKindAndItsOrientationsTwoUpLa
 TEST_F(DescriptionAccessTest, FinishingValuesAreDisabledOnlyWhileTheirSwitchIsUsableAndOn) {
   g_conditions.disabled = {{kPunchType, 2600}};
   g_conditions.hidden = {{kPunchType, 2601}};
+  Set(kOrientation, 1);  // portrait print paper: punch positions map through their first list
   Set(kPunchOn, 0);
   EXPECT_EQ(Check(kPunchType, 1), kValueAllowed);
   Set(kPunchOn, 1);

@@ -36,7 +36,11 @@ TEST_F(ItemStoreTest, NupAndBindingUseTheirSecondListInLandscape) {
     EXPECT_EQ(OptModelToRawValue(context_, row, landscape), 1u);
     EXPECT_EQ(OptModelToRawValue(context_, row, portrait), portrait);  // means nothing in landscape
   }
-  // Punch and staple positions follow the print paper's orientation, not item 7.
+  // Punch and staple positions follow the print paper's orientation, not item 7: a 2-up layout
+  // turns the landscape document's sheet portrait.
+  EXPECT_EQ(OptRawToModelValue(context_, Row(134), 1), 2620u);
+  OptSetValue(context_, 59, 1);
+  OptSetValue(context_, 95, 1);
   EXPECT_EQ(OptRawToModelValue(context_, Row(134), 1), 2600u);
 }
 
