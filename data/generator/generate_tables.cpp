@@ -7,6 +7,7 @@
 // ends the run with exit status 1 and no output file. On success the counts are printed beside
 // the ones the item table is known to have.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -802,6 +803,200 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
   std::printf("  pages with control rows: %zu of %zu\n", pagesWithRows.size(), pages.size());
 }
 
+
+// ---- Item default table (item_defaults.txt) ---------------------------------------------
+// A self-contained section: it reads its own file, checks it, prints its counts and writes its
+// own part of the output; main() calls it in three places.
+
+using ValueRanges = std::vector<std::pair<long long, long long>>;
+
+struct DefaultRow {
+  std::string where;
+  int item = 0;
+  std::string handler;
+  long long argument = 0;
+  ValueRanges values;
+};
+
+struct ItemDefaults {
+  std::vector<std::pair<std::string, ValueRanges>> sets;  // in file order
+  std::vector<DefaultRow> rows;
+};
+
+constexpr int kDefaultFirstItem = 35;
+constexpr int kDefaultLastItem = 706;
+
+// Handlers: whether each tests a list of values and whether it writes its argument (else it
+// takes its default from the model defaults or from another item, and the argument is "-").
+struct DefaultHandler {
+  bool values;
+  bool argument;
+};
+const std::map<std::string, DefaultHandler> kDefaultHandlers = {
+    {"always", {false, true}},         {"always-model", {false, false}}, {"in-set", {true, true}},
+    {"in-set-model", {true, false}},   {"equals-model", {false, false}}, {"preset-number", {false, true}},
+    {"resolution", {true, true}},      {"any-value", {false, true}},     {"gutter", {false, true}},
+    {"margin", {false, true}},         {"untouched", {false, false}},    {"accepted", {false, false}},
+    {"language", {false, false}},      {"help-language", {false, false}},
+};
+
+bool IsIdentifier(const std::string& text) {
+  return !text.empty() && !(text[0] >= '0' && text[0] <= '9') &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) {
+           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+         });
+}
+
+// "in-set-model" -> "kDefaultInSetModel"
+std::string DefaultKindName(const std::string& handler) {
+  std::string name = "kDefault";
+  bool upper = true;
+  for (char c : handler) {
+    if (c == '-') {
+      upper = true;
+      continue;
+    }
+    name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    upper = false;
+  }
+  return name;
+}
+
+// Values from field `from` on: numbers, ranges low..high and @set references.
+bool ParseDefaultValues(const Line& line, size_t from, const ItemDefaults& defaults, ValueRanges& out) {
+  constexpr long long kLow = -2147483647LL, kHigh = 2147483647LL;
+  bool good = true;
+  for (size_t i = from; i < line.fields.size(); ++i) {
+    const std::string& word = line.fields[i];
+    if (word[0] == '@') {
+      const auto it = std::find_if(defaults.sets.begin(), defaults.sets.end(),
+                                   [&](const auto& set) { return set.first == word.substr(1); });
+      if (it == defaults.sets.end()) {
+        Fail(line.where, "value set " + word + " is not defined above");
+        good = false;
+      } else {
+        out.insert(out.end(), it->second.begin(), it->second.end());
+      }
+      continue;
+    }
+    // A range's "..": the first one after the first character, so that "-4..-1" reads.
+    const size_t dots = word.find("..", 1);
+    long long low = 0, high = 0;
+    const bool parsed = dots == std::string::npos
+                            ? ParseNumber(word, low) && ((high = low), true)
+                            : ParseNumber(word.substr(0, dots), low) && ParseNumber(word.substr(dots + 2), high);
+    if (!parsed || low > high || low < kLow || high > kHigh) {
+      Fail(line.where, "bad value or range \"" + word + "\"");
+      good = false;
+      continue;
+    }
+    out.emplace_back(low, high);
+  }
+  return good;
+}
+
+ItemDefaults ReadItemDefaults(const fs::path& folder) {
+  ItemDefaults defaults;
+  int lastItem = 0;
+  for (const Line& line : ReadTable(folder / "item_defaults.txt")) {
+    if (line.fields[0] == "set") {
+      if (line.fields.size() < 3 || !IsIdentifier(line.fields[1])) {
+        Fail(line.where, "expected: set name values...");
+        continue;
+      }
+      const std::string& name = line.fields[1];
+      if (std::any_of(defaults.sets.begin(), defaults.sets.end(), [&](const auto& s) { return s.first == name; })) {
+        Fail(line.where, "value set " + name + " defined twice");
+        continue;
+      }
+      ValueRanges ranges;
+      if (ParseDefaultValues(line, 2, defaults, ranges)) defaults.sets.emplace_back(name, std::move(ranges));
+      continue;
+    }
+    if (line.fields.size() < 3) {
+      Fail(line.where, "expected: item handler argument [values...]");
+      continue;
+    }
+    DefaultRow row;
+    row.where = line.where;
+    long long v = 0;
+    if (!Number(line, 0, "item", kDefaultFirstItem, kDefaultLastItem, v)) continue;
+    row.item = static_cast<int>(v);
+    if (row.item <= lastItem) {
+      Fail(line.where, "item " + std::to_string(row.item) + " out of order or listed twice");
+      continue;
+    }
+    lastItem = row.item;
+    row.handler = line.fields[1];
+    const auto handler = kDefaultHandlers.find(row.handler);
+    if (handler == kDefaultHandlers.end()) {
+      Fail(line.where, "unknown handler \"" + row.handler + "\"");
+      continue;
+    }
+    if (handler->second.argument) {
+      if (line.fields[2] == "-") Fail(line.where, "handler " + row.handler + " writes its argument: give one");
+      else Number(line, 2, "argument", 0, 0xFFFFFFFF, row.argument);
+    } else if (line.fields[2] != "-") {
+      Fail(line.where, "handler " + row.handler + " takes no argument: write -");
+    }
+    const bool hasValues = line.fields.size() > 3;
+    if (handler->second.values != hasValues) {
+      Fail(line.where, "handler " + row.handler + (hasValues ? " takes no values" : " needs the values it accepts"));
+      continue;
+    }
+    ParseDefaultValues(line, 3, defaults, row.values);
+    defaults.rows.push_back(std::move(row));
+  }
+  return defaults;
+}
+
+void WriteRanges(std::ostream& out, const std::string& name, const ValueRanges& ranges) {
+  out << "const DmValueRange " << name << "[] = {";
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    out << (i ? ", " : "") << "{" << ranges[i].first << ", " << ranges[i].second << "}";
+  }
+  out << "};\n";
+}
+
+// One row for every item 35..706; items without a data row have no handler.
+void WriteItemDefaults(std::ostream& out, const ItemDefaults& defaults) {
+  out << "\n// ---- The item default table (item_defaults.txt)\n"
+         "#include \"settings/item_defaults.h\"\n\n"
+         "namespace {\n";
+  for (const auto& [name, ranges] : defaults.sets) WriteRanges(out, "kDefaultSet_" + name, ranges);
+  for (const DefaultRow& row : defaults.rows) {
+    if (!row.values.empty()) WriteRanges(out, "kDefaultValues_" + std::to_string(row.item), row.values);
+  }
+  out << "}  // namespace\n\n";
+  for (const auto& [name, ranges] : defaults.sets) {
+    out << "extern const DmValueSet kValueSet_" << name << " = {kDefaultSet_" << name << ", " << ranges.size()
+        << "};\n";
+  }
+  out << "\nextern const DmDefaultRow kDmDefaultRows[] = {\n";
+  size_t next = 0;
+  for (int item = kDefaultFirstItem; item <= kDefaultLastItem; ++item) {
+    if (next < defaults.rows.size() && defaults.rows[next].item == item) {
+      const DefaultRow& row = defaults.rows[next++];
+      out << "    {" << item << ", " << DefaultKindName(row.handler) << ", " << row.argument << "u, ";
+      if (row.values.empty()) out << "{nullptr, 0}},\n";
+      else out << "{kDefaultValues_" << item << ", " << row.values.size() << "}},\n";
+    } else {
+      out << "    {" << item << ", kDefaultNone, 0u, {nullptr, 0}},\n";
+    }
+  }
+  out << "};\nextern const int kDmDefaultRowCount = " << kDefaultLastItem - kDefaultFirstItem + 1 << ";\n";
+}
+
+void PrintItemDefaultCounts(const ItemDefaults& defaults) {
+  const auto generic = std::count_if(defaults.rows.begin(), defaults.rows.end(), [](const DefaultRow& row) {
+    return row.handler == "always" || row.handler == "always-model";
+  });
+  std::printf("  %-24s %6d [672]\n", "item default rows", kDefaultLastItem - kDefaultFirstItem + 1);
+  std::printf("  %-24s %6zu [185]%s\n", "  with a handler", defaults.rows.size(),
+              defaults.rows.size() == 185 ? "" : "  differs");
+  std::printf("  %-24s %6ld [65]%s\n", "  without a rule", static_cast<long>(generic), generic == 65 ? "" : "  differs");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -829,6 +1024,7 @@ int main(int argc, char** argv) {
   const std::vector<PageItem> pageItems = ReadPageItems(data);
   const std::vector<Resolution> resolutions = ReadResolutions(data);
   const std::vector<Language> languages = ReadLanguages(data);
+  const ItemDefaults itemDefaults = ReadItemDefaults(data);
   CheckItemLayout(items);
   CheckItemsAgainstTables(items, maps, itemSymbols, valueSymbols);
   CheckPageItems(pages, pageItems, items);
@@ -838,6 +1034,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   PrintCounts(items, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
+  PrintItemDefaultCounts(itemDefaults);
   if (out.empty()) return 0;
 
   // Written beside the target and renamed, so that a failed run never leaves half a file.
@@ -845,6 +1042,7 @@ int main(int argc, char** argv) {
   {
     std::ofstream file(temporary, std::ios::trunc);
     WriteTables(file, items, maps, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
+    WriteItemDefaults(file, itemDefaults);
     if (!file.flush()) {
       std::cerr << "velm_tablegen: cannot write " << temporary.string() << "\n";
       return 1;
