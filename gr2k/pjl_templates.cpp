@@ -26,7 +26,7 @@ constexpr WORD kItemFontTable = 10005;
 constexpr WORD kItemDeviceFontCount = 10006;
 constexpr WORD kItemDeviceFonts = 10007;
 
-constexpr LONGLONG kDotsPerInch = 1200;
+constexpr LONGLONG kSettingsDotsPerInch = 1200;
 
 // The settings' font blocks: device fonts {u16 id, 2 bytes, 32 UTF-16 units}, substitutions
 // {32 UTF-16 units, 32 UTF-16 units}. Names go out as at most 32 ANSI bytes.
@@ -309,7 +309,7 @@ void ScaledByResolution(const Setting& s, PjlText* text, bool mirrored) {
   const LONGLONG dpi = OptGetValue(s.context, kItemResolution);
   const LONGLONG scaled = ItemNumber(s.row, s.value) * range.n0;
   if (dpi != 0 && (scaled > LLONG_MAX / dpi || scaled < LLONG_MIN / dpi)) return;
-  const LONGLONG number = scaled * dpi / (LONGLONG(range.n1) * kDotsPerInch);
+  const LONGLONG number = scaled * dpi / (LONGLONG(range.n1) * kSettingsDotsPerInch);
   PutScaled(s, text, mirrored ? -number : number);
 }
 
@@ -394,9 +394,9 @@ void DeviceFontFile(const Setting& s, PjlText* text) {
   const DWORD use = OptGetValue(s.context, kItemDeviceFontUse);
   if ((modelClass != kFirstFontModelClass && modelClass != kSecondFontModelClass) || use == 0) return;
   const bool media2 = OptGetValue(s.context, kItemMediaType) == 2;
-  const char letter = media2 ? (use != 1 ? 'd' : 'c') : (use != 1 ? 'b' : 'a');
-  const WCHAR file[] = {u'q', u'n', u'f', u'o', u'n', u't', modelClass == kFirstFontModelClass ? u'1' : u'2',
-                        WCHAR(letter), u'.', u'r', u'c', u'm', 0};
+  WCHAR file[] = u"qnfont1a.rcm";
+  file[6] = modelClass == kFirstFontModelClass ? u'1' : u'2';
+  file[7] = media2 ? (use != 1 ? u'd' : u'c') : (use != 1 ? u'b' : u'a');
   WCHAR path[kPathChars];
   const WCHAR* directory = PrnGetDriverDirectory(s.context);
   if (!directory || !PathJoin(path, kPathChars, {directory, file})) return;
