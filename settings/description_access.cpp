@@ -113,6 +113,10 @@ void DescSetConditionHooks(const DescConditionHooks* hooks) {
   g_hooks.store(hooks ? hooks : &kLibraryHooks, std::memory_order_release);
 }
 
+LONG DescEvaluateCondition(DriverContext* context, const DescProgram* program) {
+  return program ? Hooks().evaluate(context, program) : 0;
+}
+
 // ---- Records --------------------------------------------------------------------------------
 
 const DescNode* DescLookupNode(WORD itemId, DriverContext* context) {

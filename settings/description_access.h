@@ -122,3 +122,6 @@ struct DescConditionHooks {
 };
 // Puts `hooks` in force (null: the library's own). Only while no query runs.
 void DescSetConditionHooks(const DescConditionHooks* hooks);
+// Runs a condition program of the description (a job-control template's) with the evaluator
+// in force; 0 for no program.
+LONG DescEvaluateCondition(DriverContext* context, const DescProgram* program);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver_fixture.h"
+#include "gr2k/pjl_templates.h"
 
 namespace velm::test {
 namespace {
@@ -106,9 +107,17 @@ class DocumentFlowAbortTest : public DriverTest {
     EXPECT_FALSE(DrvStartPage(&surface_));
     EXPECT_EQ(GetLastError(), ERROR_CANCELLED);
   }
-  // Page 1 of the job: F3 (8), F3 JOBNAME "Report" (8 + 29), F4 (8), F0 (8), F5 with the page
-  // start and end records (8 + 20), F1 (8).
-  static constexpr size_t kPageOneBytes = 8 + 37 + 8 + 8 + 28 + 8;
+  // The length of the PJL text a template builder gives for this PDEV.
+  size_t Pjl(PjlBuilder builder) const {
+    DWORD length = 0;
+    EXPECT_GE(builder(pdev_->context, nullptr, 0, &length), 0);
+    return length;
+  }
+  // Page 1 of the job: F3 with the job start, F3 JOBNAME "Report" (8 + 29), F4 with the page
+  // start, F0 (8), F5 with the page start and end records (8 + 20), F1 with the page end.
+  size_t PageOneBytes() const {
+    return 8 + Pjl(PjlBuildJobStart) + 37 + 8 + Pjl(PjlBuildPageStart) + 8 + 28 + 8 + Pjl(PjlBuildPageEnd);
+  }
 
   DWORD spoolJob_ = 0;
   RenderPdev* pdev_ = nullptr;
@@ -122,7 +131,7 @@ TEST_F(DocumentFlowAbortTest, AShortWriteAtTheJobStartAborts) {
 }
 
 TEST_F(DocumentFlowAbortTest, AShortWriteInsideAPageAbortsAndTheNextPageStartFails) {
-  Start(kPageOneBytes + 16 + 5, "short");
+  Start(PageOneBytes() + 8 + Pjl(PjlBuildPageStart) + 8 + 5, "short");
   ASSERT_TRUE(DrvStartPage(&surface_));
   ASSERT_TRUE(DrvSendPage(&surface_));
   EXPECT_EQ(pdev_->flags & kPdevFlagAbort, 0u);
@@ -135,7 +144,7 @@ TEST_F(DocumentFlowAbortTest, AShortWriteInsideAPageAbortsAndTheNextPageStartFai
 }
 
 TEST_F(DocumentFlowAbortTest, AFailedWriteOfThePageEndAborts) {
-  Start(kPageOneBytes - 1, "fail");
+  Start(PageOneBytes() - 1, "fail");
   ASSERT_TRUE(DrvStartPage(&surface_));
   EXPECT_FALSE(DrvSendPage(&surface_));
   ExpectAbortedFromNowOn();

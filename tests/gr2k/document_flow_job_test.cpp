@@ -47,10 +47,12 @@ TEST_F(DocumentFlowJobTest, AThreePageJobHasThePacketsOfItsPagesInOrder) {
   EXPECT_EQ(result.leaked.Total(), 0u);
   const jobdump::Job job = JobOf(result);
   EXPECT_EQ(PacketSequence(job), "F3 F3 F4 F0 F5 F1 F4 F0 F5 F1 F4 F0 F5 F1");
-  // The job-control templates give no text yet: their packets go out empty.
-  for (size_t i = 0; i < job.packets.size(); ++i) {
-    if (job.packets[i].type == 0xF5 || i == 1) continue;
-    EXPECT_EQ(job.packets[i].length, 0u) << i;
+  // The job-control templates of the description open the job and end every page.
+  EXPECT_TRUE(job.packets[0].text.starts_with("\x1b%-12345X@PJL \r\n")) << job.packets[0].text;
+  for (const jobdump::Packet& packet : job.packets) {
+    if (packet.type == 0xF1) {
+      EXPECT_EQ(packet.text, "@PJL SET PAGEEND = ON \r\n");
+    }
   }
   EXPECT_EQ(job.packets[1].text, "@PJL SET JOBNAME = \"Quarterly\"\r\n");
   EXPECT_EQ(job.packets[1].length, 9u + 23);
