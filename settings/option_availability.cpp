@@ -18,7 +18,7 @@ constexpr WORD kItemCollate = 129;
 
 // The item a term reads, or 0 for an id that names none.
 WORD TermItem(const CondNode* term, CondChainForm form) {
-  const DWORD id = form == kCondChainConditionIds ? term->item - kConditionIdToItem : term->item;
+  const DWORD id = form == kCondChainConditionIds ? term->conditionId - kConditionIdToItem : term->conditionId;
   return id <= 0xFFFF ? static_cast<WORD>(id) : 0;
 }
 
@@ -28,7 +28,8 @@ bool TermMatches(DriverContext* context, const CondNode* term, CondChainForm for
 }
 
 bool IsReadTerm(const CondNode* term, CondChainForm form) {
-  return form != kCondChainConditionIds || (term->item >= kFirstConditionId && term->item <= kLastConditionId);
+  return form != kCondChainConditionIds ||
+         (term->conditionId >= kFirstConditionId && term->conditionId <= kLastConditionId);
 }
 
 // What the trial changes besides the record's own bytes, saved beside a copy of it.
@@ -92,7 +93,7 @@ class TrialWrites {
   }
   void ApplyChain(const CondNode* chain) {
     int steps = 0;
-    for (; chain && steps < kChainTermLimit; chain = chain->next, ++steps) Apply(chain->item, chain->value);
+    for (; chain && steps < kChainTermLimit; chain = chain->next, ++steps) Apply(chain->conditionId, chain->value);
     if (chain) failed_ = true;
   }
   bool AllHold() const {
@@ -147,13 +148,13 @@ BOOL CondWalkChain(DriverContext* context, const CondNode* chain, CondChainForm 
     const CondNode* term = terms[i];
     int next = i + 1;
     if (TermMatches(context, term, form)) {
-      if (!(term->flags & kCondNodeOr)) {
-        while (next < count && (terms[next]->flags == 0 || (terms[next]->flags & kCondNodeOr))) ++next;
+      if (!(term->flags & kCondNodeAlternative)) {
+        while (next < count && (terms[next]->flags == 0 || (terms[next]->flags & kCondNodeAlternative))) ++next;
       }
       if (next >= count) return TRUE;
       result = TRUE;
     } else {
-      while (next < count && (terms[next]->flags & kCondNodeOr)) ++next;
+      while (next < count && (terms[next]->flags & kCondNodeAlternative)) ++next;
       if (next >= count || terms[next]->flags != 0) return FALSE;
       result = FALSE;
     }

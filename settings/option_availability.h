@@ -24,11 +24,11 @@ enum CondChainForm : int {
 
 // Walks a condition chain against the current settings; TRUE when it holds. An empty chain
 // holds. A term matches when its item's stored value equals the term's value. The walk is
-// taken literally: after a match of a term without kCondNodeOr, the following terms with flags
-// 0 or kCondNodeOr are skipped (so a term with flags 0 is an alternative too); after a mismatch
-// only the following kCondNodeOr terms are skipped, and the chain fails when nothing is left or
+// taken literally: after a match of a term without kCondNodeAlternative, the following terms with flags
+// 0 or kCondNodeAlternative are skipped (so a term with flags 0 is an alternative too); after a mismatch
+// only the following kCondNodeAlternative terms are skipped, and the chain fails when nothing is left or
 // the next term has other flags (kCondNodeLink starts a group that must hold as well). A term
-// with kCondNodeOr is therefore read only first in the chain or after a kCondNodeLink term. A
+// with kCondNodeAlternative is therefore read only first in the chain or after a kCondNodeLink term. A
 // chain longer than 256 terms does not hold.
 BOOL CondWalkChain(DriverContext* context, const CondNode* chain, CondChainForm form);
 // The chain of a command-table value: CondWalkChain with items named directly.

@@ -745,7 +745,8 @@ long long ParseAccess(const Line& line, const std::string& text) {
 }
 
 long long ParseValueType(const Line& line, const std::string& text) {
-  static const std::map<std::string, long long> kTypes = {{"enum", 0x1}, {"onoff", 0x4}, {"numeric", 0x8}, {"string", 0x10}};
+  static const std::map<std::string, long long> kTypes = {
+      {"enum", 0x1}, {"onoff", 0x4}, {"numeric", 0x8}, {"string", 0x10}};
   auto it = kTypes.find(text);
   if (it != kTypes.end()) return it->second;
   Fail(line.where, "unknown value type \"" + text + "\" (enum, onoff, numeric, string)");
@@ -789,8 +790,8 @@ CommandTable ReadCommandTable(const fs::path& folder) {
       if (!IsName(row.text)) Fail(line.where, "bad value text \"" + row.text + "\"");
       if (!ParseNumber(line.fields[3], row.value)) Fail(line.where, "value \"" + line.fields[3] + "\" is not a number");
       auto attributes = Attributes(line, 4, {"flags", "side", "cond", "own"});
-      if (attributes.count("flags") &&
-          (!ParseNumber(attributes["flags"], row.flags) || row.flags < 0 || (row.flags & ~static_cast<long long>(kValueFlagsKnown)))) {
+      if (attributes.count("flags") && (!ParseNumber(attributes["flags"], row.flags) || row.flags < 0 ||
+                                        (row.flags & ~static_cast<long long>(kValueFlagsKnown)))) {
         Fail(line.where, "value flags \"" + attributes["flags"] + "\" must be a sum of 0x1, 0x10 and 0x100");
       }
       row.side = attributes["side"];
@@ -828,8 +829,11 @@ CommandTable ReadCommandTable(const fs::path& folder) {
       table.commands.push_back(std::move(row));
     } else if (kind == "required") {
       for (size_t i = 1; i < line.fields.size(); ++i) {
-        if (ParseNumber(line.fields[i], v) && v >= 1 && v <= 65535) table.required.push_back({line.where, static_cast<int>(v)});
-        else Fail(line.where, "bad required item \"" + line.fields[i] + "\"");
+        if (ParseNumber(line.fields[i], v) && v >= 1 && v <= 65535) {
+          table.required.push_back({line.where, static_cast<int>(v)});
+        } else {
+          Fail(line.where, "bad required item \"" + line.fields[i] + "\"");
+        }
       }
     } else if (kind == "alias") {
       long long item = 0, command = 0;
@@ -847,7 +851,8 @@ CommandTable ReadCommandTable(const fs::path& folder) {
     } else if (kind == "booklet") {
       long long booklet = 0, base = 0;
       if (line.fields.size() != 3) Fail(line.where, "expected: booklet VALUE BASE");
-      else if (Number(line, 1, "booklet value", 0, 0xFFFF, booklet) && Number(line, 2, "binding base", 1, 0xFFFF, base)) {
+      else if (Number(line, 1, "booklet value", 0, 0xFFFF, booklet) &&
+               Number(line, 2, "binding base", 1, 0xFFFF, base)) {
         table.booklets.push_back({line.where, booklet, base});
       }
     } else {
@@ -912,9 +917,12 @@ void CheckCommandTable(CommandTable& table, const std::vector<Item>& items) {
   bool forceFeedRow = false;
   for (const CommandRowData& row : table.commands) {
     if (!row.name.empty() && !names.insert(row.name).second) Fail(row.where, "command " + row.name + " twice");
-    if (!commandItems.insert(row.item).second) Fail(row.where, "item " + std::to_string(row.item) + " has two commands");
-    if (row.flags & ~static_cast<long long>(kCommandFromList | kCommandModelNode | kCommandTestOnCopy | kCommandForceFeed |
-                                            kCommandBinding | kCommandBooklet | kCommandLinked)) {
+    if (!commandItems.insert(row.item).second) {
+      Fail(row.where, "item " + std::to_string(row.item) + " has two commands");
+    }
+    constexpr unsigned kKnownFlags = kCommandFromList | kCommandModelNode | kCommandTestOnCopy | kCommandForceFeed |
+                                     kCommandBinding | kCommandBooklet | kCommandLinked;
+    if (row.flags & ~static_cast<long long>(kKnownFlags)) {
       Fail(row.where, "unknown command flags");
     }
     if ((row.flags & (kCommandForceFeed | kCommandBinding | kCommandBooklet)) && !(row.flags & kCommandLinked)) {
@@ -986,8 +994,12 @@ void CheckCommandTable(CommandTable& table, const std::vector<Item>& items) {
       Fail(alias.where, "item " + std::to_string(alias.commandItem) + " has no command");
     }
   }
-  if (!table.forceFeed.empty() && !forceFeedRow) Fail(table.forceFeedWhere, "forced-feed texts without a forced-feed command");
-  if (forceFeedRow && table.forceFeed.empty()) Fail("pjl_commands.txt", "the forced-feed command has no forcefeed texts");
+  if (!table.forceFeed.empty() && !forceFeedRow) {
+    Fail(table.forceFeedWhere, "forced-feed texts without a forced-feed command");
+  }
+  if (forceFeedRow && table.forceFeed.empty()) {
+    Fail("pjl_commands.txt", "the forced-feed command has no forcefeed texts");
+  }
 
   // Every family must be a BOOKLET value, and its three binding codes BINDING values.
   auto listValues = [&](const CommandRowData* row) {
@@ -1001,12 +1013,16 @@ void CheckCommandTable(CommandTable& table, const std::vector<Item>& items) {
   const std::set<long long> booklets = listValues(bookletRow), bindings = listValues(bindingRow);
   std::set<long long> seen;
   for (const CommandTable::Booklet& family : table.booklets) {
-    if (!seen.insert(family.booklet).second) Fail(family.where, "booklet value " + std::to_string(family.booklet) + " twice");
+    if (!seen.insert(family.booklet).second) {
+      Fail(family.where, "booklet value " + std::to_string(family.booklet) + " twice");
+    }
     if (!booklets.count(family.booklet)) {
       Fail(family.where, "booklet value " + std::to_string(family.booklet) + " is not a value of the booklet command");
     }
     for (long long code = family.base; code < family.base + 3; ++code) {
-      if (!bindings.count(code)) Fail(family.where, "binding code " + std::to_string(code) + " is not a value of the binding command");
+      if (!bindings.count(code)) {
+        Fail(family.where, "binding code " + std::to_string(code) + " is not a value of the binding command");
+      }
     }
   }
   if (bookletRow) {
@@ -1127,15 +1143,19 @@ void CheckDeviceCodes(DeviceCodes& codes, const std::vector<Item>& items) {
     const std::vector<CodeRow>& rows = codes.tables[name];
     if (rows.size() != first.size()) {
       Fail(rows.empty() ? "bidi_device_codes.txt" : rows.front().where,
-           name + " lists " + std::to_string(rows.size()) + " trays, " + kTrayTables[0] + " " + std::to_string(first.size()));
+           name + " lists " + std::to_string(rows.size()) + " trays, " + kTrayTables[0] + " " +
+               std::to_string(first.size()));
       continue;
     }
     for (size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].code != first[i].code) Fail(rows[i].where, "tray id " + std::to_string(rows[i].code) + " out of step with " + kTrayTables[0]);
+      if (rows[i].code != first[i].code) {
+        Fail(rows[i].where, "tray id " + std::to_string(rows[i].code) + " out of step with " + kTrayTables[0]);
+      }
       if (name == "trayvalue") continue;
       knownItem(rows[i].where, rows[i].result);
       if (rows[i].result - rows[0].result != first[i].result - first[0].result) {
-        Fail(rows[i].where, "item " + std::to_string(rows[i].result) + " is not the slot that " + kTrayTables[0] + " gives this tray");
+        Fail(rows[i].where, "item " + std::to_string(rows[i].result) + " is not the slot that " + kTrayTables[0] +
+                                " gives this tray");
       }
     }
   }
@@ -1258,8 +1278,8 @@ void WriteChain(std::ostream& out, const std::string& array, const Chain& chain)
   out << "const CondNode " << array << "[" << chain.terms.size() << "] = {\n";
   for (size_t i = 0; i < chain.terms.size(); ++i) {
     const ChainTerm& t = chain.terms[i];
-    out << "    {" << (i + 1 < chain.terms.size() ? "&" + array + "[" + std::to_string(i + 1) + "]" : std::string("nullptr"))
-        << ", " << Hex(t.flags) << ", " << t.item << "u, " << U32(t.value) << "},\n";
+    const std::string next = i + 1 < chain.terms.size() ? "&" + array + "[" + std::to_string(i + 1) + "]" : "nullptr";
+    out << "    {" << next << ", " << Hex(t.flags) << ", " << t.item << "u, " << U32(t.value) << "},\n";
   }
   out << "};\n";
 }
@@ -1333,7 +1353,10 @@ void WriteDeviceCodes(std::ostream& out, const DeviceCodes& codes) {
   for (const std::string& name : kTrayTables) out << "kTable_" << name << ", ";
   out << "};\n";
   const std::vector<std::pair<std::string, std::string>> arrays = {
-      {"trayvalue", "kBidiTrayValues"}, {"paper", "kBidiPapers"}, {"paper2", "kBidiPapersSecond"}, {"media", "kBidiMedia"}};
+      {"trayvalue", "kBidiTrayValues"},
+      {"paper", "kBidiPapers"},
+      {"paper2", "kBidiPapersSecond"},
+      {"media", "kBidiMedia"}};
   for (const auto& [name, array] : arrays) {
     out << "extern const BidiTranslationRow " << array << "[] = {\n";
     WriteCodeRows(out, codes.tables.at(name));

@@ -196,7 +196,7 @@ TEST_F(OptionAvailabilityTest, TheChainWalkIsLiteral) {
 
   // Hand-made chains for the rules the shipped ones do not reach.
   EXPECT_TRUE(CondEvalChain(context_, nullptr));  // empty: holds
-  CondNode orFirst[2] = {{&orFirst[1], kCondNodeOr, kNupKind, 2}, {nullptr, kCondNodeLink, kNupOn, 0}};
+  CondNode orFirst[2] = {{&orFirst[1], kCondNodeAlternative, kNupKind, 2}, {nullptr, kCondNodeLink, kNupOn, 0}};
   EXPECT_FALSE(CondEvalChain(context_, orFirst));  // an "or" term first is read, then the link must hold
   orFirst[1].value = 1;
   EXPECT_TRUE(CondEvalChain(context_, orFirst));
@@ -329,7 +329,7 @@ TEST(PjlCommandTableTest, HoldsTheListedRows) {
   EXPECT_EQ(collate.access, kExcAccessJob | kExcAccessPrinterOption);
   ASSERT_EQ(collate.values->count, 2u);
   EXPECT_EQ(collate.values->rows[1].flags, kExcValueNone);
-  EXPECT_EQ(collate.values->rows[1].side->item, 64u);
+  EXPECT_EQ(collate.values->rows[1].side->conditionId, 64u);
 
   const ExcCommandRow& paper = table->rows[28];
   EXPECT_STREQ(paper.name, "PAPER");
@@ -342,7 +342,7 @@ TEST(PjlCommandTableTest, HoldsTheListedRows) {
   EXPECT_EQ(scaleH.valueType, kExcTypeNumeric);
   ASSERT_NE(scaleH.range, nullptr);
   EXPECT_EQ(scaleH.range, table->rows[32].range);
-  EXPECT_EQ(scaleH.range->condition->item, 90u);
+  EXPECT_EQ(scaleH.range->condition->conditionId, 90u);
   EXPECT_EQ(scaleH.range->condition->next, nullptr);
 
   EXPECT_EQ(table->rows[45].item, 0u);
@@ -354,7 +354,7 @@ TEST(PjlCommandTableTest, HoldsTheListedRows) {
   const CondNode* s15 = table->rows[39].values->rows[0].side;
   ASSERT_NE(s15, nullptr);
   EXPECT_EQ(s15->flags, kCondNodeLink);
-  EXPECT_EQ(s15->next->item, 185u);
+  EXPECT_EQ(s15->next->conditionId, 185u);
   int terms = 0;
   for (const CondNode* n = table->rows[4].values->rows[0].condition; n; n = n->next) ++terms;
   EXPECT_EQ(terms, 13);
