@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -639,6 +640,529 @@ void CheckPageItems(const std::vector<Page>& pages, const std::vector<PageItem>&
   }
 }
 
+// Names of chains, lists, ranges and value sets become parts of C++ identifiers.
+bool IsIdentifier(const std::string& text) {
+  return !text.empty() && !(text[0] >= '0' && text[0] <= '9') &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) {
+           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+         });
+}
+
+// ---- PJL command table ------------------------------------------------------------------
+
+struct ChainTerm {
+  unsigned flags = 0;  // 1 link, 2 or
+  int item = 0;
+  long long value = 0;
+};
+struct Chain {
+  std::string where;
+  std::vector<ChainTerm> terms;
+  bool used = false;
+};
+struct ValueRowData {
+  std::string where;
+  std::string text, own, side, cond;
+  long long value = 0;
+  long long flags = 0;
+};
+struct ValueList {
+  std::string where;
+  std::vector<ValueRowData> rows;
+  bool used = false;
+};
+struct CommandRowData {
+  std::string where;
+  std::string name, itemName, side, values, range, cond;
+  int item = 0;
+  long long sub = 0, flags = 0, access = 0, type = 0;
+};
+struct CommandTable {
+  std::map<std::string, Chain> chains, ranges;  // a range is its condition chain
+  std::map<std::string, ValueList> lists;
+  std::vector<std::string> listOrder;  // first appearance, for stable output
+  std::vector<CommandRowData> commands;
+  std::vector<std::pair<std::string, int>> required;  // where, item
+  struct Alias { std::string where; int item, commandItem; };
+  std::vector<Alias> aliases;
+  std::string forceFeedWhere;
+  std::vector<std::string> forceFeed;
+  struct Booklet { std::string where; long long booklet, base; };
+  std::vector<Booklet> booklets;
+};
+
+constexpr unsigned kCommandFromList = 0x1, kCommandModelNode = 0x2, kCommandTestOnCopy = 0x8,
+                   kCommandForceFeed = 0x100, kCommandBinding = 0x800, kCommandBooklet = 0x1000,
+                   kCommandLinked = 0x10000;
+constexpr unsigned kValueFlagsKnown = 0x1 | 0x10 | 0x100;
+
+// "452=1", "or:441=128", "link:487=1".
+bool ParseTerm(const Line& line, const std::string& text, ChainTerm& term) {
+  std::string body = text;
+  term.flags = 0;
+  if (body.rfind("or:", 0) == 0) {
+    term.flags = 2;
+    body = body.substr(3);
+  } else if (body.rfind("link:", 0) == 0) {
+    term.flags = 1;
+    body = body.substr(5);
+  }
+  const size_t equals = body.find('=');
+  long long item = 0;
+  if (equals == std::string::npos || !ParseNumber(body.substr(0, equals), item) || item < 1 || item > 65535 ||
+      !ParseNumber(body.substr(equals + 1), term.value)) {
+    Fail(line.where, "bad term \"" + text + "\" (item=value, or:item=value or link:item=value)");
+    return false;
+  }
+  term.item = static_cast<int>(item);
+  return true;
+}
+
+// Splits the fields from `first` on into name=value attributes; only `allowed` names are taken.
+std::map<std::string, std::string> Attributes(const Line& line, size_t first, const std::set<std::string>& allowed) {
+  std::map<std::string, std::string> attributes;
+  for (size_t i = first; i < line.fields.size(); ++i) {
+    const std::string& field = line.fields[i];
+    const size_t equals = field.find('=');
+    const std::string name = equals == std::string::npos ? field : field.substr(0, equals);
+    if (equals == std::string::npos || !allowed.count(name)) {
+      Fail(line.where, "unknown attribute \"" + field + "\"");
+      continue;
+    }
+    if (!attributes.emplace(name, field.substr(equals + 1)).second) Fail(line.where, "attribute " + name + " twice");
+  }
+  return attributes;
+}
+
+long long ParseAccess(const Line& line, const std::string& text) {
+  static const std::map<std::string, long long> kAccess = {{"job", 1}, {"option", 2}, {"value", 4}};
+  long long access = 0;
+  std::istringstream words(text);
+  for (std::string word; std::getline(words, word, ',');) {
+    auto it = kAccess.find(word);
+    if (it == kAccess.end()) Fail(line.where, "unknown access \"" + word + "\" (job, option, value)");
+    else access |= it->second;
+  }
+  return access;
+}
+
+long long ParseValueType(const Line& line, const std::string& text) {
+  static const std::map<std::string, long long> kTypes = {
+      {"enum", 0x1}, {"onoff", 0x4}, {"numeric", 0x8}, {"string", 0x10}};
+  auto it = kTypes.find(text);
+  if (it != kTypes.end()) return it->second;
+  Fail(line.where, "unknown value type \"" + text + "\" (enum, onoff, numeric, string)");
+  return 0;
+}
+
+CommandTable ReadCommandTable(const fs::path& folder) {
+  CommandTable table;
+  for (const Line& line : ReadTable(folder / "pjl_commands.txt")) {
+    const std::string& kind = line.fields[0];
+    long long v = 0;
+    if (kind == "chain" || kind == "range") {
+      if (line.fields.size() < 3) {
+        Fail(line.where, "expected: " + kind + " NAME TERM...");
+        continue;
+      }
+      const std::string& name = line.fields[1];
+      if (!IsIdentifier(name)) Fail(line.where, "bad " + kind + " name \"" + name + "\"");
+      auto& chains = kind == "chain" ? table.chains : table.ranges;
+      if (chains.count(name)) {
+        Fail(line.where, kind + " " + name + " twice (also " + chains[name].where + ")");
+        continue;
+      }
+      Chain chain;
+      chain.where = line.where;
+      for (size_t i = 2; i < line.fields.size(); ++i) {
+        ChainTerm term;
+        if (ParseTerm(line, line.fields[i], term)) chain.terms.push_back(term);
+      }
+      chains.emplace(name, std::move(chain));
+    } else if (kind == "value") {
+      if (line.fields.size() < 4) {
+        Fail(line.where, "expected: value LIST TEXT VALUE [flags=F] [side=CHAIN] [cond=CHAIN] [own=NAME]");
+        continue;
+      }
+      const std::string& list = line.fields[1];
+      if (!IsIdentifier(list)) Fail(line.where, "bad value list name \"" + list + "\"");
+      ValueRowData row;
+      row.where = line.where;
+      row.text = line.fields[2];
+      if (!IsName(row.text)) Fail(line.where, "bad value text \"" + row.text + "\"");
+      if (!ParseNumber(line.fields[3], row.value)) Fail(line.where, "value \"" + line.fields[3] + "\" is not a number");
+      auto attributes = Attributes(line, 4, {"flags", "side", "cond", "own"});
+      if (attributes.count("flags") && (!ParseNumber(attributes["flags"], row.flags) || row.flags < 0 ||
+                                        (row.flags & ~static_cast<long long>(kValueFlagsKnown)))) {
+        Fail(line.where, "value flags \"" + attributes["flags"] + "\" must be a sum of 0x1, 0x10 and 0x100");
+      }
+      row.side = attributes["side"];
+      row.cond = attributes["cond"];
+      row.own = attributes["own"];
+      if (!row.own.empty() && !IsName(row.own)) Fail(line.where, "bad own command name \"" + row.own + "\"");
+      ValueList& values = table.lists[list];
+      if (values.where.empty()) {
+        values.where = line.where;
+        table.listOrder.push_back(list);
+      }
+      values.rows.push_back(std::move(row));
+    } else if (kind == "command") {
+      if (line.fields.size() < 7) {
+        Fail(line.where, "expected: command NAME ITEM ITEMNAME FLAGS ACCESS TYPE [attributes]");
+        continue;
+      }
+      CommandRowData row;
+      row.where = line.where;
+      row.name = Optional(line.fields[1]);
+      if (!row.name.empty() && !IsName(row.name)) Fail(line.where, "bad command name \"" + row.name + "\"");
+      if (Number(line, 2, "item", 0, 65535, v)) row.item = static_cast<int>(v);
+      row.itemName = Optional(line.fields[3]);
+      Number(line, 4, "flags", 0, 0xFFFFFFFF, row.flags);
+      row.access = ParseAccess(line, line.fields[5]);
+      row.type = ParseValueType(line, line.fields[6]);
+      auto attributes = Attributes(line, 7, {"sub", "side", "values", "range", "cond"});
+      if (attributes.count("sub") && (!ParseNumber(attributes["sub"], row.sub) || row.sub < 0)) {
+        Fail(line.where, "bad sub-id \"" + attributes["sub"] + "\"");
+      }
+      row.side = attributes["side"];
+      row.values = attributes["values"];
+      row.range = attributes["range"];
+      row.cond = attributes["cond"];
+      table.commands.push_back(std::move(row));
+    } else if (kind == "required") {
+      for (size_t i = 1; i < line.fields.size(); ++i) {
+        if (ParseNumber(line.fields[i], v) && v >= 1 && v <= 65535) {
+          table.required.push_back({line.where, static_cast<int>(v)});
+        } else {
+          Fail(line.where, "bad required item \"" + line.fields[i] + "\"");
+        }
+      }
+    } else if (kind == "alias") {
+      long long item = 0, command = 0;
+      if (line.fields.size() != 3) Fail(line.where, "expected: alias ITEM COMMAND-ITEM");
+      else if (Number(line, 1, "item", 1, 65535, item) && Number(line, 2, "command item", 1, 65535, command)) {
+        table.aliases.push_back({line.where, static_cast<int>(item), static_cast<int>(command)});
+      }
+    } else if (kind == "forcefeed") {
+      if (!table.forceFeedWhere.empty()) Fail(line.where, "forcefeed twice");
+      table.forceFeedWhere = line.where;
+      for (size_t i = 1; i < line.fields.size(); ++i) {
+        if (!IsName(line.fields[i])) Fail(line.where, "bad forced-feed text \"" + line.fields[i] + "\"");
+        table.forceFeed.push_back(line.fields[i]);
+      }
+    } else if (kind == "booklet") {
+      long long booklet = 0, base = 0;
+      if (line.fields.size() != 3) Fail(line.where, "expected: booklet VALUE BASE");
+      else if (Number(line, 1, "booklet value", 0, 0xFFFF, booklet) &&
+               Number(line, 2, "binding base", 1, 0xFFFF, base)) {
+        table.booklets.push_back({line.where, booklet, base});
+      }
+    } else {
+      Fail(line.where, "unknown line kind \"" + kind + "\"");
+    }
+  }
+  return table;
+}
+
+// Whether `value` can be stored in (and read back from) the item: numbers within their width,
+// bits 0 or 1; byte types hold no number.
+bool ValueFitsItem(const Item& item, long long value) {
+  if (IsBit(item.type)) return value == 0 || value == 1;
+  switch (item.type) {
+    case 1: return value >= -128 && value <= 127;
+    case 2: return value >= -32768 && value <= 32767;
+    case 4: return value >= 0 && value <= 255;
+    case 5: return value >= 0 && value <= 65535;
+    case 3: case 6: return value >= -0x80000000LL && value <= 0xFFFFFFFFLL;
+    default: return false;
+  }
+}
+
+void CheckCommandTable(CommandTable& table, const std::vector<Item>& items) {
+  std::map<int, const Item*> byId;
+  for (const Item& item : items) byId[item.id] = &item;
+
+  auto checkTerms = [&](const std::string& where, const std::string& what, const Chain& chain) {
+    for (const ChainTerm& term : chain.terms) {
+      auto it = byId.find(term.item);
+      if (it == byId.end()) {
+        Fail(where, what + ": unknown item " + std::to_string(term.item));
+      } else if (!ValueFitsItem(*it->second, term.value)) {
+        Fail(where, what + ": item " + std::to_string(term.item) + " cannot hold " + std::to_string(term.value));
+      }
+    }
+  };
+  for (const auto& [name, chain] : table.chains) checkTerms(chain.where, "chain " + name, chain);
+  for (const auto& [name, range] : table.ranges) checkTerms(range.where, "range " + name, range);
+
+  auto useChain = [&](const std::string& where, const std::string& name) {
+    if (name.empty()) return;
+    auto it = table.chains.find(name);
+    if (it == table.chains.end()) Fail(where, "unknown chain " + name);
+    else it->second.used = true;
+  };
+  for (auto& [name, list] : table.lists) {
+    std::set<long long> values;
+    for (const ValueRowData& row : list.rows) {
+      useChain(row.where, row.side);
+      useChain(row.where, row.cond);
+      if (!values.insert(row.value).second) {
+        Fail(row.where, "value " + std::to_string(row.value) + " twice in list " + name);
+      }
+    }
+  }
+
+  std::set<int> commandItems;
+  std::set<std::string> names;
+  const CommandRowData* bindingRow = nullptr;
+  const CommandRowData* bookletRow = nullptr;
+  bool forceFeedRow = false;
+  for (const CommandRowData& row : table.commands) {
+    if (!row.name.empty() && !names.insert(row.name).second) Fail(row.where, "command " + row.name + " twice");
+    if (!commandItems.insert(row.item).second) {
+      Fail(row.where, "item " + std::to_string(row.item) + " has two commands");
+    }
+    constexpr unsigned kKnownFlags = kCommandFromList | kCommandModelNode | kCommandTestOnCopy | kCommandForceFeed |
+                                     kCommandBinding | kCommandBooklet | kCommandLinked;
+    if (row.flags & ~static_cast<long long>(kKnownFlags)) {
+      Fail(row.where, "unknown command flags");
+    }
+    if ((row.flags & (kCommandForceFeed | kCommandBinding | kCommandBooklet)) && !(row.flags & kCommandLinked)) {
+      Fail(row.where, "flags 0x100, 0x800 and 0x1000 belong to linked commands (0x10000)");
+    }
+    if (row.access == 0) Fail(row.where, "a command needs an access");
+    if (row.flags & kCommandForceFeed) forceFeedRow = true;
+    if (row.flags & kCommandBinding) bindingRow = &row;
+    if (row.flags & kCommandBooklet) bookletRow = &row;
+
+    const Item* item = nullptr;
+    if (row.item == 0) {
+      if (!(row.flags & kCommandForceFeed)) Fail(row.where, "only the forced-feed command has no item");
+    } else if (auto it = byId.find(row.item); it == byId.end()) {
+      Fail(row.where, "unknown item " + std::to_string(row.item));
+    } else {
+      item = it->second;
+      if (item->name != row.itemName) {
+        Fail(row.where, "item " + std::to_string(row.item) + " is \"" + (item->name.empty() ? "-" : item->name) +
+                            "\", not \"" + (row.itemName.empty() ? "-" : row.itemName) + "\"");
+      }
+    }
+
+    useChain(row.where, row.side);
+    useChain(row.where, row.cond);
+    if (!row.values.empty()) {
+      if (!(row.flags & kCommandFromList)) Fail(row.where, "a value list needs flag 0x1");
+      auto it = table.lists.find(row.values);
+      if (it == table.lists.end()) {
+        Fail(row.where, "unknown value list " + row.values);
+      } else {
+        it->second.used = true;
+        // A linked command keeps its value in a slot of its own, not in the item.
+        if (item && !(row.flags & kCommandLinked)) {
+          for (const ValueRowData& value : it->second.rows) {
+            if (!ValueFitsItem(*item, value.value)) {
+              Fail(value.where, "item " + std::to_string(row.item) + " of command " + row.name + " cannot hold " +
+                                    std::to_string(value.value));
+            }
+          }
+        }
+      }
+    } else if (row.flags & kCommandFromList) {
+      Fail(row.where, "flag 0x1 needs a value list");
+    }
+    if (!row.range.empty()) {
+      if (row.type != 0x8) Fail(row.where, "a range record belongs to a numeric command");
+      auto it = table.ranges.find(row.range);
+      if (it == table.ranges.end()) Fail(row.where, "unknown range " + row.range);
+      else it->second.used = true;
+    }
+  }
+  for (const auto& [name, chain] : table.chains) {
+    if (!chain.used) Fail(chain.where, "chain " + name + " is used by nothing");
+  }
+  for (const auto& [name, range] : table.ranges) {
+    if (!range.used) Fail(range.where, "range " + name + " is used by no command");
+  }
+  for (const auto& [name, list] : table.lists) {
+    if (!list.used) Fail(list.where, "value list " + name + " is used by no command");
+  }
+
+  for (const auto& [where, item] : table.required) {
+    if (!commandItems.count(item)) Fail(where, "required item " + std::to_string(item) + " has no command");
+  }
+  for (const CommandTable::Alias& alias : table.aliases) {
+    if (!byId.count(alias.item)) Fail(alias.where, "unknown item " + std::to_string(alias.item));
+    if (!commandItems.count(alias.commandItem)) {
+      Fail(alias.where, "item " + std::to_string(alias.commandItem) + " has no command");
+    }
+  }
+  if (!table.forceFeed.empty() && !forceFeedRow) {
+    Fail(table.forceFeedWhere, "forced-feed texts without a forced-feed command");
+  }
+  if (forceFeedRow && table.forceFeed.empty()) {
+    Fail("pjl_commands.txt", "the forced-feed command has no forcefeed texts");
+  }
+
+  // Every family must be a BOOKLET value, and its three binding codes BINDING values.
+  auto listValues = [&](const CommandRowData* row) {
+    std::set<long long> values;
+    if (!row) return values;
+    if (auto it = table.lists.find(row->values); it != table.lists.end()) {
+      for (const ValueRowData& value : it->second.rows) values.insert(value.value);
+    }
+    return values;
+  };
+  const std::set<long long> booklets = listValues(bookletRow), bindings = listValues(bindingRow);
+  std::set<long long> seen;
+  for (const CommandTable::Booklet& family : table.booklets) {
+    if (!seen.insert(family.booklet).second) {
+      Fail(family.where, "booklet value " + std::to_string(family.booklet) + " twice");
+    }
+    if (!booklets.count(family.booklet)) {
+      Fail(family.where, "booklet value " + std::to_string(family.booklet) + " is not a value of the booklet command");
+    }
+    for (long long code = family.base; code < family.base + 3; ++code) {
+      if (!bindings.count(code)) {
+        Fail(family.where, "binding code " + std::to_string(code) + " is not a value of the binding command");
+      }
+    }
+  }
+  if (bookletRow) {
+    for (long long booklet : booklets) {
+      if (!seen.count(booklet)) Fail(bookletRow->where, "booklet value " + std::to_string(booklet) + " has no family");
+    }
+  }
+}
+
+// ---- Device codes of the bidirectional query ----------------------------------------------------
+
+struct CodeRow {
+  std::string where;
+  long long result = 0, code = 0;
+};
+struct SideEffect {
+  std::string where;
+  long long item = 0, code = 0, target = 0, value = 0;
+};
+struct DeviceCodes {
+  std::vector<CodeRow> options;  // result = item
+  std::vector<std::pair<std::string, long long>> grouped;
+  std::vector<SideEffect> sideEffects;
+  std::map<std::string, std::vector<CodeRow>> tables;
+};
+
+// The translation tables in the order the generated arrays hold them.
+const std::vector<std::string> kTrayTables = {"trayfield", "trayorientation", "traypaper", "traymedia", "traylock"};
+const std::vector<std::string> kOtherTables = {"trayvalue", "paper", "paper2", "media"};
+
+DeviceCodes ReadDeviceCodes(const fs::path& folder) {
+  DeviceCodes codes;
+  std::set<std::string> known(kTrayTables.begin(), kTrayTables.end());
+  known.insert(kOtherTables.begin(), kOtherTables.end());
+  for (const Line& line : ReadTable(folder / "bidi_device_codes.txt")) {
+    const std::string& kind = line.fields[0];
+    if (kind == "option") {
+      CodeRow row{line.where};
+      if (line.fields.size() != 3) Fail(line.where, "expected: option ITEM CODE");
+      else if (Number(line, 1, "item", 10014, 10109, row.result) && Number(line, 2, "code", 1, 0xFFFFFFFF, row.code)) {
+        codes.options.push_back(row);
+      }
+    } else if (kind == "grouped") {
+      for (size_t i = 1; i < line.fields.size(); ++i) {
+        long long code = 0;
+        if (Number(line, i, "code", 1, 0xFFFFFFFF, code)) codes.grouped.push_back({line.where, code});
+      }
+    } else if (kind == "sideeffect") {
+      SideEffect e{line.where};
+      if (line.fields.size() != 5) Fail(line.where, "expected: sideeffect ITEM CODE TARGET VALUE");
+      else if (Number(line, 1, "item", 1, 65535, e.item) && Number(line, 2, "code", 1, 0xFFFFFFFF, e.code) &&
+               Number(line, 3, "target", 1, 65535, e.target) && Number(line, 4, "value", 0, 0xFFFFFFFF, e.value)) {
+        codes.sideEffects.push_back(e);
+      }
+    } else if (kind == "table") {
+      CodeRow row{line.where};
+      if (line.fields.size() != 4) {
+        Fail(line.where, "expected: table NAME RESULT CODE");
+      } else if (!known.count(line.fields[1])) {
+        Fail(line.where, "unknown translation table \"" + line.fields[1] + "\"");
+      } else if (Number(line, 2, "result", 1, 0xFFFF, row.result) && Number(line, 3, "code", 0, 0xFFFFFFFF, row.code)) {
+        codes.tables[line.fields[1]].push_back(row);
+      }
+    } else {
+      Fail(line.where, "unknown line kind \"" + kind + "\"");
+    }
+  }
+  return codes;
+}
+
+void CheckDeviceCodes(DeviceCodes& codes, const std::vector<Item>& items) {
+  std::map<int, const Item*> byId;
+  for (const Item& item : items) byId[item.id] = &item;
+  auto knownItem = [&](const std::string& where, long long id) {
+    if (byId.count(static_cast<int>(id))) return true;
+    Fail(where, "unknown item " + std::to_string(id));
+    return false;
+  };
+
+  // A code listed twice in one table could never be found the second time.
+  std::set<long long> optionCodes;
+  std::set<std::pair<long long, long long>> optionPairs;
+  for (const CodeRow& row : codes.options) {
+    knownItem(row.where, row.result);
+    if (!optionCodes.insert(row.code).second) Fail(row.where, "option code " + std::to_string(row.code) + " twice");
+    optionPairs.insert({row.result, row.code});
+  }
+  if (codes.options.empty()) Fail("bidi_device_codes.txt", "no option codes");
+  std::set<long long> grouped;
+  for (const auto& [where, code] : codes.grouped) {
+    if (!grouped.insert(code).second) Fail(where, "grouped code " + std::to_string(code) + " twice");
+  }
+  for (const SideEffect& e : codes.sideEffects) {
+    if (!optionPairs.count({e.item, e.code})) {
+      Fail(e.where, "item " + std::to_string(e.item) + " with code " + std::to_string(e.code) + " is no option row");
+    }
+    if (knownItem(e.where, e.target) && !ValueFitsItem(*byId[static_cast<int>(e.target)], e.value)) {
+      Fail(e.where, "item " + std::to_string(e.target) + " cannot hold " + std::to_string(e.value));
+    }
+  }
+
+  for (const std::vector<std::string>* names : {&kTrayTables, &kOtherTables}) {
+    for (const std::string& name : *names) {
+      const std::vector<CodeRow>& rows = codes.tables[name];
+      if (rows.empty()) Fail("bidi_device_codes.txt", "translation table " + name + " has no rows");
+      std::set<long long> seen;
+      for (const CodeRow& row : rows) {
+        if (!seen.insert(row.code).second) Fail(row.where, "code " + std::to_string(row.code) + " twice in " + name);
+      }
+    }
+  }
+  // The tray tables and the tray values follow one list of tray ids; the five item groups give
+  // each tray the same slot.
+  const std::vector<CodeRow>& first = codes.tables[kTrayTables[0]];
+  std::vector<std::string> trayLists = kTrayTables;
+  trayLists.push_back("trayvalue");
+  for (const std::string& name : trayLists) {
+    const std::vector<CodeRow>& rows = codes.tables[name];
+    if (rows.size() != first.size()) {
+      Fail(rows.empty() ? "bidi_device_codes.txt" : rows.front().where,
+           name + " lists " + std::to_string(rows.size()) + " trays, " + kTrayTables[0] + " " +
+               std::to_string(first.size()));
+      continue;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].code != first[i].code) {
+        Fail(rows[i].where, "tray id " + std::to_string(rows[i].code) + " out of step with " + kTrayTables[0]);
+      }
+      if (name == "trayvalue") continue;
+      knownItem(rows[i].where, rows[i].result);
+      if (rows[i].result - rows[0].result != first[i].result - first[0].result) {
+        Fail(rows[i].where, "item " + std::to_string(rows[i].result) + " is not the slot that " + kTrayTables[0] +
+                                " gives this tray");
+      }
+    }
+  }
+}
+
 // ---- Output -----------------------------------------------------------------------------
 
 std::string WideLiteral(const std::string& text) { return text.empty() ? "nullptr" : "u\"" + text + "\""; }
@@ -652,6 +1176,7 @@ void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::m
                  const std::vector<PageItem>& pageItems, const std::vector<Resolution>& resolutions,
                  const std::vector<Language>& languages) {
   out << "// Generated by velm_tablegen from the text tables under data/. Edit those, not this.\n"
+         "#include \"settings/command_code_data.h\"\n"
          "#include \"settings/item_data.h\"\n\n"
          "namespace {\n\n";
   // Each map: the first list, its terminator, then the second list and its terminator, so
@@ -741,12 +1266,124 @@ void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::m
   out << "    {kLanguageEnd, 0, 0, 0, nullptr},\n};\n";
 }
 
+std::string Hex(long long value) {
+  std::ostringstream text;
+  text << "0x" << std::hex << static_cast<unsigned long long>(static_cast<uint32_t>(value)) << "u";
+  return text.str();
+}
+std::string U32(long long value) { return std::to_string(static_cast<uint32_t>(value)) + "u"; }
+std::string ChainName(const std::string& name) { return name.empty() ? "nullptr" : "kChain_" + name; }
+std::string OptionalAnsi(const std::string& text) { return text.empty() ? "nullptr" : AnsiLiteral(text); }
+
+// A chain is an array whose nodes link to the next element.
+void WriteChain(std::ostream& out, const std::string& array, const Chain& chain) {
+  out << "const CondNode " << array << "[" << chain.terms.size() << "] = {\n";
+  for (size_t i = 0; i < chain.terms.size(); ++i) {
+    const ChainTerm& t = chain.terms[i];
+    const std::string next = i + 1 < chain.terms.size() ? "&" + array + "[" + std::to_string(i + 1) + "]" : "nullptr";
+    out << "    {" << next << ", " << Hex(t.flags) << ", " << t.item << "u, " << U32(t.value) << "},\n";
+  }
+  out << "};\n";
+}
+
+void WriteCommandTables(std::ostream& out, const CommandTable& table) {
+  out << "\n// ---- PJL command table (data/pjl_commands.txt)\n\nnamespace {\n\n";
+  for (const auto& [name, chain] : table.chains) WriteChain(out, ChainName(name), chain);
+  for (const auto& [name, range] : table.ranges) {
+    WriteChain(out, "kRangeChain_" + name, range);
+    out << "const ExcRangeRecord kRange_" << name << " = {kRangeChain_" << name << "};\n";
+  }
+  for (const std::string& name : table.listOrder) {
+    const ValueList& list = table.lists.at(name);
+    out << "const ExcValueRow kValues_" << name << "[] = {\n";
+    for (const ValueRowData& row : list.rows) {
+      out << "    {" << Hex(row.flags) << ", " << U32(row.value) << ", " << AnsiLiteral(row.text) << ", "
+          << OptionalAnsi(row.own) << ", " << ChainName(row.side) << ", " << ChainName(row.cond) << ", nullptr},\n";
+    }
+    out << "};\nconst ExcValueList kValueList_" << name << " = {" << list.rows.size() << ", kValues_" << name << "};\n";
+  }
+  out << "\n}  // namespace\n\n";
+
+  out << "extern const ExcCommandRow kExcCommandRows[] = {\n";
+  for (const CommandRowData& row : table.commands) {
+    out << "    {" << row.item << "u, " << U32(row.sub) << ", " << Hex(row.flags) << ", " << Hex(row.access) << ", "
+        << Hex(row.type) << ", " << OptionalAnsi(row.name) << ", " << ChainName(row.side) << ", "
+        << (row.values.empty() ? "nullptr" : "&kValueList_" + row.values) << ", "
+        << (row.range.empty() ? "nullptr" : "&kRange_" + row.range) << ", " << ChainName(row.cond) << "},\n";
+  }
+  if (table.commands.empty()) out << "    {},\n";
+  out << "};\nextern const DWORD kExcCommandRowCount = " << table.commands.size() << ";\n\n";
+
+  out << "extern const DWORD kExcRequiredCommands[] = {";
+  for (const auto& [where, item] : table.required) out << item << "u, ";
+  if (table.required.empty()) out << "0";
+  out << "};\nextern const DWORD kExcRequiredCommandCount = " << table.required.size() << ";\n";
+
+  out << "extern const ExcCommandAlias kExcCommandAliases[] = {";
+  for (const CommandTable::Alias& a : table.aliases) out << "{" << a.item << "u, " << a.commandItem << "u}, ";
+  if (table.aliases.empty()) out << "{0, 0}";
+  out << "};\nextern const DWORD kExcCommandAliasCount = " << table.aliases.size() << ";\n";
+
+  out << "extern const char* const kExcForceFeedTexts[] = {";
+  for (const std::string& text : table.forceFeed) out << AnsiLiteral(text) << ", ";
+  if (table.forceFeed.empty()) out << "nullptr";
+  out << "};\nextern const DWORD kExcForceFeedTextCount = " << table.forceFeed.size() << ";\n";
+
+  out << "extern const ExcBookletFamily kExcBookletFamilies[] = {";
+  for (const CommandTable::Booklet& b : table.booklets) out << "{" << U32(b.booklet) << ", " << U32(b.base) << "}, ";
+  if (table.booklets.empty()) out << "{0, 0}";
+  out << "};\nextern const DWORD kExcBookletFamilyCount = " << table.booklets.size() << ";\n";
+}
+
+void WriteCodeRows(std::ostream& out, const std::vector<CodeRow>& rows) {
+  for (const CodeRow& row : rows) out << "    {" << U32(row.result) << ", " << U32(row.code) << "},\n";
+  out << "    {0, 0},\n";
+}
+
+void WriteDeviceCodes(std::ostream& out, const DeviceCodes& codes) {
+  out << "\n// ---- Device codes (data/bidi_device_codes.txt)\n\n";
+  out << "extern const BidiOptionCodeRow kBidiOptionCodes[] = {\n";
+  WriteCodeRows(out, codes.options);
+  out << "};\n\nnamespace {\n\n";
+  for (const std::string& name : kTrayTables) {
+    out << "const BidiTranslationRow kTable_" << name << "[] = {\n";
+    WriteCodeRows(out, codes.tables.at(name));
+    out << "};\n";
+  }
+  out << "\n}  // namespace\n\n";
+  out << "extern const BidiTranslationRow* const kBidiTrayTables[kBidiTrayGroupCount] = {";
+  for (const std::string& name : kTrayTables) out << "kTable_" << name << ", ";
+  out << "};\n";
+  const std::vector<std::pair<std::string, std::string>> arrays = {
+      {"trayvalue", "kBidiTrayValues"},
+      {"paper", "kBidiPapers"},
+      {"paper2", "kBidiPapersSecond"},
+      {"media", "kBidiMedia"}};
+  for (const auto& [name, array] : arrays) {
+    out << "extern const BidiTranslationRow " << array << "[] = {\n";
+    WriteCodeRows(out, codes.tables.at(name));
+    out << "};\n";
+  }
+
+  out << "extern const DWORD kBidiGroupedCodes[] = {";
+  for (const auto& [where, code] : codes.grouped) out << U32(code) << ", ";
+  if (codes.grouped.empty()) out << "0";
+  out << "};\nextern const DWORD kBidiGroupedCodeCount = " << codes.grouped.size() << ";\n";
+  out << "extern const BidiOptionSideEffect kBidiOptionSideEffects[] = {";
+  for (const SideEffect& e : codes.sideEffects) {
+    out << "{" << U32(e.item) << ", " << U32(e.code) << ", " << U32(e.target) << ", " << U32(e.value) << "}, ";
+  }
+  if (codes.sideEffects.empty()) out << "{0, 0, 0, 0}";
+  out << "};\nextern const DWORD kBidiOptionSideEffectCount = " << codes.sideEffects.size() << ";\n";
+}
+
 // ---- Counts -----------------------------------------------------------------------------
 
 void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& itemSymbols,
                  const std::vector<ValueSymbol>& valueSymbols, const std::vector<Message>& messages,
                  const std::vector<Page>& pages, const std::vector<PageItem>& pageItems,
-                 const std::vector<Resolution>& resolutions, const std::vector<Language>& languages) {
+                 const std::vector<Resolution>& resolutions, const std::vector<Language>& languages,
+                 const CommandTable& commands, const DeviceCodes& codes) {
   std::map<std::string, int> n;
   for (const Item& item : items) {
     ++n["section " + std::to_string(item.section)];
@@ -764,6 +1401,8 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
   for (const ValueSymbol& s : valueSymbols) flagged += s.flag;
   std::set<int> pagesWithRows;
   for (const PageItem& r : pageItems) pagesWithRows.insert(r.page);
+  long long valueRows = 0;
+  for (const auto& [name, list] : commands.lists) valueRows += static_cast<long long>(list.rows.size());
 
   struct Count { std::string what; long long have; long long expected; };
   const std::vector<Count> counts = {
@@ -793,6 +1432,11 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
       {"page templates", static_cast<long long>(pages.size()), 47},
       {"resolution rows", static_cast<long long>(resolutions.size()), 7},
       {"language rows", static_cast<long long>(languages.size()), 17},
+      {"command rows", static_cast<long long>(commands.commands.size()), 48},
+      {"command value lists", static_cast<long long>(commands.lists.size()), 23},
+      {"command value rows", valueRows, 149},
+      {"command chains", static_cast<long long>(commands.chains.size()), 30},
+      {"option-code rows", static_cast<long long>(codes.options.size()), 14},
   };
   std::cout << "velm_tablegen: counts [expected]\n";
   for (const Count& c : counts) {
@@ -839,13 +1483,6 @@ const std::map<std::string, DefaultHandler> kDefaultHandlers = {
     {"margin", {false, true}},         {"untouched", {false, false}},    {"accepted", {false, false}},
     {"language", {false, false}},      {"help-language", {false, false}},
 };
-
-bool IsIdentifier(const std::string& text) {
-  return !text.empty() && !(text[0] >= '0' && text[0] <= '9') &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) {
-           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-         });
-}
 
 // "in-set-model" -> "kDefaultInSetModel"
 std::string DefaultKindName(const std::string& handler) {
@@ -1028,12 +1665,16 @@ int main(int argc, char** argv) {
   CheckItemLayout(items);
   CheckItemsAgainstTables(items, maps, itemSymbols, valueSymbols);
   CheckPageItems(pages, pageItems, items);
+  CommandTable commands = ReadCommandTable(data);
+  CheckCommandTable(commands, items);
+  DeviceCodes codes = ReadDeviceCodes(data);
+  CheckDeviceCodes(codes, items);
 
   if (g_errors > 0) {
     std::cerr << "velm_tablegen: " << g_errors << " fault(s) in " << data.string() << "; no tables written\n";
     return 1;
   }
-  PrintCounts(items, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
+  PrintCounts(items, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages, commands, codes);
   PrintItemDefaultCounts(itemDefaults);
   if (out.empty()) return 0;
 
@@ -1043,6 +1684,8 @@ int main(int argc, char** argv) {
     std::ofstream file(temporary, std::ios::trunc);
     WriteTables(file, items, maps, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
     WriteItemDefaults(file, itemDefaults);
+    WriteCommandTables(file, commands);
+    WriteDeviceCodes(file, codes);
     if (!file.flush()) {
       std::cerr << "velm_tablegen: cannot write " << temporary.string() << "\n";
       return 1;
