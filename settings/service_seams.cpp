@@ -15,3 +15,9 @@ BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
 
 int CondReapplyAll(DriverContext*) { return 0; }
+
+void LstLoadFreeSizes(DriverContext*) {}
+
+void LstSelectSrcFreeSize(DriverContext*, int) {}
+
+void LstLoadStamp(DriverContext*, DWORD) {}

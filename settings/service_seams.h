@@ -4,6 +4,7 @@
 //   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
 //   CondIsHidden, CondReapplyAll
+//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
 #pragma once
 
 #include "settings/driver_context.h"
@@ -32,3 +33,10 @@ BOOL CondIsHidden(const DescNode* node, DWORD value, DriverContext* context);
 // The full constraint re-pass over the current settings (resolution fit, derived items, every
 // item's rules); 0.
 int CondReapplyAll(DriverContext* context);
+
+// Fills the work area's ten free-size slots from the settings INI, once per context.
+void LstLoadFreeSizes(DriverContext* context);
+// Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.
+void LstSelectSrcFreeSize(DriverContext* context, int slot);
+// Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
+void LstLoadStamp(DriverContext* context, DWORD index);
