@@ -14,3 +14,9 @@ int CondReapplyAll(DriverContext*) { return 0; }
 
 BOOL ResFindLanguage(DWORD, WORD*, WORD*) { return FALSE; }
 BOOL DmCheckResolutionFit(DriverContext*, BOOL) { return FALSE; }
+
+void LstLoadFreeSizes(DriverContext*) {}
+
+void LstSelectSrcFreeSize(DriverContext*, int) {}
+
+void LstLoadStamp(DriverContext*, DWORD) {}

@@ -4,6 +4,7 @@
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
 //   CondIsHidden, CondReapplyAll, DmCheckResolutionFit
 //   option persistence (language table): ResFindLanguage
+//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
 #pragma once
 
 #include "settings/condition_items.h"
@@ -33,3 +34,10 @@ BOOL ResFindLanguage(DWORD value, WORD* primaryLanguage, WORD* subLanguage);
 // 1 when the output paper and the scaled source paper fit at the print quality (600 always
 // fits), after re-deriving the resolution and paper items; `asCondition` as computed item 843.
 BOOL DmCheckResolutionFit(DriverContext* context, BOOL asCondition);
+
+// Fills the work area's ten free-size slots from the settings INI, once per context.
+void LstLoadFreeSizes(DriverContext* context);
+// Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.
+void LstSelectSrcFreeSize(DriverContext* context, int slot);
+// Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
+void LstLoadStamp(DriverContext* context, DWORD index);
