@@ -8,10 +8,12 @@ DWORD CondGetItemValue(DriverContext*, WORD) { return 0; }
 
 int CondPrintPaperOrient(DriverContext*) { return 0; }
 
-LONG CondEvaluate(DriverContext*, const DescProgram*) { return 0; }
+void DmSyncResolutionFromPublic(DriverContext*) {}
 
-BOOL CondIsDisabled(const DescNode*, DWORD, DriverContext*) { return FALSE; }
+void DmSyncResolutionFromItems(DriverContext*) {}
 
-BOOL CondIsHidden(const DescNode*, DWORD, DriverContext*) { return FALSE; }
+void DmDeriveSrcPaper(DWORD, WORD, DriverContext*, PrivateDevmode*) {}
 
-int CondReapplyAll(DriverContext*) { return 0; }
+void DmDeriveDstPaper(DWORD, WORD, DriverContext*, PrivateDevmode*) {}
+
+void DmDeriveSrcPaperCustom(PrivateDevmode*, DriverContext*) {}
