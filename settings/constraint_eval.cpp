@@ -286,7 +286,7 @@ BOOL DmCheckResolutionFit(DriverContext* context, BOOL asCondition) {
   if (OptGetValue(context, kItemDstWidthDots) >= kDstDotsLimit ||
       OptGetValue(context, kItemDstLengthDots) >= kDstDotsLimit)
     return FALSE;
-  // 64 bits: a scale or poster factor must not wrap a large page back into range.
+  // 64 bits: no product of stored values wraps back into range.
   ULONGLONG width = OptGetValue(context, kItemSrcWidthDots);
   ULONGLONG length = OptGetValue(context, kItemSrcLengthDots);
   const DWORD scaleType = OptGetValue(context, kItemScaleType);

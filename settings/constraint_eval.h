@@ -30,8 +30,8 @@ struct CondStack {
 // Runs `program` on the context's settings and gives the value it ends with; 0 when there is no
 // program, no stack, an item the table does not know, or a run that would push past the stack's
 // end or pop an empty one. Items 731..858 are computed (CondGetItemValue); text items (types 7,
-// 8, 10, 11) give their length in characters; any other item its model value. Reading the same
-// item in two consecutive item cells reads it once.
+// 8, 10, 11) give their length in characters; any other item its model value. An item cell for
+// the item of the run's previous item cell pushes the value read then, without reading again.
 LONG CondEvaluate(DriverContext* context, const DescProgram* program);
 
 // Whether the item of `node` (value 0) or its model value `value` is disabled, or hidden, under

@@ -2,7 +2,6 @@
 // and programs written cell by cell.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@
 // A program as the image holds it: little-endian cells {kind, value}.
 class RawProgram {
  public:
-  RawProgram(std::initializer_list<DescCell> cells) {
+  RawProgram(const std::vector<DescCell>& cells) {
     for (const DescCell& cell : cells) {
       BYTE bytes[4];
       DescStoreU16(bytes, cell.kind);

@@ -103,22 +103,11 @@ TEST_F(ConstraintEvalTest, OtherKindsAndOperatorNumbersAreSkippedAndTheEndGivesT
 
 TEST_F(ConstraintEvalTest, TheStackBoundsEndARunWithZero) {
   const CondStack& stack = *context_->work->condStack;
-  auto pushes = [](size_t n, std::initializer_list<DescCell> tail) {
-    std::vector<DescCell> cells(n, Const(7));
-    cells.insert(cells.end(), tail);
-    std::vector<BYTE> bytes;
-    for (const DescCell& cell : cells) {
-      BYTE b[4];
-      DescStoreU16(b, cell.kind);
-      DescStoreU16(b + 2, cell.value);
-      bytes.insert(bytes.end(), b, b + 4);
-    }
-    return bytes;
-  };
-  const std::vector<BYTE> full = pushes(kCondStackEntries, {kEnd});
-  const std::vector<BYTE> over = pushes(kCondStackEntries + 1, {kEnd});
-  EXPECT_EQ(CondEvaluate(context_, reinterpret_cast<const DescProgram*>(full.data())), 7);
-  EXPECT_EQ(CondEvaluate(context_, reinterpret_cast<const DescProgram*>(over.data())), 0);
+  std::vector<DescCell> full(kCondStackEntries, Const(7));
+  full.push_back(kEnd);
+  EXPECT_EQ(CondEvaluate(context_, RawProgram(full).get()), 7);
+  full.insert(full.begin(), Const(7));
+  EXPECT_EQ(CondEvaluate(context_, RawProgram(full).get()), 0);
   EXPECT_EQ(stack.top, 0u);
   // Underflow: an operator or the end without its operands.
   for (const RawProgram& program : {RawProgram({kEnd}), RawProgram({Op(kOpNot), Const(1), kEnd}),
@@ -127,6 +116,12 @@ TEST_F(ConstraintEvalTest, TheStackBoundsEndARunWithZero) {
     EXPECT_EQ(CondEvaluate(context_, program.get()), 0);
     EXPECT_EQ(stack.top, 0u);
   }
+  // Without a stack nothing runs; a new one serves again.
+  CondFreeStack(context_);
+  CondFreeStack(context_);
+  EXPECT_EQ(CondEvaluate(context_, RawProgram({Const(1), kEnd}).get()), 0);
+  ASSERT_EQ(CondAllocStack(context_), 0);
+  EXPECT_EQ(CondEvaluate(context_, RawProgram({Const(1), kEnd}).get()), 1);
 }
 
 TEST_F(ConstraintEvalTest, ANestedRunWorksAboveItsCallersEntries) {
