@@ -3,11 +3,8 @@
 #include <atomic>
 
 // Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
-// live with the description cache (description_cache.cpp).
-
-int CondAllocStack(DriverContext*) { return 0; }
-
-void CondFreeStack(DriverContext*) {}
+// live with the description cache (description_cache.cpp), CondAllocStack and CondFreeStack with
+// the constraint evaluator (constraint_eval.cpp).
 
 BOOL DmBuildForContext(DriverContext*, int) { return TRUE; }
 

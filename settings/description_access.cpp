@@ -3,9 +3,9 @@
 #include <atomic>
 #include <utility>
 
+#include "settings/constraint_eval.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
-#include "settings/service_seams.h"
 #include "settings/string_convert.h"
 
 namespace {

@@ -70,6 +70,8 @@ constexpr int kReleaseDestroy = 5;    // destroyed, stored font blocks included
 struct ContextWorkArea {
   WCHAR settingsIniPath[kPathChars];
   SettingsRecord* history[3];           // undo history, three records of full size
+  DWORD historyDepth;                   // records held in it (settings_history.h)
+  struct CondStack* condStack;          // the constraint evaluation stack (constraint_eval.h)
   DWORD state;                          // written by the interface library's context builder
   DWORD dirty;                          // 1 after any item write
   WORD kind;                            // low byte of the kind word

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "settings/constraint_eval.h"
 #include "settings/description_access.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
@@ -10,27 +11,8 @@
 namespace {
 
 constexpr int kChainTermLimit = 256;
-constexpr DWORD kFirstConditionId = 443;
-constexpr DWORD kLastConditionId = 538;
-constexpr DWORD kConditionIdToItem = 193;
 constexpr DWORD kLastTrialItem = 730;  // items above are never applied by the trial
 constexpr WORD kItemCollate = 129;
-
-// The item a term reads, or 0 for an id that names none.
-WORD TermItem(const CondNode* term, CondChainForm form) {
-  const DWORD id = form == kCondChainConditionIds ? term->conditionId - kConditionIdToItem : term->conditionId;
-  return id <= 0xFFFF ? static_cast<WORD>(id) : 0;
-}
-
-bool TermMatches(DriverContext* context, const CondNode* term, CondChainForm form) {
-  const WORD item = TermItem(term, form);
-  return (item ? OptGetValue(context, item) : 0) == term->value;
-}
-
-bool IsReadTerm(const CondNode* term, CondChainForm form) {
-  return form != kCondChainConditionIds ||
-         (term->conditionId >= kFirstConditionId && term->conditionId <= kLastConditionId);
-}
 
 // What the trial changes besides the record's own bytes, saved beside a copy of it.
 class TrialSnapshot {
@@ -132,36 +114,6 @@ int TestOnCopy(DriverContext* context, const ExcCommandRow* row, const ExcValueR
 }
 
 }  // namespace
-
-BOOL CondWalkChain(DriverContext* context, const CondNode* chain, CondChainForm form) {
-  const CondNode* terms[kChainTermLimit];
-  int count = 0;
-  int steps = 0;
-  for (; chain && steps < kChainTermLimit; chain = chain->next, ++steps) {
-    if (IsReadTerm(chain, form)) terms[count++] = chain;
-  }
-  if (chain) return FALSE;
-
-  BOOL result = TRUE;
-  int i = 0;
-  while (i < count) {
-    const CondNode* term = terms[i];
-    int next = i + 1;
-    if (TermMatches(context, term, form)) {
-      if (!(term->flags & kCondNodeAlternative)) {
-        while (next < count && (terms[next]->flags == 0 || (terms[next]->flags & kCondNodeAlternative))) ++next;
-      }
-      if (next >= count) return TRUE;
-      result = TRUE;
-    } else {
-      while (next < count && (terms[next]->flags & kCondNodeAlternative)) ++next;
-      if (next >= count || terms[next]->flags != 0) return FALSE;
-      result = FALSE;
-    }
-    i = next;
-  }
-  return result;
-}
 
 BOOL CondEvalChain(DriverContext* context, const CondNode* chain) {
   return CondWalkChain(context, chain, kCondChainItems);

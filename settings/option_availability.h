@@ -15,23 +15,7 @@ constexpr int kListDone = 0;       // the values copied, or there are none
 constexpr int kListTooSmall = 1;   // the array is missing or too small; the count is set
 constexpr int kListNoMemory = 255;
 
-// How a chain names its items: directly (command-table chains), or as condition ids 443..538
-// that stand for items 250..345 (id - 193; terms with other ids are ignored).
-enum CondChainForm : int {
-  kCondChainItems = 0,
-  kCondChainConditionIds = 1,
-};
-
-// Walks a condition chain against the current settings; TRUE when it holds. An empty chain
-// holds. A term matches when its item's stored value equals the term's value. The walk is
-// taken literally: after a match of a term without kCondNodeAlternative, the following terms with flags
-// 0 or kCondNodeAlternative are skipped (so a term with flags 0 is an alternative too); after a mismatch
-// only the following kCondNodeAlternative terms are skipped, and the chain fails when nothing is left or
-// the next term has other flags (kCondNodeLink starts a group that must hold as well). A term
-// with kCondNodeAlternative is therefore read only first in the chain or after a kCondNodeLink term. A
-// chain longer than 256 terms does not hold.
-BOOL CondWalkChain(DriverContext* context, const CondNode* chain, CondChainForm form);
-// The chain of a command-table value: CondWalkChain with items named directly.
+// The chain of a command-table value: the walk of CondWalkChain with items named directly.
 BOOL CondEvalChain(DriverContext* context, const CondNode* chain);
 
 // The command row of item `key` whose access shares a bit with `mode` (kExcAccess...). When the

@@ -7,21 +7,11 @@
 // The command engine and the availability queries (option_availability.h) only walk it.
 #pragma once
 
+#include "settings/condition_node.h"
 #include "win32.h"
 
 // ---- Chains ---------------------------------------------------------------------------------
 
-// One term of a chain of side settings (item := value) or of a condition (the item's current
-// stored value compared with value). Side settings use only the id and the value.
-struct CondNode {
-  const CondNode* next;  // null ends the chain
-  DWORD flags;           // kCondNodeLink, kCondNodeAlternative
-  DWORD conditionId;     // in the command table an item id; read as a condition list (condition
-                         // ids), 443..538 stand for items 250..345
-  DWORD value;           // a stored value
-};
-constexpr DWORD kCondNodeLink = 0x1;         // the other kind of link: starts a group that must hold too
-constexpr DWORD kCondNodeAlternative = 0x2;  // an alternative of the term before
 
 // ---- Rows -----------------------------------------------------------------------------------
 

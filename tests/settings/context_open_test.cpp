@@ -91,12 +91,12 @@ TEST_F(ContextTest, AnAllocationFailureAnywhereInOpenFreesWhatWasBuilt) {
   HANDLE printer = Open();
   auto* info = static_cast<PRINTER_INFO_2W*>(PrnGetPrinterInfo(printer, 2));
   // The context, item table, model defaults, work area, three history records, the driver's
-  // data-file answer, saved copy and record: each failure fails the open.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 10);
+  // data-file answer, saved copy, evaluation stack and record: each failure fails the open.
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 11);
   EXPECT_EQ(FailEachAllocationInTurn(printer, kKindNamesOnly, info), 8);
   SysFree(info);
   // A failed question to the spooler leaves an open without printer information.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 10);
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 11);
 }
 
 TEST_F(ContextTest, TheSnapshotOwnsCopiesOfTheFontBlocks) {

@@ -11,6 +11,7 @@
 #include "settings/description_image.h"
 #include "settings/memory.h"
 #include "settings/option_availability.h"
+#include "settings/constraint_eval.h"
 #include "settings/pjl_command_table.h"
 
 namespace {
