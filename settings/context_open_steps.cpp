@@ -3,7 +3,8 @@
 #include <atomic>
 
 // Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
-// live with the description cache (description_cache.cpp).
+// live with the description cache (description_cache.cpp), CfgLoadOnOpen with option persistence
+// (option_persistence.cpp) and CfgFreeFontBlobs with the font lists (font_lists.cpp).
 
 int CondAllocStack(DriverContext*) { return 0; }
 
@@ -12,10 +13,6 @@ void CondFreeStack(DriverContext*) {}
 BOOL DmBuildForContext(DriverContext*, int) { return TRUE; }
 
 void DmCopyDeviceConfig(DriverContext*) {}
-
-int CfgLoadOnOpen(DriverContext*) { return 1; }
-
-void CfgFreeFontBlobs(DriverContext*) {}
 
 int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
 

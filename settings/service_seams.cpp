@@ -2,7 +2,15 @@
 
 // Not built yet: see the header.
 
-const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
+void DmValidatePublic(DriverContext*) {}
+
+BOOL BidiGetSavedFlag(DriverContext*) { return FALSE; }
+
+void BidiLoadSavedInfo(DriverContext*) {}
+
+void BidiClearSavedSection(DriverContext*) {}
+
+BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
 DWORD CondGetItemValue(DriverContext*, WORD) { return 0; }
 

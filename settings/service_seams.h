@@ -1,6 +1,8 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null) until the part that owns it replaces its body; none invents a folder, a name or a code.
-//   option persistence (help language): CfgHelpLanguageCode
+//   devmode validation (public fields): DmValidatePublic
+//   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
+//   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
 //   computed condition items: CondGetItemValue, CondPrintPaperOrient
 //   constraint evaluation (programs, disabled and hidden values): CondEvaluate, CondIsDisabled,
 //   CondIsHidden, CondReapplyAll
@@ -12,8 +14,18 @@
 struct DescNode;
 struct DescProgram;
 
-// The two-letter code of the printer's help language ("fr"), or null.
-const WCHAR* CfgHelpLanguageCode(DriverContext* context);
+// Validates the public devmode fields of the context's record against the model.
+void DmValidatePublic(DriverContext* context);
+
+// Whether the shared "qnuser.ini" holds device information saved for the context's printer by a
+// caller that could not write printer data.
+BOOL BidiGetSavedFlag(DriverContext* context);
+// Loads that saved device information into section 2 of the record.
+void BidiLoadSavedInfo(DriverContext* context);
+// Deletes the printer's saved section from "qnuser.ini".
+void BidiClearSavedSection(DriverContext* context);
+// Whether this caller may write the printer's printer data.
+BOOL BidiCanWritePrinterData(DriverContext* context);
 
 // The value of computed condition item `id` (731..858) under the current settings; 0 for ids
 // without a rule.
