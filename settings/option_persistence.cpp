@@ -40,6 +40,7 @@ constexpr DWORD kScratchBytes = kTextChars * sizeof(WCHAR);
 constexpr int kTypeWideText = 13;
 constexpr int kTypeAnsiText = 14;
 constexpr int kTypeWideText2 = 15;
+constexpr int kTypeRawBytes = 12;  // raw bytes, as type 9
 
 enum class Encoding { kNone, kNumber, kBit, kBytes, kAnsiString, kWideString, kAnsiText, kWideText };
 
@@ -59,7 +60,7 @@ Encoding EncodingOf(int type) {
     case kTypeWideText2:
       return Encoding::kWideText;
     case kTypeBytes:
-    case 12:
+    case kTypeRawBytes:
       return Encoding::kBytes;
     default:
       return Encoding::kNone;
