@@ -174,18 +174,6 @@ TEST_F(OptionPersistenceTest, AnOrdinaryOpenLoadsThePrintersStoredValues) {
   EXPECT_EQ(OptGetSavedValue(c, kRam), 1024u);
 }
 
-TEST_F(OptionPersistenceTest, DeviceInformationIdentifiers) {
-  EXPECT_FALSE(OptIsDeviceInfoId(10011));
-  EXPECT_TRUE(OptIsDeviceInfoId(10012));
-  EXPECT_TRUE(OptIsDeviceInfoId(10272));
-  EXPECT_FALSE(OptIsDeviceInfoId(10273));
-  EXPECT_TRUE(OptIsDeviceInfoId(10274));
-  EXPECT_FALSE(OptIsDeviceInfoId(10275));
-  EXPECT_TRUE(OptIsDeviceInfoId(10276));
-  EXPECT_TRUE(OptIsDeviceInfoId(10277));
-  EXPECT_FALSE(OptIsDeviceInfoEntry(nullptr));
-}
-
 // The printer's devmode is taken only when it is this driver's own.
 TEST_F(OptionPersistenceTest, ThePrintersOwnDevmodeIsTakenAndAForeignOneIsNot) {
   DriverContext* c = Context(printer_);
