@@ -65,6 +65,13 @@ constexpr int kReleaseDestroy = 5;    // destroyed, stored font blocks included
 // Any other release kind destroys the context but leaves the stored font blocks alone (their
 // owner shares them).
 
+// What the user's locale suggests for new settings (DmSetCountryDefaults).
+struct LocaleDefaults {
+  DWORD countryDigit;  // the country code's first digit when it is 1, 2 or 5, else 0
+  DWORD inchUnits;     // 1: lengths shown in 0.01 inch, 0: in 0.1 mm
+  DWORD paperSize;     // 1 Letter, 9 A4
+};
+
 // The per-context scratch state, in the order its fields were laid out; fields that only one
 // part of the library uses are private to it.
 struct ContextWorkArea {
@@ -94,6 +101,7 @@ struct ContextWorkArea {
   PrinterInfoCache printerInfo;
   WCHAR localizedModelFile[kPathChars]; // the resource library's localized path
   WCHAR modelName[kModelNameChars];     // CfgReadModelName: the driver INI's name of the model
+  LocaleDefaults locale;                // DmSetCountryDefaults
 };
 
 struct DriverContext {

@@ -6,6 +6,7 @@
 #include "settings/description_access.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
+#include "settings/help_language.h"
 #include "settings/service_seams.h"
 #include "settings/settings_paths.h"
 #include "settings/spooler_info.h"
@@ -124,7 +125,7 @@ DWORD ReadText(const jc::JcInterface* table, jc::JcSessionHandle session, DWORD 
 bool LanguageIdentifier(DriverContext* context, DWORD* identifier) {
   WORD primary = 0;
   WORD sub = 0;
-  if (!ResFindLanguage(OptGetValue(context, kItemLanguageId), &primary, &sub)) return false;
+  if (!ResFindLanguage(static_cast<WORD>(OptGetValue(context, kItemLanguageId)), &primary, &sub)) return false;
   *identifier = (DWORD(sub) << 10) | primary;
   return true;
 }

@@ -2,9 +2,15 @@
 
 // Not built yet: see the header.
 
-const WCHAR* CfgHelpLanguageCode(DriverContext*) { return nullptr; }
+void DmValidatePublic(DriverContext*) {}
 
-BOOL ResFindLanguage(DWORD, WORD*, WORD*) { return FALSE; }
+BOOL BidiGetSavedFlag(DriverContext*) { return FALSE; }
+
+void BidiLoadSavedInfo(DriverContext*) {}
+
+void BidiClearSavedSection(DriverContext*) {}
+
+BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
 void LstLoadFreeSizes(DriverContext*) {}
 

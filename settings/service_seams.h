@@ -1,7 +1,9 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null), or does nothing, until the part that owns it replaces its body; none invents a folder,
 // a name or a code.
-//   option persistence (help language, language table): CfgHelpLanguageCode, ResFindLanguage
+//   devmode validation (public fields): DmValidatePublic
+//   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
+//   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
 //   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
 #pragma once
 
@@ -10,12 +12,18 @@
 #include "settings/driver_context.h"
 #include "win32.h"
 
-// The two-letter code of the printer's help language ("fr"), or null.
-const WCHAR* CfgHelpLanguageCode(DriverContext* context);
+// Validates the public devmode fields of the context's record against the model.
+void DmValidatePublic(DriverContext* context);
 
-// The primary language identifier and the sub-language of language value `value` (item 177):
-// TRUE with both set when the language table has the value, else FALSE and both untouched.
-BOOL ResFindLanguage(DWORD value, WORD* primaryLanguage, WORD* subLanguage);
+// Whether the shared "qnuser.ini" holds device information saved for the context's printer by a
+// caller that could not write printer data.
+BOOL BidiGetSavedFlag(DriverContext* context);
+// Loads that saved device information into section 2 of the record.
+void BidiLoadSavedInfo(DriverContext* context);
+// Deletes the printer's saved section from "qnuser.ini".
+void BidiClearSavedSection(DriverContext* context);
+// Whether this caller may write the printer's printer data.
+BOOL BidiCanWritePrinterData(DriverContext* context);
 
 // Fills the work area's ten free-size slots from the settings INI, once per context.
 void LstLoadFreeSizes(DriverContext* context);

@@ -4,7 +4,7 @@
 
 #include "settings/platform_tests.h"
 #include "settings/description_access.h"
-#include "settings/service_seams.h"
+#include "settings/help_language.h"
 #include "settings/settings_folders.h"
 #include "settings/spooler_info.h"
 

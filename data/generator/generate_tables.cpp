@@ -530,6 +530,30 @@ std::vector<Language> ReadLanguages(const fs::path& folder) {
 
 // ---- Cross checks -----------------------------------------------------------------------
 
+// The job-action items 224..239 are stored together as the u16 INI key "vdmAction", each at its
+// bit's place: they must be the sixteen bits of one 16-bit word of section 1, each bit once, and
+// no item may use the group key as its own.
+void CheckActionGroup(const std::vector<Item>& items) {
+  const Item* first = nullptr;
+  unsigned bits = 0;
+  for (const Item& item : items) {
+    if (item.keyName == "vdmAction") Fail(item.where, "the key name vdmAction belongs to the job-action word");
+    if (item.id < 224 || item.id > 239) continue;
+    if (!first) first = &item;
+    const int bit = item.type - 16;
+    if (item.section != 1 || !IsBit(item.type) || item.length != 2 || bit > 15) {
+      Fail(item.where, "a job-action item must be a bit of the 16-bit word (section 1, bit0..bit15, length 2)");
+    } else if (item.offset != first->offset) {
+      Fail(item.where, "the job-action items must share one word (offset " + std::to_string(first->offset) + ")");
+    } else if (bits & (1u << bit)) {
+      Fail(item.where, "job-action bit " + std::to_string(bit) + " used twice");
+    } else {
+      bits |= 1u << bit;
+    }
+  }
+  if (first && bits != 0xFFFF) Fail(first->where, "the job-action items 224..239 must cover the sixteen bits of their word");
+}
+
 void CheckItemsAgainstTables(std::vector<Item>& items, std::map<std::string, ValueMap>& maps,
                              const std::vector<ItemSymbol>& itemSymbols,
                              std::vector<ValueSymbol>& valueSymbols) {
@@ -559,6 +583,7 @@ void CheckItemsAgainstTables(std::vector<Item>& items, std::map<std::string, Val
   for (const auto& [name, map] : maps) {
     if (!map.used) Fail(map.where, "value map " + name + " is used by no item");
   }
+  CheckActionGroup(items);
 
   std::map<int, const ItemSymbol*> symbolByKey;
   std::set<std::string> symbolNames;
@@ -1396,6 +1421,7 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
     n["second transfer rows"] += item.transfer2;
     n["preset rows"] += item.preset;
     ++n[std::string("source ") + item.source];
+    if (item.section == 2 && item.storage == 1 && !item.keyName.empty()) ++n["printer-data names"];
   }
   int flagged = 0;
   for (const ValueSymbol& s : valueSymbols) flagged += s.flag;
@@ -1413,6 +1439,7 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
       {"storage class 0 rows", n["storage class 0"], 66},
       {"storage class 1 rows", n["storage class 1"], 1163},
       {"storage class 2 rows", n["storage class 2"], 10},
+      {"printer-data names", n["printer-data names"], 70},
       {"s8 rows", n["type s8"], 10},
       {"s16 rows", n["type s16"], 51},
       {"s32 rows", n["type s32"], 0},

@@ -99,6 +99,7 @@ TEST_F(TablegenTest, TheDataPassesAndCountsArePrinted) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("item rows                  1239 [1239]"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("section 2 rows              318 [318]"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("printer-data names           70 [70]"), std::string::npos) << result.out;
   EXPECT_TRUE(fs::exists(folder_ / "tables.cpp"));
   EXPECT_FALSE(fs::exists(folder_ / "tables.cpp.tmp"));
 }
@@ -164,6 +165,16 @@ TEST_F(TablegenTest, BitOutsideItsWord) {
 TEST_F(TablegenTest, NumberOfTheWrongWidth) {
   SetItemColumn(39, kLength, "2");
   ExpectRefused("a number of this type is 1 bytes, not 2");
+}
+
+TEST_F(TablegenTest, JobActionItemsStayBitsOfOneWord) {
+  SetItemColumn(239, kLength, "4");  // "vdmAction" stores the bits as one u16
+  ExpectRefused("a job-action item must be a bit of the 16-bit word");
+}
+
+TEST_F(TablegenTest, TheJobActionGroupKeyIsNoItemsKey) {
+  SetItemColumn(222, 8, "vdmAction");
+  ExpectRefused("the key name vdmAction belongs to the job-action word");
 }
 
 TEST_F(TablegenTest, KeyWithoutASymbolRow) {

@@ -204,7 +204,9 @@ TEST_F(PjlTemplatesTest, ShippedTemplatesGiveAnOrdinaryJob) {
                             "@PJL SET JOBTYPE = NORMAL \r\n@PJL SET QTY = 1 \r\n@PJL SET RESOLUTION = 600 \r\n"
                             "@PJL SET RENDERMODE = COLOR \r\n@PJL SET ECONOMODE = OFF \r\n@PJL SET SMOOTHING = ON \r\n"
                             "@PJL SET DUPLEX = OFF \r\n@PJL SET COLLATE = OFF \r\n@PJL SET OUTBIN = DEFAULT \r\n"
-                            "@PJL SET FONTSUBSTITUTION = ON \r\n@PJL ENTER LANGUAGE = VELM \r\n");
+                            "@PJL SET FONTSUBSTITUTION = ON \r\n"
+                            "@PJL SET SUBFONTTABLE = \"Arial+Helvetica/Times New Roman+Times/Courier New+Courier/"
+                            "Symbol+Symbol\" \r\n@PJL ENTER LANGUAGE = VELM \r\n");
   EXPECT_EQ(Run(PjlBuildPageStart), "@PJL SET PAPER = A4 \r\n@PJL SET PAGEORIENTATION = PORTRAIT \r\n"
                                     "@PJL SET MEDIASOURCE = AUTO \r\n@PJL SET MEDIATYPE = PLAIN \r\n");
   EXPECT_EQ(Run(PjlBuildPageEnd), "@PJL SET PAGEEND = ON \r\n");
@@ -357,6 +359,7 @@ TEST_F(PjlTemplatesTest, DeviceFontFileByModelClassMediaAndUse) {
 
 TEST_F(PjlTemplatesTest, DeviceFontLineListsTheFontsOfTheSettings) {
   UseJobStart("Type: FontType");
+  Set(kDeviceFontCount, 0);  // the open seeded the model's fonts
   EXPECT_EQ(JobStart(), "");
   BYTE* fonts = FontBlock(kDeviceFontCount, kDeviceFonts, 4, 68, 4);
   PutDeviceFont(fonts, 0, 0xFFFF, u"Gone");
@@ -379,6 +382,7 @@ TEST_F(PjlTemplatesTest, DeviceFontLineListsTheFontsOfTheSettings) {
 TEST_F(PjlTemplatesTest, SubstitutionLineFollowsAFontTableValueWithPairs) {
   UseJobStart("Type: GroupType ZMD_vdmDeviceFontSelect");
   Set(kFontSelect, 1);
+  Set(kFontTableCount, 0);  // the open seeded the model's table
   EXPECT_EQ(JobStart(), "FS=ON;");  // no substitutions in the settings
   FontPairs({{u"Arial", u"Helvetica"}, {u"Courier New", u"Courier"}});
   EXPECT_EQ(JobStart(), "FS=ON;@PJL SET SUBFONTTABLE = \"Arial+Helvetica/Courier New+Courier\" \r\n");

@@ -10,6 +10,7 @@
 #include "context_fixture.h"
 #include "core/unicode.h"
 #include "settings/description_access.h"
+#include "settings/help_language.h"
 #include "settings/job_credentials.h"
 #include "settings/service_seams.h"
 
