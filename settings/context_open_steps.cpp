@@ -4,12 +4,10 @@
 
 // Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
 // live with the description cache (description_cache.cpp), CondAllocStack and CondFreeStack with
-// the constraint evaluator (constraint_eval.cpp), CfgLoadOnOpen with option persistence
-// (option_persistence.cpp) and CfgFreeFontBlobs with the font lists (font_lists.cpp).
-
-BOOL DmBuildForContext(DriverContext*, int) { return TRUE; }
-
-void DmCopyDeviceConfig(DriverContext*) {}
+// the constraint evaluator (constraint_eval.cpp), DmBuildForContext with the record's
+// construction (record_build.cpp), DmCopyDeviceConfig with the device configuration
+// (device_config.cpp), CfgLoadOnOpen with option persistence (option_persistence.cpp) and
+// CfgFreeFontBlobs with the font lists (font_lists.cpp).
 
 int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
 

@@ -26,9 +26,9 @@ void DescRelease(DriverContext* context);
 int CondAllocStack(DriverContext* context);
 void CondFreeStack(DriverContext* context);
 
-// Builds context->settings for `kind` from the printer's devmode or the model defaults. The open
-// hands it the record allocated, zeroed, with the private header and section bases written.
-// FALSE ends the open. Not built yet: leaves the record as handed.
+// Builds context->settings for `kind` from the printer's devmode or the model defaults
+// (record_build.h). The open hands it the record allocated, zeroed, with the private header and
+// section bases written. FALSE ends the open.
 BOOL DmBuildForContext(DriverContext* context, int kind);
 // Copies the device-configuration fields of section 2 onto their mirror in the private devmode.
 void DmCopyDeviceConfig(DriverContext* context);

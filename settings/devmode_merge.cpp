@@ -2,58 +2,127 @@
 
 #include <cstring>
 
+#include "settings/constraint_eval.h"
+#include "settings/context_open_steps.h"
+#include "settings/derived_items.h"
+#include "settings/description_access.h"
+#include "settings/devmode_environment.h"
+#include "settings/devmode_versions.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
-#include "settings/settings_record.h"
+#include "settings/option_persistence.h"
+#include "settings/paper_geometry.h"
+#include "settings/record_build.h"
+#include "settings/service_seams.h"
 
 namespace {
 
+constexpr WORD kItemFields = 6;
+constexpr WORD kItemPaperSize = 8;
+constexpr WORD kItemOutPaperSize = 50;
+constexpr WORD kItemDeviceFontSelect = 394;
+constexpr WORD kItemUserPaperField = 417;
+constexpr WORD kItemUiStart = 880;
 constexpr WORD kItemMergePrompt = 885;
+constexpr DWORD kPaperCustom = 256;
 
-// Environment bytes the record keeps over any merge; 1247, 1248, 1250..1252 and 1254 come from
-// the incoming devmode.
+constexpr size_t kOffDriverVersion = 66;
+constexpr size_t kHeaderEnd = 76;                // past dmFields: the least a devmode can be
+constexpr size_t kOffFrontFunctions = 832;       // u32 (item 249): only its low byte survives
+constexpr size_t kOffUserCodeDll = 1254;
+
+// Environment bytes of the record that no merge replaces.
 constexpr size_t kKeptEnvironmentBytes[] = {1241, 1242, 1243, 1244, 1245, 1246, 1249, 1253, 1255, 1256};
-constexpr size_t kOffFrontFunctions = 832;  // u32 (item 249): only its low byte survives a merge
-constexpr size_t kSectionBaseBytes = 6;
 
-bool IsCurrentLayout(const DEVMODEW* devmode) {
-  return devmode->dmSize == kDmPublicSize && devmode->dmDriverExtra == kDmPrivateSize;
-}
+bool Usable(const DriverContext* context) { return context && context->settings && context->itemTable && context->work; }
 
-// Whether the private header of `devmode` names the same model as the record's.
-bool SameModel(const BYTE* devmode, const BYTE* record) {
-  return DmLoadU32(devmode, kDmOffModelTag) == DmLoadU32(record, kDmOffModelTag) &&
-         DmLoadU32(devmode, kDmOffPrivateSize) == DmLoadU32(record, kDmOffPrivateSize) &&
-         (DmLoadU32(devmode, kDmOffFormatVersion) & 0xFFFF) == (DmLoadU32(record, kDmOffFormatVersion) & 0xFFFF) &&
-         DmLoadU8(devmode, kDmOffModelVariant) == DmLoadU8(record, kDmOffModelVariant);
+// Whether `bytes` bytes hold the whole devmode its header claims.
+bool FitsGivenBytes(const DEVMODEW* devmode, size_t bytes) {
+  if (!devmode || bytes < kHeaderEnd) return false;
+  const BYTE* b = reinterpret_cast<const BYTE*>(devmode);
+  const size_t size = DmLoadU16(b, kDmOffSize);
+  return size >= kHeaderEnd && size + DmLoadU16(b, kDmOffDriverExtra) <= bytes;
 }
 
 }  // namespace
 
-int DmMerge(DriverContext* context, const DEVMODEW* incoming, DWORD flags) {
-  if (!context || !context->settings || !context->work) return 1;
+BOOL DmConvertIncoming(DriverContext* context, const DEVMODEW* incoming, size_t bytes, PrivateDevmode* scratch) {
+  if (!Usable(context) || !scratch) return FALSE;
+  const PrivateDevmode& record = context->settings->devmode;
+  *scratch = record;
+  if (!FitsGivenBytes(incoming, bytes)) return FALSE;
+  // The conversion keeps the target's size and version fields: they must describe this layout,
+  // whatever the record's public fields say.
+  const ModelDefaults& defaults = ContextModelDefaults(context);
+  DmStoreU16(scratch->bytes, kDmOffSize, kDmPublicSize);
+  DmStoreU16(scratch->bytes, kDmOffDriverExtra, kDmPrivateSize);
+  DmStoreU16(scratch->bytes, kOffDriverVersion, static_cast<WORD>(defaults.driverVersion));
+  auto* target = reinterpret_cast<DEVMODEW*>(scratch->bytes);
+  const LONG converted = DmConvert(incoming, target);
+  const WORD extra = DmLoadU16(reinterpret_cast<const BYTE*>(incoming), kDmOffDriverExtra);
+  // A private part cut short of its header would mix another driver's bytes with this record's
+  // header; one of another model, or another machine identifier, is foreign.
+  if (converted < 0 || extra < kDmPrivateHeaderBytes || !DmHasOwnPrivatePart(scratch, defaults))
+    std::memcpy(scratch->bytes + kDmPublicSize, record.bytes + kDmPublicSize, kDmPrivateSize);
+  return TRUE;
+}
+
+void DmTakePrivatePart(DriverContext* context, const PrivateDevmode* scratch, BOOL keepUserCodeDll) {
+  if (!Usable(context) || !scratch) return;
+  BYTE* record = context->settings->devmode.bytes;
+  BYTE kept[sizeof kKeptEnvironmentBytes / sizeof kKeptEnvironmentBytes[0]];
+  for (size_t i = 0; i < sizeof kept; ++i) kept[i] = record[kKeptEnvironmentBytes[i]];
+  const BYTE userCodeDll = record[kOffUserCodeDll];
+  const BYTE frontFunctions = record[kOffFrontFunctions];
+
+  std::memcpy(record + kDmPublicSize, scratch->bytes + kDmPublicSize, kDmPrivateSize);
+  for (size_t i = 0; i < sizeof kept; ++i) record[kKeptEnvironmentBytes[i]] = kept[i];
+  if (keepUserCodeDll) record[kOffUserCodeDll] = userCodeDll;
+  DmStoreU32(record, kOffFrontFunctions, frontFunctions);
+  DmRestoreSectionBases(&context->settings->devmode);
+}
+
+int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes, DWORD flags) {
+  if (!Usable(context)) return 1;
   context->work->mergeFlags = flags;
   if (!(flags & (kMergeInterface | kMergeUpdate))) return 1;
   OptSetValue(context, kItemMergePrompt, (flags & kMergePrompt) ? 1 : 0);
 
-  BYTE* record = context->settings->devmode.bytes;
-  auto* scratch = static_cast<BYTE*>(SysAlloc(kDmSize));
+  auto* scratch = static_cast<PrivateDevmode*>(SysAlloc(sizeof(PrivateDevmode)));
   if (!scratch) return 0;
-  std::memcpy(scratch, record, kDmSize);
-  // A devmode of another layout needs converting first, which is not built: it brings nothing.
-  if (incoming && IsCurrentLayout(incoming)) std::memcpy(scratch, incoming, kDmSize);
-  if (!SameModel(scratch, record)) std::memcpy(scratch + kDmPublicSize, record + kDmPublicSize, kDmPrivateSize);
+  const bool converted = DmConvertIncoming(context, incoming, bytes, scratch) != FALSE;
+  DmTakePrivatePart(context, scratch, FALSE);
 
-  BYTE kept[sizeof kKeptEnvironmentBytes / sizeof kKeptEnvironmentBytes[0]];
-  for (size_t i = 0; i < sizeof kept; ++i) kept[i] = record[kKeptEnvironmentBytes[i]];
-  const DWORD frontFunctions = DmLoadU32(record, kOffFrontFunctions);
-  BYTE sectionBases[kSectionBaseBytes];
-  std::memcpy(sectionBases, record + kDmOffSectionBase, kSectionBaseBytes);
+  PrivateDevmode* devmode = &context->settings->devmode;
+  DWORD state = DmGetStateFlags(devmode) & ~kDmStateItem394Default;
+  if (DescGetDefaultValue(kItemDeviceFontSelect, context) != 0) state |= kDmStateItem394Default;
+  DmSetStateFlags(devmode, state);
 
-  std::memcpy(record + kDmPublicSize, scratch + kDmPublicSize, kDmPrivateSize);
-  for (size_t i = 0; i < sizeof kept; ++i) record[kKeptEnvironmentBytes[i]] = kept[i];
-  DmStoreU32(record, kOffFrontFunctions, frontFunctions & 0xFF);
-  std::memcpy(record + kDmOffSectionBase, sectionBases, kSectionBaseBytes);
+  const auto* merged = reinterpret_cast<const DEVMODEW*>(scratch->bytes);
+  DmMergePublicFields(context, merged);
+
+  if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored))
+    CfgLoad(context->printer, kCfgLoadSettings, context);
+  CfgLoadUserCodeIfEnabled(context);
+  DmApplyPublicToItems(context, converted ? merged : nullptr);
+  DmResetJobActions(context, FALSE);
+  DmCopyDeviceConfig(context);
+  OptSetValue(context, kItemUiStart, 0);
+
+  if (flags & kMergeApplyRules) CondApplyAllRules(context);
+  if (context->work->mergeFlags & (kMergeFullResync | kMergePrompt))
+    DmResync(context, kResyncMerge);
+  else
+    DmDeriveDstPaper(context, OptGetValue(context, kItemOutPaperSize), kItemOutPaperSize);
+
+  if (static_cast<SHORT>(OptGetValue(context, kItemPaperSize)) == static_cast<SHORT>(kPaperCustom) &&
+      OptGetValue(context, kItemUserPaperField))
+    OptSetValue(context, kItemFields, OptGetValue(context, kItemFields) | DM_PAPERSIZE);
   SysFree(scratch);
   return 1;
+}
+
+int DmMerge(DriverContext* context, const DEVMODEW* incoming, DWORD flags) {
+  const size_t bytes = incoming ? static_cast<size_t>(incoming->dmSize) + incoming->dmDriverExtra : 0;
+  return DmMergeBytes(context, incoming, bytes, flags);
 }

@@ -409,6 +409,12 @@ int CfgLoadEntries(HANDLE printer, DriverContext* context, int section, DWORD fl
   return 1;
 }
 
+BOOL CfgSaveActionGroup(DriverContext* context) {
+  if (!HasRecord(context)) return FALSE;
+  const SettingsMutexHold hold(context);
+  return SaveActionGroup(context, SettingsIniOf(context));
+}
+
 int CfgSave(HANDLE printer, DriverContext* context) {
   const int work = CfgSaveClass(printer, context, kSectionWork, 0);
   const int devmode = CfgSaveClass(printer, context, kSectionDevmode, 0);

@@ -81,6 +81,9 @@ inline int CfgLoadClass(HANDLE printer, DriverContext* context, int section, DWO
   return CfgLoadEntries(printer, context, section, flags, reader);
 }
 
+// Writes the job-action word (items 224..239) to the settings INI as "vdmAction". TRUE on success.
+BOOL CfgSaveActionGroup(DriverContext* context);
+
 // Saves the INI items of sections 3 and 1. 1 when every write succeeded, else 0.
 int CfgSave(HANDLE printer, DriverContext* context);
 // Saves the rows of `section` (or every section) to their stores, under the global settings

@@ -1,5 +1,5 @@
-// The printer's driver data (typed values under its "PrinterDriverData" key) and its stored
-// devmode, as the settings library reads and writes them.
+// The printer's driver data (typed values under its "PrinterDriverData" key), as the settings
+// library reads and writes them. Its stored devmode is taken in record_build.h.
 //
 // PRINTER_INFO at a level, with the size protocol, is PrnGetPrinterInfo (spooler_info.h); the
 // caller frees it with SysFree.
@@ -22,10 +22,3 @@ BOOL PrnGetData(HANDLE printer, const WCHAR* name, void* data, DWORD size, DWORD
 BOOL PrnSetData(HANDLE printer, const WCHAR* name, DWORD type, const void* data, DWORD size);
 // The same as REG_BINARY.
 BOOL PrnSetDataBinary(HANDLE printer, const WCHAR* name, const void* data, DWORD size);
-
-// Takes the printer's devmode (PRINTER_INFO_2) into the context's settings record when it is
-// this driver's own: a known DEVMODEW version, the public and private sizes of this layout,
-// the signature "VELM", this model's tag and private size and the section bases this layout
-// puts in the header. The copy is then validated (DmValidatePublic). FALSE, with the record
-// untouched, for any other devmode, no devmode, or no record.
-BOOL DmLoadFromPrinter(DriverContext* context);

@@ -12,6 +12,8 @@ void BidiClearSavedSection(DriverContext*) {}
 
 BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
+int CfgLoadUserCodeIfEnabled(DriverContext*) { return 0; }
+
 void LstLoadFreeSizes(DriverContext*) {}
 
 void LstSelectSrcFreeSize(DriverContext*, int) {}

@@ -25,6 +25,10 @@ void BidiClearSavedSection(DriverContext* context);
 // Whether this caller may write the printer's printer data.
 BOOL BidiCanWritePrinterData(DriverContext* context);
 
+// User-code settings: loads the printer's last user code from the install-defaults INI when the
+// model's user-code switch is on. Not built yet: loads nothing and answers 0.
+int CfgLoadUserCodeIfEnabled(DriverContext* context);
+
 // Fills the work area's ten free-size slots from the settings INI, once per context.
 void LstLoadFreeSizes(DriverContext* context);
 // Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.

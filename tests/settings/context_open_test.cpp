@@ -50,6 +50,9 @@ TEST_F(ContextTest, ANewContextHoldsItsOwnCopiesFlagsAndPrinterInformation) {
   UiInstalling = 1;
   DriverContext* b = CtxCreateEx(printer, 0, 0, kCreateGraphics | 1, 0, nullptr);
   EXPECT_EQ(b->work->creationFlags, kCreateGraphics | 1 | kCreateSharedFolderOnly);
+  // Building each record marked its rows; start from no marks.
+  OptFindItem(a->itemTable, 41)->changed = 0;
+  OptFindItem(b->itemTable, 41)->changed = 0;
   OptSetValue(a, 41, 3);
   EXPECT_EQ(OptFindItem(a->itemTable, 41)->changed, 1);
   EXPECT_EQ(OptFindItem(b->itemTable, 41)->changed, 0);

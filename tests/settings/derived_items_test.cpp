@@ -189,8 +189,10 @@ TEST_F(PublicFieldsTest, PaperSizeMarkedOnOneSideOnlyFallsBackToTheOrientation) 
   Set(kPaperSize, 8);  // A3 at 600: "99 99 6818 9723 9921 7016"
   // Paper size in the caller's devmode only: not applied, nor without the orientation.
   Set(kFields, DM_DUPLEX);
+  const std::vector<DWORD> before = Items(kSrcLength, 2);
+  ASSERT_NE(before, (std::vector<DWORD>{9921, 7016}));
   Apply(DM_PAPERSIZE | DM_DUPLEX);
-  EXPECT_EQ(Get(kSrcLength), 0u);
+  EXPECT_EQ(Items(kSrcLength, 2), before);
   // The orientation alone sends the record's own dmFields through the same tests.
   Set(kFields, DM_ORIENTATION | DM_PAPERSIZE);
   Apply(DM_ORIENTATION);

