@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "context_fixture.h"
+#include "core/path_map.h"
+#include "settings/settings_paths.h"
 #include "settings/devmode_merge.h"
 #include "settings/record_build.h"
 #include "settings/settings_record.h"
@@ -45,6 +48,14 @@ class RecordBuildTest : public ContextTest {
     WCHAR buffer[300] = {};
     OptGetString(c, OptFindItem(c->itemTable, id), buffer, 300);
     return buffer;
+  }
+  // The host path of the context's settings INI, its folder made.
+  static std::filesystem::path IniFile(DriverContext* c) {
+    velm::platform::MappedPath mapped;
+    DWORD error = 0;
+    EXPECT_TRUE(velm::platform::MapPath(PathGetSettingsIni(c), mapped, error));
+    std::filesystem::create_directories(mapped.host.parent_path());
+    return mapped.host;
   }
   // Sets a devmode item (not 92, whose mirror would reach the shared table) in a devmode of this
   // layout through a scratch record; the devmode's section bases are put right.

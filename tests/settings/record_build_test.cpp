@@ -3,10 +3,7 @@
 // test that guards every private part taken from outside.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "core/machine_root.h"
-#include "core/path_map.h"
 #include "record_build_fixture.h"
 #include "settings/device_config.h"
 #include "settings/devmode_environment.h"
@@ -248,10 +245,7 @@ TEST_F(RecordBuildTest, JobActionsAreClearedOnlyOnATerminalServer) {
   const auto setActions = [&] {
     for (WORD id = 224; id <= 239; ++id) OptSetValue(c, id, 1);
   };
-  velm::platform::MappedPath ini;
-  DWORD mapError = 0;
-  ASSERT_TRUE(velm::platform::MapPath(PathGetSettingsIni(c), ini, mapError));
-  std::filesystem::create_directories(ini.host.parent_path());
+  IniFile(c);
   const auto storedWord = [&] {
     WCHAR text[16] = {};
     GetPrivateProfileStringW(u"Velm Printer", u"vdmAction", u"absent", text, 16, PathGetSettingsIni(c));
