@@ -10,7 +10,6 @@
 #include "eng/print_host.h"
 #include "settings/driver_context.h"
 #include "settings/item_store.h"
-#include "settings/model_defaults.h"
 #include "spool/spool_store.h"
 #include "spool/winspool.h"
 
@@ -21,7 +20,7 @@ using platform::Utf8ToUtf16;
 
 namespace {
 
-constexpr WORD kLastPublicItem = 34;
+constexpr WORD kItemFields = 6;
 
 bool Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
@@ -61,8 +60,26 @@ ItemTableRow* FindRow(DriverContext* context, const std::string& item) {
   return nullptr;
 }
 
-bool Assign(DriverContext* context, const ItemAssignment& assignment, std::vector<std::string>* notes,
-            std::string* error) {
+// The dmFields bit of each public field that has one.
+DWORD FieldBit(WORD id) {
+  static constexpr struct {
+    WORD id;
+    DWORD bit;
+  } kBits[] = {
+      {7, DM_ORIENTATION},     {8, DM_PAPERSIZE},      {9, DM_PAPERLENGTH},   {10, DM_PAPERWIDTH},
+      {11, DM_SCALE},          {12, DM_COPIES},        {13, DM_DEFAULTSOURCE}, {14, DM_PRINTQUALITY},
+      {15, DM_COLOR},          {16, DM_DUPLEX},        {17, DM_YRESOLUTION},  {18, DM_TTOPTION},
+      {19, DM_COLLATE},        {20, DM_FORMNAME},      {21, DM_LOGPIXELS},    {22, DM_BITSPERPEL},
+      {23, DM_PELSWIDTH},      {24, DM_PELSHEIGHT},    {25, DM_DISPLAYFLAGS}, {26, DM_DISPLAYFREQUENCY},
+      {27, DM_ICMMETHOD},      {28, DM_ICMINTENT},     {29, DM_MEDIATYPE},    {30, DM_DITHERTYPE},
+      {33, DM_PANNINGWIDTH},   {34, DM_PANNINGHEIGHT},
+  };
+  for (const auto& entry : kBits)
+    if (entry.id == id) return entry.bit;
+  return 0;
+}
+
+bool Assign(DriverContext* context, const ItemAssignment& assignment, std::string* error) {
   ItemTableRow* row = FindRow(context, assignment.item);
   if (!row) return Fail(error, "no item \"" + assignment.item + "\"");
   const std::string name = std::to_string(row->id);
@@ -81,35 +98,8 @@ bool Assign(DriverContext* context, const ItemAssignment& assignment, std::vecto
     written = OptSetValue(context, row->id, value);
   }
   if (!written) return Fail(error, "item " + name + " could not be written");
-  if (row->id <= kLastPublicItem && notes)
-    notes->push_back("item " + name + " is a public devmode field: the driver takes it once the merge of public "
-                     "fields is built");
+  if (const DWORD bit = FieldBit(row->id)) OptSetValue(context, kItemFields, OptGetValue(context, kItemFields) | bit);
   return true;
-}
-
-// The devmode header and the model's public defaults, as a fresh devmode of the model carries
-// them.
-std::vector<ItemAssignment> DevmodeHeader(const std::u16string& printerName) {
-  const ModelDefaults& d = kModelDefaults;
-  auto number = [](long value) { return std::to_string(value); };
-  return {
-      {"1", Utf16ToUtf8(printerName)},
-      {"2", number(d.specVersion)},
-      {"3", number(d.driverVersion)},
-      {"4", number(220)},
-      {"5", number(1040)},
-      {"6", number(static_cast<long>(d.publicFieldsMask))},
-      {"7", number(d.defaultOrientation)},
-      {"8", number(d.defaultPaperSize)},
-      {"11", number(d.defaultScale)},
-      {"12", number(d.defaultCopies)},
-      {"13", number(d.defaultDefaultSource)},
-      {"14", number(d.defaultPrintQuality)},
-      {"15", number(d.defaultColor)},
-      {"16", number(d.defaultDuplex)},
-      {"17", number(d.defaultYResolution)},
-      {"18", number(d.defaultTTOption)},
-  };
 }
 
 std::u16string PrinterName(HANDLE printer) {
@@ -152,26 +142,15 @@ bool ParseItemAssignment(const std::string& text, ItemAssignment* assignment) {
   return true;
 }
 
-std::vector<ItemAssignment> DefaultPageGeometry() {
-  return {
-      {"45", "4960"}, {"44", "7016"},  // A4 paper at 600 dpi
-      {"47", "4760"}, {"46", "6816"},  // printable area
-      {"48", "100"},  {"49", "100"},   // margins
-      {"54", "4760"}, {"53", "6816"},  // the output page prints the same area
-      {"92", "100"},  {"93", "100"},   // unscaled
-  };
-}
-
 bool BuildJobDevmode(HANDLE printer, const std::vector<ItemAssignment>& settings, std::vector<BYTE>* devmode,
-                     std::vector<std::string>* notes, std::string* error) {
+                     std::string* error) {
   DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
   if (!context || !context->settings) {
     CtxDestroyEx(context, kReleaseDestroy);
     return Fail(error, "cannot open the printer's settings");
   }
-  bool ok = true;
-  for (const ItemAssignment& header : DevmodeHeader(PrinterName(printer))) ok = ok && Assign(context, header, nullptr, error);
-  for (const ItemAssignment& assignment : settings) ok = ok && Assign(context, assignment, notes, error);
+  bool ok = Assign(context, {"1", Utf16ToUtf8(PrinterName(printer))}, error);
+  for (const ItemAssignment& assignment : settings) ok = ok && Assign(context, assignment, error);
   if (ok) {
     const BYTE* bytes = context->settings->devmode.bytes;
     devmode->assign(bytes, bytes + sizeof(PrivateDevmode));
@@ -199,9 +178,7 @@ bool PrintToJobFile(const PrintOptions& options, PrintReport* report, std::strin
   if (!OpenPrinterW(options.printer.c_str(), &printer, &defaults))
     return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
                            std::to_string(GetLastError()) + ")");
-  std::vector<ItemAssignment> settings = DefaultPageGeometry();
-  settings.insert(settings.end(), options.settings.begin(), options.settings.end());
-  bool ok = BuildJobDevmode(printer, settings, &job.devmode, &out.notes, error);
+  bool ok = BuildJobDevmode(printer, options.settings, &job.devmode, error);
   if (ok) {
     job.printer = printer;
     const platform::PrintResult result = platform::RunPrintJob(job);

@@ -22,22 +22,17 @@ struct ItemAssignment {
 // Splits "ITEM=VALUE"; false when there is no "=" or no item.
 bool ParseItemAssignment(const std::string& text, ItemAssignment* assignment);
 
-// The page a job gets unless the settings say otherwise: the page geometry items for A4 at
-// 600 dpi with 100-pixel margins. The settings record is not yet built from the model's
-// defaults, so without these a job would have no page.
-std::vector<ItemAssignment> DefaultPageGeometry();
-
-// The printer's job devmode (1260 bytes): the devmode header, the printer's name and the model's
-// public defaults, then `settings` in order through the item store. The settings library must
-// be attached (SysLibraryAttach). Items outside the devmode are refused. Public fields (items
-// 1..34) are written but reach the driver only once the merge of public fields is built; each
-// such item gets a line in `notes`.
+// The printer's job devmode (1260 bytes): the model's defaults as a record of them holds them,
+// the printer's name, then `settings` in order through the item store. A public field (items
+// 7..34) is marked in dmFields as an application marks the fields it sets, so that the driver
+// takes it (validated) and derives its items from it; item 6 writes dmFields itself. The settings
+// library must be attached (SysLibraryAttach). Items outside the devmode are refused.
 bool BuildJobDevmode(HANDLE printer, const std::vector<ItemAssignment>& settings, std::vector<BYTE>* devmode,
-                     std::vector<std::string>* notes, std::string* error);
+                     std::string* error);
 
 struct PrintOptions {
   std::u16string printer{kDefaultPrinterName};
-  std::vector<ItemAssignment> settings;         // after DefaultPageGeometry()
+  std::vector<ItemAssignment> settings;
   std::vector<std::filesystem::path> pageFiles;  // page descriptions; none: the built-in test page
   std::filesystem::path output;                  // the job file
 };
@@ -46,7 +41,6 @@ struct PrintReport {
   size_t pages = 0;
   DWORD spoolJob = 0;
   size_t bytes = 0;
-  std::vector<std::string> notes;
 };
 
 // Prints on the printer of the machine root in force and writes the job's bytes to

@@ -102,7 +102,6 @@ int Print(int argc, char** argv) {
   velm::tools::PrintReport report;
   const bool printed = velm::tools::PrintToJobFile(options, &report, &error);
   SysLibraryDetach();
-  for (const std::string& note : report.notes) std::fprintf(stderr, "velm print: %s\n", note.c_str());
   if (!printed) {
     std::fprintf(stderr, "velm print: %s\n", error.c_str());
     return 1;

@@ -153,7 +153,7 @@ TEST_F(DocumentFlowAbortTest, AFailedWriteOfThePageEndAborts) {
 TEST_F(DocumentFlowFaultsTest, AnAllocationFailingAnywhereInAJobLeavesNothingBehind) {
   platform::PrintJob job;
   std::string error;
-  ASSERT_TRUE(tools::BuildJobDevmode(printer_, tools::DefaultPageGeometry(), &job.devmode, nullptr, &error)) << error;
+  ASSERT_TRUE(tools::BuildJobDevmode(printer_, {}, &job.devmode, &error)) << error;
   job.printer = printer_;
   job.pages = kThreePages;
   const uint64_t before = platform::AllocationCount();

@@ -68,8 +68,9 @@ TEST_F(DocumentFlowJobTest, AThreePageJobHasThePacketsOfItsPagesInOrder) {
     EXPECT_EQ(pages[page].back(), 0x61) << page;
   }
   const jobdump::Record& start = job.records.front();
-  EXPECT_EQ(start.Get("width"), 4760);
-  EXPECT_EQ(start.Get("height"), 6816);
+  // The model's A4 at 600 dpi, printable inside 99-pixel margins.
+  EXPECT_EQ(start.Get("width"), 4763);
+  EXPECT_EQ(start.Get("height"), 6818);
   EXPECT_EQ(start.Get("xres"), 600);
   EXPECT_EQ(start.Get("yres"), 600);
 
@@ -95,9 +96,10 @@ TEST_F(DocumentFlowJobTest, AJobNameCannotBreakItsLine) {
 }
 
 TEST_F(DocumentFlowJobTest, ARasterPageOfTwoBandHeightsIsSentInTwoBands) {
-  // 4960 pixels across: 512-line bands; the page is exactly two of them.
+  // 4960 pixels across: 512-line bands; the page is exactly two of them. No public field is
+  // marked, so the driver derives no page from them and keeps the items as given.
   const platform::PrintResult result =
-      PrintThroughHost("fill 0 600 4960 610 black\n", {{"47", "4960"}, {"46", "1024"}, {"183", "1"}});
+      PrintThroughHost("fill 0 600 4960 610 black\n", {{"6", "0"}, {"47", "4960"}, {"46", "1024"}, {"183", "1"}});
   ASSERT_TRUE(result.ok) << result.message;
   EXPECT_EQ(std::count_if(result.calls.begin(), result.calls.end(),
                           [](const std::string& call) { return call.starts_with("DrvNextBand"); }),

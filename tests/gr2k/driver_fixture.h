@@ -54,9 +54,12 @@ inline const ContextOpenSteps kTestItemSteps = {
     DmCopyDeviceConfig, CfgLoadOnOpen, CfgFreeFontBlobs, LstPresetSlots, ResFreeDlls,
 };
 
-// A small vector page at 600 dpi: 1000 x 800 printable pixels.
+// A small vector page at 600 dpi: 1000 x 800 printable pixels. The page is given by the items
+// alone: a user paper (256) that no public field marks, so the merge at enable derives no
+// geometry from the public fields and the output page takes the source page's.
 inline std::vector<std::pair<WORD, DWORD>> SmallPage() {
-  return {{45, 1200}, {44, 1000}, {47, 1000}, {46, 800}, {48, 100}, {49, 100}, {92, 100}, {93, 100}};
+  return {{6, 0},     {8, 256},  {45, 1200}, {44, 1000}, {47, 1000},
+          {46, 800},  {48, 100}, {49, 100},  {92, 100},  {93, 100}};
 }
 
 // "F3 F3 F4 F0 F5 F1 ...": the packet types in order, a run of data packets as one "F5".
@@ -161,15 +164,17 @@ class DriverTest : public ::testing::Test {
     return job;
   }
 
-  // The real path: velmgr.dll run by the print host on the printer, with a devmode that carries
-  // the page geometry and `items`.
+  // The real path: velmgr.dll run by the print host on the printer, with a devmode of the model's
+  // defaults (A4 at 600 dpi) that carries `items`.
   platform::PrintResult PrintThroughHost(const std::string& pages, const std::vector<tools::ItemAssignment>& items,
                                          const std::u16string& document = u"Report") {
     platform::PrintJob job;
-    std::vector<tools::ItemAssignment> all = tools::DefaultPageGeometry();
-    all.insert(all.end(), items.begin(), items.end());
     std::string error;
-    EXPECT_TRUE(tools::BuildJobDevmode(printer_, all, &job.devmode, nullptr, &error)) << error;
+    // The job's devmode is an application's: built by the library's own steps, not the test's.
+    CtxFlushCache(1);
+    CtxSetOpenSteps(nullptr);
+    EXPECT_TRUE(tools::BuildJobDevmode(printer_, items, &job.devmode, &error)) << error;
+    CtxSetOpenSteps(&kTestItemSteps);
     job.printer = printer_;
     job.pages = pages;
     job.documentName = document;

@@ -47,15 +47,15 @@ class PdevSettingsTest : public DriverTest {
 
 TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
   g_testTexts = {{350, u"Mincho"}, {364, u"Gothic"}};
-  RenderPdev* pdev = EnableWith({{12, 3}, {7, 2}, {177, 0}, {181, 1}, {182, 2}, {15, 2}, {249, 0x80}, {394, 1},
-                                 {395, 1}, {372, 0}, {149, 1}, {150, 1}, {222, 3}, {247, 1}, {8, 9}});
+  RenderPdev* pdev = EnableWith({{12, 3}, {7, 2}, {14, 0}, {177, 0}, {181, 1}, {182, 2}, {15, 2}, {249, 0x80},
+                                 {394, 1}, {395, 1}, {372, 0}, {149, 1}, {150, 1}, {222, 3}, {247, 1}, {8, 9}});
   ASSERT_NE(pdev, nullptr);
   const PdevSettings& s = pdev->settings;
   EXPECT_EQ(s.copies, 3u);
   EXPECT_EQ(s.orientationIndex, 1u);
   EXPECT_EQ(s.resolution, 600u);  // item 14 is 0
   EXPECT_TRUE(s.emfSpool);
-  EXPECT_EQ(s.printArea, 2u);
+  EXPECT_EQ(s.printArea, 0u);  // the model offers areas 0 and 1 only: the merge repairs 2
   EXPECT_EQ(s.colorChoice, 2u);
   EXPECT_TRUE(s.eudc);               // bit 0x80 of item 249
   EXPECT_TRUE(s.deviceFontsUsable);  // item 394 picks item 395
@@ -71,7 +71,10 @@ TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
   EXPECT_EQ(g.widthTenthMm, 1000u * 254 / 600);
   EXPECT_EQ(g.paperId, 9u);
   EXPECT_EQ(pdev->outputLibraryName, std::u16string_view(u"qnoutlib.dll"));
-  // GDIINFO: sizes in millimetres for print area 2, the page and its offset.
+  // GDIINFO: sizes in millimetres for print area 2 (which only another model can offer), the
+  // page and its offset.
+  pdev->settings.printArea = 2;
+  PdevFillGdiInfo(pdev, &gdi_, sizeof gdi_);
   EXPECT_EQ(gdi_.ulHorzSize, 42u);
   EXPECT_EQ(gdi_.ulVertSize, 33u);
   EXPECT_EQ(gdi_.ulHorzRes, 1000u);
@@ -84,7 +87,7 @@ TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
 }
 
 TEST_F(PdevSettingsTest, ResolutionZeroIsSixHundredEverywhere) {
-  RenderPdev* pdev = EnableWith({});
+  RenderPdev* pdev = EnableWith({{14, 0}});
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(gdi_.ulLogPixelsX, 600u);
   EXPECT_EQ(gdi_.ulAspectX, 600u);
@@ -97,8 +100,9 @@ TEST_F(PdevSettingsTest, ResolutionZeroIsSixHundredEverywhere) {
   EXPECT_EQ(devinfo_.lfDefaultFont.lfHeight, 0);
   Disable(pdev);
 
+  // The default face in language 0, whose fonts are named by face.
   g_testTexts = {{350, u"Mincho"}};
-  pdev = EnableWith({});
+  pdev = EnableWith({{14, 0}, {177, 0}});
   ASSERT_NE(pdev, nullptr);
   const LOGFONTW& font = devinfo_.lfAnsiFixFont;
   EXPECT_EQ(font.lfHeight, 87);
@@ -115,7 +119,7 @@ TEST_F(PdevSettingsTest, ResolutionZeroIsSixHundredEverywhere) {
 TEST_F(PdevSettingsTest, TheDefaultFontFollowsTheCodePageAndIsEmptyForALanguage) {
   platform::SetMachineSetting("codepage", "932");
   g_testTexts = {{350, u"Mincho"}};
-  RenderPdev* pdev = EnableWith({});
+  RenderPdev* pdev = EnableWith({{177, 0}});
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(devinfo_.lfDefaultFont.lfCharSet, SHIFTJIS_CHARSET);
   Disable(pdev);
@@ -201,7 +205,10 @@ TEST_F(PdevSettingsTest, PassThroughMakesAVectorSurfaceWhateverTheRasterItemSays
 }
 
 TEST_F(PdevSettingsTest, DirectPageNeedsAnUnscaledPageThatFitsAndAPlainPrintType) {
-  const Items fits = {{53, 800}, {54, 1000}};
+  // The rule reads the items as the PDEV finds them. Some of the values below (print types 5 and
+  // 7, the booklet) are not offered by the shipped model, so a merge would repair them: they are
+  // set on the PDEV's context and read again, as a context of another model would hold them.
+  const Items fits = {{53, 800}, {54, 1000}, {92, 100}, {93, 100}, {59, 0}, {94, 1}, {222, 0}};
   struct Case {
     Items extra;
     bool direct;
@@ -214,14 +221,20 @@ TEST_F(PdevSettingsTest, DirectPageNeedsAnUnscaledPageThatFitsAndAPlainPrintType
       {{{222, 5}}, false},
       {{{222, 7}}, false},
   };
+  RenderPdev* pdev = EnableWith({});
+  ASSERT_NE(pdev, nullptr);
   for (const Case& c : cases) {
-    Items items = fits;
-    items.insert(items.end(), c.extra.begin(), c.extra.end());
-    RenderPdev* pdev = EnableWith(items);
-    ASSERT_NE(pdev, nullptr);
+    for (const auto& [id, value] : fits) OptSetValue(pdev->context, id, value);
+    for (const auto& [id, value] : c.extra) OptSetValue(pdev->context, id, value);
+    PdevReadSettings(pdev);
     EXPECT_EQ(pdev->settings.directPage, c.direct) << c.extra.size();
-    Disable(pdev);
   }
+  // Through a merge: an output paper (A4) longer than the small page.
+  Disable(pdev);
+  pdev = EnableWith({{50, 9}});
+  ASSERT_NE(pdev, nullptr);
+  EXPECT_FALSE(pdev->settings.directPage);
+  Disable(pdev);
 }
 
 TEST(PdevGeometryTest, BandHeightIsABudgetOfOneBitRowsAtMostThePage) {
@@ -255,7 +268,8 @@ TEST_F(PdevSettingsTest, TheCallerSizesBoundWhatIsWritten) {
 }
 
 TEST_F(PdevSettingsTest, ARasterPageWithoutASizeHasNoSurface) {
-  g_testItems = {{183, 1}};
+  // A user paper of no size that no public field marks: the merge derives none.
+  g_testItems = {{6, 0}, {8, 256}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {183, 1}};
   RenderPdev* pdev = Enable();
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev)), nullptr);

@@ -191,10 +191,11 @@ class PjlTemplatesTest : public DescriptionMachineTest {
 // ---- The shipped description ----------------------------------------------------------------
 
 // An ordinary job: A4 portrait from the automatic tray on plain paper, one copy at 600 dpi in
-// colour, smoothing and font substitution on.
+// colour, smoothing and font substitution on, TrueType fonts replaced by the device's.
+constexpr DWORD kTTSubstitute = 3, kTTDownload = 2;
 constexpr std::pair<WORD, DWORD> kOrdinaryJob[] = {
     {kPaperSize, 9}, {kOrientation, 1}, {kSource, 7},    {kMediaType, 1},  {kCopies, 1},
-    {kResolution, 600}, {kColor, 2},    {kSmoothing, 1}, {kFontSelect, 1},
+    {kResolution, 600}, {kColor, 2},    {kSmoothing, 1}, {kFontSelect, 1}, {kTTOption, kTTSubstitute},
 };
 constexpr char kJobHead[] = "\x1b%-12345X@PJL \r\n@PJL COMMENT VELM DRIVER \r\n";
 
@@ -206,7 +207,9 @@ TEST_F(PjlTemplatesTest, ShippedTemplatesGiveAnOrdinaryJob) {
                             "@PJL SET DUPLEX = OFF \r\n@PJL SET COLLATE = OFF \r\n@PJL SET OUTBIN = DEFAULT \r\n"
                             "@PJL SET FONTSUBSTITUTION = ON \r\n"
                             "@PJL SET SUBFONTTABLE = \"Arial+Helvetica/Times New Roman+Times/Courier New+Courier/"
-                            "Symbol+Symbol\" \r\n@PJL ENTER LANGUAGE = VELM \r\n");
+                            "Symbol+Symbol\" \r\n"
+                            "@PJL SET DEVFONTID = \"1+Courier/2+Helvetica/3+Helvetica Narrow/4+Times/5+Symbol/"
+                            "6+Dingbats\" \r\n@PJL ENTER LANGUAGE = VELM \r\n");
   EXPECT_EQ(Run(PjlBuildPageStart), "@PJL SET PAPER = A4 \r\n@PJL SET PAGEORIENTATION = PORTRAIT \r\n"
                                     "@PJL SET MEDIASOURCE = AUTO \r\n@PJL SET MEDIATYPE = PLAIN \r\n");
   EXPECT_EQ(Run(PjlBuildPageEnd), "@PJL SET PAGEEND = ON \r\n");
@@ -218,6 +221,7 @@ TEST_F(PjlTemplatesTest, ShippedTemplatesFollowChangedSettings) {
       {kCopies, 3},    {kResolution, 1200}, {kColor, 1},     {kDuplexOn, 1},  {kDuplexType, 1},   {kStapleOn, 1},
       {kStapleType, 1}, {kSortType, 1},     {kOutputTray, 2}, {kFontSelect, 0}, {kPrintMethod, 1},  // locked
       {kPaperSize, 8}, {kOrientation, 2},   {kSource, 3},    {kMediaType, 257},  // A3 landscape, tray 2, thick
+      {kTTOption, kTTDownload},  // no device fonts used
   };
   for (const auto& [id, value] : changes) Set(id, value);
   SetText(kUserId, u"ALICE");
