@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "settings/memory.h"
-#include "settings/service_seams.h"
+#include "settings/public_fields.h"
 #include "settings/settings_record.h"
 #include "settings/spooler_info.h"
 

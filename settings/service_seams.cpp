@@ -2,8 +2,6 @@
 
 // Not built yet: see the header.
 
-void DmValidatePublic(DriverContext*) {}
-
 BOOL BidiGetSavedFlag(DriverContext*) { return FALSE; }
 
 void BidiLoadSavedInfo(DriverContext*) {}
@@ -17,3 +15,5 @@ void LstLoadFreeSizes(DriverContext*) {}
 void LstSelectSrcFreeSize(DriverContext*, int) {}
 
 void LstLoadStamp(DriverContext*, DWORD) {}
+
+void LstLoadQuality(DriverContext*, DWORD) {}

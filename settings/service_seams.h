@@ -1,19 +1,16 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null), or does nothing, until the part that owns it replaces its body; none invents a folder,
 // a name or a code.
-//   devmode validation (public fields): DmValidatePublic
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
+//   user lists (free sizes, stamps, quality sets): LstLoadFreeSizes, LstSelectSrcFreeSize,
+//   LstLoadStamp, LstLoadQuality
 #pragma once
 
 #include "settings/condition_items.h"
 #include "settings/constraint_eval.h"
 #include "settings/driver_context.h"
 #include "win32.h"
-
-// Validates the public devmode fields of the context's record against the model.
-void DmValidatePublic(DriverContext* context);
 
 // Whether the shared "qnuser.ini" holds device information saved for the context's printer by a
 // caller that could not write printer data.
@@ -31,3 +28,5 @@ void LstLoadFreeSizes(DriverContext* context);
 void LstSelectSrcFreeSize(DriverContext* context, int slot);
 // Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
 void LstLoadStamp(DriverContext* context, DWORD index);
+// Loads quality set `index` (0..7) from the file the settings INI names for it.
+void LstLoadQuality(DriverContext* context, DWORD index);
