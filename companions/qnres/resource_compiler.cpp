@@ -164,18 +164,18 @@ std::string Conversions(const std::u16string& text) {
       ++i;
       continue;
     }
-    std::string spec;
+    std::string conversion;
     for (++i; i < text.size(); ++i) {
       const char16_t c = text[i];
       if (std::u16string_view(u"-+ #0123456789.*").find(c) != std::u16string_view::npos) continue;
       if (c == u'l' || c == u'h') {
-        spec += static_cast<char>(c);
+        conversion += static_cast<char>(c);
         continue;
       }
-      spec += c < 0x80 ? static_cast<char>(c) : '?';
+      conversion += c < 0x80 ? static_cast<char>(c) : '?';
       break;
     }
-    out += spec + " ";
+    out += conversion + " ";
   }
   return out;
 }

@@ -73,7 +73,13 @@ std::vector<BYTE> ReadResourceSection(const std::filesystem::path& host) {
   std::ifstream file(host, std::ios::binary);
   if (!file) return {};
   file.seekg(0, std::ios::end);
-  const uint64_t fileSize = static_cast<uint64_t>(file.tellg());
+  const std::streamoff end = file.tellg();
+  if (end <= 0) return {};
+  const uint64_t fileSize = static_cast<uint64_t>(end);
+  // Whether [offset, offset + size) lies inside the file, without overflow.
+  const auto inside = [fileSize](uint64_t offset, uint64_t size) {
+    return offset <= fileSize && size <= fileSize - offset;
+  };
   ElfW(Ehdr) header{};
   if (!ReadAt(file, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
       header.e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32) ||
@@ -85,19 +91,19 @@ std::vector<BYTE> ReadResourceSection(const std::filesystem::path& host) {
   const uint64_t count = header.e_shnum ? header.e_shnum : first.sh_size;
   const uint64_t names = header.e_shstrndx == SHN_XINDEX ? first.sh_link : header.e_shstrndx;
   if (count == 0 || count > kMaxSectionHeaders || names >= count ||
-      header.e_shoff + count * sizeof(ElfW(Shdr)) > fileSize)
+      !inside(header.e_shoff, count * sizeof(ElfW(Shdr))))
     return {};
   std::vector<ElfW(Shdr)> sections(count);
   if (!ReadAt(file, header.e_shoff, sections.data(), count * sizeof(ElfW(Shdr)))) return {};
   const ElfW(Shdr)& nameTable = sections[names];
-  if (nameTable.sh_size > kMaxNameTableBytes || nameTable.sh_offset + nameTable.sh_size > fileSize) return {};
+  if (nameTable.sh_size > kMaxNameTableBytes || !inside(nameTable.sh_offset, nameTable.sh_size)) return {};
   std::vector<char> nameBytes(nameTable.sh_size + 1, 0);
   if (!ReadAt(file, nameTable.sh_offset, nameBytes.data(), nameTable.sh_size)) return {};
   for (const ElfW(Shdr)& section : sections) {
     if (section.sh_type != SHT_PROGBITS || section.sh_name >= nameTable.sh_size) continue;
     if (std::strcmp(nameBytes.data() + section.sh_name, kResourceSection) != 0) continue;
     if (section.sh_size < kResourceHeaderBytes || section.sh_size > kResourceMaxImageBytes ||
-        section.sh_offset + section.sh_size > fileSize)
+        !inside(section.sh_offset, section.sh_size))
       return {};
     std::vector<BYTE> bytes(section.sh_size);
     if (!ReadAt(file, section.sh_offset, bytes.data(), bytes.size())) return {};
