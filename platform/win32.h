@@ -12,6 +12,7 @@
 #include "core/profile.h"
 #include "core/registry.h"
 #include "core/modules.h"
+#include "core/resources.h"
 #include "core/sync.h"
 #include "core/system.h"
 #include "spool/winspool.h"

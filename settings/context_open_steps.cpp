@@ -6,12 +6,11 @@
 // live with the description cache (description_cache.cpp), CondAllocStack and CondFreeStack with
 // the constraint evaluator (constraint_eval.cpp), DmBuildForContext with the record's
 // construction (record_build.cpp), DmCopyDeviceConfig with the device configuration
-// (device_config.cpp), CfgLoadOnOpen with option persistence (option_persistence.cpp) and
-// CfgFreeFontBlobs with the font lists (font_lists.cpp).
+// (device_config.cpp), CfgLoadOnOpen with option persistence (option_persistence.cpp),
+// CfgFreeFontBlobs with the font lists (font_lists.cpp) and ResFreeDlls with the resource strings
+// (resource_strings.cpp).
 
 int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
-
-void ResFreeDlls(DriverContext*) {}
 
 const ContextOpenSteps kContextOpenSteps = {
     DescLoad,          DescRelease,   CondAllocStack,   CondFreeStack,   DmBuildForContext,

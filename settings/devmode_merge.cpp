@@ -12,8 +12,9 @@
 #include "settings/memory.h"
 #include "settings/option_persistence.h"
 #include "settings/paper_geometry.h"
+#include "settings/public_fields.h"
 #include "settings/record_build.h"
-#include "settings/service_seams.h"
+#include "settings/user_code.h"
 
 namespace {
 

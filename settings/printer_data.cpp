@@ -2,11 +2,6 @@
 
 #include <cstring>
 
-#include "settings/memory.h"
-#include "settings/service_seams.h"
-#include "settings/settings_record.h"
-#include "settings/spooler_info.h"
-
 BOOL PrnGetData(HANDLE printer, const WCHAR* name, void* data, DWORD size, DWORD* read, DWORD* type) {
   if (read) *read = 0;
   if (!name || (size > 0 && !data)) {

@@ -11,6 +11,7 @@
 #include "settings/item_defaults.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
+#include "settings/public_fields.h"
 #include "settings/spooler_info.h"
 
 namespace {

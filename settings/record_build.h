@@ -68,8 +68,3 @@ BOOL DmSetPrintQuality(DriverContext* context, LONG quality);
 DWORD DmGetDstResolutionW(DriverContext* context);
 DWORD DmGetDstResolutionH(DriverContext* context);
 BOOL DmSetDstResolution(DriverContext* context, DWORD across, DWORD along);
-
-// ---- Declared here until the public-field merge and validation join this branch ---------------
-void DmMergePublicFields(DriverContext* context, const DEVMODEW* incoming);
-void DmValidatePublic(DriverContext* context);
-// ---- End of the block ---------------------------------------------------------------------------

@@ -2,8 +2,6 @@
 
 // Not built yet: see the header.
 
-void DmValidatePublic(DriverContext*) {}
-
 BOOL BidiGetSavedFlag(DriverContext*) { return FALSE; }
 
 void BidiLoadSavedInfo(DriverContext*) {}
@@ -12,10 +10,10 @@ void BidiClearSavedSection(DriverContext*) {}
 
 BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
-int CfgLoadUserCodeIfEnabled(DriverContext*) { return 0; }
-
 void LstLoadFreeSizes(DriverContext*) {}
 
 void LstSelectSrcFreeSize(DriverContext*, int) {}
 
 void LstLoadStamp(DriverContext*, DWORD) {}
+
+void LstLoadQuality(DriverContext*, DWORD) {}

@@ -1,19 +1,16 @@
 // Seams to parts of the settings library that are not built yet. Each answers "cannot" (0 or
 // null), or does nothing, until the part that owns it replaces its body; none invents a folder,
 // a name or a code.
-//   devmode validation (public fields): DmValidatePublic
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
+//   user lists (free sizes, stamps, quality sets): LstLoadFreeSizes, LstSelectSrcFreeSize,
+//   LstLoadStamp, LstLoadQuality
 #pragma once
 
 #include "settings/condition_items.h"
 #include "settings/constraint_eval.h"
 #include "settings/driver_context.h"
 #include "win32.h"
-
-// Validates the public devmode fields of the context's record against the model.
-void DmValidatePublic(DriverContext* context);
 
 // Whether the shared "qnuser.ini" holds device information saved for the context's printer by a
 // caller that could not write printer data.
@@ -25,13 +22,11 @@ void BidiClearSavedSection(DriverContext* context);
 // Whether this caller may write the printer's printer data.
 BOOL BidiCanWritePrinterData(DriverContext* context);
 
-// User-code settings: loads the printer's last user code from the install-defaults INI when the
-// model's user-code switch is on. Not built yet: loads nothing and answers 0.
-int CfgLoadUserCodeIfEnabled(DriverContext* context);
-
 // Fills the work area's ten free-size slots from the settings INI, once per context.
 void LstLoadFreeSizes(DriverContext* context);
 // Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.
 void LstSelectSrcFreeSize(DriverContext* context, int slot);
 // Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
 void LstLoadStamp(DriverContext* context, DWORD index);
+// Loads quality set `index` (0..7) from the file the settings INI names for it.
+void LstLoadQuality(DriverContext* context, DWORD index);

@@ -112,12 +112,15 @@ BOOL DmGetCustomPaperLimits(DriverContext* context, WORD item, DWORD* minimum, D
   } else {
     return FALSE;
   }
-  const int unit = DisplayUnit(context);
-  DWORD low = DmDotsToUnits(unit, modelMin, kSettingsDpi);
-  DWORD high = DmDotsToUnits(unit, modelMax, kSettingsDpi);
-  if (high > 0 && DmUnitsToDots(unit, high, kSettingsDpi) > modelMax) --high;
-  if (DmUnitsToDots(unit, low, kSettingsDpi) < modelMin) ++low;
+  DmDotsRangeToUnits(DisplayUnit(context), modelMin, modelMax, minimum, maximum);
+  return TRUE;
+}
+
+void DmDotsRangeToUnits(int unit, DWORD minDots, DWORD maxDots, DWORD* minimum, DWORD* maximum) {
+  DWORD low = DmDotsToUnits(unit, minDots, kSettingsDpi);
+  DWORD high = DmDotsToUnits(unit, maxDots, kSettingsDpi);
+  if (high > 0 && DmUnitsToDots(unit, high, kSettingsDpi) > maxDots) --high;
+  if (DmUnitsToDots(unit, low, kSettingsDpi) < minDots) ++low;
   if (minimum) *minimum = low;
   if (maximum) *maximum = high;
-  return TRUE;
 }

@@ -42,6 +42,10 @@ DWORD DmDotsToDisplayUnits(DriverContext* context, WORD item, LONG dots);
 // A display length as 1200-dpi dots (DmUnitsToDots); with an item the dots are stored as its
 // model value. A negative length gives 0.
 DWORD DmDisplayUnitsToDots(DriverContext* context, WORD item, LONG length);
+// A range of 1200-dpi dots as a range in `unit`: each end converted (DmDotsToUnits), then the
+// maximum lowered by one when it converts back above `maxDots` and the minimum raised by one
+// when it converts back below `minDots`, so that the range never leaves the dots' range.
+void DmDotsRangeToUnits(int unit, DWORD minDots, DWORD maxDots, DWORD* minimum, DWORD* maximum);
 // The custom paper limits in display units: item 860 the width, 861 the length. Each model limit
 // is converted, then the maximum lowered by one when it converts back above the model maximum
 // and the minimum raised by one when it converts back below the model minimum. FALSE (and 0, 0)

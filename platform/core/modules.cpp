@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "core/path_map.h"
+#include "core/resources.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
 
@@ -323,6 +324,7 @@ uintptr_t LoadCode(const Located& located, DWORD& error) {
     // Windows tells a module whose attach failed that it is detached again.
     CallEntry(entry, handle, DLL_PROCESS_DETACH);
     Modules().erase(handle);
+    DropModuleResources(reinterpret_cast<HMODULE>(handle));
     dlclose(object);
     error = ERROR_DLL_INIT_FAILED;
     return 0;
@@ -456,6 +458,7 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
     if (it == Modules().end() || it->second.references > 0) return TRUE;
     void* object = it->second.object;
     Modules().erase(it);
+    DropModuleResources(module);
     if (object) dlclose(object);
     return TRUE;
   } catch (const std::bad_alloc&) {

@@ -22,8 +22,8 @@ constexpr size_t kMaxText = 1024;
 constexpr size_t kMaxEscapeData = 65536;
 constexpr size_t kMaxStyle = 16;
 constexpr LONG kMaxCoordinate = 1000000;
-constexpr LONG kMaxImageSide = 8192;
-constexpr int64_t kMaxImagePixels = 16 << 20;
+constexpr LONG kMaxImageSide = 16384;
+constexpr int64_t kMaxImagePixels = int64_t(72) << 20;  // an A3 page at 600 dpi
 
 struct Failure {
   std::string message;

@@ -55,10 +55,12 @@ inline const ContextOpenSteps kTestItemSteps = {
 };
 
 // A small vector page at 600 dpi: 1000 x 800 printable pixels. The page is given by the items
-// alone: a user paper (256) that no public field marks, so the merge at enable derives no
-// geometry from the public fields and the output page takes the source page's.
+// alone: a free-size paper (384) that no public field marks, so the merge at enable derives no
+// geometry from the public fields and the output page takes the source page's. (A merge that
+// runs the constraint rules, at a document start whose print type differs from the stored one,
+// derives the page from the paper again.)
 inline std::vector<std::pair<WORD, DWORD>> SmallPage() {
-  return {{6, 0},     {8, 256},  {45, 1200}, {44, 1000}, {47, 1000},
+  return {{6, 0},     {8, 384},  {45, 1200}, {44, 1000}, {47, 1000},
           {46, 800},  {48, 100}, {49, 100},  {92, 100},  {93, 100}};
 }
 

@@ -269,7 +269,7 @@ TEST_F(PdevSettingsTest, TheCallerSizesBoundWhatIsWritten) {
 
 TEST_F(PdevSettingsTest, ARasterPageWithoutASizeHasNoSurface) {
   // A user paper of no size that no public field marks: the merge derives none.
-  g_testItems = {{6, 0}, {8, 256}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {183, 1}};
+  g_testItems = {{6, 0}, {8, 384}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {183, 1}};
   RenderPdev* pdev = Enable();
   ASSERT_NE(pdev, nullptr);
   EXPECT_EQ(DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev)), nullptr);

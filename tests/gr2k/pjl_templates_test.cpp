@@ -118,6 +118,7 @@ class PjlTemplatesTest : public DescriptionMachineTest {
     auto* block = static_cast<BYTE*>(SysBlockAlloc(SIZE_T(rows) * rowBytes, &handle));
     EXPECT_NE(block, nullptr);
     blocks_.push_back(handle);
+    SysBlockFree(OptGetValue(context_, tableItem));  // the list the open loaded
     Set(countItem, DWORD(count));
     Set(tableItem, handle);
     return block;

@@ -197,7 +197,8 @@ TEST_F(DevmodeMergeTest, TheDocumentMergeReloadsTheStoredSettingsAndAppliesTheRu
 
 TEST_F(DevmodeMergeTest, PromptStateFlagAndTheCustomPaperBit) {
   // The prompt bit lands in item 885 and asks for the full re-sync, which carries the duplex
-  // items back into dmDuplex.
+  // items back into dmDuplex. No public field is marked, so none is carried into the items.
+  OptSetValue(context_, 6, 0);
   OptSetValue(context_, 61, 1);
   OptSetValue(context_, 102, 1);
   OptSetValue(context_, 16, 1);
@@ -214,9 +215,10 @@ TEST_F(DevmodeMergeTest, PromptStateFlagAndTheCustomPaperBit) {
 
   // A custom paper whose item 417 says so keeps DM_PAPERSIZE.
   OptSetValue(context_, 8, 256);
-  OptSetValue(context_, 6, OptGetValue(context_, 6) & ~DM_PAPERSIZE);
+  OptSetValue(context_, 6, 0);
   ASSERT_EQ(DmMerge(context_, nullptr, kMergeUpdate), 1);
   EXPECT_EQ(Get(context_, 6) & DM_PAPERSIZE, 0u);
+  OptSetValue(context_, 6, 0);
   OptSetValue(context_, 417, 1);
   ASSERT_EQ(DmMerge(context_, nullptr, kMergeUpdate), 1);
   EXPECT_EQ(Get(context_, 6) & DM_PAPERSIZE, DM_PAPERSIZE);
