@@ -12,8 +12,11 @@ void BidiClearSavedSection(DriverContext*) {}
 
 BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
-void LstLoadFreeSizes(DriverContext*) {}
+BOOL XferLoad(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
 
-void LstSelectSrcFreeSize(DriverContext*, int) {}
+BOOL XferSave(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
 
-void LstLoadStamp(DriverContext*, DWORD) {}
+int ResLoadString(DriverContext*, UINT, WCHAR* buffer, int capacity, BOOL) {
+  if (buffer && capacity > 0) buffer[0] = 0;
+  return 0;
+}

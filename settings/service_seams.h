@@ -4,7 +4,8 @@
 //   devmode validation (public fields): DmValidatePublic
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
+//   settings export and import files: XferLoad, XferSave
+//   resource strings: ResLoadString
 #pragma once
 
 #include "settings/condition_items.h"
@@ -25,9 +26,12 @@ void BidiClearSavedSection(DriverContext* context);
 // Whether this caller may write the printer's printer data.
 BOOL BidiCanWritePrinterData(DriverContext* context);
 
-// Fills the work area's ten free-size slots from the settings INI, once per context.
-void LstLoadFreeSizes(DriverContext* context);
-// Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.
-void LstSelectSrcFreeSize(DriverContext* context, int slot);
-// Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
-void LstLoadStamp(DriverContext* context, DWORD index);
+// Imports (XferLoad) or exports (XferSave) the items that `flags` select from or to `file`, as a
+// transfer section (under the global settings mutex). FALSE when nothing was transferred.
+BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
+BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
+
+// Resource string `id` of the model's resource library into `buffer` (capacity in characters,
+// NUL included), decorated with live values when `decorate` is set; "" when it cannot be had.
+// The characters written.
+int ResLoadString(DriverContext* context, UINT id, WCHAR* buffer, int capacity, BOOL decorate);
