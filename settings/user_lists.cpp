@@ -74,14 +74,16 @@ class SettingsMutexHold {
   BOOL held_;
 };
 
-// The path that "QualityList%d" of the printer's section names, into `path` (MAX_PATH).
+// The path that "QualityList%d" of the printer's section names, into `path` (kQualityPathChars).
+// A path longer than MAX_PATH is refused: cut short, it would name another file.
+constexpr DWORD kQualityPathChars = MAX_PATH + 1;
 bool QualityFile(DriverContext* context, int n, WCHAR* path) {
   path[0] = 0;
   WCHAR key[kKeyChars];
   const WCHAR* ini = PathGetSettingsIni(context);
   const WCHAR* printer = PrnGetPrinterName(context);
   if (!LstFormatQualityKey(key, kKeyChars, n, FALSE) || !ini || !ini[0] || !printer || !printer[0]) return false;
-  IniProfileGetString(printer, key, u"", path, MAX_PATH, ini);
+  if (IniProfileGetString(printer, key, u"", path, kQualityPathChars, ini) >= MAX_PATH) path[0] = 0;
   return path[0] != 0;
 }
 
@@ -136,13 +138,13 @@ BOOL LstTransferSection(DriverContext* context, const WCHAR* section, DWORD flag
 // ---- Quality sets -----------------------------------------------------------------------------
 
 BOOL LstLoadQuality(DriverContext* context, int n) {
-  WCHAR path[MAX_PATH];
+  WCHAR path[kQualityPathChars];
   if (!Usable(context) || !QualityFile(context, n, path)) return FALSE;
   return Transfers().load(context->printer, path, kXferGroupQuality | kXferRead, context);
 }
 
 BOOL LstSaveQuality(DriverContext* context, int n) {
-  WCHAR path[MAX_PATH];
+  WCHAR path[kQualityPathChars];
   if (!Usable(context) || !QualityFile(context, n, path)) return FALSE;
   if (!Transfers().save(context->printer, path, kXferGroupQuality | kXferWrite, context)) return FALSE;
   WCHAR key[kKeyChars];

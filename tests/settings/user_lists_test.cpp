@@ -8,9 +8,6 @@
 namespace velm::test {
 namespace {
 
-constexpr WORD kLanguage = 177;
-constexpr DWORD kFrench = 6;
-
 std::u16string Key(DWORD (*format)(WCHAR*, DWORD, int, int), int n, int form, DWORD capacity = 64) {
   WCHAR buffer[64] = u"x";
   format(buffer, capacity, n, form);
@@ -47,19 +44,6 @@ TEST(UserListsKeysTest, TheSlotTableAnswersMinusOneForNoSlot) {
   EXPECT_EQ(LstSlotToPaper(-1, 10), 0u);
   EXPECT_EQ(OptUserSizeSlotOf(-256), -1);  // the item checks ask the same table
   EXPECT_EQ(OptUserSizeSlotOf(392), 8);
-}
-
-TEST_F(UserListsTest, SectionNamesFollowTheLanguageItem) {
-  WCHAR section[32];
-  EXPECT_GT(LstFormatStampKey(context_, 2, section, 32), 0u);
-  EXPECT_EQ(std::u16string(section), u"Stamp2us");
-  Set(kLanguage, kFrench);
-  EXPECT_GT(LstFormatFreeSizeKey(context_, 3, section, 32), 0u);
-  EXPECT_EQ(std::u16string(section), u"FreeSize3fr");
-  EXPECT_GT(LstFormatStampKey(context_, kLstScratchStamp, section, 32), 0u);
-  EXPECT_EQ(std::u16string(section), u"Stamp256fr");
-  EXPECT_EQ(LstFormatStampKey(context_, 257, section, 32), 0u);
-  EXPECT_EQ(LstFormatFreeSizeKey(context_, 10, section, 32), 0u);
 }
 
 // ---- Presets -----------------------------------------------------------------------------------
@@ -225,6 +209,11 @@ TEST_F(UserListsTest, AQualitySetLivesInTheFileItsKeyNames) {
   EXPECT_TRUE(g_transferCalls.empty());
   ASSERT_TRUE(IniProfileWriteString(u"Velm Printer", u"QualityList3", u"\\\\server\\q.rsq", ini.c_str()));
   EXPECT_FALSE(LstLoadQuality(fresh, 3)) << "not a drive path";
+  const std::u16string longPath = u"C:\\" + std::u16string(MAX_PATH, u'q');
+  ASSERT_TRUE(IniProfileWriteString(u"Velm Printer", u"QualityList4", longPath.c_str(), ini.c_str()));
+  g_transferCalls.clear();
+  EXPECT_FALSE(LstSaveQuality(fresh, 4)) << "a path too long is not cut into another";
+  EXPECT_TRUE(g_transferCalls.empty());
 }
 
 // ---- After an import ---------------------------------------------------------------------------
