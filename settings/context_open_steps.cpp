@@ -5,14 +5,14 @@
 // Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
 // live with the description cache (description_cache.cpp), CondAllocStack and CondFreeStack with
 // the constraint evaluator (constraint_eval.cpp), CfgLoadOnOpen with option persistence
-// (option_persistence.cpp), CfgFreeFontBlobs with the font lists (font_lists.cpp) and ResFreeDlls
-// with the resource strings (resource_strings.cpp).
+// (option_persistence.cpp), CfgFreeFontBlobs with the font lists (font_lists.cpp), ResFreeDlls
+// with the resource strings (resource_strings.cpp) and LstPresetSlots with the user lists
+// (user_lists_presets.cpp).
 
 BOOL DmBuildForContext(DriverContext*, int) { return TRUE; }
 
 void DmCopyDeviceConfig(DriverContext*) {}
 
-int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
 
 const ContextOpenSteps kContextOpenSteps = {
     DescLoad,          DescRelease,   CondAllocStack,   CondFreeStack,   DmBuildForContext,

@@ -7,6 +7,7 @@
 #include "settings/paper_geometry.h"
 #include "settings/service_seams.h"
 #include "settings/spooler_info.h"
+#include "settings/user_lists.h"
 
 namespace {
 

@@ -10,10 +10,7 @@ void BidiClearSavedSection(DriverContext*) {}
 
 BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
-void LstLoadFreeSizes(DriverContext*) {}
+BOOL XferLoad(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
 
-void LstSelectSrcFreeSize(DriverContext*, int) {}
+BOOL XferSave(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
 
-void LstLoadStamp(DriverContext*, DWORD) {}
-
-void LstLoadQuality(DriverContext*, DWORD) {}

@@ -3,8 +3,7 @@
 // a name or a code.
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   user lists (free sizes, stamps, quality sets): LstLoadFreeSizes, LstSelectSrcFreeSize,
-//   LstLoadStamp, LstLoadQuality
+//   settings export and import files: XferLoad, XferSave
 #pragma once
 
 #include "settings/condition_items.h"
@@ -22,11 +21,7 @@ void BidiClearSavedSection(DriverContext* context);
 // Whether this caller may write the printer's printer data.
 BOOL BidiCanWritePrinterData(DriverContext* context);
 
-// Fills the work area's ten free-size slots from the settings INI, once per context.
-void LstLoadFreeSizes(DriverContext* context);
-// Free-size slot `slot` (0..9) into the source-tray free-size items 862..864.
-void LstSelectSrcFreeSize(DriverContext* context, int slot);
-// Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
-void LstLoadStamp(DriverContext* context, DWORD index);
-// Loads quality set `index` (0..7) from the file the settings INI names for it.
-void LstLoadQuality(DriverContext* context, DWORD index);
+// Imports (XferLoad) or exports (XferSave) the items that `flags` select from or to `file`, as a
+// transfer section (under the global settings mutex). FALSE when nothing was transferred.
+BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
+BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
