@@ -1,0 +1,43 @@
+// Replays the settings-import fuzz target's corpus as ordinary test cases.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fuzz/settings_import_fuzz.h"
+#include "item_store_fixture.h"
+
+namespace {
+
+// A kind-0 context without a printer, named as the fuzz target names its own.
+class SettingsImportCorpusTest : public ItemStoreTest {};
+
+TEST_F(SettingsImportCorpusTest, EverySettingsImportCorpusInputKeepsToItsItems) {
+  lstrcpynW(context_->work->printerName, velm::fuzz::kImportPrinterName, kNameChars);
+  const std::filesystem::path corpus = velm::test::SourceDir() / "fuzz" / "corpus" / "settings_import";
+  size_t inputs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    const std::string bytes = velm::test::ReadHostFile(entry.path());
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_EQ(velm::fuzz::CheckSettingsImport(context_, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+              "");
+    ++inputs;
+  }
+  EXPECT_GE(inputs, 10u);
+}
+
+// The oracle itself catches a write outside the items: a corpus input that reads, checked
+// against a transfer whose items exclude what it wrote.
+TEST_F(SettingsImportCorpusTest, OracleSeesAWriteOutsideTheItems) {
+  lstrcpynW(context_->work->printerName, velm::fuzz::kImportPrinterName, kNameChars);
+  const std::string text = "[Fuzz]\r\nwdmFreeSizeWidth=77\r\n";
+  const std::vector<BYTE> mask = velm::fuzz::ImportWriteMask(context_, kXferRead | kXferSrcFreeSizeGroup);
+  const std::string before(reinterpret_cast<const char*>(context_->settings), sizeof(SettingsRecord));
+  ASSERT_TRUE(XferReadText(context_, u"C:\\x.rst", text.c_str(), static_cast<DWORD>(text.size()),
+                           kXferRead | kXferFreeSizeGroup));
+  const auto* after = reinterpret_cast<const BYTE*>(context_->settings);
+  bool outside = false;
+  for (size_t i = 0; i < before.size(); ++i) outside |= ((after[i] ^ static_cast<BYTE>(before[i])) & ~mask[i]) != 0;
+  EXPECT_TRUE(outside);
+}
+
+}  // namespace
