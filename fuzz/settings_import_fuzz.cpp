@@ -1,12 +1,13 @@
 // libFuzzer target for settings-file imports (see settings_import_fuzz.h for the input's form).
 //   build/fuzz/bin/fuzz_settings_import <new-inputs-folder> fuzz/corpus/settings_import -runs=1000000
+#include "fuzz/settings_import_fuzz.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "core/machine_root.h"
-#include "fuzz/settings_import_fuzz.h"
 #include "settings/context_open_steps.h"
 #include "settings/process_state.h"
 #include "settings/spooler_info.h"

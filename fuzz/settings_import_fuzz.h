@@ -19,13 +19,13 @@ inline constexpr WCHAR kImportPrinterName[] = u"Fuzz";
 
 inline constexpr DWORD kImportFlags[] = {
     kXferRead,
-    kXferRead | kXferQualityGroup,
-    kXferRead | kXferStampGroup,
-    kXferRead | kXferFreeSizeGroup,
-    kXferRead | kXferSrcFreeSizeGroup,
-    kXferRead | kXferDeviceInfoGroup,
+    kXferRead | kXferGroupQuality,
+    kXferRead | kXferGroupStamp,
+    kXferRead | kXferGroupFreeSize,
+    kXferRead | kXferGroupSrcFreeSize,
+    kXferRead | kXferGroupDeviceInfo,
     kXferRead | kXferRsdSection,
-    kXferRead | kXferCompanion | kXferQualityGroup,
+    kXferRead | kXferCompanion | kXferGroupQuality,
     kXferRead | kXferTransferRows | kXferWorkRows,
 };
 
@@ -34,11 +34,11 @@ inline constexpr DWORD kImportFlags[] = {
 inline bool ImportMayWrite(const ItemTableRow& row, DWORD flags) {
   const WORD id = row.id;
   if (id >= 430 && id <= 858) return false;
-  if (flags & kXferQualityGroup) return row.transfer2 != 0;
-  if (flags & kXferStampGroup) return row.transfer || row.preset || (id >= 894 && id <= 903);
-  if (flags & kXferFreeSizeGroup) return id >= 859 && id <= 861;
-  if (flags & kXferSrcFreeSizeGroup) return id >= 862 && id <= 864;
-  if (flags & kXferDeviceInfoGroup) return OptIsDeviceInfoId(id) != FALSE;
+  if (flags & kXferGroupQuality) return row.transfer2 != 0;
+  if (flags & kXferGroupStamp) return row.transfer || row.preset || (id >= 894 && id <= 903);
+  if (flags & kXferGroupFreeSize) return id >= 859 && id <= 861;
+  if (flags & kXferGroupSrcFreeSize) return id >= 862 && id <= 864;
+  if (flags & kXferGroupDeviceInfo) return OptIsDeviceInfoId(id) != FALSE;
   if (flags & kXferRsdSection) return row.transfer != 0;
   if (flags & kXferWorkRows) return row.transfer && DescriptorSection(row.descriptor) == kSectionWork;
   return id > 5 && id != 220 && id != 221 && id <= 904;
@@ -58,9 +58,10 @@ inline std::vector<BYTE> ImportWriteMask(DriverContext* context, DWORD flags) {
       mask[at + BitByteIndex(type)] |= BitMask(type);
       continue;
     }
-    const size_t n = type == kTypeS8 || type == kTypeU8 ? 1 : type == kTypeS16 || type == kTypeU16 ? 2
-                     : IsNumberType(type)                  ? 4
-                                                           : static_cast<size_t>(DescriptorLength(row.descriptor));
+    const size_t n = type == kTypeS8 || type == kTypeU8     ? 1
+                     : type == kTypeS16 || type == kTypeU16 ? 2
+                     : IsNumberType(type)                   ? 4
+                                                            : static_cast<size_t>(DescriptorLength(row.descriptor));
     for (size_t k = 0; k < n && at + k < mask.size(); ++k) mask[at + k] = 0xFF;
   }
   return mask;

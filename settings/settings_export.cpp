@@ -62,7 +62,7 @@ constexpr DWORD kImportMergeFlags = 0x10000008;
 
 constexpr DWORD kNumberChars = 24;  // longer number text is damaged
 constexpr DWORD kIdChars = 8;
-constexpr DWORD kValueChars = 64;   // a key copied between files as it stands
+constexpr DWORD kValueChars = 64;  // a key copied between files as it stands
 constexpr DWORD kSectionChars = kIniMaxNameChars + 1;
 constexpr WORD kAbsent = 0xFFFF;
 
@@ -79,7 +79,7 @@ bool IsPlainExport(DWORD flags) { return (flags & ~kXferQuiet) == kXferWrite; }
 bool IsPlainSave(DWORD flags) { return (flags & ~(kXferWrite | kXferQuiet)) == 0; }
 bool IsPlainLoad(DWORD flags) { return (flags & ~(kXferRead | kXferQuiet)) == 0; }
 bool HasHeader(DWORD flags) {
-  return !(flags & (kXferStampGroup | kXferFreeSizeGroup | kXferSrcFreeSizeGroup | kXferPrinterItemFile));
+  return !(flags & (kXferGroupStamp | kXferGroupFreeSize | kXferGroupSrcFreeSize | kXferPrinterItemFile));
 }
 bool IsPatternItem(WORD id) { return id >= kFirstPatternItem && id <= kLastPatternItem; }
 bool InRange(WORD id, WORD first, WORD count) { return id >= first && id < first + count; }
@@ -178,19 +178,19 @@ const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write
   if (index >= kFirstDerivedRow && index <= kLastDerivedRow) return nullptr;
   const ItemTableRow& row = table.rows[index];
   const WORD id = row.id;
-  if (write && !(flags & kXferStampGroup) && IsPatternItem(id)) return nullptr;
+  if (write && !(flags & kXferGroupStamp) && IsPatternItem(id)) return nullptr;
   if (!write && IsPlainImport(flags) && !XferIsImportId(id)) return nullptr;
   if (write && IsPlainExport(flags) && !XferIsExportId(id)) return nullptr;
   if ((flags & kXferTransferRows) && (!write || (flags & kXferModelSectionTest)) && !row.transfer) return nullptr;
   if ((flags & kXferRsdSection) && !row.transfer) return nullptr;
-  if ((flags & kXferQualityGroup) && !row.transfer2) return nullptr;
+  if ((flags & kXferGroupQuality) && !row.transfer2) return nullptr;
   // A stamp is every preset item (transfer flag or preset mark) with the pattern and tile items
   // taken in by identifier, so that no row of the context's table is marked for it.
-  if ((flags & kXferStampGroup) && !row.transfer && !row.preset && !IsPatternItem(id)) return nullptr;
-  if ((flags & kXferFreeSizeGroup) && !InRange(id, kItemFreeSizeName, kFreeSizeItems)) return nullptr;
-  if ((flags & kXferDeviceInfoGroup) && !OptIsDeviceInfoId(id)) return nullptr;
+  if ((flags & kXferGroupStamp) && !row.transfer && !row.preset && !IsPatternItem(id)) return nullptr;
+  if ((flags & kXferGroupFreeSize) && !InRange(id, kItemFreeSizeName, kFreeSizeItems)) return nullptr;
+  if ((flags & kXferGroupDeviceInfo) && !OptIsDeviceInfoId(id)) return nullptr;
   if ((flags & kXferWorkRows) && DescriptorSection(row.descriptor) != kSectionWork) return nullptr;
-  if (flags & kXferSrcFreeSizeGroup) {
+  if (flags & kXferGroupSrcFreeSize) {
     if (!InRange(id, kItemSrcFreeSizeName, kFreeSizeItems)) return nullptr;
     // A free-size section has one set of keys, the free size's, whichever items it goes to.
     return OptGetItemName(&table, static_cast<WORD>(id - kItemSrcFreeSizeName + kItemFreeSizeName));
@@ -205,7 +205,7 @@ const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write
 template <typename Visit>
 bool WalkEntries(DriverContext* context, DWORD flags, bool write, Visit visit) {
   ItemTable& table = *context->itemTable;
-  const int last = (flags & kXferDeviceInfoGroup) ? table.count - 1 : std::min<int>(kLastOrdinaryRow, table.count - 1);
+  const int last = (flags & kXferGroupDeviceInfo) ? table.count - 1 : std::min<int>(kLastOrdinaryRow, table.count - 1);
   for (int i = 0; i <= last; ++i) {
     WCHAR number[kIdChars];
     const WCHAR* key = EntryKey(table, i, flags, write, number);
@@ -425,10 +425,10 @@ BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
   const DWORD osKind = OptGetValue(context, kItemOSKind);
   if (!XferSection(printer, context, file, flags)) return FALSE;
   const bool mismatch = CtxGetTransferStatus(context) == kXferStatusHeaderMismatch;
-  if (mismatch && (flags & kXferQualityGroup)) {
+  if (mismatch && (flags & kXferGroupQuality)) {
     WCHAR companion[MAX_PATH];
     if (PathMakeRsqName(context, file, kRsqExtensionRsq, companion))
-      XferCopySettingsFile(context, file, companion, kXferQualityGroup);
+      XferCopySettingsFile(context, file, companion, kXferGroupQuality);
     CtxSetTransferStatus(context, kXferStatusHeaderMismatch);
     return TRUE;
   }
@@ -548,14 +548,20 @@ BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
   const WCHAR* section =
       read && (flags & kXferPrinterItemFile) ? CfgLanguageCodeOfItem(context) : kXferPrinterItemSection;
   if (!read) {
-    return WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
-             // The font lists are blocks of the record, named by handle: never written as values.
-             if (IsFontItem(row.id)) return IniProfileWriteString(section, row.name, u"0", file) != FALSE;
-             const ItemTableRow entry = EntryRow(row, section, row.name);
-             return CfgWriteIniEntry(context, &entry, file, nullptr) != FALSE;
-           })
-               ? TRUE
-               : FALSE;
+    // One rewrite of the section rather than a profile write per item: some three hundred keys.
+    // A path that is not a drive path takes nothing, as every entry writer does.
+    if (!IsDrivePath(file)) return TRUE;
+    IniSectionText text{};
+    bool built = IniAppendSection(&text, section);
+    built = built && WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
+              // The font lists are blocks of the record, named by handle: never written as values.
+              if (IsFontItem(row.id)) return IniAppendEntry(&text, row.name, u"0") != FALSE;
+              const ItemTableRow entry = EntryRow(row, section, row.name);
+              return CfgWriteIniEntry(context, &entry, file, &text) != FALSE;
+            });
+    const bool written = built && IniReplaceSection(file, section, text.bytes, text.length);
+    IniFreeSectionText(&text);
+    return written ? TRUE : FALSE;
   }
   const bool sound = WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
     if (IsFontItem(row.id)) return true;
@@ -597,15 +603,15 @@ BOOL XferCopySettingsFile(DriverContext* context, const WCHAR* target, const WCH
     return FALSE;
   }
   const SettingsMutexHold hold(context);
-  bool copied = CopyProfileSection(kConditionSection, source, target) &&
-                CopyProfileSection(kDisableSection, source, target);
+  bool copied =
+      CopyProfileSection(kConditionSection, source, target) && CopyProfileSection(kDisableSection, source, target);
   if (!copied || !DmHistoryPush(context)) return FALSE;
   const DWORD flags = group | kXferCompanion;
   copied = XferSection(context->printer, context, source, flags | kXferRead) &&
            XferSection(context->printer, context, target, flags | kXferWrite);
   WCHAR readonly[kValueChars];
-  if (copied && IniProfileLookupString(CfgLanguageCodeOfItem(context), kXferReadonlyKey, readonly, kValueChars,
-                                       source) >= 0)
+  if (copied &&
+      IniProfileLookupString(CfgLanguageCodeOfItem(context), kXferReadonlyKey, readonly, kValueChars, source) >= 0)
     copied = IniProfileWriteString(PrnGetPrinterName(context), kXferReadonlyKey, readonly, target) != FALSE;
   DmHistoryPop(context, TRUE);
   return copied ? TRUE : FALSE;

@@ -27,19 +27,19 @@
 
 constexpr DWORD kXferRead = 0x1;
 constexpr DWORD kXferWrite = 0x2;
-constexpr DWORD kXferTransferRows = 0x4;       // only transfer-flag rows (reads; writes with 0x20000)
-constexpr DWORD kXferPrinterItemFile = 0x8;    // the printer-item text file: no header
-constexpr DWORD kXferQualityGroup = 0x10;      // second-transfer-set rows
-constexpr DWORD kXferStampGroup = 0x20;        // preset rows and the pattern and tile items 894..903
-constexpr DWORD kXferFreeSizeGroup = 0x80;     // items 859..861
-constexpr DWORD kXferDeviceInfoGroup = 0x100;  // every row, not only the first 904; device information only
-constexpr DWORD kXferSrcFreeSizeGroup = 0x200; // items 862..864
-constexpr DWORD kXferRsdSection = 0x800;       // section "VelmRsdSection", transfer-flag rows
-constexpr DWORD kXferWorkRows = 0x1000;        // only section-3 rows
-constexpr DWORD kXferCompanion = 0x2000;       // read the language section (no header check), write the printer's
-constexpr DWORD kXferQuiet = 0x8000;           // the caller's own mark (no message); the transfer ignores it
-constexpr DWORD kXferLanguageSection = 0x10000;  // export under the language section
-constexpr DWORD kXferModelSectionTest = 0x20000; // groups too read the model section when it has a header
+constexpr DWORD kXferTransferRows = 0x4;          // only transfer-flag rows (reads; writes with 0x20000)
+constexpr DWORD kXferPrinterItemFile = 0x8;       // the printer-item text file: no header
+constexpr DWORD kXferGroupQuality = 0x10;         // second-transfer-set rows
+constexpr DWORD kXferGroupStamp = 0x20;           // preset items (transfer flag or preset mark), items 894..903
+constexpr DWORD kXferGroupFreeSize = 0x80;        // items 859..861
+constexpr DWORD kXferGroupDeviceInfo = 0x100;     // every row, not only the first 904; device information only
+constexpr DWORD kXferGroupSrcFreeSize = 0x200;    // items 862..864
+constexpr DWORD kXferRsdSection = 0x800;          // section "VelmRsdSection", transfer-flag rows
+constexpr DWORD kXferWorkRows = 0x1000;           // only section-3 rows
+constexpr DWORD kXferCompanion = 0x2000;          // read the language section (no header check), write the printer's
+constexpr DWORD kXferQuiet = 0x8000;              // the caller's own mark (no message); the transfer ignores it
+constexpr DWORD kXferLanguageSection = 0x10000;   // export under the language section
+constexpr DWORD kXferModelSectionTest = 0x20000;  // groups too read the model section when it has a header
 
 // Transfer status of the context (CtxGetTransferStatus) after a transfer.
 constexpr DWORD kXferStatusMatched = 0;
@@ -129,11 +129,12 @@ BOOL XferIsSettingId(WORD id);
 // Range `n` of the printer-item file's identifiers: 0 is 10001..10277, 1 is 907..947. FALSE past
 // the last.
 BOOL XferItemRange(int n, WORD* first, WORD* last);
-// Reads (kXferRead) or writes the printer items of `file` through the profile functions: section
-// "VelmPrnSection" (the language section on a read with kXferPrinterItemFile), key = item name.
-// kXferPrinterItemFile leaves out 10001..10003. The font items 10004..10009 are never read and are
-// written as 0. A read refuses the whole section (FALSE) when a number is damaged. FALSE when any
-// write fails.
+// Reads (kXferRead) or writes the printer items of `file`, section "VelmPrnSection" (the language
+// section on a read with kXferPrinterItemFile), key = item name. kXferPrinterItemFile leaves out
+// 10001..10003. The font items 10004..10009 are never read and are written as 0. A read goes
+// through the profile functions and refuses the whole section (FALSE) when a number is damaged;
+// a write replaces the section in one rewrite (it moves to the top of the file), and takes
+// nothing (TRUE) for a path that is not a drive path.
 BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags);
 // Writes the printer items: to "qnexport.txt" in the shared settings folder with
 // kXferPrinterItemFile, else to `file`.
@@ -141,7 +142,7 @@ BOOL XferSavePrinterItems(const WCHAR* file, DWORD flags, DriverContext* context
 
 // ---- Companion files ------------------------------------------------------------------------
 
-// Refreshes `target` from `source` for `group` (kXferQualityGroup): the sections "condition" and
+// Refreshes `target` from `source` for `group` (kXferGroupQuality): the sections "condition" and
 // "disable" of target are replaced by source's (read whole, however long); the group is imported
 // from source's language section and exported to target's printer section with a header, the
 // record put back afterwards through the settings history; source's "Readonly" of its language

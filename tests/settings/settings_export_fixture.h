@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "option_persistence_fixture.h"
-#include "settings/settings_export.h"
 #include "settings/description_access.h"
 #include "settings/help_language.h"
+#include "settings/settings_export.h"
 #include "settings/settings_folders.h"
 #include "settings/spooler_info.h"
 
@@ -45,7 +45,9 @@ class SettingsExportTest : public OptionPersistenceTest {
     return mapped.host;
   }
   static std::string Read(const std::u16string& path) { return velm::test::ReadHostFile(Host(path)); }
-  static void Write(const std::u16string& path, const std::string& bytes) { velm::test::WriteHostFile(Host(path), bytes); }
+  static void Write(const std::u16string& path, const std::string& bytes) {
+    velm::test::WriteHostFile(Host(path), bytes);
+  }
   static std::u16string SharedFile(const WCHAR* name) {
     WCHAR path[MAX_PATH];
     EXPECT_GT(PathMakeSharedFile(name, path, MAX_PATH), 0u);
@@ -72,8 +74,8 @@ class SettingsExportTest : public OptionPersistenceTest {
       } else if (IsNumberType(type)) {
         OptWriteRaw(c, row, 0x5A000000u + id * 7u + 3u);
       } else {
-        const std::u16string text = u"v" + std::u16string(1, static_cast<char16_t>(u'a' + id % 26)) +
-                                    std::u16string(id % 5, u'x');
+        const std::u16string text =
+            u"v" + std::u16string(1, static_cast<char16_t>(u'a' + id % 26)) + std::u16string(id % 5, u'x');
         ASSERT_TRUE(OptSetString(c, row, text.c_str())) << id;
       }
     }

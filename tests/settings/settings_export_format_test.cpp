@@ -2,6 +2,8 @@
 // the section goes in a file, and values that hold line breaks.
 #include <string>
 
+#include "core/files.h"
+#include "core/memory.h"
 #include "settings_export_fixture.h"
 
 namespace {
@@ -13,18 +15,30 @@ struct Golden {
   const char* line;
 };
 const Golden kQualityRows[] = {
-    {42, 1200, "vdmDstResolutionW=1200"},  {43, 600, "vdmDstResolutionH=600"},
-    {149, 3, "vdmICMProgram=3"},           {152, 4, "vdmDeviceFontUse=4"},
-    {153, 2, "vdmHalftone=2"},             {154, 1, "vdmSmoothing=1"},
-    {159, 0xFB, "vdmSaturation=-5"},       {160, 0x80, "vdmRedBalance=-128"},
-    {161, 127, "vdmGreenBalance=127"},     {162, 0, "vdmBlueBalance=0"},
-    {164, 255, "vdmPlaneUseCMYKCyan=255"}, {165, 1, "vdmPlaneUseCMYKMagenta=1"},
-    {166, 0, "vdmPlaneUseCMYKYellow=0"},   {167, 7, "vdmPlaneUseCMYKBlack=7"},
-    {173, 65535, "vdmScreen=65535"},       {174, 0xFF, "vdmLightness=-1"},
-    {175, 9, "vdmSharpness=9"},            {183, 0, "vdmRasterMode=0"},
-    {184, 2, "vdmColorMode=2"},            {188, 33, "vdmQualityListNo=33"},
-    {189, 5, "vdmQualityLevel=5"},         {190, 6, "vdmQualityText=6"},
-    {248, 1, "vdmDstResolutionBoth=1"},    {395, 1, "vdmDeviceFontOK2=1"},
+    {42, 1200, "vdmDstResolutionW=1200"},
+    {43, 600, "vdmDstResolutionH=600"},
+    {149, 3, "vdmICMProgram=3"},
+    {152, 4, "vdmDeviceFontUse=4"},
+    {153, 2, "vdmHalftone=2"},
+    {154, 1, "vdmSmoothing=1"},
+    {159, 0xFB, "vdmSaturation=-5"},
+    {160, 0x80, "vdmRedBalance=-128"},
+    {161, 127, "vdmGreenBalance=127"},
+    {162, 0, "vdmBlueBalance=0"},
+    {164, 255, "vdmPlaneUseCMYKCyan=255"},
+    {165, 1, "vdmPlaneUseCMYKMagenta=1"},
+    {166, 0, "vdmPlaneUseCMYKYellow=0"},
+    {167, 7, "vdmPlaneUseCMYKBlack=7"},
+    {173, 65535, "vdmScreen=65535"},
+    {174, 0xFF, "vdmLightness=-1"},
+    {175, 9, "vdmSharpness=9"},
+    {183, 0, "vdmRasterMode=0"},
+    {184, 2, "vdmColorMode=2"},
+    {188, 33, "vdmQualityListNo=33"},
+    {189, 5, "vdmQualityLevel=5"},
+    {190, 6, "vdmQualityText=6"},
+    {248, 1, "vdmDstResolutionBoth=1"},
+    {395, 1, "vdmDeviceFontOK2=1"},
     {868, 1, "wdmUserSetMark=1"},
 };
 
@@ -36,7 +50,7 @@ TEST_F(SettingsExportTest, QualityGroupExportIsHeaderThenTheSecondTransferSetInT
   // Items outside the group and the stamp's pattern items stay out.
   OptSetValue(c, 7, 2);
   OptSetValue(c, 895, 4);
-  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferQualityGroup, c));
+  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupQuality, c));
   std::string expected = "[Velm Printer]\r\n" + HeaderLines(6);
   for (const Golden& g : kQualityRows) expected += std::string(g.line) + "\r\n";
   EXPECT_EQ(Read(file_), expected);
@@ -50,7 +64,7 @@ TEST_F(SettingsExportTest, FreeSizeGroupExportHasNoHeaderAndSourceFreeSizesShare
   {
     XferPrinterNameStandIn section(c, u"FreeSize3fr");
     ASSERT_TRUE(section.active());
-    ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferFreeSizeGroup, c));
+    ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupFreeSize, c));
   }
   EXPECT_EQ(Read(file_),
             "[FreeSize3fr]\r\nwdmFreeSizeName=Poster\r\nwdmFreeSizeWidth=9921\r\nwdmFreeSizeLength=14031\r\n");
@@ -58,7 +72,7 @@ TEST_F(SettingsExportTest, FreeSizeGroupExportHasNoHeaderAndSourceFreeSizesShare
 
   // The source-tray free size reads the same section into items 862..864.
   XferPrinterNameStandIn section(c, u"FreeSize3fr");
-  ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferSrcFreeSizeGroup, c));
+  ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferGroupSrcFreeSize, c));
   WCHAR name[64];
   OptGetString(c, Row(c, 862), name, 64);
   EXPECT_EQ(std::u16string(name), u"Poster");
@@ -100,18 +114,18 @@ TEST_F(SettingsExportTest, HeaderRulesDecideWhetherAnythingIsRead) {
     const char* header;
     DWORD status;
   } cases[] = {
-      {"RstVersion=250\r\nRstMachine=130\r\nRstLanguage=1\r\n", 0},   // 250 / 100 = 200 / 100
+      {"RstVersion=250\r\nRstMachine=130\r\nRstLanguage=1\r\n", 0},  // 250 / 100 = 200 / 100
       {"RstVersion=299\r\nRstMachine=130\r\nRstLanguage=1\r\n", 0},
       {"RstVersion=300\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1},
       {"RstVersion=199\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1},
       {"RstVersion=200\r\nRstMachine=130\r\n", 1},                     // no language
       {"RstMachine=130\r\nRstLanguage=1\r\n", 1},                      // no version
-      {"RstVersion=200\r\nRstMachine=131\r\nRstLanguage=1\r\n", 1},   // another model
-      {"RstVersion=200\r\nRstMachine=130\r\nRstLanguage=6\r\n", 1},   // another language
-      {"RstVersion=65736\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1}, // 200 only when cut to 16 bits
+      {"RstVersion=200\r\nRstMachine=131\r\nRstLanguage=1\r\n", 1},    // another model
+      {"RstVersion=200\r\nRstMachine=130\r\nRstLanguage=6\r\n", 1},    // another language
+      {"RstVersion=65736\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1},  // 200 only when cut to 16 bits
       {"RstVersion=200abc\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1},
       {"RstVersion=\r\nRstMachine=130\r\nRstLanguage=1\r\n", 1},
-      {"RstLanguage=1\r\nRstMachine=130\r\nRstVersion=200\r\n", 0},   // any order
+      {"RstLanguage=1\r\nRstMachine=130\r\nRstVersion=200\r\n", 0},  // any order
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.header);
@@ -127,7 +141,7 @@ TEST_F(SettingsExportTest, HeaderRulesDecideWhetherAnythingIsRead) {
   EXPECT_TRUE(XferSection(printer_, c, file_.c_str(), kXferRead));
   EXPECT_EQ(CtxGetTransferStatus(c), 1u);
   Write(file_, "[Velm Printer]\r\nwdmFreeSizeWidth=500\r\n");
-  EXPECT_TRUE(XferSection(printer_, c, file_.c_str(), kXferRead | kXferFreeSizeGroup));
+  EXPECT_TRUE(XferSection(printer_, c, file_.c_str(), kXferRead | kXferGroupFreeSize));
   EXPECT_EQ(CtxGetTransferStatus(c), 0u);
   EXPECT_EQ(OptGetValue(c, 860), 500u);
 }
@@ -150,7 +164,7 @@ TEST_F(SettingsExportTest, ExportMovesItsSectionToTheTopAndKeepsTheOthersByteFor
   const std::string after = "[b]\nx = y \n[C]\r\nz=\"q\"";
   const std::string others = before + after;
   Write(file_, before + "[Velm Printer]\r\nold=1\r\nRstVersion=1\r\n" + after);
-  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferQualityGroup, c));
+  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupQuality, c));
   const std::string text = Read(file_);
   ASSERT_EQ(text.rfind("[Velm Printer]\r\n" + HeaderLines(0), 0), 0u);
   const size_t end = text.find("wdmUserSetMark=0\r\n");
@@ -161,11 +175,32 @@ TEST_F(SettingsExportTest, ExportMovesItsSectionToTheTopAndKeepsTheOthersByteFor
   // A path that is not a drive path is refused and nothing is touched.
   for (const WCHAR* path : {u"\\\\server\\share\\x.rst", u"relative.rst", u""}) {
     CtxSetTransferStatus(c, 1);
-    EXPECT_FALSE(XferSave(printer_, path, kXferQualityGroup, c));
+    EXPECT_FALSE(XferSave(printer_, path, kXferGroupQuality, c));
     EXPECT_FALSE(XferLoad(printer_, path, 0, c));
     EXPECT_EQ(CtxGetTransferStatus(c), 0u);
   }
   EXPECT_EQ(Read(file_), text);
+}
+
+TEST_F(SettingsExportTest, AFailedAllocationOrWriteLeavesTheFileAsItWas) {
+  DriverContext* c = Fresh(printer_);
+  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupQuality, c));
+  const std::string expected = Read(file_);
+  const std::string old = "[Velm Printer]\r\nold=1\r\n[Other]\r\nk=v\r\n";
+  bool saved = false;
+  for (uint64_t n = 1; n < 200 && !saved; ++n) {
+    Write(file_, old);
+    velm::platform::SetAllocationFault(n);
+    saved = XferSave(printer_, file_.c_str(), kXferGroupQuality, c) != FALSE;
+    velm::platform::SetAllocationFault(0);
+    EXPECT_EQ(Read(file_), saved ? expected + "[Other]\r\nk=v\r\n" : old) << n;
+  }
+  EXPECT_TRUE(saved);
+  Write(file_, old);
+  velm::platform::SetFileFault({velm::platform::FileFaultKind::kWrite, u"", 10, 0});
+  EXPECT_FALSE(XferSave(printer_, file_.c_str(), kXferGroupQuality, c));
+  velm::platform::ClearFileFaults();
+  EXPECT_EQ(Read(file_), old);
 }
 
 TEST_F(SettingsExportTest, LineBreaksInAValueNeverMakeKeysOrSections) {

@@ -19,7 +19,8 @@ class SettingsExportRoundTripTest : public SettingsExportTest {
   void RoundTrip(DWORD flags, DWORD importFlags, const WCHAR* section, const Keep& transfers, bool all = false,
                  const std::set<WORD>& changedOnImport = {}) {
     DriverContext* exporter = Fresh(printer_);
-    const std::vector<WORD> candidates = Ids(exporter, [](const ItemTableRow&) { return true; }, all);
+    const std::vector<WORD> candidates = Ids(
+        exporter, [](const ItemTableRow&) { return true; }, all);
     Distinct(exporter, candidates);
     Settle(exporter);
     {
@@ -49,7 +50,7 @@ class SettingsExportRoundTripTest : public SettingsExportTest {
   void Settle(DriverContext* c) {
     OptSetValue(c, kItemLanguage, 1);
     OptSetValue(c, 716, 2);
-    OptSetValue(c, 8, 9);    // no free-size paper
+    OptSetValue(c, 8, 9);  // no free-size paper
     OptSetValue(c, 50, 9);
     OptSetValue(c, 63, 0);   // no stamp
     OptSetValue(c, 185, 0);  // no quality set
@@ -65,36 +66,38 @@ TEST_F(SettingsExportRoundTripTest, PlainExportImportsIntoAnotherPrinterThroughT
   // Read by the import but set afterwards: the preset number, the field mask's media bit, the
   // locale digit, the merge's prompt mark and the front-function word it trims.
   const std::set<WORD> after = {6, 41, 180, 885, 249};
-  RoundTrip(0, 0, nullptr,
-            [](const ItemTableRow& row) {
-              return row.id > 5 && row.id != 220 && row.id != 221 && !Between(row.id, 894, 903) && row.id <= 904;
-            },
-            false, after);
+  RoundTrip(
+      0, 0, nullptr,
+      [](const ItemTableRow& row) {
+        return row.id > 5 && row.id != 220 && row.id != 221 && !Between(row.id, 894, 903) && row.id <= 904;
+      },
+      false, after);
   EXPECT_EQ(OptGetValue(importer_, 41) & 0xFF, 255u);
   EXPECT_EQ(OptGetValue(importer_, 6) & 0x02000000u, 0u);
   EXPECT_EQ(PrinterName(importer_), u"Velm Printer 2");
 }
 
 TEST_F(SettingsExportRoundTripTest, QualityGroupCarriesTheSecondTransferSet) {
-  RoundTrip(kXferQualityGroup, kXferQualityGroup, u"Quality", [](const ItemTableRow& row) { return row.transfer2 != 0; });
+  RoundTrip(kXferGroupQuality, kXferGroupQuality, u"Quality",
+            [](const ItemTableRow& row) { return row.transfer2 != 0; });
 }
 
 TEST_F(SettingsExportRoundTripTest, StampGroupCarriesThePresetItemsAndThePatternItems) {
-  RoundTrip(kXferStampGroup, kXferStampGroup, u"Stamp2us", [](const ItemTableRow& row) {
-    return row.transfer || row.preset || Between(row.id, 894, 903);
-  });
+  RoundTrip(kXferGroupStamp, kXferGroupStamp, u"Stamp2us",
+            [](const ItemTableRow& row) { return row.transfer || row.preset || Between(row.id, 894, 903); });
 }
 
 TEST_F(SettingsExportRoundTripTest, FreeSizeGroupsCarryTheirThreeItems) {
-  RoundTrip(kXferFreeSizeGroup, kXferFreeSizeGroup, u"FreeSize4us",
+  RoundTrip(kXferGroupFreeSize, kXferGroupFreeSize, u"FreeSize4us",
             [](const ItemTableRow& row) { return Between(row.id, 859, 861); });
-  RoundTrip(kXferSrcFreeSizeGroup, kXferSrcFreeSizeGroup, u"FreeSize5us",
+  RoundTrip(kXferGroupSrcFreeSize, kXferGroupSrcFreeSize, u"FreeSize5us",
             [](const ItemTableRow& row) { return Between(row.id, 862, 864); });
 }
 
 TEST_F(SettingsExportRoundTripTest, DeviceInformationGroupCarriesTheDeviceInformationItems) {
-  RoundTrip(kXferDeviceInfoGroup, kXferDeviceInfoGroup, u"Velm Printer",
-            [](const ItemTableRow& row) { return OptIsDeviceInfoId(row.id) != FALSE; }, true);
+  RoundTrip(
+      kXferGroupDeviceInfo, kXferGroupDeviceInfo, u"Velm Printer",
+      [](const ItemTableRow& row) { return OptIsDeviceInfoId(row.id) != FALSE; }, true);
 }
 
 TEST_F(SettingsExportRoundTripTest, FixedAndLanguageSectionsAndSectionThreeRows) {
@@ -102,7 +105,7 @@ TEST_F(SettingsExportRoundTripTest, FixedAndLanguageSectionsAndSectionThreeRows)
   RoundTrip(kXferRsdSection, kXferRsdSection, nullptr,
             [](const ItemTableRow& row) { return row.transfer && !Between(row.id, 894, 903); });
   // Written under the language code, read back from it as a companion read.
-  RoundTrip(kXferLanguageSection | kXferQualityGroup, kXferCompanion | kXferQualityGroup, nullptr,
+  RoundTrip(kXferLanguageSection | kXferGroupQuality, kXferCompanion | kXferGroupQuality, nullptr,
             [](const ItemTableRow& row) { return row.transfer2 != 0; });
   RoundTrip(kXferWorkRows | kXferTransferRows | kXferModelSectionTest, kXferWorkRows | kXferTransferRows, u"Work",
             [](const ItemTableRow& row) {

@@ -30,10 +30,10 @@ TEST_F(SettingsImportCorpusTest, EverySettingsImportCorpusInputKeepsToItsItems) 
 TEST_F(SettingsImportCorpusTest, OracleSeesAWriteOutsideTheItems) {
   lstrcpynW(context_->work->printerName, velm::fuzz::kImportPrinterName, kNameChars);
   const std::string text = "[Fuzz]\r\nwdmFreeSizeWidth=77\r\n";
-  const std::vector<BYTE> mask = velm::fuzz::ImportWriteMask(context_, kXferRead | kXferSrcFreeSizeGroup);
+  const std::vector<BYTE> mask = velm::fuzz::ImportWriteMask(context_, kXferRead | kXferGroupSrcFreeSize);
   const std::string before(reinterpret_cast<const char*>(context_->settings), sizeof(SettingsRecord));
   ASSERT_TRUE(XferReadText(context_, u"C:\\x.rst", text.c_str(), static_cast<DWORD>(text.size()),
-                           kXferRead | kXferFreeSizeGroup));
+                           kXferRead | kXferGroupFreeSize));
   const auto* after = reinterpret_cast<const BYTE*>(context_->settings);
   bool outside = false;
   for (size_t i = 0; i < before.size(); ++i) outside |= ((after[i] ^ static_cast<BYTE>(before[i])) & ~mask[i]) != 0;

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string Record(DriverContext* c) { return std::string(reinterpret_cast<const char*>(c->settings), sizeof(SettingsRecord)); }
+std::string Record(DriverContext* c) {
+  return std::string(reinterpret_cast<const char*>(c->settings), sizeof(SettingsRecord));
+}
 
 TEST_F(SettingsExportTest, PlainImportSkipsPasswordsConfigurationAndWorkItemsAndClearsThePresetNumber) {
   DriverContext* c = Fresh(printer_);
@@ -41,11 +43,11 @@ TEST_F(SettingsExportTest, ModelSectionIsReadWhenItHasAHeaderAndThePrinterNameCo
   EXPECT_EQ(OptGetValue(c, 12), 3u);
   EXPECT_EQ(PrinterName(c), u"Velm Printer 2");
   // Groups read the printer's own section unless asked to look for the model section.
-  Write(file_, "[Velm Printer 2]\r\n" + HeaderLines(0) + "vdmHalftone=2\r\n[Velm Printer Driver]\r\n" +
-                   HeaderLines(0) + "vdmHalftone=3\r\n");
-  ASSERT_TRUE(XferLoad(printer2_, file_.c_str(), kXferQualityGroup, c));
+  Write(file_, "[Velm Printer 2]\r\n" + HeaderLines(0) + "vdmHalftone=2\r\n[Velm Printer Driver]\r\n" + HeaderLines(0) +
+                   "vdmHalftone=3\r\n");
+  ASSERT_TRUE(XferLoad(printer2_, file_.c_str(), kXferGroupQuality, c));
   EXPECT_EQ(OptGetValue(c, 153), 2u);
-  ASSERT_TRUE(XferLoad(printer2_, file_.c_str(), kXferQualityGroup | kXferModelSectionTest, c));
+  ASSERT_TRUE(XferLoad(printer2_, file_.c_str(), kXferGroupQuality | kXferModelSectionTest, c));
   EXPECT_EQ(OptGetValue(c, 153), 3u);
   // Without a header in the model section the printer's section is read.
   Write(file_, "[Velm Printer 2]\r\n" + HeaderLines(0) + "dmCopies=5\r\n[Velm Printer Driver]\r\ndmCopies=6\r\n");
@@ -54,8 +56,8 @@ TEST_F(SettingsExportTest, ModelSectionIsReadWhenItHasAHeaderAndThePrinterNameCo
 }
 
 TEST_F(SettingsExportTest, AfterAnImportTheDevmodeFollowsThisSystemsKind) {
-  Write(file_, "[Velm Printer]\r\n" + HeaderLines(0) +
-                   "dmFields=" + std::to_string(0x03800000u) + "\r\ndmICMMethod=3\r\ndmICMIntent=4\r\n"
+  Write(file_, "[Velm Printer]\r\n" + HeaderLines(0) + "dmFields=" + std::to_string(0x03800000u) +
+                   "\r\ndmICMMethod=3\r\ndmICMIntent=4\r\n"
                    "vdmICMProgram=2\r\nvdmICMType=9\r\nvdmICMIntent=9\r\nvdmUIModeChange=1\r\n");
   for (DWORD kind : {0u, 1u, 2u, 3u}) {
     SCOPED_TRACE(kind);
@@ -93,8 +95,8 @@ TEST_F(SettingsExportTest, StampTransferLeavesTheTableMarksAndPresetRowsAsTheyWe
   OptSetValue(c, 895, 3);
   {
     XferPrinterNameStandIn section(c, u"Stamp1us");
-    ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferStampGroup, c));
-    ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferStampGroup, c));
+    ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupStamp, c));
+    ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferGroupStamp, c));
   }
   const std::string text = Read(file_);
   EXPECT_EQ(text.find("RstVersion"), std::string::npos);
@@ -104,7 +106,7 @@ TEST_F(SettingsExportTest, StampTransferLeavesTheTableMarksAndPresetRowsAsTheyWe
   // The stamp group reads no header even when the section has one that does not match.
   Write(file_, "[Stamp1us]\r\nRstVersion=900\r\nwdmWmPatternKind=7\r\n");
   XferPrinterNameStandIn section(c, u"Stamp1us");
-  ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferStampGroup, c));
+  ASSERT_TRUE(XferLoad(printer_, file_.c_str(), kXferGroupStamp, c));
   EXPECT_EQ(CtxGetTransferStatus(c), 0u);
   EXPECT_EQ(OptGetValue(c, 895), 7u);
 }
@@ -112,9 +114,12 @@ TEST_F(SettingsExportTest, StampTransferLeavesTheTableMarksAndPresetRowsAsTheyWe
 TEST_F(SettingsExportTest, DamagedNumbersRefuseTheWholeSection) {
   DriverContext* c = Fresh(printer_);
   const char* damaged[] = {
-      "dmCopies=12x",  "dmCopies=",     "dmCopies=-",      "dmCopies= 4",    "dmCopies=70000",
-      "vdmMachineID=256", "vdmSaturation=-129", "vdmSmoothing=2", "dmFields=4294967296",
-      "dmFields=99999999999999999999999999", "dmCopies=0x10",
+      "dmCopies=12x",        "dmCopies=",
+      "dmCopies=-",          "dmCopies= 4",
+      "dmCopies=70000",      "vdmMachineID=256",
+      "vdmSaturation=-129",  "vdmSmoothing=2",
+      "dmFields=4294967296", "dmFields=99999999999999999999999999",
+      "dmCopies=0x10",
   };
   for (const char* line : damaged) {
     SCOPED_TRACE(line);
@@ -168,14 +173,15 @@ TEST_F(SettingsExportTest, QualityFileWithForeignHeaderIsRefreshedFromItsCompani
   OptSetValue(c, kItemLanguage, 1);
   OptSetValue(c, 153, 1);
   const std::u16string quality = u"C:\\Settings\\fine.rsf";
-  Write(quality, "[Velm Printer]\r\nRstVersion=100\r\nRstMachine=130\r\nRstLanguage=1\r\nvdmHalftone=4\r\n"
-                 "[condition]\r\nold=1\r\n");
+  Write(quality,
+        "[Velm Printer]\r\nRstVersion=100\r\nRstMachine=130\r\nRstLanguage=1\r\nvdmHalftone=4\r\n"
+        "[condition]\r\nold=1\r\n");
   std::string condition;
   for (int i = 0; condition.size() < 3 * kXferSectionCopyChars; ++i) condition += "rule" + std::to_string(i) + "=1\r\n";
   Write(std::u16string(PrnGetDriverDirectory(c)) + u"fine.rsq",
         "[us]\r\nvdmHalftone=3\r\nReadonly=1\r\n[condition]\r\n" + condition + "[disable]\r\nd=2\r\n");
 
-  ASSERT_TRUE(XferLoad(printer_, quality.c_str(), kXferQualityGroup, c));
+  ASSERT_TRUE(XferLoad(printer_, quality.c_str(), kXferGroupQuality, c));
   EXPECT_EQ(CtxGetTransferStatus(c), 1u);
   EXPECT_EQ(OptGetValue(c, 153), 1u);  // the refresh leaves the settings as they were
   const std::string text = Read(quality);
@@ -188,14 +194,14 @@ TEST_F(SettingsExportTest, QualityFileWithForeignHeaderIsRefreshedFromItsCompani
   EXPECT_EQ(DmHistoryDepth(c), 0u);
 
   // Now it loads.
-  ASSERT_TRUE(XferLoad(printer_, quality.c_str(), kXferQualityGroup, c));
+  ASSERT_TRUE(XferLoad(printer_, quality.c_str(), kXferGroupQuality, c));
   EXPECT_EQ(CtxGetTransferStatus(c), 0u);
   EXPECT_EQ(OptGetValue(c, 153), 3u);
 
   // Without a companion the file is left alone.
   const std::u16string lone = u"C:\\Settings\\lone.rsf";
   Write(lone, "[Velm Printer]\r\nRstVersion=100\r\nvdmHalftone=4\r\n");
-  ASSERT_TRUE(XferLoad(printer_, lone.c_str(), kXferQualityGroup, c));
+  ASSERT_TRUE(XferLoad(printer_, lone.c_str(), kXferGroupQuality, c));
   EXPECT_EQ(CtxGetTransferStatus(c), 1u);
   EXPECT_EQ(Read(lone), "[Velm Printer]\r\nRstVersion=100\r\nvdmHalftone=4\r\n");
 }
