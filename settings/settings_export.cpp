@@ -373,6 +373,8 @@ BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWOR
   }
   if (flags & kXferPrinterItemFile) return XferPrinterItems(context, file, flags);
   if (flags & kXferRead) {
+    // An absent file reads as an empty one; the import does not leave one behind.
+    if (!PathExists(file)) return XferReadText(context, file, "", 0, flags);
     DWORD bytes = 0;
     char* text = IniLoadFile(file, &bytes);
     if (!text) return FALSE;

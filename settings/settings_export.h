@@ -15,6 +15,8 @@
 // read (transfer status 1); a section whose numbers are not numbers of their item's width, or
 // that is longer than any this library writes, is refused whole (FALSE) before any item changes.
 // Entries never reach items outside the transfer's filters, and strings are cut to their field.
+// The file's system kind ("RstOSKind") refuses nothing: after an import the devmode follows the
+// kind of the system it is imported on.
 #pragma once
 
 #include "settings/driver_context.h"
@@ -54,7 +56,7 @@ inline constexpr WCHAR kXferPrinterItemSection[] = u"VelmPrnSection";
 inline constexpr WCHAR kXferPrinterItemFileName[] = u"qnexport.txt";
 inline constexpr WCHAR kXferReadonlyKey[] = u"Readonly";
 
-// A header value or section longer than this was not written by this library.
+// A section longer than this was not written by this library.
 constexpr DWORD kXferMaxSectionBytes = 1u << 20;
 // Sections of a companion file are read in blocks of this many characters, grown as needed.
 constexpr DWORD kXferSectionCopyChars = 30720;

@@ -162,6 +162,11 @@ TEST_F(SettingsExportTest, CutShortOversizedAndForeignFilesReadNoMoreThanTheyHol
   Write(file_, binary);
   EXPECT_TRUE(XferSection(printer_, c, file_.c_str(), kXferRead));
   EXPECT_EQ(OptGetValue(c, 12), 3u);
+  // An absent file is a mismatch, and stays absent.
+  const std::u16string absent = u"C:\\Settings\\absent.rst";
+  EXPECT_TRUE(XferSection(printer_, c, absent.c_str(), kXferRead));
+  EXPECT_EQ(CtxGetTransferStatus(c), 1u);
+  EXPECT_FALSE(std::filesystem::exists(Host(absent)));
   // A file too large to load is refused whole.
   std::string enormous(kIniMaxFileBytes + 1, ';');
   Write(file_, enormous);
