@@ -10,7 +10,4 @@ void BidiClearSavedSection(DriverContext*) {}
 
 BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
 
-BOOL XferLoad(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
-
-BOOL XferSave(HANDLE, const WCHAR*, DWORD, DriverContext*) { return FALSE; }
 

@@ -3,7 +3,6 @@
 // a name or a code.
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   settings export and import files: XferLoad, XferSave
 #pragma once
 
 #include "settings/condition_items.h"
@@ -21,7 +20,3 @@ void BidiClearSavedSection(DriverContext* context);
 // Whether this caller may write the printer's printer data.
 BOOL BidiCanWritePrinterData(DriverContext* context);
 
-// Imports (XferLoad) or exports (XferSave) the items that `flags` select from or to `file`, as a
-// transfer section (under the global settings mutex). FALSE when nothing was transferred.
-BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
-BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);

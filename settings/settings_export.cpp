@@ -17,6 +17,7 @@
 #include "settings/option_persistence.h"
 #include "settings/profile_wrappers.h"
 #include "settings/service_seams.h"
+#include "settings/user_lists.h"
 #include "settings/settings_folders.h"
 #include "settings/settings_history.h"
 #include "settings/settings_record.h"

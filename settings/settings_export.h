@@ -170,15 +170,3 @@ class XferPrinterNameStandIn {
   ContextWorkArea* work_ = nullptr;
   WCHAR saved_[kNameChars] = {};
 };
-
-// ---- The user lists that transfers call into (user_lists.h) ---------------------------------
-
-// Free size `n` (0..9) of the settings INI into items 859..861, and as the source-tray free size
-// into items 862..864.
-BOOL LstLoadFreeSize(DriverContext* context, int n);
-BOOL LstLoadSrcFreeSize(DriverContext* context, int n);
-// Quality set `n` from its file into the quality items.
-BOOL LstLoadQuality(DriverContext* context, int n);
-// After a whole-section import: the current free size, source free size, stamp and quality set
-// made consistent with the lists.
-void LstRederiveAfterImport(DriverContext* context);

@@ -15,15 +15,9 @@
 
 #include "settings/context_open_steps.h"
 #include "settings/driver_context.h"
+#include "settings/settings_export.h"
 #include "win32.h"
 
-// Transfer groups of the settings export and import files that the lists use.
-constexpr DWORD kXferRead = 0x1;
-constexpr DWORD kXferWrite = 0x2;
-constexpr DWORD kXferGroupQuality = 0x10;
-constexpr DWORD kXferGroupStamp = 0x20;
-constexpr DWORD kXferGroupFreeSize = 0x80;
-constexpr DWORD kXferGroupSrcFreeSize = 0x200;
 
 constexpr int kLstPresetSlots = 16;      // "PresetList0".."PresetList15"
 constexpr int kLstQualitySets = 8;       // item 188 names sets 0..7
