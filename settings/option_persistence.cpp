@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "settings/bidi_saved_info.h"
 #include "settings/context_open_steps.h"
 #include "settings/font_lists.h"
 #include "settings/item_store.h"

@@ -4,13 +4,7 @@
 
 void DmValidatePublic(DriverContext*) {}
 
-BOOL BidiGetSavedFlag(DriverContext*) { return FALSE; }
-
-void BidiLoadSavedInfo(DriverContext*) {}
-
-void BidiClearSavedSection(DriverContext*) {}
-
-BOOL BidiCanWritePrinterData(DriverContext*) { return FALSE; }
+BOOL XferSection(HANDLE, DriverContext*, const WCHAR*, DWORD) { return FALSE; }
 
 void LstLoadFreeSizes(DriverContext*) {}
 

@@ -2,8 +2,7 @@
 // null), or does nothing, until the part that owns it replaces its body; none invents a folder,
 // a name or a code.
 //   devmode validation (public fields): DmValidatePublic
-//   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
-//   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
+//   settings export and import files: XferSection
 //   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
 #pragma once
 
@@ -15,15 +14,10 @@
 // Validates the public devmode fields of the context's record against the model.
 void DmValidatePublic(DriverContext* context);
 
-// Whether the shared "qnuser.ini" holds device information saved for the context's printer by a
-// caller that could not write printer data.
-BOOL BidiGetSavedFlag(DriverContext* context);
-// Loads that saved device information into section 2 of the record.
-void BidiLoadSavedInfo(DriverContext* context);
-// Deletes the printer's saved section from "qnuser.ini".
-void BidiClearSavedSection(DriverContext* context);
-// Whether this caller may write the printer's printer data.
-BOOL BidiCanWritePrinterData(DriverContext* context);
+// Reads (flag 1) or writes (flag 2) the printer's transfer section of the settings file `file`
+// for the context; group flags choose the entries (0x100: the device information). TRUE on
+// success.
+BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags);
 
 // Fills the work area's ten free-size slots from the settings INI, once per context.
 void LstLoadFreeSizes(DriverContext* context);
