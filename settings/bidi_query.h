@@ -7,13 +7,14 @@
 // successful query, or when the query is allowed and a saved flag says a query succeeded.
 #pragma once
 
+#include "settings/bidi_device.h"
 #include "settings/driver_context.h"
 #include "settings/settings_record.h"
 #include "win32.h"
 
 // BidiQuery flags.
 constexpr DWORD kBidiQueryShort = 0x2;   // only the versions and the memory type
-// kBidiUse9xLibrary (0x8, bidi_device.h): the Windows 9x library on that platform.
+// kBidiUse9xLibrary (bidi_device.h): the Windows 9x library on that platform.
 
 constexpr WORD kItemBiDirect = 719;           // vdmBiDirect
 constexpr WORD kItemPrinterMemory = 10012;    // "RAM": kilobytes

@@ -24,7 +24,9 @@
 // read), classsize:N (the size query only, which still gives the size). A query or class query
 // made to fail with error 102 still hands out its result (the device answered from what it
 // kept). A line the file cannot be read by makes the device absent.
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>

@@ -63,11 +63,12 @@ class BidiLibraryTest : public ::testing::Test {
   // A record through the size query and the read, or "<error N>".
   std::string Record(BidiResult result, DWORD code) {
     DWORD needed = 0;
-    if (table_.readRecord(result, code, nullptr, 0, &needed) < 0) return "<error " + std::to_string(GetLastError()) + ">";
+    const auto error = [] { return "<error " + std::to_string(GetLastError()) + ">"; };
+    if (table_.readRecord(result, code, nullptr, 0, &needed) < 0) return error();
     std::string bytes(needed, '\0');
     DWORD copied = 0;
     const LONG read = table_.readRecord(result, code, bytes.data(), needed, &copied);
-    if (read < 0) return "<error " + std::to_string(GetLastError()) + ">";
+    if (read < 0) return error();
     bytes.resize(static_cast<size_t>(read));
     return bytes;
   }
