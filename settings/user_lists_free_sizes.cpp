@@ -3,7 +3,8 @@
 
 #include "settings/item_store.h"
 #include "settings/resource_strings.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/settings_history.h"
 #include "settings/string_convert.h"
 #include "settings/user_lists.h"

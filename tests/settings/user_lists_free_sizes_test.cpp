@@ -1,6 +1,7 @@
 #include <cstring>
 
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/settings_history.h"
 #include "settings/string_convert.h"
 #include "settings/resource_strings.h"
