@@ -5,7 +5,8 @@
 #include <span>
 
 #include "settings/item_store.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 
 namespace {
 

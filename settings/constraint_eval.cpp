@@ -6,7 +6,8 @@
 #include "settings/item_store.h"
 #include "settings/memory.h"
 #include "settings/paper_geometry.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 
 namespace {
 

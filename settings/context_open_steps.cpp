@@ -2,15 +2,13 @@
 
 #include <atomic>
 
-// Not built yet: see the header. None of them touches the context. DescLoad and DescRelease
-// live with the description cache (description_cache.cpp), CondAllocStack and CondFreeStack with
-// the constraint evaluator (constraint_eval.cpp), DmBuildForContext with the record's
-// construction (record_build.cpp), DmCopyDeviceConfig with the device configuration
-// (device_config.cpp), CfgLoadOnOpen with option persistence (option_persistence.cpp),
-// CfgFreeFontBlobs with the font lists (font_lists.cpp) and ResFreeDlls with the resource strings
-// (resource_strings.cpp).
-
-int LstPresetSlots(DriverContext*, const WCHAR*, int) { return 0; }
+// The steps live with the parts that own them: DescLoad and DescRelease with the description
+// cache (description_cache.cpp), CondAllocStack and CondFreeStack with the constraint evaluator
+// (constraint_eval.cpp), DmBuildForContext with the record's construction (record_build.cpp),
+// DmCopyDeviceConfig with the device configuration (device_config.cpp), CfgLoadOnOpen with option
+// persistence (option_persistence.cpp), CfgFreeFontBlobs with the font lists (font_lists.cpp),
+// ResFreeDlls with the resource strings (resource_strings.cpp) and LstPresetSlots with the user
+// lists (user_lists_presets.cpp).
 
 const ContextOpenSteps kContextOpenSteps = {
     DescLoad,          DescRelease,   CondAllocStack,   CondFreeStack,   DmBuildForContext,

@@ -5,8 +5,10 @@
 #include "settings/item_store.h"
 #include "settings/model_hooks.h"
 #include "settings/paper_geometry.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/spooler_info.h"
+#include "settings/user_lists.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include "settings/description_access.h"
 #include "settings/item_store.h"
 #include "settings/resource_strings.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
+#include "settings/user_lists.h"
 #include "settings/settings_record.h"
 #include "settings/string_convert.h"
 #include "settings/unit_conversion.h"
@@ -23,16 +25,6 @@ constexpr WORD kItemMarginOdd = 106, kItemMarginEven = 107;
 
 // User papers and their free-size slots: 384..392 are slots 0..8, the custom size 256 slot 9.
 constexpr DWORD kPaperCustom = 256;
-constexpr DWORD kFirstFreeSize = 384, kLastFreeSize = 392;
-constexpr DWORD kCustomSlot = 9;
-// A free-size slot of the work area: the display name (ANSI, 64 bytes) first; u32 width and
-// length in 1200-dpi dots at 192 and 196.
-constexpr size_t kSlotNameBytes = 64;
-constexpr size_t kSlotOffWidth = 192;
-constexpr size_t kSlotOffLength = 196;
-
-bool IsFreeSizePaper(DWORD paper) { return paper == kPaperCustom || (paper >= kFirstFreeSize && paper <= kLastFreeSize); }
-DWORD FreeSizeSlot(DWORD paper) { return paper == kPaperCustom ? kCustomSlot : paper - kFirstFreeSize; }
 
 // The item's record when it is a list, with whether it is the paper list (PickPage).
 struct ListRecord {
@@ -64,8 +56,9 @@ int ForEachValue(DriverContext* context, const ListRecord& list, bool skipDisabl
   return count;
 }
 
-const BYTE* Slot(DriverContext* context, DWORD paper) {
-  return context->work ? context->work->freeSizeSlots[FreeSizeSlot(paper)] : nullptr;
+// The free-size slot of `paper`; false when the context has none.
+bool Slot(DriverContext* context, DWORD paper, FreeSizeSlot& slot) {
+  return LstGetFreeSizeSlot(context, LstPaperToFreeSizeSlot(paper), &slot) != FALSE;
 }
 
 // The range of an item's record; false (and 0, 0) without one.
@@ -164,11 +157,11 @@ int CapsGetValueNames(DriverContext* context, WCHAR* names, DWORD width, WORD it
     WCHAR* field = names + size_t(index) * width;
     std::fill(field, field + width, WCHAR{0});
     const DWORD paper = OptModelToRawValue(context, list.row, model);
-    if (list.papers && IsFreeSizePaper(paper)) {
-      if (const BYTE* slot = Slot(context, paper)) {
-        char name[kSlotNameBytes + 1] = {};
-        std::memcpy(name, slot, kSlotNameBytes);  // the field need not end with a NUL
-        StrAnsiToWide(field, static_cast<int>(std::min<DWORD>(width, kSlotNameBytes + 1)), name);
+    if (list.papers && LstIsFreeSizePaper(paper)) {
+      if (FreeSizeSlot slot; Slot(context, paper, slot)) {
+        char name[sizeof(slot.displayName) + 1] = {};
+        std::memcpy(name, slot.displayName, sizeof(slot.displayName));  // need not end with a NUL
+        StrAnsiToWide(field, static_cast<int>(std::min<DWORD>(width, sizeof(name))), name);
       }
       return;
     }
@@ -186,10 +179,10 @@ int CapsGetPaperSizes(DriverContext* context, POINT* sizes, WORD item) {
     POINT& size = sizes[index];
     size = {0, 0};
     const DWORD paper = OptModelToRawValue(context, list.row, model);
-    if (IsFreeSizePaper(paper)) {
-      if (const BYTE* slot = Slot(context, paper)) {
-        size.x = static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, DmLoadU32(slot, kSlotOffWidth), kSettingsDpi));
-        size.y = static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, DmLoadU32(slot, kSlotOffLength), kSettingsDpi));
+    if (LstIsFreeSizePaper(paper)) {
+      if (FreeSizeSlot slot; Slot(context, paper, slot)) {
+        size.x = static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, slot.width, kSettingsDpi));
+        size.y = static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, slot.length, kSettingsDpi));
       }
       return;
     }

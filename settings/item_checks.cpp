@@ -3,6 +3,7 @@
 #include "settings/description_access.h"
 #include "settings/item_defaults.h"
 #include "settings/item_store.h"
+#include "settings/user_lists.h"
 
 namespace {
 
@@ -26,9 +27,6 @@ constexpr DWORD kPresetLimit = 128;
 // Model values of item 188: 135..142 the quality sets 0..7.
 constexpr LONG kQualityModelBase = 135;
 constexpr LONG kQualitySetCount = 8;
-
-// Free-size slot n holds paper kFreeSizePapers[n].
-constexpr LONG kFreeSizePapers[] = {384, 385, 386, 387, 388, 389, 390, 391, 392, 256};
 
 // What the model can say about an item before any value is looked at: kCheckNoKey or
 // kCheckHidden when it cannot judge it, else 0 with the item's row and record.
@@ -169,12 +167,7 @@ BOOL OptIsFreeSizePaperId(LONG value, DriverContext*) { return OptUserSizeSlotOf
 
 BOOL OptAcceptAnyValue(LONG, DriverContext*) { return TRUE; }
 
-int OptUserSizeSlotOf(LONG paper) {
-  for (int slot = 0; slot < static_cast<int>(sizeof kFreeSizePapers / sizeof kFreeSizePapers[0]); ++slot) {
-    if (kFreeSizePapers[slot] == paper) return slot;
-  }
-  return -1;
-}
+int OptUserSizeSlotOf(LONG paper) { return paper < 0 ? -1 : LstPaperToFreeSizeSlot(static_cast<DWORD>(paper)); }
 
 int OptGetUserSizeSlot(DriverContext* context, WORD item) {
   if (item != kItemPaperSize && item != kItemOutPaperSize) return -1;

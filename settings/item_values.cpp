@@ -1,7 +1,8 @@
 // The model-value side of the item store: translation through the items' value maps and the
 // context's override array.
 #include "settings/item_store.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 
 namespace {
 

@@ -7,7 +7,8 @@
 #include "settings/item_store.h"
 #include "settings/memory.h"
 #include "settings/help_language.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/settings_paths.h"
 #include "settings/spooler_info.h"
 

@@ -2,13 +2,15 @@
 
 #include <cstring>
 
+#include "settings/bidi_saved_info.h"
 #include "settings/context_open_steps.h"
 #include "settings/font_lists.h"
 #include "settings/item_store.h"
 #include "settings/locks.h"
 #include "settings/printer_data.h"
 #include "settings/profile_wrappers.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/settings_paths.h"
 #include "settings/settings_record.h"
 #include "settings/spooler_info.h"

@@ -6,9 +6,9 @@
 #include "settings/description_access.h"
 #include "settings/item_checks.h"
 #include "settings/item_store.h"
-#include "settings/service_seams.h"
 #include "settings/settings_record.h"
 #include "settings/unit_conversion.h"
+#include "settings/user_lists.h"
 
 namespace {
 
@@ -26,31 +26,15 @@ constexpr WORD kItemResolutionH = 43;
 constexpr DWORD kLandscape = 2;
 constexpr DWORD kCustomSizeFields = DM_PAPERLENGTH | DM_PAPERWIDTH;
 
-// A free-size slot (the work area's, 200 bytes): three 64-byte names, then u32 width and u32
-// length in 1200-dpi dots.
-constexpr size_t kSlotOffWidth = 192;
-constexpr size_t kSlotOffLength = 196;
-constexpr int kFreeSizeSlots = 10;
-constexpr DWORD kFirstFreeSize = 384;
-constexpr DWORD kLastFreeSize = 392;
-constexpr int kCustomSlot = 9;
-
-bool IsUserPaper(DWORD paper) { return paper == kPaperCustom || (paper >= kFirstFreeSize && paper <= kLastFreeSize); }
-
-int FreeSizeSlotOf(DWORD paper) {
-  if (paper == kPaperCustom) return kCustomSlot;
-  return paper >= kFirstFreeSize && paper <= kLastFreeSize ? static_cast<int>(paper - kFirstFreeSize) : -1;
-}
-
 struct PaperSize {
   DWORD width;
   DWORD length;
 };
 
 PaperSize SlotSize(DriverContext* context, int slot) {
-  if (!context->work || slot < 0 || slot >= kFreeSizeSlots) return {0, 0};
-  const BYTE* bytes = context->work->freeSizeSlots[slot];
-  return {DmLoadU32(bytes, kSlotOffWidth), DmLoadU32(bytes, kSlotOffLength)};
+  FreeSizeSlot bytes;
+  LstGetFreeSizeSlot(context, slot, &bytes);
+  return {bytes.width, bytes.length};
 }
 
 // The geometry items are u16 dots: a value is held within their range rather than wrapped.
@@ -123,8 +107,8 @@ BOOL DmDeriveSrcPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
   LONG pair[2] = {};
   const bool found = FindArea(context, OptFindItem(context->itemTable, item), paper, &area, pair);
 
-  if (IsUserPaper(paper)) {
-    const int slot = FreeSizeSlotOf(paper);
+  if (LstIsFreeSizePaper(paper)) {
+    const int slot = LstPaperToFreeSizeSlot(paper);
     LstLoadFreeSizes(context);
     LstSelectSrcFreeSize(context, slot);
     const DWORD dpi = OptGetValue(context, kItemResolutionW);
@@ -185,7 +169,7 @@ BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
   if (!Usable(context)) return FALSE;
   if (paper == kPaperSameAsSource) {
     paper = OptGetValue(context, kItemPaperSize);
-    if (IsUserPaper(paper)) {
+    if (LstIsFreeSizePaper(paper)) {
       for (WORD i = 0; i < 6; ++i) {
         OptSetValue(context, kItemDstPaperLength + i, OptGetValue(context, kItemSrcPaperLength + i));
       }
@@ -199,9 +183,9 @@ BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
   LONG pair[2] = {};
   const bool found = FindArea(context, mapRow, paper, &area, pair);
 
-  if (IsUserPaper(paper)) {
+  if (LstIsFreeSizePaper(paper)) {
     LstLoadFreeSizes(context);
-    const PaperSize size = SlotSize(context, FreeSizeSlotOf(paper));
+    const PaperSize size = SlotSize(context, LstPaperToFreeSizeSlot(paper));
     const bool turned = swap && IsLandscape(context);
     SetUserGeometry(context, kItemDstPaperLength, turned ? size.width : size.length, turned ? size.length : size.width,
                     OptGetValue(context, kItemResolutionH), OptGetValue(context, kItemResolutionW), area);

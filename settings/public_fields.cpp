@@ -10,8 +10,10 @@
 #include "settings/item_defaults.h"
 #include "settings/item_store.h"
 #include "settings/option_availability.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 #include "settings/record_build.h"
-#include "settings/service_seams.h"
+#include "settings/user_lists.h"
 #include "settings/settings_record.h"
 #include "settings/unit_conversion.h"
 
@@ -39,10 +41,6 @@ constexpr LONG kCollateOn = 1;
 // Merge flag: the caller's resolution stands, whether or not the page fits it.
 constexpr DWORD kMergeKeepResolution = 0x10000000;
 
-// A free-size slot of the work area: three 64-byte names, then u32 width and u32 length in
-// 1200-dpi dots.
-constexpr size_t kSlotOffWidth = 192;
-constexpr size_t kSlotOffLength = 196;
 
 // Byte offsets of the incoming DEVMODEW read outside the item rows.
 constexpr size_t kDmOffFields = 72;
@@ -388,12 +386,9 @@ SHORT DotsToTenthMm(DWORD dots) {
 // A free-size paper: its size from the slot the user lists fill.
 void TakeFreeSize(DriverContext* context, LONG paper, int slot) {
   LstLoadFreeSizes(context);
-  DWORD width = 0, length = 0;
-  if (context->work) {
-    const BYTE* bytes = context->work->freeSizeSlots[slot];
-    width = DmLoadU32(bytes, kSlotOffWidth);
-    length = DmLoadU32(bytes, kSlotOffLength);
-  }
+  FreeSizeSlot sizes{};
+  LstGetFreeSizeSlot(context, slot, &sizes);
+  const DWORD width = sizes.width, length = sizes.length;
   Put(context, kItemPaperSize, paper);
   Put(context, kItemPaperLength, DotsToTenthMm(length));
   Put(context, kItemPaperWidth, DotsToTenthMm(width));

@@ -48,7 +48,7 @@ class PdevSettingsTest : public DriverTest {
 TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
   g_testTexts = {{350, u"Mincho"}, {364, u"Gothic"}};
   RenderPdev* pdev = EnableWith({{12, 3}, {7, 2}, {14, 0}, {177, 0}, {181, 1}, {182, 2}, {15, 2}, {249, 0x80},
-                                 {394, 1}, {395, 1}, {372, 0}, {149, 1}, {150, 1}, {222, 3}, {247, 1}, {8, 9}});
+                                 {394, 1}, {395, 1}, {372, 0}, {149, 1}, {150, 1}, {222, 1}, {247, 1}, {8, 9}});
   ASSERT_NE(pdev, nullptr);
   const PdevSettings& s = pdev->settings;
   EXPECT_EQ(s.copies, 3u);
@@ -59,7 +59,7 @@ TEST_F(PdevSettingsTest, ItemsSetThroughTheStoreAreWhatThePdevReads) {
   EXPECT_EQ(s.colorChoice, 2u);
   EXPECT_TRUE(s.eudc);               // bit 0x80 of item 249
   EXPECT_TRUE(s.deviceFontsUsable);  // item 394 picks item 395
-  EXPECT_EQ(s.printType, 3u);
+  EXPECT_EQ(s.printType, 1u);  // locked: a stored job would need the hard disk
   EXPECT_TRUE(s.apiUse);
   EXPECT_EQ(std::u16string(s.defaultFace), u"Mincho");
   EXPECT_EQ(std::u16string(s.secondFace), u"Gothic");

@@ -12,6 +12,7 @@
 #include "settings/description_access.h"
 #include "settings/item_store.h"
 #include "settings/settings_record.h"
+#include "settings/user_lists.h"
 
 namespace velm::test {
 
@@ -63,8 +64,10 @@ class DerivedItemsTest : public DescriptionMachineTest {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(context_->settings);
     return std::vector<BYTE>(bytes, bytes + sizeof(SettingsRecord));
   }
-  // Free-size slot `slot` of the work area holds this width and length (1200-dpi dots).
+  // Free-size slot `slot` of the work area holds this width and length (1200-dpi dots), and the
+  // slots count as loaded, so that no derivation reads them again from the settings INI.
   void SetSlot(int slot, DWORD width, DWORD length) {
+    CtxRaiseChangeMask(context_, kChangeMaskFreeSizesLoaded);
     BYTE* bytes = context_->work->freeSizeSlots[slot];
     DmStoreU32(bytes, 192, width);
     DmStoreU32(bytes, 196, length);

@@ -413,12 +413,12 @@ TEST_F(DescriptionAccessTest, AnEntrysDisabledProgramRunsForItsKeyAndValue) {
   EXPECT_EQ(g_conditions.evaluated, (std::vector<const DescProgram*>{duplex.disabled}));
   DescConditionsView source{};
   DescReadConditions(D(), DescNodeConditions(D(), Node(kSource)), &source);
-  DescItemValueView tray3{};
-  DescReadItemValue(D(), source.values, &tray3);
-  EXPECT_EQ(tray3.value, 2202);
-  EXPECT_EQ(CondEvalEntry(13, 2202, context_), 7);  // a value's program
-  EXPECT_EQ(g_conditions.evaluated.back(), tray3.disabled);
-  EXPECT_EQ(CondEvalEntry(13, 2206, context_), 0);  // a value without an entry
+  DescItemValueView automatic{};
+  DescReadItemValue(D(), source.values, &automatic);
+  EXPECT_EQ(automatic.value, 2206);
+  EXPECT_EQ(CondEvalEntry(13, 2206, context_), 7);  // a value's program
+  EXPECT_EQ(g_conditions.evaluated.back(), automatic.disabled);
+  EXPECT_EQ(CondEvalEntry(13, 2205, context_), 0);  // a value without an entry (the bypass)
   EXPECT_EQ(CondEvalEntry(13, 0, context_), 0);     // a block without a program of its own
   EXPECT_EQ(CondEvalEntry(7, 0, context_), -1);     // no block for the key
   EXPECT_EQ(g_conditions.evaluated.size(), 2u);

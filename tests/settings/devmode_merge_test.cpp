@@ -187,11 +187,15 @@ TEST_F(DevmodeMergeTest, ApplicationDevmodesThatChangeOneFieldAtATime) {
 
 TEST_F(DevmodeMergeTest, TheDocumentMergeReloadsTheStoredSettingsAndAppliesTheRules) {
   const std::filesystem::path ini = IniFile(context_);
-  velm::test::WriteHostFile(ini, "[Velm Printer]\r\nPrnMethod=3\r\n");
+  velm::test::WriteHostFile(ini, "[Velm Printer]\r\nPrnMethod=1\r\n");  // a locked job
   ASSERT_EQ(DmMerge(context_, nullptr, 0x10000000 | 0x20008), 1);
   EXPECT_EQ(Get(context_, 222), 0u);
   ASSERT_EQ(DmMerge(context_, nullptr, 0x20008), 1);
-  EXPECT_EQ(Get(context_, 222), 3u);
+  EXPECT_EQ(Get(context_, 222), 1u);
+  // A stored job needs the hard disk, which this printer lacks: reloaded, then undone by the rules.
+  velm::test::WriteHostFile(ini, "[Velm Printer]\r\nPrnMethod=3\r\n");
+  ASSERT_EQ(DmMerge(context_, nullptr, 0x20008), 1);
+  EXPECT_EQ(Get(context_, 222), 0u);
   EXPECT_TRUE(DmHasOwnPrivatePart(&context_->settings->devmode));
 }
 

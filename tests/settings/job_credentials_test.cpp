@@ -12,7 +12,8 @@
 #include "settings/description_access.h"
 #include "settings/help_language.h"
 #include "settings/job_credentials.h"
-#include "settings/service_seams.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
 
 namespace {
 

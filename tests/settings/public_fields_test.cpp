@@ -282,6 +282,7 @@ TEST_F(PublicMergeTest, ACustomSizeWithoutThePaperBitIsTaken) {
 TEST_F(PublicMergeTest, AFreeSizeTakesItsSlotsSizeInTenthsOfAMillimetre) {
   UseDescription(kTwoPapers);
   // Slot 2 (paper 386) at the custom limits: 4250 x 21590 dots at 1200 dpi.
+  CtxRaiseChangeMask(context_, kChangeMaskFreeSizesLoaded);
   BYTE* slot = context_->work->freeSizeSlots[2];
   DmStoreU32(slot, 192, 4250);
   DmStoreU32(slot, 196, 21590);
