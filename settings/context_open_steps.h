@@ -2,9 +2,8 @@
 // own. CtxCreateEx and the destroy path in driver_context.cpp call them, in the order written
 // down there, through the table below; the functions named here are that table's entries.
 //
-// Steps not built yet do nothing: a load that has nothing to load lets the open go on, a free
-// that has nothing to free returns. Each close step must accept a context whose open step never
-// ran (a failed open destroys what it built so far), and a context without a work area.
+// Each close step must accept a context whose open step never ran (a failed open destroys what
+// it built so far), and a context without a work area.
 //   model description (compiler and cached image): DescLoad, DescRelease
 //   constraint evaluation: CondAllocStack, CondFreeStack
 //   settings record construction: DmBuildForContext, DmCopyDeviceConfig
