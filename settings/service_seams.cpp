@@ -17,3 +17,9 @@ void LstLoadFreeSizes(DriverContext*) {}
 void LstSelectSrcFreeSize(DriverContext*, int) {}
 
 void LstLoadStamp(DriverContext*, DWORD) {}
+
+BOOL LstLoadQuality(DriverContext*, int) { return FALSE; }
+
+void DmSetDefaults(DriverContext*) {}
+
+void DmSetEnvironment(DriverContext*) {}

@@ -4,7 +4,9 @@
 //   devmode validation (public fields): DmValidatePublic
 //   bidirectional device information saved for a later privileged open: BidiGetSavedFlag,
 //   BidiLoadSavedInfo, BidiClearSavedSection, BidiCanWritePrinterData
-//   user lists (free sizes, stamps): LstLoadFreeSizes, LstSelectSrcFreeSize, LstLoadStamp
+//   user lists (free sizes, stamps, quality sets): LstLoadFreeSizes, LstSelectSrcFreeSize,
+//   LstLoadStamp, LstLoadQuality
+//   settings record construction: DmSetDefaults, DmSetEnvironment
 #pragma once
 
 #include "settings/condition_items.h"
@@ -31,3 +33,12 @@ void LstLoadFreeSizes(DriverContext* context);
 void LstSelectSrcFreeSize(DriverContext* context, int slot);
 // Loads stamp `index` from the settings INI into the stamp items; item 120 := index.
 void LstLoadStamp(DriverContext* context, DWORD index);
+// Loads quality set `index` (0..7) from the file its settings INI key names into the items.
+// FALSE when nothing was loaded.
+BOOL LstLoadQuality(DriverContext* context, int index);
+
+// Fills the context's record with the model's defaults: the private header, every item's model
+// default, the public fields validated, the item fix-ups, the environment bytes.
+void DmSetDefaults(DriverContext* context);
+// Sets the environment bytes (items 715..730) from the system and the printer.
+void DmSetEnvironment(DriverContext* context);
