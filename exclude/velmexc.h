@@ -39,8 +39,10 @@ int32_t VELMDrvDisable(VELMAPICONTEXT context);
 /* Builds the devmode of `mode` (1 or 17, 2 or 18, 4) in the context and copies it into
  * `devmode` when that is not null; the buffer must hold the size returned, so a caller asks
  * with a null buffer first. Returns the devmode size (1260), or -1 for a null context, an
- * unknown mode, a printer that can no longer be opened, or a failed rebuild. The work is done
- * even when the buffer is null: the context keeps the settings it built. */
+ * unknown mode, a printer that can no longer be opened, a failed rebuild, or Windows 9x (whose
+ * devmode layout the library does not build). The work is done even when the buffer is null:
+ * the context keeps the settings it built. Job credentials that the credential service cannot
+ * give are left as the settings had them. */
 int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode, void* devmode);
 
 /* The same functions as GetProcAddress hands them out. */
