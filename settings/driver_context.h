@@ -14,6 +14,7 @@
 #include "win32.h"
 
 struct ModelDescription;  // the compiled model description image, built with the description compiler
+struct ApiLockSnapshot;   // the application interface's lock snapshot (exclude/api_contexts.h)
 
 // What the printer's PRINTER_INFO_2 said, kept per context so that it is asked once.
 // The printer and driver names of the cache live in the work area beside it.
@@ -102,6 +103,7 @@ struct ContextWorkArea {
   WCHAR localizedModelFile[kPathChars]; // the resource library's localized path
   WCHAR modelName[kModelNameChars];     // CfgReadModelName: the driver INI's name of the model
   LocaleDefaults locale;                // DmSetCountryDefaults
+  ApiLockSnapshot* apiLockSnapshot;     // application contexts only; freed by VELMDrvDisable
 };
 
 struct DriverContext {

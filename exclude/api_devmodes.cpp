@@ -1,0 +1,298 @@
+#include "exclude/api_devmodes.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "exclude/api_contexts.h"
+#include "exclude/api_seams.h"
+#include "exclude/velmexc.h"
+#include "settings/condition_items.h"
+#include "settings/constraint_eval.h"
+#include "settings/context_open_steps.h"
+#include "settings/derived_items.h"
+#include "settings/description_access.h"
+#include "settings/font_lists.h"
+#include "settings/item_checks.h"
+#include "settings/item_store.h"
+#include "settings/job_credentials.h"
+#include "settings/locale_defaults.h"
+#include "settings/memory.h"
+#include "settings/option_persistence.h"
+#include "settings/paper_geometry.h"
+#include "settings/platform_tests.h"
+#include "settings/bidi_query.h"
+#include "settings/bidi_saved_info.h"
+#include "settings/devmode_environment.h"
+#include "settings/record_build.h"
+#include "settings/user_lists.h"
+#include "settings/settings_history.h"
+#include "settings/settings_record.h"
+
+namespace {
+
+constexpr WORD kItemFields = 6;
+constexpr WORD kItemPaperSize = 8;
+constexpr WORD kItemPaperLength = 9;
+constexpr WORD kItemPaperWidth = 10;
+constexpr WORD kItemCollate = 19;
+constexpr WORD kItemMachine = 39;
+constexpr WORD kItemUiModeChange = 40;
+constexpr WORD kItemPresetNo = 41;
+constexpr WORD kItemResolutionW = 42;
+constexpr WORD kItemResolutionH = 43;
+constexpr WORD kItemSrcPaperLength = 44;
+constexpr WORD kItemSrcPaperWidth = 45;
+constexpr WORD kItemOutPaperSize = 50;
+constexpr WORD kItemDstPaperLength = 51;
+constexpr WORD kItemDstPaperWidth = 52;
+constexpr WORD kItemScaleOn = 58;
+constexpr WORD kItemDuplexOn = 61;
+constexpr WORD kItemSortOn = 64;
+constexpr WORD kItemMarginOn = 70;
+constexpr WORD kItemSimplexBindType = 103;
+constexpr WORD kItemFirstMargin = 104;  // 104..107: binding margins, face margins
+constexpr WORD kItemLastMargin = 107;
+constexpr WORD kItemFirstPlane = 164;   // 164..167: the CMYK plane selection
+constexpr WORD kItemLastPlane = 167;
+constexpr WORD kItemQualityListUse = 185;
+constexpr WORD kItemQualityListNo = 188;
+constexpr WORD kItemResolutionBoth = 248;
+constexpr WORD kItemCardMemorySupported = 299;
+constexpr WORD kItemPresentUiMode = 721;
+constexpr WORD kItemTerminalServer = 729;
+constexpr WORD kItemAdministrator = 730;
+constexpr WORD kItemResolutionOverCheck = 843;  // computed: the page fits at the resolution
+constexpr WORD kItemPrompt = 885;
+constexpr WORD kItemDuplexUnit = 10014;
+constexpr WORD kItemCardMemoryInstalled = 10063;
+
+constexpr DWORD kPresetNone = 255;
+constexpr DWORD kScaleFitToPaper = 2;
+constexpr DWORD kFirstQualityList = 32;
+constexpr DWORD kLastQualityList = 39;
+constexpr DWORD kResolutionReset = 600;
+constexpr DWORD kResolutionBothReset = 3;
+constexpr DWORD kResolutionBothHigh = 4;
+constexpr DWORD kMemoryMarkWithCard = 160;
+constexpr DWORD kMemoryMark = 32;
+constexpr WORD kCustomPaper = 256;
+
+// The finisher switches whose positions outlive a paper re-derivation while their node is hidden.
+struct FinisherPair {
+  WORD switchItem;
+  WORD positionItem;
+};
+constexpr FinisherPair kFinishers[] = {{kItemDuplexOn, 102}, {66, 136}, {65, 134}};
+
+bool IsKnownMode(DWORD mode) {
+  return mode == kApiModeCurrent || mode == (kApiModeCurrent | kApiModeBidi) || mode == kApiModeDefaults ||
+         mode == (kApiModeDefaults | kApiModeBidi) || mode == kApiModeRederived;
+}
+
+DWORD Get(DriverContext* context, WORD item) { return OptGetValue(context, item); }
+void Set(DriverContext* context, WORD item, DWORD value) { OptSetValue(context, item, value); }
+
+void ResetToModelDefault(DriverContext* context, WORD item) {
+  if (ItemTableRow* row = OptFindItem(context->itemTable, item)) OptResetToDefault(context, row);
+}
+
+bool IsNodeHidden(DriverContext* context, WORD item) {
+  const DescNode* node = DescGetNode(item, context);
+  return node && CondIsHidden(node, 0, context);
+}
+
+// All eight credential items, read in one session that is closed and unloaded again; a service
+// that is absent or fails leaves the items as they are.
+void ReadJobCredentials(DriverContext* context) { JcDispatch(context, kJcReadOnce, kJcMaskCredentials); }
+
+// The record rebuilt from the printer's devmode or the model (context kind 0), the way an open
+// builds it, after its font lists are freed. When the build fails the previous record comes back
+// with its font lists read again, so that the context is never left half built.
+BOOL RebuildRecord(DriverContext* context) {
+  SettingsRecord* previous = static_cast<SettingsRecord*>(SysAlloc(sizeof(SettingsRecord)));
+  if (!previous) return FALSE;
+  CfgFreeFontBlobs(context);
+  std::memcpy(previous, context->settings, sizeof(SettingsRecord));
+  std::memset(context->settings, 0, sizeof(SettingsRecord));
+  DmWritePrivateHeader(&context->settings->devmode, ContextModelDefaults(context));
+  const BOOL built = DmBuildForContext(context, kKindOrdinary);
+  if (!built) {
+    const DWORD error = GetLastError();
+    std::memcpy(context->settings, previous, sizeof(SettingsRecord));
+    CfgLoadFontLists(context->printer, context);
+    SetLastError(error);
+  }
+  SysFree(previous);
+  return built;
+}
+
+void BuildCurrent(DriverContext* context, DWORD mode) {
+  HANDLE printer = context->printer;
+  DmSetDefaults(context);
+  ApiCommonResets(context, kApiModeCurrent);
+  CfgFreeFontBlobs(context);
+  CfgLoad(printer, kCfgLoadAll, context);
+  if (mode & kApiModeBidi) ApiRefreshBidi(context);
+  CfgLoad(printer, kCfgLoadDevice, context);
+  ReadJobCredentials(context);
+  DmSetCountryDefaults(context);
+  if (ContextModelDefaults(context).modelVariant == 1) Set(context, kItemPaperSize, context->work->locale.paperSize);
+  ApiFixFinisher(context);
+}
+
+BOOL BuildDefaults(DriverContext* context, DWORD mode) {
+  HANDLE printer = context->printer;
+  if (!RebuildRecord(context)) return FALSE;
+  CfgLoad(printer, kCfgLoadAll, context);
+  ApiCommonResets(context, kApiModeDefaults);
+  if (mode & kApiModeBidi) ApiRefreshBidi(context);
+  ApiSetMarginDefaults(context);
+  if (Get(context, kItemMarginOn) == 0) {
+    ResetToModelDefault(context, kItemSimplexBindType);
+    for (WORD item = kItemFirstMargin; item <= kItemLastMargin; ++item) Set(context, item, 0);
+  }
+  ReadJobCredentials(context);
+  Set(context, kItemTerminalServer, SysIsTerminalServer(printer) ? 1 : 0);
+  Set(context, kItemAdministrator, SysIsAdministrator() ? 1 : 0);
+  ApiFixFinisher(context);
+  return TRUE;
+}
+
+void BuildRederived(DriverContext* context) {
+  ApiCommonResets(context, kApiModeRederived);
+  if (CondGetItemValue(context, kItemResolutionOverCheck) == 1) {
+    Set(context, kItemPrompt, 1);
+    CondApplyNodeRules(DescGetNode(kItemResolutionBoth, context), context);
+    Set(context, kItemPrompt, 0);
+  }
+  if (ApiResolutionResetNeeded(context) == 1) {
+    Set(context, kItemResolutionW, kResolutionReset);
+    Set(context, kItemResolutionH, kResolutionReset);
+    Set(context, kItemResolutionBoth, kResolutionBothReset);
+    DmResync(context, kResyncMerge);
+  }
+  ApiFixFinisher(context);
+}
+
+}  // namespace
+
+void ApiCommonResets(DriverContext* context, DWORD mode) {
+  Set(context, kItemUiModeChange, 0);
+  Set(context, kItemPresentUiMode, 0);
+  CtxClearChangeMask(context, kChangeMaskFreeSizesLoaded);
+  if (mode == kApiModeCurrent) {
+    Set(context, kItemPresetNo, kPresetNone);
+    Set(context, kItemQualityListUse, 0);
+    Set(context, kItemQualityListNo, 0);
+  } else if (mode == kApiModeDefaults) {
+    Set(context, kItemPresetNo, kPresetNone);
+    ApiReapplyQualityPlanes(context);
+  }
+  DmDeriveSrcPaper(context, Get(context, kItemPaperSize), kItemPaperSize);
+  DmDeriveDstPaper(context, Get(context, kItemOutPaperSize), kItemOutPaperSize);
+  ApiRecomputeFitScale(context);
+}
+
+void ApiRecomputeFitScale(DriverContext* context) {
+  if (Get(context, kItemScaleOn) != 1 || Get(context, kItemScaleType) != kScaleFitToPaper) return;
+  const DWORD srcWidth = Get(context, kItemSrcPaperWidth);
+  const DWORD srcLength = Get(context, kItemSrcPaperLength);
+  if (srcWidth == 0 || srcLength == 0) return;
+  const uint64_t across = uint64_t{Get(context, kItemDstPaperWidth)} * 100 / srcWidth;
+  const uint64_t along = uint64_t{Get(context, kItemDstPaperLength)} * 100 / srcLength;
+  const DWORD scale = static_cast<DWORD>(std::min<uint64_t>(std::min(across, along), 0xFFFF));
+  OptSetModelValueById(context, kItemScaleAcross, scale);
+  OptSetModelValueById(context, kItemScaleAlong, scale);
+}
+
+void ApiReapplyQualityPlanes(DriverContext* context) {
+  const DWORD list = Get(context, kItemQualityListNo);
+  if (Get(context, kItemQualityListUse) != 1 || list < kFirstQualityList || list > kLastQualityList) return;
+  if (!DmHistoryPush(context)) return;
+  LstLoadQuality(context, static_cast<int>(list - kFirstQualityList));
+  DWORD planes[kItemLastPlane - kItemFirstPlane + 1];
+  for (WORD item = kItemFirstPlane; item <= kItemLastPlane; ++item) planes[item - kItemFirstPlane] = Get(context, item);
+  DmHistoryPop(context, TRUE);
+  for (WORD item = kItemFirstPlane; item <= kItemLastPlane; ++item) Set(context, item, planes[item - kItemFirstPlane]);
+}
+
+BOOL ApiCheckPaperDots(DriverContext* context) {
+  DmSyncResolutionFromItems(context);
+  return DmCheckResolutionFit(context, FALSE);
+}
+
+int ApiResolutionResetNeeded(DriverContext* context) {
+  if (Get(context, kItemMachine) != kApiMachineResolutionLimited) return 0;
+  const DWORD mark = Get(context, kItemCardMemorySupported) && Get(context, kItemCardMemoryInstalled)
+                         ? kMemoryMarkWithCard
+                         : kMemoryMark;
+  if (!ApiCheckPaperDots(context)) return 1;
+  if (Get(context, kItemDuplexUnit) == 0) return 0;
+  if (Get(context, kItemDuplexOn) == 0) return 0;
+  return Get(context, kItemPrinterMemory) == mark && Get(context, kItemResolutionBoth) == kResolutionBothHigh ? 1 : 0;
+}
+
+void ApiRefreshBidi(DriverContext* context) {
+  if (!BidiGetSavedFlag(context)) return;
+  BidiLoadSavedInfo(context);
+  BidiQueryDevice(context);
+}
+
+void ApiRederivePaper(DriverContext* context) {
+  const DWORD fields = Get(context, kItemFields);
+  const bool customMarked = (fields & DM_PAPERLENGTH) && (fields & DM_PAPERWIDTH);
+  const DWORD length = Get(context, kItemPaperLength);
+  const DWORD width = Get(context, kItemPaperWidth);
+  const DWORD paper = Get(context, kItemPaperSize);
+  if (customMarked && static_cast<WORD>(paper) == kCustomPaper) {
+    DmDeriveSrcPaperCustom(context);
+  } else {
+    DmDeriveSrcPaper(context, paper, kItemPaperSize);
+  }
+  DmDeriveDstPaper(context, Get(context, kItemOutPaperSize), kItemOutPaperSize);
+  if (customMarked) {
+    Set(context, kItemPaperLength, length);
+    Set(context, kItemPaperWidth, width);
+    Set(context, kItemFields, Get(context, kItemFields) | DM_PAPERLENGTH | DM_PAPERWIDTH);
+  }
+}
+
+void ApiFixFinisher(DriverContext* context) {
+  bool hidden[std::size(kFinishers)];
+  DWORD kept[std::size(kFinishers)] = {};
+  for (size_t i = 0; i < std::size(kFinishers); ++i) {
+    hidden[i] = IsNodeHidden(context, kFinishers[i].switchItem);
+    if (hidden[i]) kept[i] = Get(context, kFinishers[i].positionItem);
+  }
+  ApiRederivePaper(context);
+  for (size_t i = 0; i < std::size(kFinishers); ++i)
+    if (hidden[i] && IsNodeHidden(context, kFinishers[i].switchItem)) Set(context, kFinishers[i].positionItem, kept[i]);
+  Set(context, kItemCollate, Get(context, kItemSortOn) != 0 ? 1 : 0);
+}
+
+LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {
+  if (!context || !context->settings || !context->work || !IsKnownMode(mode)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (SysIsWin9x()) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return -1;
+  }
+  ApiPrinterScope scope;
+  if (!ApiReopenPrinter(context, &scope)) return -1;
+  BOOL built = TRUE;
+  switch (mode & ~kApiModeBidi) {
+    case kApiModeCurrent: BuildCurrent(context, mode); break;
+    case kApiModeDefaults: built = BuildDefaults(context, mode); break;
+    default: BuildRederived(context); break;
+  }
+  if (built && buffer) std::memcpy(buffer, context->settings->devmode.bytes, kDmSize);
+  ApiReleasePrinter(context, &scope);
+  return built ? static_cast<LONG>(kDmSize) : -1;
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode,
+                                                                           void* devmode) {
+  return ApiGetDevmode(reinterpret_cast<DriverContext*>(context), mode, devmode);
+}
