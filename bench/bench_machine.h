@@ -8,6 +8,7 @@
 
 #include "machine_setup.h"
 #include "settings/process_state.h"
+#include "win32.h"
 
 namespace velm::bench {
 
@@ -22,5 +23,25 @@ inline std::filesystem::path MakeBenchMachine() {
   SysLibraryAttach(nullptr);
   return pattern;
 }
+
+// The machine with its printer open for all access; taken down (library detached, printer
+// closed, root removed) when the program ends.
+struct BenchPrinter {
+  std::filesystem::path root;
+  HANDLE printer = nullptr;
+
+  explicit BenchPrinter(const char16_t* name = u"Velm Printer") {
+    root = MakeBenchMachine();
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterW(name, &printer, &defaults)) std::abort();
+  }
+  ~BenchPrinter() {
+    SysLibraryDetach();
+    ClosePrinter(printer);
+    std::filesystem::remove_all(root);
+  }
+  BenchPrinter(const BenchPrinter&) = delete;
+  BenchPrinter& operator=(const BenchPrinter&) = delete;
+};
 
 }  // namespace velm::bench

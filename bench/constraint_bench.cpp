@@ -16,21 +16,7 @@
 
 namespace {
 
-struct Machine {
-  std::filesystem::path root;
-  HANDLE printer = nullptr;
-
-  Machine() {
-    root = velm::bench::MakeBenchMachine();
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(u"Velm Printer", &printer, &defaults)) std::abort();
-  }
-  ~Machine() {
-    SysLibraryDetach();
-    ClosePrinter(printer);
-    std::filesystem::remove_all(root);
-  }
-};
+using Machine = velm::bench::BenchPrinter;
 
 Machine& TheMachine() {
   static Machine machine;

@@ -21,17 +21,12 @@ namespace {
 constexpr WCHAR kSection[] = u"Velm Printer";
 constexpr int kLastExportedRow = 903;
 
-struct Machine {
-  std::filesystem::path root;
-  HANDLE printer = nullptr;
+struct Machine : velm::bench::BenchPrinter {
   DriverContext* context = nullptr;
   const WCHAR* ini = nullptr;
   std::vector<ItemTableRow*> rows;  // the context's own rows, keyed by their names
 
-  Machine() {
-    root = velm::bench::MakeBenchMachine();
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(kSection, &printer, &defaults)) std::abort();
+  Machine() : BenchPrinter(kSection) {
     context = CtxCreate(printer, 0, 0);
     ini = context ? PathGetSettingsIni(context) : nullptr;
     if (!ini) std::abort();
@@ -47,12 +42,7 @@ struct Machine {
       rows.push_back(&row);
     }
   }
-  ~Machine() {
-    CtxDestroyEx(context, kReleaseDestroy);
-    SysLibraryDetach();
-    ClosePrinter(printer);
-    std::filesystem::remove_all(root);
-  }
+  ~Machine() { CtxDestroyEx(context, kReleaseDestroy); }
 };
 
 Machine& TheMachine() {

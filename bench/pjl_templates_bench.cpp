@@ -16,27 +16,17 @@
 
 namespace {
 
-struct Machine {
-  std::filesystem::path root;
-  HANDLE printer = nullptr;
+struct Machine : velm::bench::BenchPrinter {
   DriverContext* context = nullptr;
 
   Machine() {
-    root = velm::bench::MakeBenchMachine();
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(u"Velm Printer", &printer, &defaults)) std::abort();
     context = CtxCreate(printer, 0, 0);
     if (!context) std::abort();
     // A4 portrait, automatic tray, plain paper, one copy at 600 dpi in colour.
     const std::pair<WORD, DWORD> items[] = {{8, 9}, {7, 1}, {13, 7}, {29, 1}, {12, 1}, {42, 600}, {15, 2}};
     for (const auto& [id, value] : items) OptSetValue(context, id, value);
   }
-  ~Machine() {
-    CtxDestroyEx(context, kReleaseDestroy);
-    SysLibraryDetach();
-    ClosePrinter(printer);
-    std::filesystem::remove_all(root);
-  }
+  ~Machine() { CtxDestroyEx(context, kReleaseDestroy); }
 };
 
 Machine& TheMachine() {

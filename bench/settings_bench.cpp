@@ -22,21 +22,7 @@ constexpr WORD kDenseItem = 7;       // dmOrientation, s16, by index
 constexpr WORD kConfigItem = 10175;  // tray paper of slot 0, s16, by binary search
 
 // A machine root with the driver and its printer, made once for the whole run.
-struct Machine {
-  std::filesystem::path root;
-  HANDLE printer = nullptr;
-
-  Machine() {
-    root = velm::bench::MakeBenchMachine();
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(u"Velm Printer", &printer, &defaults)) std::abort();
-  }
-  ~Machine() {
-    SysLibraryDetach();
-    ClosePrinter(printer);
-    std::filesystem::remove_all(root);
-  }
-};
+using Machine = velm::bench::BenchPrinter;
 
 Machine& TheMachine() {
   static Machine machine;

@@ -23,3 +23,18 @@ HANDLE SysCreateGlobalMutex();
 BOOL SysLockGlobalMutex(const DriverContext* context = nullptr);
 // Gives back what SysLockGlobalMutex took for the same context; harmless when nothing was taken.
 void SysUnlockGlobalMutex(const DriverContext* context = nullptr);
+
+// Holds the global settings mutex for a scope, unless the context's caller holds it already.
+class SettingsMutexHold {
+ public:
+  explicit SettingsMutexHold(const DriverContext* context) : context_(context), held_(SysLockGlobalMutex(context)) {}
+  ~SettingsMutexHold() {
+    if (held_) SysUnlockGlobalMutex(context_);
+  }
+  SettingsMutexHold(const SettingsMutexHold&) = delete;
+  SettingsMutexHold& operator=(const SettingsMutexHold&) = delete;
+
+ private:
+  const DriverContext* context_;
+  BOOL held_;
+};

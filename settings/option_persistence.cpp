@@ -85,21 +85,6 @@ DWORD NumberWidth(int type) {
 bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 bool IsActionItem(WORD id) { return id >= kItemFirstAction && id <= kItemLastAction; }
 
-// Holds the global settings mutex for a scope, unless the context's caller holds it already.
-class SettingsMutexHold {
- public:
-  explicit SettingsMutexHold(const DriverContext* context) : context_(context), held_(SysLockGlobalMutex(context)) {}
-  ~SettingsMutexHold() {
-    if (held_) SysUnlockGlobalMutex(context_);
-  }
-  SettingsMutexHold(const SettingsMutexHold&) = delete;
-  SettingsMutexHold& operator=(const SettingsMutexHold&) = delete;
-
- private:
-  const DriverContext* context_;
-  BOOL held_;
-};
-
 // The INI section of a row: its group, or the printer's name (which the profile wrappers make
 // safe). Null when neither is known.
 const WCHAR* SectionOf(DriverContext* context, const ItemTableRow* row) {

@@ -86,21 +86,6 @@ bool HasHeader(DWORD flags) {
 bool IsPatternItem(WORD id) { return id >= kFirstPatternItem && id <= kLastPatternItem; }
 bool InRange(WORD id, WORD first, WORD count) { return id >= first && id < first + count; }
 
-// Holds the global settings mutex for a scope, unless the context's caller holds it already.
-class SettingsMutexHold {
- public:
-  explicit SettingsMutexHold(const DriverContext* context) : context_(context), held_(SysLockGlobalMutex(context)) {}
-  ~SettingsMutexHold() {
-    if (held_) SysUnlockGlobalMutex(context_);
-  }
-  SettingsMutexHold(const SettingsMutexHold&) = delete;
-  SettingsMutexHold& operator=(const SettingsMutexHold&) = delete;
-
- private:
-  const DriverContext* context_;
-  BOOL held_;
-};
-
 // ---- Numbers --------------------------------------------------------------------------------
 
 // Decimal text with an optional '-' and at most ten digits, as `*value`.

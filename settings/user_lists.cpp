@@ -60,21 +60,6 @@ class PrinterNameSwap {
   WCHAR saved_[kNameChars];
 };
 
-// Holds the global settings mutex for a scope, unless the context's caller holds it already.
-class SettingsMutexHold {
- public:
-  explicit SettingsMutexHold(const DriverContext* context) : context_(context), held_(SysLockGlobalMutex(context)) {}
-  ~SettingsMutexHold() {
-    if (held_) SysUnlockGlobalMutex(context_);
-  }
-  SettingsMutexHold(const SettingsMutexHold&) = delete;
-  SettingsMutexHold& operator=(const SettingsMutexHold&) = delete;
-
- private:
-  const DriverContext* context_;
-  BOOL held_;
-};
-
 // The path that "QualityList%d" of the printer's section names, into `path` (kQualityPathChars).
 // A path longer than MAX_PATH is refused: cut short, it would name another file.
 constexpr DWORD kQualityPathChars = MAX_PATH + 1;
