@@ -83,6 +83,30 @@ TEST_F(DocumentFlowJobTest, AThreePageJobHasThePacketsOfItsPagesInOrder) {
   EXPECT_EQ(GetModuleHandleW(u"qnoutlib.dll"), nullptr);
 }
 
+TEST_F(DocumentFlowJobTest, AnApplicationsSettingsReachThePjlAndThePage) {
+  // Three copies of an A3 job printed on both sides at 1200 dpi, as an application's devmode
+  // asks: its public fields become the settings the templates and the page records read.
+  const platform::PrintResult result = PrintThroughHost(
+      "rect 100 100 400 300 brush=black\n", {{"dmCopies", "3"}, {"dmPaperSize", "8"}, {"dmDuplex", "2"},
+                                              {"dmPrintQuality", "1200"}, {"dmYResolution", "1200"}});
+  ASSERT_TRUE(result.ok) << result.message;
+  const jobdump::Job job = JobOf(result);
+  EXPECT_EQ(PacketSequence(job), "F3 F3 F4 F0 F5 F1");
+  const std::string& start = job.packets[0].text;
+  EXPECT_NE(start.find("@PJL SET QTY = 3 \r\n"), std::string::npos) << start;
+  EXPECT_NE(start.find("@PJL SET RESOLUTION = 1200 \r\n"), std::string::npos) << start;
+  EXPECT_NE(start.find("@PJL SET DUPLEX = ON \r\n"), std::string::npos) << start;
+  EXPECT_EQ(start.find("@PJL SET DUPLEX = OFF"), std::string::npos) << start;
+  const std::string& page = job.packets[2].text;
+  EXPECT_NE(page.find("A3"), std::string::npos) << page;
+  const jobdump::Record& first = job.records.front();
+  EXPECT_EQ(first.Get("xres"), 1200);
+  EXPECT_EQ(first.Get("yres"), 1200);
+  // A3 (297 x 420 mm) at 1200 dpi is about 14031 x 19843 dots before its margins.
+  EXPECT_GT(first.Get("width"), 13000);
+  EXPECT_GT(first.Get("height"), 19000);
+}
+
 TEST_F(DocumentFlowJobTest, AJobNameCannotBreakItsLine) {
   const platform::PrintResult result = PrintThroughHost("", {}, u"Say \"hi\"\r\nnow");
   ASSERT_TRUE(result.ok) << result.message;
