@@ -63,6 +63,22 @@ TEST_F(BidiQueryTest, AClientThatMayNotWritePrinterDataKeepsTheResultInItsContex
   EXPECT_NE(UserIniText().find("BidiExFlag=1"), std::string::npos);
 }
 
+TEST_F(BidiQueryTest, AClientsResultReachesTheNextPrivilegedOpenThroughTheUserIni) {
+  Device(kDevice);
+  UserIni();  // the shared settings folder, as installing makes it
+  DriverContext* client = Context(Open(PRINTER_ACCESS_USE));
+  ASSERT_TRUE(BidiQuery(client, nullptr, 0));
+  Close(client);
+  EXPECT_NE(UserIniText().find("BidiFlag=1"), std::string::npos) << UserIniText();
+  EXPECT_EQ(Data(u"RAM"), "<absent>");
+
+  DriverContext* admin = Context();  // may write printer data: takes the saved result over
+  EXPECT_EQ(Get(admin, kItemPrinterMemory), 32768u);
+  EXPECT_EQ(Get(admin, kTray1Field), 1u);
+  EXPECT_EQ(Data(u"RAM"), std::string("\0\x80\0\0", 4));
+  EXPECT_EQ(UserIniText().find("BidiFlag=1"), std::string::npos) << UserIniText();
+}
+
 TEST_F(BidiQueryTest, TheSavedFlagIsAbsentUnlessWritten) {
   UserIni();  // the shared settings folder, as installing makes it
   DriverContext* c = Context();
