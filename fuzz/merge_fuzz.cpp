@@ -9,6 +9,7 @@
 #include "fuzz/merge_fuzz.h"
 #include "machine_setup.h"
 #include "settings/process_state.h"
+#include "spool/spool_store.h"
 
 namespace {
 
@@ -33,6 +34,11 @@ MergeMachine& Machine() {
     if (!velm::tools::InstallDriver({VELM_FUZZ_MODULE_DIR, {}}, &error)) Fail(error);
     if (!velm::tools::AddPrinter({}, &error)) Fail(error);
     SysLibraryAttach(nullptr);
+    // Every merge asks the terminal-server test library, loading and freeing it. Held loaded here,
+    // it stays mapped: libFuzzer keeps the coverage counters of every instrumented module it saw,
+    // and a module unmapped under them crashes the fuzzer itself.
+    const std::u16string testLibrary = std::u16string(velm::platform::kDriverDirectory) + u"qntsetst.dll";
+    if (!LoadLibraryW(testLibrary.c_str())) Fail("cannot load the terminal-server test library");
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
     if (!OpenPrinterW(velm::tools::kDefaultPrinterName.data(), &printer, &defaults)) Fail("cannot open the printer");
