@@ -35,8 +35,8 @@ struct TargetFields {
 };
 
 TargetFields KeepFields(const DEVMODEW* target) {
-  // The spec version is taken before the copy: for an unusual size it is the target's own field,
-  // which the copy overwrites.
+  // The target's dmSpecVersion is read before the copy: for an unusual size it is the target's
+  // own field, which the copy overwrites.
   return {DmGetSpecVersion(target), DriverVersionOf(target), SizeOf(target), ExtraOf(target)};
 }
 

@@ -20,7 +20,7 @@ SHORT DmGetSpecVersion(const DEVMODEW* devmode);
 // Copies `source` into `target` across versions: the public part for the smaller dmSize, then
 // the private part (from each one's dmSize on) for the smaller dmDriverExtra. The target keeps
 // its dmSpecVersion (that of its own size), dmDriverVersion, dmSize and dmDriverExtra. Answers
-// the bytes copied; -1 for a null devmode, either spec version 0, or a source that is neither of
+// the bytes copied; -1 for a null devmode, either dmSpecVersion 0, or a source that is neither of
 // this layout's public size (220) nor of version 0x320.
 LONG DmCopyAcrossVersions(const DEVMODEW* source, DEVMODEW* target);
 

@@ -1,5 +1,5 @@
-// Devmode version conversion: spec versions by size, the bytes each copy takes and leaves, the
-// fields the target keeps, and the sources refused. Offsets are the DEVMODEW header's: dmSpecVersion
+// Devmode version conversion: the DEVMODE version by size, the bytes each copy takes and leaves,
+// the fields the target keeps, and the sources refused. Offsets are the DEVMODEW header's: dmSpecVersion
 // 64, dmDriverVersion 66, dmSize 68, dmDriverExtra 70, dmOrientation 76.
 #include "settings/devmode_versions.h"
 
@@ -14,9 +14,9 @@ namespace {
 // A devmode buffer of dmSize + dmDriverExtra bytes, each byte `fill`, with its header fields set.
 struct Buffer {
   std::vector<BYTE> bytes;
-  Buffer(WORD size, WORD extra, WORD spec, WORD driverVersion, BYTE fill) : bytes(size + extra, fill) {
+  Buffer(WORD size, WORD extra, WORD devmodeVersion, WORD driverVersion, BYTE fill) : bytes(size + extra, fill) {
     if (size >= 72) {
-      DmStoreU16(bytes.data(), 64, spec);
+      DmStoreU16(bytes.data(), 64, devmodeVersion);
       DmStoreU16(bytes.data(), 66, driverVersion);
       DmStoreU16(bytes.data(), 68, size);
       DmStoreU16(bytes.data(), 70, extra);
@@ -43,7 +43,7 @@ void ExpectHeaderKept(const Buffer& target) {
   EXPECT_EQ(target.U16(70), 1040);
 }
 
-TEST(DevmodeVersionsTest, SpecVersionGoesBySize) {
+TEST(DevmodeVersionsTest, DevmodeVersionGoesBySize) {
   EXPECT_EQ(DmGetSpecVersion(Buffer(188, 0, 0x123, 0, 0).dm()), 0x320);
   EXPECT_EQ(DmGetSpecVersion(Buffer(212, 0, 0x123, 0, 0).dm()), 0x400);
   EXPECT_EQ(DmGetSpecVersion(Buffer(220, 0, 0x123, 0, 0).dm()), 0x401);
@@ -132,7 +132,7 @@ TEST(DevmodeVersionsTest, NullShortAndVersionlessDevmodesAreRefusedUntouched) {
   EXPECT_EQ(DmCopyAcrossVersions(shortSource.dm(), target.dm()), -1);
   EXPECT_EQ(DmConvert(shortSource.dm(), target.dm()), -1);
 
-  Buffer versionless(156, 1040, 0, 0x400, 0x11);  // an unusual size with spec version 0
+  Buffer versionless(156, 1040, 0, 0x400, 0x11);  // an unusual size with dmSpecVersion 0
   EXPECT_EQ(DmCopyAcrossVersions(source.dm(), versionless.dm()), -1);
   EXPECT_EQ(target.bytes, before);
 }
