@@ -23,9 +23,6 @@ constexpr WORD kItemDuplexInstalled = 10014;
 constexpr WORD kItemBindMargin = 104, kItemBindMargin2 = 105;
 constexpr WORD kItemMarginOdd = 106, kItemMarginEven = 107;
 
-// User papers and their free-size slots: 384..392 are slots 0..8, the custom size 256 slot 9.
-constexpr DWORD kPaperCustom = 256;
-
 // The item's record when it is a list, with whether it is the paper list (PickPage).
 struct ListRecord {
   const DescNode* node = nullptr;

@@ -9,6 +9,7 @@
 #include "settings/settings_record.h"
 #include "settings/string_convert.h"
 #include "settings/unit_conversion.h"
+#include "settings/user_lists.h"
 
 namespace {
 
@@ -27,13 +28,6 @@ constexpr ResDecorationRow kDecorationRows[] = {
 };
 static_assert(sizeof(kDecorationRows) / sizeof(kDecorationRows[0]) == 31);
 
-// A free-size slot of the work area: display name, the same again, the user's name (ANSI, 64
-// bytes each), then u32 width and length in 1200-dpi dots.
-constexpr size_t kSlotOffUserName = 128;
-constexpr size_t kSlotNameBytes = 64;
-constexpr size_t kSlotOffWidth = 192;
-constexpr size_t kSlotOffLength = 196;
-constexpr DWORD kSlotCount = sizeof(ContextWorkArea::freeSizeSlots) / sizeof(ContextWorkArea::freeSizeSlots[0]);
 
 constexpr DWORD kItemTextChars = 17;   // the bin name items hold 16 characters and a NUL
 constexpr DWORD kUnitNameChars = 17;   // a unit name is cut to 16 characters
@@ -64,18 +58,18 @@ void AppendItemText(DriverContext* context, WORD item, WCHAR* buffer, DWORD capa
 
 void WriteUserSize(DriverContext* context, DWORD slot, WCHAR* buffer, DWORD capacity) {
   buffer[0] = 0;
-  if (!context->work || slot >= kSlotCount) return;
-  const BYTE* bytes = context->work->freeSizeSlots[slot];
-  char name[kSlotNameBytes + 1] = {};
-  std::memcpy(name, bytes + kSlotOffUserName, kSlotNameBytes);  // the field need not end with a NUL
-  WCHAR wide[kSlotNameBytes + 1] = {};
-  StrAnsiToWide(wide, kSlotNameBytes + 1, name);
+  FreeSizeSlot slotData;
+  if (!LstGetFreeSizeSlot(context, static_cast<int>(slot), &slotData)) return;  // no such slot
+  char name[sizeof(slotData.userName) + 1] = {};
+  std::memcpy(name, slotData.userName, sizeof(slotData.userName));  // the field need not end with a NUL
+  WCHAR wide[sizeof(name)] = {};
+  StrAnsiToWide(wide, sizeof(name), name);
 
   const bool metric = OptIsMetricUnit(context);
   const int unit = metric ? kUnitTenthMm : kUnitHundredthInch;
   const DWORD scale = metric ? 10 : 100;
-  const DWORD width = DmDotsToUnits(unit, DmLoadU32(bytes, kSlotOffWidth), kSettingsDpi);
-  const DWORD length = DmDotsToUnits(unit, DmLoadU32(bytes, kSlotOffLength), kSettingsDpi);
+  const DWORD width = DmDotsToUnits(unit, slotData.width, kSettingsDpi);
+  const DWORD length = DmDotsToUnits(unit, slotData.length, kSettingsDpi);
   WCHAR size[64];
   StringCchPrintfW(size, 64, metric ? u"(%lu.%01lu x %lu.%01lu" : u"(%lu.%02lu x %lu.%02lu", width / scale,
                    width % scale, length / scale, length % scale);
