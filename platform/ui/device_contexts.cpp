@@ -50,7 +50,7 @@ HDC AddDc(DeviceContextPtr dc) {
 
 HDC WindowDc(HWND window) {
   RECT area{0, 0, kScreenWidth, kScreenHeight};
-  if (window) {
+  if (window && window != GetDesktopWindow()) {
     if (!UiIsWindow(window)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;

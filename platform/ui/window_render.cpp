@@ -102,7 +102,7 @@ void PaintTree(UiImage* image, HWND window, POINT offset, const RECT& limit, int
        child = GetWindow(child, GW_HWNDNEXT))
     children.push_back(child);
   for (auto it = children.rbegin(); it != children.rend(); ++it)
-    if (IsWindowVisible(*it)) PaintTree(image, *it, offset, clientVisible, depth + 1);
+    if (GetWindowLongPtrW(*it, GWL_STYLE) & WS_VISIBLE) PaintTree(image, *it, offset, clientVisible, depth + 1);
 }
 
 }  // namespace

@@ -437,9 +437,11 @@ struct UiImage {
   std::vector<BYTE> rgb;  // rows top-down, 3 bytes a pixel, red first
   COLORREF Pixel(int x, int y) const;  // CLR_INVALID outside the image
 };
-// Draws `window` and its visible descendants as the screen would show them: each is sent
-// WM_ERASEBKGND and WM_PRINTCLIENT with a DC whose origin and clip are its client area, in
-// z-order from the bottom. FALSE (ERROR_INVALID_WINDOW_HANDLE) for an unknown window.
+// Draws `window` (shown or not) and its descendants that have WS_VISIBLE as the screen would
+// show them: each is sent WM_ERASEBKGND and WM_PRINTCLIENT with a DC whose origin and clip are
+// its client area, siblings from the bottom of the z-order up. A top-level window with a caption
+// gets the classic frame (3 pixels) and caption bar (18 pixels) around it, so the picture is
+// larger than the window by 6 x 24. FALSE (ERROR_INVALID_WINDOW_HANDLE) for an unknown window.
 BOOL UiRenderWindow(HWND window, UiImage* image);
 // The picture as a PNG file at the host path `path` (written whole or not at all).
 BOOL UiSaveWindowPng(HWND window, const std::filesystem::path& path);
