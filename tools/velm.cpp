@@ -8,6 +8,7 @@
 #include "job_decoder.h"
 #include "machine_setup.h"
 #include "print_command.h"
+#include "sheet_command.h"
 #include "settings/process_state.h"
 
 namespace {
@@ -23,7 +24,10 @@ int Usage() {
                "  print the pages (the built-in test page when none is given) on a printer of\n"
                "  $VELM_ROOT and write the job's bytes to JOB; ITEM is an item's number or name\n"
                "usage: velm dump JOBFILE [--pass-through] [--unfinished]\n"
-               "  decode a job file into readable lines\n");
+               "  decode a job file into readable lines\n"
+               "usage: velm sheet --page ID [--printer NAME | --module PATH] -o FILE.png\n"
+               "  draw dialog template ID of the printer's user-interface resource library (or of\n"
+               "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG\n");
   return 2;
 }
 
@@ -155,6 +159,49 @@ int Dump(int argc, char** argv) {
   return 1;
 }
 
+// Draws one dialog of a printer's resource library into a PNG.
+int Sheet(int argc, char** argv) {
+  velm::tools::SheetOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--page" && i + 1 < argc) {
+      char* end = nullptr;
+      const unsigned long page = std::strtoul(argv[++i], &end, 0);
+      if (*end != 0 || page == 0 || page > 0xFFFF) {
+        std::fprintf(stderr, "velm sheet: --page takes a template number 1..65535\n");
+        return 2;
+      }
+      options.page = static_cast<WORD>(page);
+    } else if (arg == "--printer" && i + 1 < argc) {
+      options.printer = velm::platform::Utf8ToUtf16(argv[++i]);
+    } else if (arg == "--module" && i + 1 < argc) {
+      options.module = argv[++i];
+    } else if (arg == "-o" && i + 1 < argc) {
+      options.output = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  if (options.page == 0 || options.output.empty()) return Usage();
+  if (velm::platform::MachineRoot().empty()) {
+    std::fprintf(stderr, "velm sheet: set VELM_ROOT to a machine root made by velm setup\n");
+    return 2;
+  }
+  SysLibraryAttach(nullptr);
+  std::string error;
+  velm::tools::SheetReport report;
+  const bool saved = velm::tools::SaveSheetPicture(options, &report, &error);
+  SysLibraryDetach();
+  if (!saved) {
+    std::fprintf(stderr, "velm sheet: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("dialog %u of %s: %d x %d pixels in %s\n", static_cast<unsigned>(options.page),
+              velm::platform::Utf16ToUtf8(report.module).c_str(), report.width, report.height,
+              options.output.string().c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,5 +210,6 @@ int main(int argc, char** argv) {
   if (command == "setup") return Setup(argc, argv);
   if (command == "dump") return Dump(argc, argv);
   if (command == "print") return Print(argc, argv);
+  if (command == "sheet") return Sheet(argc, argv);
   return Usage();
 }

@@ -1,0 +1,108 @@
+#include "sheet_command.h"
+
+#include "core/path_map.h"
+#include "core/unicode.h"
+#include "settings/driver_context.h"
+#include "settings/resource_strings.h"
+#include "settings/settings_paths.h"
+#include "win32.h"
+
+namespace velm::tools {
+namespace {
+
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
+
+bool Fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+std::u16string ModulePath(HMODULE module) {
+  WCHAR path[MAX_PATH] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
+  return path;
+}
+
+// "C:\x.dll", "\\server\x.dll" and "\x.dll" are Windows paths; anything else is a host path,
+// which must lie inside the machine root to be loaded.
+bool WindowsModulePath(const std::filesystem::path& given, std::u16string* path, std::string* error) {
+  const std::string text = given.string();
+  const bool windows = (text.size() >= 2 && text[1] == ':') || text.starts_with("\\");
+  if (windows) {
+    *path = Utf8ToUtf16(text);
+    return true;
+  }
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(given, ec);
+  *path = ec ? std::u16string() : platform::HostToWindowsPath(absolute);
+  if (path->empty()) return Fail(error, "the module " + text + " lies outside the machine root");
+  return true;
+}
+
+// The dialog of `module` rendered into the file; the module stays loaded.
+bool Render(HMODULE module, const SheetOptions& options, SheetReport* report, std::string* error) {
+  const std::string where = Utf16ToUtf8(ModulePath(module));
+  if (!FindResourceW(module, MAKEINTRESOURCEW(options.page), RT_DIALOG))
+    return Fail(error, where + " has no dialog template " + std::to_string(options.page));
+  const HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(options.page), nullptr, PlainDialogProc, 0);
+  if (!dialog)
+    return Fail(error, "dialog template " + std::to_string(options.page) + " of " + where +
+                           " cannot be created (error " + std::to_string(GetLastError()) + ")");
+  UiPump();
+  UiImage image;
+  std::string problem;
+  if (!UiRenderWindow(dialog, &image)) problem = "the dialog cannot be drawn";
+  else if (!UiSaveWindowPng(dialog, options.output)) problem = "cannot write " + options.output.string();
+  DestroyWindow(dialog);
+  if (!problem.empty()) return Fail(error, problem);
+  report->module = ModulePath(module);
+  report->width = image.width;
+  report->height = image.height;
+  return true;
+}
+
+}  // namespace
+
+bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::string* error) {
+  SheetReport local;
+  SheetReport& out = report ? *report : local;
+  if (error) error->clear();
+  if (options.output.empty()) return Fail(error, "no picture file named");
+  if (options.page == 0) return Fail(error, "no dialog template named");
+
+  if (!options.module.empty()) {
+    std::u16string path;
+    if (!WindowsModulePath(options.module, &path, error)) return false;
+    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+      return Fail(error, "cannot load " + Utf16ToUtf8(path) + " (error " + std::to_string(GetLastError()) + ")");
+    const bool ok = Render(module, options, &out, error);
+    FreeLibrary(module);
+    return ok;
+  }
+
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+  if (!OpenPrinterW(options.printer.c_str(), &printer, &defaults))
+    return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
+                           std::to_string(GetLastError()) + ")");
+  DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
+  bool ok = false;
+  if (!context) {
+    Fail(error, "cannot open the settings of printer \"" + Utf16ToUtf8(options.printer) + "\"");
+  } else if (const HMODULE module = ResLoadDll(context); !module) {
+    const WCHAR* path = PathGetLocalizedModelFile(context);
+    Fail(error, "the user-interface resource library " + (path ? Utf16ToUtf8(path) : std::string("of the model")) +
+                    " of printer \"" + Utf16ToUtf8(options.printer) + "\" cannot be loaded");
+  } else {
+    ok = Render(module, options, &out, error);
+  }
+  CtxDestroyEx(context, kReleaseDestroy);
+  ClosePrinter(printer);
+  return ok;
+}
+
+}  // namespace velm::tools
