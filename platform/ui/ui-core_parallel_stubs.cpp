@@ -4,4 +4,3 @@
 extern "C" HDC GetDC(HWND) { return nullptr; }
 extern "C" int ReleaseDC(HWND, HDC) { return 0; }
 void UiBeginWindowLog(HWND) {}
-void UiRegisterStandardControls() {}
