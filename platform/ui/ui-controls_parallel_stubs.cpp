@@ -2,7 +2,6 @@
 #include "ui/ui-controls_parallel_gdi.h"
 
 extern "C" {
-int FillRect(HDC, const RECT*, HBRUSH) { return 1; }
 int FrameRect(HDC, const RECT*, HBRUSH) { return 1; }
 BOOL DrawFocusRect(HDC, const RECT*) { return TRUE; }
 BOOL DrawEdge(HDC, RECT* rect, UINT, UINT flags) {
@@ -17,7 +16,6 @@ COLORREF SetBkColor(HDC, COLORREF) { return 0; }
 int SetBkMode(HDC, int) { return 2; }
 HGDIOBJ SelectObject(HDC, HGDIOBJ) { return nullptr; }
 DWORD GetSysColor(int) { return 0; }
-HBRUSH GetSysColorBrush(int) { return nullptr; }
 HBRUSH CreateSolidBrush(COLORREF) { return nullptr; }
 BOOL DeleteObject(HGDIOBJ) { return TRUE; }
 }
