@@ -14,6 +14,7 @@
 
 #include "core/wintypes.h"
 #include "eng/gdi_types.h"
+#include "ui/wingdi.h"
 #include "ui/winuser.h"
 
 // ---- Class names ----------------------------------------------------------------------------------
@@ -145,8 +146,6 @@ constexpr WORD BN_DOUBLECLICKED = 5;
 constexpr WORD BN_SETFOCUS = 6;
 constexpr WORD BN_KILLFOCUS = 7;
 
-constexpr WPARAM IMAGE_BITMAP = 0;
-constexpr WPARAM IMAGE_ICON = 1;
 
 // ---- Edits ----------------------------------------------------------------------------------------
 constexpr DWORD ES_LEFT = 0x0000;

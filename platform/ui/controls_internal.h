@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/controls.h"
-#include "ui/ui-controls_parallel_gdi.h"
+#include "ui/wingdi.h"
 #include "ui/winuser.h"
 
 namespace velm::ui {
