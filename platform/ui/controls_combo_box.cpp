@@ -105,11 +105,9 @@ void MoveHighlight(HWND window, ComboState& state, int row) {
                     : kComboDroppedRows;
   state.list.EnsureVisible(row, visible);
   HDC dc = GetDC(window);
-  if (dc != nullptr) {
-    if (state.list.Valid(previous)) DrawRow(window, state, dc, previous, ODA_SELECT);
-    if (state.list.Valid(row)) DrawRow(window, state, dc, row, ODA_SELECT);
-    ReleaseDC(window, dc);
-  }
+  if (state.list.Valid(previous)) DrawRow(window, state, dc, previous, ODA_SELECT);
+  if (state.list.Valid(row)) DrawRow(window, state, dc, row, ODA_SELECT);
+  if (dc != nullptr) ReleaseDC(window, dc);
 }
 
 void DropDown(HWND window, ComboState& state) {
@@ -340,7 +338,7 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       if (!state->dropped) {
-        if (GetFocus() != window && GetFocus() != state->edit) SetFocus(window);
+        if (GetFocus() != window && (state->edit == nullptr || GetFocus() != state->edit)) SetFocus(window);
         DropDown(window, *state);
         state->openingClick = true;
         return 0;

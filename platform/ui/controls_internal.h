@@ -170,12 +170,12 @@ LRESULT PaintControl(HWND window, const ControlState& state, UINT message, WPARA
   } else {
     dc = BeginPaint(window, &ps);
   }
-  if (dc != nullptr) {
-    HGDIOBJ oldFont = nullptr;
-    if (state.font != nullptr) oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(state.font));
-    paint(dc, ClientRectOf(window));
-    if (oldFont != nullptr) SelectObject(dc, oldFont);
-  }
+  // Painting goes on without a DC too: the drawing calls fail, but owner-drawn items still
+  // reach the parent, as they would on Windows.
+  HGDIOBJ oldFont = nullptr;
+  if (dc != nullptr && state.font != nullptr) oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(state.font));
+  paint(dc, ClientRectOf(window));
+  if (oldFont != nullptr) SelectObject(dc, oldFont);
   if (message != WM_PRINTCLIENT) EndPaint(window, &ps);
   return 0;
 }
