@@ -2,6 +2,8 @@
 // rectangles, frames, etched lines, bitmaps (STM_SETIMAGE) and owner-drawn statics. Without
 // SS_NOTIFY it is transparent to the mouse (WM_NCHITTEST answers HTTRANSPARENT), as on Windows;
 // with it a click notifies STN_CLICKED.
+#include <algorithm>
+
 #include "ui/controls_internal.h"
 
 namespace velm::ui {
@@ -40,6 +42,26 @@ UINT TextFormat(DWORD style) {
   return format;
 }
 
+// The bitmap at the top left, or centred with SS_CENTERIMAGE, clipped to the control.
+void DrawBitmap(HDC dc, HANDLE image, const RECT& client, DWORD style) {
+  BITMAP info{};
+  if (GetObjectW(image, sizeof(info), &info) == 0) return;
+  HDC memory = CreateCompatibleDC(dc);
+  if (memory == nullptr) return;
+  HGDIOBJ old = SelectObject(memory, image);
+  int width = std::min<int>(info.bmWidth, WidthOf(client));
+  int height = std::min<int>(info.bmHeight, HeightOf(client));
+  int x = client.left;
+  int y = client.top;
+  if ((style & SS_CENTERIMAGE) != 0) {
+    x += (WidthOf(client) - width) / 2;
+    y += (HeightOf(client) - height) / 2;
+  }
+  BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+  if (old != nullptr) SelectObject(memory, old);
+  DeleteDC(memory);
+}
+
 void PaintStatic(HWND window, StaticState& state, HDC dc, RECT client) {
   DWORD style = StyleOf(window);
   DWORD type = style & SS_TYPEMASK;
@@ -71,11 +93,11 @@ void PaintStatic(HWND window, StaticState& state, HDC dc, RECT client) {
   }
   HBRUSH background = ControlColor(window, dc, WM_CTLCOLORSTATIC);
   FillRect(dc, &client, background);
-  if (type == SS_BITMAP || type == SS_ICON) {
-    // The picture itself is drawn by whoever set it (a subclassed paint); the stand-in marks its place.
-    if (state.image != nullptr) FrameRect(dc, &client, GetSysColorBrush(COLOR_BTNSHADOW));
+  if (type == SS_BITMAP) {
+    if (state.image != nullptr && state.imageType == IMAGE_BITMAP) DrawBitmap(dc, state.image, client, style);
     return;
   }
+  if (type == SS_ICON) return;  // icons are not drawn by the stand-in
   if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   DrawLabel(dc, TextOf(window), client, TextFormat(style));
 }

@@ -129,3 +129,33 @@ TEST_F(ControlPaintTest, FontsAreKeptAndSelectedForDrawing) {
 
 }  // namespace
 }  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+TEST_F(ControlPaintTest, BitmapStaticDrawsItsImageAndLeavesItSelectedNowhere) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 6);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all{0, 0, 8, 6};
+  HBRUSH red = CreateSolidBrush(RGB(200, 0, 0));
+  FillRect(memory, &all, red);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  HWND picture = Control(WC_STATICW, SS_BITMAP | SS_CENTERIMAGE, 60, 10, 10, 40, 30);
+  EXPECT_EQ(SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)), 0);
+  EXPECT_EQ(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0), reinterpret_cast<LRESULT>(bitmap));
+  UiImage image;
+  ASSERT_TRUE(UiRenderWindow(parent_, &image));
+  EXPECT_EQ(image.Pixel(10 + 20, 10 + 15), RGB(200, 0, 0));
+  EXPECT_EQ(image.Pixel(10 + 2, 10 + 2), GetSysColor(COLOR_BTNFACE));
+  // The control does not own the image: it can be deleted once taken back.
+  SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  EXPECT_TRUE(DeleteObject(bitmap));
+  EXPECT_TRUE(DeleteObject(red));
+}
+
+}  // namespace
+}  // namespace velm::test
