@@ -1,4 +1,0 @@
-// Temporary: removed when the parallel branches merge.
-#include "ui/winuser.h"
-
-void UiRegisterStandardControls() {}
