@@ -48,9 +48,12 @@ bool Render(HMODULE module, const SheetOptions& options, SheetReport* report, st
   if (!FindResourceW(module, MAKEINTRESOURCEW(options.page), RT_DIALOG))
     return Fail(error, where + " has no dialog template " + std::to_string(options.page));
   const HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(options.page), nullptr, PlainDialogProc, 0);
-  if (!dialog)
-    return Fail(error, "dialog template " + std::to_string(options.page) + " of " + where +
-                           " cannot be created (error " + std::to_string(GetLastError()) + ")");
+  if (!dialog) {
+    const DWORD why = GetLastError();
+    return Fail(error, "dialog template " + std::to_string(options.page) + " of " + where + " cannot be created" +
+                           (why == ERROR_CANNOT_FIND_WND_CLASS ? ": a control's window class is not registered"
+                                                               : " (error " + std::to_string(why) + ")"));
+  }
   UiPump();
   UiImage image;
   std::string problem;

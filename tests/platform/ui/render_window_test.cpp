@@ -115,28 +115,49 @@ TEST_F(RenderWindowTest, PicturesLeaveNoObjectsOrDcsBehindAndRefuseDeadWindows) 
   EXPECT_FALSE(std::filesystem::exists(root_.path() / "gone.png"));
 }
 
-TEST_F(RenderWindowTest, TheTestDialogIsSavedAsAPngOfItsSize) {
-  const HWND dialog = CreateDialogParamW(Resources(), MAKEINTRESOURCEW(100), nullptr, PlainDialog, 0);
+// Dialog 110 of render_resources.txt: standard controls in a captioned dialog.
+TEST_F(RenderWindowTest, ADialogOfStandardControlsIsSavedAsThePngOfItsPicture) {
+  const HWND dialog = CreateDialogParamW(Resources(), MAKEINTRESOURCEW(110), nullptr, PlainDialog, 0);
   ASSERT_NE(dialog, nullptr) << GetLastError();
-  RECT rect{};
-  GetWindowRect(dialog, &rect);
   const std::filesystem::path file = root_.path() / "dialog.png";
   ASSERT_TRUE(UiSaveWindowPng(dialog, file));
   const std::string png = ReadHostFile(file);
   ASSERT_GT(png.size(), 33u);
   EXPECT_EQ(png.substr(1, 3), "PNG");
-  UiImage image;
-  ASSERT_TRUE(UiRenderWindow(dialog, &image));
   auto be32 = [&](size_t at) {
     return (DWORD(BYTE(png[at])) << 24) | (DWORD(BYTE(png[at + 1])) << 16) | (DWORD(BYTE(png[at + 2])) << 8) |
            DWORD(BYTE(png[at + 3]));
   };
-  EXPECT_EQ(be32(16), static_cast<DWORD>(image.width));
-  EXPECT_EQ(be32(20), static_cast<DWORD>(image.height));
-  EXPECT_GE(image.width, rect.right - rect.left);
-  // The file holds exactly the picture's pixels.
+  EXPECT_EQ(be32(16), 240u + 6);  // the dialog and its frame
+  EXPECT_EQ(be32(20), 150u + 24);
+
+  UiImage image;
+  ASSERT_TRUE(UiRenderWindow(dialog, &image));
   const std::vector<BYTE> again = ui::EncodePng(image.width, image.height, image.rgb);
-  EXPECT_EQ(png, std::string(again.begin(), again.end()));
+  EXPECT_EQ(png, std::string(again.begin(), again.end()));  // the file holds exactly the picture
+  EXPECT_EQ(image.Pixel(3, 5), GetSysColor(COLOR_ACTIVECAPTION));
+
+  // Where a control is in the picture: its screen rectangle less the dialog's, below the caption.
+  RECT dialogRect{};
+  GetWindowRect(dialog, &dialogRect);
+  auto place = [&](int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    return RECT{rect.left - dialogRect.left + 3, rect.top - dialogRect.top + 21, rect.right - dialogRect.left + 3,
+                rect.bottom - dialogRect.top + 21};
+  };
+  const RECT edit = place(1103);
+  EXPECT_EQ(image.Pixel(edit.left, edit.top), GetSysColor(COLOR_3DSHADOW));  // the sunken client edge
+  EXPECT_EQ(image.Pixel(edit.right - 10, edit.top + 10), GetSysColor(COLOR_WINDOW));
+  int textPixels = 0;
+  for (LONG x = edit.left + 2; x < edit.left + 30; ++x)
+    for (LONG y = edit.top + 2; y < edit.bottom - 2; ++y) textPixels += image.Pixel(x, y) == GetSysColor(COLOR_WINDOWTEXT);
+  EXPECT_GT(textPixels, 10);  // "300"
+
+  const RECT ok = place(IDOK);
+  EXPECT_EQ(image.Pixel(ok.left, ok.top), GetSysColor(COLOR_WINDOWFRAME));  // the default button's dark frame
+  EXPECT_EQ(image.Pixel(ok.left + 5, ok.bottom - 5), GetSysColor(COLOR_BTNFACE));
+  DestroyWindow(dialog);
 }
 
 }  // namespace

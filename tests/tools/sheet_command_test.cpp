@@ -1,0 +1,92 @@
+// `velm sheet`: the picture of a dialog of a module or of a printer's resource library, and the
+// messages that say what is missing.
+#include "sheet_command.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/context_cache.h"
+#include "settings/process_state.h"
+#include "support/temp_root.h"
+#include "win32.h"
+
+namespace velm::tools {
+namespace {
+namespace fs = std::filesystem;
+
+class SheetCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = root_.OnDriveC("Drivers/UiRes.dll");
+    fs::create_directories(module_.parent_path());
+    fs::copy_file(test::ModuleDir() / "test_ui_resource_module.so", module_, fs::copy_options::overwrite_existing);
+    options_.output = root_.path() / "sheet.png";
+  }
+  bool Save() {
+    error_.clear();
+    return SaveSheetPicture(options_, &report_, &error_);
+  }
+  bool Contains(const std::string& part) const { return error_.find(part) != std::string::npos; }
+
+  test::TempMachineRoot root_;
+  fs::path module_;
+  SheetOptions options_;
+  SheetReport report_;
+  std::string error_;
+};
+
+TEST_F(SheetCommandTest, AModuleByWindowsOrHostPathGivesThePictureOfItsDialog) {
+  options_.page = 110;
+  options_.module = "C:\\Drivers\\UiRes.dll";
+  ASSERT_TRUE(Save()) << error_;
+  EXPECT_EQ(report_.width, 240 + 6);
+  EXPECT_EQ(report_.height, 150 + 24);
+  EXPECT_EQ(report_.module, u"C:\\Drivers\\UiRes.dll");
+  const std::string png = test::ReadHostFile(options_.output);
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(12, 4), "IHDR");
+
+  fs::remove(options_.output);
+  options_.module = module_;
+  ASSERT_TRUE(Save()) << error_;
+  EXPECT_TRUE(fs::exists(options_.output));
+  EXPECT_EQ(UiLiveGdiObjects(OBJ_DC), 0u);
+}
+
+TEST_F(SheetCommandTest, WhatIsMissingIsNamedAndNoFileIsWritten) {
+  options_.module = "C:\\Drivers\\UiRes.dll";
+  options_.page = 4242;
+  EXPECT_FALSE(Save());
+  EXPECT_TRUE(Contains("has no dialog template 4242")) << error_;
+  options_.page = 102;  // a control of a class nobody registered
+  EXPECT_FALSE(Save());
+  EXPECT_TRUE(Contains("window class is not registered")) << error_;
+  options_.module = "C:\\Drivers\\Missing.dll";
+  options_.page = 110;
+  EXPECT_FALSE(Save());
+  EXPECT_TRUE(Contains("cannot load C:\\Drivers\\Missing.dll")) << error_;
+  options_.module = fs::temp_directory_path() / "outside-the-root.dll";
+  EXPECT_FALSE(Save());
+  EXPECT_TRUE(Contains("outside the machine root")) << error_;
+  EXPECT_FALSE(fs::exists(options_.output));
+  options_.page = 0;
+  EXPECT_FALSE(Save());
+}
+
+TEST_F(SheetCommandTest, APrinterLendsItsUserInterfaceResourceLibrary) {
+  std::string error;
+  ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
+  ASSERT_TRUE(AddPrinter({}, &error)) << error;
+  SysLibraryAttach(nullptr);
+  options_.page = 4242;
+  EXPECT_FALSE(Save());
+  // The library was found and loaded: only the template is missing from it.
+  EXPECT_TRUE(Contains("qnresus.dll has no dialog template 4242")) << error_;
+  options_.printer = u"No Such Printer";
+  EXPECT_FALSE(Save());
+  EXPECT_TRUE(Contains("cannot open printer \"No Such Printer\"")) << error_;
+  CtxFlushCache(1);
+  SysLibraryDetach();
+}
+
+}  // namespace
+}  // namespace velm::tools
