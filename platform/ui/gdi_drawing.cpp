@@ -182,6 +182,11 @@ void RasterBlit(DeviceContext& target, int x, int y, int w, int h, DeviceContext
       return;
     }
   }
+  // A blit within one canvas reads from a copy, so that overlapping parts are not read after
+  // they were written.
+  std::vector<BYTE> copy;
+  if (from && from->Pixels() == destination.Pixels())
+    copy.assign(from->Pixels(), from->Pixels() + static_cast<size_t>(from->Width()) * from->Height() * 3);
   const int width = std::abs(w);
   const int height = std::abs(h);
   for (int j = 0; j < height; ++j) {
@@ -196,7 +201,8 @@ void RasterBlit(DeviceContext& target, int x, int y, int w, int h, DeviceContext
         const int px = (sw < 0 ? sx - 1 - fi : sx + fi) + from->Origin().x;
         const int py = (sh < 0 ? sy - 1 - fj : sy + fj) + from->Origin().y;
         if (px < 0 || py < 0 || px >= from->Width() || py >= from->Height()) continue;
-        sourceValue = Packed(from->At(px, py));
+        sourceValue = copy.empty() ? Packed(from->At(px, py))
+                                   : Packed(copy.data() + (static_cast<size_t>(py) * from->Width() + px) * 3);
       }
       BYTE* pixel = destination.At(dx + destination.Origin().x, dy + destination.Origin().y);
       Unpack(pixel, Rop3(rop3, pattern, sourceValue, Packed(pixel)));

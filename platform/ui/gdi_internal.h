@@ -102,6 +102,7 @@ class Surface {
   bool Visible(int x, int y) const;
   // Pixels of a device-space pixel, unclipped; for blits.
   BYTE* At(int deviceX, int deviceY) { return pixels_ + (static_cast<size_t>(deviceY) * width_ + deviceX) * 3; }
+  const BYTE* Pixels() const { return pixels_; }
   const ClipRects& Clip() const { return clip_; }
   // Narrows the clip to a logical rectangle.
   void Limit(const RECT& rect);

@@ -237,6 +237,13 @@ TEST_F(GdiDrawingTest, RasterOperationsCombineSourceDestinationAndBrush) {
   EXPECT_EQ(GetPixel(dc_, 11, 10), kRed);
   EXPECT_FALSE(PatBlt(dc_, 0, 0, 1, 1, SRCCOPY));  // PatBlt has no source
 
+  // Within one canvas the copy reads what was there before it began.
+  RECT stripe{0, 25, 1, 26};
+  FillRect(dc_, &stripe, red_);
+  ASSERT_TRUE(BitBlt(dc_, 1, 25, 5, 1, dc_, 0, 25, SRCCOPY));
+  EXPECT_EQ(GetPixel(dc_, 1, 25), kRed);
+  EXPECT_EQ(GetPixel(dc_, 2, 25), kWhite);
+
   ASSERT_TRUE(StretchBlt(dc_, 20, 0, 8, 8, source, 0, 0, 4, 4, SRCCOPY));
   EXPECT_EQ(GetPixel(dc_, 27, 7), kRed);
   EXPECT_EQ(GetPixel(dc_, 28, 8), kWhite);
