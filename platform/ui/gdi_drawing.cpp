@@ -136,6 +136,7 @@ uint32_t Rop3(BYTE rop, uint32_t pattern, uint32_t source, uint32_t destination)
 }
 
 bool RopUsesSource(BYTE rop) { return ((rop >> 2) ^ rop) & 0x33; }
+bool RopUsesPattern(BYTE rop) { return ((rop >> 4) ^ rop) & 0x0F; }
 
 uint32_t Packed(const BYTE* pixel) { return pixel[0] | (pixel[1] << 8) | (pixel[2] << 16); }
 void Unpack(BYTE* pixel, uint32_t value) {
@@ -165,6 +166,7 @@ void RasterBlit(DeviceContext& target, int x, int y, int w, int h, DeviceContext
   if (destination.Empty() || w == 0 || h == 0) return;
   const BYTE rop3 = static_cast<BYTE>(rop >> 16);
   const std::optional<COLORREF> brush = BrushColor(target.state.brush);
+  if (!brush && RopUsesPattern(rop3)) return;  // a null brush paints nothing
   const uint32_t pattern = brush ? *brush : 0;
   std::optional<Surface> from;
   if (RopUsesSource(rop3)) {
@@ -454,6 +456,8 @@ BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags) {
   entry.style = edge;
   entry.flags = flags;
   LogRecord(*record, entry);
+  // Diagonal edges are recorded only; the dialogs drawn here have none.
+  if (flags & BF_DIAGONAL) return TRUE;
   Surface surface(*record);
   RECT inner = *rect;
   const UINT sides = flags & BF_RECT;

@@ -318,9 +318,11 @@ BOOL Polygon(HDC dc, const POINT* points, int count);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 // CLR_INVALID outside the canvas or the clip, or for a DC without one.
 COLORREF GetPixel(HDC dc, int x, int y);
-// The classic 3-D edges; with BF_ADJUST the rectangle shrinks by what was drawn.
+// The classic 3-D edges; with BF_ADJUST the rectangle shrinks by what was drawn. Diagonal
+// edges (BF_DIAGONAL) are recorded but not drawn.
 BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags);
-// PATCOPY, PATINVERT, DSTINVERT, BLACKNESS, WHITENESS with the selected brush.
+// PATCOPY, PATINVERT, DSTINVERT, BLACKNESS, WHITENESS with the selected brush (a null brush
+// paints nothing); operations that need a source are refused.
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 // Any ternary raster operation of source, destination and the selected brush. A source bitmap
 // that has no pixels (a placeholder) is drawn as a grey box with a cross.

@@ -236,6 +236,9 @@ TEST_F(GdiDrawingTest, RasterOperationsCombineSourceDestinationAndBrush) {
   ASSERT_TRUE(PatBlt(dc_, 10, 10, 2, 1, PATCOPY));
   EXPECT_EQ(GetPixel(dc_, 11, 10), kRed);
   EXPECT_FALSE(PatBlt(dc_, 0, 0, 1, 1, SRCCOPY));  // PatBlt has no source
+  SelectObject(dc_, GetStockObject(NULL_BRUSH));
+  ASSERT_TRUE(PatBlt(dc_, 10, 10, 2, 1, PATCOPY));  // a null brush paints nothing
+  EXPECT_EQ(GetPixel(dc_, 11, 10), kRed);
 
   // Within one canvas the copy reads what was there before it began.
   RECT stripe{0, 25, 1, 26};
