@@ -48,7 +48,9 @@ TEST(PjlCommandTableIntegrityTest, RowsNamesAndValueLists) {
     EXPECT_EQ(row.condition, nullptr) << name;
     // A value list exactly when the value comes from it; a model node row has neither.
     EXPECT_EQ(row.values != nullptr, (row.flags & kExcCommandFromList) != 0) << name;
-    if (row.flags & kExcCommandModelNode) EXPECT_EQ(row.values, nullptr) << name;
+    if (row.flags & kExcCommandModelNode) {
+      EXPECT_EQ(row.values, nullptr) << name;
+    }
     if (auto size = sizes.find(name); size != sizes.end()) {
       ASSERT_NE(row.values, nullptr) << name;
       EXPECT_EQ(row.values->count, size->second) << name;
