@@ -186,27 +186,16 @@ TEST_F(CommandNodeValuesTest, LinesAndNodesAroundTheValue) {
   EXPECT_STREQ(suffix, "");
 }
 
-TEST_F(CommandNodeValuesTest, RangesTextsAndEntriesOfANode) {
-  LONG lower = 0, upper = 0, fallback = 0;
-  ASSERT_TRUE(CmdNodeRange(context_, Node(kScale), &lower, &upper, &fallback));
-  EXPECT_EQ(std::vector<LONG>({lower, upper, fallback}), std::vector<LONG>({25, 400, 100}));
-  EXPECT_FALSE(CmdNodeRange(context_, Node(kOrientation), &lower, &upper, &fallback));
-  EXPECT_EQ(lower | upper | fallback, 0);
-  const char *off = nullptr, *on = nullptr;
-  ASSERT_TRUE(CmdNodeOnOffTexts(context_, Node(kDuplexOn), &off, &on));
-  EXPECT_STREQ(off, "NO");
-  EXPECT_STREQ(on, "YES");
-  EXPECT_FALSE(CmdNodeOnOffTexts(context_, Node(kCopies), &off, &on));
-  const char* text = nullptr;
-  DWORD value = 0;
-  ASSERT_TRUE(CmdNodeEntry(context_, Node(kOrientation), 1, &text, &value));
-  EXPECT_EQ(value, 2027u);
-  EXPECT_FALSE(CmdNodeEntry(context_, Node(kOrientation), 2, &text, &value));
-  // Without a description nothing is found and nothing formats.
+TEST_F(CommandNodeValuesTest, WithoutADescriptionNothingIsFoundOrFormatted) {
+  const DescNode* node = Node(kCopies);
   context_->description = nullptr;
   EXPECT_EQ(Node(kOrientation), nullptr);
-  char out[16];
-  EXPECT_EQ(CmdFormatValue(context_, Row(kCopies), nullptr, kCmdKindNumber, 1, out, sizeof out), 0u);
+  char out[16] = "x";
+  EXPECT_EQ(CmdFormatValue(context_, Row(kCopies), node, kCmdKindNumber, 1, out, sizeof out), 0u);
+  EXPECT_STREQ(out, "");
+  LONG lower = 1, upper = 1, fallback = 1;
+  EXPECT_FALSE(CmdNodeRange(context_, node, &lower, &upper, &fallback));
+  EXPECT_EQ(lower | upper | fallback, 0);
 }
 
 }  // namespace

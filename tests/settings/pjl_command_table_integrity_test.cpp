@@ -104,30 +104,6 @@ TEST(PjlCommandTableIntegrityTest, ChainsEndAndCarryTheirLinks) {
   EXPECT_EQ(c10, expected);
 }
 
-TEST(PjlCommandTableIntegrityTest, BookletFamiliesCodeEveryBindingValue) {
-  DWORD count = 0;
-  const ExcBookletFamily* families = ExcGetBookletFamilies(&count);
-  const ExcCommandRow& binding = ExcGetCommandTable()->rows[33];
-  ASSERT_STREQ(binding.name, "BINDING");
-  std::multiset<DWORD> codes;
-  for (DWORD v = 0; v < binding.values->count; ++v) codes.insert(binding.values->rows[v].value);
-  const char* const texts[] = {"TOP", "RIGHT", "LEFT"};
-  for (DWORD f = 0; f < count; ++f) {
-    for (DWORD offset = 0; offset < 3; ++offset) {
-      const DWORD code = families[f].bindingBase + offset;
-      EXPECT_EQ(codes.erase(code), 1u) << code;
-      // The code's row carries the text of its offset; only family 0's rows are plain.
-      for (DWORD v = 0; v < binding.values->count; ++v) {
-        const ExcValueRow& value = binding.values->rows[v];
-        if (value.value != code) continue;
-        EXPECT_STREQ(value.text, texts[offset]) << code;
-        EXPECT_EQ(value.flags, families[f].booklet == 0 ? 0u : kExcValueConditional) << code;
-      }
-    }
-  }
-  EXPECT_TRUE(codes.empty());
-}
-
 TEST(PjlCommandTableIntegrityTest, WaterMarkFieldsAndKeyword) {
   DWORD count = 0;
   const ExcWaterMarkField* fields = ExcGetWaterMarkFields(&count);
