@@ -299,7 +299,7 @@ BOOL ListModelNode(ExcSession* session, const ExcCommandRow* row, BOOL acceptabl
         DWORD stored = OptModelToRawValue(context, item, static_cast<DWORD>(bounds[i]));
         if (acceptableOnly && i < 2 && !ConstrainedValue(session, row->item, stored, &stored)) return FALSE;
         char text[kCmdValueTextBytes];
-        if (CmdFormatValue(context, item, node, CmdKindNumber, OptRawToModelValue(context, item, stored), text,
+        if (CmdFormatValue(context, item, node, kCmdKindNumber, OptRawToModelValue(context, item, stored), text,
                            sizeof(text)) &&
             !ExcLineBufferAppendListEntry(list, text))
           return FALSE;
