@@ -23,6 +23,16 @@ int32_t CopyOut(const char* text, DWORD length, uint32_t size, char* buffer) {
   return kExcDone;
 }
 
+bool IsWellFormed(const char* block) {
+  char name[kExcTokenBytes];
+  char value[kExcTokenBytes];
+  for (const char* p = block;;) {
+    const int used = ExcParseSetLine(p, name, value);
+    if (used <= 0) return used == kExcLineEnd;
+    p += used;
+  }
+}
+
 bool RequiredCommandsSet(const ExcSession* session) {
   DWORD count = 0;
   const DWORD* items = ExcGetRequiredCommands(&count);
@@ -37,18 +47,21 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcSetCommandBase(EXCS
                                                                            uint32_t* changeSize) {
   if (!session) return kExcFailed;
   Report(changeSize, 0);
+  // A block that cannot be read whole is refused before the session's base is given up.
+  DWORD length = 0;
+  if (block) {
+    const void* end = std::memchr(block, 0, kMaxBlockBytes);
+    if (!end || !IsWellFormed(block)) return kExcFailed;
+    length = static_cast<DWORD>(static_cast<const char*>(end) - block);
+  }
   if (ExcClearSession(session, TRUE) != kExcDone) return kExcFailed;
   if (!block) return kExcNoData;
-  const void* end = std::memchr(block, 0, kMaxBlockBytes);
-  if (!end) return kExcFailed;
-  const DWORD length = static_cast<DWORD>(static_cast<const char*>(end) - block);
 
   char name[kExcTokenBytes];
   char value[kExcTokenBytes];
   for (const char* p = block;;) {
     const int used = ExcParseSetLine(p, name, value);
-    if (used == kExcLineMalformed) return kExcFailed;
-    if (used == kExcLineEnd) break;
+    if (used <= 0) break;
     p += used;
     if (const ExcCommandRow* row = ExcFindCommand(session, name, kExcAccessJob | kExcAccessPrinterOption))
       ExcApplyCommand(session, row, name, value, FALSE);
