@@ -27,8 +27,8 @@ enum CmdValueKind : DWORD {
   kCmdKindString = 0x10,
 };
 
-// Room for any value text with its NUL: the longest string item (260 bytes) in quotes.
-constexpr DWORD kCmdValueTextBytes = 512;
+// Room for any value text with its NUL: the longest string item (521 bytes) in quotes.
+constexpr DWORD kCmdValueTextBytes = 1024;
 
 // The kind a node's UI type selects: PickOne, PickPage, PickSlot and FontTbl name, Boolean
 // on/off, Numeric number, String string; none for PickMany, TypeUnknown, other types and null.
@@ -65,11 +65,24 @@ BOOL CmdScaleFromText(DriverContext* context, const DescNode* node, LONGLONG num
 // of none, or a text that does not fit.
 DWORD CmdFormatValue(DriverContext* context, const ItemTableRow* row, const DescNode* node, CmdValueKind kind,
                      DWORD value, char* out, DWORD capacity);
-// The node's line for the value: its text before, the value, its text after. A string goes
-// between the node's texts as it is (the node carries its quotes). Length without the NUL, 0
-// (and "") when the value gives no text or the line does not fit.
+// The value as it stands between the node's texts: as CmdFormatValue, but a string as it is
+// (the node's texts carry its quotes).
+DWORD CmdFormatLineValue(DriverContext* context, const ItemTableRow* row, const DescNode* node, CmdValueKind kind,
+                         DWORD value, char* out, DWORD capacity);
+// The node's line for the value: its text before, CmdFormatLineValue, its text after. Length
+// without the NUL, 0 (and "") when the value gives no text or the line does not fit; a buffer
+// of CmdLineBytes always fits.
 DWORD CmdFormatLine(DriverContext* context, const ItemTableRow* row, const DescNode* node, CmdValueKind kind,
                     DWORD value, char* out, DWORD capacity);
+DWORD CmdLineBytes(DriverContext* context, const DescNode* node);
+// The text of a string item in ANSI into `out` (capacity with the NUL): an ANSI field as
+// stored, a wide field narrowed, each bounded by its field; a double quote or a control byte
+// becomes a blank, so that the text cannot end the quotes or the line it is written in. The
+// length; 0 for another type or an empty field.
+DWORD CmdItemText(DriverContext* context, const ItemTableRow* row, char* out, DWORD capacity);
+// Blanks double quotes and control bytes of text bound for a PJL line (trail bytes of
+// double-byte characters are never below 0x40, so they stay).
+void CmdBlankLineBreakers(char* bytes, DWORD n);
 
 // Parses `text` as a model value of the item through `node`: name -> the value of the entry of
 // that text; on/off -> 1 for the true text, else 0; number -> a decimal number (sign allowed)
