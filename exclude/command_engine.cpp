@@ -137,7 +137,12 @@ BOOL WriteEnumeration(ExcLineBuffer* buffer, const ExcSession* session, const Ex
 BOOL WriteModelValue(ExcLineBuffer* buffer, ExcSession* session, const ExcCommandRow* row, DWORD slotValue) {
   char line[kCmdValueTextBytes * 2];
   const DWORD length = FormatModelLine(session->context, row, slotValue, line, sizeof(line));
-  return length == 0 || ExcLineBufferAppend(buffer, line, length);
+  // The block is read back line by line; a node whose texts do not make one whole SET line would
+  // hide every line after it, so such a line is dropped.
+  char name[kExcTokenBytes];
+  char value[kExcTokenBytes];
+  if (length == 0 || ExcParseSetLine(line, name, value) != static_cast<int>(length)) return TRUE;
+  return ExcLineBufferAppend(buffer, line, length);
 }
 
 // The FORCEFEED text the force-feed tests choose for the current settings.
