@@ -286,12 +286,14 @@ BOOL CmdParseValue(DriverContext* context, const ItemTableRow* row, const DescNo
   if (!value) return FALSE;
   *value = 0;
   const ModelDescription* d = Description(context);
-  if (!d || !row || !node || !text) return FALSE;
+  // An empty text names nothing: not an entry without text, not an empty on or off text.
+  if (!d || !row || !node || !text || !*text) return FALSE;
   switch (kind) {
     case kCmdKindName:
       for (const DescValue* entry = DescNodeFirstValue(d, node); entry; entry = DescNextValue(d, entry)) {
         const char* name = DescValueText(d, entry);
-        if (name && std::strcmp(name, text) == 0) {
+        // An entry without text has no name to be asked for.
+        if (name && *name && std::strcmp(name, text) == 0) {
           *value = DescValueValue(entry);
           return TRUE;
         }
