@@ -269,6 +269,22 @@ TEST_F(CommandEngineTest, ForceFeedUpdatesRevertWithTwoLinesAndLeaveTheBase) {
   EXPECT_EQ(Update(s, SetLine("FORCEFEED", "LEF")), kExcDone);
 }
 
+TEST_F(CommandEngineTest, NumericCommandsGoThroughTheirCommandNodes) {
+  EXCSESSION s = WithBase(SetLine("COPIES", "3") + SetLine("SCALETYPE", "PAPERSCALE") + SetLine("PAPERSCALEW", "50"));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(Item(s, 12), 3u);
+  EXPECT_EQ(Item(s, 92), 50u);
+  EXPECT_EQ(Item(s, 93), 50u);  // item 92 is mirrored into 93 while the scale is by paper
+  EXPECT_EQ(Update(s, SetLine("COPIES", "7")), kExcDone);
+  EXPECT_NE(Base(s).find(SetLine("COPIES", "7")), std::string::npos);
+  // A value the node cannot read sets nothing, and is answered as refused.
+  std::string changes;
+  EXPECT_EQ(Update(s, SetLine("COPIES", "many"), &changes), kExcMore);
+  EXPECT_EQ(changes, SetLine("COPIES", "7"));
+  EXPECT_EQ(Item(s, 12), 7u);
+  EXPECT_EQ(Values(s, "PAPERSCALEW", 1), (std::vector<std::string>{"25", "400", "100"}));
+}
+
 // ---- Value lists ----------------------------------------------------------------------------------
 
 TEST_F(CommandEngineTest, ValueListsWithAndWithoutTheAcceptableFlag) {

@@ -210,21 +210,46 @@ TEST_F(ExcSessionTest, WaterMarkListWithoutStampsAndWithStampsKeepsTheSettings) 
   EXPECT_EQ(needed, 0u);
   EXPECT_EQ(ExcGetWaterMarkList(nullptr, 0, sizeof(buffer), buffer, &needed), kExcFailed);
 
-  // A text stamp and an image stamp; the settings are byte for byte as before the list.
+  // Text, image, text; the settings are byte for byte as before every list.
   std::u16string folder = PathGetSettingsIni(s->context);
   folder.resize(folder.rfind(u'\\'));
   CreateDirectoryW(folder.c_str(), nullptr);
-  for (DWORD kind : {1u, 2u}) {
+  for (DWORD kind : {1u, 2u, 1u}) {
     SetItem(s, 109, kind);
-    ASSERT_TRUE(LstSaveStamp(s->context, kind - 1)) << GetLastError();
+    SetItem(s, 116, kind == 2 ? 1 : 0);
+    ASSERT_TRUE(OptSetString(s->context, OptFindItem(s->context->itemTable, 869), u"DRAFT"));
+    ASSERT_TRUE(OptSetString(s->context, OptFindItem(s->context->itemTable, 870), u"logo.bmp"));
+    ASSERT_TRUE(LstSaveStamp(s->context, LstGetStampCount(s->context))) << GetLastError();
   }
   SetItem(s, 109, 0);
-  std::vector<BYTE> before(reinterpret_cast<BYTE*>(s->context->settings),
-                           reinterpret_cast<BYTE*>(s->context->settings) + sizeof(SettingsRecord));
+  const std::vector<BYTE> before(reinterpret_cast<BYTE*>(s->context->settings),
+                                 reinterpret_cast<BYTE*>(s->context->settings) + sizeof(SettingsRecord));
+  std::string lists[3];
   for (int kind : {0, 1, 7}) {
-    std::string list = Fetch([&](uint32_t n, char* b, uint32_t* p) { return ExcGetWaterMarkList(s, kind, n, b, p); });
+    lists[kind == 0 ? 0 : kind == 1 ? 1 : 2] =
+        Fetch([&](uint32_t n, char* b, uint32_t* p) { return ExcGetWaterMarkList(s, kind, n, b, p); });
     EXPECT_EQ(std::memcmp(before.data(), s->context->settings, before.size()), 0) << kind;
   }
+  // Kind 0: both text stamps, each block with its NUL, then one more; no image lines, and no
+  // page range while the page switch is off.
+  const std::vector<std::string> text = SplitList(lists[0]);
+  ASSERT_EQ(text.size(), 2u);
+  EXPECT_EQ(text[0], text[1]);
+  EXPECT_NE(text[0].find(SetLine("WMKCHAR", "\"DRAFT\"")), std::string::npos) << text[0];
+  EXPECT_EQ(text[0].find("WMKIMAGE"), std::string::npos);
+  EXPECT_EQ(text[0].find("WMKSTARTPAGE"), std::string::npos);
+  // Any kind but 0 is the image kind.
+  const std::vector<std::string> image = SplitList(lists[1]);
+  ASSERT_EQ(image.size(), 1u);
+  EXPECT_EQ(lists[2], lists[1]);
+  EXPECT_NE(image[0].find(SetLine("WMKIMAGE", "\"logo.bmp\"")), std::string::npos) << image[0];
+  EXPECT_NE(image[0].find("WMKSTARTPAGE"), std::string::npos);
+  EXPECT_EQ(image[0].find("WMKCHAR"), std::string::npos);
+  // The size protocol: one byte short is refused.
+  uint32_t size = 0;
+  std::string shortBuffer(lists[1].size() - 1, 'x');
+  EXPECT_EQ(ExcGetWaterMarkList(s, 1, static_cast<uint32_t>(shortBuffer.size()), shortBuffer.data(), &size), kExcMore);
+  EXPECT_EQ(size, lists[1].size());
 }
 
 }  // namespace
