@@ -43,7 +43,9 @@ class CommandEngineTest : public ExcTest {
   }
   EXCSESSION WithBase(const std::string& extra) {
     EXCSESSION s = Session();
-    if (s) EXPECT_GE(ApplyBase(s, kRequiredLines + extra), 0);
+    if (s) {
+      EXPECT_GE(ApplyBase(s, kRequiredLines + extra), 0);
+    }
     return s;
   }
 };
@@ -60,7 +62,9 @@ TEST_F(CommandEngineTest, EveryCommandRowIsFoundByItsNameAndAccess) {
     ASSERT_NE(row.name, nullptr) << i;
     EXPECT_EQ(ExcFindCommand(s, row.name, row.access), &row) << row.name;
     EXPECT_EQ(ExcFindCommand(s, row.name, ~row.access & 7), nullptr) << row.name;
-    if (row.item) EXPECT_EQ(ExcFindCommandByItem(s->context, row.item, row.access), &row) << row.name;
+    if (row.item) {
+      EXPECT_EQ(ExcFindCommandByItem(s->context, row.item, row.access), &row) << row.name;
+    }
   }
   EXPECT_EQ(ExcFindCommand(s, "copies", 7), nullptr);  // names are case-sensitive
 }
@@ -81,8 +85,9 @@ TEST_F(CommandEngineTest, EveryTableValueAppliesAndIsWrittenBackAsItsText) {
         ExcClearSession(s, FALSE);
         ExcApplyCommand(s, &row, row.name, value.text, FALSE);
         ASSERT_TRUE(Enabled(s, row.item)) << row.name << " " << value.text;
-        if (!(value.flags & kExcValueNone) && !(row.flags & kExcCommandBinding))
+        if (!(value.flags & kExcValueNone) && !(row.flags & kExcCommandBinding)) {
           EXPECT_EQ(Slot(s, row.item), value.value) << row.name << " " << value.text;
+        }
         EXPECT_EQ(WrittenValue(s, row.name), value.text) << row.name;
       } else {
         // Printer values are read, not applied: the stored value gives its text.

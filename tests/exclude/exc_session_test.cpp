@@ -118,7 +118,9 @@ TEST_F(ExcSessionTest, DriverDevmodeReportsItsSizeFirstThenChecksBufferThenMode)
 TEST_F(ExcSessionTest, DriverDevmodeInTheAnsiLayout) {
   const std::string name(40, 'P');
   std::string error;
-  ASSERT_TRUE(tools::AddPrinter({.name = std::u16string(name.begin(), name.end())}, &error)) << error;
+  tools::PrinterOptions options;
+  options.name = std::u16string(name.begin(), name.end());
+  ASSERT_TRUE(tools::AddPrinter(options, &error)) << error;
   // The wide devmode the conversion starts from, built the same way.
   HANDLE printer = nullptr;
   ASSERT_TRUE(OpenPrinterW(std::u16string(name.begin(), name.end()).c_str(), &printer, nullptr));
