@@ -18,3 +18,4 @@
 #include "spool/winspool.h"
 #include "eng/winddi.h"
 #include "ui/winuser.h"
+#include "ui/wingdi.h"

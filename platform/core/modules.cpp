@@ -38,7 +38,7 @@ struct Module {
 constexpr std::u16string_view kSystemNames[] = {
     u"kernel32.dll", u"kernelbase.dll", u"ntdll.dll",   u"user32.dll",  u"gdi32.dll",
     u"advapi32.dll", u"shell32.dll",    u"ole32.dll",   u"oleaut32.dll", u"userenv.dll",
-    u"winspool.drv", u"shlwapi.dll",    u"version.dll", u"comctl32.dll", u"comdlg32.dll"};
+    u"winspool.drv", u"shlwapi.dll",    u"version.dll", u"comctl32.dll", u"comdlg32.dll", u"uxtheme.dll"};
 constexpr std::u16string_view kSystemDirectory = u"C:\\Windows\\System32";
 constexpr std::u16string_view kWindowsDirectory = u"C:\\Windows";
 
