@@ -17,3 +17,4 @@
 #include "core/system.h"
 #include "spool/winspool.h"
 #include "eng/winddi.h"
+#include "ui/winuser.h"
