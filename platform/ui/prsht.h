@@ -8,10 +8,12 @@
 //
 // Notification order, as pages rely on it:
 //   switch:  PSN_KILLACTIVE to the old page (DWLP_MSGRESULT TRUE keeps it), PSN_SETACTIVE to the new
-//   OK:      PSN_KILLACTIVE to the current page, PSN_APPLY (lParam TRUE) to every created page in
-//            creation order; a page answering PSNRET_INVALID_NOCHANGEPAGE (or _INVALID) stops it, and
-//            the sheet shows that page; all PSNRET_NOERROR closes the sheet
-//   Apply:   as OK with lParam FALSE, the sheet stays open and Apply is disabled again
+//   OK:      PSN_KILLACTIVE to the current page (TRUE keeps the sheet as it is), PSN_APPLY (lParam
+//            TRUE) to every created page in page order; a page answering PSNRET_INVALID stops it
+//            and is shown, PSNRET_INVALID_NOCHANGEPAGE stops it on the current page; all
+//            PSNRET_NOERROR closes the sheet
+//   Apply:   as OK with lParam FALSE; the sheet stays open, Apply is disabled again and the
+//            current page gets PSN_SETACTIVE
 //   Cancel:  PSN_QUERYCANCEL to the current page (TRUE keeps the sheet open), PSN_RESET to every
 //            created page, close
 //   Help:    PSN_HELP to the current page
@@ -184,6 +186,11 @@ INT_PTR PropertySheetW(LPCPROPSHEETHEADERW header);
 // is reported through UiReportUnexpected and cancelled. The script is shared by nested sheets
 // (a script opening a nested sheet runs again for it). Cleared by UiResetAll.
 void UiSetSheetScript(std::function<void(HWND sheet)> script);
+// A script for the next sheet only, taking precedence over UiSetSheetScript's (the host's own
+// sheet); an empty function withdraws one that no sheet has taken.
+void UiSetNextSheetScript(std::function<void(HWND sheet)> script);
+// Whether `window` is the frame of a running sheet.
+bool UiIsSheetFrame(HWND window);
 
 // Sheet inspection for tests and the picture: the page window of `index` (null when it is not
 // created yet), how many pages the sheet has, the current page's index (-1 for none), and the
