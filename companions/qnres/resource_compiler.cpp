@@ -1,8 +1,13 @@
-// velm_rescomp: checks the resource library's string tables (data/strings/<code>.txt) and writes
-// the resource image of one language's library as a C++ source that puts it into the section
-// the platform's resource functions read (core/resources.h).
+// velm_rescomp: checks the resource library's string tables (data/strings/<code>.txt) and its
+// dialogs, bitmaps and cursors (data/dialogs/*.txt), and writes the resource image of one
+// language's library as a C++ source that puts it into the section the platform's resource
+// functions read (core/resources.h; the dialog, bitmap and cursor formats are ui/dialog_template.h).
 //
 //   velm_rescomp --data <data folder> --language <code> [--out <file.cpp>]
+//   velm_rescomp --resources <folder> [--out <file.cpp>]
+//
+// The second form compiles only the *.txt resource files of a folder, in the neutral language
+// (the test programs' resource modules).
 //
 // English ("us") is the fallback language: every library holds every English string, and a
 // language's own file replaces the strings it translates. The language's identifier comes
@@ -19,12 +24,16 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/resources.h"
+#include "ui/dialog_template.h"
+#include "ui/winuser.h"
 
 namespace fs = std::filesystem;
 
@@ -233,50 +242,383 @@ void StoreU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// The image: one string table per sixteen ids that hold any string, all in `language`.
-std::vector<uint8_t> BuildImage(const std::map<long, std::u16string>& strings, int language) {
+// One resource of the image.
+struct Resource {
+  uint16_t type = 0;
+  uint16_t name = 0;
+  std::vector<uint8_t> data;
+};
+
+// String tables: one per sixteen ids that hold any string.
+std::vector<Resource> StringTables(const std::map<long, std::u16string>& strings) {
   std::map<long, std::vector<const std::u16string*>> tables;
   for (const auto& [id, text] : strings) {
     auto& table = tables[id / velm::platform::kStringsPerTable + 1];
     table.resize(velm::platform::kStringsPerTable, nullptr);
     table[id % velm::platform::kStringsPerTable] = &text;
   }
+  std::vector<Resource> out;
+  for (const auto& [name, table] : tables) {
+    Resource resource{6, static_cast<uint16_t>(name), {}};  // RT_STRING
+    for (const std::u16string* text : table) {
+      PutU16(resource.data, text ? static_cast<uint32_t>(text->size()) : 0);
+      if (text)
+        for (char16_t c : *text) PutU16(resource.data, c);
+    }
+    out.push_back(std::move(resource));
+  }
+  return out;
+}
+
+// The image of `resources` (unique by type and name), all in `language`, entries sorted.
+std::vector<uint8_t> BuildImage(std::vector<Resource> resources, int language) {
+  std::sort(resources.begin(), resources.end(),
+            [](const Resource& a, const Resource& b) { return std::tie(a.type, a.name) < std::tie(b.type, b.name); });
   std::vector<uint8_t> image(velm::platform::kResourceMagic, velm::platform::kResourceMagic + 4);
   PutU16(image, velm::platform::kResourceVersion);
-  PutU16(image, static_cast<uint32_t>(tables.size()));
+  PutU16(image, static_cast<uint32_t>(resources.size()));
   PutU32(image, 0);  // size, filled in below
   PutU32(image, 0);
   const size_t entries = image.size();
-  image.resize(entries + tables.size() * velm::platform::kResourceEntryBytes);
+  image.resize(entries + resources.size() * velm::platform::kResourceEntryBytes);
   size_t entry = entries;
-  for (const auto& [name, table] : tables) {
+  for (const Resource& resource : resources) {
     while (image.size() % 4) image.push_back(0);
     const size_t offset = image.size();
-    for (const std::u16string* text : table) {
-      PutU16(image, text ? static_cast<uint32_t>(text->size()) : 0);
-      if (text)
-        for (char16_t c : *text) PutU16(image, c);
-    }
-    image[entry] = 6;  // RT_STRING
-    image[entry + 1] = 0;
-    image[entry + 2] = static_cast<uint8_t>(name);
-    image[entry + 3] = static_cast<uint8_t>(name >> 8);
-    image[entry + 4] = static_cast<uint8_t>(language);
-    image[entry + 5] = static_cast<uint8_t>(language >> 8);
+    image.insert(image.end(), resource.data.begin(), resource.data.end());
+    StoreU32(image, entry, resource.type | (uint32_t(resource.name) << 16));
+    StoreU32(image, entry + 4, static_cast<uint32_t>(language));
     StoreU32(image, entry + 8, static_cast<uint32_t>(offset));
-    StoreU32(image, entry + 12, static_cast<uint32_t>(image.size() - offset));
+    StoreU32(image, entry + 12, static_cast<uint32_t>(resource.data.size()));
     entry += velm::platform::kResourceEntryBytes;
   }
   StoreU32(image, 8, static_cast<uint32_t>(image.size()));
   return image;
 }
 
+// ---- Dialogs, bitmaps and cursors -----------------------------------------------------------
+// A resource file holds, one per line, '#' starting a comment:
+//   dialog <id> "<caption>" <x> <y> <width> <height> [style <flags>] [exstyle <flags>] [font "<face>" <points>]
+//     control <id> <class> "<text>" <x> <y> <width> <height> [style <flags>] [exstyle <flags>]
+//   end
+//   bitmap <id> <width> <height>      a placeholder of that size
+//   bitmap <id> "<file.ppm>"          24-bit pixels from a binary PPM (P6, maxval 255) beside the file
+//   cursor <id> <hot x> <hot y> <width> <height>
+// Flags are names of winuser.h or numbers joined by '|'; "~NAME" removes a flag. A dialog
+// without a style is a modal-frame popup with a caption; controls are always WS_CHILD and
+// WS_VISIBLE unless "~WS_VISIBLE" says otherwise. A control id of -1 is 0xFFFF, as for labels.
+
+#define VELM_FLAG(name) {#name, static_cast<uint32_t>(name)}
+const std::map<std::string, uint32_t> kFlagNames = {
+    VELM_FLAG(WS_OVERLAPPED), VELM_FLAG(WS_POPUP), VELM_FLAG(WS_CHILD), VELM_FLAG(WS_MINIMIZE),
+    VELM_FLAG(WS_VISIBLE), VELM_FLAG(WS_DISABLED), VELM_FLAG(WS_CLIPSIBLINGS), VELM_FLAG(WS_CLIPCHILDREN),
+    VELM_FLAG(WS_MAXIMIZE), VELM_FLAG(WS_BORDER), VELM_FLAG(WS_DLGFRAME), VELM_FLAG(WS_CAPTION),
+    VELM_FLAG(WS_VSCROLL), VELM_FLAG(WS_HSCROLL), VELM_FLAG(WS_SYSMENU), VELM_FLAG(WS_THICKFRAME),
+    VELM_FLAG(WS_GROUP), VELM_FLAG(WS_TABSTOP), VELM_FLAG(WS_EX_DLGMODALFRAME), VELM_FLAG(WS_EX_NOPARENTNOTIFY),
+    VELM_FLAG(WS_EX_TOPMOST), VELM_FLAG(WS_EX_TRANSPARENT), VELM_FLAG(WS_EX_TOOLWINDOW),
+    VELM_FLAG(WS_EX_WINDOWEDGE), VELM_FLAG(WS_EX_CLIENTEDGE), VELM_FLAG(WS_EX_CONTEXTHELP),
+    VELM_FLAG(WS_EX_CONTROLPARENT), VELM_FLAG(WS_EX_STATICEDGE), VELM_FLAG(DS_ABSALIGN), VELM_FLAG(DS_SYSMODAL),
+    VELM_FLAG(DS_3DLOOK), VELM_FLAG(DS_FIXEDSYS), VELM_FLAG(DS_NOFAILCREATE), VELM_FLAG(DS_LOCALEDIT),
+    VELM_FLAG(DS_SETFONT), VELM_FLAG(DS_MODALFRAME), VELM_FLAG(DS_NOIDLEMSG), VELM_FLAG(DS_SETFOREGROUND),
+    VELM_FLAG(DS_CONTROL), VELM_FLAG(DS_CENTER), VELM_FLAG(DS_CENTERMOUSE), VELM_FLAG(DS_CONTEXTHELP),
+    VELM_FLAG(DS_SHELLFONT),
+};
+#undef VELM_FLAG
+
+constexpr uint32_t kDefaultDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr uint32_t kControlStyle = WS_CHILD | WS_VISIBLE;
+
+// Splits a line into words; a quoted text is one word, kept with its quotes. False with a reason.
+bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& why) {
+  for (size_t at = 0; at < line.size();) {
+    if (line[at] == ' ' || line[at] == '\t') {
+      ++at;
+      continue;
+    }
+    if (line[at] == '#') break;
+    if (line[at] == '"') {
+      size_t end = at + 1;
+      for (; end < line.size() && line[end] != '"'; ++end)
+        if (line[end] == '\\') ++end;
+      if (end >= line.size()) return why = "the text has no closing quote", false;
+      words.push_back(line.substr(at, end + 1 - at));
+      at = end + 1;
+      continue;
+    }
+    const size_t end = line.find_first_of(" \t#\"", at);
+    words.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    at = end == std::string::npos ? line.size() : end;
+  }
+  return true;
+}
+
+bool ParseInt(const std::string& word, long& value) {
+  if (!word.empty() && word[0] == '-') {
+    if (!ParseLong(word.substr(1), value)) return false;
+    value = -value;
+    return true;
+  }
+  return ParseLong(word, value);
+}
+
+bool ParseFlags(const std::string& word, uint32_t& set, uint32_t& cleared, std::string& why) {
+  std::istringstream parts(word);
+  std::string part;
+  while (std::getline(parts, part, '|')) {
+    const bool remove = !part.empty() && part[0] == '~';
+    if (remove) part.erase(0, 1);
+    uint32_t value = 0;
+    if (part.size() > 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X') && part.size() <= 10 &&
+        part.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos) {
+      value = static_cast<uint32_t>(std::stoul(part.substr(2), nullptr, 16));
+    } else if (long number = 0; ParseLong(part, number)) {
+      value = static_cast<uint32_t>(number);
+    } else if (const auto named = kFlagNames.find(part); named != kFlagNames.end()) {
+      value = named->second;
+    } else {
+      return why = "unknown flag \"" + part + "\"", false;
+    }
+    (remove ? cleared : set) |= value;
+  }
+  return true;
+}
+
+// A quoted word as UTF-16 text.
+bool QuotedText(const std::string& word, std::u16string& text, std::string& why) {
+  std::string utf8;
+  if (!ParseQuoted(word, utf8, why)) return false;
+  if (!AppendUtf8(utf8, text)) return why = "the text is not UTF-8", false;
+  if (text.size() > velm::ui::kMaxTemplateText) return why = "the text is too long", false;
+  return true;
+}
+
+// The words after the rectangle: style, exstyle, and for dialogs font.
+bool ParseOptions(const std::vector<std::string>& words, size_t from, bool dialog, uint32_t& style, bool& styled,
+                  uint32_t& cleared, uint32_t& exStyle, std::u16string* face, long* points, std::string& why) {
+  for (size_t i = from; i < words.size(); ++i) {
+    const std::string& key = words[i];
+    if ((key == "style" || key == "exstyle") && i + 1 < words.size()) {
+      uint32_t set = 0, off = 0;
+      if (!ParseFlags(words[++i], set, off, why)) return false;
+      if (key == "style") {
+        style |= set;
+        cleared |= off;
+        styled = true;
+      } else {
+        exStyle = (exStyle | set) & ~off;
+      }
+    } else if (dialog && key == "font" && i + 2 < words.size()) {
+      if (!QuotedText(words[++i], *face, why)) return false;
+      if (!ParseLong(words[++i], *points) || *points < 1 || *points > 72) return why = "font size 1..72 expected", false;
+    } else {
+      return why = "unexpected \"" + key + "\"", false;
+    }
+  }
+  return true;
+}
+
+bool ParseRect(const std::vector<std::string>& words, size_t from, LONG* out, std::string& why) {
+  for (size_t i = 0; i < 4; ++i) {
+    long value = 0;
+    if (from + i >= words.size() || !ParseInt(words[from + i], value) || value < -32768 || value > 32767 ||
+        (i >= 2 && value < 0))
+      return why = "expected x, y, width and height", false;
+    out[i] = static_cast<LONG>(value);
+  }
+  return true;
+}
+
+// A binary PPM (P6, maxval 255) as 24-bit RGB rows.
+bool ReadPpm(const fs::path& file, velm::ui::BitmapResource& bitmap, std::string& why) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return why = file.filename().string() + " cannot be read", false;
+  std::string magic;
+  long width = 0, height = 0, maxval = 0;
+  in >> magic;
+  auto number = [&](long& value) {
+    std::string word;
+    while (in >> word && word[0] == '#') in.ignore(1 << 20, '\n');
+    return ParseLong(word, value);
+  };
+  if (magic != "P6" || !number(width) || !number(height) || !number(maxval) || maxval != 255)
+    return why = file.filename().string() + " is not a binary PPM with maxval 255", false;
+  if (width < 1 || height < 1 || width > long(velm::ui::kMaxBitmapSide) || height > long(velm::ui::kMaxBitmapSide))
+    return why = file.filename().string() + ": sides 1.." + std::to_string(velm::ui::kMaxBitmapSide) + " expected", false;
+  in.get();  // the one white-space character before the pixels
+  bitmap.width = static_cast<DWORD>(width);
+  bitmap.height = static_cast<DWORD>(height);
+  bitmap.bitsPerPixel = 24;
+  bitmap.rgb.resize(size_t(width) * height * 3);
+  if (!in.read(reinterpret_cast<char*>(bitmap.rgb.data()), static_cast<std::streamsize>(bitmap.rgb.size())) ||
+      in.peek() != std::char_traits<char>::eof())
+    return why = file.filename().string() + " does not hold exactly width * height pixels", false;
+  return true;
+}
+
+// Reads one resource file, appending its resources; faults are reported through Fail.
+void ReadResourceFile(const fs::path& file, std::vector<Resource>& out, std::map<std::pair<int, long>, std::string>& seen) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    Fail(file.filename().string(), "cannot be read");
+    return;
+  }
+  auto claim = [&](int type, long id, const std::string& where) {
+    const auto [at, fresh] = seen.emplace(std::make_pair(type, id), where);
+    if (!fresh) Fail(where, "resource " + std::to_string(id) + " is defined already (" + at->second + ")");
+    return fresh;
+  };
+  std::string line, why;
+  std::optional<velm::ui::DialogTemplate> dialog;
+  long dialogId = 0;
+  std::string dialogWhere;
+  bool dialogFine = true;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    const std::string where = file.filename().string() + ":" + std::to_string(number);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> words;
+    why.clear();
+    if (!SplitWords(line, words, why)) {
+      Fail(where, why);
+      dialogFine = false;
+      continue;
+    }
+    if (words.empty()) continue;
+    const std::string& kind = words[0];
+    long id = 0;
+    const bool idFine = words.size() > 1 && ParseLong(words[1], id) && id >= 1 && id <= 0xFFFF;
+    if (kind == "control") {
+      if (!dialog) {
+        Fail(where, "a control outside a dialog");
+        continue;
+      }
+      velm::ui::DialogControl control;
+      long controlId = 0;
+      LONG rect[4] = {};
+      uint32_t style = kControlStyle, cleared = 0, exStyle = 0;
+      bool styled = false;
+      if (words.size() < 8 || !ParseInt(words[1], controlId) || controlId < -1 || controlId > 0xFFFF) {
+        Fail(where, "expected: control <id> <class> \"<text>\" <x> <y> <width> <height>");
+        dialogFine = false;
+        continue;
+      }
+      if (!QuotedText("\"" + words[2] + "\"", control.className, why) || control.className.empty() ||
+          !QuotedText(words[3], control.text, why) || !ParseRect(words, 4, rect, why) ||
+          !ParseOptions(words, 8, false, style, styled, cleared, exStyle, nullptr, nullptr, why)) {
+        Fail(where, why.empty() ? "malformed control" : why);
+        dialogFine = false;
+        continue;
+      }
+      control.id = controlId < 0 ? 0xFFFF : static_cast<DWORD>(controlId);
+      control.style = style & ~cleared;
+      control.exStyle = exStyle;
+      control.x = rect[0], control.y = rect[1], control.width = rect[2], control.height = rect[3];
+      if (dialog->controls.size() == velm::ui::kMaxTemplateControls) {
+        Fail(where, "more than " + std::to_string(velm::ui::kMaxTemplateControls) + " controls");
+        dialogFine = false;
+        continue;
+      }
+      dialog->controls.push_back(std::move(control));
+      continue;
+    }
+    if (kind == "end") {
+      if (!dialog || words.size() != 1) {
+        Fail(where, dialog ? "text after end" : "an end without a dialog");
+        continue;
+      }
+      const auto bytes = velm::ui::EncodeDialogTemplate(*dialog);
+      if (!bytes) Fail(dialogWhere, "the dialog does not fit its format");
+      if (bytes && dialogFine && claim(5, dialogId, dialogWhere))  // RT_DIALOG
+        out.push_back({5, static_cast<uint16_t>(dialogId), *bytes});
+      dialog.reset();
+      continue;
+    }
+    if (dialog) {
+      Fail(where, "dialog " + std::to_string(dialogId) + " has no end before this line");
+      dialog.reset();
+    }
+    if (!idFine) {
+      Fail(where, "expected a resource id 1..65535 after \"" + kind + "\"");
+      continue;
+    }
+    if (kind == "dialog") {
+      velm::ui::DialogTemplate made;
+      LONG rect[4] = {};
+      uint32_t style = 0, cleared = 0;
+      bool styled = false;
+      long points = 0;
+      const bool fine = words.size() >= 7 && QuotedText(words[2], made.caption, why) && ParseRect(words, 3, rect, why) &&
+                        ParseOptions(words, 7, true, style, styled, cleared, made.exStyle, &made.fontFace, &points, why);
+      if (!fine) Fail(where, why.empty() ? "expected: dialog <id> \"<caption>\" <x> <y> <width> <height>" : why);
+      made.style = ((styled ? style : kDefaultDialogStyle) | (points ? DS_SETFONT : 0)) & ~cleared;
+      made.pointSize = static_cast<WORD>(points);
+      made.x = rect[0], made.y = rect[1], made.width = rect[2], made.height = rect[3];
+      dialog = std::move(made);
+      dialogId = id;
+      dialogWhere = where;
+      dialogFine = fine;
+      continue;
+    }
+    if (kind == "bitmap") {
+      velm::ui::BitmapResource bitmap;
+      long width = 0, height = 0;
+      if (words.size() == 3 && words[2][0] == '"') {
+        std::string name;
+        if (!ParseQuoted(words[2], name, why) || !ReadPpm(file.parent_path() / name, bitmap, why)) {
+          Fail(where, why);
+          continue;
+        }
+      } else if (words.size() == 4 && ParseLong(words[2], width) && ParseLong(words[3], height) && width >= 1 &&
+                 height >= 1 && width <= long(velm::ui::kMaxBitmapSide) && height <= long(velm::ui::kMaxBitmapSide)) {
+        bitmap.width = static_cast<DWORD>(width);
+        bitmap.height = static_cast<DWORD>(height);
+      } else {
+        Fail(where, "expected: bitmap <id> <width> <height> or bitmap <id> \"<file.ppm>\"");
+        continue;
+      }
+      if (claim(2, id, where)) out.push_back({2, static_cast<uint16_t>(id), velm::ui::EncodeBitmapResource(bitmap)});
+      continue;
+    }
+    if (kind == "cursor") {
+      long v[4] = {};
+      bool fine = words.size() == 6;
+      for (size_t i = 0; fine && i < 4; ++i) fine = ParseLong(words[2 + i], v[i]) && v[i] <= 256;
+      if (!fine || v[2] < 1 || v[3] < 1 || v[0] >= v[2] || v[1] >= v[3]) {
+        Fail(where, "expected: cursor <id> <hot x> <hot y> <width> <height>, the hot spot inside");
+        continue;
+      }
+      const velm::ui::CursorResource cursor{DWORD(v[0]), DWORD(v[1]), DWORD(v[2]), DWORD(v[3])};
+      if (claim(12, id, where)) {  // RT_GROUP_CURSOR, and RT_CURSOR for those who look there
+        out.push_back({12, static_cast<uint16_t>(id), velm::ui::EncodeCursorResource(cursor)});
+        out.push_back({1, static_cast<uint16_t>(id), velm::ui::EncodeCursorResource(cursor)});
+      }
+      continue;
+    }
+    Fail(where, "unknown line \"" + kind + "\"");
+  }
+  if (dialog) Fail(dialogWhere, "dialog " + std::to_string(dialogId) + " has no end");
+}
+
+// Every *.txt of `folder` in name order; an absent folder holds none.
+std::vector<Resource> ReadResourceFolder(const fs::path& folder) {
+  std::vector<Resource> out;
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) return out;
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::map<std::pair<int, long>, std::string> seen;
+  for (const fs::path& file : files) ReadResourceFile(file, out, seen);
+  return out;
+}
+
 bool WriteSource(const fs::path& out, const std::vector<uint8_t>& image, const std::string& code) {
   const fs::path temporary = out.string() + ".tmp";
   {
     std::ofstream file(temporary, std::ios::trunc);
-    file << "// Generated by velm_rescomp from data/strings: the resource image of the \"" << code
-         << "\" resource library.\n"
+    file << "// Generated by velm_rescomp: the resource image of the \"" << code << "\" resource library.\n"
          << "__attribute__((section(\"" << velm::platform::kResourceSection
          << "\"), used, aligned(16))) const unsigned char kResourceImage[" << image.size() << "] = {";
     for (size_t i = 0; i < image.size(); ++i) file << (i % 20 == 0 ? "\n  " : " ") << int(image[i]) << ",";
@@ -291,17 +633,32 @@ bool WriteSource(const fs::path& out, const std::vector<uint8_t>& image, const s
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path data, out;
+  fs::path data, out, resources;
   std::string code;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--data" && i + 1 < argc) data = argv[++i];
     else if (arg == "--language" && i + 1 < argc) code = argv[++i];
     else if (arg == "--out" && i + 1 < argc) out = argv[++i];
+    else if (arg == "--resources" && i + 1 < argc) resources = argv[++i];
     else data.clear(), i = argc;
   }
-  if (data.empty() || code.empty()) {
-    std::cerr << "usage: velm_rescomp --data <folder> --language <code> [--out <file.cpp>]\n";
+  if (!resources.empty() && data.empty() && code.empty()) {
+    if (!fs::is_directory(resources)) Fail(resources.string(), "is not a folder");
+    std::vector<Resource> image = ReadResourceFolder(resources);
+    if (g_errors > 0) {
+      std::cerr << "velm_rescomp: " << g_errors << " fault(s); no resource image written\n";
+      return 1;
+    }
+    if (!out.empty() && !WriteSource(out, BuildImage(std::move(image), LANG_NEUTRAL), "test")) {
+      std::cerr << "velm_rescomp: cannot write " << out.string() << "\n";
+      return 1;
+    }
+    return 0;
+  }
+  if (data.empty() || code.empty() || !resources.empty()) {
+    std::cerr << "usage: velm_rescomp --data <folder> --language <code> [--out <file.cpp>]\n"
+                 "       velm_rescomp --resources <folder> [--out <file.cpp>]\n";
     return 2;
   }
 
@@ -331,12 +688,15 @@ int main(int argc, char** argv) {
     strings[id] = text.text;
   }
 
+  std::vector<Resource> image = ReadResourceFolder(data / "dialogs");
+  for (Resource& table : StringTables(strings)) image.push_back(std::move(table));
+
   if (g_errors > 0) {
     std::cerr << "velm_rescomp: " << g_errors << " fault(s); no resource image written\n";
     return 1;
   }
   if (out.empty()) return 0;
-  if (!WriteSource(out, BuildImage(strings, language->second), code)) {
+  if (!WriteSource(out, BuildImage(std::move(image), language->second), code)) {
     std::cerr << "velm_rescomp: cannot write " << out.string() << "\n";
     return 1;
   }
