@@ -18,3 +18,6 @@
 #include "spool/winspool.h"
 #include "eng/winddi.h"
 #include "ui/winuser.h"
+#include "ui/prsht.h"
+#include "ui/compstui.h"
+#include "ui/commdlg.h"

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "core/modules.h"
 #include "core/winerror.h"
 #include "ui/compstui.h"
 
@@ -161,9 +162,14 @@ void Forget(Host& host) {
   host.pages.clear();
 }
 
+// Also gives back a library or entry a test withdrew.
 void ResetHost() {
-  std::lock_guard lock(g_lock);
-  g_refusePages = false;
+  {
+    std::lock_guard lock(g_lock);
+    g_refusePages = false;
+  }
+  velm::platform::WithdrawSystemModule(u"compstui.dll", false);
+  velm::platform::WithdrawSystemExport("CommonPropertySheetUIW", false);
 }
 
 struct ResetRegistration {
