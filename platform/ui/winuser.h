@@ -409,6 +409,10 @@ constexpr UINT GW_HWNDPREV = 3;
 constexpr UINT GW_OWNER = 4;
 constexpr UINT GW_CHILD = 5;
 
+constexpr UINT GA_PARENT = 1;
+constexpr UINT GA_ROOT = 2;
+constexpr UINT GA_ROOTOWNER = 3;
+
 constexpr UINT RDW_INVALIDATE = 0x0001;
 constexpr UINT RDW_INTERNALPAINT = 0x0002;
 constexpr UINT RDW_ERASE = 0x0004;
@@ -421,6 +425,8 @@ constexpr UINT RDW_UPDATENOW = 0x0100;
 constexpr UINT RDW_ERASENOW = 0x0200;
 constexpr UINT RDW_FRAME = 0x0400;
 constexpr UINT RDW_NOFRAME = 0x0800;
+
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
@@ -457,8 +463,10 @@ LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wPa
 
 // ---- Windows and their tree -------------------------------------------------------------------
 // Creates a window of a registered class: WM_NCCREATE, WM_CREATE (either refusing destroys it
-// and answers null), then WM_SHOWWINDOW when it is visible; a child sends its parent nothing
-// (WS_EX_NOPARENTNOTIFY is the stand-in's only behaviour). `menu` is the child's id.
+// and answers null), then WM_SIZE and WM_MOVE. A child is placed at the bottom of its siblings'
+// z-order and sends its parent nothing (WS_EX_NOPARENTNOTIFY is the stand-in's only behaviour);
+// `menu` is a child's id. Null with ERROR_CANNOT_FIND_WND_CLASS, ERROR_TLW_WITH_WSCHILD (a child
+// without a parent) or ERROR_INVALID_WINDOW_HANDLE (a dead parent, or creation refused).
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Destroys the window, its owned windows and its children: WM_DESTROY goes to the window before
@@ -495,7 +503,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-// The next queued message (posted first, then due timers, then WM_PAINT of a dirty window).
+// The next queued message (posted first, then WM_PAINT of a dirty window, then due timers).
 // A queue that is empty does not block: GetMessageW answers -1 with ERROR_NO_MORE_ITEMS, since
 // nothing else could fill it in a headless process. WM_QUIT answers 0.
 BOOL GetMessageW(LPMSG message, HWND window, UINT filterMin, UINT filterMax);
@@ -676,6 +684,11 @@ const std::vector<UiWinHelpCall>& UiWinHelpCalls();
 
 // The simulated mouse and keyboard.
 void UiSetKeyState(int virtualKey, bool down);
+// A mouse message as a user's mouse makes it: the cursor moves to `point` (client coordinates of
+// `window`), WM_NCHITTEST and WM_SETCURSOR go to the window under the mouse, then `message`
+// (WM_MOUSEMOVE, WM_LBUTTONDOWN ...; lParam = the point, wParam = `keys`) goes to the capture
+// window when there is one (the point mapped to it), else to `window`. Answers the message's result.
+LRESULT UiSendMouse(HWND window, UINT message, POINT point, WPARAM keys);
 
 // Timers: advance the virtual clock (timers whose period has passed become due), or make one due.
 void UiAdvanceTimers(UINT milliseconds);
