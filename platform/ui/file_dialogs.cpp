@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/files.h"
+#include "core/memory.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
 #include "ui/commdlg.h"
@@ -13,6 +14,9 @@
 
 namespace velm::ui {
 namespace {
+
+using velm::platform::EqualsNoCase;
+using velm::platform::Utf16ToUtf8;
 
 constexpr size_t kMaxFilterPairs = 256;
 constexpr size_t kMaxFilterChars = 32768;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <utility>
 
 #include "core/resources.h"
 #include "core/unicode.h"
@@ -14,6 +15,7 @@
 #include "ui/controls.h"
 #include "ui/dialog_template.h"
 #include "ui/prsht.h"
+#include "ui/wingdi.h"
 
 // The page record behind an HPROPSHEETPAGE.
 struct PropSheetPageRecord {
@@ -29,6 +31,9 @@ struct PropSheetPageRecord {
 namespace velm::ui {
 namespace {
 
+using velm::platform::EqualsNoCase;
+using velm::platform::Utf16ToUtf8;
+
 // Layout of the frame, in pixels (a Windows 2000 sheet at 96 dpi).
 constexpr int kMargin = 7;
 constexpr int kTabHeader = 24;    // the tab captions above the page area
@@ -39,7 +44,6 @@ constexpr int kButtonGap = 6;
 constexpr int kTabControlId = 0x3020;
 constexpr int kMinPageWidth = 212;
 constexpr int kMinPageHeight = 188;
-constexpr int kButtonFaceColour = 15;  // COLOR_BTNFACE
 
 std::recursive_mutex g_lock;
 
@@ -214,9 +218,11 @@ bool Apply(Sheet& sheet, bool ok) {
   return true;
 }
 
+// The sheet is gone for the user at once; its windows go when its loop returns.
 void End(Sheet& sheet, bool ok) {
   sheet.ended = true;
   sheet.okClosed = ok;
+  ShowWindow(sheet.frame, SW_HIDE);
 }
 
 // Cancel: PSN_QUERYCANCEL to the current page (non-zero keeps the sheet), PSN_RESET to every
@@ -382,7 +388,7 @@ void RegisterFrameClass() {
   if (GetClassInfoW(nullptr, WC_PROPSHEETFRAME, &frameClass)) return;
   frameClass.lpfnWndProc = FrameProc;
   frameClass.cbWndExtra = DLGWINDOWEXTRA;
-  frameClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(kButtonFaceColour + 1));
+  frameClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
   frameClass.lpszClassName = WC_PROPSHEETFRAME;
   RegisterClassW(&frameClass);
 }
@@ -685,4 +691,7 @@ WORD UiSheetPageTemplateId(HWND sheet, int index) {
   return page ? page->templateId : 0;
 }
 
-bool UiIsSheetFrame(HWND window) { return FindSheet(window) != nullptr; }
+bool UiIsSheetFrame(HWND window) {
+  const Sheet* found = FindSheet(window);
+  return found && !found->ended;
+}

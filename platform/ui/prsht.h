@@ -189,7 +189,7 @@ void UiSetSheetScript(std::function<void(HWND sheet)> script);
 // A script for the next sheet only, taking precedence over UiSetSheetScript's (the host's own
 // sheet); an empty function withdraws one that no sheet has taken.
 void UiSetNextSheetScript(std::function<void(HWND sheet)> script);
-// Whether `window` is the frame of a running sheet.
+// Whether `window` is the frame of a running sheet that no button has closed yet.
 bool UiIsSheetFrame(HWND window);
 
 // Sheet inspection for tests and the picture: the page window of `index` (null when it is not

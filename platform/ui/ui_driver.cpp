@@ -11,6 +11,9 @@
 namespace velm::ui {
 namespace {
 
+using velm::platform::EqualsNoCase;
+using velm::platform::Utf16ToUtf8;
+
 std::string Describe(HWND window) {
   const int id = window ? GetDlgCtrlID(window) : 0;
   WCHAR name[64]{};
@@ -332,7 +335,7 @@ HostResult Host::open(PFNPROPSHEETUI sheetFunction, LPARAM lParam, std::function
   HMODULE library = LoadLibraryW(u"compstui.dll");
   if (!library) return outcome;
   using Entry = LONG (*)(HWND, PFNPROPSHEETUI, LPARAM, LPDWORD);
-  auto entry = reinterpret_cast<Entry>(GetProcAddress(library, "CommonPropertySheetUIW"));
+  auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(library, "CommonPropertySheetUIW")));
   if (entry) {
     UiSetNextSheetScript([script](HWND frame) {
       Sheet sheet(frame);

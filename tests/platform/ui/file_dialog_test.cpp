@@ -119,7 +119,8 @@ bool g_refuseOk = false;
 
 UINT_PTR Hook(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) g_hookInit = lParam;
-  if (message == WM_INITDIALOG || message == WM_COMMAND) g_hookLog.emplace_back(message, LOWORD(wParam));
+  if (message == WM_INITDIALOG) g_hookLog.emplace_back(message, 0);
+  if (message == WM_COMMAND) g_hookLog.emplace_back(message, LOWORD(wParam));
   return message == WM_COMMAND && LOWORD(wParam) == IDOK && g_refuseOk;
 }
 

@@ -32,7 +32,10 @@ LONG_PTR AddPage(PPROPSHEETUI_INFO info, WORD id) {
   page.pszTemplate = MAKEINTRESOURCEW(id);
   page.pfnDlgProc = PlainPageProc;
   HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page);
-  return info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle), 0);
+  const LONG_PTR added =
+      info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle), 0);
+  if (!added) DestroyPropertySheetPage(handle);  // a refused page stays the caller's
+  return added;
 }
 
 LONG SheetFunction(PPROPSHEETUI_INFO info, LPARAM lParam, const std::string& who) {

@@ -24,6 +24,14 @@ void Log(HWND page, const std::string& what) { g_log.push_back(std::to_string(Pa
 
 INT_PTR NestedPageProc(HWND page, UINT message, WPARAM, LPARAM lParam);
 
+INT_PTR DetailsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  return message == WM_INITDIALOG;
+}
+
 INT_PTR PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -53,8 +61,9 @@ INT_PTR PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;  // the edits' own notifications
       if (LOWORD(wParam) == 5002) {  // "Details...": a modal dialog over the sheet
-        const INT_PTR result = DialogBoxParamW(g_resources, MAKEINTRESOURCEW(503), page, nullptr, 0);
+        const INT_PTR result = DialogBoxParamW(g_resources, MAKEINTRESOURCEW(503), page, DetailsProc, 0);
         Log(page, "details " + std::to_string(result));
         return TRUE;
       }
