@@ -69,7 +69,7 @@ WORD DefaultId(HWND dialog) {
 void PressButton(HWND dialog, int id) {
   HWND button = GetDlgItem(dialog, id);
   if (button) {
-    if (!IsWindowEnabled(button) || !IsWindowVisible(button)) {
+    if (!IsWindowEnabled(button) || !(GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE)) {
       MessageBeep(0);
       return;
     }

@@ -1,0 +1,105 @@
+// The resource formats: damaged templates and bitmaps are refused whole, and velm_rescomp refuses
+// bad resource text with the line at fault.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "support/temp_root.h"
+#include "ui/dialog_template.h"
+
+namespace velm::test {
+namespace {
+
+namespace fs = std::filesystem;
+using velm::ui::DialogTemplate;
+
+DialogTemplate Sample() {
+  DialogTemplate dialog;
+  dialog.style = 0x80C80000;
+  dialog.width = 200;
+  dialog.height = 100;
+  dialog.pointSize = 8;
+  dialog.caption = u"Caption";
+  dialog.fontFace = u"Face";
+  dialog.controls.push_back({11111, 0x50010000, 0, 1, 2, 3, 4, u"EDIT", u"text"});
+  dialog.controls.push_back({1, 0x50010001, 0, -5, 6, 7, 8, u"BUTTON", u"OK"});
+  return dialog;
+}
+
+TEST(DialogTemplateTest, EveryTruncationOrExtensionOfATemplateIsRefused) {
+  const auto bytes = velm::ui::EncodeDialogTemplate(Sample());
+  ASSERT_TRUE(bytes);
+  const auto back = velm::ui::DecodeDialogTemplate(bytes->data(), bytes->size());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->controls.at(1).x, -5);
+  EXPECT_EQ(back->controls.at(0).id, 11111u);
+  EXPECT_EQ(back->fontFace, u"Face");
+  for (size_t size = 0; size < bytes->size(); ++size)
+    EXPECT_FALSE(velm::ui::DecodeDialogTemplate(bytes->data(), size)) << size;
+  auto longer = *bytes;
+  longer.push_back(0);
+  EXPECT_FALSE(velm::ui::DecodeDialogTemplate(longer.data(), longer.size()));
+  // A text length beyond the data must not be read past the end.
+  auto lying = *bytes;
+  lying[34] = 0xFF, lying[35] = 0x0F;  // the caption's length
+  EXPECT_FALSE(velm::ui::DecodeDialogTemplate(lying.data(), lying.size()));
+  DialogTemplate huge = Sample();
+  huge.caption.assign(velm::ui::kMaxTemplateText + 1, u'x');
+  EXPECT_FALSE(velm::ui::EncodeDialogTemplate(huge));
+}
+
+TEST(DialogTemplateTest, BitmapsMustHoldExactlyTheirPixels) {
+  velm::ui::BitmapResource bitmap{2, 2, 24, std::vector<BYTE>(12, 7)};
+  auto bytes = velm::ui::EncodeBitmapResource(bitmap);
+  EXPECT_TRUE(velm::ui::DecodeBitmapResource(bytes.data(), bytes.size()));
+  EXPECT_FALSE(velm::ui::DecodeBitmapResource(bytes.data(), bytes.size() - 1));
+  bytes[8] = 32;  // another depth
+  EXPECT_FALSE(velm::ui::DecodeBitmapResource(bytes.data(), bytes.size()));
+  // Sides whose product overflows 32 bits must not pass the size check.
+  const auto placeholder = velm::ui::EncodeBitmapResource({0x10000, 0x10000, 0, {}});
+  EXPECT_FALSE(velm::ui::DecodeBitmapResource(placeholder.data(), placeholder.size()));
+}
+
+int Compile(const fs::path& folder, const std::string& text, std::string& errors) {
+  fs::create_directories(folder);
+  std::ofstream(folder / "r.txt") << text;
+  const fs::path log = folder / "errors.log";
+  const std::string command = (BuildDir() / "bin" / "velm_rescomp").string() + " --resources " + folder.string() +
+                              " --out " + (folder / "out.cpp").string() + " 2>" + log.string();
+  const int status = std::system(command.c_str());
+  errors = ReadHostFile(log);
+  return status;
+}
+
+TEST(ResourceCompilerTest, BadResourceTextIsRefusedWithTheLineAtFault) {
+  TempMachineRoot root;
+  std::string errors;
+  EXPECT_EQ(Compile(root.path() / "good", "dialog 5 \"A\" 0 0 10 10\n  control 1 EDIT \"\" 0 0 1 1\nend\n", errors), 0)
+      << errors;
+  EXPECT_TRUE(fs::exists(root.path() / "good" / "out.cpp"));
+  const struct {
+    const char* text;
+    const char* fault;
+  } cases[] = {
+      {"dialog 5 \"A\" 0 0 10 10\n  control 1 EDIT \"\" 0 0 1 1 style WS_NOPE\nend\n", "r.txt:2: unknown flag"},
+      {"dialog 5 \"A\" 0 0 10 10\n", "r.txt:1: dialog 5 has no end"},
+      {"dialog 5 \"A\" 0 0 10 10\nend\ndialog 5 \"B\" 0 0 1 1\nend\n", "r.txt:3: resource 5 is defined already"},
+      {"control 1 EDIT \"\" 0 0 1 1\n", "r.txt:1: a control outside a dialog"},
+      {"bitmap 7 0 3\n", "r.txt:1: expected: bitmap"},
+      {"cursor 9 5 5 4 4\n", "r.txt:1: expected: cursor"},
+      {"bitmap 8 \"missing.ppm\"\n", "missing.ppm cannot be read"},
+      {"dialog 0 \"A\" 0 0 1 1\nend\n", "r.txt:1: expected a resource id"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const fs::path folder = root.path() / ("bad" + std::to_string(n++));
+    EXPECT_NE(Compile(folder, c.text, errors), 0) << c.text;
+    EXPECT_NE(errors.find(c.fault), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(folder / "out.cpp")) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace velm::test
