@@ -197,6 +197,16 @@ Ctl& Ctl::mouse(UINT message, POINT client, WPARAM keys) {
   return *this;
 }
 
+const UiDrawLog& Ctl::paint() {
+  if (exists()) {
+    InvalidateRect(window_, nullptr, TRUE);
+    UpdateWindow(window_);
+  } else {
+    UiReportUnexpected("paint: no such control");
+  }
+  return UiWindowDrawLog(window_);
+}
+
 bool Ctl::isEnabled() const { return exists() && IsWindowEnabled(window_); }
 
 bool Ctl::isVisible() const { return exists() && IsWindowVisible(window_); }

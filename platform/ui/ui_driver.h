@@ -17,6 +17,7 @@
 #include "ui/commdlg.h"
 #include "ui/compstui.h"
 #include "ui/prsht.h"
+#include "ui/wingdi.h"
 #include "ui/winuser.h"
 
 namespace velm::ui {
@@ -42,6 +43,8 @@ class Ctl {
   Ctl& lvSelect(int row);                  // a list-view row selected and focused
   Ctl& tabSelect(int index);               // a tab clicked: TCN_SELCHANGING, the selection, TCN_SELCHANGE
   Ctl& mouse(UINT message, POINT client, WPARAM keys = 0);  // a mouse message at a client point
+  // Invalidates and repaints the control now; what that WM_PAINT drew.
+  const UiDrawLog& paint();
 
   bool isEnabled() const;
   bool isVisible() const;
