@@ -51,6 +51,69 @@ typedef VELMAPICONTEXT (*VELMDrvEnableProc)(const char* printerName);
 typedef int32_t (*VELMDrvDisableProc)(VELMAPICONTEXT context);
 typedef int32_t (*VELMDrvGetDevmodeProc)(VELMAPICONTEXT context, uint32_t mode, void* devmode);
 
+/* ---- The constraint-query interface --------------------------------------------------------
+ * Which "@PJL SET" settings the driver accepts for a printer and what it changes in consequence.
+ * Text is ANSI in the process code page. Results: 0 done; 1 the buffer is too small (the needed
+ * size, counting every NUL, goes to the size pointer) or, for the command functions, a change
+ * list is waiting; -1 a null session or a failure; -2 no data. Every size pointer may be null. */
+
+/* A query session: one printer's settings, from ExcGetExclusive until ExcFreeExclusive. Opaque;
+ * one thread at a time may use it. */
+typedef struct ExcSession* EXCSESSION;
+
+/* The path of the printer's settings INI: the per-user settings folder on a terminal server,
+ * else the shared one. Needed size = length + 1 (0 for an empty path). -1 when the printer cannot
+ * be opened or the path cannot be built. */
+int32_t ExcGetIniFileName(const char* printerName, uint32_t size, char* buffer, uint32_t* needed);
+
+/* The printer's current devmode in the ANSI layout (1196 bytes). The needed size is reported
+ * first, whatever follows; a null or short buffer gives 1, a mode other than 1 gives -1. */
+int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode, uint32_t size, void* buffer, uint32_t* needed);
+
+/* Opens a session on the printer; null when it cannot be opened. */
+EXCSESSION ExcGetExclusive(const char* printerName);
+/* Ends a session; null is ignored. */
+void ExcFreeExclusive(EXCSESSION session);
+
+/* The acceptable values of a printer-option command, each NUL-terminated, then one more NUL.
+ * 0 with size 0 when the command is unknown or accepts nothing. */
+int32_t ExcGetPrinterOption(EXCSESSION session, const char* command, uint32_t size, char* buffer, uint32_t* needed);
+/* The current value of a printer-value command as text with its NUL; size 0 when there is
+ * nothing to report. The text is written only when it fits. */
+int32_t ExcGetPrinterValue(EXCSESSION session, const char* command, uint32_t size, char* buffer, uint32_t* needed);
+/* The "@PJL SET" lines of every stored watermark of a kind: 0 text, any other value image. */
+int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind, uint32_t size, char* buffer, uint32_t* needed);
+
+/* Applies a block of "@PJL SET" lines to the printer's stored settings as the session's base.
+ * 0 nothing changed; 1 the driver changed lines of the base (the change list's size reported);
+ * -1 a malformed line or a failure; -2 a null or empty block, or one without the paper size,
+ * orientation, output paper or tray. */
+int32_t ExcSetCommandBase(EXCSESSION session, const char* block, uint32_t* changeSize);
+/* The base as the driver now holds it. */
+int32_t ExcGetCommandBase(EXCSESSION session, uint32_t size, char* buffer, uint32_t* needed);
+/* Applies one "@PJL SET" line over the base. 0 nothing to report (also a null line or an
+ * unknown or unavailable command); 1 a change list is waiting; -1 a malformed line or a failure. */
+int32_t ExcUpdateCommand(EXCSESSION session, const char* line, uint32_t* changeSize);
+/* The waiting change list; it is handed out once. */
+int32_t ExcGetCommandChange(EXCSESSION session, uint32_t size, char* buffer, uint32_t* needed);
+/* The values of a job command, each NUL-terminated, then one more NUL; with `acceptableOnly`
+ * only those that change nothing else of the base. */
+int32_t ExcGetCommandValue(EXCSESSION session, const char* command, int32_t acceptableOnly, uint32_t size,
+                           char* buffer, uint32_t* needed);
+
+typedef int32_t (*ExcGetIniFileNameProc)(const char*, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcGetDriverDevmodeProc)(const char*, int32_t, uint32_t, void*, uint32_t*);
+typedef EXCSESSION (*ExcGetExclusiveProc)(const char*);
+typedef void (*ExcFreeExclusiveProc)(EXCSESSION);
+typedef int32_t (*ExcGetPrinterOptionProc)(EXCSESSION, const char*, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcGetPrinterValueProc)(EXCSESSION, const char*, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcGetWaterMarkListProc)(EXCSESSION, int32_t, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcSetCommandBaseProc)(EXCSESSION, const char*, uint32_t*);
+typedef int32_t (*ExcGetCommandBaseProc)(EXCSESSION, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcUpdateCommandProc)(EXCSESSION, const char*, uint32_t*);
+typedef int32_t (*ExcGetCommandChangeProc)(EXCSESSION, uint32_t, char*, uint32_t*);
+typedef int32_t (*ExcGetCommandValueProc)(EXCSESSION, const char*, int32_t, uint32_t, char*, uint32_t*);
+
 #ifdef __cplusplus
 }
 #endif

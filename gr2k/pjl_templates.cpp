@@ -1,11 +1,11 @@
 #include "gr2k/pjl_templates.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
 #include "settings/block_handles.h"
+#include "settings/command_node_values.h"
 #include "settings/description_access.h"
 #include "settings/item_store.h"
 #include "settings/memory.h"
@@ -17,7 +17,6 @@
 namespace {
 
 // Items the special settings and the font lines read besides the node's own.
-constexpr WORD kItemResolution = 42;        // dpi; lengths in the settings are 1200-dpi dots
 constexpr WORD kItemSimplexBindSide = 103;  // the margin side that mirrors the scaled numbers
 constexpr WORD kItemDeviceFontUse = 152;
 constexpr WORD kItemMediaType = 378;
@@ -25,8 +24,6 @@ constexpr WORD kItemFontTableCount = 10004;
 constexpr WORD kItemFontTable = 10005;
 constexpr WORD kItemDeviceFontCount = 10006;
 constexpr WORD kItemDeviceFonts = 10007;
-
-constexpr LONGLONG kSettingsDotsPerInch = 1200;
 
 // The settings' font blocks: device fonts {u16 id, 2 bytes, 32 UTF-16 units}, substitutions
 // {32 UTF-16 units, 32 UTF-16 units}. Names go out as at most 32 ANSI bytes.
@@ -79,10 +76,6 @@ void PutFramed(PjlText* text, const Command& command, const char* body, DWORD n)
   Put(text, command.suffix);
 }
 
-void PutFramed(PjlText* text, const Command& command, const char* body) {
-  if (body) PutFramed(text, command, body, static_cast<DWORD>(std::strlen(body)));
-}
-
 void PutQuotedFramed(PjlText* text, const Command& command, const char* body, DWORD n) {
   if (n == 0) return;
   Put(text, command.prefix);
@@ -97,69 +90,20 @@ DWORD Decimal(char (&digits)[24], LONGLONG number) {
   return static_cast<DWORD>(std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(number)));
 }
 
-// Text from the settings or the machine may end up between the double quotes of a PJL line,
-// where a quote or a control byte would end the value or the line: each becomes a blank. Trail
-// bytes of double-byte characters are never below 0x40, so they stay.
-void BlankBreakers(char* bytes, DWORD n) {
-  for (DWORD i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x20 || bytes[i] == '"') bytes[i] = ' ';
-  }
-}
-
-// `source` in the ANSI code page, cut to `capacity` with its NUL, breakers blanked.
+// `source` in the ANSI code page, cut to `capacity` with its NUL; text from the machine may
+// end up between the double quotes of a PJL line, so its breakers are blanked.
 DWORD Narrow(char* out, int capacity, const WCHAR* source) {
   out[0] = '\0';
   if (!source) return 0;
   const int n = StrWideToAnsi(out, capacity, source);
   if (n <= 0) return 0;
-  BlankBreakers(out, static_cast<DWORD>(n));
+  CmdBlankLineBreakers(out, static_cast<DWORD>(n));
   return static_cast<DWORD>(n);
 }
 
 // ---- Reading the settings ------------------------------------------------------------------
 
 const ModelDescription* Description(const DriverContext* context) { return context->description; }
-
-// The value of a number item as the number it stands for (signed types sign-extended).
-LONGLONG ItemNumber(const ItemTableRow* row, DWORD value) {
-  const int type = DescriptorType(row->descriptor);
-  const bool isSigned = type == kTypeS8 || type == kTypeS16 || type == kTypeS32;
-  return isSigned ? LONGLONG(LONG(value)) : LONGLONG(value);
-}
-
-// The text of a string item in ANSI, bounded by its field: an ANSI field as stored, a wide
-// field narrowed; breakers blanked. A SysAlloc block the caller frees, or null for another
-// type, an empty field or a lack of memory.
-char* ItemText(DriverContext* context, const ItemTableRow* row, DWORD* length) {
-  *length = 0;
-  const int type = DescriptorType(row->descriptor);
-  const DWORD field = static_cast<DWORD>(DescriptorLength(row->descriptor));
-  const BYTE* at = OptGetItemAddress(context, row);
-  if (!at || field == 0) return nullptr;
-  char* text = nullptr;
-  DWORD n = 0;
-  if (type == kTypeAnsi || type == kTypeAnsiAlt) {
-    while (n < field && at[n]) ++n;
-    text = n ? static_cast<char*>(SysAlloc(n + 1)) : nullptr;
-    if (text) std::memcpy(text, at, n);
-  } else if (type == kTypeWide || type == kTypeWideAlt) {
-    const DWORD units = field / sizeof(WCHAR);
-    auto* wide = static_cast<WCHAR*>(SysAlloc((units + 1) * sizeof(WCHAR)));
-    text = wide ? static_cast<char*>(SysAlloc(2 * units + 1)) : nullptr;
-    if (text) {
-      OptGetString(context, row, wide, units + 1);
-      n = static_cast<DWORD>(std::max(StrWideToAnsi(text, static_cast<int>(2 * units + 1), wide), 0));
-    }
-    SysFree(wide);
-  }
-  if (!text || n == 0) {
-    SysFree(text);
-    return nullptr;
-  }
-  BlankBreakers(text, n);
-  *length = n;
-  return text;
-}
 
 // The rows of a font block of the settings: `countItem` says how many, `tableItem` holds the
 // block's handle. Never more rows than the block holds; none without a block or a count.
@@ -232,59 +176,20 @@ struct Setting {
   Command command;
 };
 
-const DescValue* MatchingEntry(const Setting& s) {
+// The value between the node's texts, written by the kind its UI type selects; a FontTbl value
+// that carries font pairs is followed by the substitution table.
+void NormalValue(const Setting& s, PjlText* text) {
+  const CmdValueKind kind = CmdKindOfNode(s.node);
+  char body[kCmdValueTextBytes];
+  PutFramed(text, s.command, body, CmdFormatLineValue(s.context, s.row, s.node, kind, s.value, body, sizeof body));
+  if ((DescNodeType(s.node) & ~kUiIdentity) != kUiFontTbl) return;
   const ModelDescription* d = Description(s.context);
   for (const DescValue* entry = DescNodeFirstValue(d, s.node); entry; entry = DescNextValue(d, entry)) {
-    if (DescValueValue(entry) == s.value) return entry;
+    if (DescValueValue(entry) != s.value) continue;
+    if (DescValueFontPairCount(entry) > 0) SubstituteFontLine(s.context, text);
+    break;
   }
-  return nullptr;
 }
-
-void ValueName(const Setting& s, PjlText* text) {
-  PutFramed(text, s.command, DescValueText(Description(s.context), MatchingEntry(s)));
-}
-
-// The value's name, then the substitution table when the value is one that carries font pairs.
-void FontTableValue(const Setting& s, PjlText* text) {
-  const DescValue* entry = MatchingEntry(s);
-  PutFramed(text, s.command, DescValueText(Description(s.context), entry));
-  if (DescValueFontPairCount(entry) > 0) SubstituteFontLine(s.context, text);
-}
-
-void OnOff(const Setting& s, PjlText* text) {
-  DescBooleanView block{};
-  if (DescNodeBoolean(Description(s.context), s.node, &block))
-    PutFramed(text, s.command, s.value != 0 ? block.trueText : block.falseText);
-}
-
-void PutScaled(const Setting& s, PjlText* text, LONGLONG number) {
-  char digits[24];
-  PutFramed(text, s.command, digits, Decimal(digits, number));
-}
-
-// value * multiplier / divisor; a range without a divisor writes nothing.
-void ScaledNumber(const Setting& s, PjlText* text) {
-  DescRange range{};
-  if (!DescNodeRange(Description(s.context), s.node, &range) || range.n1 == 0) return;
-  PutScaled(s, text, ItemNumber(s.row, s.value) * range.n0 / range.n1);
-}
-
-void ItemString(const Setting& s, PjlText* text) {
-  DWORD n = 0;
-  char* string = ItemText(s.context, s.row, &n);
-  PutFramed(text, s.command, string, n);
-  SysFree(string);
-}
-
-struct ValueHandler {
-  WORD flags;  // the command node's UI type without 0x1000
-  void (*write)(const Setting& s, PjlText* text);
-};
-
-constexpr ValueHandler kValueHandlers[] = {
-    {kUiPickOne, ValueName}, {kUiBoolean, OnOff},       {kUiNumeric, ScaledNumber},       {kUiString, ItemString},
-    {kUiPickPage, ValueName}, {kUiPickSlot, ValueName}, {kUiFontTbl, FontTableValue},
-};
 
 // ---- Special settings ------------------------------------------------------------------------
 
@@ -300,16 +205,16 @@ void DateAndTime(const Setting& s, PjlText* text) {
   PutFramed(text, s.command, line, static_cast<DWORD>(n));
 }
 
-// value * multiplier * resolution / (divisor * 1200): a length of the settings in device dots,
-// in 64 bits (20000 dots * 254 * 2400 passes 32). Negated when `mirrored`. Nothing without a
-// range, a divisor, or when even 64 bits would overflow.
+void PutScaled(const Setting& s, PjlText* text, LONGLONG number) {
+  char digits[24];
+  PutFramed(text, s.command, digits, Decimal(digits, number));
+}
+
+// A length of the settings in device dots, scaled by the resolution as the command-node codec
+// scales it (command_node_values.h), negated when `mirrored`. Nothing when it cannot be scaled.
 void ScaledByResolution(const Setting& s, PjlText* text, bool mirrored) {
-  DescRange range{};
-  if (!DescNodeRange(Description(s.context), s.node, &range) || range.n1 == 0) return;
-  const LONGLONG dpi = OptGetValue(s.context, kItemResolution);
-  const LONGLONG scaled = ItemNumber(s.row, s.value) * range.n0;
-  if (dpi != 0 && (scaled > LLONG_MAX / dpi || scaled < LLONG_MIN / dpi)) return;
-  const LONGLONG number = scaled * dpi / (LONGLONG(range.n1) * kSettingsDotsPerInch);
+  LONGLONG number = 0;
+  if (!CmdScaleToText(s.context, s.node, CmdItemNumber(s.row, s.value), TRUE, &number)) return;
   PutScaled(s, text, mirrored ? -number : number);
 }
 
@@ -376,15 +281,13 @@ void LogLibraryName(const Setting& s, PjlText* text) {
 
 // The item's string without "-", "(" and ")": a telephone number as the device dials it.
 void Digits(const Setting& s, PjlText* text) {
-  DWORD n = 0;
-  char* string = ItemText(s.context, s.row, &n);
-  if (!string) return;
+  char string[kCmdValueTextBytes];
+  const DWORD n = CmdItemText(s.context, s.row, string, sizeof string);
   DWORD kept = 0;
   for (DWORD i = 0; i < n; ++i) {
     if (string[i] != '-' && string[i] != '(' && string[i] != ')') string[kept++] = string[i];
   }
   PutFramed(text, s.command, string, kept);
-  SysFree(string);
 }
 
 // The device-font file of the model class: its family by the class, its letter by the media
@@ -415,17 +318,6 @@ constexpr SpecialKind kSpecialKinds[] = {
 };
 
 // ---- Templates ---------------------------------------------------------------------------------
-
-// The record of `itemId` that serves value key `key`: the one numbered `key`, or an Identity
-// record, which serves every key. Numbered copies follow the item's first record.
-const DescNode* FindCommandNode(DriverContext* context, WORD itemId, SHORT key) {
-  const ModelDescription* d = Description(context);
-  for (const DescNode* node = DescLookupNode(itemId, context); node; node = DescNextNode(d, node)) {
-    if (DescNodeItemId(node) != itemId) continue;
-    if ((DescNodeType(node) & kUiIdentity) || DescNodeNumber(node) == key) return node;
-  }
-  return nullptr;
-}
 
 int RunBranch(DriverContext* context, const DescBranch* branch, PjlText* text, int depth) {
   DescBranchView view{};
@@ -487,7 +379,7 @@ int PjlRunTemplate(DriverContext* context, const DescTemplateNode* list, PjlText
 int PjlEmitOptionCommand(DriverContext* context, WORD itemId, SHORT valueKey, PjlText* text) {
   if (!context || !context->itemTable || !text) return -1;
   const ItemTableRow* row = OptFindItem(context->itemTable, itemId);
-  const DescNode* node = row ? FindCommandNode(context, itemId, valueKey) : nullptr;
+  const DescNode* node = row ? CmdFindCommandNode(context, itemId, valueKey) : nullptr;
   if (!node) return -1;
   const DWORD value = OptGetModelValue(context, row);
   if (row->code != 0 && PjlEmitSpecialSetting(context, row->code, row, node, value, text)) return 0;
@@ -495,12 +387,7 @@ int PjlEmitOptionCommand(DriverContext* context, WORD itemId, SHORT valueKey, Pj
   if (flags & kUiTypeUnknown) return 0;
   Setting setting{context, row, node, value, {}};
   DescNodeCommand(Description(context), node, &setting.command.prefix, &setting.command.suffix);
-  for (const ValueHandler& handler : kValueHandlers) {
-    if (handler.flags == flags) {
-      handler.write(setting, text);
-      break;
-    }
-  }
+  NormalValue(setting, text);
   return 0;
 }
 

@@ -19,3 +19,6 @@
 #include "eng/winddi.h"
 #include "ui/winuser.h"
 #include "ui/wingdi.h"
+#include "ui/prsht.h"
+#include "ui/compstui.h"
+#include "ui/commdlg.h"

@@ -18,6 +18,9 @@ extern const char* const kExcForceFeedTexts[];
 extern const DWORD kExcForceFeedTextCount;
 extern const ExcBookletFamily kExcBookletFamilies[];
 extern const DWORD kExcBookletFamilyCount;
+extern const ExcWaterMarkField kExcWaterMarkFields[];
+extern const DWORD kExcWaterMarkFieldCount;
+extern const char* const kExcWaterMarkKeyword[2];
 
 // ---- Device codes ---------------------------------------------------------------------------
 

@@ -26,3 +26,10 @@ const ExcBookletFamily* ExcGetBookletFamilies(DWORD* count) {
   if (count) *count = kExcBookletFamilyCount;
   return kExcBookletFamilies;
 }
+
+const ExcWaterMarkField* ExcGetWaterMarkFields(DWORD* count) {
+  if (count) *count = kExcWaterMarkFieldCount;
+  return kExcWaterMarkFields;
+}
+
+const char* ExcGetWaterMarkKeyword(DWORD n) { return n < 2 ? kExcWaterMarkKeyword[n] : nullptr; }

@@ -10,9 +10,6 @@
 #include "settings/condition_node.h"
 #include "win32.h"
 
-// ---- Chains ---------------------------------------------------------------------------------
-
-
 // ---- Rows -----------------------------------------------------------------------------------
 
 // Flags of a command row.
@@ -36,6 +33,7 @@ constexpr DWORD kExcTypeEnumeration = 0x1;
 constexpr DWORD kExcTypeOnOff = 0x4;
 constexpr DWORD kExcTypeNumeric = 0x8;
 constexpr DWORD kExcTypeString = 0x10;
+constexpr DWORD kExcTypeKeywordPair = 0x20;  // watermark fields only: the WMKORDER line
 
 // Flags of a value row.
 constexpr DWORD kExcValueNone = 0x1;         // the "none" row: matched whatever the value when its
@@ -103,6 +101,16 @@ struct ExcBookletFamily {
   DWORD bindingBase;
 };
 
+// A row of the watermark field list: one SET line of a loaded stamp.
+struct ExcWaterMarkField {
+  DWORD kinds;      // the stamp kind it serves (0 text, 1 image), or a bit of 0xF0 for all
+  DWORD skip;       // rows passed over after this row wrote its line
+  DWORD valueType;  // kExcType... or kExcTypeKeywordPair
+  DWORD item;       // 0 for the keyword pair
+};
+constexpr DWORD kExcWaterMarkAllKinds = 0x10;
+constexpr DWORD kExcWaterMarkKindMask = 0xF0;  // any of these bits: every kind
+
 // ---- Accessors ------------------------------------------------------------------------------
 // Each returns the constant table and its row count; nothing is ever null.
 
@@ -116,3 +124,7 @@ const ExcCommandAlias* ExcGetCommandAliases(DWORD* count);
 const char* const* ExcGetForceFeedTexts(DWORD* count);
 // The booklet families, by BOOKLET value.
 const ExcBookletFamily* ExcGetBookletFamilies(DWORD* count);
+// The watermark field rows, in order.
+const ExcWaterMarkField* ExcGetWaterMarkFields(DWORD* count);
+// The keyword pair's texts: "WMKORDER" (0) and "PAPER" (1); null for any other n.
+const char* ExcGetWaterMarkKeyword(DWORD n);

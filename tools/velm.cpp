@@ -8,6 +8,7 @@
 #include "job_decoder.h"
 #include "machine_setup.h"
 #include "print_command.h"
+#include "query_command.h"
 #include "sheet_command.h"
 #include "settings/process_state.h"
 
@@ -25,6 +26,10 @@ int Usage() {
                "  $VELM_ROOT and write the job's bytes to JOB; ITEM is an item's number or name\n"
                "usage: velm dump JOBFILE [--pass-through] [--unfinished]\n"
                "  decode a job file into readable lines\n"
+               "usage: velm query PRINTER [FILE|-] [--update LINE] [--values COMMAND ...]\n"
+               "  apply the \"@PJL SET\" lines of FILE (standard input when absent or -) as a base on\n"
+               "  a printer of $VELM_ROOT, optionally one update after it; print the lines the\n"
+               "  driver changed and the acceptable values of each COMMAND\n"
                "usage: velm sheet --page ID [--printer NAME | --module PATH] -o FILE.png\n"
                "  draw dialog template ID of the printer's user-interface resource library (or of\n"
                "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG\n");
@@ -204,12 +209,62 @@ int Sheet(int argc, char** argv) {
 
 }  // namespace
 
+// Runs a constraint query through the installed query library.
+int Query(int argc, char** argv) {
+  if (argc < 3 || std::string(argv[2]).starts_with("-")) return Usage();
+  velm::tools::QueryOptions options;
+  options.printer = argv[2];
+  std::string input;
+  for (int i = 3; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--values" && i + 1 < argc) {
+      options.values.push_back(argv[++i]);
+    } else if (arg == "--update" && i + 1 < argc) {
+      options.update = argv[++i];
+    } else if ((arg == "-" || !arg.starts_with("-")) && input.empty()) {
+      input = arg;
+    } else {
+      return Usage();
+    }
+  }
+  if (velm::platform::MachineRoot().empty()) {
+    std::fprintf(stderr, "velm query: set VELM_ROOT to a machine root made by velm setup\n");
+    return 2;
+  }
+  constexpr size_t kMaxInputBytes = 1 << 20;
+  std::FILE* file = input.empty() || input == "-" ? stdin : std::fopen(input.c_str(), "rb");
+  if (!file) {
+    std::fprintf(stderr, "velm query: cannot open %s\n", input.c_str());
+    return 1;
+  }
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0 && options.text.size() <= kMaxInputBytes)
+    options.text.append(buffer, got);
+  const bool readError = std::ferror(file);
+  if (file != stdin) std::fclose(file);
+  if (readError || options.text.size() > kMaxInputBytes) {
+    std::fprintf(stderr, "velm query: %s\n", readError ? "read error" : "the input is larger than 1 MiB");
+    return 1;
+  }
+  std::string out;
+  std::string error;
+  const bool ran = velm::tools::RunQuery(options, &out, &error);
+  std::fputs(out.c_str(), stdout);
+  if (!ran) {
+    std::fprintf(stderr, "velm query: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
   if (command == "setup") return Setup(argc, argv);
   if (command == "dump") return Dump(argc, argv);
   if (command == "print") return Print(argc, argv);
+  if (command == "query") return Query(argc, argv);
   if (command == "sheet") return Sheet(argc, argv);
   return Usage();
 }

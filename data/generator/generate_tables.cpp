@@ -714,12 +714,17 @@ struct CommandTable {
   std::vector<std::string> forceFeed;
   struct Booklet { std::string where; long long booklet, base; };
   std::vector<Booklet> booklets;
+  struct WaterMarkField { std::string where, itemName; long long kinds, skip, type; int item; };
+  std::vector<WaterMarkField> waterMarkFields;
+  std::string keywordWhere;
+  std::vector<std::string> keyword;  // name, value
 };
 
 constexpr unsigned kCommandFromList = 0x1, kCommandModelNode = 0x2, kCommandTestOnCopy = 0x8,
                    kCommandForceFeed = 0x100, kCommandBinding = 0x800, kCommandBooklet = 0x1000,
                    kCommandLinked = 0x10000;
 constexpr unsigned kValueFlagsKnown = 0x1 | 0x10 | 0x100;
+constexpr long long kTypeKeywordPair = 0x20, kWaterMarkAllKinds = 0x10;
 
 // "452=1", "or:441=128", "link:487=1".
 bool ParseTerm(const Line& line, const std::string& text, ChainTerm& term) {
@@ -881,6 +886,27 @@ CommandTable ReadCommandTable(const fs::path& folder) {
       else if (Number(line, 1, "booklet value", 0, 0xFFFF, booklet) &&
                Number(line, 2, "binding base", 1, 0xFFFF, base)) {
         table.booklets.push_back({line.where, booklet, base});
+      }
+    } else if (kind == "watermark") {
+      CommandTable::WaterMarkField field{line.where, "", 0, 0, 0, 0};
+      if (line.fields.size() != 6) {
+        Fail(line.where, "expected: watermark KINDS SKIP TYPE ITEM ITEMNAME");
+        continue;
+      }
+      if (line.fields[1] == "all") field.kinds = kWaterMarkAllKinds;
+      else Number(line, 1, "kinds", 0, 1, field.kinds);
+      Number(line, 2, "skip", 0, 17, field.skip);
+      field.type = line.fields[3] == "keyword" ? kTypeKeywordPair : ParseValueType(line, line.fields[3]);
+      if (Number(line, 4, "item", 0, 65535, v)) field.item = static_cast<int>(v);
+      field.itemName = Optional(line.fields[5]);
+      table.waterMarkFields.push_back(std::move(field));
+    } else if (kind == "wmkeyword") {
+      if (!table.keywordWhere.empty()) Fail(line.where, "wmkeyword twice");
+      table.keywordWhere = line.where;
+      if (line.fields.size() != 3 || !IsName(line.fields[1]) || !IsName(line.fields[2])) {
+        Fail(line.where, "expected: wmkeyword NAME VALUE");
+      } else {
+        table.keyword = {line.fields[1], line.fields[2]};
       }
     } else {
       Fail(line.where, "unknown line kind \"" + kind + "\"");
@@ -1056,6 +1082,31 @@ void CheckCommandTable(CommandTable& table, const std::vector<Item>& items) {
     for (long long booklet : booklets) {
       if (!seen.count(booklet)) Fail(bookletRow->where, "booklet value " + std::to_string(booklet) + " has no family");
     }
+  }
+
+  // Watermark fields: each names an item of its name; only the keyword row has none, and the
+  // keyword pair is given exactly when a row writes it. A skip may not run past the list.
+  int keywordRows = 0;
+  for (size_t i = 0; i < table.waterMarkFields.size(); ++i) {
+    const CommandTable::WaterMarkField& field = table.waterMarkFields[i];
+    if (field.type == kTypeKeywordPair) {
+      ++keywordRows;
+      if (field.item != 0) Fail(field.where, "the keyword row names no item");
+    } else if (auto it = byId.find(field.item); it == byId.end()) {
+      Fail(field.where, "unknown item " + std::to_string(field.item));
+    } else if (it->second->name != field.itemName) {
+      Fail(field.where, "item " + std::to_string(field.item) + " is \"" +
+                            (it->second->name.empty() ? "-" : it->second->name) + "\", not \"" +
+                            (field.itemName.empty() ? "-" : field.itemName) + "\"");
+    }
+    if (i + 1 + static_cast<size_t>(field.skip) > table.waterMarkFields.size()) {
+      Fail(field.where, "skip " + std::to_string(field.skip) + " runs past the last watermark field");
+    }
+  }
+  if (keywordRows > 1) Fail(table.keywordWhere.empty() ? "pjl_commands.txt" : table.keywordWhere, "two keyword rows");
+  if ((keywordRows != 0) != !table.keyword.empty()) {
+    Fail(table.keywordWhere.empty() ? "pjl_commands.txt" : table.keywordWhere,
+         "a keyword row needs wmkeyword, and wmkeyword a keyword row");
   }
 }
 
@@ -1358,6 +1409,17 @@ void WriteCommandTables(std::ostream& out, const CommandTable& table) {
   for (const CommandTable::Booklet& b : table.booklets) out << "{" << U32(b.booklet) << ", " << U32(b.base) << "}, ";
   if (table.booklets.empty()) out << "{0, 0}";
   out << "};\nextern const DWORD kExcBookletFamilyCount = " << table.booklets.size() << ";\n";
+
+  out << "extern const ExcWaterMarkField kExcWaterMarkFields[] = {\n";
+  for (const CommandTable::WaterMarkField& f : table.waterMarkFields) {
+    out << "    {" << Hex(f.kinds) << ", " << U32(f.skip) << ", " << Hex(f.type) << ", " << f.item << "u},\n";
+  }
+  if (table.waterMarkFields.empty()) out << "    {0, 0, 0, 0},\n";
+  out << "};\nextern const DWORD kExcWaterMarkFieldCount = " << table.waterMarkFields.size() << ";\n";
+  out << "extern const char* const kExcWaterMarkKeyword[2] = {";
+  if (table.keyword.empty()) out << "nullptr, nullptr";
+  else out << AnsiLiteral(table.keyword[0]) << ", " << AnsiLiteral(table.keyword[1]);
+  out << "};\n";
 }
 
 void WriteCodeRows(std::ostream& out, const std::vector<CodeRow>& rows) {
@@ -1463,6 +1525,7 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
       {"command value lists", static_cast<long long>(commands.lists.size()), 23},
       {"command value rows", valueRows, 149},
       {"command chains", static_cast<long long>(commands.chains.size()), 30},
+      {"watermark fields", static_cast<long long>(commands.waterMarkFields.size()), 18},
       {"option-code rows", static_cast<long long>(codes.options.size()), 14},
   };
   std::cout << "velm_tablegen: counts [expected]\n";

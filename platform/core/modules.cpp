@@ -12,8 +12,10 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <set>
 #include <string_view>
 
+#include "core/codepage.h"
 #include "core/path_map.h"
 #include "core/resources.h"
 #include "core/unicode.h"
@@ -38,7 +40,8 @@ struct Module {
 constexpr std::u16string_view kSystemNames[] = {
     u"kernel32.dll", u"kernelbase.dll", u"ntdll.dll",   u"user32.dll",  u"gdi32.dll",
     u"advapi32.dll", u"shell32.dll",    u"ole32.dll",   u"oleaut32.dll", u"userenv.dll",
-    u"winspool.drv", u"shlwapi.dll",    u"version.dll", u"comctl32.dll", u"comdlg32.dll", u"uxtheme.dll"};
+    u"winspool.drv", u"shlwapi.dll",    u"version.dll", u"comctl32.dll", u"comdlg32.dll",
+    u"uxtheme.dll",  u"compstui.dll"};
 constexpr std::u16string_view kSystemDirectory = u"C:\\Windows\\System32";
 constexpr std::u16string_view kWindowsDirectory = u"C:\\Windows";
 
@@ -114,9 +117,23 @@ std::u16string_view StoredName(std::u16string_view name) {
   return name;
 }
 
+// System names and exports a test has taken away (a machine without that library or entry).
+// Guarded by the loader lock.
+std::set<std::u16string_view>& WithdrawnNames() {
+  static auto* names = new std::set<std::u16string_view>();
+  return *names;
+}
+std::set<std::string>& WithdrawnExports() {
+  static auto* names = new std::set<std::string>();
+  return *names;
+}
+
 std::optional<std::u16string_view> SystemName(std::u16string_view bareName) {
   for (std::u16string_view known : kSystemNames)
-    if (EqualsNoCase(known, bareName)) return known;
+    if (EqualsNoCase(known, bareName)) {
+      if (WithdrawnNames().count(known)) return std::nullopt;
+      return known;
+    }
   return std::nullopt;
 }
 
@@ -372,6 +389,27 @@ bool BoundedName(LPCWSTR text, size_t limit, std::u16string_view& out) {
 
 }  // namespace
 
+bool WithdrawSystemModule(std::u16string_view name, bool withdrawn) {
+  std::lock_guard lock(g_loaderLock);
+  for (std::u16string_view known : kSystemNames)
+    if (EqualsNoCase(known, name)) {
+      if (withdrawn)
+        WithdrawnNames().insert(known);
+      else
+        WithdrawnNames().erase(known);
+      return true;
+    }
+  return false;
+}
+
+void WithdrawSystemExport(std::string_view procName, bool withdrawn) {
+  std::lock_guard lock(g_loaderLock);
+  if (withdrawn)
+    WithdrawnExports().emplace(procName);
+  else
+    WithdrawnExports().erase(std::string(procName));
+}
+
 bool QueryModule(HMODULE module, ModuleInfo& info) {
   try {
     std::lock_guard lock(g_loaderLock);
@@ -391,6 +429,20 @@ bool QueryModule(HMODULE module, ModuleInfo& info) {
 using namespace velm::platform;
 
 extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) { return LoadLibraryExW(fileName, nullptr, 0); }
+
+extern "C" HMODULE LoadLibraryA(LPCSTR fileName) {
+  if (!fileName || strnlen(fileName, kMaxNameLength + 1) > kMaxNameLength) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  try {
+    const std::u16string wide = AnsiToWide(fileName);
+    return LoadLibraryExW(wide.c_str(), nullptr, 0);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
 
 extern "C" HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE reserved, DWORD flags) {
   std::u16string_view name;
@@ -430,6 +482,7 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
       return nullptr;
     }
     void* symbol = FindExport(found->object, procName);  // a data module has no object, so no exports
+    if (symbol && found->kind == ModuleKind::kSystem && WithdrawnExports().count(procName)) symbol = nullptr;
     if (!symbol) {
       SetLastError(ERROR_PROC_NOT_FOUND);
       return nullptr;

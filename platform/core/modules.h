@@ -19,6 +19,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "core/wintypes.h"
 
@@ -44,6 +45,8 @@ extern "C" {
 // symbol no loaded object has). `flags` may ask for a data-file load (no code runs) or limit
 // the search to System32; DONT_RESOLVE_DLL_REFERENCES is refused with ERROR_NOT_SUPPORTED.
 HMODULE LoadLibraryW(LPCWSTR fileName);
+// LoadLibraryW of a name in the machine's ANSI code page.
+HMODULE LoadLibraryA(LPCSTR fileName);
 HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE reserved, DWORD flags);
 // An export of `module` (null = the executable) by name; only the module's own exports, not
 // those of the objects it depends on. Ordinals are not supported (ERROR_PROC_NOT_FOUND).
@@ -70,5 +73,12 @@ struct ModuleInfo {
 // What the loader knows of `module` (null = the executable); false for an unknown handle.
 // Resource functions read data modules through this.
 bool QueryModule(HMODULE module, ModuleInfo& info);
+
+// Test switches for a machine that lacks a system library or one of its entries. A withdrawn
+// system name ("compstui.dll") is not found by LoadLibrary or GetModuleHandle; a withdrawn
+// export is not found by GetProcAddress in any system module. Handles taken before stay valid.
+// WithdrawSystemModule answers false for a name that is not a system name.
+bool WithdrawSystemModule(std::u16string_view name, bool withdrawn);
+void WithdrawSystemExport(std::string_view procName, bool withdrawn);
 
 }  // namespace velm::platform

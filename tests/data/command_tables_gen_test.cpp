@@ -64,11 +64,14 @@ TEST_F(CommandTablesGenTest, TheTablesPassAndAreWritten) {
   EXPECT_NE(out.find("command rows                 48 [48]"), std::string::npos) << out;
   EXPECT_NE(out.find("command value rows          149 [149]"), std::string::npos) << out;
   EXPECT_NE(out.find("option-code rows             14 [14]"), std::string::npos) << out;
+  EXPECT_NE(out.find("watermark fields             18 [18]"), std::string::npos) << out;
   const std::string tables = ReadHostFile(folder_ / "tables.cpp");
   EXPECT_NE(tables.find("{129u, 0u, 0x1u, 0x3u, 0x1u, \"COLLATE\", nullptr, &kValueList_V1, nullptr, nullptr},"),
             std::string::npos);
   EXPECT_NE(tables.find("{&kChain_C5[1], 0x0u, 452u, 1u},"), std::string::npos);
   EXPECT_NE(tables.find("{10064u, 204u},\n    {0, 0},"), std::string::npos);
+  EXPECT_NE(tables.find("{0x10u, 2u, 0x4u, 116u},"), std::string::npos);
+  EXPECT_NE(tables.find("kExcWaterMarkKeyword[2] = {\"WMKORDER\", \"PAPER\"};"), std::string::npos);
 }
 
 TEST_F(CommandTablesGenTest, CommandRowsAreChecked) {
@@ -112,6 +115,33 @@ TEST_F(CommandTablesGenTest, BookletFamiliesMustBeBindingValues) {
 TEST_F(CommandTablesGenTest, RequiredCommandsMustExist) {
   Replace("pjl_commands.txt", "required 8 7 50 13", "required 8 7 50 16");
   ExpectRefused("required item 16 has no command");
+}
+
+TEST_F(CommandTablesGenTest, WaterMarkRowsNameTheirItems) {
+  Replace("pjl_commands.txt", "watermark 0     0    string   121  vdmWmFontName",
+          "watermark 0     0    string   121  vdmWmFont");
+  ExpectRefused("item 121 is \"vdmWmFontName\", not \"vdmWmFont\"");
+}
+
+TEST_F(CommandTablesGenTest, AWaterMarkSkipMayNotRunPastTheList) {
+  Replace("pjl_commands.txt", "watermark 0     0    numeric  126  vdmWmColorB",
+          "watermark 0     1    numeric  126  vdmWmColorB");
+  ExpectRefused("skip 1 runs past the last watermark field");
+}
+
+TEST_F(CommandTablesGenTest, TheKeywordRowAndItsPairGoTogether) {
+  Replace("pjl_commands.txt", "wmkeyword WMKORDER PAPER", "");
+  ExpectRefused("a keyword row needs wmkeyword");
+}
+
+TEST_F(CommandTablesGenTest, TheKeywordRowNamesNoItem) {
+  Replace("pjl_commands.txt", "watermark all   0    keyword  0    -", "watermark all   0    keyword  116  vdmWmPage");
+  ExpectRefused("the keyword row names no item");
+}
+
+TEST_F(CommandTablesGenTest, WaterMarkKindsAreTextImageOrAll) {
+  Replace("pjl_commands.txt", "watermark 1     0    string   870", "watermark 2     0    string   870");
+  ExpectRefused("kinds");
 }
 
 TEST_F(CommandTablesGenTest, AnOptionCodeTwice) {

@@ -155,7 +155,10 @@ TEST_F(DeviceCapsTest, ResolutionsAndRangesOfTheShippedDescription) {
   EXPECT_EQ(std::make_pair(ranges[1].minimum, ranges[1].maximum), std::make_pair(25, 400));
   EXPECT_EQ(CapsGetMarginRanges(context_, ranges), 0);
   EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[1].maximum), std::make_pair(0, 0));
-  EXPECT_EQ(CapsGetOddEvenMarginRanges(context_, nullptr), 0);
+  // The face margins have the ranges of their query commands.
+  EXPECT_EQ(CapsGetOddEvenMarginRanges(context_, ranges), 2);
+  EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[0].maximum), std::make_pair(0, 2362));
+  EXPECT_EQ(std::make_pair(ranges[1].minimum, ranges[1].maximum), std::make_pair(0, 2362));
 
   // No range for items 860 and 861: the model limits, 4250..14408 x 6992..21590 dots.
   POINT extent{};
