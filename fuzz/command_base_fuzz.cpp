@@ -3,39 +3,19 @@
 //   build/fuzz/bin/fuzz_command_base <new-inputs-folder> fuzz/corpus/command_base -runs=100000
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
-#include "core/machine_root.h"
 #include "fuzz/command_base_fuzz.h"
-#include "machine_setup.h"
-#include "settings/process_state.h"
-#include "spool/spool_store.h"
+#include "fuzz/fuzz_machine.h"
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "command base fuzz set-up: %s\n", what.c_str());
-  std::abort();
-}
-
 EXCSESSION Session() {
   static EXCSESSION session = [] {
-    namespace fs = std::filesystem;
-    std::string root = (fs::temp_directory_path() / "velm-command-base-fuzz-XXXXXX").string();
-    if (!mkdtemp(root.data())) Fail("no temporary folder");
-    std::string error;
-    if (!velm::platform::CreateMachineRoot(root, &error)) Fail(error);
-    velm::platform::SetMachineRoot(root);
-    if (!velm::tools::InstallDriver({VELM_FUZZ_MODULE_DIR, {}}, &error)) Fail(error);
-    if (!velm::tools::AddPrinter({}, &error)) Fail(error);
-    SysLibraryAttach(nullptr);
     // Every base reopens the context, which loads and frees the terminal-server test library and
-    // the job-credential service. Held loaded here they stay mapped under libFuzzer's counters.
-    for (const char16_t* name : {u"qntsetst.dll", u"qnjobcr.dll"}) {
-      if (!LoadLibraryW((std::u16string(velm::platform::kDriverDirectory) + name).c_str())) Fail("cannot load a companion");
-    }
+    // the job-credential service.
+    velm::fuzz::SetUpFuzzMachine("command-base", {u"qntsetst.dll", u"qnjobcr.dll"});
     EXCSESSION s = ExcGetExclusive("Velm Printer");
-    if (!s) Fail("no session");
+    if (!s) velm::fuzz::FailSetUp("command-base", "no session");
     return s;
   }();
   return session;

@@ -3,13 +3,9 @@
 //   build/fuzz/bin/fuzz_merge <new-inputs-folder> fuzz/corpus/merge -runs=1000000
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
-#include "core/machine_root.h"
+#include "fuzz/fuzz_machine.h"
 #include "fuzz/merge_fuzz.h"
-#include "machine_setup.h"
-#include "settings/process_state.h"
-#include "spool/spool_store.h"
 
 namespace {
 
@@ -18,27 +14,12 @@ struct MergeMachine {
   SettingsRecord start{};
 };
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "merge fuzz set-up: %s\n", what.c_str());
-  std::abort();
-}
+[[noreturn]] void Fail(const std::string& what) { velm::fuzz::FailSetUp("merge", what); }
 
 MergeMachine& Machine() {
   static MergeMachine machine = [] {
-    namespace fs = std::filesystem;
-    std::string root = (fs::temp_directory_path() / "velm-merge-fuzz-XXXXXX").string();
-    if (!mkdtemp(root.data())) Fail("no temporary folder");
-    std::string error;
-    if (!velm::platform::CreateMachineRoot(root, &error)) Fail(error);
-    velm::platform::SetMachineRoot(root);
-    if (!velm::tools::InstallDriver({VELM_FUZZ_MODULE_DIR, {}}, &error)) Fail(error);
-    if (!velm::tools::AddPrinter({}, &error)) Fail(error);
-    SysLibraryAttach(nullptr);
-    // Every merge asks the terminal-server test library, loading and freeing it. Held loaded here,
-    // it stays mapped: libFuzzer keeps the coverage counters of every instrumented module it saw,
-    // and a module unmapped under them crashes the fuzzer itself.
-    const std::u16string testLibrary = std::u16string(velm::platform::kDriverDirectory) + u"qntsetst.dll";
-    if (!LoadLibraryW(testLibrary.c_str())) Fail("cannot load the terminal-server test library");
+    // Every merge asks the terminal-server test library, loading and freeing it.
+    velm::fuzz::SetUpFuzzMachine("merge", {u"qntsetst.dll"});
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
     if (!OpenPrinterW(velm::tools::kDefaultPrinterName.data(), &printer, &defaults)) Fail("cannot open the printer");

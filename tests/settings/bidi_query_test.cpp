@@ -13,7 +13,7 @@ constexpr WORD kTray1Field = 10111, kTray2Field = 10112, kTray3Field = 10113, kT
 constexpr WORD kLctField = 10136, kMpField = 10139;
 constexpr WORD kTray1Orient = 10143, kTray2Orient = 10144;
 constexpr WORD kTray1Paper = 10175, kTray2Paper = 10176, kTray3Paper = 10177, kTray4Paper = 10178;
-constexpr WORD kLctPaper = 10200, kMpPaper = 10203;
+constexpr WORD kMpPaper = 10203;
 constexpr WORD kTray1Media = 10207, kTray2Media = 10208, kTray3Media = 10209, kTray4Media = 10210;
 constexpr WORD kTray1Lock = 10239, kTray2Lock = 10240;
 constexpr WORD kOneStepCount = 10110;

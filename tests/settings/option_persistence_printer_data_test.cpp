@@ -13,7 +13,6 @@ constexpr WORD kUserCodeUse = 10002; // u8 "UserCodeUse"
 constexpr WORD kRam = 10012;         // u32 "RAM"
 constexpr WORD kDuplex = 10014;      // bit "Duplex"
 constexpr WORD kTray1Paper = 10175;  // s16 "Tray1Paper"
-constexpr WORD kDllUserCode = 10273; // ANSI 9 "DllUserCode", not device information
 constexpr WORD kModelCode = 10274;   // ANSI 33 "Other"
 constexpr WORD kLogging = 10275;     // u32 "Logging", REG_DWORD
 
