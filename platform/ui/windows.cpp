@@ -18,7 +18,7 @@ namespace {
 // Handles count up from here in steps of 2 and are never reused; the desktop has the first.
 constexpr uintptr_t kDesktopHandle = 0x10010;
 constexpr uintptr_t kFirstHandle = 0x10012;
-constexpr ATOM kDialogAtom = 0x8002;
+const ATOM kDialogAtom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(WC_DIALOG));  // its class name "#32770" too
 constexpr ATOM kFirstAtom = 0xC000;
 
 struct Table {
