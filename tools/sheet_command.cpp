@@ -5,6 +5,7 @@
 #include "settings/driver_context.h"
 #include "settings/resource_strings.h"
 #include "settings/settings_paths.h"
+#include "ui/dialog_template.h"
 #include "win32.h"
 
 namespace velm::tools {
@@ -42,25 +43,82 @@ bool WindowsModulePath(const std::filesystem::path& given, std::u16string* path,
   return true;
 }
 
-// The dialog of `module` rendered into the file; the module stays loaded.
-bool Render(HMODULE module, const SheetOptions& options, SheetReport* report, std::string* error) {
+// True for a template made to be a child window: a property-sheet page.
+bool IsPageTemplate(HMODULE module, WORD id) {
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG);
+  const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  const auto dialog = data ? ui::DecodeDialogTemplate(data, SizeofResource(module, found)) : std::nullopt;
+  return dialog && (dialog->style & WS_CHILD);
+}
+
+std::string CreateFailure(const std::string& what, DWORD why) {
+  return what + " cannot be created" +
+         (why == ERROR_CANNOT_FIND_WND_CLASS ? ": a control's window class is not registered"
+                                             : " (error " + std::to_string(why) + ")");
+}
+
+// Draws `window` into the picture file; an empty text, or what went wrong.
+std::string Picture(HWND window, const SheetOptions& options, UiImage* image) {
+  if (!UiRenderWindow(window, image)) return "the dialog cannot be drawn";
+  if (!UiSaveWindowPng(window, options.output)) return "cannot write " + options.output.string();
+  return {};
+}
+
+// A page is seen as the one page of a property sheet, frame, tab and buttons around it: the
+// sheet's script draws the frame and cancels.
+bool RenderPage(HMODULE module, const SheetOptions& options, const std::u16string& caption, UiImage* image,
+                std::string* error) {
+  const std::string what = "page template " + std::to_string(options.page);
+  PROPSHEETPAGEW page{};
+  page.dwSize = sizeof page;
+  page.hInstance = module;
+  page.pszTemplate = MAKEINTRESOURCEW(options.page);
+  page.pfnDlgProc = PlainDialogProc;
+  HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page);
+  if (!handle) return Fail(error, CreateFailure(what, GetLastError()));
+  PROPSHEETHEADERW header{};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_PROPTITLE;
+  header.pszCaption = caption.c_str();
+  header.nPages = 1;
+  header.phpage = &handle;
+  bool shown = false;
+  std::string problem;
+  UiSetNextSheetScript([&](HWND frame) {
+    shown = true;
+    UiPump();
+    problem = Picture(frame, options, image);
+    PostMessageW(frame, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  });
+  const INT_PTR result = PropertySheetW(&header);  // releases the page whatever happens
+  const DWORD why = GetLastError();
+  UiSetNextSheetScript(nullptr);
+  if (!shown) return Fail(error, CreateFailure(what, result < 0 ? why : ERROR_INVALID_DATA));
+  return problem.empty() || Fail(error, problem);
+}
+
+// The dialog or page of `module` rendered into the file; the module stays loaded.
+bool Render(HMODULE module, const SheetOptions& options, const std::u16string& caption, SheetReport* report,
+            std::string* error) {
   const std::string where = Utf16ToUtf8(ModulePath(module));
   if (!FindResourceW(module, MAKEINTRESOURCEW(options.page), RT_DIALOG))
     return Fail(error, where + " has no dialog template " + std::to_string(options.page));
-  const HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(options.page), nullptr, PlainDialogProc, 0);
-  if (!dialog) {
-    const DWORD why = GetLastError();
-    return Fail(error, "dialog template " + std::to_string(options.page) + " of " + where + " cannot be created" +
-                           (why == ERROR_CANNOT_FIND_WND_CLASS ? ": a control's window class is not registered"
-                                                               : " (error " + std::to_string(why) + ")"));
-  }
-  UiPump();
   UiImage image;
-  std::string problem;
-  if (!UiRenderWindow(dialog, &image)) problem = "the dialog cannot be drawn";
-  else if (!UiSaveWindowPng(dialog, options.output)) problem = "cannot write " + options.output.string();
-  DestroyWindow(dialog);
-  if (!problem.empty()) return Fail(error, problem);
+  if (IsPageTemplate(module, options.page)) {
+    if (!RenderPage(module, options, caption, &image, error)) {
+      if (error) *error += " (" + where + ")";
+      return false;
+    }
+  } else {
+    const HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(options.page), nullptr, PlainDialogProc, 0);
+    if (!dialog)
+      return Fail(error, CreateFailure("dialog template " + std::to_string(options.page) + " of " + where,
+                                       GetLastError()));
+    UiPump();
+    const std::string problem = Picture(dialog, options, &image);
+    DestroyWindow(dialog);
+    if (!problem.empty()) return Fail(error, problem);
+  }
   report->module = ModulePath(module);
   report->width = image.width;
   report->height = image.height;
@@ -82,7 +140,7 @@ bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::str
     const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module)
       return Fail(error, "cannot load " + Utf16ToUtf8(path) + " (error " + std::to_string(GetLastError()) + ")");
-    const bool ok = Render(module, options, &out, error);
+    const bool ok = Render(module, options, u"Document", &out, error);
     FreeLibrary(module);
     return ok;
   }
@@ -101,7 +159,7 @@ bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::str
     Fail(error, "the user-interface resource library " + (path ? Utf16ToUtf8(path) : std::string("of the model")) +
                     " of printer \"" + Utf16ToUtf8(options.printer) + "\" cannot be loaded");
   } else {
-    ok = Render(module, options, &out, error);
+    ok = Render(module, options, options.printer, &out, error);
   }
   CtxDestroyEx(context, kReleaseDestroy);
   ClosePrinter(printer);

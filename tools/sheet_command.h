@@ -1,5 +1,6 @@
-// `velm sheet`: a picture of one dialog of a printer's user-interface resource library (or of a
-// module named directly), made as the driver would make the dialog and written as a PNG.
+// `velm sheet`: a picture of one dialog or property-sheet page of a printer's user-interface
+// resource library (or of a module named directly), made as the driver would make it and
+// written as a PNG.
 #pragma once
 
 #include <filesystem>
@@ -25,8 +26,10 @@ struct SheetReport {
 };
 
 // Loads the module (the printer's resource library as the settings library names it for the
-// printer, or options.module), creates the template modeless with a dialog procedure that does
-// nothing, renders it and writes the PNG. The settings library must be attached
+// printer, or options.module), creates the template with a dialog procedure that does nothing,
+// renders it and writes the PNG. A top-level template is drawn as a modeless dialog; a child
+// template (a property-sheet page) as the one page of a property sheet titled after the printer
+// ("Document" for a module), frame, tab and buttons included. The settings library must be attached
 // (SysLibraryAttach) when no module is given. False with a message naming what is missing: the
 // printer, the module, or the template in it.
 bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::string* error);

@@ -32,7 +32,8 @@ int Usage() {
                "  driver changed and the acceptable values of each COMMAND\n"
                "usage: velm sheet --page ID [--printer NAME | --module PATH] -o FILE.png\n"
                "  draw dialog template ID of the printer's user-interface resource library (or of\n"
-               "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG\n");
+               "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG; a page\n"
+               "  template is drawn as the one page of a property sheet\n");
   return 2;
 }
 

@@ -33,6 +33,7 @@
 
 #include "core/resources.h"
 #include "ui/dialog_template.h"
+#include "ui/style_names.h"
 #include "ui/winuser.h"
 
 namespace fs = std::filesystem;
@@ -304,26 +305,10 @@ std::vector<uint8_t> BuildImage(std::vector<Resource> resources, int language) {
 //   bitmap <id> <width> <height>      a placeholder of that size
 //   bitmap <id> "<file.ppm>"          24-bit pixels from a binary PPM (P6, maxval 255) beside the file
 //   cursor <id> <hot x> <hot y> <width> <height>
-// Flags are names of winuser.h or numbers joined by '|'; "~NAME" removes a flag. A dialog
-// without a style is a modal-frame popup with a caption; controls are always WS_CHILD and
-// WS_VISIBLE unless "~WS_VISIBLE" says otherwise. A control id of -1 is 0xFFFF, as for labels.
-
-#define VELM_FLAG(name) {#name, static_cast<uint32_t>(name)}
-const std::map<std::string, uint32_t> kFlagNames = {
-    VELM_FLAG(WS_OVERLAPPED), VELM_FLAG(WS_POPUP), VELM_FLAG(WS_CHILD), VELM_FLAG(WS_MINIMIZE),
-    VELM_FLAG(WS_VISIBLE), VELM_FLAG(WS_DISABLED), VELM_FLAG(WS_CLIPSIBLINGS), VELM_FLAG(WS_CLIPCHILDREN),
-    VELM_FLAG(WS_MAXIMIZE), VELM_FLAG(WS_BORDER), VELM_FLAG(WS_DLGFRAME), VELM_FLAG(WS_CAPTION),
-    VELM_FLAG(WS_VSCROLL), VELM_FLAG(WS_HSCROLL), VELM_FLAG(WS_SYSMENU), VELM_FLAG(WS_THICKFRAME),
-    VELM_FLAG(WS_GROUP), VELM_FLAG(WS_TABSTOP), VELM_FLAG(WS_EX_DLGMODALFRAME), VELM_FLAG(WS_EX_NOPARENTNOTIFY),
-    VELM_FLAG(WS_EX_TOPMOST), VELM_FLAG(WS_EX_TRANSPARENT), VELM_FLAG(WS_EX_TOOLWINDOW),
-    VELM_FLAG(WS_EX_WINDOWEDGE), VELM_FLAG(WS_EX_CLIENTEDGE), VELM_FLAG(WS_EX_CONTEXTHELP),
-    VELM_FLAG(WS_EX_CONTROLPARENT), VELM_FLAG(WS_EX_STATICEDGE), VELM_FLAG(DS_ABSALIGN), VELM_FLAG(DS_SYSMODAL),
-    VELM_FLAG(DS_3DLOOK), VELM_FLAG(DS_FIXEDSYS), VELM_FLAG(DS_NOFAILCREATE), VELM_FLAG(DS_LOCALEDIT),
-    VELM_FLAG(DS_SETFONT), VELM_FLAG(DS_MODALFRAME), VELM_FLAG(DS_NOIDLEMSG), VELM_FLAG(DS_SETFOREGROUND),
-    VELM_FLAG(DS_CONTROL), VELM_FLAG(DS_CENTER), VELM_FLAG(DS_CENTERMOUSE), VELM_FLAG(DS_CONTEXTHELP),
-    VELM_FLAG(DS_SHELLFONT),
-};
-#undef VELM_FLAG
+// Flags are names of window, dialog and control styles (ui/style_names.h) or numbers joined by
+// '|'; "~NAME" removes a flag. A dialog without a style is a modal-frame popup with a caption;
+// controls are always WS_CHILD and WS_VISIBLE unless "~WS_VISIBLE" says otherwise. A control id
+// of -1 is 0xFFFF, as for labels.
 
 constexpr uint32_t kDefaultDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr uint32_t kControlStyle = WS_CHILD | WS_VISIBLE;
@@ -373,8 +358,8 @@ bool ParseFlags(const std::string& word, uint32_t& set, uint32_t& cleared, std::
       value = static_cast<uint32_t>(std::stoul(part.substr(2), nullptr, 16));
     } else if (long number = 0; ParseLong(part, number)) {
       value = static_cast<uint32_t>(number);
-    } else if (const auto named = kFlagNames.find(part); named != kFlagNames.end()) {
-      value = named->second;
+    } else if (const auto named = velm::ui::StyleValue(part)) {
+      value = *named;
     } else {
       return why = "unknown flag \"" + part + "\"", false;
     }

@@ -128,11 +128,11 @@ void PaintButton(HWND window, ButtonState& state, HDC dc, const RECT& client) {
   if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   if (type == BS_GROUPBOX) {
     RECT frame = client;
-    frame.top += kLineHeight / 2;
+    frame.top += kCharHeight / 2;
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     if (!text.empty()) {
       RECT label{client.left + 8, client.top, client.left + 8 + kCharWidth * static_cast<int>(text.size()) + 4,
-                 client.top + kLineHeight};
+                 client.top + kCharHeight};
       if (label.right > client.right - 2) label.right = client.right - 2;
       FillRect(dc, &label, background);
       label.left += 2;

@@ -17,8 +17,8 @@ struct ComboState : ControlState {
   ListModel list;
   bool dropped = false;
   int highlight = -1;
-  UINT fieldHeight = kLineHeight;
-  UINT itemHeight = kLineHeight;
+  UINT fieldHeight = kCharHeight;
+  UINT itemHeight = kCharHeight;
   int droppedHeight = 0;  // the height the combo was made with: its field and dropped list
   HWND edit = nullptr;
   bool focused = false;
@@ -105,8 +105,10 @@ void MoveHighlight(HWND window, ComboState& state, int row) {
                     : kComboDroppedRows;
   state.list.EnsureVisible(row, visible);
   HDC dc = GetDC(window);
+  const HGDIOBJ oldFont = dc && state.font ? SelectObject(dc, state.font) : nullptr;
   if (state.list.Valid(previous)) DrawRow(window, state, dc, previous, ODA_SELECT);
   if (state.list.Valid(row)) DrawRow(window, state, dc, row, ODA_SELECT);
+  if (oldFont) SelectObject(dc, oldFont);
   if (dc != nullptr) ReleaseDC(window, dc);
 }
 
@@ -221,9 +223,9 @@ void Measure(HWND window, ComboState& state) {
   if ((style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) == 0) return;
   UINT width = static_cast<UINT>(WidthOf(ClientRectOf(window)));
   // The selection field is measured as item -1, then the rows as item 0.
-  state.fieldHeight = SendMeasureItem(window, ODT_COMBOBOX, static_cast<UINT>(-1), width, kLineHeight, 0);
+  state.fieldHeight = SendMeasureItem(window, ODT_COMBOBOX, static_cast<UINT>(-1), width, kCharHeight, 0);
   if ((style & CBS_OWNERDRAWFIXED) != 0) {
-    state.itemHeight = SendMeasureItem(window, ODT_COMBOBOX, 0, width, kLineHeight, 0);
+    state.itemHeight = SendMeasureItem(window, ODT_COMBOBOX, 0, width, kCharHeight, 0);
   }
 }
 
@@ -420,7 +422,7 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (inserted >= 0 && (style & CBS_OWNERDRAWVARIABLE) != 0) {
         state->itemHeight = std::max<UINT>(
             state->itemHeight, SendMeasureItem(window, ODT_COMBOBOX, static_cast<UINT>(inserted),
-                                               static_cast<UINT>(WidthOf(ClientRectOf(window))), kLineHeight,
+                                               static_cast<UINT>(WidthOf(ClientRectOf(window))), kCharHeight,
                                                list.items[static_cast<size_t>(inserted)].data));
       }
       if (inserted >= 0) InvalidateRect(window, nullptr, TRUE);

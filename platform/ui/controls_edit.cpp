@@ -84,7 +84,7 @@ void ScrollCaretIntoView(HWND window, EditState& state, const std::u16string& te
   }
   std::vector<size_t> starts = LineStarts(text);
   size_t line = LineOf(starts, state.caret);
-  size_t rows = static_cast<size_t>(std::max((HeightOf(client) - 4) / kLineHeight, 1));
+  size_t rows = static_cast<size_t>(std::max((HeightOf(client) - 4) / kCharHeight, 1));
   if (line < state.firstVisible) state.firstVisible = line;
   if (line >= state.firstVisible + rows) state.firstVisible = line - rows + 1;
 }
@@ -221,7 +221,7 @@ size_t CharFromPoint(HWND window, const EditState& state, const std::u16string& 
   int column = std::max((point.x - 3 + kCharWidth / 2) / kCharWidth, 0);
   if (!Multiline(window)) return std::min(state.firstVisible + static_cast<size_t>(column), text.size());
   std::vector<size_t> starts = LineStarts(text);
-  size_t line = std::min(state.firstVisible + static_cast<size_t>(std::max((point.y - 2) / kLineHeight, 0)),
+  size_t line = std::min(state.firstVisible + static_cast<size_t>(std::max((point.y - 2) / kCharHeight, 0)),
                          starts.size() - 1);
   return starts[line] + std::min(static_cast<size_t>(column), LineLength(text, starts, line));
 }
@@ -255,12 +255,12 @@ void PaintEdit(HWND window, EditState& state, HDC dc, const RECT& client) {
   std::vector<size_t> starts = (style & ES_MULTILINE) != 0 ? LineStarts(text) : std::vector<size_t>{0};
   size_t firstLine = (style & ES_MULTILINE) != 0 ? std::min(state.firstVisible, starts.size() - 1) : 0;
   for (size_t line = firstLine; line < starts.size(); ++line) {
-    int top = inner.top + static_cast<int>(line - firstLine) * kLineHeight;
+    int top = inner.top + static_cast<int>(line - firstLine) * kCharHeight;
     if (top >= inner.bottom) break;
     size_t from = starts[line];
     size_t length = (style & ES_MULTILINE) != 0 ? LineLength(text, starts, line) : text.size();
     size_t skip = (style & ES_MULTILINE) != 0 ? 0 : std::min(state.firstVisible, text.size());
-    RECT row{inner.left, top, inner.right, std::min(top + kLineHeight, static_cast<int>(inner.bottom))};
+    RECT row{inner.left, top, inner.right, std::min(top + kCharHeight, static_cast<int>(inner.bottom))};
     std::u16string shown = text.substr(from + skip, length - skip);
     DrawLabel(dc, shown, row, DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS | align);
     if (showSelection && align == DT_LEFT) {
@@ -281,7 +281,7 @@ void PaintEdit(HWND window, EditState& state, HDC dc, const RECT& client) {
     if (state.focused && selStart == selEnd && align == DT_LEFT && state.caret >= from + skip &&
         state.caret <= from + length) {
       int x = row.left + static_cast<int>(state.caret - from - skip) * kCharWidth;
-      if (x < row.right) FillSolid(dc, x, row.top + 1, 1, kLineHeight - 2, COLOR_WINDOWTEXT);
+      if (x < row.right) FillSolid(dc, x, row.top + 1, 1, kCharHeight - 2, COLOR_WINDOWTEXT);
     }
     if ((style & ES_MULTILINE) == 0) break;
   }
@@ -528,7 +528,7 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       size_t line = LineOf(starts, at);
       int x = 1 + state->leftMargin +
               static_cast<int>(at - starts[line] - (Multiline(window) ? 0 : std::min(state->firstVisible, at))) * kCharWidth;
-      int y = 1 + static_cast<int>(line - (Multiline(window) ? std::min(state->firstVisible, line) : 0)) * kLineHeight;
+      int y = 1 + static_cast<int>(line - (Multiline(window) ? std::min(state->firstVisible, line) : 0)) * kCharHeight;
       return static_cast<LRESULT>(MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y)));
     }
     case EM_CHARFROMPOS: {

@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "ui/gdi_internal.h"  // the fixed text metrics of the stand-in's DCs
 #include "ui/wingdi.h"
 #include "ui/winuser.h"
 
 namespace velm::ui {
 
-// The fixed text metrics of the stand-in's DCs.
-constexpr int kCharWidth = 8;
-constexpr int kLineHeight = 16;
 constexpr int kScrollArrow = 16;  // SM_CXVSCROLL / SM_CYHSCROLL
 
 // ---- State ------------------------------------------------------------------------------------

@@ -136,7 +136,7 @@ namespace {
 
 struct ListBoxState : ControlState {
   ListModel list;
-  UINT itemHeight = kLineHeight;
+  UINT itemHeight = kCharHeight;
   bool measured = false;
   bool focused = false;
   bool tracking = false;  // a click in progress (capture held)
@@ -323,7 +323,7 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if ((style & LBS_OWNERDRAWFIXED) != 0) {
         // Fixed rows are measured once, as item 0, when the box is made.
         state->itemHeight = SendMeasureItem(window, ODT_LISTBOX, 0, static_cast<UINT>(WidthOf(ClientRectOf(window))),
-                                            kLineHeight, 0);
+                                            kCharHeight, 0);
       }
       SyncScrollBar(window, *state);
       return 0;
@@ -399,7 +399,7 @@ LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (inserted >= 0 && (StyleOf(window) & LBS_OWNERDRAWVARIABLE) != 0) {
         state->itemHeight = std::max<UINT>(
             state->itemHeight, SendMeasureItem(window, ODT_LISTBOX, static_cast<UINT>(inserted),
-                                               static_cast<UINT>(WidthOf(ClientRectOf(window))), kLineHeight,
+                                               static_cast<UINT>(WidthOf(ClientRectOf(window))), kCharHeight,
                                                list.items[static_cast<size_t>(inserted)].data));
       }
       if (inserted >= 0) Changed(window, *state);

@@ -159,7 +159,7 @@ void PaintTree(HWND window, TreeState& state, HDC dc, const RECT& client) {
   DWORD style = StyleOf(window);
   int base = (style & TVS_LINESATROOT) != 0 ? 1 : 0;
   for (size_t i = static_cast<size_t>(std::max(state.top, 0)); i < rows.size(); ++i) {
-    int y = inner.top + static_cast<int>(i - static_cast<size_t>(state.top)) * kLineHeight;
+    int y = inner.top + static_cast<int>(i - static_cast<size_t>(state.top)) * kCharHeight;
     if (y >= inner.bottom) break;
     const TreeNode& node = state.nodes[rows[i].first];
     int x = inner.left + (rows[i].second + base) * kIndent;
@@ -170,7 +170,7 @@ void PaintTree(HWND window, TreeState& state, HDC dc, const RECT& client) {
       if ((node.state & TVIS_EXPANDED) == 0) FillSolid(dc, box.left + 4, box.top + 2, 1, 5, COLOR_WINDOWTEXT);
     }
     RECT label{x + 2, y, std::min(x + 6 + static_cast<int>(node.text.size()) * kCharWidth, static_cast<int>(inner.right)),
-               y + kLineHeight};
+               y + kCharHeight};
     bool selected = rows[i].first == state.selection && (state.focused || (style & TVS_SHOWSELALWAYS) != 0);
     if (selected) FillSolid(dc, label, state.focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
     SetBkMode(dc, TRANSPARENT);
@@ -212,7 +212,7 @@ LRESULT TreeViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       RECT inner = ControlInnerRect(window);
       POINT point = PointFromLParam(lParam);
       std::vector<std::pair<ULONG_PTR, int>> rows = VisibleRows(*state);
-      int row = state->top + (point.y - inner.top) / kLineHeight;
+      int row = state->top + (point.y - inner.top) / kCharHeight;
       if (row < 0 || row >= static_cast<int>(rows.size())) return 0;
       Select(window, *state, rows[static_cast<size_t>(row)].first, TVC_BYMOUSE);
       return 0;
@@ -328,7 +328,7 @@ LRESULT TreeViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       auto rows = VisibleRows(*state);
       auto at = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.first == id; });
       int row = static_cast<int>(at - rows.begin());
-      int visible = std::max(HeightOf(ClientRectOf(window)) / kLineHeight, 1);
+      int visible = std::max(HeightOf(ClientRectOf(window)) / kCharHeight, 1);
       if (row < state->top) state->top = row;
       if (row >= state->top + visible) state->top = row - visible + 1;
       InvalidateRect(window, nullptr, TRUE);
@@ -342,12 +342,12 @@ LRESULT TreeViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       auto rows = VisibleRows(*state);
       auto at = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.first == id; });
       if (at == rows.end()) return FALSE;
-      int y = static_cast<int>(at - rows.begin() - state->top) * kLineHeight;
+      int y = static_cast<int>(at - rows.begin() - state->top) * kCharHeight;
       int base = (StyleOf(window) & TVS_LINESATROOT) != 0 ? 1 : 0;
       int x = wParam != 0 ? (at->second + base) * kIndent : 0;
       int right = wParam != 0 ? x + 6 + static_cast<int>(state->nodes[id].text.size()) * kCharWidth
                               : WidthOf(ClientRectOf(window));
-      *rect = RECT{x, y, right, y + kLineHeight};
+      *rect = RECT{x, y, right, y + kCharHeight};
       return TRUE;
     }
     default:

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "core/winerror.h"
+#include "ui/controls.h"
 #include "ui/gdi_internal.h"
 #include "ui/winuser.h"
 
@@ -12,8 +13,6 @@ namespace {
 // DC handles come from their own range, so that no DC is mistaken for an object.
 constexpr uintptr_t kFirstDc = 0x40000000;
 constexpr uintptr_t kDcStep = 8;
-constexpr LONG kScreenWidth = 1024;
-constexpr LONG kScreenHeight = 768;
 
 struct DcTable {
   std::map<uintptr_t, DeviceContextPtr> dcs;
@@ -49,7 +48,7 @@ HDC AddDc(DeviceContextPtr dc) {
 }
 
 HDC WindowDc(HWND window) {
-  RECT area{0, 0, kScreenWidth, kScreenHeight};
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (window && window != GetDesktopWindow()) {
     if (!UiIsWindow(window)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);

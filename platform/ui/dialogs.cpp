@@ -39,8 +39,6 @@ void PrepareDialog(Window& window, void* context) {
   window.dialog = std::make_unique<DialogState>();
   window.dialog->templateId = prepare->templateId;
   window.dialog->modal = prepare->modal;
-  window.dialog->fontFace = prepare->dialog->fontFace.empty() ? UiDefaultDialogFace() : prepare->dialog->fontFace;
-  window.dialog->pointSize = prepare->dialog->pointSize ? prepare->dialog->pointSize : 8;
 }
 
 DialogState* StateOf(HWND dialog) {
@@ -75,7 +73,7 @@ void PressButton(HWND dialog, int id) {
     }
     SetFocus(button);
   }
-  if (IsWindow(dialog)) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), kButtonClicked),
+  if (IsWindow(dialog)) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
                                      reinterpret_cast<LPARAM>(button));
 }
 
@@ -108,6 +106,10 @@ HWND CreateDialogFrom(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLG
                                          reinterpret_cast<LPVOID>(initParam), PrepareDialog,
                                          const_cast<Prepare*>(&prepare));
   if (!window) return nullptr;
+  // The font reaches the dialog before its controls exist and each control as it is made, all
+  // before WM_INITDIALOG, so that the dialog procedure finds every font in place.
+  const HFONT font = SetUpDialogFont(window, dialog->fontFace, dialog->pointSize);
+  if (!IsWindow(window)) return nullptr;
   for (const DialogControl& control : dialog->controls) {
     const HWND made = CreateWindowExW(control.exStyle, control.className.c_str(), control.text.c_str(),
                                       control.style | WS_CHILD, control.x, control.y, control.width, control.height,
@@ -119,6 +121,7 @@ HWND CreateDialogFrom(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLG
       SetLastError(error);
       return nullptr;
     }
+    if (made && font) SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
   if (SendMessageW(window, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), initParam) && IsWindow(window)) {
@@ -130,6 +133,29 @@ HWND CreateDialogFrom(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLG
 }
 
 }  // namespace
+
+HFONT SetUpDialogFont(HWND dialog, const std::u16string& face, WORD points) {
+  auto w = FindWindowRecord(dialog, false);
+  if (!w) return nullptr;
+  constexpr int kDefaultPoints = 8;
+  constexpr int kPixelsPerInch = 96;
+  LOGFONTW logFont{};
+  // Negative: a character height, as a point size converts at the screen's resolution.
+  logFont.lfHeight = -((points ? points : kDefaultPoints) * kPixelsPerInch + 36) / 72;
+  logFont.lfWeight = FW_NORMAL;
+  logFont.lfCharSet = ANSI_CHARSET;
+  const std::u16string& name = face.empty() ? UiDefaultDialogFace() : face;
+  const size_t length = std::min(name.size(), static_cast<size_t>(LF_FACESIZE - 1));
+  std::copy_n(name.begin(), length, logFont.lfFaceName);
+  const HFONT font = CreateFontIndirectW(&logFont);
+  if (!font) return nullptr;
+  if (w->ownedFont) DeleteObject(w->ownedFont);
+  w->ownedFont = font;
+  SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (!IsWindow(dialog)) return nullptr;
+  for (HWND child : Children(dialog)) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return font;
+}
 
 void ResetDialogs() {
   Scripts& s = scripts();
@@ -242,7 +268,7 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE: {
       HWND cancel = GetDlgItem(dialog, IDCANCEL);
       if (!cancel || IsWindowEnabled(cancel))
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, kButtonClicked), reinterpret_cast<LPARAM>(cancel));
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
       return 0;
     }
     case DM_GETDEFID: {
@@ -275,6 +301,11 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETDLGCODE:
       return 0;
+    case WM_SETFONT:
+      w->font = reinterpret_cast<HFONT>(wParam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(w->font);
     default:
       return DefWindowProcW(dialog, message, wParam, lParam);
   }
@@ -405,20 +436,20 @@ UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) {
 BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
   HWND item = GetDlgItem(dialog, id);
   if (!item) return FALSE;
-  SendMessageW(item, kButtonSetCheck, check, 0);
+  SendMessageW(item, BM_SETCHECK, check, 0);
   return TRUE;
 }
 
 UINT IsDlgButtonChecked(HWND dialog, int id) {
   HWND item = GetDlgItem(dialog, id);
-  return item ? static_cast<UINT>(SendMessageW(item, kButtonGetCheck, 0, 0)) : 0;
+  return item ? static_cast<UINT>(SendMessageW(item, BM_GETCHECK, 0, 0)) : 0;
 }
 
 BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
   if (!IsWindow(dialog) || firstId > lastId) return FALSE;
   for (HWND child : Children(dialog)) {
     const int id = GetDlgCtrlID(child);
-    if (id >= firstId && id <= lastId) SendMessageW(child, kButtonSetCheck, id == checkId ? 1 : 0, 0);
+    if (id >= firstId && id <= lastId) SendMessageW(child, BM_SETCHECK, id == checkId ? 1 : 0, 0);
   }
   return TRUE;
 }

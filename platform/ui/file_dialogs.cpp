@@ -11,6 +11,7 @@
 #include "core/winerror.h"
 #include "ui/commdlg.h"
 #include "ui/controls.h"
+#include "ui/window_manager.h"
 
 namespace velm::ui {
 namespace {
@@ -312,6 +313,7 @@ HWND CreateBuiltInDialog(FileDialog& state, HWND owner) {
       DestroyWindow(dialog);
       return nullptr;
     }
+  SetUpDialogFont(dialog, u"", 0);
   SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(FileDialogProc));
   SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(GetDlgItem(dialog, edt1)),
                reinterpret_cast<LPARAM>(&state));

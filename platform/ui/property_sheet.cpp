@@ -15,6 +15,7 @@
 #include "ui/controls.h"
 #include "ui/dialog_template.h"
 #include "ui/prsht.h"
+#include "ui/window_manager.h"
 #include "ui/wingdi.h"
 
 // The page record behind an HPROPSHEETPAGE.
@@ -455,7 +456,9 @@ bool BuildFrame(Sheet& sheet, const std::u16string& caption, bool hasHelp) {
     if (!AddButton(sheet.frame, buttons[i].id, buttons[i].text, buttons[i].style, x, buttonTop)) return false;
     x -= kButtonGap;
   }
-  return true;
+  // The frame's own dialog font for itself, its tabs and buttons; pages get their templates'.
+  SetUpDialogFont(sheet.frame, u"", 0);
+  return UiIsWindow(sheet.frame);
 }
 
 void DestroySheet(Sheet& sheet, const std::vector<HPROPSHEETPAGE>& records) {

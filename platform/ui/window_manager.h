@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/controls.h"
+#include "ui/wingdi.h"
 #include "ui/winuser.h"
 
 namespace velm::ui {
@@ -26,8 +28,6 @@ struct DialogState {
   INT_PTR result = 0;
   WORD defaultId = 0;  // DM_SETDEFID; 0 = not set
   HWND lastFocus = nullptr;
-  std::u16string fontFace;
-  WORD pointSize = 0;
 };
 
 struct Window {
@@ -53,6 +53,8 @@ struct Window {
   bool redraw = true;
   HDC redirect = nullptr;  // WM_PRINTCLIENT's DC for the next BeginPaint
   bool redirectedPaint = false;
+  HFONT font = nullptr;       // a dialog's WM_SETFONT, answered by WM_GETFONT
+  HFONT ownedFont = nullptr;  // the font made for the dialog, deleted after WM_NCDESTROY
   std::unique_ptr<DialogState> dialog;
 };
 
@@ -83,21 +85,12 @@ void ResetDialogs();
 void ResetWindows();
 void ResetRecords();
 
+// Makes the dialog font of `face` (the default face when empty) at `points`, owned by `dialog`
+// (deleted with it), and sends WM_SETFONT with it to the dialog and to each child it has so far.
+// Null when the font cannot be made.
+HFONT SetUpDialogFont(HWND dialog, const std::u16string& face, WORD points);
+
 // The answer of a message box nobody scripted: what closing it would give.
 int UnscriptedAnswer(UINT type);
 
-constexpr WORD kButtonClicked = 0;   // BN_CLICKED
-constexpr UINT kButtonGetCheck = 0x00F0;  // BM_GETCHECK
-constexpr UINT kButtonSetCheck = 0x00F1;  // BM_SETCHECK
-constexpr int kColorWindow = 5;    // COLOR_WINDOW
-constexpr int kColorBtnFace = 15;  // COLOR_BTNFACE
-constexpr LONG kScreenWidth = 1024;
-constexpr LONG kScreenHeight = 768;
-
 }  // namespace velm::ui
-
-// GDI calls the window manager makes (defined with the rest of GDI).
-extern "C" {
-int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
-HBRUSH GetSysColorBrush(int index);
-}

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 #include "core/winerror.h"
 #include "ui/window_manager.h"
@@ -17,7 +18,7 @@ namespace {
 // Handles count up from here in steps of 2 and are never reused; the desktop has the first.
 constexpr uintptr_t kDesktopHandle = 0x10010;
 constexpr uintptr_t kFirstHandle = 0x10012;
-constexpr ATOM kDialogAtom = 0x8002;
+const ATOM kDialogAtom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(WC_DIALOG));  // its class name "#32770" too
 constexpr ATOM kFirstAtom = 0xC000;
 
 struct Table {
@@ -111,6 +112,8 @@ void SendNcDestroy(HWND window) {
   for (HWND child : std::vector<HWND>(w->children)) SendNcDestroy(child);
   SendMessageW(window, WM_NCDESTROY, 0, 0);
   DropWindowState(window);
+  // The children that used the dialog's font are gone by now.
+  if (w->ownedFont) DeleteObject(std::exchange(w->ownedFont, nullptr));
   Table& t = table();
   std::lock_guard guard(t.lock);
   t.windows.erase(IdOf(window));
@@ -184,7 +187,7 @@ void EnsureClasses() {
   dialog.style = CS_SAVEBITS | CS_DBLCLKS;
   dialog.lpfnWndProc = DefDlgProcW;
   dialog.cbWndExtra = DLGWINDOWEXTRA;
-  dialog.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(kColorBtnFace + 1));
+  dialog.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
   AddClass(dialog, u"#32770", kDialogAtom);
   UiRegisterStandardControls();
 }
@@ -413,7 +416,7 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
       return reinterpret_cast<LRESULT>(
-          GetSysColorBrush(message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX ? kColorWindow : kColorBtnFace));
+          GetSysColorBrush(message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX ? COLOR_WINDOW : COLOR_BTNFACE));
     case WM_NCHITTEST: {
       RECT rect{};
       GetWindowRect(window, &rect);
@@ -780,7 +783,7 @@ BOOL IsWindowVisible(HWND window) {
 BOOL GetWindowRect(HWND window, LPRECT rect) {
   if (!rect) return FALSE;
   if (IsDesktop(window)) {
-    *rect = RECT{0, 0, kScreenWidth, kScreenHeight};
+    *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     return TRUE;
   }
   auto w = FindWindowRecord(window);
@@ -793,7 +796,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 BOOL GetClientRect(HWND window, LPRECT rect) {
   if (!rect) return FALSE;
   if (IsDesktop(window)) {
-    *rect = RECT{0, 0, kScreenWidth, kScreenHeight};
+    *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     return TRUE;
   }
   auto w = FindWindowRecord(window);

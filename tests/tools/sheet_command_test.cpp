@@ -52,6 +52,27 @@ TEST_F(SheetCommandTest, AModuleByWindowsOrHostPathGivesThePictureOfItsDialog) {
   EXPECT_EQ(UiLiveGdiObjects(OBJ_DC), 0u);
 }
 
+TEST_F(SheetCommandTest, APageTemplateIsShownAsTheOnePageOfAPropertySheet) {
+  options_.page = 500;  // "General", a WS_CHILD template of 240 x 150
+  options_.module = "C:\\Drivers\\UiRes.dll";
+  const size_t fonts = UiLiveGdiObjects(OBJ_FONT);
+  ASSERT_TRUE(Save()) << error_;
+  // The page inside the sheet's tab, with the button row below it and the caption bar above.
+  EXPECT_GT(report_.width, 240 + 6);
+  EXPECT_GT(report_.height, 150 + 24 + 23);
+  EXPECT_EQ(test::ReadHostFile(options_.output).substr(12, 4), "IHDR");
+  EXPECT_TRUE(UiUnexpectedEvents().empty());
+  EXPECT_EQ(UiLiveGdiObjects(OBJ_FONT), fonts);
+  EXPECT_EQ(UiLiveGdiObjects(OBJ_DC), 0u);
+  EXPECT_EQ(FindWindowW(nullptr, u"Document Properties"), nullptr);
+
+  // A top-level template stays a dialog of its own size.
+  options_.page = 503;
+  ASSERT_TRUE(Save()) << error_;
+  EXPECT_EQ(report_.width, 160 + 6);
+  EXPECT_EQ(report_.height, 80 + 24);
+}
+
 TEST_F(SheetCommandTest, WhatIsMissingIsNamedAndNoFileIsWritten) {
   options_.module = "C:\\Drivers\\UiRes.dll";
   options_.page = 4242;

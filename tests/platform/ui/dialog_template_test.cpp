@@ -1,13 +1,16 @@
-// The resource formats: damaged templates and bitmaps are refused whole, and velm_rescomp refuses
-// bad resource text with the line at fault.
+// The resource formats: damaged templates and bitmaps are refused whole, velm_rescomp refuses
+// bad resource text with the line at fault, and style names in templates become their flags.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "support/temp_root.h"
 #include "ui/dialog_template.h"
+#include "ui/style_names.h"
+#include "ui_fixture.h"
 
 namespace velm::test {
 namespace {
@@ -99,6 +102,32 @@ TEST(ResourceCompilerTest, BadResourceTextIsRefusedWithTheLineAtFault) {
     EXPECT_NE(errors.find(c.fault), std::string::npos) << errors;
     EXPECT_FALSE(fs::exists(folder / "out.cpp")) << c.text;
   }
+}
+
+TEST(StyleNamesTest, EveryNameIsListedOnceAndMasksAndExtendedStylesAreNoFlags) {
+  std::set<std::string_view> seen;
+  for (const auto& entry : ui::kStyleNames) EXPECT_TRUE(seen.insert(entry.name).second) << entry.name;
+  EXPECT_EQ(ui::StyleValue("BS_AUTOCHECKBOX"), BS_AUTOCHECKBOX);
+  EXPECT_EQ(ui::StyleValue("WS_TABSTOP"), WS_TABSTOP);
+  EXPECT_FALSE(ui::StyleValue("BS_TYPEMASK"));
+  EXPECT_FALSE(ui::StyleValue("LVS_EX_GRIDLINES"));
+  EXPECT_FALSE(ui::StyleValue("bs_autocheckbox"));
+}
+
+class CompiledTemplateTest : public UiTest {};
+
+TEST_F(CompiledTemplateTest, ControlStyleNamesOfTheTestTemplatesAreCompiledToTheirFlags) {
+  const HRSRC found = FindResourceW(Resources(), MAKEINTRESOURCEW(110), RT_DIALOG);
+  ASSERT_NE(found, nullptr);
+  const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(Resources(), found)));
+  const auto dialog = ui::DecodeDialogTemplate(data, SizeofResource(Resources(), found));
+  ASSERT_TRUE(dialog);
+  ASSERT_EQ(dialog->controls.size(), 6u);
+  const DWORD always = WS_CHILD | WS_VISIBLE;
+  EXPECT_EQ(dialog->controls[0].style, always | BS_GROUPBOX);
+  EXPECT_EQ(dialog->controls[1].style, always | WS_TABSTOP | BS_AUTOCHECKBOX);
+  EXPECT_EQ(dialog->controls[4].style, always | WS_TABSTOP | BS_DEFPUSHBUTTON);
+  EXPECT_EQ(dialog->controls[2].exStyle, static_cast<DWORD>(WS_EX_CLIENTEDGE));
 }
 
 }  // namespace
