@@ -101,6 +101,30 @@ bool HandleCommonMessage(HWND window, ControlState& state, UINT message, WPARAM 
   }
 }
 
+bool HandleFocusedControlMessage(HWND window, bool* focused, LRESULT dialogCode, bool notifyFocus, UINT message,
+                                 LRESULT* result) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      *result = 1;
+      return true;
+    case WM_GETDLGCODE:
+      *result = dialogCode;
+      return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      *focused = message == WM_SETFOCUS;
+      InvalidateRect(window, nullptr, TRUE);
+      if (notifyFocus) {
+        NMHDR header{};
+        NotifyParent(window, &header, *focused ? NM_SETFOCUS : NM_KILLFOCUS);
+      }
+      *result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
 DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)); }
 DWORD ExStyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)); }
 

@@ -43,6 +43,12 @@ std::shared_ptr<T> ControlStateOf(HWND window) {
 bool HandleCommonMessage(HWND window, ControlState& state, UINT message, WPARAM wParam, LPARAM lParam,
                          LRESULT* result);
 
+// The messages the controls that paint their whole client answer alike: no background erase,
+// `dialogCode` for WM_GETDLGCODE, and focus changes kept in `focused` (and, with `notifyFocus`,
+// reported to the parent as NM_SETFOCUS/NM_KILLFOCUS); true when handled.
+bool HandleFocusedControlMessage(HWND window, bool* focused, LRESULT dialogCode, bool notifyFocus, UINT message,
+                                 LRESULT* result);
+
 DWORD StyleOf(HWND window);
 DWORD ExStyleOf(HWND window);
 RECT ClientRectOf(HWND window);

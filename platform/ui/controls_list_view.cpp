@@ -355,6 +355,9 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto state = ControlStateOf<ListViewState>(window);
   LRESULT result = 0;
   if (HandleCommonMessage(window, *state, message, wParam, lParam, &result)) return result;
+  if (HandleFocusedControlMessage(window, &state->focused, DLGC_WANTARROWS | DLGC_WANTCHARS, true, message, &result)) {
+    return result;
+  }
   int index = static_cast<int>(static_cast<INT_PTR>(wParam));
   switch (message) {
     case WM_CREATE:
@@ -368,18 +371,6 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
       return PaintControl(window, *state, message, wParam,
                           [&](HDC dc, const RECT& client) { PaintListView(window, *state, dc, client); });
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-      state->focused = message == WM_SETFOCUS;
-      InvalidateRect(window, nullptr, TRUE);
-      NMHDR header{};
-      NotifyParent(window, &header, state->focused ? NM_SETFOCUS : NM_KILLFOCUS);
-      return 0;
-    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {

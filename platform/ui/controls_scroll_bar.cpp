@@ -113,6 +113,9 @@ LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   ScrollData& data = state->data;
   LRESULT result = 0;
   if (HandleCommonMessage(window, *state, message, wParam, lParam, &result)) return result;
+  if (HandleFocusedControlMessage(window, &state->focused, DLGC_WANTARROWS, false, message, &result)) {
+    return result;
+  }
   bool vertical = Vertical(window);
   switch (message) {
     case WM_CREATE:
@@ -122,15 +125,6 @@ LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
       return PaintControl(window, *state, message, wParam,
                           [&](HDC dc, const RECT& client) { PaintScrollBar(window, *state, dc, client); });
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      state->focused = message == WM_SETFOCUS;
-      InvalidateRect(window, nullptr, TRUE);
-      return 0;
     case WM_LBUTTONDOWN: {
       if (data.maximum <= data.minimum) return 0;
       int along = 0;

@@ -103,6 +103,9 @@ LRESULT TabControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   auto state = ControlStateOf<TabState>(window);
   LRESULT result = 0;
   if (HandleCommonMessage(window, *state, message, wParam, lParam, &result)) return result;
+  if (HandleFocusedControlMessage(window, &state->focused, DLGC_WANTARROWS | DLGC_WANTCHARS, true, message, &result)) {
+    return result;
+  }
   int index = static_cast<int>(static_cast<INT_PTR>(wParam));
   int count = static_cast<int>(state->items.size());
   switch (message) {
@@ -112,18 +115,6 @@ LRESULT TabControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_PRINTCLIENT:
       return PaintControl(window, *state, message, wParam,
                           [&](HDC dc, const RECT& client) { PaintTabs(window, *state, dc, client); });
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-      state->focused = message == WM_SETFOCUS;
-      InvalidateRect(window, nullptr, TRUE);
-      NMHDR header{};
-      NotifyParent(window, &header, state->focused ? NM_SETFOCUS : NM_KILLFOCUS);
-      return 0;
-    }
     case WM_LBUTTONDOWN: {
       int hit = HitItem(*state, PointFromLParam(lParam));
       if (hit < 0) return 0;

@@ -110,6 +110,9 @@ LRESULT TrackbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto state = ControlStateOf<TrackbarState>(window);
   LRESULT result = 0;
   if (HandleCommonMessage(window, *state, message, wParam, lParam, &result)) return result;
+  if (HandleFocusedControlMessage(window, &state->focused, DLGC_WANTARROWS, false, message, &result)) {
+    return result;
+  }
   bool redraw = wParam != 0;
   switch (message) {
     case WM_CREATE:
@@ -119,15 +122,6 @@ LRESULT TrackbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
       return PaintControl(window, *state, message, wParam,
                           [&](HDC dc, const RECT& client) { PaintTrackbar(window, *state, dc, client); });
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      state->focused = message == WM_SETFOCUS;
-      InvalidateRect(window, nullptr, TRUE);
-      return 0;
     case WM_KEYDOWN:
       switch (static_cast<int>(wParam)) {
         case VK_UP:

@@ -188,6 +188,9 @@ LRESULT TreeViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto state = ControlStateOf<TreeState>(window);
   LRESULT result = 0;
   if (HandleCommonMessage(window, *state, message, wParam, lParam, &result)) return result;
+  if (HandleFocusedControlMessage(window, &state->focused, DLGC_WANTARROWS | DLGC_WANTCHARS, true, message, &result)) {
+    return result;
+  }
   switch (message) {
     case WM_CREATE:
       return 0;
@@ -195,18 +198,6 @@ LRESULT TreeViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
       return PaintControl(window, *state, message, wParam,
                           [&](HDC dc, const RECT& client) { PaintTree(window, *state, dc, client); });
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-      state->focused = message == WM_SETFOCUS;
-      InvalidateRect(window, nullptr, TRUE);
-      NMHDR header{};
-      NotifyParent(window, &header, state->focused ? NM_SETFOCUS : NM_KILLFOCUS);
-      return 0;
-    }
     case WM_LBUTTONDOWN: {
       if (GetFocus() != window) SetFocus(window);
       RECT inner = ControlInnerRect(window);

@@ -31,7 +31,9 @@ LOGFONTW FontOf(HWND window) {
   LOGFONTW font{};
   const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
   EXPECT_NE(handle, nullptr);
-  if (handle) EXPECT_EQ(GetObjectW(handle, sizeof font, &font), static_cast<int>(sizeof font));
+  if (handle) {
+    EXPECT_EQ(GetObjectW(handle, sizeof font, &font), static_cast<int>(sizeof font));
+  }
   return font;
 }
 
