@@ -104,7 +104,8 @@ bool Render(HMODULE module, const SheetOptions& options, const std::u16string& c
   if (!FindResourceW(module, MAKEINTRESOURCEW(options.page), RT_DIALOG))
     return Fail(error, where + " has no dialog template " + std::to_string(options.page));
   UiImage image;
-  if (IsPageTemplate(module, options.page)) {
+  report->page = IsPageTemplate(module, options.page);
+  if (report->page) {
     if (!RenderPage(module, options, caption, &image, error)) {
       if (error) *error += " (" + where + ")";
       return false;

@@ -23,6 +23,7 @@ struct SheetReport {
   std::u16string module;  // the Windows path of the module the template came from
   int width = 0;          // the picture's size
   int height = 0;
+  bool page = false;      // drawn as the page of a property sheet
 };
 
 // Loads the module (the printer's resource library as the settings library names it for the

@@ -202,7 +202,7 @@ int Sheet(int argc, char** argv) {
     std::fprintf(stderr, "velm sheet: %s\n", error.c_str());
     return 1;
   }
-  std::printf("dialog %u of %s: %d x %d pixels in %s\n", static_cast<unsigned>(options.page),
+  std::printf("%s %u of %s: %d x %d pixels in %s\n", report.page ? "page" : "dialog", static_cast<unsigned>(options.page),
               velm::platform::Utf16ToUtf8(report.module).c_str(), report.width, report.height,
               options.output.string().c_str());
   return 0;

@@ -628,9 +628,11 @@ extern "C" INT_PTR PropertySheetW(LPCPROPSHEETHEADERW header) {
     bool shown = SetCurrent(sheet, start, false);
     for (size_t i = 0; !shown && i < sheet.pages.size(); ++i) shown = SetCurrent(sheet, static_cast<int>(i), false);
     if (!shown) {
+      // The page's own failure (a missing template, an unknown control class) says why.
+      const DWORD cause = GetLastError();
       if (ownerWasEnabled) EnableWindow(sheet.owner, TRUE);
       DestroySheet(sheet, records);
-      SetLastError(ERROR_INVALID_DATA);
+      SetLastError(cause ? cause : ERROR_INVALID_DATA);
       return -1;
     }
 

@@ -57,6 +57,7 @@ TEST_F(SheetCommandTest, APageTemplateIsShownAsTheOnePageOfAPropertySheet) {
   options_.module = "C:\\Drivers\\UiRes.dll";
   const size_t fonts = UiLiveGdiObjects(OBJ_FONT);
   ASSERT_TRUE(Save()) << error_;
+  EXPECT_TRUE(report_.page);
   // The page inside the sheet's tab, with the button row below it and the caption bar above.
   EXPECT_GT(report_.width, 240 + 6);
   EXPECT_GT(report_.height, 150 + 24 + 23);
@@ -69,6 +70,7 @@ TEST_F(SheetCommandTest, APageTemplateIsShownAsTheOnePageOfAPropertySheet) {
   // A top-level template stays a dialog of its own size.
   options_.page = 503;
   ASSERT_TRUE(Save()) << error_;
+  EXPECT_FALSE(report_.page);
   EXPECT_EQ(report_.width, 160 + 6);
   EXPECT_EQ(report_.height, 80 + 24);
 }

@@ -156,6 +156,15 @@ TEST_F(SheetPagesTest, ASheetOfRecordsMakesItsOwnPagesAndRefusesABadOne) {
   header.ppsp = records;
   EXPECT_EQ(PropertySheetW(&header), -1);
 
+  // A sheet whose only page cannot be made says why the page failed.
+  records[1].pszTemplate = MAKEINTRESOURCEW(505);
+  header.nPages = 1;
+  header.ppsp = &records[1];
+  SetLastError(0);
+  EXPECT_EQ(PropertySheetW(&header), -1);
+  EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
+  header.ppsp = records;
+
   header.nPages = 1;
   header.dwFlags |= PSH_PROPTITLE;
   header.pszCaption = u"Office printer";
