@@ -13,6 +13,7 @@
 #include "core/profile_text.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
+#include "core/write_observer.h"
 
 namespace velm::platform {
 namespace {
@@ -267,6 +268,18 @@ UINT ProfileGetInt(const WCHAR* section, const WCHAR* key, INT defaultValue, con
   return ParseProfileInt(*value);
 }
 
+static void ReportProfileWrite(const WCHAR* fileName, const std::u16string& section, const std::u16string& key,
+                               const std::u16string& text, bool removed) {
+  ObservedWrite write;
+  write.kind = ObservedWrite::Kind::kProfile;
+  write.file = fileName ? fileName : u"";
+  write.section = section;
+  write.name = key;
+  write.text = text;
+  write.removed = removed;
+  ReportWrite(write);
+}
+
 BOOL ProfileWriteString(const WCHAR* section, const WCHAR* key, const WCHAR* value, const WCHAR* fileName) {
   if (!section) {
     // Section, key and value all null is the flush request; nothing is cached, and Windows
@@ -280,11 +293,15 @@ BOOL ProfileWriteString(const WCHAR* section, const WCHAR* key, const WCHAR* val
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  return EditProfile(fileName, [&](ProfileText& text) {
+  const BOOL written = EditProfile(fileName, [&](ProfileText& text) {
     if (!key) return text.DeleteSection(sectionName);
     if (!value) return text.DeleteKey(sectionName, keyName);
     return text.SetValue(sectionName, keyName, value);
   });
+  if (written) {
+    ReportProfileWrite(fileName, sectionName, keyName, value ? value : u"", !value);
+  }
+  return written;
 }
 
 BOOL ProfileWriteSection(const WCHAR* section, const std::vector<std::u16string>* lines, const WCHAR* fileName) {
@@ -300,12 +317,20 @@ BOOL ProfileWriteSection(const WCHAR* section, const std::vector<std::u16string>
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  return EditProfile(fileName, [&](ProfileText& text) {
+  const BOOL written = EditProfile(fileName, [&](ProfileText& text) {
     if (!lines) return text.DeleteSection(sectionName);
     const std::string before = text.bytes();
     text.ReplaceSection(sectionName, *lines);
     return text.bytes() != before;
   });
+  if (written) {
+    // A whole section: its lines, one per line of the text.
+    std::u16string joined;
+    if (lines)
+      for (const std::u16string& line : *lines) joined += line + u"\n";
+    ReportProfileWrite(fileName, sectionName, u"", joined, !lines);
+  }
+  return written;
 }
 
 // Splits a double-NUL list; false when it has no end within the bound.

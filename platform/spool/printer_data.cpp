@@ -4,6 +4,7 @@
 
 #include "core/unicode.h"
 #include "core/winerror.h"
+#include "core/write_observer.h"
 #include "spool/spool_internal.h"
 
 namespace velm::platform {
@@ -56,7 +57,13 @@ DWORD SetValue(HANDLE hPrinter, LPCWSTR key, LPCWSTR name, DWORD type, const BYT
   if ((cbData > 0 && !pData) || cbData > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
   if (!(handle->granted & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
   std::string data(reinterpret_cast<const char*>(pData), cbData);
-  return EditPrinterValues(handle->printerId, [&](std::vector<SpoolValue>& values) {
+  ObservedWrite write;
+  write.kind = ObservedWrite::Kind::kPrinterData;
+  write.section = key;
+  write.name = name;
+  write.number = type;
+  write.bytes = data;
+  const DWORD error = EditPrinterValues(handle->printerId, [&](std::vector<SpoolValue>& values) {
     if (SpoolValue* value = FindValue(values, key, name)) {
       value->type = type;
       value->data = std::move(data);
@@ -65,6 +72,8 @@ DWORD SetValue(HANDLE hPrinter, LPCWSTR key, LPCWSTR name, DWORD type, const BYT
     }
     return ERROR_SUCCESS;
   });
+  if (error == ERROR_SUCCESS) ReportWrite(write);
+  return error;
 }
 
 DWORD DeleteValue(HANDLE hPrinter, LPCWSTR key, LPCWSTR name) {

@@ -5,6 +5,7 @@
 #include "core/machine_root.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
+#include "core/write_observer.h"
 #include "spool/spool_internal.h"
 
 namespace velm::platform {
@@ -361,6 +362,11 @@ extern "C" BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
     SetLastError(error);
     return FALSE;
   }
+  ObservedWrite write;
+  write.kind = ObservedWrite::Kind::kSetPrinter;
+  write.number = Level;
+  write.command = Command;
+  ReportWrite(write);
   return TRUE;
 }
 

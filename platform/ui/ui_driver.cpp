@@ -424,6 +424,28 @@ const std::vector<UiBeepCall>& beeps() { return UiMessageBeeps(); }
 const std::vector<UiFileDialogCall>& fileDialogs() { return UiFileDialogCalls(); }
 const std::vector<std::string>& unexpectedEvents() { return UiUnexpectedEvents(); }
 
+namespace {
+
+std::vector<platform::ObservedWrite>& RecordedWrites() {
+  static std::vector<platform::ObservedWrite> recorded;
+  return recorded;
+}
+
+void StopWatchingWrites() {
+  platform::SetWriteObserver(nullptr);
+  RecordedWrites().clear();
+}
+
+}  // namespace
+
+void watchWrites() {
+  UiOnReset(StopWatchingWrites);
+  RecordedWrites().clear();
+  platform::SetWriteObserver([](const platform::ObservedWrite& write) { RecordedWrites().push_back(write); });
+}
+
+const std::vector<platform::ObservedWrite>& writes() { return RecordedWrites(); }
+
 void FailOnUnexpected(std::function<void(const std::string&)> fail) { UiSetUnexpectedHook(std::move(fail)); }
 
 }  // namespace velm::ui

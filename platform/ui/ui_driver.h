@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/write_observer.h"
 #include "ui/commdlg.h"
 #include "ui/compstui.h"
 #include "ui/prsht.h"
@@ -136,6 +137,10 @@ const std::vector<UiWinHelpCall>& winHelpCalls();
 const std::vector<UiBeepCall>& beeps();
 const std::vector<UiFileDialogCall>& fileDialogs();
 const std::vector<std::string>& unexpectedEvents();
+// Printer settings, printer data and INI writes, recorded from watchWrites() until the next
+// UiResetAll (which stops the watch and forgets them).
+void watchWrites();
+const std::vector<platform::ObservedWrite>& writes();
 
 // Every unexpected event (an unscripted box, a missing control ...) calls `fail` with its text;
 // a test installs its framework's failure call here.
