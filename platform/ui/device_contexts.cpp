@@ -270,6 +270,7 @@ BOOL GetViewportOrgEx(HDC dc, POINT* origin) {
 }
 
 int GetDeviceCaps(HDC dc, int index) {
+  std::lock_guard lock(GdiMutex());
   const DeviceContextPtr record = FindDc(dc);
   if (!record) return 0;
   Surface surface(*record);

@@ -193,6 +193,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
 }
 
 COLORREF GetTextColor(HDC dc) {
+  std::lock_guard lock(GdiMutex());
   const DeviceContextPtr record = FindDc(dc);
   return record ? record->state.textColor : CLR_INVALID;
 }
@@ -205,6 +206,7 @@ COLORREF SetBkColor(HDC dc, COLORREF color) {
 }
 
 COLORREF GetBkColor(HDC dc) {
+  std::lock_guard lock(GdiMutex());
   const DeviceContextPtr record = FindDc(dc);
   return record ? record->state.bkColor : CLR_INVALID;
 }
@@ -220,6 +222,7 @@ int SetBkMode(HDC dc, int mode) {
 }
 
 int GetBkMode(HDC dc) {
+  std::lock_guard lock(GdiMutex());
   const DeviceContextPtr record = FindDc(dc);
   return record ? record->state.bkMode : 0;
 }

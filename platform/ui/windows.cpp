@@ -795,10 +795,7 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 
 BOOL GetClientRect(HWND window, LPRECT rect) {
   if (!rect) return FALSE;
-  if (IsDesktop(window)) {
-    *rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return TRUE;
-  }
+  if (IsDesktop(window)) return GetWindowRect(window, rect);  // the screen, at 0,0 either way
   auto w = FindWindowRecord(window);
   if (!w) return FALSE;
   *rect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
