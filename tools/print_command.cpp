@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/host_file.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
 #include "eng/print_host.h"
@@ -120,19 +121,6 @@ bool ReadFile(const fs::path& file, std::string* text) {
   return !in.bad();
 }
 
-bool WriteFileReplacing(const fs::path& file, const std::string& bytes) {
-  const fs::path temp = file.string() + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) return false;
-  }
-  std::error_code ec;
-  fs::rename(temp, file, ec);
-  if (ec) fs::remove(temp, ec);
-  return !ec;
-}
-
 }  // namespace
 
 bool ParseItemAssignment(const std::string& text, ItemAssignment* assignment) {
@@ -190,7 +178,7 @@ bool PrintToJobFile(const PrintOptions& options, PrintReport* report, std::strin
       std::string bytes;
       if (!ReadFile(platform::SpoolJobFile(result.spoolJob), &bytes)) {
         ok = Fail(error, "the spooler holds no bytes for job " + std::to_string(result.spoolJob));
-      } else if (!WriteFileReplacing(options.output, bytes)) {
+      } else if (velm::platform::ReplaceWholeFile(options.output, bytes) != ERROR_SUCCESS) {
         ok = Fail(error, "cannot write " + options.output.string());
       } else {
         out.bytes = bytes.size();

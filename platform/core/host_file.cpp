@@ -88,7 +88,7 @@ DWORD ReadWholeFile(const fs::path& file, size_t maxBytes, std::string& bytes) {
 }
 
 DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
-  const fs::path folder = file.parent_path();
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");  // a bare name: here
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return ERROR_PATH_NOT_FOUND;
   // A short name of its own, so that a file name near the length limit still gets one.

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 namespace velm::ui {
@@ -97,27 +96,6 @@ std::vector<BYTE> EncodePng(DWORD width, DWORD height, const std::vector<BYTE>& 
   PutChunk(png, "IDAT", ZlibStore(raw.data(), raw.size()));
   PutChunk(png, "IEND", {});
   return png;
-}
-
-bool WriteFileWhole(const std::filesystem::path& path, const std::vector<BYTE>& bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".partial";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out || !out.flush()) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (!ec) return true;
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return false;
 }
 
 }  // namespace velm::ui

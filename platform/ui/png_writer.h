@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <vector>
 
 #include "core/wintypes.h"
@@ -20,8 +19,5 @@ std::vector<BYTE> ZlibStore(const BYTE* data, size_t size);
 // The whole PNG file of a width x height image of RGB rows (top-down, 3 bytes a pixel).
 // Empty when a side is 0 or above 2^31-1, or the pixels are fewer than the sides need.
 std::vector<BYTE> EncodePng(DWORD width, DWORD height, const std::vector<BYTE>& rgb);
-// Writes `bytes` to a temporary file beside `path` and renames it over `path`; false (and the
-// temporary file removed) when any step fails.
-bool WriteFileWhole(const std::filesystem::path& path, const std::vector<BYTE>& bytes);
 
 }  // namespace velm::ui

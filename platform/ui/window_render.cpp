@@ -2,6 +2,7 @@
 // WM_ERASEBKGND and WM_PRINTCLIENT, as the screen would show them, and saved as PNG.
 #include <algorithm>
 
+#include "core/host_file.h"
 #include "core/winerror.h"
 #include "ui/gdi_internal.h"
 #include "ui/png_writer.h"
@@ -152,8 +153,13 @@ BOOL UiSaveWindowPng(HWND window, const std::filesystem::path& path) {
   UiImage image;
   if (!UiRenderWindow(window, &image)) return FALSE;
   const std::vector<BYTE> png = EncodePng(static_cast<DWORD>(image.width), static_cast<DWORD>(image.height), image.rgb);
-  if (png.empty() || !WriteFileWhole(path, png)) {
+  if (png.empty()) {
     SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
+  const DWORD error = velm::platform::ReplaceWholeFile(path, std::string(png.begin(), png.end()));
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
     return FALSE;
   }
   return TRUE;

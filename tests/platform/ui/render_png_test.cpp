@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "support/temp_root.h"
 #include "ui/png_writer.h"
 
 namespace velm::ui {
@@ -65,19 +64,6 @@ TEST(RenderPngTest, ImagesWithoutSidesOrPixelsAreRefused) {
   ASSERT_FALSE(tall.empty());
   EXPECT_EQ(BigEndianAt(tall, 16), 1u);  // width and height at their IHDR offsets
   EXPECT_EQ(BigEndianAt(tall, 20), 3u);
-}
-
-TEST(RenderPngTest, FilesAreReplacedWholeOrLeftAlone) {
-  test::TempMachineRoot root;
-  const std::filesystem::path file = root.path() / "picture.png";
-  test::WriteHostFile(file, "old");
-  ASSERT_TRUE(WriteFileWhole(file, {1, 2, 3}));
-  EXPECT_EQ(test::ReadHostFile(file), std::string("\x01\x02\x03"));
-  EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
-
-  const std::filesystem::path missing = root.path() / "no" / "such" / "folder" / "x.png";
-  EXPECT_FALSE(WriteFileWhole(missing, {1}));
-  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 }  // namespace
