@@ -12,17 +12,6 @@ namespace {
 
 constexpr DWORD kMaxBlockBytes = kExcLineBufferMaxBytes;  // a base no buffer could rebuild is refused
 
-void Report(uint32_t* needed, DWORD size) {
-  if (needed) *needed = size;
-}
-
-// Copies `length` bytes of `text` out when the buffer holds them.
-int32_t CopyOut(const char* text, DWORD length, uint32_t size, char* buffer) {
-  if (size < length || (length && !buffer)) return kExcMore;
-  if (length) std::memcpy(buffer, text, length);
-  return kExcDone;
-}
-
 bool IsWellFormed(const char* block) {
   char name[kExcTokenBytes];
   char value[kExcTokenBytes];
@@ -46,7 +35,7 @@ bool RequiredCommandsSet(const ExcSession* session) {
 extern "C" __attribute__((visibility("default"))) int32_t ExcSetCommandBase(EXCSESSION session, const char* block,
                                                                            uint32_t* changeSize) {
   if (!session) return kExcFailed;
-  Report(changeSize, 0);
+  ExcReportSize(changeSize, 0);
   // A block that cannot be read whole is refused before the session's base is given up.
   DWORD length = 0;
   if (block) {
@@ -75,21 +64,21 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcSetCommandBase(EXCS
   std::memcpy(session->base, block, length + 1);
   session->baseLength = length + 1;
   const int result = ExcBuildChanges(session, nullptr);
-  Report(changeSize, session->changeLength);
+  ExcReportSize(changeSize, session->changeLength);
   return result;
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandBase(EXCSESSION session, uint32_t size,
                                                                            char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;
-  Report(needed, session->baseLength);
-  return CopyOut(session->base, session->baseLength, size, buffer);
+  ExcReportSize(needed, session->baseLength);
+  return ExcCopyOut(session->base, session->baseLength, size, buffer);
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t ExcUpdateCommand(EXCSESSION session, const char* line,
                                                                           uint32_t* changeSize) {
   if (!session) return kExcFailed;
-  Report(changeSize, 0);
+  ExcReportSize(changeSize, 0);
   if (!line) return kExcDone;
   ExcClearChanges(session);
   char name[kExcTokenBytes];
@@ -101,15 +90,15 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcUpdateCommand(EXCSE
   if (!row || !ExcIsCommandAvailable(session, row)) return kExcDone;
   ExcApplyCommand(session, row, name, value, TRUE);
   const int result = ExcBuildChanges(session, line);
-  Report(changeSize, session->changeLength);
+  ExcReportSize(changeSize, session->changeLength);
   return result;
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandChange(EXCSESSION session, uint32_t size,
                                                                              char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;
-  Report(needed, session->changeLength);
-  const int32_t result = CopyOut(session->changes, session->changeLength, size, buffer);
+  ExcReportSize(needed, session->changeLength);
+  const int32_t result = ExcCopyOut(session->changes, session->changeLength, size, buffer);
   if (result == kExcDone) ExcClearChanges(session);
   return result;
 }
@@ -118,15 +107,15 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandValue(EXC
                                                                             int32_t acceptableOnly, uint32_t size,
                                                                             char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;
-  Report(needed, 0);
+  ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessJob);
   if (!row || (acceptableOnly && !ExcIsCommandAvailable(session, row))) return kExcDone;
   ExcLineBuffer list{};
   if (!ExcLineBufferInit(&list)) return kExcFailed;
   int32_t result = kExcFailed;
   if (ExcListCommandValues(session, row, command, acceptableOnly ? TRUE : FALSE, &list)) {
-    Report(needed, list.length);
-    result = CopyOut(list.text, list.length, size, buffer);
+    ExcReportSize(needed, list.length);
+    result = ExcCopyOut(list.text, list.length, size, buffer);
   }
   ExcLineBufferFree(&list);
   return result;

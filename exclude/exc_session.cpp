@@ -98,3 +98,9 @@ extern "C" __attribute__((visibility("default"))) EXCSESSION ExcGetExclusive(con
 extern "C" __attribute__((visibility("default"))) void ExcFreeExclusive(EXCSESSION session) {
   ExcCloseSession(session);
 }
+
+int ExcCopyOut(const char* text, DWORD length, uint32_t size, char* buffer) {
+  if (size < length || (length && !buffer)) return kExcMore;
+  if (length) std::memcpy(buffer, text, length);
+  return kExcDone;
+}

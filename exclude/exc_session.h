@@ -8,6 +8,8 @@
 // that sets a slot is of string type. A session is not locked: one thread at a time.
 #pragma once
 
+#include <cstdint>
+
 #include "settings/driver_context.h"
 #include "win32.h"
 
@@ -23,6 +25,14 @@ constexpr int kExcDone = 0;
 constexpr int kExcMore = 1;      // the buffer is too small, or a change list is waiting
 constexpr int kExcFailed = -1;
 constexpr int kExcNoData = -2;
+
+// The size protocol of the exports: the size needed (every NUL counted) goes to `needed` when it
+// is not null, and `length` bytes of `text` are copied out only when the buffer holds them.
+inline void ExcReportSize(uint32_t* needed, DWORD size) {
+  if (needed) *needed = size;
+}
+// kExcDone when copied (or nothing to copy), kExcMore when the buffer is too small or absent.
+int ExcCopyOut(const char* text, DWORD length, uint32_t size, char* buffer);
 
 struct ExcSession {
   DriverContext* context;

@@ -35,10 +35,6 @@ static_assert(kAnsiFormName + kAnsiNameBytes == kAnsiAfterFormName);
 
 constexpr WORD kItemWmKind = 109;  // vdmWmKind: 1 text, 2 image
 
-void Report(uint32_t* needed, DWORD size) {
-  if (needed) *needed = size;
-}
-
 // The wide devmode `wide` (kDmSize bytes, changed: its dmSize loses 64) in the ANSI layout.
 bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {
   const WORD publicSize = DmLoadU16(wide, kDmOffSize) - (kWideNameBytes - kAnsiNameBytes) * 2;
@@ -82,16 +78,14 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetIniFileName(cons
   if (WideCharToMultiByte(CP_ACP, 0, path, -1, narrowed, MAX_PATH, nullptr, nullptr) <= 0) return kExcFailed;
   const DWORD length = static_cast<DWORD>(std::strlen(narrowed));
   const DWORD required = length ? length + 1 : 0;
-  Report(needed, required);
-  if (size < required || (required && !buffer)) return kExcMore;
-  if (required) std::memcpy(buffer, narrowed, required);
-  return kExcDone;
+  ExcReportSize(needed, required);
+  return ExcCopyOut(narrowed, required, size, buffer);
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode,
                                                                              uint32_t size, void* buffer,
                                                                              uint32_t* needed) {
-  Report(needed, kAnsiDevmodeSize);
+  ExcReportSize(needed, kAnsiDevmodeSize);
   if (!buffer || size < kAnsiDevmodeSize) return kExcMore;
   if (mode != 1) return kExcFailed;
   WCHAR name[kApiNameChars];
@@ -118,7 +112,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterOption(EX
                                                                              uint32_t size, char* buffer,
                                                                              uint32_t* needed) {
   if (!session) return kExcFailed;
-  Report(needed, 0);
+  ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessPrinterOption);
   if (!row || !row->values || row->values->count == 0) return kExcDone;
   ExcLineBuffer list{};
@@ -134,9 +128,8 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterOption(EX
     if (!ExcLineBufferAppendNul(&list)) {
       result = kExcFailed;
     } else {
-      Report(needed, list.length);
-      if (size < list.length || !buffer) result = kExcMore;
-      else std::memcpy(buffer, list.text, list.length);
+      ExcReportSize(needed, list.length);
+      result = ExcCopyOut(list.text, list.length, size, buffer);
     }
   }
   ExcLineBufferFree(&list);
@@ -147,11 +140,11 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterValue(EXC
                                                                             uint32_t size, char* buffer,
                                                                             uint32_t* needed) {
   if (!session) return kExcFailed;
-  Report(needed, 0);
+  ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessPrinterValue);
   if (!row) return kExcDone;
   const DWORD length = ExcFormatPrinterValue(row, session->context, buffer ? size : 0, buffer);
-  Report(needed, length);
+  ExcReportSize(needed, length);
   return size < length || (length && !buffer) ? kExcMore : kExcDone;
 }
 
@@ -159,7 +152,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetWaterMarkList(EX
                                                                              uint32_t size, char* buffer,
                                                                              uint32_t* needed) {
   if (!session || !session->context || !session->context->settings) return kExcFailed;
-  Report(needed, 0);
+  ExcReportSize(needed, 0);
   DriverContext* context = session->context;
   ExcLineBuffer lines{};
   // Loading a stamp writes work items past the devmode too, so the whole record is kept aside.
@@ -183,9 +176,8 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetWaterMarkList(EX
     if (!ExcLineBufferAppendNul(&lines)) {
       result = kExcFailed;
     } else {
-      Report(needed, lines.length);
-      if (size < lines.length || !buffer) result = kExcMore;
-      else std::memcpy(buffer, lines.text, lines.length);
+      ExcReportSize(needed, lines.length);
+      result = ExcCopyOut(lines.text, lines.length, size, buffer);
     }
   }
   ExcLineBufferFree(&lines);
