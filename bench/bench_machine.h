@@ -7,7 +7,7 @@
 #include <string>
 
 #include "machine_setup.h"
-#include "settings/process_state.h"
+#include "settings/context/process_state.h"
 #include "win32.h"
 
 namespace velm::bench {

@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "bench_machine.h"
-#include "settings/constraint_eval.h"
-#include "settings/item_store.h"
-#include "settings/process_state.h"
+#include "settings/constraints/eval.h"
+#include "settings/items/store.h"
+#include "settings/context/process_state.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include "bench_machine.h"
 #include "machine_setup.h"
-#include "settings/description_cache.h"
-#include "settings/description_compiler.h"
-#include "settings/description_parser.h"
-#include "settings/process_state.h"
+#include "settings/description/cache.h"
+#include "settings/description/compiler.h"
+#include "settings/description/parser.h"
+#include "settings/context/process_state.h"
 #include "spool/spool_store.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "bench_machine.h"
-#include "settings/context_cache.h"
-#include "settings/ini_engine.h"
-#include "settings/item_store.h"
-#include "settings/option_persistence.h"
-#include "settings/settings_paths.h"
+#include "settings/context/cache.h"
+#include "settings/persistence/ini_engine.h"
+#include "settings/items/store.h"
+#include "settings/persistence/options.h"
+#include "settings/persistence/paths.h"
 
 namespace {
 

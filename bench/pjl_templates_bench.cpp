@@ -10,9 +10,9 @@
 
 #include "bench_machine.h"
 #include "gr2k/pjl_templates.h"
-#include "settings/context_cache.h"
-#include "settings/item_store.h"
-#include "settings/process_state.h"
+#include "settings/context/cache.h"
+#include "settings/items/store.h"
+#include "settings/context/process_state.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "core/machine_root.h"
 #include "bench_machine.h"
 #include "machine_setup.h"
-#include "settings/context_cache.h"
-#include "settings/item_store.h"
-#include "settings/memory.h"
-#include "settings/process_state.h"
-#include "settings/spooler_info.h"
+#include "settings/context/cache.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/context/process_state.h"
+#include "settings/services/spooler_info.h"
 
 namespace {
 

@@ -30,8 +30,18 @@ function(velm_companion name)
 endfunction()
 
 # velm_test_suite(NAME DIR LIBS...): one GoogleTest program from every .cpp in DIR.
+# velm_test_suite_tree(NAME DIR LIBS...): the same from every .cpp in DIR and its sub-folders.
 function(velm_test_suite name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  velm_test_program(${name} "${sources}" ${ARGN})
+endfunction()
+
+function(velm_test_suite_tree name dir)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  velm_test_program(${name} "${sources}" ${ARGN})
+endfunction()
+
+function(velm_test_program name sources)
   if(NOT sources)
     return()
   endif()

@@ -4,8 +4,8 @@
 // name (ApiReopenPrinter) and closes it before it returns (ApiReleasePrinter).
 #pragma once
 
-#include "settings/driver_context.h"
-#include "settings/model_defaults.h"
+#include "settings/context/driver_context.h"
+#include "settings/devmode/model_defaults.h"
 #include "win32.h"
 
 // The creation flag of application contexts.

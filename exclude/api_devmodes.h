@@ -3,7 +3,7 @@
 // on a freshly reopened printer and copied out.
 #pragma once
 
-#include "settings/driver_context.h"
+#include "settings/context/driver_context.h"
 #include "win32.h"
 
 // Modes of VELMDrvGetDevmode.

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "exclude/velmexc.h"
-#include "settings/driver_context.h"
+#include "settings/context/driver_context.h"
 #include "win32.h"
 
 // Capability row `capability` of the context (row 34: 1 when item 105 has a model range, else

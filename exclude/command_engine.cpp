@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "exclude/command_lines.h"
-#include "settings/command_node_values.h"
-#include "settings/condition_items.h"
-#include "settings/constraint_eval.h"
-#include "settings/description_access.h"
-#include "settings/item_store.h"
-#include "settings/memory.h"
-#include "settings/option_availability.h"
+#include "settings/description/command_node_values.h"
+#include "settings/constraints/condition_items.h"
+#include "settings/constraints/eval.h"
+#include "settings/description/access.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/constraints/option_availability.h"
 
 namespace {
 

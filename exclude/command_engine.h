@@ -9,7 +9,7 @@
 
 #include "exclude/exc_session.h"
 #include "exclude/line_buffer.h"
-#include "settings/pjl_command_table.h"
+#include "settings/constraints/pjl_command_table.h"
 #include "win32.h"
 
 // ---- Lookup ---------------------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include "exclude/command_lines.h"
 #include "exclude/exc_session.h"
 #include "exclude/velmexc.h"
-#include "settings/memory.h"
+#include "settings/context/memory.h"
 
 namespace {
 

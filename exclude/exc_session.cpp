@@ -4,11 +4,11 @@
 
 #include "exclude/api_contexts.h"
 #include "exclude/velmexc.h"
-#include "settings/bidi_query.h"
-#include "settings/context_cache.h"
-#include "settings/item_store.h"
-#include "settings/job_credentials.h"
-#include "settings/memory.h"
+#include "settings/services/bidi_query.h"
+#include "settings/context/cache.h"
+#include "settings/items/store.h"
+#include "settings/services/job_credentials.h"
+#include "settings/context/memory.h"
 
 namespace {
 

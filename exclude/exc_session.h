@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "settings/driver_context.h"
+#include "settings/context/driver_context.h"
 #include "win32.h"
 
 // The creation flag of every context of this library.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "settings/memory.h"
+#include "settings/context/memory.h"
 
 BOOL ExcLineBufferInit(ExcLineBuffer* buffer) {
   if (!buffer) return FALSE;

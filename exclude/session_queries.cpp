@@ -10,13 +10,13 @@
 #include "exclude/line_buffer.h"
 #include "exclude/velmexc.h"
 #include "exclude/watermark_lines.h"
-#include "settings/context_cache.h"
-#include "settings/item_store.h"
-#include "settings/memory.h"
-#include "settings/platform_tests.h"
-#include "settings/settings_paths.h"
-#include "settings/settings_record.h"
-#include "settings/user_lists.h"
+#include "settings/context/cache.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/services/platform_tests.h"
+#include "settings/persistence/paths.h"
+#include "settings/items/settings_record.h"
+#include "settings/persistence/user_lists.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "settings/command_node_values.h"
-#include "settings/item_store.h"
-#include "settings/pjl_command_table.h"
+#include "settings/description/command_node_values.h"
+#include "settings/items/store.h"
+#include "settings/constraints/pjl_command_table.h"
 
 namespace {
 

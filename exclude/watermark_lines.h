@@ -3,7 +3,7 @@
 #pragma once
 
 #include "exclude/line_buffer.h"
-#include "settings/driver_context.h"
+#include "settings/context/driver_context.h"
 
 // Stamp kinds that select the field rows.
 constexpr int kExcWaterMarkText = 0;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz/description_invariants.h"
-#include "settings/description_parser.h"
+#include "settings/description/parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first byte also chooses the code page: an odd byte brings double-byte characters.

@@ -2,8 +2,8 @@
 // it. The fuzz target and the corpus replay test both check it.
 #pragma once
 
-#include "settings/description_parse_result.h"
-#include "settings/judge_compiler.h"
+#include "settings/description/parse_result.h"
+#include "settings/description/judge_compiler.h"
 
 namespace velm::fuzz {
 

@@ -10,7 +10,7 @@
 
 #include "core/machine_root.h"
 #include "machine_setup.h"
-#include "settings/process_state.h"
+#include "settings/context/process_state.h"
 #include "spool/spool_store.h"
 
 namespace velm::fuzz {

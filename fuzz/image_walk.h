@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "settings/description_image.h"
+#include "settings/description/image.h"
 
 namespace velm::fuzz {
 

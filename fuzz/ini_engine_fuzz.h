@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/ini_engine.h"
+#include "settings/persistence/ini_engine.h"
 
 namespace velm::fuzz {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/devmode_merge.h"
-#include "settings/record_build.h"
-#include "settings/settings_record.h"
+#include "settings/devmode/merge.h"
+#include "settings/devmode/record_build.h"
+#include "settings/items/settings_record.h"
 
 namespace velm::fuzz {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/machine_root.h"
-#include "settings/context_open_steps.h"
-#include "settings/process_state.h"
-#include "settings/spooler_info.h"
+#include "settings/context/open_steps.h"
+#include "settings/context/process_state.h"
+#include "settings/services/spooler_info.h"
 
 namespace {
 

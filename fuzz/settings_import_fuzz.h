@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/driver_context.h"
-#include "settings/item_store.h"
-#include "settings/option_persistence.h"
-#include "settings/settings_export.h"
+#include "settings/context/driver_context.h"
+#include "settings/items/store.h"
+#include "settings/persistence/options.h"
+#include "settings/persistence/settings_export.h"
 
 namespace velm::fuzz {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "gr2k/pdev.h"
-#include "settings/item_store.h"
+#include "settings/items/store.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include "gr2k/packets.h"
 #include "gr2k/pdev.h"
 #include "gr2k/pjl_templates.h"
-#include "settings/devmode_merge.h"
-#include "settings/item_store.h"
-#include "settings/memory.h"
-#include "settings/profile_wrappers.h"
-#include "settings/settings_paths.h"
-#include "settings/spooler_info.h"
+#include "settings/devmode/merge.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/persistence/profile_wrappers.h"
+#include "settings/persistence/paths.h"
+#include "settings/services/spooler_info.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "settings/settings_record.h"
+#include "settings/items/settings_record.h"
 
 namespace {
 

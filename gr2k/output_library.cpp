@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "gr2k/pdev.h"
-#include "settings/memory.h"
-#include "settings/settings_paths.h"
-#include "settings/spooler_info.h"
+#include "settings/context/memory.h"
+#include "settings/persistence/paths.h"
+#include "settings/services/spooler_info.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "gr2k/path_record.h"
 
 #include "gr2k/velm_records.h"
-#include "settings/settings_record.h"
+#include "settings/items/settings_record.h"
 
 namespace {
 

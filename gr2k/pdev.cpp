@@ -8,10 +8,10 @@
 #include "gr2k/device_fonts.h"
 #include "gr2k/job_user_settings.h"
 #include "gr2k/output_library.h"
-#include "settings/devmode_merge.h"
-#include "settings/driver_context.h"
-#include "settings/item_store.h"
-#include "settings/process_state.h"
+#include "settings/devmode/merge.h"
+#include "settings/context/driver_context.h"
+#include "settings/items/store.h"
+#include "settings/context/process_state.h"
 
 namespace {
 

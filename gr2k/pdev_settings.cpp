@@ -2,11 +2,11 @@
 #include <cstdint>
 
 #include "gr2k/pdev.h"
-#include "settings/item_store.h"
+#include "settings/items/store.h"
 
 namespace {
 
-// Items read here (item_store.h names 7, 92, 93 and 714).
+// Items read here (items/store.h names 7, 92, 93 and 714).
 enum : WORD {
   kItemPaperSize = 8,
   kItemCopies = 12,

@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "settings/block_handles.h"
-#include "settings/command_node_values.h"
-#include "settings/description_access.h"
-#include "settings/item_store.h"
-#include "settings/memory.h"
-#include "settings/settings_paths.h"
-#include "settings/settings_record.h"
-#include "settings/spooler_info.h"
-#include "settings/string_convert.h"
+#include "settings/items/block_handles.h"
+#include "settings/description/command_node_values.h"
+#include "settings/description/access.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/persistence/paths.h"
+#include "settings/items/settings_record.h"
+#include "settings/services/spooler_info.h"
+#include "settings/services/string_convert.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ void PutScaled(const Setting& s, PjlText* text, LONGLONG number) {
 }
 
 // A length of the settings in device dots, scaled by the resolution as the command-node codec
-// scales it (command_node_values.h), negated when `mirrored`. Nothing when it cannot be scaled.
+// scales it (description/command_node_values.h), negated when `mirrored`. Nothing when it cannot be scaled.
 void ScaledByResolution(const Setting& s, PjlText* text, bool mirrored) {
   LONGLONG number = 0;
   if (!CmdScaleToText(s.context, s.node, CmdItemNumber(s.row, s.value), TRUE, &number)) return;

@@ -10,8 +10,8 @@
 #pragma once
 
 #include "gr2k/packets.h"
-#include "settings/description_image.h"
-#include "settings/driver_context.h"
+#include "settings/description/image.h"
+#include "settings/context/driver_context.h"
 
 // The three builders PjlEmitPacket calls, `context` being the PDEV's DriverContext. Without a
 // buffer *length gets the text length, and the result is 1 when there is text, 0 when there is

@@ -9,8 +9,8 @@
 #include "core/unicode.h"
 #include "core/winerror.h"
 #include "eng/print_host.h"
-#include "settings/driver_context.h"
-#include "settings/item_store.h"
+#include "settings/context/driver_context.h"
+#include "settings/items/store.h"
 #include "spool/spool_store.h"
 #include "spool/winspool.h"
 

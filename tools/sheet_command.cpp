@@ -2,9 +2,9 @@
 
 #include "core/path_map.h"
 #include "core/unicode.h"
-#include "settings/driver_context.h"
-#include "settings/resource_strings.h"
-#include "settings/settings_paths.h"
+#include "settings/context/driver_context.h"
+#include "settings/services/resource_strings.h"
+#include "settings/persistence/paths.h"
 #include "ui/dialog_template.h"
 #include "win32.h"
 

@@ -10,7 +10,7 @@
 #include "print_command.h"
 #include "query_command.h"
 #include "sheet_command.h"
-#include "settings/process_state.h"
+#include "settings/context/process_state.h"
 
 namespace {
 

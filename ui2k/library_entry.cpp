@@ -1,4 +1,4 @@
-#include "settings/process_state.h"
+#include "settings/context/process_state.h"
 
 // The module entry: the loader runs it when the library is first loaded into a process and
 // when its last reference is freed.

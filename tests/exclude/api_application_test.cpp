@@ -6,7 +6,7 @@
 
 #include "api_fixture.h"
 #include "core/handles.h"
-#include "settings/job_credentials.h"
+#include "settings/services/job_credentials.h"
 
 namespace velm::test {
 namespace {

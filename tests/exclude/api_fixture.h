@@ -18,9 +18,9 @@
 #include "exclude/velmexc.h"
 #include "machine_setup.h"
 #include "print_command.h"
-#include "settings/context_cache.h"
-#include "settings/item_store.h"
-#include "settings/process_state.h"
+#include "settings/context/cache.h"
+#include "settings/items/store.h"
+#include "settings/context/process_state.h"
 #include "spool/spool_store.h"
 #include "support/temp_root.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "api_fixture.h"
-#include "settings/unit_conversion.h"
+#include "settings/items/unit_conversion.h"
 
 namespace velm::test {
 namespace {

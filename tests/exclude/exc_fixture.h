@@ -9,7 +9,7 @@
 #include "exclude/command_engine.h"
 #include "exclude/exc_session.h"
 #include "exclude/velmexc.h"
-#include "settings/command_node_values.h"
+#include "settings/description/command_node_values.h"
 
 namespace velm::test {
 

@@ -6,9 +6,9 @@
 #include "core/machine_root.h"
 #include "core/memory.h"
 #include "exc_fixture.h"
-#include "settings/job_credentials.h"
-#include "settings/settings_paths.h"
-#include "settings/user_lists.h"
+#include "settings/services/job_credentials.h"
+#include "settings/persistence/paths.h"
+#include "settings/persistence/user_lists.h"
 
 namespace velm::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "core/memory.h"
 #include "exclude/line_buffer.h"
 #include "exclude/watermark_lines.h"
-#include "settings/item_checks_fixture.h"
+#include "settings/devmode/item_checks_fixture.h"
 
 namespace {
 

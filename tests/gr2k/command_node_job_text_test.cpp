@@ -6,10 +6,10 @@
 #include <string>
 
 #include "gr2k/pjl_templates.h"
-#include "settings/command_node_values.h"
-#include "settings/description_access.h"
-#include "settings/description_image_fixture.h"
-#include "settings/item_store.h"
+#include "settings/description/command_node_values.h"
+#include "settings/description/access.h"
+#include "settings/description/image_fixture.h"
+#include "settings/items/store.h"
 
 namespace velm::test {
 namespace {

@@ -9,13 +9,13 @@
 
 #include "driver_fixture.h"
 #include "gr2k/pjl_templates.h"
-#include "settings/block_handles.h"
-#include "settings/description_access.h"
-#include "settings/description_image_fixture.h"
-#include "settings/judge_compiler.h"
-#include "settings/settings_paths.h"
-#include "settings/spooler_info.h"
-#include "settings/string_convert.h"
+#include "settings/items/block_handles.h"
+#include "settings/description/access.h"
+#include "settings/description/image_fixture.h"
+#include "settings/description/judge_compiler.h"
+#include "settings/persistence/paths.h"
+#include "settings/services/spooler_info.h"
+#include "settings/services/string_convert.h"
 #include "stream_harness.h"
 
 namespace velm::test {

@@ -9,9 +9,9 @@
 
 #include "core/machine_root.h"
 #include "job_decoder.h"
-#include "settings/context_cache.h"
-#include "settings/process_state.h"
-#include "settings/settings_record.h"
+#include "settings/context/cache.h"
+#include "settings/context/process_state.h"
+#include "settings/items/settings_record.h"
 #include "spool/winspool.h"
 #include "support/temp_root.h"
 

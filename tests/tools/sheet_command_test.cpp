@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/context_cache.h"
-#include "settings/process_state.h"
+#include "settings/context/cache.h"
+#include "settings/context/process_state.h"
 #include "support/temp_root.h"
 #include "win32.h"
 

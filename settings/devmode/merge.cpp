@@ -1,0 +1,129 @@
+#include "settings/devmode/merge.h"
+
+#include <cstring>
+
+#include "settings/constraints/eval.h"
+#include "settings/context/open_steps.h"
+#include "settings/devmode/derived_items.h"
+#include "settings/description/access.h"
+#include "settings/devmode/environment.h"
+#include "settings/devmode/versions.h"
+#include "settings/items/store.h"
+#include "settings/context/memory.h"
+#include "settings/persistence/options.h"
+#include "settings/devmode/paper_geometry.h"
+#include "settings/devmode/public_fields.h"
+#include "settings/devmode/record_build.h"
+#include "settings/services/user_code.h"
+
+namespace {
+
+constexpr WORD kItemFields = 6;
+constexpr WORD kItemPaperSize = 8;
+constexpr WORD kItemOutPaperSize = 50;
+constexpr WORD kItemDeviceFontSelect = 394;
+constexpr WORD kItemUserPaperField = 417;
+constexpr WORD kItemUiStart = 880;
+constexpr WORD kItemMergePrompt = 885;
+constexpr DWORD kPaperCustom = 256;
+
+constexpr size_t kOffDriverVersion = 66;
+constexpr size_t kHeaderEnd = 76;                // past dmFields: the least a devmode can be
+constexpr size_t kOffFrontFunctions = 832;       // u32 (item 249): only its low byte survives
+constexpr size_t kOffUserCodeDll = 1254;
+
+// Environment bytes of the record that no merge replaces.
+constexpr size_t kKeptEnvironmentBytes[] = {1241, 1242, 1243, 1244, 1245, 1246, 1249, 1253, 1255, 1256};
+
+bool Usable(const DriverContext* context) { return context && context->settings && context->itemTable && context->work; }
+
+// Whether `bytes` bytes hold the whole devmode its header claims.
+bool FitsGivenBytes(const DEVMODEW* devmode, size_t bytes) {
+  if (!devmode || bytes < kHeaderEnd) return false;
+  const BYTE* b = reinterpret_cast<const BYTE*>(devmode);
+  const size_t size = DmLoadU16(b, kDmOffSize);
+  return size >= kHeaderEnd && size + DmLoadU16(b, kDmOffDriverExtra) <= bytes;
+}
+
+}  // namespace
+
+BOOL DmConvertIncoming(DriverContext* context, const DEVMODEW* incoming, size_t bytes, PrivateDevmode* scratch) {
+  if (!Usable(context) || !scratch) return FALSE;
+  const PrivateDevmode& record = context->settings->devmode;
+  *scratch = record;
+  if (!FitsGivenBytes(incoming, bytes)) return FALSE;
+  // The conversion keeps the target's size and version fields: they must describe this layout,
+  // whatever the record's public fields say.
+  const ModelDefaults& defaults = ContextModelDefaults(context);
+  DmStoreU16(scratch->bytes, kDmOffSize, kDmPublicSize);
+  DmStoreU16(scratch->bytes, kDmOffDriverExtra, kDmPrivateSize);
+  DmStoreU16(scratch->bytes, kOffDriverVersion, static_cast<WORD>(defaults.driverVersion));
+  auto* target = reinterpret_cast<DEVMODEW*>(scratch->bytes);
+  const LONG converted = DmConvert(incoming, target);
+  const WORD extra = DmLoadU16(reinterpret_cast<const BYTE*>(incoming), kDmOffDriverExtra);
+  // A private part cut short of its header would mix another driver's bytes with this record's
+  // header; one of another model, or another machine identifier, is foreign.
+  if (converted < 0 || extra < kDmPrivateHeaderBytes || !DmHasOwnPrivatePart(scratch, defaults))
+    std::memcpy(scratch->bytes + kDmPublicSize, record.bytes + kDmPublicSize, kDmPrivateSize);
+  return TRUE;
+}
+
+void DmTakePrivatePart(DriverContext* context, const PrivateDevmode* scratch, BOOL keepUserCodeDll) {
+  if (!Usable(context) || !scratch) return;
+  BYTE* record = context->settings->devmode.bytes;
+  BYTE kept[sizeof kKeptEnvironmentBytes / sizeof kKeptEnvironmentBytes[0]];
+  for (size_t i = 0; i < sizeof kept; ++i) kept[i] = record[kKeptEnvironmentBytes[i]];
+  const BYTE userCodeDll = record[kOffUserCodeDll];
+  const BYTE frontFunctions = record[kOffFrontFunctions];
+
+  std::memcpy(record + kDmPublicSize, scratch->bytes + kDmPublicSize, kDmPrivateSize);
+  for (size_t i = 0; i < sizeof kept; ++i) record[kKeptEnvironmentBytes[i]] = kept[i];
+  if (keepUserCodeDll) record[kOffUserCodeDll] = userCodeDll;
+  DmStoreU32(record, kOffFrontFunctions, frontFunctions);
+  DmRestoreSectionBases(&context->settings->devmode);
+}
+
+int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes, DWORD flags) {
+  if (!Usable(context)) return 1;
+  context->work->mergeFlags = flags;
+  if (!(flags & (kMergeInterface | kMergeUpdate))) return 1;
+  OptSetValue(context, kItemMergePrompt, (flags & kMergePrompt) ? 1 : 0);
+
+  auto* scratch = static_cast<PrivateDevmode*>(SysAlloc(sizeof(PrivateDevmode)));
+  if (!scratch) return 0;
+  const bool converted = DmConvertIncoming(context, incoming, bytes, scratch) != FALSE;
+  DmTakePrivatePart(context, scratch, FALSE);
+
+  PrivateDevmode* devmode = &context->settings->devmode;
+  DWORD state = DmGetStateFlags(devmode) & ~kDmStateItem394Default;
+  if (DescGetDefaultValue(kItemDeviceFontSelect, context) != 0) state |= kDmStateItem394Default;
+  DmSetStateFlags(devmode, state);
+
+  const auto* merged = reinterpret_cast<const DEVMODEW*>(scratch->bytes);
+  DmMergePublicFields(context, merged);
+
+  if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored))
+    CfgLoad(context->printer, kCfgLoadSettings, context);
+  CfgLoadUserCodeIfEnabled(context);
+  DmApplyPublicToItems(context, converted ? merged : nullptr);
+  DmResetJobActions(context, FALSE);
+  DmCopyDeviceConfig(context);
+  OptSetValue(context, kItemUiStart, 0);
+
+  if (flags & kMergeApplyRules) CondApplyAllRules(context);
+  if (context->work->mergeFlags & (kMergeFullResync | kMergePrompt))
+    DmResync(context, kResyncMerge);
+  else
+    DmDeriveDstPaper(context, OptGetValue(context, kItemOutPaperSize), kItemOutPaperSize);
+
+  if (static_cast<SHORT>(OptGetValue(context, kItemPaperSize)) == static_cast<SHORT>(kPaperCustom) &&
+      OptGetValue(context, kItemUserPaperField))
+    OptSetValue(context, kItemFields, OptGetValue(context, kItemFields) | DM_PAPERSIZE);
+  SysFree(scratch);
+  return 1;
+}
+
+int DmMerge(DriverContext* context, const DEVMODEW* incoming, DWORD flags) {
+  const size_t bytes = incoming ? static_cast<size_t>(incoming->dmSize) + incoming->dmDriverExtra : 0;
+  return DmMergeBytes(context, incoming, bytes, flags);
+}

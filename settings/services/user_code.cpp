@@ -1,0 +1,79 @@
+#include "settings/services/user_code.h"
+
+#include <atomic>
+
+#include "settings/persistence/file_primitives.h"
+#include "settings/items/store.h"
+#include "settings/devmode/model_hooks.h"
+#include "settings/persistence/profile_wrappers.h"
+#include "settings/persistence/folders.h"
+#include "settings/services/spooler_info.h"
+
+namespace {
+
+constexpr WCHAR kUserCodeFile[] = u"qndef.ini";
+constexpr WCHAR kInUseKey[] = u"UserCode";
+constexpr WCHAR kCodeKey[] = u"UserCodeString";
+constexpr WCHAR kFixedKey[] = u"UserCodeFIX";
+constexpr WCHAR kRecentSection[] = u"Quirn UserCode";
+constexpr WCHAR kRecentKey[] = u"MRUUserCode";
+constexpr DWORD kTextChars = 260;
+
+constexpr WORD kItemServerCode = 10001;   // vdmServerLogCode: the server publishes a user code
+constexpr WORD kItemCodeInUse = 10002;    // vdmLogCodeUse
+constexpr WORD kItemCode = 10003;         // vdmLogCode
+constexpr WORD kItemProviderCode = 10273; // vdmDllLogCode
+constexpr WORD kItemCodeFixed = 724;      // vdmUserCodeFIX
+
+std::atomic<CfgUserCodeSwitchProc> g_switch{CfgUserCodeSwitch};
+
+void StoreCode(DriverContext* context, WORD item, const WCHAR* code) {
+  if (ItemTableRow* row = OptFindItem(context->itemTable, item)) OptSetString(context, row, code);
+}
+
+}  // namespace
+
+void CfgSetUserCodeSwitch(CfgUserCodeSwitchProc proc) { g_switch.store(proc ? proc : CfgUserCodeSwitch); }
+
+int CfgLoadUserCodeIfEnabled(DriverContext* context) {
+  if (!g_switch.load()(context)) return 1;
+  return CfgLoadUserCodeUnlessServer(context);
+}
+
+int CfgLoadUserCodeUnlessServer(DriverContext* context) {
+  if (PrnIsOnServer(context) && OptGetValue(context, kItemServerCode) != 0) return 1;
+  return CfgReadUserCode(context);
+}
+
+int CfgReadUserCode(DriverContext* context) {
+  if (!context) return 0;
+  WCHAR file[MAX_PATH];
+  const WCHAR* printer = PrnGetPrinterName(context);
+  if (!PathMakeSharedFile(kUserCodeFile, file, MAX_PATH) || !printer || !printer[0]) return 0;
+
+  DWORD inUse = 0;
+  WCHAR code[kTextChars] = {};
+  if (!PathExists(file)) {
+    IniProfileWriteString(printer, kInUseKey, u"0", file);
+    IniProfileWriteString(printer, kCodeKey, u"", file);
+    IniProfileWriteString(kRecentSection, kRecentKey, u"", file);
+  } else {
+    WCHAR text[kTextChars];
+    if (IniProfileLookupString(printer, kInUseKey, text, kTextChars, file) > 0) {
+      // As text first: only a present, non-empty value counts; "abc" reads as 0.
+      inUse = IniProfileGetInt(printer, kInUseKey, 0, file);
+      IniProfileGetString(printer, kCodeKey, u"", code, kTextChars, file);
+    } else {
+      IniProfileGetString(kRecentSection, kRecentKey, u"", code, kTextChars, file);
+      IniProfileWriteString(printer, kInUseKey, u"0", file);
+      IniProfileWriteString(printer, kCodeKey, code, file);
+    }
+  }
+  const UINT fixed = IniProfileGetInt(printer, kFixedKey, 0, file);
+
+  OptSetValue(context, kItemCodeInUse, inUse);
+  StoreCode(context, kItemCode, code);
+  StoreCode(context, kItemProviderCode, code);
+  OptSetValue(context, kItemCodeFixed, fixed);
+  return 1;
+}
