@@ -204,11 +204,11 @@ int Render(int argc, char** argv) {
   if (prefix.empty()) return Usage();
   std::string bytes;
   if (!ReadJobFile("render", argv[2], &bytes)) return 1;
-  options.allowUnfinished = true;  // a job cut short is drawn as far as it goes
   velm::jobdump::Job job;
   std::string damage;
   const bool decoded = velm::jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options,
                                                 &job, &damage);
+  // A damaged job is drawn as far as it was decoded.
   const velm::jobrender::Rendering rendering = velm::jobrender::DrawJob(job);
   bool ok = decoded && rendering.problems.empty();
   for (size_t i = 0; i < rendering.pages.size(); ++i) {
