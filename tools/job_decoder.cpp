@@ -569,7 +569,11 @@ class JobDecoder {
     while (at < size_) {
       const std::string problem = HeaderProblem(bytes_, size_, at);
       if (!problem.empty()) {
-        if (!options_.passThrough) return Fail(at, problem, error);
+        if (!options_.passThrough) {
+          std::string runProblem;  // the records of the whole packets before stay decoded
+          EndRun(&runProblem);
+          return Fail(at, problem, error);
+        }
         if (!Raw(&at, error)) return false;
         continue;
       }

@@ -5,7 +5,10 @@
 
 #include "core/machine_root.h"
 #include "core/unicode.h"
+#include "core/host_file.h"
+#include "core/winerror.h"
 #include "job_decoder.h"
+#include "job_render.h"
 #include "machine_setup.h"
 #include "print_command.h"
 #include "query_command.h"
@@ -26,6 +29,9 @@ int Usage() {
                "  $VELM_ROOT and write the job's bytes to JOB; ITEM is an item's number or name\n"
                "usage: velm dump JOBFILE [--pass-through] [--unfinished]\n"
                "  decode a job file into readable lines\n"
+               "usage: velm render JOBFILE -o PREFIX [--dpi N] [--pass-through]\n"
+               "  draw each page of a job file into PREFIX-1.png, PREFIX-2.png, ... at N dots per\n"
+               "  inch (150 by default; never above the page's resolution)\n"
                "usage: velm query PRINTER [FILE|-] [--update LINE] [--values COMMAND ...]\n"
                "  apply the \"@PJL SET\" lines of FILE (standard input when absent or -) as a base on\n"
                "  a printer of $VELM_ROOT, optionally one update after it; print the lines the\n"
@@ -121,6 +127,26 @@ int Print(int argc, char** argv) {
   return 0;
 }
 
+// Reads a job file of at most 1 GiB; false with the reason on stderr.
+bool ReadJobFile(const char* command, const char* path, std::string* bytes) {
+  constexpr size_t kMaxJobBytes = size_t{1} << 30;
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) {
+    std::fprintf(stderr, "velm %s: cannot open %s\n", command, path);
+    return false;
+  }
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0 && bytes->size() <= kMaxJobBytes) bytes->append(buffer, got);
+  const bool readError = std::ferror(file);
+  std::fclose(file);
+  if (readError || bytes->size() > kMaxJobBytes) {
+    std::fprintf(stderr, "velm %s: %s: %s\n", command, path, readError ? "read error" : "larger than 1 GiB");
+    return false;
+  }
+  return true;
+}
+
 // Prints a job file as readable lines; a damaged job ends with the reason and exit code 1.
 int Dump(int argc, char** argv) {
   if (argc < 3) {
@@ -139,22 +165,8 @@ int Dump(int argc, char** argv) {
       return 2;
     }
   }
-  constexpr long kMaxJobBytes = 1L << 30;
-  std::FILE* file = std::fopen(argv[2], "rb");
-  if (!file) {
-    std::fprintf(stderr, "velm dump: cannot open %s\n", argv[2]);
-    return 1;
-  }
   std::string bytes;
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0 && bytes.size() <= kMaxJobBytes) bytes.append(buffer, got);
-  const bool readError = std::ferror(file);
-  std::fclose(file);
-  if (readError || bytes.size() > kMaxJobBytes) {
-    std::fprintf(stderr, "velm dump: %s: %s\n", argv[2], readError ? "read error" : "larger than 1 GiB");
-    return 1;
-  }
+  if (!ReadJobFile("dump", argv[2], &bytes)) return 1;
   velm::jobdump::Job job;
   std::string error;
   const bool ok = velm::jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options,
@@ -163,6 +175,58 @@ int Dump(int argc, char** argv) {
   if (ok) return 0;
   std::fprintf(stderr, "velm dump: %s: damaged job: %s\n", argv[2], error.c_str());
   return 1;
+}
+
+// Draws each page of a job file into PREFIX-N.png; a damaged job, or anything that could not be
+// drawn, is told on stderr and ends with exit code 1.
+int Render(int argc, char** argv) {
+  if (argc < 3 || std::string(argv[2]).starts_with("-")) return Usage();
+  std::string prefix;
+  unsigned long dpi = 150;
+  velm::jobdump::Options options;
+  for (int i = 3; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-o" && i + 1 < argc) {
+      prefix = argv[++i];
+    } else if (arg == "--dpi" && i + 1 < argc) {
+      char* end = nullptr;
+      dpi = std::strtoul(argv[++i], &end, 10);
+      if (*end != 0 || dpi == 0 || dpi > 0xFFFF) {
+        std::fprintf(stderr, "velm render: --dpi takes a resolution 1..65535\n");
+        return 2;
+      }
+    } else if (arg == "--pass-through") {
+      options.passThrough = true;
+    } else {
+      return Usage();
+    }
+  }
+  if (prefix.empty()) return Usage();
+  std::string bytes;
+  if (!ReadJobFile("render", argv[2], &bytes)) return 1;
+  velm::jobdump::Job job;
+  std::string damage;
+  const bool decoded = velm::jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options,
+                                                &job, &damage);
+  // A damaged job is drawn as far as it was decoded.
+  const velm::jobrender::Rendering rendering = velm::jobrender::DrawJob(job);
+  bool ok = decoded && rendering.problems.empty();
+  for (size_t i = 0; i < rendering.pages.size(); ++i) {
+    const velm::jobrender::Canvas& page = rendering.pages[i];
+    const std::string file = prefix + "-" + std::to_string(i + 1) + ".png";
+    const std::vector<uint8_t> png = velm::jobrender::PagePng(page, static_cast<uint32_t>(dpi));
+    if (png.empty() || velm::platform::ReplaceWholeFile(file, std::string(png.begin(), png.end())) != ERROR_SUCCESS) {
+      std::fprintf(stderr, "velm render: cannot write %s\n", file.c_str());
+      ok = false;
+      continue;
+    }
+    std::printf("page %zu: %d x %d pixels at %u dpi drawn in %s (%zu bytes)\n", i + 1, page.width, page.height,
+                static_cast<unsigned>(page.xres), file.c_str(), png.size());
+  }
+  if (rendering.pages.empty()) std::printf("no page drawn\n");
+  if (!decoded) std::fprintf(stderr, "velm render: %s: damaged job: %s\n", argv[2], damage.c_str());
+  for (const std::string& problem : rendering.problems) std::fprintf(stderr, "velm render: not drawn: %s\n", problem.c_str());
+  return ok ? 0 : 1;
 }
 
 // Draws one dialog of a printer's resource library into a PNG.
@@ -264,6 +328,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "setup") return Setup(argc, argv);
   if (command == "dump") return Dump(argc, argv);
+  if (command == "render") return Render(argc, argv);
   if (command == "print") return Print(argc, argv);
   if (command == "query") return Query(argc, argv);
   if (command == "sheet") return Sheet(argc, argv);

@@ -452,7 +452,7 @@ bool Host::DrawPage(Pdev& pdev, const DescribedPage& page) {
 
   PageRaster raster;
   Pixels band;
-  const bool bitmap = eng::SurfacePixels(pso, band);
+  const bool bitmap = job_.keepPageRasters && eng::SurfacePixels(pso, band);
   if (bitmap) {
     raster.width = band.cx;
     raster.height = static_cast<LONG>(pdev.gdi.ulVertRes);

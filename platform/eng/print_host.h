@@ -38,6 +38,8 @@ struct PrintJob {
   // Where EngWritePrinter's bytes go instead; with neither sink nor printer they are kept in
   // PrintResult::output.
   PrinterWriteSink sink;
+  // Keep each page as the bands of a bitmap surface held it (PrintResult::rasters).
+  bool keepPageRasters = false;
   uint64_t allocationFaultAt = 0;  // the nth allocation after the driver is loaded fails (0: none)
   PrinterWriteFault writeFault;
   EngineFaults engineFaults;
@@ -66,7 +68,7 @@ struct PrintResult {
   std::string output;          // EngWritePrinter's bytes, when the job had neither sink nor printer
   DWORD spoolJob = 0;          // the spooler job the document went to (0: none)
   std::vector<std::string> calls;  // every hook and engine call, in order, with its answer
-  std::vector<PageRaster> rasters;
+  std::vector<PageRaster> rasters;  // when the job asked for them (keepPageRasters)
   size_t pages = 0;            // pages the driver accepted (DrvStartPage answered TRUE)
   EngineObjectCounts leaked;   // engine objects alive after the job that were not before
 };

@@ -1,101 +1,98 @@
 #include "ui/png_writer.h"
 
-#include <array>
-#include <cstdio>
-#include <string>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
 
 namespace velm::ui {
 namespace {
 
-constexpr size_t kMaxStoredBlock = 65535;
-constexpr BYTE kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr DWORD kMaxSide = 0x7FFFFFFF;
 
-const std::array<DWORD, 256>& CrcTable() {
-  static const std::array<DWORD, 256> table = [] {
-    std::array<DWORD, 256> t{};
-    for (DWORD n = 0; n < 256; ++n) {
-      DWORD c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  return table;
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<BYTE>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
 }
 
-void PutU32BigEndian(std::vector<BYTE>& out, DWORD value) {
-  out.push_back(static_cast<BYTE>(value >> 24));
-  out.push_back(static_cast<BYTE>(value >> 16));
-  out.push_back(static_cast<BYTE>(value >> 8));
-  out.push_back(static_cast<BYTE>(value));
+void NoFlush(png_structp) {}
+
+struct Source {
+  const BYTE* data;
+  size_t size;
+  size_t at;
+};
+
+void ReadBytes(png_structp png, png_bytep into, png_size_t length) {
+  auto* source = static_cast<Source*>(png_get_io_ptr(png));
+  if (length > source->size - source->at) png_error(png, "the file is cut short");
+  std::memcpy(into, source->data + source->at, length);
+  source->at += length;
 }
 
-// Length, type, data, and the CRC of type and data.
-void PutChunk(std::vector<BYTE>& out, const char (&type)[5], const std::vector<BYTE>& data) {
-  PutU32BigEndian(out, static_cast<DWORD>(data.size()));
-  const size_t typeAt = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  PutU32BigEndian(out, PngCrc32(out.data() + typeAt, out.size() - typeAt));
-}
+// libpng reports through these; a fault jumps back to the caller's setjmp.
+void Quiet(png_structp, png_const_charp) {}
 
 }  // namespace
 
-DWORD PngCrc32(const BYTE* data, size_t size) {
-  DWORD c = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) c = CrcTable()[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
-}
-
-DWORD ZlibAdler32(const BYTE* data, size_t size) {
-  constexpr DWORD kBase = 65521;
-  DWORD a = 1, b = 0;
-  for (size_t i = 0; i < size; ++i) {
-    a = (a + data[i]) % kBase;
-    b = (b + a) % kBase;
-  }
-  return (b << 16) | a;
-}
-
-std::vector<BYTE> ZlibStore(const BYTE* data, size_t size) {
-  // CMF 0x78 (deflate, 32K window), FLG 0x01: no dictionary, lowest level, (CMF*256+FLG) % 31 == 0.
-  std::vector<BYTE> out = {0x78, 0x01};
-  size_t at = 0;
-  do {
-    const size_t length = std::min(kMaxStoredBlock, size - at);
-    const bool last = at + length == size;
-    out.push_back(last ? 1 : 0);  // BFINAL, BTYPE 00
-    out.push_back(static_cast<BYTE>(length));
-    out.push_back(static_cast<BYTE>(length >> 8));
-    out.push_back(static_cast<BYTE>(~length));
-    out.push_back(static_cast<BYTE>(~length >> 8));
-    out.insert(out.end(), data + at, data + at + length);
-    at += length;
-  } while (at < size);
-  PutU32BigEndian(out, ZlibAdler32(data, size));
-  return out;
-}
-
 std::vector<BYTE> EncodePng(DWORD width, DWORD height, const std::vector<BYTE>& rgb) {
-  constexpr DWORD kMaxSide = 0x7FFFFFFF;
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return {};
   const size_t row = static_cast<size_t>(width) * 3;
   if (rgb.size() / row < height) return {};
-  std::vector<BYTE> raw;
-  raw.reserve((row + 1) * height);
-  for (DWORD y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter: none
-    raw.insert(raw.end(), rgb.begin() + static_cast<long>(y * row), rgb.begin() + static_cast<long>((y + 1) * row));
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, Quiet);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return {};
   }
-  std::vector<BYTE> png(kSignature, kSignature + sizeof(kSignature));
-  std::vector<BYTE> header;
-  PutU32BigEndian(header, width);
-  PutU32BigEndian(header, height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // depth 8, colour type 2 (RGB), deflate, filter 0, no interlace
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", ZlibStore(raw.data(), raw.size()));
-  PutChunk(png, "IEND", {});
-  return png;
+  std::vector<BYTE> out;
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return {};
+  }
+  png_set_write_fn(png, &out, AppendBytes, NoFlush);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (DWORD y = 0; y < height; ++y) png_write_row(png, const_cast<BYTE*>(rgb.data() + y * row));
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+bool DecodePng(const BYTE* data, size_t size, DWORD* width, DWORD* height, std::vector<BYTE>* rgb) {
+  if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Quiet, Quiet);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  Source source{data, size, 0};
+  std::vector<png_bytep> rows;  // made before the jump point, so that a fault still frees it
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &source, ReadBytes);
+  png_read_info(png, info);
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_strip_alpha(png);
+  png_set_gray_to_rgb(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 3) png_error(png, "not 8-bit RGB after expansion");
+  rgb->assign(static_cast<size_t>(w) * h * 3, 0);
+  rows.resize(h);
+  for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgb->data() + static_cast<size_t>(y) * w * 3;
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  *width = w;
+  *height = h;
+  return true;
 }
 
 }  // namespace velm::ui

@@ -1,11 +1,12 @@
 // Replays the decoder's fuzz corpus as an ordinary test: every seed decodes or is refused with a
-// message, never a crash; the seeds named whole_ are intact jobs.
+// message, never a crash, and what was decoded is drawn; the seeds named whole_ are intact jobs.
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "job_decoder.h"
+#include "job_render.h"
 #include "support/temp_root.h"
 
 namespace {
@@ -24,6 +25,11 @@ TEST(JobCorpusTest, EverySeedDecodesOrIsRefusedCleanly) {
     passThrough.passThrough = name.rfind("passthrough_", 0) == 0;
     const bool ok = velm::jobdump::DecodeJob(data, bytes.size(), passThrough, &job, &error);
     EXPECT_FALSE(velm::jobdump::RenderJob(job).empty() && !bytes.empty()) << name;
+    const velm::jobrender::Rendering drawn = velm::jobrender::DrawJob(job);
+    // An intact job draws whole, but for the rectangle kind whose drawing no one knows.
+    for (const std::string& problem : drawn.problems) {
+      if (name.rfind("whole_", 0) == 0) EXPECT_NE(problem.find("RECT: kind 6"), std::string::npos) << name << ": " << problem;
+    }
     if (name.rfind("whole_", 0) == 0 || passThrough.passThrough) {
       EXPECT_TRUE(ok) << name << ": " << error;
     } else {

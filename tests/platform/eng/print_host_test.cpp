@@ -79,6 +79,7 @@ class PrintHostTest : public ::testing::Test {
   void Configure(const std::string& config) { WriteHostFile(root_.path() / "test_graphics.conf", config); }
   PrintResult Run(const std::string& pages, PrintJob job = {}) {
     job.pages = pages;
+    job.keepPageRasters = true;
     PrintResult result = platform::RunPrintJob(job);
     EXPECT_EQ(result.leaked.Total(), 0u) << "engine objects left by the job";
     return result;
@@ -143,6 +144,16 @@ TEST_F(PrintHostTest, AOneBitBandMapsColoursThroughTheDevicePalette) {
   EXPECT_EQ(page.Value(20, 3), 1u);
   EXPECT_EQ(page.Rgb(20, 3), 0xFFFFFFu);
   EXPECT_EQ(page.ToPpm().substr(0, 12), "P6\n32 8\n255\n");
+}
+
+TEST_F(PrintHostTest, PageRastersAreKeptOnlyWhenTheJobAsksForThem) {
+  Configure("mode=raster\nwidth=32\nheight=8\nband=8\nbpp=24\n");
+  PrintJob job;
+  job.pages = "fill 0 0 16 8 black\n";
+  const PrintResult result = platform::RunPrintJob(job);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_TRUE(result.rasters.empty());
+  EXPECT_EQ(Run(job.pages).rasters.size(), 1u);
 }
 
 TEST_F(PrintHostTest, AVectorJobHandsEveryCallToTheDriver) {

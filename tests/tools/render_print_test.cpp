@@ -1,0 +1,196 @@
+// Jobs printed through the driver and drawn by the job renderer: a raster-mode page is the print
+// host's own page raster pixel for pixel; the vector-and-raster comparison the drawing tests
+// call; `velm render` on whole and damaged job files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "page_compare.h"
+#include "settings/context_cache.h"
+#include "settings/process_state.h"
+#include "spool/winspool.h"
+#include "support/temp_root.h"
+#include "ui/png_writer.h"
+
+namespace velm::tools {
+namespace {
+
+// A small page (item 6 = 0: no public field marks it; items 47 and 46 its printable size).
+const std::vector<ItemAssignment> kSmallPage = {{"6", "0"}, {"47", "160"}, {"46", "120"}};
+
+constexpr char kDrawing[] =
+    "fill 0 0 160 10 #204060\n"
+    "fill 10 12 70 40 red hatch=2 bg=#FFFF80\n"
+    "rect 80 12 150 40 pen=black brush=#40C040 width=3\n"
+    "path brush=blue winding : M 20 50 L 60 110 L 100 50 L 20 90 L 100 90 Z\n"
+    "line 110 50 150 110 140 50 pen=#A00000 width=5\n"
+    "line 110 115 155 115 pen=black style=4,2\n"
+    "text 4 118 \"Velm 1\" size=8 color=black\n"
+    "image 120 60 152 92 16 16 bpp=8 fill=checker\n"
+    "image 104 12 112 20 8 8 bpp=24\n";
+
+class RenderPrintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
+    ASSERT_TRUE(AddPrinter({}, &error)) << error;
+    ASSERT_TRUE(OpenPrinterW(kDefaultPrinterName.data(), &printer_, nullptr));
+    SysLibraryAttach(nullptr);
+  }
+  void TearDown() override {
+    CtxFlushCache(1);
+    SysLibraryDetach();
+    ClosePrinter(printer_);
+  }
+
+  // Prints in raster mode, keeping the host's rasters, and checks every pixel of every page:
+  // `expected` turns the raster's colour into the colour the job carries.
+  template <class Expected>
+  void ExpectRasterPagesDrawn(const std::string& pages, std::vector<ItemAssignment> items, Expected expected) {
+    items.push_back({"vdmRasterMode", "1"});
+    PrintedPages printed;
+    std::string error;
+    ASSERT_TRUE(PrintAndDraw(printer_, pages, items, true, &printed, &error)) << error;
+    EXPECT_TRUE(printed.rendering.problems.empty()) << printed.rendering.problems.front();
+    ASSERT_EQ(printed.rendering.pages.size(), printed.result.rasters.size());
+    ASSERT_FALSE(printed.result.rasters.empty());
+    for (size_t i = 0; i < printed.result.rasters.size(); ++i) {
+      const platform::PageRaster& raster = printed.result.rasters[i];
+      const jobrender::Canvas& page = printed.rendering.pages[i];
+      ASSERT_EQ(page.width, raster.width);
+      ASSERT_EQ(page.height, raster.height);
+      uint64_t differing = 0;
+      for (LONG y = 0; y < raster.height; ++y) {
+        for (LONG x = 0; x < raster.width; ++x) {
+          if (page.At(x, y) != expected(raster.Rgb(x, y)) && ++differing <= 5) {
+            ADD_FAILURE() << "page " << i + 1 << " (" << x << "," << y << "): drawn " << std::hex << page.At(x, y)
+                          << ", raster " << raster.Rgb(x, y);
+          }
+        }
+      }
+      EXPECT_EQ(differing, 0u) << "page " << i + 1;
+    }
+  }
+
+  test::TempMachineRoot root_;
+  HANDLE printer_ = nullptr;
+};
+
+uint32_t Same(uint32_t rgb) { return rgb; }
+
+// The driver's grey rows: (R * 306 + G * 601 + B * 117) >> 10.
+uint32_t Grey(uint32_t rgb) {
+  const uint32_t g = (((rgb >> 16) & 0xFF) * 306 + ((rgb >> 8) & 0xFF) * 601 + (rgb & 0xFF) * 117) >> 10;
+  return g * 0x010101;
+}
+
+TEST_F(RenderPrintTest, ARasterModePageDrawsThePrintHostsPageRasterPixelForPixel) {
+  std::vector<ItemAssignment> colour = kSmallPage;
+  colour.push_back({"246", "1"});  // a colour machine: bands leave as 24-bit rows
+  ExpectRasterPagesDrawn(std::string(kDrawing) + "page\nfill 5 5 20 20 green\n", colour, Same);
+}
+
+TEST_F(RenderPrintTest, AGreyRasterModePageDrawsThePageRasterInGrey) {
+  ExpectRasterPagesDrawn(kDrawing, kSmallPage, Grey);
+}
+
+TEST_F(RenderPrintTest, TheBuiltInTestPageInRasterModeIsThePageRasterAtA4AndSixHundredDpi) {
+  ExpectRasterPagesDrawn("", {{"246", "1"}}, Same);
+}
+
+TEST_F(RenderPrintTest, TheModeComparisonReportsPixelsAndTheLargestBoxThatDiffer) {
+  // Both modes draw a blank page alike.
+  ModeComparison same = CompareModes(printer_, "fill 0 0 1 1 white\n", kSmallPage);
+  ASSERT_TRUE(same.printed) << same.error;
+  ASSERT_EQ(same.pages.size(), 1u);
+  EXPECT_TRUE(same.Within({0, 0})) << same.Describe();
+  // Vector mode writes no drawing records yet, so a fill shows as the whole difference.
+  const ModeComparison fill = CompareModes(printer_, "fill 10 20 40 30 black\nfill 100 100 101 101 black\n", kSmallPage);
+  ASSERT_TRUE(fill.printed) << fill.error;
+  ASSERT_EQ(fill.pages.size(), 1u);
+  EXPECT_EQ(fill.pages[0].differing, 30u * 10 + 1);
+  EXPECT_EQ(fill.pages[0].boxWidth, 30);
+  EXPECT_EQ(fill.pages[0].boxHeight, 10);
+  EXPECT_EQ(fill.pages[0].boxLeft, 10);
+  EXPECT_EQ(fill.pages[0].boxTop, 20);
+  EXPECT_FALSE(fill.Within({400, 20}));
+  EXPECT_TRUE(fill.Within({301, 30}));
+  EXPECT_EQ(fill.Describe(), "page 1: 301 pixels differ; largest box 30 x 10 at (10,20)\n");
+}
+
+TEST(PictureComparisonTest, OnePixelOfEdgeDisplacementIsAllowed) {
+  const auto canvas = [](int32_t left) {
+    jobrender::Canvas c{12, 6, 600, 600, std::vector<uint8_t>(12 * 6 * 3, 0xFF)};
+    for (int32_t y = 1; y < 5; ++y) {
+      for (int32_t x = left; x < left + 4; ++x) std::fill_n(c.rgb.begin() + (y * 12 + x) * 3, 3, 0);
+    }
+    return c;
+  };
+  EXPECT_EQ(ComparePictures(canvas(3), canvas(4)).differing, 0u);  // moved by one pixel
+  const PictureDifference two = ComparePictures(canvas(3), canvas(5));
+  // Moved by two: the outer columns have no match within one pixel, the inner ones none but at
+  // the corners (where white lies diagonally near); two boxes of 2 x 4.
+  EXPECT_EQ(two.differing, 12u);
+  EXPECT_EQ(two.boxWidth, 2);
+  EXPECT_EQ(two.boxHeight, 4);
+  EXPECT_EQ(ComparePictures(canvas(3), jobrender::Canvas{11, 6, 600, 600, {}}).sameSize, false);
+}
+
+TEST_F(RenderPrintTest, VelmRenderWritesAPictureAndReportsADamagedJob) {
+  const std::string velm = (test::BuildDir() / "bin" / "velm").string();
+  const std::string log = (root_.path() / "out.txt").string();
+  const std::string quiet = " > '" + log + "' 2>&1";
+  PrintedPages printed;
+  std::string error;
+  std::vector<ItemAssignment> items = kSmallPage;
+  items.push_back({"vdmRasterMode", "1"});
+  ASSERT_TRUE(PrintAndDraw(printer_, kDrawing, items, false, &printed, &error)) << error;
+  const std::string bytes = test::ReadHostFile(platform::SpoolJobFile(printed.result.spoolJob));
+  const std::filesystem::path job = root_.path() / "job.bin";
+  test::WriteHostFile(job, bytes);
+  const std::string prefix = (root_.path() / "page").string();
+  ASSERT_EQ(std::system(("'" + velm + "' render '" + job.string() + "' -o '" + prefix + "' --dpi 600" + quiet).c_str()), 0)
+      << test::ReadHostFile(log);
+  EXPECT_NE(test::ReadHostFile(log).find("page 1: 160 x 120 pixels at 600 dpi drawn in"), std::string::npos)
+      << test::ReadHostFile(log);
+  const std::string png = test::ReadHostFile(prefix + "-1.png");
+  DWORD width = 0, height = 0;
+  std::vector<BYTE> rgb;
+  ASSERT_TRUE(ui::DecodePng(reinterpret_cast<const BYTE*>(png.data()), png.size(), &width, &height, &rgb));
+  EXPECT_EQ(width, 160u);
+  EXPECT_EQ(rgb, printed.rendering.pages[0].rgb);
+
+  // At the default 150 dpi the picture is a quarter of the page's size each way.
+  ASSERT_EQ(std::system(("'" + velm + "' render '" + job.string() + "' -o '" + prefix + "'" + quiet).c_str()), 0);
+  const std::string small = test::ReadHostFile(prefix + "-1.png");
+  ASSERT_TRUE(ui::DecodePng(reinterpret_cast<const BYTE*>(small.data()), small.size(), &width, &height, &rgb));
+  EXPECT_EQ(width, 40u);
+  EXPECT_EQ(height, 30u);
+
+  // Cut short before its page-end packet: the page is drawn, the damage told, exit 1.
+  jobdump::Job decoded;
+  ASSERT_TRUE(jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), {}, &decoded, &error));
+  const jobdump::Packet& pageEnd = decoded.packets.back();
+  ASSERT_EQ(pageEnd.type, 0xF1);
+  test::WriteHostFile(job, bytes.substr(0, pageEnd.offset));
+  std::filesystem::remove(prefix + "-1.png");
+  EXPECT_NE(std::system(("'" + velm + "' render '" + job.string() + "' -o '" + prefix + "'" + quiet).c_str()), 0);
+  std::string told = test::ReadHostFile(log);
+  EXPECT_NE(told.find("damaged job: offset " + std::to_string(pageEnd.offset) + ": job ends inside a page"),
+            std::string::npos) << told;
+  EXPECT_TRUE(std::filesystem::exists(prefix + "-1.png"));
+  // Cut in the middle of its records: nothing of the page can be drawn.
+  test::WriteHostFile(job, bytes.substr(0, pageEnd.offset - 10));
+  EXPECT_NE(std::system(("'" + velm + "' render '" + job.string() + "' -o '" + prefix + "'" + quiet).c_str()), 0);
+  told = test::ReadHostFile(log);
+  EXPECT_NE(told.find("runs past the end"), std::string::npos) << told;
+  // Bytes that are no job at all.
+  test::WriteHostFile(job, "not a job");
+  EXPECT_NE(std::system(("'" + velm + "' render '" + job.string() + "' -o '" + prefix + "'" + quiet).c_str()), 0);
+  EXPECT_NE(test::ReadHostFile(log).find("no page drawn"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velm::tools
