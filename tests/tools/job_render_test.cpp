@@ -476,7 +476,9 @@ TEST(JobRenderTest, CompressedGlyphBitmapsExpandGroupByGroup) {
   for (const Case& c : cases) {
     std::vector<uint8_t> bitmap;
     EXPECT_EQ(ExpandGlyphBitmap(c.coded, c.size, &bitmap), c.ok) << c.what;
-    if (c.ok) EXPECT_EQ(bitmap, c.expanded) << c.what;
+    if (c.ok) {
+      EXPECT_EQ(bitmap, c.expanded) << c.what;
+    }
   }
 }
 

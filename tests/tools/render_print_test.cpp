@@ -7,8 +7,8 @@
 #include <string>
 
 #include "page_compare.h"
-#include "settings/context_cache.h"
-#include "settings/process_state.h"
+#include "settings/context/cache.h"
+#include "settings/context/process_state.h"
 #include "spool/winspool.h"
 #include "support/temp_root.h"
 #include "ui/png_writer.h"
