@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/modules.h"
 #include "core/unicode.h"
+#include "core/winerror.h"
 #include "eng/engine.h"
 #include "eng/engine_objects.h"
 #include "exclude/velmexc.h"
@@ -87,8 +89,8 @@ inline std::string DevmodeFault(const BYTE* devmode) {
     const char* name;
   };
   constexpr Range kFields[] = {{76, 1, 2, "dmOrientation"}, {78, 1, 0x7FFF, "dmPaperSize"},
-                               {86, 1, 999, "dmCopies"},    {94, 1, 2, "dmColor"},
-                               {96, 1, 3, "dmDuplex"},      {80, 0, 0x7FFF, "dmPaperLength"},
+                               {86, 1, 999, "dmCopies"},    {92, 1, 2, "dmColor"},
+                               {94, 1, 3, "dmDuplex"},      {80, 0, 0x7FFF, "dmPaperLength"},
                                {82, 0, 0x7FFF, "dmPaperWidth"}};
   for (const Range& field : kFields) {
     const SHORT value = PublicShort(devmode, field.at);
@@ -119,15 +121,19 @@ class DevmodeCorruptionMachine {
     queries_ = LoadLibraryW((folder + u"velmexc.dll").c_str());
     if (!graphics_ || !queries_) return "cannot load the driver's libraries";
     auto enableDriver = Proc<PFN_DrvEnableDriver>(graphics_, "DrvEnableDriver");
-    enablePdev_ = Proc<PFN_DrvEnablePDEV>(graphics_, "DrvEnablePDEV");
-    disablePdev_ = Proc<PFN_DrvDisablePDEV>(graphics_, "DrvDisablePDEV");
-    resetPdev_ = Proc<PFN_DrvResetPDEV>(graphics_, "DrvResetPDEV");
     apiEnable_ = Proc<VELMDrvEnableProc>(queries_, "VELMDrvEnable");
     apiDisable_ = Proc<VELMDrvDisableProc>(queries_, "VELMDrvDisable");
     apiDevmode_ = Proc<VELMDrvGetDevmodeProc>(queries_, "VELMDrvGetDevmode");
     DRVENABLEDATA data{};
-    if (!enableDriver || !enablePdev_ || !disablePdev_ || !resetPdev_ || !apiEnable_ || !apiDisable_ || !apiDevmode_ ||
-        !enableDriver(DDI_DRIVER_VERSION_NT5_01, sizeof data, &data))
+    if (!enableDriver || !enableDriver(DDI_DRIVER_VERSION_NT5_01, sizeof data, &data)) return "DrvEnableDriver failed";
+    // The PDEV entries come from the hook table, as the graphics system takes them.
+    for (ULONG i = 0; i < data.c; ++i) {
+      const DRVFN& hook = data.pdrvfn[i];
+      if (hook.iFunc == INDEX_DrvEnablePDEV) enablePdev_ = reinterpret_cast<PFN_DrvEnablePDEV>(hook.pfn);
+      if (hook.iFunc == INDEX_DrvDisablePDEV) disablePdev_ = reinterpret_cast<PFN_DrvDisablePDEV>(hook.pfn);
+      if (hook.iFunc == INDEX_DrvResetPDEV) resetPdev_ = reinterpret_cast<PFN_DrvResetPDEV>(hook.pfn);
+    }
+    if (!enablePdev_ || !disablePdev_ || !resetPdev_ || !apiEnable_ || !apiDisable_ || !apiDevmode_)
       return "the driver's entry points are missing";
     hdev_ = platform::CreateEngineDevice(data);
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};

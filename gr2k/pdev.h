@@ -126,8 +126,8 @@ void PdevStreamFree(void* pdev, void* block);
 // Clears the flags and the page counter and reads every rendering option and the page geometry
 // from the PDEV's context.
 void PdevReadSettings(RenderPdev* pdev);
-// Whether the page read by PdevReadSettings can be printed: a printable area on both axes
-// within the paper, and a paper no larger than the model's largest at the PDEV's resolution.
+// Whether the page read by PdevReadSettings can be printed: a printable area on both axes, and
+// neither it nor the paper larger than the model's largest paper at the PDEV's resolution.
 BOOL PdevPageIsUsable(const RenderPdev* pdev);
 // What the record writers need of the settings.
 RecordSettings PdevRecordSettings(const RenderPdev* pdev);

@@ -143,8 +143,8 @@ BOOL PdevPageIsUsable(const RenderPdev* pdev) {
   const ModelDefaults& defaults = ContextModelDefaults(pdev->context);
   const uint64_t largest = std::max(defaults.customLengthMax, defaults.customWidthMax);
   const uint64_t limit = (largest * pdev->settings.resolution + kSettingsDpi - 1) / kSettingsDpi;
-  return g.printableWidth > 0 && g.printableLength > 0 && g.printableWidth <= g.paperWidth &&
-         g.printableLength <= g.paperLength && g.paperWidth <= limit && g.paperLength <= limit;
+  return g.printableWidth > 0 && g.printableLength > 0 && g.printableWidth <= limit && g.printableLength <= limit &&
+         g.paperWidth <= limit && g.paperLength <= limit;
 }
 
 RecordSettings PdevRecordSettings(const RenderPdev* pdev) {

@@ -113,7 +113,8 @@ std::string SettingsRefusal(HANDLE printer) {
   SysFree(info);
   DWORD missing = 0;
   if (path.empty()) return "the printer's driver names no model description";
-  if (!DescCheckFile(path.c_str(), &missing)) return "cannot read the model description " + Utf16ToUtf8(path);
+  if (!DescCheckFile(path.c_str(), &missing))
+    return "the model description " + Utf16ToUtf8(path) + " is refused: it lacks everything (empty or unreadable)";
   if (missing == 0) return "cannot open the printer's settings";
   char parts[256];
   DescDescribeMissing(missing, parts, sizeof parts);

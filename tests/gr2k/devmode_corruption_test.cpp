@@ -51,7 +51,7 @@ TEST_F(DevmodeCorruptionTest, StoredFieldsAndCustomSizesThatFoundFaults) {
     size_t at;
     SHORT value;
   };
-  const Damage damages[] = {{94, 2050}, {76, 0}, {76, 3}, {86, -8703}};  // dmColor, dmOrientation, dmCopies
+  const Damage damages[] = {{92, 2050}, {76, 0}, {76, 3}, {86, -8703}};  // dmColor, dmOrientation, dmCopies
   for (const Damage& damage : damages) {
     std::vector<BYTE> devmode = machine_.Good();
     fuzz::StoreWord(devmode, damage.at, WORD(damage.value));

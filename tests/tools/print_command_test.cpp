@@ -73,8 +73,8 @@ TEST_F(JobDevmodeTest, AssignmentsThatCannotReachTheDriverAreRefused) {
 }
 
 // A model description cut short, or with bytes changed, is refused with what it lacks, or it
-// prints a whole job: a cut one its job-start PJL, language, page PJL and end; a changed one
-// (whose texts may differ) a job that decodes with its page.
+// prints a whole job: a cut one its job-start PJL, language and page PJL in a job that decodes
+// with its page; a changed one (whose texts may differ) a job that decodes with its page.
 class DamagedDescriptionTest : public JobDevmodeTest {
  protected:
   // Prints the built-in page with `text` as the description: the job, or "" and the reason.
@@ -106,8 +106,12 @@ TEST_F(DamagedDescriptionTest, EveryCutIsRefusedOrPrintsAWholeJob) {
       EXPECT_NE(error.find("is refused: it lacks"), std::string::npos) << "cut at " << cut << ": " << error;
       continue;
     }
-    for (const char* line : {"\x1b%-12345X@PJL", "@PJL ENTER LANGUAGE = VELM", "@PJL SET PAPER = ", "@PJL EOJ"})
+    for (const char* line : {"\x1b%-12345X@PJL", "@PJL ENTER LANGUAGE = VELM", "@PJL SET PAPER = "})
       EXPECT_NE(job.find(line), std::string::npos) << "cut at " << cut << " lacks " << line;
+    jobdump::Job decoded;
+    EXPECT_TRUE(jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(job.data()), job.size(), {}, &decoded, &error))
+        << "cut at " << cut << ": " << error;
+    EXPECT_EQ(decoded.pages, 1u) << "cut at " << cut;
   }
   EXPECT_GE(refused, cuts.size() - 2);  // the whole file prints, and at most a cut in its last line end
 }
