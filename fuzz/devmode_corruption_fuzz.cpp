@@ -13,8 +13,10 @@ namespace {
 
 velm::fuzz::DevmodeCorruptionMachine& Machine() {
   static velm::fuzz::DevmodeCorruptionMachine* machine = [] {
-    // Every PDEV loads the output library and every context the terminal-server test library.
-    velm::fuzz::SetUpFuzzMachine("devmode_corruption", {u"qntsetst.dll", u"qnoutlib.dll"});
+    // PDEVs and application contexts load and free every companion in turn.
+    velm::fuzz::SetUpFuzzMachine("devmode_corruption", {u"qntsetst.dll", u"qnoutlib.dll", u"qnjobcr.dll",
+                                                        u"qnbidint.dll", u"qnbidi9x.dll", u"qnresus.dll",
+                                                        u"qnresjp.dll", u"velmui.dll"});
     HANDLE printer = nullptr;
     std::vector<BYTE> good;
     std::string error;
