@@ -1,6 +1,6 @@
-// The settings library's hot paths: item reads and writes by identifier (a dense identifier and
-// one of the printer-configuration range, found by search), and opening a context with and
-// without the reuse cache.
+// The settings library's hot paths: item reads and writes by identifier (a dense identifier, one
+// of the printer-configuration range found by search, and one with no row), and opening a
+// context with and without the reuse cache.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -20,6 +20,7 @@ namespace {
 
 constexpr WORD kDenseItem = 7;       // dmOrientation, s16, by index
 constexpr WORD kConfigItem = 10175;  // tray paper of slot 0, s16, by binary search
+constexpr WORD kMissingItem = 5000;  // between the two ranges: no row
 
 // A machine root with the driver and its printer, made once for the whole run.
 using Machine = velm::bench::BenchPrinter;
@@ -48,6 +49,7 @@ void WriteById(benchmark::State& state, WORD id) {
 
 void BM_ItemReadDense(benchmark::State& state) { ReadById(state, kDenseItem); }
 void BM_ItemReadConfig(benchmark::State& state) { ReadById(state, kConfigItem); }
+void BM_ItemReadMissing(benchmark::State& state) { ReadById(state, kMissingItem); }
 void BM_ItemWriteDense(benchmark::State& state) { WriteById(state, kDenseItem); }
 void BM_ItemWriteConfig(benchmark::State& state) { WriteById(state, kConfigItem); }
 
@@ -74,6 +76,7 @@ void BM_PrinterInfoQuery(benchmark::State& state) {
 
 BENCHMARK(BM_ItemReadDense);
 BENCHMARK(BM_ItemReadConfig);
+BENCHMARK(BM_ItemReadMissing);
 BENCHMARK(BM_ItemWriteDense);
 BENCHMARK(BM_ItemWriteConfig);
 BENCHMARK(BM_ContextOpenCached);

@@ -488,8 +488,10 @@ void ExcApplyCommand(ExcSession* session, const ExcCommandRow* row, const char* 
 
 BOOL ExcBuildCommandSet(ExcLineBuffer* buffer, ExcSession* session) {
   const ExcCommandTable* table = ExcGetCommandTable();
-  bool done[64] = {};
-  static_assert(sizeof(done) >= 48);
+  // One mark per command row: a row serves one slot and its alias.
+  BYTE* done = static_cast<BYTE*>(SysAlloc(table->count));
+  if (!done) return FALSE;
+  BOOL written = TRUE;
   for (DWORD item = 1; item <= kExcSlotCount; ++item) {
     if (!session->enabled[item - 1]) continue;
     DWORD source = item;
@@ -500,14 +502,15 @@ BOOL ExcBuildCommandSet(ExcLineBuffer* buffer, ExcSession* session) {
     }
     if (!row) continue;
     const size_t index = static_cast<size_t>(row - table->rows);
-    if (index >= table->count || index >= std::size(done) || done[index]) continue;
-    done[index] = true;
+    if (index >= table->count || done[index]) continue;
+    done[index] = 1;
     const DWORD value = SlotValue(session, source);
-    const BOOL written = (row->flags & kExcCommandModelNode) ? WriteModelValue(buffer, session, row, value)
-                                                              : WriteEnumeration(buffer, session, row, value);
-    if (!written) return FALSE;
+    written = (row->flags & kExcCommandModelNode) ? WriteModelValue(buffer, session, row, value)
+                                                  : WriteEnumeration(buffer, session, row, value);
+    if (!written) break;
   }
-  return ExcLineBufferAppendNul(buffer);
+  SysFree(done);
+  return written && ExcLineBufferAppendNul(buffer);
 }
 
 int ExcBuildChanges(ExcSession* session, const char* updateLine) {

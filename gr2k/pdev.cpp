@@ -72,6 +72,7 @@ BOOL Enable(RenderPdev* pdev, DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG 
   if (!DmMerge(pdev->context, pdm, kMergeForEnable)) return Refuse(ERROR_NOT_ENOUGH_MEMORY);
   if (!SaveDevmode(pdev, pdm)) return FALSE;
   PdevReadSettings(pdev);
+  if (!PdevPageIsUsable(pdev)) return Refuse(ERROR_INVALID_PARAMETER);
   PdevFillGdiInfo(pdev, reinterpret_cast<GDIINFO*>(caps), cjCaps);
   if (!pdev->settings.rasterMode && OptGetValue(pdev->context, kItemNoDeviceFonts) != 1)
     pdev->fontCount = DevFontTableLoad(pdev);

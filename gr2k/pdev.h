@@ -126,6 +126,9 @@ void PdevStreamFree(void* pdev, void* block);
 // Clears the flags and the page counter and reads every rendering option and the page geometry
 // from the PDEV's context.
 void PdevReadSettings(RenderPdev* pdev);
+// Whether the page read by PdevReadSettings can be printed: a printable area on both axes, and
+// neither it nor the paper larger than the model's largest paper at the PDEV's resolution.
+BOOL PdevPageIsUsable(const RenderPdev* pdev);
 // What the record writers need of the settings.
 RecordSettings PdevRecordSettings(const RenderPdev* pdev);
 // Whether the surface is one bit per pixel: raster mode, or vector mode with item 376, and in

@@ -1,8 +1,10 @@
 // The rendering options a PDEV reads once from its driver context.
+#include <algorithm>
 #include <cstdint>
 
 #include "gr2k/pdev.h"
 #include "settings/items/store.h"
+#include "settings/items/unit_conversion.h"
 
 namespace {
 
@@ -134,6 +136,15 @@ void PdevReadSettings(RenderPdev* pdev) {
                  Item(c, kItemScaleAcross) <= 100 && Item(c, kItemScaleAlong) <= 100 && s.printType != 5 &&
                  s.printType != 7;
   pdev->outputLibraryName = ContextModelDefaults(c).outputLibraryName;
+}
+
+BOOL PdevPageIsUsable(const RenderPdev* pdev) {
+  const PageGeometry& g = pdev->geometry;
+  const ModelDefaults& defaults = ContextModelDefaults(pdev->context);
+  const uint64_t largest = std::max(defaults.customLengthMax, defaults.customWidthMax);
+  const uint64_t limit = (largest * pdev->settings.resolution + kSettingsDpi - 1) / kSettingsDpi;
+  return g.printableWidth > 0 && g.printableLength > 0 && g.printableWidth <= limit && g.printableLength <= limit &&
+         g.paperWidth <= limit && g.paperLength <= limit;
 }
 
 RecordSettings PdevRecordSettings(const RenderPdev* pdev) {

@@ -10,7 +10,10 @@
 #include "core/winerror.h"
 #include "eng/print_host.h"
 #include "settings/context/driver_context.h"
+#include "settings/context/memory.h"
+#include "settings/description/completeness.h"
 #include "settings/items/store.h"
+#include "settings/services/spooler_info.h"
 #include "spool/spool_store.h"
 #include "spool/winspool.h"
 
@@ -103,6 +106,21 @@ bool Assign(DriverContext* context, const ItemAssignment& assignment, std::strin
   return true;
 }
 
+// Why the printer's settings cannot be opened, when its model description is the reason.
+std::string SettingsRefusal(HANDLE printer) {
+  auto* info = static_cast<DRIVER_INFO_2W*>(PrnGetDriverInfo(printer, 2));
+  const std::u16string path = info && info->pDataFile ? info->pDataFile : u"";
+  SysFree(info);
+  DWORD missing = 0;
+  if (path.empty()) return "the printer's driver names no model description";
+  if (!DescCheckFile(path.c_str(), &missing))
+    return "the model description " + Utf16ToUtf8(path) + " is refused: it lacks everything (empty or unreadable)";
+  if (missing == 0) return "cannot open the printer's settings";
+  char parts[256];
+  DescDescribeMissing(missing, parts, sizeof parts);
+  return "the model description " + Utf16ToUtf8(path) + " is refused: it lacks " + parts;
+}
+
 std::u16string PrinterName(HANDLE printer) {
   DWORD needed = 0;
   GetPrinterW(printer, 2, nullptr, 0, &needed);
@@ -135,7 +153,7 @@ bool BuildJobDevmode(HANDLE printer, const std::vector<ItemAssignment>& settings
   DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
   if (!context || !context->settings) {
     CtxDestroyEx(context, kReleaseDestroy);
-    return Fail(error, "cannot open the printer's settings");
+    return Fail(error, SettingsRefusal(printer));
   }
   bool ok = Assign(context, {"1", Utf16ToUtf8(PrinterName(printer))}, error);
   for (const ItemAssignment& assignment : settings) ok = ok && Assign(context, assignment, error);

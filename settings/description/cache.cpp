@@ -4,6 +4,7 @@
 
 #include "settings/context/open_steps.h"
 #include "settings/description/compiler.h"
+#include "settings/description/completeness.h"
 #include "settings/description/parser.h"
 #include "settings/persistence/file_primitives.h"
 #include "settings/context/locks.h"
@@ -225,9 +226,12 @@ ModelDescription* DescCompile(const DriverContext* context, LPCWSTR path, BOOL m
   DescParseResult* result = DescParseFile(path);
   if (!result) return nullptr;
   // A statement lost to a lack of memory would leave a description that is not the file's, in
-  // this process and, through the cache file, in every other: none is better.
-  ModelDescription* description = result->outOfMemoryCount ? nullptr : DescBuildImage(result, stamp);
+  // this process and, through the cache file, in every other: none is better. So would one
+  // that lacks what a job needs (DescCheckFile reports what).
+  const bool whole = result->outOfMemoryCount == 0 && DescMissingParts(result) == 0;
+  ModelDescription* description = whole ? DescBuildImage(result, stamp) : nullptr;
   DescFreeParseResult(result);
+  if (!whole) SetLastError(ERROR_INVALID_DATA);
   if (description && mayWrite && SameVersion(DefaultsVersion(context), DescImageVersion(description))) {
     WCHAR cachePath[MAX_PATH];
     if (DescCacheFileName(path, cachePath, MAX_PATH)) WriteCacheFile(cachePath, description);

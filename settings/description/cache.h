@@ -42,8 +42,9 @@ ModelDescription* DescLoadFile(LPCWSTR path, const DriverContext* context, DescO
 
 // Parses and compiles the description at `path` and, when `mayWrite` and the image's version
 // equals the model defaults' description version, writes its cache file. Not kept in the list;
-// the caller frees it with DescFreeImage. Null when the file cannot be read or parsed, or when
-// memory ran out for any of its statements.
+// the caller frees it with DescFreeImage. Null when the file cannot be read or parsed, when
+// memory ran out for any of its statements, or when it lacks what a job needs
+// (description/completeness.h; the last error is then ERROR_INVALID_DATA).
 ModelDescription* DescCompile(const DriverContext* context, LPCWSTR path, BOOL mayWrite);
 
 // The cache file's path into `buffer` (capacity in characters): `path` with everything after the

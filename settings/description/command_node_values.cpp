@@ -51,6 +51,24 @@ BOOL Finish(LONGLONG source, LONGLONG numerator, LONGLONG denominator, LONGLONG*
   return TRUE;
 }
 
+// Whether a model value parsed for `row` through `node` is one the node's range admits and the
+// item's field can hold; a node without a range (or with an inverted one) bounds nothing.
+bool Admissible(const ModelDescription* d, const ItemTableRow* row, const DescNode* node, LONGLONG value) {
+  DescRange range{};
+  if (DescNodeRange(d, node, &range) && range.minimum <= range.maximum &&
+      (value < range.minimum || value > range.maximum))
+    return false;
+  switch (DescriptorType(row->descriptor)) {
+    case kTypeS8: return value >= -0x80 && value <= 0x7F;
+    case kTypeS16: return value >= -0x8000 && value <= 0x7FFF;
+    case kTypeS32: return value >= -0x80000000LL && value <= 0x7FFFFFFF;
+    case kTypeU8: return value >= 0 && value <= 0xFF;
+    case kTypeU16: return value >= 0 && value <= 0xFFFF;
+    case kTypeU32: return value >= 0 && value <= 0xFFFFFFFFLL;
+    default: return false;
+  }
+}
+
 // Bounds every product below: |v| < 2^33, n < 2^16, dpi and 1200 < 2^16, so no product passes
 // 2^63.
 bool InRange(LONGLONG v) { return v >= kLowestValue && v <= kHighestValue; }
@@ -313,9 +331,12 @@ BOOL CmdParseValue(DriverContext* context, const ItemTableRow* row, const DescNo
       if (!ParseDecimal(text, &number)) return FALSE;
       if (number == 0) {
         Scale s{};
-        return ReadScale(context, node, CmdIsResolutionDependent(row), &s);
+        if (!ReadScale(context, node, CmdIsResolutionDependent(row), &s)) return FALSE;
+      } else if (!CmdScaleFromText(context, node, number, CmdIsResolutionDependent(row), &scaled)) {
+        return FALSE;
       }
-      if (!CmdScaleFromText(context, node, number, CmdIsResolutionDependent(row), &scaled)) return FALSE;
+      // A number outside the node's range or the item's field is as unreadable as a word.
+      if (!Admissible(d, row, node, scaled)) return FALSE;
       *value = static_cast<DWORD>(scaled);
       return TRUE;
     }

@@ -86,7 +86,7 @@ void CmdBlankLineBreakers(char* bytes, DWORD n);
 
 // Parses `text` as a model value of the item through `node`: name -> the value of the entry of
 // that text; on/off -> 1 for the true text, else 0; number -> a decimal number (sign allowed)
-// scaled back. *value always receives the result described (0 when the text names no entry,
+// scaled back, refused (FALSE, 0) outside the node's range or what the item's field can hold. *value always receives the result described (0 when the text names no entry,
 // is no number, or a scale field is 0); the result says whether the text was one the node
 // knows. Strings are not numbers: FALSE (use CmdParseString).
 BOOL CmdParseValue(DriverContext* context, const ItemTableRow* row, const DescNode* node, CmdValueKind kind,

@@ -155,12 +155,15 @@ void DmDeriveSrcPaperCustom(DriverContext* context) {
   RECT area{};
   LONG pair[2] = {};
   FindArea(context, OptFindItem(context->itemTable, kItemPaperSize), kPaperCustom, &area, pair);
-  auto dots = [&](WORD id) {
+  // The public lengths are held to the model's smallest and largest paper before they are dots.
+  const ModelDefaults& defaults = ContextModelDefaults(context);
+  auto dots = [&](WORD id, DWORD smallest, DWORD largest) {
     const LONG tenthMm = static_cast<SHORT>(OptGetValue(context, id));
-    return std::min<DWORD>(DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(std::max<LONG>(tenthMm, 0)), dpi), 0xFFFF);
+    const DWORD settingsDots = DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(std::max<LONG>(tenthMm, 0)), kSettingsDpi);
+    return std::min<DWORD>(DmRescale(std::clamp(settingsDots, smallest, largest), kSettingsDpi, dpi), 0xFFFF);
   };
-  const int64_t length = dots(kItemPaperLength);
-  const int64_t width = dots(kItemPaperWidth);
+  const int64_t length = dots(kItemPaperLength, defaults.customLengthMin, defaults.customLengthMax);
+  const int64_t width = dots(kItemPaperWidth, defaults.customWidthMin, defaults.customWidthMax);
   SetGeometry(context, kItemSrcPaperLength, length, width, length - 2 * int64_t{area.top},
               width - 2 * int64_t{area.left}, area.left, area.top);
 }

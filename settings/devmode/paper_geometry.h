@@ -31,9 +31,9 @@ BOOL DmDeriveSrcPaper(DriverContext* context, DWORD paper, WORD item);
 BOOL DmDeriveSrcPaperOriented(DriverContext* context, DWORD paper, WORD item);
 
 // The source-paper items from the devmode's own custom size: dmPaperLength and dmPaperWidth
-// (0.1 mm) as dots at dmPrintQuality, the margins from the custom paper's record. A print
-// quality of 0 or below (the draft levels -4..-1) counts as the model's default resolution;
-// a negative length counts as 0. dmFields is left alone.
+// (0.1 mm), held to the model's smallest and largest custom paper, as dots at dmPrintQuality,
+// the margins from the custom paper's record. A print quality of 0 or below (the draft levels
+// -4..-1) counts as the model's default resolution. dmFields is left alone.
 void DmDeriveSrcPaperCustom(DriverContext* context);
 
 // The output-paper items from paper value `paper`. 1024 stands for the devmode's dmPaperSize;

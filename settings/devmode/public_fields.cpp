@@ -451,17 +451,22 @@ void MergePaper(DriverContext* context, const DEVMODEW* incoming, DWORD fields) 
   }
 }
 
-// The node's range of a field described as a range, else the model's own limits.
-void MergeWithinRange(DriverContext* context, const DEVMODEW* incoming, WORD item, LONG minimum, LONG maximum,
-                      LONG fallback) {
+// Whether `value` lies in the node's range of a field described as a range, else within the
+// model's own limits.
+bool WithinFieldRange(DriverContext* context, WORD item, LONG value, LONG minimum, LONG maximum) {
   const DescNode* node = nullptr;
   DescRange range{};
   if (DescGetNodeKind(item, context, &node) == kUiNumeric && DescNodeRange(context->description, node, &range)) {
     minimum = range.minimum;
     maximum = range.maximum;
   }
+  return value >= minimum && value <= maximum;
+}
+
+void MergeWithinRange(DriverContext* context, const DEVMODEW* incoming, WORD item, LONG minimum, LONG maximum,
+                      LONG fallback) {
   const LONG value = In(context, incoming, item);
-  Put(context, item, value >= minimum && value <= maximum ? value : fallback);
+  Put(context, item, WithinFieldRange(context, item, value, minimum, maximum) ? value : fallback);
 }
 
 // The resolution the print quality follows when the caller's is refused: that of item 248 in the
@@ -537,6 +542,39 @@ void DmSetPublicDefaults(DriverContext* context) {
 void DmValidatePublic(DriverContext* context) {
   if (!Usable(context)) return;
   for (const PublicField& field : kPublicFields) ValidateField(context, field);
+}
+
+void DmCheckStoredPublic(DriverContext* context) {
+  if (!Usable(context)) return;
+  const ModelDefaults& defaults = ContextModelDefaults(context);
+  const auto judge = [context](const auto& rows) {
+    for (const ValidatedMerge& row : rows) {
+      if (!OptValidateField(row.item, Get(context, row.item), context)) ResetToModelDefault(context, row.item);
+    }
+  };
+  judge(kMergeSourceAndOrientation);
+  judge(kMergeDuplexColorTT);
+  judge(kMergeColorManagement);
+
+  // A paper is a free size, a custom size with both lengths, or one the validator takes.
+  const LONG paper = Get(context, kItemPaperSize);
+  const bool customSized =
+      paper == kPaperCustom && Get(context, kItemPaperLength) > 0 && Get(context, kItemPaperWidth) > 0;
+  if (OptUserSizeSlotOf(paper) < 0 && !customSized && !OptValidatePaperSize(paper, context))
+    ResetToModelDefault(context, kItemPaperSize);
+
+  if (!WithinFieldRange(context, kItemScale, Get(context, kItemScale), static_cast<LONG>(defaults.scaleMin),
+                        static_cast<LONG>(defaults.scaleMax)))
+    Put(context, kItemScale, defaults.defaultScale);
+  if (!WithinFieldRange(context, kItemCopies, Get(context, kItemCopies), static_cast<LONG>(defaults.copiesMin),
+                        static_cast<LONG>(defaults.copiesMax)))
+    Put(context, kItemCopies, defaults.defaultCopies);
+
+  const LONG quality = Get(context, kItemPrintQuality);
+  if (!DmValueSetHas(kDraftValues, quality) && !OptValidatePrintQuality(quality, context)) {
+    ResetToModelDefault(context, kItemPrintQuality);
+    Put(context, kItemYResolution, Get(context, kItemPrintQuality));
+  }
 }
 
 void DmMergePublicFields(DriverContext* context, const DEVMODEW* incoming) {

@@ -31,6 +31,12 @@ void DmSetPublicDefaults(DriverContext* context);
 // the sort item 64.
 void DmValidatePublic(DriverContext* context);
 
+// Judges the public fields of a devmode taken as it was stored, as the merge judges a caller's:
+// source, orientation, paper, scale, copies, print quality, duplex, colour, TrueType option,
+// colour management and media type; a value refused takes the model default. The paper's
+// lengths are bounded where the geometry is derived (DmDeriveSrcPaperCustom).
+void DmCheckStoredPublic(DriverContext* context);
+
 // Merges the public fields of `incoming` (at least the 220 bytes of a DEVMODEW; after version
 // conversion, as the record merge hands it) into the record. Only fields whose bit the incoming
 // dmFields sets are considered, in this order: source, orientation, paper (custom size, paper

@@ -75,9 +75,11 @@ bool IsOwnFullDevmode(const BYTE* devmode, const ModelDefaults& defaults) {
          DmHasOwnPrivatePart(reinterpret_cast<const PrivateDevmode*>(devmode), defaults);
 }
 
+// A stored devmode is input like any other: its public fields are judged as it is taken.
 void CopyIntoRecord(DriverContext* context, const BYTE* devmode) {
   std::memcpy(context->settings->devmode.bytes, devmode, kDmSize);
   DmRestoreSectionBases(&context->settings->devmode);
+  DmCheckStoredPublic(context);
 }
 
 }  // namespace

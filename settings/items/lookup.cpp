@@ -14,6 +14,8 @@ Row* FindItem(Row* rows, int count, WORD id) {
   if (id <= count && rows[id - 1].id == id) return &rows[id - 1];
   if (rows[0].id == id) return &rows[0];
   if (rows[count - 1].id == id) return &rows[count - 1];
+  // Rows are in identifier order (the generator checks it, a context copies them as they are),
+  // so a miss here is a miss: no scan follows.
   int lo = 0;
   int hi = count - 1;
   while (lo + 1 < hi) {
@@ -21,10 +23,6 @@ Row* FindItem(Row* rows, int count, WORD id) {
     if (rows[mid].id == id) return &rows[mid];
     if (rows[mid].id < id) lo = mid;
     else hi = mid;
-  }
-  // A context's copy out of order still finds its rows.
-  for (int i = count - 1; i >= 0; --i) {
-    if (rows[i].id == id) return &rows[i];
   }
   return nullptr;
 }

@@ -290,6 +290,27 @@ TEST_F(CommandEngineTest, NumericCommandsGoThroughTheirCommandNodes) {
   EXPECT_EQ(Values(s, "PAPERSCALEW", 1), (std::vector<std::string>{"25", "400", "100"}));
 }
 
+// A number the node's range (COPIES: 1..999) or the item's 16-bit field cannot take is refused
+// like a word: nothing is set, the kept value is reported, and the base keeps it.
+TEST_F(CommandEngineTest, NumbersOutsideTheRangeOrTheFieldAreRefused) {
+  for (const char* number : {"0", "-1", "1000", "65535", "65536", "66536", "4294967297", "9999999999"}) {
+    EXCSESSION s = WithBase(SetLine("COPIES", "1"));
+    ASSERT_NE(s, nullptr);
+    std::string changes;
+    EXPECT_EQ(Update(s, SetLine("COPIES", number), &changes), kExcMore) << number;
+    EXPECT_EQ(changes, SetLine("COPIES", "1")) << number;
+    EXPECT_EQ(Item(s, 12), 1u) << number;
+    EXPECT_NE(Base(s).find(SetLine("COPIES", "1")), std::string::npos) << number;
+    // In a base the line is skipped as a value the node cannot read: the item keeps its default.
+    EXPECT_GE(ApplyBase(s, kRequiredLines + SetLine("COPIES", number)), 0) << number;
+    EXPECT_EQ(Item(s, 12), 1u) << number;
+  }
+  EXCSESSION s = WithBase(SetLine("COPIES", "1"));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(Update(s, SetLine("COPIES", "999")), kExcDone);  // the bounds themselves are taken
+  EXPECT_EQ(Item(s, 12), 999u);
+}
+
 // ---- Value lists ----------------------------------------------------------------------------------
 
 TEST_F(CommandEngineTest, ValueListsWithAndWithoutTheAcceptableFlag) {

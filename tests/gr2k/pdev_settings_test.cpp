@@ -267,13 +267,23 @@ TEST_F(PdevSettingsTest, TheCallerSizesBoundWhatIsWritten) {
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
 }
 
-TEST_F(PdevSettingsTest, ARasterPageWithoutASizeHasNoSurface) {
-  // A user paper of no size that no public field marks: the merge derives none.
-  g_testItems = {{6, 0}, {8, 384}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {183, 1}};
+TEST_F(PdevSettingsTest, APageWithoutAUsableSizeHasNoPdevAndAFailedAssociateNoSurface) {
+  // A user paper of no size that no public field marks (the merge derives none), and pages
+  // larger than the model's largest paper (21590 dots at 1200 dpi: 10795 at 600).
+  const std::vector<std::pair<WORD, DWORD>> unusable[] = {
+      {{6, 0}, {8, 384}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {183, 1}},
+      {{6, 0}, {8, 384}, {44, 1000}, {45, 1000}, {46, 800}, {47, 0}, {183, 1}},
+      {{6, 0}, {8, 384}, {44, 10796}, {45, 1000}, {46, 800}, {47, 800}, {183, 1}},
+      {{6, 0}, {8, 384}, {44, 1000}, {45, 1000}, {46, 800}, {47, 52629}, {183, 1}},
+  };
+  for (const auto& items : unusable) {
+    g_testItems = items;
+    EXPECT_EQ(Enable(), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
+  g_testItems = {{6, 0}, {8, 384}, {44, 10795}, {45, 10795}, {46, 10795}, {47, 10795}, {183, 1}};
   RenderPdev* pdev = Enable();
-  ASSERT_NE(pdev, nullptr);
-  EXPECT_EQ(DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev)), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
+  ASSERT_NE(pdev, nullptr);  // the largest paper itself is usable
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
 
   // A surface the engine will not associate is deleted again.

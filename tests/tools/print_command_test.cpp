@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/machine_root.h"
+#include "core/unicode.h"
 #include "job_decoder.h"
 #include "settings/context/cache.h"
 #include "settings/context/process_state.h"
@@ -69,6 +70,72 @@ TEST_F(JobDevmodeTest, AssignmentsThatCannotReachTheDriverAreRefused) {
   EXPECT_FALSE(ParseItemAssignment("183", &assignment));
   EXPECT_TRUE(ParseItemAssignment("183=", &assignment));
   EXPECT_EQ(assignment.item, "183");
+}
+
+// A model description cut short, or with bytes changed, is refused with what it lacks, or it
+// prints a whole job: a cut one its job-start PJL, language and page PJL in a job that decodes
+// with its page; a changed one (whose texts may differ) a job that decodes with its page.
+class DamagedDescriptionTest : public JobDevmodeTest {
+ protected:
+  // Prints the built-in page with `text` as the description: the job, or "" and the reason.
+  std::string PrintWith(const std::string& text, std::string* error) {
+    test::WriteHostFile(Description(), text);
+    SysLibraryDetach();  // each library forgets the description it compiled before
+    SysLibraryAttach(nullptr);
+    PrintOptions options;
+    options.output = root_.path() / "job.bin";
+    if (!PrintToJobFile(options, nullptr, error)) return {};
+    return test::ReadHostFile(options.output);
+  }
+  std::filesystem::path Description() const {
+    return root_.OnDriveC("Windows/System32/spool/drivers/w32x86/3/" + platform::Utf16ToUtf8(kModelDataFile));
+  }
+};
+
+TEST_F(DamagedDescriptionTest, EveryCutIsRefusedOrPrintsAWholeJob) {
+  const std::string whole = test::ReadHostFile(Description());
+  ASSERT_GT(whole.size(), 15470u);
+  std::vector<size_t> cuts = {0, 1, 15470, whole.size() - 2, whole.size()};
+  for (size_t cut = 997; cut < whole.size(); cut += whole.size() / 29) cuts.push_back(cut);
+  size_t refused = 0;
+  for (size_t cut : cuts) {
+    std::string error;
+    const std::string job = PrintWith(whole.substr(0, cut), &error);
+    if (job.empty()) {
+      ++refused;
+      EXPECT_NE(error.find("is refused: it lacks"), std::string::npos) << "cut at " << cut << ": " << error;
+      continue;
+    }
+    for (const char* line : {"\x1b%-12345X@PJL", "@PJL ENTER LANGUAGE = VELM", "@PJL SET PAPER = "})
+      EXPECT_NE(job.find(line), std::string::npos) << "cut at " << cut << " lacks " << line;
+    jobdump::Job decoded;
+    EXPECT_TRUE(jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(job.data()), job.size(), {}, &decoded, &error))
+        << "cut at " << cut << ": " << error;
+    EXPECT_EQ(decoded.pages, 1u) << "cut at " << cut;
+  }
+  EXPECT_GE(refused, cuts.size() - 2);  // the whole file prints, and at most a cut in its last line end
+}
+
+TEST_F(DamagedDescriptionTest, ChangedBytesAreRefusedOrPrintAJobThatDecodes) {
+  const std::string whole = test::ReadHostFile(Description());
+  uint32_t seed = 25;
+  for (int n = 0; n < 12; ++n) {
+    std::string changed = whole;
+    for (int i = 0; i < 4; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      changed[(seed >> 8) % changed.size()] = static_cast<char>(seed >> 24);
+    }
+    std::string error;
+    const std::string job = PrintWith(changed, &error);
+    if (job.empty()) {
+      EXPECT_FALSE(error.empty()) << n;
+      continue;
+    }
+    jobdump::Job decoded;
+    ASSERT_TRUE(jobdump::DecodeJob(reinterpret_cast<const uint8_t*>(job.data()), job.size(), {}, &decoded, &error))
+        << n << ": " << error;
+    EXPECT_EQ(decoded.pages, 1u) << n;
+  }
 }
 
 TEST(PrintCommandTest, PrintsPagesOfAFileOnARootOfVelmSetup) {

@@ -398,6 +398,15 @@ TEST_F(PrintHostTest, BadJobsAreRefusedWithTheirReason) {
   shortDevmode.devmode[68] = 220;  // dmSize says more than there is
   result = Run("fill 0 0 1 1 red\n", shortDevmode);
   EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
+  // A whole 1260-byte devmode whose dmSize + dmDriverExtra claim 9,452 bytes more.
+  PrintJob longClaim;
+  longClaim.devmode.assign(1260, 0);
+  longClaim.devmode[68] = 220;
+  longClaim.devmode[70] = BYTE((1040 + 9452) & 0xFF);
+  longClaim.devmode[71] = BYTE((1040 + 9452) >> 8);
+  result = Run("fill 0 0 1 1 red\n", longClaim);
+  EXPECT_EQ(result.error, ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(result.message, "devmode shorter than dmSize + dmDriverExtra");
 
   result = Run("fill 0 0 1\n");
   EXPECT_EQ(result.error, ERROR_INVALID_DATA);

@@ -91,11 +91,11 @@ TEST_F(CommandNodeValuesTest, TheNumberBeforeTheQuotesMultipliesAndTheOneInsideD
   EXPECT_EQ(Parse(kScale, "25"), "ok 250");
   // 0 is "0"; a value that is not 0 never becomes 0 either way, and keeps its sign.
   EXPECT_EQ(Format(kScale, 0), "0");
-  EXPECT_EQ(Parse(kScale, "0"), "ok 0");
+  EXPECT_EQ(Parse(kScale, "0"), "no 0");  // below the node's range
   EXPECT_EQ(Format(kScale, 7), "1");
   EXPECT_EQ(Format(kScale, DWORD(-7)), "-1");  // dmScale is signed
   EXPECT_EQ(Parse(kCopies, "4"), "ok 1");
-  EXPECT_EQ(Parse(kCopies, "-4"), "ok -1");
+  EXPECT_EQ(Parse(kCopies, "-4"), "no 0");  // below the node's range
   EXPECT_EQ(Parse(kCopies, "+40"), "ok 4");
   // Not a number, or no value of any item.
   for (const char* text : {"", "-", "3x", " 3", "0x10", "12345678901"}) EXPECT_EQ(Parse(kCopies, text), "no 0") << text;

@@ -14,6 +14,7 @@
 #include "settings/description/image_fixture.h"
 #include "settings/context/open_steps.h"
 #include "settings/description/access.h"
+#include "settings/description/completeness.h"
 
 namespace {
 
@@ -205,6 +206,46 @@ TEST_F(DescriptionCacheTest, ADescriptionOfAnotherVersionIsNeverCached) {
   velm::test::ShiftWriteTime(cache, 5);
   EXPECT_EQ(OriginInNewProcess(path), static_cast<int>(DescOrigin::kCompiled));
   EXPECT_TRUE(CacheBytes(cache).empty());
+}
+
+// A description that lacks what a job needs gives no image and no cache file; the check says
+// what it lacks.
+TEST_F(DescriptionCacheTest, ADescriptionLackingWhatAJobNeedsIsRefused) {
+  const std::string shipped = velm::test::ShippedDescriptionText();
+  struct Damage {
+    std::string from, to;
+    DWORD missing;
+    const char* said;
+  };
+  const Damage damages[] = {
+      {"*FileVersion: 3.60\n", "", kDescNeedVersion, "version"},
+      {"*CommandGroup: PageEnd {\n  Type: StringType 5\n}\n", "", kDescNeedPageEnd, "PageEnd template"},
+      {"*CommandGroup: JobEnd {\n  Type: StringType 6\n}\n*CommandGroup: DocReset {\n  Type: StringType 7\n}",
+       "", kDescNeedJobEnd | kDescNeedDocReset, "JobEnd template, DocReset template"},
+      {"*CommandString 3:", "*CommandString 33:", kDescNeedCommand, "a command its templates write"},
+  };
+  for (const Damage& damage : damages) {
+    std::string text = shipped;
+    const size_t at = text.find(damage.from);
+    ASSERT_NE(at, std::string::npos) << damage.from;
+    text.replace(at, damage.from.size(), damage.to);
+    const std::u16string path = WriteDescription(u"C:\\models\\cut\\qnvelm.dsc", text);
+    DescFreeAll();
+    EXPECT_EQ(DescLoadFile(path.c_str(), nullptr), nullptr) << damage.said;
+    EXPECT_TRUE(CacheBytes(u"C:\\models\\cut\\qnvelm.BCS").empty()) << damage.said;
+    DWORD missing = 0;
+    ASSERT_TRUE(DescCheckFile(path.c_str(), &missing));
+    EXPECT_EQ(missing, damage.missing) << damage.said;
+    char said[128];
+    DescDescribeMissing(missing, said, sizeof said);
+    EXPECT_STREQ(said, damage.said);
+  }
+  DWORD missing = 0;
+  ASSERT_TRUE(DescCheckFile(kInstalledDescription.c_str(), &missing));
+  EXPECT_EQ(missing, 0u);
+  char cut[12];
+  EXPECT_EQ(DescDescribeMissing(kDescNeedVersion | kDescNeedJobStart, cut, sizeof cut), 7u);  // what fits
+  EXPECT_STREQ(cut, "version");
 }
 
 TEST_F(DescriptionCacheTest, DescriptionsWithTheSameFileNameInOtherFoldersStayApart) {

@@ -47,9 +47,7 @@ TEST_F(PaperGeometryTest, AStandardPaperTakesItsRecordAndMetricSize) {
 
 TEST_F(PaperGeometryTest, ARefusedOrUnrecordedPaperChangesNothing) {
   g_disabledPapers = {3008};  // A3
-  if (OptCheckValue(kPaperSize, 8, context_) != 0) {
-    GTEST_SKIP() << "item 8's check does not refuse a paper the constraints disable";
-  }
+  ASSERT_EQ(OptCheckValue(kPaperSize, 8, context_), 0) << "item 8's check refuses a paper the constraints disable";
   Set(kFields, DM_PAPERLENGTH | DM_PAPERWIDTH);
   Set(kPaperLength, 1234);
   for (WORD id = kSrcLength; id <= 56; ++id) {
@@ -139,19 +137,24 @@ TEST_F(PaperGeometryTest, TheCustomDevmodeSizeIsTakenAtThePrintQuality) {
   EXPECT_EQ(Items(kSrcLength, 2), (Dots{14030, 9920}));
 }
 
-TEST_F(PaperGeometryTest, PrintableSizesStopAtZero) {
-  // A 1 mm custom paper is smaller than its two margins.
-  Set(kPaperLength, 10);
-  Set(kPaperWidth, 10);
-  DmDeriveSrcPaperCustom(context_);
-  EXPECT_EQ(Items(kSrcLength, 6), (Dots{23, 23, 0, 0, 99, 99}));
-  // An empty free-size slot as output paper (no clamp there).
+TEST_F(PaperGeometryTest, ACustomSizeIsHeldToTheModelsSmallestAndLargestPaper) {
+  // 1 mm, none, a negative length and 9 m all become a paper the model has: at 600 dpi the
+  // smallest is 6992 x 4250 dots at 1200 dpi, the largest 21590 x 14408.
+  struct Case {
+    SHORT length, width;
+    DWORD dotsLength, dotsWidth;
+  };
+  for (const Case& c : {Case{10, 10, 3496, 2125}, Case{0, 1, 3496, 2125}, Case{-300, 2100, 3496, 4960},
+                        Case{30000, 30000, 10795, 7204}}) {
+    Set(kPaperLength, static_cast<DWORD>(c.length));
+    Set(kPaperWidth, static_cast<DWORD>(c.width));
+    DmDeriveSrcPaperCustom(context_);
+    EXPECT_EQ(Items(kSrcLength, 6), (Dots{c.dotsLength, c.dotsWidth, c.dotsLength - 198, c.dotsWidth - 198, 99, 99}))
+        << c.length << " x " << c.width;
+  }
+  // An empty free-size slot as output paper (no clamp there): printable sizes stop at zero.
   ASSERT_TRUE(DmDeriveDstPaper(context_, 388, kOutPaper));
   EXPECT_EQ(Items(kDstLength, 6), (Dots{0, 0, 0, 0, 99, 99}));
-  // A negative devmode length counts as none.
-  Set(kPaperLength, static_cast<DWORD>(-300));
-  DmDeriveSrcPaperCustom(context_);
-  EXPECT_EQ(Get(kSrcLength), 0u);
 }
 
 TEST_F(PaperGeometryTest, OutputAsSourceCopiesAUserSourcePaper) {
