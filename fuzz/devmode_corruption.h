@@ -129,9 +129,9 @@ class DevmodeCorruptionMachine {
     // The PDEV entries come from the hook table, as the graphics system takes them.
     for (ULONG i = 0; i < data.c; ++i) {
       const DRVFN& hook = data.pdrvfn[i];
-      if (hook.iFunc == INDEX_DrvEnablePDEV) enablePdev_ = reinterpret_cast<PFN_DrvEnablePDEV>(hook.pfn);
-      if (hook.iFunc == INDEX_DrvDisablePDEV) disablePdev_ = reinterpret_cast<PFN_DrvDisablePDEV>(hook.pfn);
-      if (hook.iFunc == INDEX_DrvResetPDEV) resetPdev_ = reinterpret_cast<PFN_DrvResetPDEV>(hook.pfn);
+      if (hook.iFunc == INDEX_DrvEnablePDEV) enablePdev_ = reinterpret_cast<PFN_DrvEnablePDEV>(reinterpret_cast<void (*)()>(hook.pfn));
+      if (hook.iFunc == INDEX_DrvDisablePDEV) disablePdev_ = reinterpret_cast<PFN_DrvDisablePDEV>(reinterpret_cast<void (*)()>(hook.pfn));
+      if (hook.iFunc == INDEX_DrvResetPDEV) resetPdev_ = reinterpret_cast<PFN_DrvResetPDEV>(reinterpret_cast<void (*)()>(hook.pfn));
     }
     if (!enablePdev_ || !disablePdev_ || !resetPdev_ || !apiEnable_ || !apiDisable_ || !apiDevmode_)
       return "the driver's entry points are missing";
@@ -167,7 +167,7 @@ class DevmodeCorruptionMachine {
  private:
   template <class P>
   static P Proc(HMODULE module, const char* name) {
-    return reinterpret_cast<P>(GetProcAddress(module, name));
+    return reinterpret_cast<P>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
   }
 
   DHPDEV Enable(std::vector<BYTE>* devmode, GDIINFO* gdi) {

@@ -56,7 +56,7 @@ constexpr NeedName kNeedNames[] = {
 
 DWORD DescMissingParts(const DescParseResult* result) {
   if (!result) return ~DWORD{0};
-  DWORD missing = result->version[0] == 0 ? kDescNeedVersion : 0;
+  DWORD missing = result->version[0] == 0 ? DWORD{kDescNeedVersion} : 0;
   for (int point = kPointJobStart; point < kDescCommandPoints; ++point) {
     const DescCommandList& tree = result->commandTrees[point];
     if (!result->hasCommandTree[point] || tree.empty()) missing |= DWORD{kDescNeedJobStart} << (point - 1);
