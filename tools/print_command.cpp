@@ -193,13 +193,15 @@ bool PrintToJobFile(const PrintOptions& options, PrintReport* report, std::strin
     if (!result.ok) {
       ok = Fail(error, "the job failed: " + result.message + " (error " + std::to_string(result.error) + ")");
     } else {
-      std::string bytes;
-      if (!ReadFile(platform::SpoolJobFile(result.spoolJob), &bytes)) {
+      const fs::path spooled = platform::SpoolJobFile(result.spoolJob);
+      std::error_code ec;
+      const uintmax_t size = fs::file_size(spooled, ec);
+      if (ec) {
         ok = Fail(error, "the spooler holds no bytes for job " + std::to_string(result.spoolJob));
-      } else if (velm::platform::ReplaceWholeFile(options.output, bytes) != ERROR_SUCCESS) {
+      } else if (platform::ReplaceFileWithCopy(options.output, spooled) != ERROR_SUCCESS) {
         ok = Fail(error, "cannot write " + options.output.string());
       } else {
-        out.bytes = bytes.size();
+        out.bytes = static_cast<size_t>(size);
       }
     }
   }

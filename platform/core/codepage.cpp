@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <iconv.h>
-#include <sys/stat.h>
 
 #include "core/machine_root.h"
 #include "core/unicode.h"
@@ -108,9 +107,16 @@ std::unique_ptr<CodeTable> BuildTable(const CodePageInfo& info) {
       }
     }
   }
+  // Only a character that some bytes decode to can encode and decode back, so iconv is asked
+  // about those alone (in Unicode order, one character per call).
+  std::vector<bool> decoded(0x10000, false);
+  for (char16_t c : table->single)
+    if (c != kNoChar) decoded[c] = true;
+  for (char16_t c : table->pairs)
+    if (c != kNoChar) decoded[c] = true;
   table->encode.assign(65536, kNoBytes);
   for (uint32_t u = 0; u < 0x10000; ++u) {
-    if (u >= 0xD800 && u <= 0xDFFF) continue;
+    if (!decoded[u] || (u >= 0xD800 && u <= 0xDFFF)) continue;
     const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
     char out[8];
     const size_t n = IconvOnce(fromWide, in, 2, out, sizeof out);
@@ -295,41 +301,28 @@ bool IsMachineCodePage(UINT id) { return id == 1252 || id == 932 || id == CP_UTF
 }  // namespace
 
 UINT MachineCodePage() {
-  // The settings file is rewritten by rename, so its inode, times and size change with every
-  // edit; a stat per call is all it takes to notice a test switching the code page.
-  struct Stamp {
-    std::string file;
-    bool exists = false;
-    struct stat st{};
-    bool operator==(const Stamp& o) const {
-      return file == o.file && exists == o.exists &&
-             (!exists || (st.st_ino == o.st.st_ino && st.st_dev == o.st.st_dev && st.st_size == o.st.st_size &&
-                          st.st_mtim.tv_sec == o.st.st_mtim.tv_sec && st.st_mtim.tv_nsec == o.st.st_mtim.tv_nsec &&
-                          st.st_ctim.tv_sec == o.st.st_ctim.tv_sec && st.st_ctim.tv_nsec == o.st.st_ctim.tv_nsec));
-    }
+  // A machine's code page holds until it restarts: it is read once per machine root, and again
+  // after this process edits the machine's settings (as tests do to switch it).
+  struct Seen {
+    std::filesystem::path root;
+    uint64_t edits = 0;
+    UINT id = 1252;
   };
   static std::mutex mutex;
-  static std::optional<Stamp> cachedStamp;
-  static UINT cached = 1252;
-
-  Stamp now;
-  const std::filesystem::path store = MachineStore("");
-  if (!store.empty()) now.file = (store / "settings").string();
-  now.exists = !now.file.empty() && ::stat(now.file.c_str(), &now.st) == 0;
+  static std::optional<Seen> seen;
+  std::filesystem::path root = MachineRoot();
+  const uint64_t edits = MachineSettingsEdits();
   {
     std::lock_guard lock(mutex);
-    if (cachedStamp && *cachedStamp == now) return cached;
+    if (seen && seen->edits == edits && seen->root == root) return seen->id;
   }
   UINT id = 1252;
-  if (now.exists) {
-    const std::string value = MachineSetting("codepage", "1252");
-    UINT parsed = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
-    if (ec == std::errc() && end == value.data() + value.size() && IsMachineCodePage(parsed)) id = parsed;
-  }
+  const std::string value = MachineSetting("codepage", "1252");
+  UINT parsed = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (ec == std::errc() && end == value.data() + value.size() && IsMachineCodePage(parsed)) id = parsed;
   std::lock_guard lock(mutex);
-  cachedStamp = now;
-  cached = id;
+  seen = Seen{std::move(root), edits, id};
   return id;
 }
 

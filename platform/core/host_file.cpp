@@ -87,7 +87,11 @@ DWORD ReadWholeFile(const fs::path& file, size_t maxBytes, std::string& bytes) {
   return result;
 }
 
-DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
+namespace {
+
+// Replaces `file` with what `fill` writes to a temporary file beside it (flushed, then renamed).
+template <class Fill>
+DWORD ReplaceThroughTemp(const fs::path& file, Fill fill) {
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");  // a bare name: here
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return ERROR_PATH_NOT_FOUND;
@@ -96,12 +100,38 @@ DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
       folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
-  DWORD result = ERROR_SUCCESS;
-  if (!WriteAll(fd, bytes.data(), bytes.size())) result = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+  DWORD result = fill(fd);
   if (result == ERROR_SUCCESS && ::fdatasync(fd) != 0) result = ERROR_WRITE_FAULT;
   if (::close(fd) != 0 && result == ERROR_SUCCESS) result = ERROR_WRITE_FAULT;
   if (result == ERROR_SUCCESS && ::rename(temp.c_str(), file.c_str()) != 0) result = ErrnoToError(errno);
   if (result != ERROR_SUCCESS) ::unlink(temp.c_str());
+  return result;
+}
+
+DWORD WriteError() { return errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT; }
+
+}  // namespace
+
+DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
+  return ReplaceThroughTemp(file, [&](int fd) {
+    return WriteAll(fd, bytes.data(), bytes.size()) ? ERROR_SUCCESS : WriteError();
+  });
+}
+
+DWORD ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return ErrnoToError(errno);
+  const DWORD result = ReplaceThroughTemp(file, [&](int fd) {
+    char chunk[1 << 16];
+    for (;;) {
+      const ssize_t n = ::read(in, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return ERROR_READ_FAULT;
+      if (n == 0) return ERROR_SUCCESS;
+      if (!WriteAll(fd, chunk, static_cast<size_t>(n))) return WriteError();
+    }
+  });
+  ::close(in);
   return result;
 }
 

@@ -19,6 +19,8 @@ DWORD ReadWholeFile(const std::filesystem::path& file, size_t maxBytes, std::str
 // renamed over the old one, so readers see the old file or the new one, never a mix.
 // The folder must exist (ERROR_PATH_NOT_FOUND otherwise).
 DWORD ReplaceWholeFile(const std::filesystem::path& file, const std::string& bytes);
+// The same with the bytes of the file `source`, copied through in pieces (never whole in memory).
+DWORD ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source);
 
 // An exclusive lock on a lock file (created when missing, with its folder), held until
 // destruction. Separate instances exclude each other in one process as well as across processes.

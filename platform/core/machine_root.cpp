@@ -1,5 +1,6 @@
 #include "core/machine_root.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -37,10 +38,13 @@ SettingsMap ReadSettings(const fs::path& file) {
   return map;
 }
 
+std::atomic<uint64_t> g_settingsEdits{0};
+
 // Rewrites the settings file under an exclusive lock so that two processes never lose
 // each other's changes.
 template <class Edit>
 bool EditSettings(Edit edit) {
+  g_settingsEdits.fetch_add(1);
   const fs::path file = SettingsFile();
   if (file.empty()) return false;
   std::error_code ec;
@@ -115,6 +119,7 @@ bool CreateMachineRoot(const fs::path& root, std::string* error) {
   }
   const fs::path file = root / "machine" / "settings";
   if (!fs::exists(file)) {
+    g_settingsEdits.fetch_add(1);
     std::ofstream out(file, std::ios::binary);
     out << "administrator=1\n"
            "codepage=1252\n"
@@ -179,6 +184,8 @@ bool SetMachineSetting(std::string_view key, std::string_view value) {
     return false;
   return EditSettings([&](SettingsMap& map) { map[std::string(key)] = std::string(value); });
 }
+
+uint64_t MachineSettingsEdits() { return g_settingsEdits.load(); }
 
 bool EraseMachineSetting(std::string_view key) {
   return EditSettings([&](SettingsMap& map) {

@@ -4,6 +4,7 @@
 // Only the stand-in and the tools use this; driver code sees Windows paths.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -40,5 +41,8 @@ std::filesystem::path MachineStore(std::string_view area);
 std::string MachineSetting(std::string_view key, std::string_view fallback = {});
 bool SetMachineSetting(std::string_view key, std::string_view value);
 bool EraseMachineSetting(std::string_view key);
+// How many times this process changed the machine settings, so that what is read from them
+// once per machine (the code page) is read again after a change.
+uint64_t MachineSettingsEdits();
 
 }  // namespace velm::platform

@@ -131,6 +131,31 @@ struct Pass {
   }
 };
 
+// An image call's source bitmap and its translation to the device's palette, made once per page
+// and kept for all of the page's bands.
+struct ImageSource {
+  HSURF image = nullptr;
+  HPALETTE palette = nullptr;
+  XLATEOBJ* xlate = nullptr;
+  SURFOBJ* source = nullptr;
+  ImageSource() = default;
+  ImageSource(const ImageSource&) = delete;
+  ImageSource& operator=(const ImageSource&) = delete;
+  ~ImageSource() {
+    if (source) EngUnlockSurface(source);
+    DeleteXlate(xlate);
+    if (palette) EngDeletePalette(palette);
+    if (image) EngDeleteSurface(image);
+  }
+};
+
+// A page's calls as the bands need them: each call's bounds on the page (worked out once) and
+// the image sources made so far.
+struct PreparedPage {
+  std::vector<RECTL> bounds;  // page coordinates; empty for a call that draws nothing
+  std::vector<std::unique_ptr<ImageSource>> images;
+};
+
 class Host {
  public:
   Host(const PrintJob& job, PrintResult& result) : job_(job), result_(result) {}
@@ -163,14 +188,16 @@ class Host {
   bool DrawPage(Pdev& pdev, const DescribedPage& page);
   void Capture(const Pdev& pdev, POINTL origin, PageRaster& raster);
 
-  void DrawPass(Pdev& pdev, const DescribedPage& page, POINTL origin, bool first);
+  void Prepare(const DescribedPage& page, PreparedPage& prepared);
+  void DrawPass(Pdev& pdev, const DescribedPage& page, PreparedPage& prepared, POINTL origin, bool first);
   CLIPOBJ* ClipFor(Pass& pass, const DescribedPage& page, int index, const RECTL& bounds);
   ULONG Value(ULONG rgb) const { return PaletteValueFromRgb(pdev_->devinfo.hpalDefault, rgb); }
   bool MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const std::vector<BYTE>& pattern, ULONG background);
   void DrawFill(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
   void DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pass& pass);
   void DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
-  void DrawImage(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
+  ImageSource* MakeImage(const PageCall& call);
+  void DrawImage(const PageCall& call, const ImageSource& image, CLIPOBJ* clip, const Pass& pass);
   void SendEscape(const PageCall& call);
   PATHOBJ* BuildPath(const PageCall& call, POINTL origin);
   FONTOBJ* MakeFont(const PageCall& call);
@@ -476,9 +503,11 @@ bool Host::DrawPage(Pdev& pdev, const DescribedPage& page) {
         ")");
     if (!banding) return Fail(GetLastError() ? GetLastError() : ERROR_CANCELLED, "DrvStartBanding failed");
     const size_t limit = static_cast<size_t>(pdev.gdi.ulVertRes) + 2;
+    PreparedPage prepared;
+    Prepare(page, prepared);
     for (size_t count = 0;; ++count) {
       if (count > limit) return Fail(ERROR_INVALID_DATA, "the driver's band loop does not end");
-      DrawPass(pdev, page, origin, count == 0);
+      DrawPass(pdev, page, prepared, origin, count == 0);
       if (bitmap) Capture(pdev, origin, raster);
       const BOOL next = nextBand(pso, &origin);
       Log("DrvNextBand -> " + Answer(next) + " (" + std::to_string(origin.x) + "," + std::to_string(origin.y) + ")");
@@ -486,7 +515,9 @@ bool Host::DrawPage(Pdev& pdev, const DescribedPage& page) {
       if (origin.x == -1 && origin.y == -1) break;
     }
   } else {
-    DrawPass(pdev, page, POINTL{0, 0}, true);
+    PreparedPage prepared;
+    Prepare(page, prepared);
+    DrawPass(pdev, page, prepared, POINTL{0, 0}, true);
     if (bitmap) Capture(pdev, POINTL{0, 0}, raster);
     const auto sendPage = Hook<PFN_DrvSendPage>(INDEX_DrvSendPage);
     if (!sendPage) return Fail(ERROR_PROC_NOT_FOUND, "the hook table lacks DrvSendPage");
@@ -509,9 +540,16 @@ void Host::Capture(const Pdev& pdev, POINTL origin, PageRaster& raster) {
   page.format = raster.format;
   page.bpp = band.bpp;
   page.mask = band.mask;
+  // Whole bytes at the same place copy row by row.
+  const bool rows = origin.x == 0 && band.bpp % 8 == 0 && band.cx == page.cx;
+  const size_t rowBytes = static_cast<size_t>(band.cx) * band.bpp / 8;
   for (LONG y = 0; y < band.cy; ++y) {
     const LONG py = origin.y + y;
     if (py < 0 || py >= page.cy) continue;
+    if (rows) {
+      std::memcpy(page.Row(py), band.Row(y), rowBytes);
+      continue;
+    }
     for (LONG x = 0; x < band.cx; ++x) {
       const LONG px = origin.x + x;
       if (px >= 0 && px < page.cx) page.Put(px, py, band.Get(x, y));
@@ -541,27 +579,23 @@ CLIPOBJ* Host::ClipFor(Pass& pass, const DescribedPage& page, int index, const R
   return pass.bounds;
 }
 
-void Host::DrawPass(Pdev& pdev, const DescribedPage& page, POINTL origin, bool first) {
-  Pass pass;
-  pass.origin = origin;
-  pass.surface = RECTL{0, 0, pdev.pso->sizlBitmap.cx, pdev.pso->sizlBitmap.cy};
-  for (const PageCall& call : page.calls) {
-    if (call.kind == PageCall::Kind::Escape) {
-      if (first) SendEscape(call);
-      continue;
-    }
-    RECTL bounds{};
-    PathHolder path;
+void Host::Prepare(const DescribedPage& page, PreparedPage& prepared) {
+  prepared.bounds.assign(page.calls.size(), RECTL{});
+  prepared.images.resize(page.calls.size());
+  for (size_t i = 0; i < page.calls.size(); ++i) {
+    const PageCall& call = page.calls[i];
+    RECTL& bounds = prepared.bounds[i];
     switch (call.kind) {
       case PageCall::Kind::Fill:
       case PageCall::Kind::Image: bounds = eng::Ordered(call.rect); break;
       case PageCall::Kind::Rect: bounds = Grow(eng::Ordered(call.rect), call.width / 2 + 1); break;
       case PageCall::Kind::Line:
       case PageCall::Kind::Path: {
+        PathHolder path;
         path.ppo = BuildPath(call, POINTL{0, 0});
         if (!path.ppo) {
           Log("line " + std::to_string(call.line) + ": no path (" + std::to_string(GetLastError()) + ")");
-          continue;
+          break;
         }
         RECTFX fx;
         PATHOBJ_vGetBounds(path.ppo, &fx);
@@ -571,13 +605,26 @@ void Host::DrawPass(Pdev& pdev, const DescribedPage& page, POINTL origin, bool f
       }
       case PageCall::Kind::Text: {
         const LONG size = call.size;
-        bounds = RECTL{call.points[0].x, call.points[0].y - 2 * size, call.points[0].x + 2 * size * static_cast<LONG>(call.text.size()) + 1,
-                       call.points[0].y + size};
+        bounds = RECTL{call.points[0].x, call.points[0].y - 2 * size,
+                       call.points[0].x + 2 * size * static_cast<LONG>(call.text.size()) + 1, call.points[0].y + size};
         break;
       }
       default: break;
     }
-    bounds = Offset(bounds, origin);
+  }
+}
+
+void Host::DrawPass(Pdev& pdev, const DescribedPage& page, PreparedPage& prepared, POINTL origin, bool first) {
+  Pass pass;
+  pass.origin = origin;
+  pass.surface = RECTL{0, 0, pdev.pso->sizlBitmap.cx, pdev.pso->sizlBitmap.cy};
+  for (size_t i = 0; i < page.calls.size(); ++i) {
+    const PageCall& call = page.calls[i];
+    if (call.kind == PageCall::Kind::Escape) {
+      if (first) SendEscape(call);
+      continue;
+    }
+    const RECTL bounds = Offset(prepared.bounds[i], origin);
     if (!Intersects(bounds, pass.surface)) continue;
     CLIPOBJ* clip = ClipFor(pass, page, call.clip, bounds);
     if (!clip) continue;
@@ -592,7 +639,12 @@ void Host::DrawPass(Pdev& pdev, const DescribedPage& page, POINTL origin, bool f
         break;
       }
       case PageCall::Kind::Text: DrawText(call, clip, pass); break;
-      case PageCall::Kind::Image: DrawImage(call, clip, pass); break;
+      case PageCall::Kind::Image: {
+        std::unique_ptr<ImageSource>& image = prepared.images[i];
+        if (!image) image.reset(MakeImage(call));
+        if (image->source) DrawImage(call, *image, clip, pass);
+        break;
+      }
       default: break;
     }
   }
@@ -823,44 +875,72 @@ void Host::DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
   DestroyFont(font);
 }
 
-void Host::DrawImage(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
+ImageSource* Host::MakeImage(const PageCall& call) {
+  auto made = std::make_unique<ImageSource>();
   const LONG w = call.imageWidth, h = call.imageHeight;
-  const ULONG format = BmfOfBpp(call.bpp);
-  const HSURF image = reinterpret_cast<HSURF>(
-      EngCreateBitmap(SIZEL{w, h}, 0, format, call.bottomUp ? 0 : BMF_TOPDOWN, nullptr));
-  const HPALETTE palette = ImagePalette(call.bpp);
-  XLATEOBJ* xlate = palette ? CreateXlate(palette, pdev_->devinfo.hpalDefault) : nullptr;
-  BrushHolder brush;
-  SURFOBJ* source = image ? EngLockSurface(image) : nullptr;
+  made->image = reinterpret_cast<HSURF>(
+      EngCreateBitmap(SIZEL{w, h}, 0, BmfOfBpp(call.bpp), call.bottomUp ? 0 : BMF_TOPDOWN, nullptr));
+  made->palette = ImagePalette(call.bpp);
+  made->xlate = made->palette ? CreateXlate(made->palette, pdev_->devinfo.hpalDefault) : nullptr;
+  SURFOBJ* source = made->image ? EngLockSurface(made->image) : nullptr;
   Pixels pixels;
-  if (!source || !xlate || !eng::SurfacePixels(source, pixels) ||
-      !MakeBrush(brush, call.hasBrush ? call.brush : 0, HS_DDI_MAX, {}, 0)) {
+  if (!source || !made->xlate || !eng::SurfacePixels(source, pixels)) {
+    Log("line " + std::to_string(call.line) + ": image objects not made (" + std::to_string(GetLastError()) + ")");
+    if (source) EngUnlockSurface(source);
+    return made.release();
+  }
+  eng::Palette sourcePalette;
+  eng::CopyPalette(made->palette, sourcePalette);
+  const ULONG black = eng::PaletteValueFromRgb(sourcePalette, 0), white = eng::PaletteValueFromRgb(sourcePalette, 0xFFFFFF);
+  const ULONG solid = eng::PaletteValueFromRgb(sourcePalette, call.brush);
+  const LONG rowBytes = (w * static_cast<LONG>(call.bpp) + 31) / 32 * 4;
+  // A row's pixels depend on one key (the gradient's green, the checker's phase), so a row whose
+  // key is the previous row's is a copy of it; a gradient's colours come from a table of its reds.
+  std::vector<BYTE> redOf(static_cast<size_t>(w));
+  for (LONG x = 0; x < w; ++x) redOf[x] = static_cast<BYTE>(w > 1 ? x * 255 / (w - 1) : 0);
+  ULONG valueOfRed[256];
+  LONG previousKey = -1;
+  for (LONG y = 0; y < h; ++y) {
+    if (call.fill == PageCall::Fill::Hex) {
+      std::memcpy(pixels.Row(y), call.bits.data() + static_cast<size_t>(y) * rowBytes, rowBytes);
+      continue;
+    }
+    const ULONG green = h > 1 ? static_cast<ULONG>(y * 255 / (h - 1)) : 0;
+    const LONG key = call.fill == PageCall::Fill::Gradient  ? static_cast<LONG>(green)
+                     : call.fill == PageCall::Fill::Checker ? (y / 8) & 1
+                                                            : 0;
+    if (key == previousKey) {
+      std::memcpy(pixels.Row(y), pixels.Row(y - 1), rowBytes);
+      continue;
+    }
+    previousKey = key;
+    if (call.fill == PageCall::Fill::Gradient)
+      for (ULONG red = 0; red < 256; ++red)
+        valueOfRed[red] = eng::PaletteValueFromRgb(sourcePalette, (red << 16) | (green << 8) | 0x80);
+    for (LONG x = 0; x < w; ++x) {
+      ULONG value;
+      if (call.fill == PageCall::Fill::Checker) {
+        value = ((x / 8 + y / 8) & 1) ? white : black;
+      } else if (call.fill == PageCall::Fill::Solid) {
+        value = solid;
+      } else {
+        value = valueOfRed[redOf[x]];
+      }
+      pixels.Put(x, y, value);
+    }
+  }
+  made->source = source;
+  return made.release();
+}
+
+void Host::DrawImage(const PageCall& call, const ImageSource& image, CLIPOBJ* clip, const Pass& pass) {
+  const LONG w = call.imageWidth, h = call.imageHeight;
+  SURFOBJ* source = image.source;
+  XLATEOBJ* xlate = image.xlate;
+  BrushHolder brush;
+  if (!MakeBrush(brush, call.hasBrush ? call.brush : 0, HS_DDI_MAX, {}, 0)) {
     Log("line " + std::to_string(call.line) + ": image objects not made (" + std::to_string(GetLastError()) + ")");
   } else {
-    eng::Palette sourcePalette;
-    eng::CopyPalette(palette, sourcePalette);
-    const ULONG black = eng::PaletteValueFromRgb(sourcePalette, 0), white = eng::PaletteValueFromRgb(sourcePalette, 0xFFFFFF);
-    const ULONG solid = eng::PaletteValueFromRgb(sourcePalette, call.brush);
-    const LONG rowBytes = (w * static_cast<LONG>(call.bpp) + 31) / 32 * 4;
-    for (LONG y = 0; y < h; ++y) {
-      if (call.fill == PageCall::Fill::Hex) {
-        std::memcpy(pixels.Row(y), call.bits.data() + static_cast<size_t>(y) * rowBytes, rowBytes);
-        continue;
-      }
-      for (LONG x = 0; x < w; ++x) {
-        ULONG value;
-        if (call.fill == PageCall::Fill::Checker) {
-          value = ((x / 8 + y / 8) & 1) ? white : black;
-        } else if (call.fill == PageCall::Fill::Solid) {
-          value = solid;
-        } else {
-          const ULONG red = w > 1 ? static_cast<ULONG>(x * 255 / (w - 1)) : 0;
-          const ULONG green = h > 1 ? static_cast<ULONG>(y * 255 / (h - 1)) : 0;
-          value = eng::PaletteValueFromRgb(sourcePalette, (red << 16) | (green << 8) | 0x80);
-        }
-        pixels.Put(x, y, value);
-      }
-    }
     SURFOBJ* pso = pdev_->pso;
     const FLONG hooks = pdev_->facts.hooks;
     RECTL dest = Offset(call.rect, pass.origin);
@@ -903,9 +983,6 @@ void Host::DrawImage(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
       }
     }
   }
-  DeleteXlate(xlate);
-  if (palette) EngDeletePalette(palette);
-  if (image) EngDeleteSurface(image);
 }
 
 void Host::SendEscape(const PageCall& call) {

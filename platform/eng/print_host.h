@@ -38,7 +38,8 @@ struct PrintJob {
   // Where EngWritePrinter's bytes go instead; with neither sink nor printer they are kept in
   // PrintResult::output.
   PrinterWriteSink sink;
-  // Keep each page as the bands of a bitmap surface held it (PrintResult::rasters).
+  // Whether PrintResult::rasters gets each page as the surface held it (a full-page copy per
+  // page, so only for callers that look at the pixels).
   bool keepPageRasters = false;
   uint64_t allocationFaultAt = 0;  // the nth allocation after the driver is loaded fails (0: none)
   PrinterWriteFault writeFault;
@@ -46,7 +47,8 @@ struct PrintJob {
 };
 
 // A page as the bands of a banding (or plain bitmap) surface held it before the driver sent
-// them: rows top-down in the surface's format, each padded to 4 bytes.
+// them: rows top-down in the surface's format, each padded to 4 bytes. Kept only when the job
+// asks (PrintJob::keepPageRasters); a device surface has none.
 struct PageRaster {
   LONG width = 0, height = 0;
   ULONG format = 0;
@@ -68,7 +70,7 @@ struct PrintResult {
   std::string output;          // EngWritePrinter's bytes, when the job had neither sink nor printer
   DWORD spoolJob = 0;          // the spooler job the document went to (0: none)
   std::vector<std::string> calls;  // every hook and engine call, in order, with its answer
-  std::vector<PageRaster> rasters;  // when the job asked for them (keepPageRasters)
+  std::vector<PageRaster> rasters;  // one per page of a bitmap surface, when the job kept them
   size_t pages = 0;            // pages the driver accepted (DrvStartPage answered TRUE)
   EngineObjectCounts leaked;   // engine objects alive after the job that were not before
 };

@@ -2,6 +2,8 @@
 // into 1-bit targets, and the stretch with a raster operation.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
@@ -55,15 +57,38 @@ extern "C" BOOL EngStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMas
                       translate.TargetValue(0xFFFFFF, white);
 
   const std::vector<RECTL> clip = velm::platform::ClipRectangles(pco, Intersect(dest, RECTL{0, 0, target.cx, target.cy}));
+  // Each target column's source column is worked out once per rectangle; a target row whose
+  // source row is the one of the row above (a stretch upwards) is a copy of that row, unless a
+  // mask or the dither makes rows differ.
+  std::vector<LONG> columns;
   for (const RECTL& r : clip) {
+    columns.resize(static_cast<size_t>(r.right - r.left));
+    bool everyColumn = true;
+    for (LONG x = r.left; x < r.right; ++x) {
+      LONG sx = Nearest(x - dest.left, dw, sw);
+      sx = mirrorX ? src.right - 1 - sx : src.left + sx;
+      if (sx < 0 || sx >= source.cx) sx = -1, everyColumn = false;
+      columns[x - r.left] = sx;
+    }
+    const bool rowCopies = everyColumn && !psoMask && !dither && target.bpp % 8 == 0;
+    const size_t rowBytes = static_cast<size_t>(r.right - r.left) * target.bpp / 8;
+    LONG previous = -1;
     for (LONG y = r.top; y < r.bottom; ++y) {
       LONG sy = Nearest(y - dest.top, dh, sh);
       sy = mirrorY ? src.bottom - 1 - sy : src.top + sy;
-      if (sy < 0 || sy >= source.cy) continue;
+      if (sy < 0 || sy >= source.cy) {
+        previous = -1;
+        continue;
+      }
+      if (rowCopies && sy == previous) {
+        const size_t at = static_cast<size_t>(r.left) * target.bpp / 8;
+        std::memcpy(target.Row(y) + at, target.Row(y - 1) + at, rowBytes);
+        continue;
+      }
+      previous = sy;
       for (LONG x = r.left; x < r.right; ++x) {
-        LONG sx = Nearest(x - dest.left, dw, sw);
-        sx = mirrorX ? src.right - 1 - sx : src.left + sx;
-        if (sx < 0 || sx >= source.cx) continue;
+        const LONG sx = columns[x - r.left];
+        if (sx < 0) continue;
         if (psoMask) {
           const LONG mx = maskOrigin.x + (sx - src.left), my = maskOrigin.y + (sy - src.top);
           if (mx < 0 || my < 0 || mx >= mask.cx || my >= mask.cy || !mask.Get(mx, my)) continue;

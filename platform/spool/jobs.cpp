@@ -1,5 +1,8 @@
 // Jobs: StartDocPrinterW opens a job whose bytes WritePrinter appends to the job's file;
-// EndDocPrinter queues it with its size and pages. GetJobW and SetJobW read and change the record.
+// EndDocPrinter queues it with its size and pages, and as nothing stands between the queue and
+// the device, the job counts as printed: when the handle that wrote it closes, its record and
+// bytes go, unless the printer keeps printed documents (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS).
+// GetJobW and SetJobW read and change the record.
 #include <chrono>
 #include <ctime>
 
@@ -175,7 +178,23 @@ PrinterHandle::~PrinterHandle() {
   if (document.file) std::fclose(document.file);
 }
 
-void PrinterHandle::OnHandleClosed() { FinishDocument(*this); }
+void PrinterHandle::OnHandleClosed() {
+  FinishDocument(*this);
+  std::vector<uint32_t> printed;
+  {
+    std::lock_guard lock(mutex);
+    printed.swap(printedJobs);
+  }
+  if (printed.empty()) return;
+  EditSpoolState([&](SpoolState& state) {
+    for (uint32_t jobId : printed) {
+      const SpoolJob* job = FindJobIn(state, jobId);
+      const SpoolPrinter* printer = job ? FindPrinterById(state, job->printerId) : nullptr;
+      if (job && !(printer && (printer->attributes & PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS))) RemoveJob(state, jobId);
+    }
+    return ERROR_SUCCESS;
+  });
+}
 
 DWORD FinishDocument(PrinterHandle& handle) {
   std::lock_guard lock(handle.mutex);
@@ -197,6 +216,7 @@ DWORD FinishDocument(PrinterHandle& handle) {
     job->size = finished.written;
     job->totalPages = finished.pages;
     if (!job->outputFile.empty()) copyError = CopyToOutputFile(job->id, job->outputFile);
+    handle.printedJobs.push_back(job->id);
     return ERROR_SUCCESS;
   });
   if (error != ERROR_SUCCESS) return error;

@@ -14,10 +14,11 @@ constexpr size_t kMaxValueNameUnits = 16383;  // the registry's own limit
 constexpr size_t kMaxKeyNameUnits = 255;
 constexpr DWORD kMaxValueBytes = 1u << 20;
 
-SpoolValue* FindValue(std::vector<SpoolValue>& values, std::u16string_view key, std::u16string_view name) {
-  for (SpoolValue& v : values)
+template <class Values>
+auto* FindValue(Values& values, std::u16string_view key, std::u16string_view name) {
+  for (auto& v : values)
     if (EqualsNoCase(v.key, key) && EqualsNoCase(v.name, name)) return &v;
-  return nullptr;
+  return static_cast<decltype(&values[0])>(nullptr);
 }
 
 // Checks a key and value name given by a caller; ERROR_SUCCESS when both are usable.
@@ -39,9 +40,9 @@ DWORD GetValue(std::string_view function, HANDLE hPrinter, LPCWSTR key, LPCWSTR 
     *pcbNeeded = fault->needed;
     return fault->error;
   }
-  std::vector<SpoolValue> values;
-  if (DWORD error = ReadPrinterValues(handle->printerId, values); error != ERROR_SUCCESS) return error;
-  const SpoolValue* value = FindValue(values, key, name);
+  std::shared_ptr<const std::vector<SpoolValue>> values;
+  if (DWORD error = SharePrinterValues(handle->printerId, values); error != ERROR_SUCCESS) return error;
+  const SpoolValue* value = FindValue(*values, key, name);
   if (!value) return ERROR_FILE_NOT_FOUND;
   if (pType) *pType = value->type;
   *pcbNeeded = static_cast<DWORD>(value->data.size());

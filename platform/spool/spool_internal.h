@@ -40,8 +40,11 @@ class PrinterHandle : public KernelObject {
   ACCESS_MASK granted = 0;
   std::u16string datatype;  // from PRINTER_DEFAULTSW, for the jobs of this handle
   std::string devmode;      // likewise
-  std::mutex mutex;         // guards `document`
+  std::mutex mutex;         // guards `document` and `printedJobs`
   OpenDocument document;
+  // Jobs this handle wrote and ended: the spooler lets go of them when the handle closes,
+  // unless their printer keeps printed documents.
+  std::vector<uint32_t> printedJobs;
 
   ~PrinterHandle() override;
   void OnHandleClosed() override;

@@ -2,7 +2,10 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <type_traits>
 #include <system_error>
 
 #include <fcntl.h>
@@ -11,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/devmode.h"
+#include "core/file_stamp.h"
 #include "core/machine_root.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
@@ -249,9 +253,13 @@ class StoreLock {
     if (dir.empty()) return;
     std::error_code ec;
     fs::create_directories(dir, ec);
-    fd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) return;
-    ::fchmod(fd_, 0666);  // every user of the machine uses the spooler (fails harmlessly when not ours)
+    const fs::path file = dir / ".lock";
+    fd_ = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) {
+      fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd_ < 0) return;
+      ::fchmod(fd_, 0666);  // every user of the machine uses the spooler (fails harmlessly when not ours)
+    }
     while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
       if (errno != EINTR) {
         ::close(fd_);
@@ -270,20 +278,6 @@ class StoreLock {
  private:
   int fd_ = -1;
 };
-
-// Reads a whole store file: absent is ERROR_FILE_NOT_FOUND, oversized or unreadable ERROR_INVALID_DATA.
-DWORD ReadStoreFile(const fs::path& file, std::string& bytes) {
-  std::error_code ec;
-  const uintmax_t size = fs::file_size(file, ec);
-  if (ec) return fs::exists(file) ? ERROR_INVALID_DATA : ERROR_FILE_NOT_FOUND;
-  if (size > kMaxStoreFile) return ERROR_INVALID_DATA;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return ERROR_FILE_NOT_FOUND;
-  bytes.resize(static_cast<size_t>(size));
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<uintmax_t>(in.gcount()) != size) return ERROR_INVALID_DATA;
-  return ERROR_SUCCESS;
-}
 
 DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
   std::error_code ec;
@@ -304,43 +298,136 @@ DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
   return ERROR_SUCCESS;
 }
 
-template <class T, class Fields>
-DWORD Decode(const fs::path& file, const char (&magic)[4], T& out, Fields fields) {
+// A store file as last read and decoded by this process (see core/file_stamp.h): trusted while a
+// stat shows the same settled stamp; otherwise the file is read again, under the store lock, and
+// decoded again only when its bytes changed. So a change another process made is always seen,
+// and an unchanged store is decoded once.
+template <class T>
+struct DecodedFile {
+  std::optional<FileStamp> stamp;
+  bool settled = false;
   std::string bytes;
-  const DWORD error = ReadStoreFile(file, bytes);
-  if (error == ERROR_FILE_NOT_FOUND) {
-    out = T{};
+  std::shared_ptr<const T> value;
+};
+
+template <class T>
+class DecodedFiles {
+ public:
+  // The file's value decoded by `fields`; an absent file is an empty value. `locked`: the
+  // caller holds the store lock; otherwise a read that cannot use the cache takes it shared.
+  template <class Fields>
+  DWORD Get(const fs::path& file, const char (&magic)[4], Fields fields, bool locked, std::shared_ptr<const T>& out) {
+    const std::string key = file.string();
+    const std::optional<FileStamp> seen = StampOfFile(file);
+    {
+      std::lock_guard guard(mutex_);
+      const auto it = files_.find(key);
+      if (it != files_.end() && it->second.settled && it->second.stamp == seen) {
+        out = it->second.value;
+        return ERROR_SUCCESS;
+      }
+    }
+    std::optional<StoreLock> lock;
+    if (!locked) {
+      lock.emplace(false);
+      if (!lock->held()) return ERROR_PATH_NOT_FOUND;
+    }
+    DecodedFile<T> read;
+    const DWORD error = ReadStoreFile(file, read.bytes, read.stamp);
+    if (error != ERROR_SUCCESS) return error;
+    std::lock_guard guard(mutex_);
+    DecodedFile<T>& cached = files_[key];
+    if (cached.value && cached.bytes == read.bytes) {
+      read.value = cached.value;
+    } else if (!read.stamp) {
+      read.value = std::make_shared<const T>();
+    } else {
+      RecordReader reader(read.bytes, magic);
+      auto decoded = std::make_shared<T>();
+      fields(reader, *decoded);
+      if (!reader.ok() || !reader.AtEnd()) {
+        files_.erase(key);
+        return ERROR_INVALID_DATA;
+      }
+      read.value = std::move(decoded);
+    }
+    read.settled = !read.stamp || IsSettled(*read.stamp);  // an absent file cannot come back unseen
+    out = read.value;
+    cached = std::move(read);
     return ERROR_SUCCESS;
   }
-  if (error != ERROR_SUCCESS) return error;
-  RecordReader reader(bytes, magic);
-  T decoded{};
-  fields(reader, decoded);
-  if (!reader.ok() || !reader.AtEnd()) return ERROR_INVALID_DATA;
-  out = std::move(decoded);
-  return ERROR_SUCCESS;
+
+  // Writes `value` encoded by `fields` (the caller holds the store lock exclusively) and keeps it.
+  template <class Fields>
+  DWORD Put(const fs::path& file, const char (&magic)[4], Fields fields, T value) {
+    RecordWriter writer(magic);
+    fields(writer, value);
+    const std::string key = file.string();
+    const DWORD error = WriteStoreFile(file, writer.bytes());
+    std::lock_guard guard(mutex_);
+    if (error != ERROR_SUCCESS) {
+      files_.erase(key);
+      return error;
+    }
+    files_[key] = DecodedFile<T>{StampOfFile(file), false, writer.bytes(), std::make_shared<const T>(std::move(value))};
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  // Reads a whole store file with its stamp: absent is no stamp and no bytes, oversized or
+  // unreadable ERROR_INVALID_DATA.
+  static DWORD ReadStoreFile(const fs::path& file, std::string& bytes, std::optional<FileStamp>& stamp) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+    stamp = StampOfDescriptor(fd);
+    DWORD result = ERROR_SUCCESS;
+    if (!stamp || stamp->size < 0 || static_cast<uintmax_t>(stamp->size) > kMaxStoreFile) {
+      result = ERROR_INVALID_DATA;
+    } else {
+      bytes.resize(static_cast<size_t>(stamp->size));
+      size_t done = 0;
+      while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      if (done != bytes.size()) result = ERROR_INVALID_DATA;
+    }
+    ::close(fd);
+    return result;
+  }
+
+  std::mutex mutex_;
+  std::map<std::string, DecodedFile<T>> files_;  // by host path, so a new machine root starts afresh
+};
+
+using Values = std::vector<SpoolValue>;
+
+DecodedFiles<SpoolState>& States() {
+  static DecodedFiles<SpoolState> files;
+  return files;
+}
+DecodedFiles<Values>& ValueFiles() {
+  static DecodedFiles<Values> files;
+  return files;
 }
 
-template <class T, class Fields>
-DWORD Encode(const fs::path& file, const char (&magic)[4], T& value, Fields fields) {
-  RecordWriter writer(magic);
-  fields(writer, value);
-  return WriteStoreFile(file, writer.bytes());
-}
+constexpr auto kStateFields = [](auto& io, SpoolState& s) { StateFields(io, s); };
+constexpr auto kValuesFields = [](auto& io, Values& v) {
+  using IO = std::remove_reference_t<decltype(io)>;
+  io.List(v, ValueFields<IO>);
+};
 
-DWORD DecodeState(SpoolState& state) {
-  return Decode(StateFile(), kStateMagic, state, [](RecordReader& r, SpoolState& s) { StateFields(r, s); });
+DWORD GetState(bool locked, std::shared_ptr<const SpoolState>& state) {
+  const fs::path dir = StoreDir();
+  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
+  return States().Get(StateFile(), kStateMagic, kStateFields, locked, state);
 }
-DWORD EncodeState(SpoolState& state) {
-  return Encode(StateFile(), kStateMagic, state, [](RecordWriter& w, SpoolState& s) { StateFields(w, s); });
-}
-DWORD DecodeValues(uint32_t printerId, std::vector<SpoolValue>& values) {
-  return Decode(ValuesFile(printerId), kValuesMagic, values,
-                [](RecordReader& r, std::vector<SpoolValue>& v) { r.List(v, ValueFields<RecordReader>); });
-}
-DWORD EncodeValues(uint32_t printerId, std::vector<SpoolValue>& values) {
-  return Encode(ValuesFile(printerId), kValuesMagic, values,
-                [](RecordWriter& w, std::vector<SpoolValue>& v) { w.List(v, ValueFields<RecordWriter>); });
+DWORD GetValues(uint32_t printerId, bool locked, std::shared_ptr<const Values>& values) {
+  const fs::path dir = StoreDir();
+  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
+  return ValueFiles().Get(ValuesFile(printerId), kValuesMagic, kValuesFields, locked, values);
 }
 
 std::mutex g_hookMutex;
@@ -351,38 +438,46 @@ SpoolCallHook g_hook;
 // ---- Store access -----------------------------------------------------------------------------
 
 DWORD ReadSpoolState(SpoolState& state) {
-  StoreLock lock(false);
-  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
-  return DecodeState(state);
+  std::shared_ptr<const SpoolState> read;
+  const DWORD error = GetState(false, read);
+  if (error == ERROR_SUCCESS) state = *read;
+  return error;
 }
 
 DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
   StoreLock lock(true);
   if (!lock.held()) return ERROR_PATH_NOT_FOUND;
-  SpoolState state;
-  DWORD error = DecodeState(state);
+  std::shared_ptr<const SpoolState> read;
+  DWORD error = GetState(true, read);
   if (error != ERROR_SUCCESS) return error;
+  SpoolState state = *read;
   error = edit(state);
   if (error != ERROR_SUCCESS) return error;
   ++state.generation;
-  return EncodeState(state);
+  return States().Put(StateFile(), kStateMagic, kStateFields, std::move(state));
 }
 
 DWORD ReadPrinterValues(uint32_t printerId, std::vector<SpoolValue>& values) {
-  StoreLock lock(false);
-  if (!lock.held()) return ERROR_PATH_NOT_FOUND;
-  return DecodeValues(printerId, values);
+  std::shared_ptr<const Values> read;
+  const DWORD error = GetValues(printerId, false, read);
+  if (error == ERROR_SUCCESS) values = *read;
+  return error;
+}
+
+DWORD SharePrinterValues(uint32_t printerId, std::shared_ptr<const std::vector<SpoolValue>>& values) {
+  return GetValues(printerId, false, values);
 }
 
 DWORD EditPrinterValues(uint32_t printerId, const std::function<DWORD(std::vector<SpoolValue>&)>& edit) {
   StoreLock lock(true);
   if (!lock.held()) return ERROR_PATH_NOT_FOUND;
-  std::vector<SpoolValue> values;
-  DWORD error = DecodeValues(printerId, values);
+  std::shared_ptr<const Values> read;
+  DWORD error = GetValues(printerId, true, read);
   if (error != ERROR_SUCCESS) return error;
+  Values values = *read;
   error = edit(values);
   if (error != ERROR_SUCCESS) return error;
-  return EncodeValues(printerId, values);
+  return ValueFiles().Put(ValuesFile(printerId), kValuesMagic, kValuesFields, std::move(values));
 }
 
 // ---- Installing -------------------------------------------------------------------------------

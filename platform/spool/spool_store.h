@@ -4,7 +4,8 @@
 //   data/<id>      the printer data of printer <id>: typed values under their keys
 //   jobs/<id>.spl  the bytes of job <id>
 // Every file is rewritten through a temporary file and a rename, under an exclusive lock on
-// spool/.lock; readers take the lock shared. Files are read with bounds on every length, and
+// spool/.lock; readers take the lock shared. Each process keeps what it decoded and reads a file
+// again only when a stat shows that it changed. Files are read with bounds on every length, and
 // a store that fails them is refused (ERROR_INVALID_DATA), never half-read.
 //
 // The Win32 functions of winspool.h work on the store; the set-up tools and tests use this
@@ -13,6 +14,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -128,6 +130,8 @@ inline constexpr std::u16string_view kPrinterDriverDataKey = u"PrinterDriverData
 DWORD ReadSpoolState(SpoolState& state);
 DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit);
 DWORD ReadPrinterValues(uint32_t printerId, std::vector<SpoolValue>& values);
+// The same without a copy: the values as decoded, shared with the store's cache.
+DWORD SharePrinterValues(uint32_t printerId, std::shared_ptr<const std::vector<SpoolValue>>& values);
 DWORD EditPrinterValues(uint32_t printerId, const std::function<DWORD(std::vector<SpoolValue>&)>& edit);
 
 // ---- Installing (set-up tools and tests) ---------------------------------------------------

@@ -146,14 +146,28 @@ TEST_F(PrintHostTest, AOneBitBandMapsColoursThroughTheDevicePalette) {
   EXPECT_EQ(page.ToPpm().substr(0, 12), "P6\n32 8\n255\n");
 }
 
-TEST_F(PrintHostTest, PageRastersAreKeptOnlyWhenTheJobAsksForThem) {
-  Configure("mode=raster\nwidth=32\nheight=8\nband=8\nbpp=24\n");
-  PrintJob job;
-  job.pages = "fill 0 0 16 8 black\n";
-  const PrintResult result = platform::RunPrintJob(job);
+// One source bitmap serves every band of the page: each band gets the part of the image under it,
+// copied or stretched, and a page keeps no raster unless the job asks.
+TEST_F(PrintHostTest, AnImageAcrossBandsIsDrawnIntoEachFromOneSource) {
+  Configure("mode=raster\nwidth=32\nheight=40\nband=16\nbpp=24\nhooks=0\n");
+  const PrintResult result = Run(
+      "image 0 0 16 40 16 40 bpp=8 fill=checker\n"
+      "image 16 0 32 40 2 5 fill=hex:000000FFFFFF0000FFFFFF0000000000000000FFFFFF0000FFFFFF0000000000000000FFFFFF0000\n");
   ASSERT_TRUE(result.ok) << result.message;
-  EXPECT_TRUE(result.rasters.empty());
-  EXPECT_EQ(Run(job.pages).rasters.size(), 1u);
+  const platform::PageRaster& page = result.rasters.at(0);
+  for (LONG y : {0, 7, 8, 15, 16, 23, 24, 31, 32, 39}) {
+    EXPECT_EQ(page.Rgb(3, y), (y / 8) % 2 ? 0xFFFFFFu : 0x000000u) << y;
+    EXPECT_EQ(page.Rgb(11, y), (y / 8) % 2 ? 0x000000u : 0xFFFFFFu) << y;
+    // Source rows alternate black-white and white-black, eight target rows each.
+    EXPECT_EQ(page.Rgb(18, y), (y / 8) % 2 ? 0xFFFFFFu : 0x000000u) << y;
+    EXPECT_EQ(page.Rgb(29, y), (y / 8) % 2 ? 0x000000u : 0xFFFFFFu) << y;
+  }
+  PrintJob job;
+  job.pages = "image 0 0 16 40 16 40\n";
+  const PrintResult unkept = platform::RunPrintJob(job);
+  ASSERT_TRUE(unkept.ok) << unkept.message;
+  EXPECT_TRUE(unkept.rasters.empty());
+  EXPECT_EQ(unkept.leaked.Total(), 0u);
 }
 
 TEST_F(PrintHostTest, AVectorJobHandsEveryCallToTheDriver) {

@@ -112,12 +112,39 @@ TEST_F(SpoolTest, AnOutputFileGetsTheJobAndClosingEndsTheDocument) {
   ASSERT_TRUE(Write(h, "job bytes"));
   ASSERT_TRUE(ClosePrinter(h));
   EXPECT_EQ(test::ReadHostFile(root_.OnDriveC("Windows/Temp/out.prn")), "job bytes");
-  EXPECT_EQ(FindSpoolJob(id)->status, 0u);
+  EXPECT_FALSE(FindSpoolJob(id).has_value());  // printed, and its writer is gone
+}
 
-  ASSERT_EQ(AddPrinter(u"Other"), ERROR_SUCCESS);
-  DWORD needed = 0;
-  EXPECT_FALSE(GetJobW(Open(u"Other"), id, 1, nullptr, 0, &needed));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+// A printed job leaves the store when the handle that wrote it closes, unless its printer keeps
+// printed documents; a job another handle still writes, or one of another printer, stays.
+TEST_F(SpoolTest, PrintedJobsGoWhenTheirWriterClosesUnlessThePrinterKeepsThem) {
+  ASSERT_EQ(AddPrinter(u"Archive", u"", PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS), ERROR_SUCCESS);
+  HANDLE office = nullptr, archive = nullptr, other = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Office", &office, nullptr) && OpenPrinterW(u"Archive", &archive, nullptr) &&
+              OpenPrinterW(u"Office", &other, nullptr));
+  const DWORD printed = StartDoc(office, u"one");
+  ASSERT_TRUE(Write(office, "one") && EndDocPrinter(office));
+  const DWORD second = StartDoc(office, u"two");
+  ASSERT_TRUE(Write(office, "two") && EndDocPrinter(office));
+  const DWORD kept = StartDoc(archive, u"kept");
+  ASSERT_TRUE(Write(archive, "kept") && EndDocPrinter(archive));
+  const DWORD writing = StartDoc(other, u"still writing");
+  ASSERT_TRUE(Write(other, "more"));
+  EXPECT_TRUE(FindSpoolJob(printed).has_value());  // its writer is still open
+
+  ASSERT_TRUE(ClosePrinter(office));
+  ASSERT_TRUE(ClosePrinter(archive));
+  for (DWORD gone : {printed, second}) {
+    EXPECT_FALSE(FindSpoolJob(gone).has_value()) << gone;
+    EXPECT_FALSE(fs::exists(SpoolJobFile(gone))) << gone;
+  }
+  ASSERT_TRUE(FindSpoolJob(kept).has_value());
+  EXPECT_EQ(FindSpoolJob(kept)->status, 0u);
+  EXPECT_EQ(test::ReadHostFile(SpoolJobFile(kept)), "kept");
+  ASSERT_TRUE(FindSpoolJob(writing).has_value());
+  EXPECT_EQ(FindSpoolJob(writing)->status, JOB_STATUS_SPOOLING);
+  ASSERT_TRUE(ClosePrinter(other));
+  EXPECT_FALSE(FindSpoolJob(writing).has_value());
 }
 
 TEST_F(SpoolTest, DeletingAPrinterTakesItsDataAndJobsAlong) {
