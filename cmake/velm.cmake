@@ -19,6 +19,22 @@ function(velm_driver_library name mapfile)
   target_link_options(${name} PRIVATE -Wl,--version-script=${mapfile} ${VELM_NO_UNDEFINED})
 endfunction()
 
+# velm_driver_library_over_core(NAME MAPFILE DIR): a driver library whose module is DIR's
+# library_entry.cpp over NAME_core, a static position-independent library of every other .cpp
+# below DIR that the tests link as well. The whole archive goes into the module so that the
+# exports its version script names are there even though nothing in it calls them.
+function(velm_driver_library_over_core name mapfile dir)
+  file(GLOB_RECURSE core_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(REMOVE_ITEM core_sources ${dir}/library_entry.cpp)
+  add_library(${name}_core STATIC ${core_sources})
+  target_include_directories(${name}_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)
+  target_link_libraries(${name}_core PUBLIC settings velmplatform)
+  set_target_properties(${name}_core PROPERTIES POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  velm_driver_library(${name} ${mapfile} ${dir}/library_entry.cpp)
+  target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}_core>")
+endfunction()
+
 # velm_companion(NAME SOURCES...): a stand-in for one of the maker's outside components.
 function(velm_companion name)
   add_library(${name} SHARED ${ARGN})

@@ -1,21 +1,16 @@
 // File attributes: READONLY of a file is the host's write permission; the bits the host has no
-// place for are kept in <root>/machine/attributes, one "XXXXXXXX relative/host/path" line per
-// file or folder whose bits differ from the default (ARCHIVE for a file, none for a folder).
+// place for are kept in the attribute store (core/path_records.h), an 8-digit hexadecimal value
+// per file or folder whose bits differ from the default (ARCHIVE for a file, none for a folder).
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <map>
-#include <sstream>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/files_internal.h"
-#include "core/machine_root.h"
+#include "core/path_records.h"
 #include "core/winerror.h"
 
 namespace velm::platform {
@@ -23,78 +18,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using AttributeMap = std::map<std::string, DWORD, std::less<>>;
-
 constexpr DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                               FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 DWORD StoredBits(bool directory) { return directory ? kStoredBits | FILE_ATTRIBUTE_READONLY : kStoredBits; }
 DWORD DefaultBits(bool directory) { return directory ? 0 : FILE_ATTRIBUTE_ARCHIVE; }
 
-fs::path StoreFile() {
-  const fs::path machine = MachineStore("");
-  return machine.empty() ? fs::path() : machine / "attributes";
+std::string FormatBits(DWORD bits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(bits));
+  return text;
 }
 
-std::string KeyOf(const fs::path& host) { return host.lexically_relative(MachineRoot()).generic_string(); }
-
-bool IsUnder(const std::string& key, const std::string& base) {
-  return key == base || (key.size() > base.size() && key.compare(0, base.size(), base) == 0 && key[base.size()] == '/');
-}
-
-AttributeMap ReadStore() {
-  AttributeMap map;
-  const fs::path file = StoreFile();
-  if (file.empty()) return map;
-  std::ifstream in(file, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() < 10 || line[8] != ' ') continue;
-    char* end = nullptr;
-    const unsigned long bits = std::strtoul(line.substr(0, 8).c_str(), &end, 16);
-    map[line.substr(9)] = static_cast<DWORD>(bits);
-  }
-  return map;
-}
-
-// Applies `edit` to the store under a lock, rewriting it (temporary file and rename) only when
-// the edit changed something. `edit` returns whether it did.
-template <class Edit>
-void EditStore(Edit edit) {
-  const fs::path file = StoreFile();
-  if (file.empty()) return;
-  {
-    AttributeMap probe = ReadStore();
-    if (!edit(probe)) return;  // most edits find nothing to do; spare them the lock
-  }
-  const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lock < 0) return;
-  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  AttributeMap map = ReadStore();
-  if (edit(map)) {
-    std::ostringstream text;
-    char bits[16];
-    for (const auto& [key, value] : map) {
-      std::snprintf(bits, sizeof bits, "%08X ", static_cast<unsigned>(value));
-      text << bits << key << '\n';
-    }
-    const fs::path temp = file.string() + ".tmp" + std::to_string(::getpid());
-    bool ok;
-    {
-      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      out << text.str();
-      ok = static_cast<bool>(out.flush());
-    }
-    if (!ok || ::rename(temp.c_str(), file.c_str()) != 0) ::unlink(temp.c_str());
-  }
-  ::flock(lock, LOCK_UN);
-  ::close(lock);
-}
-
-DWORD Compose(const struct stat& st, const DWORD* stored) {
+DWORD Compose(const struct stat& st, const std::string* stored) {
   const bool directory = S_ISDIR(st.st_mode);
-  DWORD attributes = stored ? *stored : DefaultBits(directory);
+  DWORD attributes = stored ? static_cast<DWORD>(std::strtoul(stored->c_str(), nullptr, 16)) : DefaultBits(directory);
   if (directory) attributes |= FILE_ATTRIBUTE_DIRECTORY;
   else if (IsReadOnlyFile(st)) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
@@ -113,60 +51,36 @@ bool StatPath(const MappedPath& mapped, struct stat& st) {
 bool IsReadOnlyFile(const struct stat& st) { return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
 
 DWORD AttributesOf(const fs::path& host, const struct stat& st) {
-  const AttributeMap map = ReadStore();
-  const auto it = map.find(KeyOf(host));
-  return Compose(st, it == map.end() ? nullptr : &it->second);
+  const PathRecords records = ReadPathRecords(kAttributeStore);
+  const auto it = records.find(PathRecordKey(host));
+  return Compose(st, it == records.end() ? nullptr : &it->second);
 }
 
 void StoreAttributes(const fs::path& host, bool directory, DWORD attributes) {
-  const std::string key = KeyOf(host);
+  const std::string key = PathRecordKey(host);
   const DWORD bits = attributes & StoredBits(directory);
-  EditStore([&](AttributeMap& map) {
+  const std::string value = FormatBits(bits);
+  EditPathRecords(kAttributeStore, [&](PathRecords& map) {
     const auto it = map.find(key);
     if (bits == DefaultBits(directory)) {
       if (it == map.end()) return false;
       map.erase(it);
       return true;
     }
-    if (it != map.end() && it->second == bits) return false;
-    map[key] = bits;
+    if (it != map.end() && it->second == value) return false;
+    map[key] = value;
     return true;
   });
 }
 
-void ForgetAttributes(const fs::path& host) {
-  const std::string key = KeyOf(host);
-  EditStore([&](AttributeMap& map) { return std::erase_if(map, [&](const auto& e) { return IsUnder(e.first, key); }) > 0; });
-}
-
-void MoveAttributes(const fs::path& from, const fs::path& to) {
-  const std::string source = KeyOf(from);
-  const std::string target = KeyOf(to);
-  EditStore([&](AttributeMap& map) {
-    AttributeMap moved;
-    bool changed = std::erase_if(map, [&](const auto& e) { return IsUnder(e.first, target); }) > 0;
-    for (auto it = map.begin(); it != map.end();) {
-      if (IsUnder(it->first, source)) {
-        moved[target + it->first.substr(source.size())] = it->second;
-        it = map.erase(it);
-        changed = true;
-      } else {
-        ++it;
-      }
-    }
-    map.merge(moved);
-    return changed;
-  });
-}
-
 struct AttributeSnapshot::Impl {
-  AttributeMap map;
+  PathRecords map;
 };
 
-AttributeSnapshot::AttributeSnapshot() : impl_(std::make_shared<Impl>(Impl{ReadStore()})) {}
+AttributeSnapshot::AttributeSnapshot() : impl_(std::make_shared<Impl>(Impl{ReadPathRecords(kAttributeStore)})) {}
 
 DWORD AttributeSnapshot::Of(const fs::path& host, const struct stat& st) const {
-  const auto it = impl_->map.find(KeyOf(host));
+  const auto it = impl_->map.find(PathRecordKey(host));
   return Compose(st, it == impl_->map.end() ? nullptr : &it->second);
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/files_internal.h"
+#include "core/path_records.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
 
@@ -88,7 +89,7 @@ BOOL DeleteFileW(LPCWSTR fileName) {
   const DWORD error = WithFileShared(mapped.host, false, kAccessDelete, [&]() -> DWORD {
     return ::unlink(mapped.host.c_str()) == 0 ? 0 : ErrnoToError(errno);
   });
-  if (error == 0) ForgetAttributes(mapped.host);
+  if (error == 0) ForgetPathRecords(mapped.host);
   return Done(error);
 }
 
@@ -181,7 +182,7 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags) {
     if (!CopyFileW(existingFileName, newFileName, !(flags & MOVEFILE_REPLACE_EXISTING))) return FALSE;
     return DeleteFileW(existingFileName);
   }
-  MoveAttributes(from.host, newHost);
+  MovePathRecords(from.host, newHost);
   if (flags & MOVEFILE_WRITE_THROUGH) {
     SyncFolder(newHost.parent_path());
     if (from.host.parent_path() != newHost.parent_path()) SyncFolder(from.host.parent_path());
@@ -196,7 +197,7 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
     if (errno == EEXIST) return FailFalse(ERROR_ALREADY_EXISTS);
     return FailFalse(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrnoToError(errno));
   }
-  ForgetAttributes(mapped.host);  // whatever a folder of that name once had
+  ForgetPathRecords(mapped.host);  // whatever a folder of that name once had
   return TRUE;
 }
 
@@ -211,7 +212,7 @@ BOOL RemoveDirectoryW(LPCWSTR pathName) {
   // The process holds its current directory open, as Windows does.
   if (EqualsNoCase(CurrentDirectory(), mapped.full)) return FailFalse(ERROR_SHARING_VIOLATION);
   if (::rmdir(mapped.host.c_str()) != 0) return FailFalse(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ErrnoToError(errno));
-  ForgetAttributes(mapped.host);
+  ForgetPathRecords(mapped.host);
   return TRUE;
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/files_internal.h"
+#include "core/path_records.h"
 
 #include "core/clock.h"
 #include "core/machine_root.h"
@@ -117,7 +118,7 @@ FileObject::~FileObject() {
     // Only the file this handle opened: it may have been renamed or replaced since.
     struct stat st;
     if (::stat(host.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode && ::unlink(host.c_str()) == 0)
-      ForgetAttributes(host);
+      ForgetPathRecords(host);
   }
   ::close(fd);
 }

@@ -87,12 +87,10 @@ DWORD WithShareCheck(int fd, DWORD access, Action action) {
 }
 
 // Attributes. READONLY of a file is the host's write permission; the rest of what Windows keeps
-// lives in <root>/machine/attributes, keyed by host path below the root.
+// lives in the attribute store of core/path_records.h.
 bool IsReadOnlyFile(const struct stat& st);
 DWORD AttributesOf(const std::filesystem::path& host, const struct stat& st);
 void StoreAttributes(const std::filesystem::path& host, bool directory, DWORD attributes);
-void ForgetAttributes(const std::filesystem::path& host);  // the path and everything below it
-void MoveAttributes(const std::filesystem::path& from, const std::filesystem::path& to);
 // For listing a folder: the attributes of `name` in a folder snapshot taken once.
 class AttributeSnapshot {
  public:

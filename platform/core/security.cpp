@@ -185,7 +185,7 @@ bool AclIsValid(const void* acl) {
   return WalkAces(static_cast<const BYTE*>(acl), [](size_t) {}).has_value();
 }
 
-BOOL AddAce(PACL acl, DWORD revision, BYTE type, DWORD mask, PSID sid) {
+BOOL AddAce(PACL acl, DWORD revision, BYTE type, BYTE flags, DWORD mask, PSID sid) {
   auto* bytes = reinterpret_cast<BYTE*>(acl);
   const std::optional<size_t> end = WalkAces(bytes, [](size_t) {});
   if (!end) return Fail(ERROR_INVALID_ACL);
@@ -195,7 +195,7 @@ BOOL AddAce(PACL acl, DWORD revision, BYTE type, DWORD mask, PSID sid) {
   if (*end + aceSize > Load16(bytes + 2)) return Fail(ERROR_ALLOTTED_SPACE_EXCEEDED);
   BYTE* ace = bytes + *end;
   ace[0] = type;
-  ace[1] = 0;
+  ace[1] = flags;
   Store16(ace + 2, static_cast<WORD>(aceSize));
   Store32(ace + 4, mask);
   std::memcpy(ace + kAceHeader, sid, SidLength(sid));
@@ -223,6 +223,27 @@ BOOL EditDescriptor(PSECURITY_DESCRIPTOR descriptor, Edit edit) {
   edit(sd);
   std::memcpy(descriptor, &sd, sizeof sd);
   return TRUE;
+}
+
+// The parts of an absolute or self-relative descriptor as pointers; nothing for a wrong revision.
+std::optional<SECURITY_DESCRIPTOR> DescriptorParts(const void* descriptor) {
+  if (!descriptor) return std::nullopt;
+  const auto* bytes = static_cast<const BYTE*>(descriptor);
+  if (bytes[0] != SECURITY_DESCRIPTOR_REVISION) return std::nullopt;
+  const WORD control = Load16(bytes + 2);
+  if (!(control & SE_SELF_RELATIVE)) return LoadDescriptor(descriptor);
+  const auto part = [&](size_t field) -> void* {
+    const DWORD offset = Load32(bytes + field);
+    return offset ? const_cast<BYTE*>(bytes) + offset : nullptr;
+  };
+  SECURITY_DESCRIPTOR sd{};
+  sd.Revision = bytes[0];
+  sd.Control = control;
+  sd.Owner = part(offsetof(SECURITY_DESCRIPTOR_RELATIVE, Owner));
+  sd.Group = part(offsetof(SECURITY_DESCRIPTOR_RELATIVE, Group));
+  sd.Sacl = static_cast<PACL>(part(offsetof(SECURITY_DESCRIPTOR_RELATIVE, Sacl)));
+  sd.Dacl = static_cast<PACL>(part(offsetof(SECURITY_DESCRIPTOR_RELATIVE, Dacl)));
+  return sd;
 }
 
 bool DescriptorIsValid(const void* descriptor) {
@@ -459,6 +480,28 @@ extern "C" BOOL IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor) {
   return Fail(ERROR_INVALID_SECURITY_DESCR);
 }
 
+extern "C" BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, LPBOOL ownerDefaulted) {
+  const std::optional<SECURITY_DESCRIPTOR> sd = DescriptorParts(descriptor);
+  if (!sd) return Fail(ERROR_UNKNOWN_REVISION);
+  if (!owner || !ownerDefaulted) return Fail(ERROR_INVALID_PARAMETER);
+  *owner = sd->Owner;
+  *ownerDefaulted = (sd->Control & SE_OWNER_DEFAULTED) ? TRUE : FALSE;
+  return TRUE;
+}
+
+extern "C" BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, LPBOOL daclPresent, PACL* dacl,
+                                          LPBOOL daclDefaulted) {
+  const std::optional<SECURITY_DESCRIPTOR> sd = DescriptorParts(descriptor);
+  if (!sd) return Fail(ERROR_UNKNOWN_REVISION);
+  if (!daclPresent || !dacl || !daclDefaulted) return Fail(ERROR_INVALID_PARAMETER);
+  *daclPresent = (sd->Control & SE_DACL_PRESENT) ? TRUE : FALSE;
+  if (*daclPresent) {
+    *dacl = sd->Dacl;
+    *daclDefaulted = (sd->Control & SE_DACL_DEFAULTED) ? TRUE : FALSE;
+  }
+  return TRUE;
+}
+
 extern "C" BOOL InitializeAcl(PACL acl, DWORD length, DWORD revision) {
   if (!acl || !IsKnownRevision(revision)) return Fail(ERROR_INVALID_PARAMETER);
   if (length < sizeof(ACL)) return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -476,11 +519,30 @@ extern "C" BOOL IsValidAcl(PACL acl) {
 }
 
 extern "C" BOOL AddAccessAllowedAce(PACL acl, DWORD revision, DWORD accessMask, PSID sid) {
-  return AddAce(acl, revision, ACCESS_ALLOWED_ACE_TYPE, accessMask, sid);
+  return AddAce(acl, revision, ACCESS_ALLOWED_ACE_TYPE, 0, accessMask, sid);
 }
 
 extern "C" BOOL AddAccessDeniedAce(PACL acl, DWORD revision, DWORD accessMask, PSID sid) {
-  return AddAce(acl, revision, ACCESS_DENIED_ACE_TYPE, accessMask, sid);
+  return AddAce(acl, revision, ACCESS_DENIED_ACE_TYPE, 0, accessMask, sid);
+}
+
+extern "C" BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD aceFlags, DWORD accessMask, PSID sid) {
+  if (aceFlags & ~DWORD{VALID_INHERIT_FLAGS}) return Fail(ERROR_INVALID_FLAGS);
+  return AddAce(acl, revision, ACCESS_ALLOWED_ACE_TYPE, static_cast<BYTE>(aceFlags), accessMask, sid);
+}
+
+extern "C" BOOL GetAce(PACL acl, DWORD index, LPVOID* ace) {
+  if (!ace) return Fail(ERROR_INVALID_PARAMETER);
+  auto* bytes = reinterpret_cast<BYTE*>(acl);
+  std::optional<size_t> found;
+  size_t i = 0;
+  if (!WalkAces(bytes, [&](size_t offset) {
+        if (i++ == index) found = offset;
+      }))
+    return Fail(ERROR_INVALID_ACL);
+  if (!found) return Fail(ERROR_INVALID_PARAMETER);
+  *ace = bytes + *found;
+  return TRUE;
 }
 
 extern "C" void MapGenericMask(PDWORD accessMask, PGENERIC_MAPPING mapping) {

@@ -71,6 +71,13 @@ struct ACE_HEADER {
 };
 constexpr BYTE ACCESS_ALLOWED_ACE_TYPE = 0;
 constexpr BYTE ACCESS_DENIED_ACE_TYPE = 1;
+// ACE flags.
+constexpr BYTE OBJECT_INHERIT_ACE = 0x01;
+constexpr BYTE CONTAINER_INHERIT_ACE = 0x02;
+constexpr BYTE NO_PROPAGATE_INHERIT_ACE = 0x04;
+constexpr BYTE INHERIT_ONLY_ACE = 0x08;
+constexpr BYTE INHERITED_ACE = 0x10;
+constexpr BYTE VALID_INHERIT_FLAGS = 0x1F;
 
 // The SID starts at SidStart, so an ACE is 8 bytes + the SID's length.
 struct ACCESS_ALLOWED_ACE {
@@ -100,6 +107,25 @@ constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_PRESENT = 0x0004;
 constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_DEFAULTED = 0x0008;
 constexpr SECURITY_DESCRIPTOR_CONTROL SE_SACL_PRESENT = 0x0010;
 constexpr SECURITY_DESCRIPTOR_CONTROL SE_SELF_RELATIVE = 0x8000;
+
+// The self-relative form: offsets from the descriptor's start (0: none) instead of pointers.
+struct SECURITY_DESCRIPTOR_RELATIVE {
+  BYTE Revision;
+  BYTE Sbz1;
+  SECURITY_DESCRIPTOR_CONTROL Control;
+  DWORD Owner;
+  DWORD Group;
+  DWORD Sacl;
+  DWORD Dacl;
+};
+static_assert(sizeof(SECURITY_DESCRIPTOR_RELATIVE) == 20);
+
+// What a descriptor passed to or asked of an object carries.
+using SECURITY_INFORMATION = DWORD;
+constexpr SECURITY_INFORMATION OWNER_SECURITY_INFORMATION = 0x1;
+constexpr SECURITY_INFORMATION GROUP_SECURITY_INFORMATION = 0x2;
+constexpr SECURITY_INFORMATION DACL_SECURITY_INFORMATION = 0x4;
+constexpr SECURITY_INFORMATION SACL_SECURITY_INFORMATION = 0x8;
 
 struct GENERIC_MAPPING {
   ACCESS_MASK GenericRead;
@@ -208,12 +234,18 @@ BOOL IsValidSid(PSID sid);
 BOOL EqualSid(PSID first, PSID second);
 BOOL CopySid(DWORD destinationLength, PSID destination, PSID source);
 
-// Security descriptors (absolute form only) and ACLs.
+// Security descriptors and ACLs. Descriptors are built in the absolute form only; the getters
+// also read the self-relative form that GetFileSecurityW answers.
 BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
 BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL daclPresent, PACL dacl, BOOL daclDefaulted);
 BOOL SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID owner, BOOL ownerDefaulted);
 BOOL SetSecurityDescriptorGroup(PSECURITY_DESCRIPTOR descriptor, PSID group, BOOL groupDefaulted);
 BOOL IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor);
+// The owner (null when none) and whether it was defaulted.
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, LPBOOL ownerDefaulted);
+// Whether a DACL is present and, when it is, the DACL (null: a null DACL) and its defaulted flag.
+BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, LPBOOL daclPresent, PACL* dacl,
+                               LPBOOL daclDefaulted);
 // `length` is rounded down to a multiple of 4: below 8 ERROR_INSUFFICIENT_BUFFER, above 65535
 // or a revision other than 2..4 ERROR_INVALID_PARAMETER.
 BOOL InitializeAcl(PACL acl, DWORD length, DWORD revision);
@@ -221,6 +253,10 @@ BOOL IsValidAcl(PACL acl);
 // Appends an ACE; ERROR_ALLOTTED_SPACE_EXCEEDED when the ACL has no room for it.
 BOOL AddAccessAllowedAce(PACL acl, DWORD revision, DWORD accessMask, PSID sid);
 BOOL AddAccessDeniedAce(PACL acl, DWORD revision, DWORD accessMask, PSID sid);
+// With ACE flags (inheritance); flags beyond VALID_INHERIT_FLAGS: ERROR_INVALID_FLAGS.
+BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD aceFlags, DWORD accessMask, PSID sid);
+// The ACE at `index`; ERROR_INVALID_PARAMETER past the last one.
+BOOL GetAce(PACL acl, DWORD index, LPVOID* ace);
 // Replaces the generic bits of *accessMask by the rights `mapping` gives them.
 void MapGenericMask(PDWORD accessMask, PGENERIC_MAPPING mapping);
 
@@ -234,4 +270,19 @@ void MapGenericMask(PDWORD accessMask, PGENERIC_MAPPING mapping);
 BOOL AccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desiredAccess, PGENERIC_MAPPING mapping,
                  PPRIVILEGE_SET privilegeSet, LPDWORD privilegeSetLength, LPDWORD grantedAccess,
                  LPBOOL accessStatus);
+
+// The security of files and folders, kept as records of the machine root (core/path_records.h)
+// and never mapped onto host permissions. A path keeps its owner and its DACL until they are set
+// again, and loses them with the path; a rename carries them along, a copy does not.
+// SetFileSecurityW stores the parts that `information` names (OWNER, GROUP, DACL; SACL is not
+// kept) from an absolute or self-relative descriptor; an owner that is neither the user nor a
+// group of the process token is refused with ERROR_INVALID_OWNER, as Windows refuses it without
+// the restore privilege.
+BOOL SetFileSecurityW(LPCWSTR fileName, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor);
+// A self-relative descriptor with the parts asked for. A path never given an owner is owned by
+// the machine's user; a path never given a DACL answers the inheritable entries of the nearest
+// folder above it that has one (marked INHERITED_ACE), else no DACL. Too small a buffer: FALSE,
+// ERROR_INSUFFICIENT_BUFFER, *lengthNeeded = the size needed.
+BOOL GetFileSecurityW(LPCWSTR fileName, SECURITY_INFORMATION requested, PSECURITY_DESCRIPTOR descriptor,
+                      DWORD length, LPDWORD lengthNeeded);
 }
