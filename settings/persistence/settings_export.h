@@ -74,8 +74,9 @@ constexpr DWORD kXferSectionCopyChars = 30720;
 // for it). kXferPrinterItemFile hands the transfer to XferPrinterItems.
 // The transfer status is cleared first; a header that does not match sets it to 1, reads nothing
 // and answers TRUE. A write builds the whole section before it replaces the old one (which moves
-// to the top of the file, every other byte kept); a plain export also writes the printer-item
-// file first. FALSE for a path that is not a drive path (nothing touched), a damaged section
+// to the top of the sections, every other byte kept); a plain export then also writes the
+// printer-item file, whose failure sets the status kXferStatusSharedFileNotWritten and leaves
+// the answer TRUE. FALSE for a path that is not a drive path (nothing touched), a damaged section
 // (nothing read), a file that cannot be read or rewritten, or no memory.
 BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags);
 
@@ -140,7 +141,7 @@ BOOL XferItemRange(int n, WORD* first, WORD* last);
 // section on a read with kXferPrinterItemFile), key = item name. kXferPrinterItemFile leaves out
 // 10001..10003. The font items 10004..10009 are never read and are written as 0. A read goes
 // through the profile functions and refuses the whole section (FALSE) when a number is damaged;
-// a write replaces the section in one rewrite (it moves to the top of the file), and takes
+// a write replaces the section in one rewrite (it moves to the top of the sections), and takes
 // nothing (TRUE) for a path that is not a drive path.
 BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags);
 // Writes the printer items: to "qnexport.txt" in the shared settings folder with

@@ -7,35 +7,19 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "support/application_devmode.h"
 
 namespace velm::test {
 namespace {
 
-constexpr size_t kOffPaperSize = 78, kOffPaperLength = 80, kOffPaperWidth = 82, kOffCopies = 86;
-constexpr size_t kOffSource = 88, kOffResolution = 90, kOffCollate = 100, kOffFormName = 102, kOffMediaType = 196;
+constexpr size_t kOffPaperSize = kAppOffPaperSize, kOffPaperLength = kAppOffPaperLength,
+                 kOffPaperWidth = kAppOffPaperWidth, kOffCopies = kAppOffCopies, kOffSource = kAppOffSource,
+                 kOffCollate = kAppOffCollate, kOffMediaType = kAppOffMediaType;
 
-// A public-only devmode of an application at 600 dpi with `fields` (DM_PRINTQUALITY added).
-struct AppDevmode {
-  std::vector<BYTE> bytes = std::vector<BYTE>(kDmPublicSize, 0);
-  explicit AppDevmode(DWORD fields) {
-    DmStoreU16(bytes.data(), 64, 0x401);
-    DmStoreU16(bytes.data(), kDmOffSize, kDmPublicSize);
-    DmStoreU32(bytes.data(), 72, fields | DM_PRINTQUALITY);
-    DmStoreU16(bytes.data(), kOffResolution, 600);
-  }
-  AppDevmode& S16(size_t at, SHORT value) {
-    DmStoreU16(bytes.data(), at, static_cast<WORD>(value));
-    return *this;
-  }
-  AppDevmode& U32(size_t at, DWORD value) {
-    DmStoreU32(bytes.data(), at, value);
-    return *this;
-  }
-  AppDevmode& Form(const std::u16string& name) {
-    for (size_t i = 0; i < name.size(); ++i) DmStoreU16(bytes.data(), kOffFormName + 2 * i, name[i]);
-    return *this;
-  }
-};
+// An application's devmode at 600 dpi.
+AppDevmode At600(DWORD fields) {
+  return AppDevmode(fields | DM_PRINTQUALITY).S16(kAppOffPrintQuality, 600);
+}
 
 class ApplicationJobTest : public DriverTest {
  protected:
@@ -57,7 +41,7 @@ class ApplicationJobTest : public DriverTest {
 
 TEST_F(ApplicationJobTest, ACustomSizePrintsAtTheApplicationsSize) {
   // 200 x 150 mm: 4724 x 3543 dots at 600 dpi before the margins.
-  const jobdump::Job job = Print(AppDevmode(DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH)
+  const jobdump::Job job = Print(At600(DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH)
                                      .S16(kOffPaperSize, DMPAPER_USER).S16(kOffPaperLength, 2000)
                                      .S16(kOffPaperWidth, 1500));
   EXPECT_TRUE(Has(PageStart(job), "@PJL SET PAPER = CUSTOM \r\n")) << PageStart(job);
@@ -68,28 +52,28 @@ TEST_F(ApplicationJobTest, ACustomSizePrintsAtTheApplicationsSize) {
 }
 
 TEST_F(ApplicationJobTest, TheMediaTypeAskedForIsTheJobs) {
-  const jobdump::Job job = Print(AppDevmode(DM_MEDIATYPE).U32(kOffMediaType, DMMEDIA_GLOSSY));
+  const jobdump::Job job = Print(At600(DM_MEDIATYPE).U32(kOffMediaType, DMMEDIA_GLOSSY));
   EXPECT_TRUE(Has(PageStart(job), "@PJL SET MEDIATYPE = GLOSSY \r\n")) << PageStart(job);
 }
 
 TEST_F(ApplicationJobTest, AFormNamePrintsOnThePaperOfThatName) {
-  const jobdump::Job job = Print(AppDevmode(DM_FORMNAME).Form(u"Letter"));
+  const jobdump::Job job = Print(At600(DM_FORMNAME).Form(u"Letter"));
   EXPECT_TRUE(Has(PageStart(job), "@PJL SET PAPER = LETTER \r\n")) << PageStart(job);
   ASSERT_FALSE(job.records.empty());
   EXPECT_NEAR(job.records.front().Get("width"), 4902, 10);  // 8.5 inches at 600 dpi less the margins
 }
 
 TEST_F(ApplicationJobTest, AStandardBinPrintsFromItsTray) {
-  const jobdump::Job job = Print(AppDevmode(DM_DEFAULTSOURCE).S16(kOffSource, DMBIN_MIDDLE));
+  const jobdump::Job job = Print(At600(DM_DEFAULTSOURCE).S16(kOffSource, DMBIN_MIDDLE));
   EXPECT_TRUE(Has(PageStart(job), "@PJL SET MEDIASOURCE = TRAY2 \r\n")) << PageStart(job);
 }
 
 TEST_F(ApplicationJobTest, CollatedCopiesAreSortedAndUncollatedOnesAreNot) {
   const jobdump::Job collated =
-      Print(AppDevmode(DM_COPIES | DM_COLLATE).S16(kOffCopies, 3).S16(kOffCollate, DMCOLLATE_TRUE));
+      Print(At600(DM_COPIES | DM_COLLATE).S16(kOffCopies, 3).S16(kOffCollate, DMCOLLATE_TRUE));
   EXPECT_TRUE(Has(JobStart(collated), "@PJL SET QTY = 3 \r\n")) << JobStart(collated);
   EXPECT_TRUE(Has(JobStart(collated), "@PJL SET COLLATE = SORT \r\n")) << JobStart(collated);
-  const jobdump::Job plain = Print(AppDevmode(DM_COPIES | DM_COLLATE).S16(kOffCopies, 3).S16(kOffCollate, 0));
+  const jobdump::Job plain = Print(At600(DM_COPIES | DM_COLLATE).S16(kOffCopies, 3).S16(kOffCollate, 0));
   EXPECT_TRUE(Has(JobStart(plain), "@PJL SET COLLATE = OFF \r\n")) << JobStart(plain);
 }
 

@@ -10,6 +10,7 @@
 
 #include "settings/devmode/record_build_fixture.h"
 #include "settings/items/unit_conversion.h"
+#include "support/application_devmode.h"
 
 namespace {
 
@@ -20,31 +21,11 @@ constexpr DWORD kMergeKinds[] = {0x10008, 0x20008, 0x2000000 | 8 | 4};
 constexpr WORD kSrcLength = 44, kSrcWidth = 45, kDstLength = 51, kDstWidth = 52;
 constexpr WORD kResolution = 42, kMediaItem = 378;
 
-// A public-only DEVMODEW (no private part) with `fields` and the values set by `fill`.
-struct AppDevmode {
-  std::vector<BYTE> bytes = std::vector<BYTE>(kDmPublicSize, 0);
-  explicit AppDevmode(DWORD fields) {
-    DmStoreU16(bytes.data(), 64, 0x401);  // dmSpecVersion
-    DmStoreU16(bytes.data(), kDmOffSize, kDmPublicSize);
-    DmStoreU32(bytes.data(), 72, fields);
-  }
-  AppDevmode& S16(size_t at, SHORT value) {
-    DmStoreU16(bytes.data(), at, static_cast<WORD>(value));
-    return *this;
-  }
-  AppDevmode& U32(size_t at, DWORD value) {
-    DmStoreU32(bytes.data(), at, value);
-    return *this;
-  }
-  AppDevmode& Form(const std::u16string& name) {
-    for (size_t i = 0; i < name.size(); ++i) DmStoreU16(bytes.data(), 102 + 2 * i, name[i]);
-    return *this;
-  }
-  const DEVMODEW* get() const { return reinterpret_cast<const DEVMODEW*>(bytes.data()); }
-};
-// Offsets of the public fields used here.
-constexpr size_t kOffPaperSize = 78, kOffPaperLength = 80, kOffPaperWidth = 82, kOffCopies = 86;
-constexpr size_t kOffSource = 88, kOffCollate = 100, kOffMediaType = 196;
+using velm::test::AppDevmode;
+constexpr size_t kOffPaperSize = velm::test::kAppOffPaperSize, kOffPaperLength = velm::test::kAppOffPaperLength,
+                 kOffPaperWidth = velm::test::kAppOffPaperWidth, kOffCopies = velm::test::kAppOffCopies,
+                 kOffSource = velm::test::kAppOffSource, kOffCollate = velm::test::kAppOffCollate,
+                 kOffMediaType = velm::test::kAppOffMediaType;
 
 class ApplicationDevmodeTest : public RecordBuildTest {
  protected:
