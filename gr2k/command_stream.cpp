@@ -87,10 +87,8 @@ BOOL StrmFlush(CommandStream* stream) {
   BOOL ok = TRUE;
   if (!HoldsBackRecords(stream)) {
     for (StreamChunk* chunk = stream->head; chunk && ok; chunk = chunk->next) {
+      // A chunk left empty (passed over by a request that did not fit) is an empty packet.
       const DWORD used = static_cast<DWORD>(chunk->write - ChunkData(chunk));
-      // A chunk left empty (skipped by a request that did not fit) is not sent as an empty
-      // packet.
-      if (used == 0) continue;
       BYTE header[kPacketHeaderBytes];
       PacketWriteHeader(header, kPacketRecords, used);
       ok = StrmWrite(stream, header, sizeof(header)) && StrmWrite(stream, ChunkData(chunk), used);

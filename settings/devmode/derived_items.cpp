@@ -150,7 +150,8 @@ void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming) {
   }
   DmReselectStamp(context);
   if (!(context->work && (context->work->mergeFlags & kMergeKeepResolution))) DmSyncResolutionFromPublic(context);
-  if (!ApplySourcePaper(context, fields) && (fields & DM_ORIENTATION)) ApplySourcePaper(context, own);
+  // Orientation or a form name alone: the paper the record holds.
+  if (!ApplySourcePaper(context, fields) && (fields & (DM_ORIENTATION | DM_FORMNAME))) ApplySourcePaper(context, own);
   DeriveOutputPaper(context);
   SyncEnvironment(context);
   if (ModelCodeIsEmpty(context)) CfgBuildModelCode(context);

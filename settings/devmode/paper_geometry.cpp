@@ -37,6 +37,22 @@ PaperSize SlotSize(DriverContext* context, int slot) {
   return {bytes.width, bytes.length};
 }
 
+// The custom size in 1200-dpi dots: the record's own dmPaperLength and dmPaperWidth; a record
+// that has none (either is 0 or below) has the size of items 860 and 861.
+PaperSize CustomSize(DriverContext* context) {
+  const LONG length = static_cast<SHORT>(OptGetValue(context, kItemPaperLength));
+  const LONG width = static_cast<SHORT>(OptGetValue(context, kItemPaperWidth));
+  if (length <= 0 || width <= 0)
+    return {OptGetValue(context, kItemCustomWidth), OptGetValue(context, kItemCustomLength)};
+  return {DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(width), kSettingsDpi),
+          DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(length), kSettingsDpi)};
+}
+
+// The size of user paper `paper`: the custom size for 256, else its free-size slot's.
+PaperSize UserPaperSize(DriverContext* context, DWORD paper) {
+  return paper == kPaperCustom ? CustomSize(context) : SlotSize(context, LstPaperToFreeSizeSlot(paper));
+}
+
 // The geometry items are u16 dots: a value is held within their range rather than wrapped.
 void SetDots(DriverContext* context, WORD id, int64_t value) {
   OptSetValue(context, id, static_cast<DWORD>(std::clamp<int64_t>(value, 0, 0xFFFF)));
@@ -101,6 +117,18 @@ bool Usable(DriverContext* context) { return context && context->settings && con
 
 }  // namespace
 
+void DmHoldCustomSize(DriverContext* context, LONG* length, LONG* width) {
+  if (!context || !length || !width) return;
+  const ModelDefaults& defaults = ContextModelDefaults(context);
+  auto hold = [](LONG* value, DWORD minDots, DWORD maxDots) {
+    DWORD minimum = 0, maximum = 0;
+    DmDotsRangeToUnits(kUnitTenthMm, minDots, maxDots, &minimum, &maximum);
+    *value = std::clamp<LONG>(*value, static_cast<LONG>(minimum), static_cast<LONG>(maximum));
+  };
+  hold(length, defaults.customLengthMin, defaults.customLengthMax);
+  hold(width, defaults.customWidthMin, defaults.customWidthMax);
+}
+
 BOOL DmDeriveSrcPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL swap) {
   if (!Usable(context)) return FALSE;
   RECT area{};
@@ -112,10 +140,7 @@ BOOL DmDeriveSrcPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
     LstLoadFreeSizes(context);
     LstSelectSrcFreeSize(context, slot);
     const DWORD dpi = OptGetValue(context, kItemResolutionW);
-    // The custom size has no slot of its own to read: it is the size of items 860 and 861.
-    const PaperSize size = paper == kPaperCustom ? PaperSize{OptGetValue(context, kItemCustomWidth),
-                                                             OptGetValue(context, kItemCustomLength)}
-                                                 : SlotSize(context, slot);
+    const PaperSize size = UserPaperSize(context, paper);
     const DWORD width = ClampToCustomLimits(context, kItemCustomWidth, size.width);
     const DWORD length = ClampToCustomLimits(context, kItemCustomLength, size.length);
     const bool turned = swap && IsLandscape(context);
@@ -188,7 +213,7 @@ BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
 
   if (LstIsFreeSizePaper(paper)) {
     LstLoadFreeSizes(context);
-    const PaperSize size = SlotSize(context, LstPaperToFreeSizeSlot(paper));
+    const PaperSize size = UserPaperSize(context, paper);
     const bool turned = swap && IsLandscape(context);
     SetUserGeometry(context, kItemDstPaperLength, turned ? size.width : size.length, turned ? size.length : size.width,
                     OptGetValue(context, kItemResolutionH), OptGetValue(context, kItemResolutionW), area);

@@ -16,7 +16,8 @@
 // The source-paper items from paper value `paper` (stored value of `item`, translated through
 // its value map to find the description's record).
 //   User paper: the free sizes are loaded, the slot's name, width and length go to items
-//   862..864; the size (the slot's, or for 256 items 860 and 861) is clamped to the custom
+//   862..864; the size (the slot's; for 256 the record's dmPaperLength and dmPaperWidth, or
+//   items 860 and 861 when the record has no custom size) is clamped to the custom
 //   limits in display units and rescaled from 1200 dpi to item 42's resolution; for a free
 //   size dmPaperLength and dmPaperWidth take it in 0.1 mm and dmFields gains 0xC. With `swap`
 //   in landscape, length and width change places in the items (never in the public fields).
@@ -36,12 +37,16 @@ BOOL DmDeriveSrcPaperOriented(DriverContext* context, DWORD paper, WORD item);
 // -4..-1) counts as the model's default resolution. dmFields is left alone.
 void DmDeriveSrcPaperCustom(DriverContext* context);
 
+// A custom size in 0.1 mm held within the model's custom limits (converted as the device
+// capabilities report them).
+void DmHoldCustomSize(DriverContext* context, LONG* length, LONG* width);
+
 // The output-paper items from paper value `paper`. 1024 stands for the devmode's dmPaperSize;
 // when that is a user paper the source items are copied. The value map is `item`'s when it maps
-// the paper, else item 8's. A user paper takes the slot's size (swapped with `swap` in
-// landscape), length rescaled to item 43's resolution and width to item 42's, with no clamp; a
-// standard paper as for the source. FALSE (and nothing changed) when a standard paper is
-// refused or has no record.
+// the paper, else item 8's. A user paper takes the slot's size (for 256 the custom size as
+// above; swapped with `swap` in landscape), length rescaled to item 43's resolution and width
+// to item 42's, with no clamp; a standard paper as for the source. FALSE (and nothing changed)
+// when a standard paper is refused or has no record.
 BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL swap);
 BOOL DmDeriveDstPaper(DriverContext* context, DWORD paper, WORD item);
 BOOL DmDeriveDstPaperOriented(DriverContext* context, DWORD paper, WORD item);

@@ -8,12 +8,14 @@
 #include "settings/devmode/merge.h"
 #include "settings/devmode/item_checks.h"
 #include "settings/devmode/item_defaults.h"
+#include "settings/devmode/paper_geometry.h"
 #include "settings/items/store.h"
 #include "settings/constraints/option_availability.h"
 #include "settings/constraints/condition_items.h"
 #include "settings/constraints/eval.h"
 #include "settings/devmode/record_build.h"
 #include "settings/persistence/user_lists.h"
+#include "settings/services/device_caps.h"
 #include "settings/items/settings_record.h"
 #include "settings/items/unit_conversion.h"
 
@@ -337,7 +339,7 @@ LONG In(DriverContext* context, const DEVMODEW* incoming, WORD item) {
 
 DWORD MergeFlags(const DriverContext* context) { return context->work ? context->work->mergeFlags : 0; }
 
-enum class MergeBit : BYTE { kAlways, kWhenTaken, kNever };
+enum class MergeBit : BYTE { kAlways, kWhenTaken };
 
 // A field that a field validator judges: valid -> taken, else the model default.
 struct ValidatedMerge {
@@ -355,12 +357,12 @@ constexpr ValidatedMerge kMergeDuplexColorTT[] = {
     {15, DM_COLOR, MergeBit::kAlways},
     {18, DM_TTOPTION, MergeBit::kWhenTaken},
 };
-// The media type's bit is never set: see the table of fields.
+// A media type taken keeps its bit, so that the items follow it (DmApplyPublicToItems).
 constexpr ValidatedMerge kMergeColorManagement[] = {
     {27, DM_ICMMETHOD, MergeBit::kWhenTaken},
     {28, DM_ICMINTENT, MergeBit::kWhenTaken},
     {30, DM_DITHERTYPE, MergeBit::kWhenTaken},
-    {29, DM_MEDIATYPE, MergeBit::kNever},
+    {29, DM_MEDIATYPE, MergeBit::kWhenTaken},
 };
 
 template <size_t N>
@@ -395,8 +397,18 @@ void TakeFreeSize(DriverContext* context, LONG paper, int slot) {
   ChangeFields(context, kCustomSizeFields, 0);
 }
 
+// The custom size (paper 256) of the caller's length and width, held within the model's limits.
+void TakeCustomSize(DriverContext* context, LONG length, LONG width) {
+  DmHoldCustomSize(context, &length, &width);
+  Put(context, kItemPaperSize, kPaperCustom);
+  Put(context, kItemPaperLength, length);
+  Put(context, kItemPaperWidth, width);
+  ChangeFields(context, kCustomSizeFields, 0);
+}
+
 // The form name of the incoming devmode: empty empties the field; a name terminated within the
-// field is taken; one that runs over the field cannot be, and the model's form name stands.
+// field is taken, with the model's paper of that name; one that runs over the field cannot be,
+// and the model's form name stands.
 void MergeFormName(DriverContext* context, const DEVMODEW* incoming) {
   WCHAR name[kFormNameChars] = {};
   int length = kFormNameChars;
@@ -410,6 +422,11 @@ void MergeFormName(DriverContext* context, const DEVMODEW* incoming) {
   } else if (length < kFormNameChars) {
     OptSetString(context, row, name);
     ChangeFields(context, DM_FORMNAME, 0);
+    // The form names the paper, as it does for every printer of this platform.
+    if (const DWORD paper = CapsFindPaperOfForm(context, name)) {
+      Put(context, kItemPaperSize, static_cast<LONG>(paper));
+      ChangeFields(context, DM_PAPERSIZE, kCustomSizeFields);
+    }
   } else {
     OptWriteBytes(context, row, nullptr, 0);
     SetDefaultFormName(context);
@@ -428,12 +445,15 @@ void MergePaper(DriverContext* context, const DEVMODEW* incoming, DWORD fields) 
   const LONG width = In(context, incoming, kItemPaperWidth);
 
   if ((fields & kCustomSizeFields) == kCustomSizeFields && length > 0 && width > 0 && !(fields & DM_PAPERSIZE)) {
-    Put(context, kItemPaperSize, paper);
-    Put(context, kItemPaperLength, length);
-    Put(context, kItemPaperWidth, width);
-    ChangeFields(context, kCustomSizeFields, DM_PAPERSIZE);
+    // A length and width alone are a custom size, whatever dmPaperSize held.
+    TakeCustomSize(context, length, width);
+    ChangeFields(context, 0, DM_PAPERSIZE);
   } else if (fields & DM_PAPERSIZE) {
-    if (const int slot = OptUserSizeSlotOf(paper); slot >= 0) {
+    if (paper == kPaperCustom) {
+      // Without a size of its own the caller keeps the record's custom size.
+      TakeCustomSize(context, length > 0 ? length : Get(context, kItemPaperLength),
+                     width > 0 ? width : Get(context, kItemPaperWidth));
+    } else if (const int slot = OptUserSizeSlotOf(paper); slot >= 0) {
       TakeFreeSize(context, paper, slot);
     } else {
       if (OptValidatePaperSize(paper, context)) {

@@ -200,6 +200,12 @@ DWORD OptGetString(DriverContext* context, const ItemTableRow* row, WCHAR* buffe
 BOOL OptSetString(DriverContext* context, ItemTableRow* row, const WCHAR* text) {
   const int type = row ? DescriptorType(row->descriptor) : 0;
   if (!IsAnsiType(type) && !IsWideType(type)) return FALSE;
+  // An ANSI field never holds a text changed on the way in: one the code page cannot hold whole
+  // is refused and the field keeps what it had.
+  if (IsAnsiType(type) && text && !StrConvertsToAnsiExactly(text)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return FALSE;
+  }
   if (!OptWriteRaw(context, row, 0)) return FALSE;
   if (!text) return TRUE;
   BYTE* field = OptGetItemAddress(context, row);

@@ -88,7 +88,8 @@ BOOL OptSetModelValueById(DriverContext* context, WORD id, DWORD model);
 DWORD OptGetString(DriverContext* context, const ItemTableRow* row, WCHAR* buffer, DWORD capacity);
 // Zero-fills the item (with the side effects of a write), then stores `text`, narrowed for ANSI
 // fields; at most the field's length less the terminator is stored, so the field always ends
-// with a NUL. FALSE for a row that is not a string type.
+// with a NUL. FALSE for a row that is not a string type, and (ERROR_NO_UNICODE_TRANSLATION, the
+// field unchanged) for a text an ANSI field cannot hold without changing a character.
 BOOL OptSetString(DriverContext* context, ItemTableRow* row, const WCHAR* text);
 
 // ---- Change masks and transfer status ------------------------------------------------------

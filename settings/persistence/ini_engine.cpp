@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "settings/context/locks.h"
 #include "settings/context/memory.h"
 #include "settings/services/platform_tests.h"
+#include "settings/services/string_convert.h"
 
 namespace {
 
@@ -232,19 +234,67 @@ bool WriteAll(HANDLE file, const char* bytes, DWORD count) {
   return count == 0 || (WriteFile(file, bytes, count, &written, nullptr) && written == count);
 }
 
-// Writes the rewritten content to a new temporary file beside `path`; its name in `temp`.
-bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newText, DWORD newLength,
-                    const char* oldText, DWORD oldLength, const IniRewritePlan& plan) {
-  WCHAR folder[MAX_PATH];
-  const WCHAR* slash = wcsrchr(path, u'\\');
-  const size_t folderLength = slash ? static_cast<size_t>(slash - path) : 2;  // "X:" alone
-  if (folderLength >= MAX_PATH) {
+// Temporary files of a rewrite are named after the file they replace: "<file>.~<8 hex>.TMP"
+// beside it, so that a later rewrite of the same file knows the ones a failed one left behind.
+constexpr WCHAR kTempMark[] = u".~";
+constexpr WCHAR kTempExtension[] = u".TMP";
+constexpr size_t kTempDigits = 8;
+
+// A temporary name for `path` that no file holds yet, created empty; false when none can be had.
+bool CreateTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH]) {
+  const size_t length = wcslen(path);
+  if (length + 2 + kTempDigits + 4 >= MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  std::memcpy(folder, path, folderLength * sizeof(WCHAR));
-  folder[folderLength] = 0;
-  if (!GetTempFileNameW(folder, u"ini", 0, temp)) return false;
+  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId();
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    swprintf_s(temp, MAX_PATH, u"%s%s%08X%s", path, kTempMark, static_cast<UINT>(seed + attempt), kTempExtension);
+    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+bool IsHexDigit(WCHAR c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
+
+// Removes the temporary files that earlier rewrites of `path` left behind. Runs under the
+// settings mutex, which every rewrite holds, so none of them belongs to a rewrite in progress.
+void RemoveLeftovers(const WCHAR* path) {
+  WCHAR pattern[MAX_PATH];
+  if (swprintf_s(pattern, MAX_PATH, u"%s%s*%s", path, kTempMark, kTempExtension) < 0) return;
+  const WCHAR* slash = wcsrchr(path, u'\\');
+  const size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+  const size_t nameLength = wcslen(path) - folderLength;
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    // Only the exact form: the file's own name, the mark, eight hex digits, the extension.
+    const WCHAR* name = found.cFileName;
+    if (wcslen(name) != nameLength + 2 + kTempDigits + 4) continue;
+    bool ours = true;
+    for (size_t i = 0; i < kTempDigits; ++i) ours = ours && IsHexDigit(name[nameLength + 2 + i]);
+    WCHAR leftover[MAX_PATH];
+    if (ours && folderLength + wcslen(name) < MAX_PATH) {
+      std::memcpy(leftover, path, folderLength * sizeof(WCHAR));
+      lstrcpynW(leftover + folderLength, name, static_cast<int>(MAX_PATH - folderLength));
+      DeleteFileW(leftover);
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+
+// Writes the rewritten content to a new temporary file beside `path`; its name in `temp`.
+// Text before the first section stays before every section: old[0, preamble), the new section,
+// then the rest of the old text without the old section.
+bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newText, DWORD newLength,
+                    const char* oldText, DWORD oldLength, const IniRewritePlan& plan) {
+  if (!CreateTemporary(path, temp)) return false;
   HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -253,8 +303,9 @@ bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newT
     SetLastError(error);
     return false;
   }
-  const bool ok = WriteAll(file, newText, newLength) && (!plan.separator || WriteAll(file, "\r\n", 2)) &&
-                  WriteAll(file, oldText, plan.keepEnd) &&
+  const bool ok = WriteAll(file, oldText, plan.preamble) && (!plan.preambleSeparator || WriteAll(file, "\r\n", 2)) &&
+                  WriteAll(file, newText, newLength) && (!plan.separator || WriteAll(file, "\r\n", 2)) &&
+                  WriteAll(file, oldText + plan.preamble, plan.keepEnd - plan.preamble) &&
                   WriteAll(file, oldText + plan.resumeAt, oldLength - plan.resumeAt) && FlushFileBuffers(file);
   const DWORD error = GetLastError();
   CloseHandle(file);
@@ -263,6 +314,14 @@ bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newT
     SetLastError(error);
   }
   return ok;
+}
+
+// Where the first section header of `text` starts (the text's length when it has none).
+DWORD FirstHeader(const char* text, DWORD length) {
+  const char* end = text + length;
+  const char* p = text;
+  while (p < end && *p != '[') p = NextLine(p, end);
+  return static_cast<DWORD>(p - text);
 }
 
 }  // namespace
@@ -380,7 +439,7 @@ BOOL IniIsWritableName(const WCHAR* name, BOOL key) {
   for (size_t i = 0; i < length; ++i) {
     const WCHAR c = name[i];
     if (IsLineBreak(c)) return FALSE;
-    if (key ? c == u'=' : (c == u'[' || c == u']')) return FALSE;
+    if (key ? c == u'=' : (c == u']' || (c == u'[' && i > 0))) return FALSE;
   }
   return TRUE;
 }
@@ -438,14 +497,16 @@ WCHAR* IniNormalizeValue(WCHAR* value) {
 
 IniRewritePlan IniPlanRewrite(const WCHAR* section, const char* oldText, DWORD oldLength, const char* newText,
                               DWORD newLength) {
-  IniRewritePlan plan{oldLength, oldLength, FALSE};
+  IniRewritePlan plan{0, FALSE, oldLength, oldLength, FALSE};
+  plan.preamble = oldText ? FirstHeader(oldText, oldLength) : 0;
   DWORD start = 0;
   DWORD span = 0;
   if (IniFindSectionSpan(section, oldText, oldLength, &start, &span)) {
     plan.keepEnd = start;
     plan.resumeAt = start + span;
   }
-  const bool followed = plan.keepEnd > 0 || plan.resumeAt < oldLength;
+  plan.preambleSeparator = plan.preamble > 0 && newLength > 0 && oldText[plan.preamble - 1] != '\n';
+  const bool followed = plan.keepEnd > plan.preamble || plan.resumeAt < oldLength;
   plan.separator = followed && newLength > 0 && newText[newLength - 1] != '\n';
   return plan;
 }
@@ -460,6 +521,9 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
     SetLastError(ERROR_BAD_PATHNAME);
     return FALSE;
   }
+  // Every writer of a settings file holds the settings mutex: no write of another process can
+  // fall between the read of the old text and the rename.
+  const SettingsMutexHold hold(nullptr);
   // The system's profile functions must not hold back changes that this rewrite would miss.
   WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);
 
@@ -480,8 +544,57 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
     SetLastError(error);
     ok = false;
   }
-  if (ok) SetLastError(ERROR_SUCCESS);
+  if (ok) {
+    RemoveLeftovers(path);
+    SetLastError(ERROR_SUCCESS);
+  }
   return ok ? TRUE : FALSE;
+}
+
+BOOL IniMakeSectionName(const WCHAR* name, WCHAR* out, DWORD capacity) {
+  if (!name || !out || capacity == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  out[0] = 0;
+  const size_t length = wcslen(name);
+  bool exact = true;
+  for (size_t i = 0; exact && i < length; ++i) exact = StrConvertsToAnsiExactly(name[i]);
+  if (exact) {
+    if (length >= capacity) {
+      SetLastError(ERROR_INVALID_NAME);
+      return FALSE;
+    }
+    lstrcpynW(out, name, static_cast<int>(capacity));
+    IniMakeSafeSectionName(out);
+    return TRUE;
+  }
+  // The marked form: '[' first, which the form above never holds, then every unit that does not
+  // convert exactly, and every '%', '[' and ']', as '%' and four hex digits.
+  DWORD at = 0;
+  auto put = [&](WCHAR c) {
+    if (at + 1 >= capacity) return false;
+    out[at++] = c;
+    return true;
+  };
+  bool fits = put(kIniMarkedSectionLead);
+  for (size_t i = 0; fits && i < length; ++i) {
+    const WCHAR c = name[i];
+    if (c != u'%' && c != u'[' && c != u']' && StrConvertsToAnsiExactly(c)) {
+      fits = put(c);
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    fits = put(u'%');
+    for (int shift = 12; fits && shift >= 0; shift -= 4) fits = put(static_cast<WCHAR>(kHex[(c >> shift) & 0xF]));
+  }
+  if (!fits) {
+    out[0] = 0;
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  out[at] = 0;
+  return TRUE;
 }
 
 WCHAR* IniMakeSafeSectionName(WCHAR* name) {

@@ -75,7 +75,8 @@ void IniFreeSectionText(IniSectionText* text);
 
 // Appends "[" section "]" CR LF; an empty name appends nothing. FALSE for null arguments, for
 // a name no reader could find again (ERROR_INVALID_PARAMETER: longer than kIniMaxNameChars,
-// blanks at either end, a line break or a bracket) and when memory runs out (the text then
+// blanks at either end, a line break, ']', or '[' other than the lead of the marked form of
+// IniMakeSectionName) and when memory runs out (the text then
 // stays as it was).
 BOOL IniAppendSection(IniSectionText* text, const WCHAR* section);
 // Appends key "=" value CR LF, the value passed through IniNormalizeValue; an empty key
@@ -90,11 +91,15 @@ WCHAR* IniNormalizeValue(WCHAR* value);
 // Whether a section (key = false) or key (key = true) name may be written (see above).
 BOOL IniIsWritableName(const WCHAR* name, BOOL key);
 
-// How a rewrite composes the new file from the old text: the new section, then old[0, keepEnd),
-// then old[resumeAt, oldLength). Without an old section of that name, keepEnd = resumeAt =
-// oldLength. `separator` asks for CR LF after a new text that does not end with a line break
-// but is followed by old text.
+// How a rewrite composes the new file from the old text: old[0, preamble) (what stands before
+// the first section header), the new section, then old[preamble, keepEnd), then
+// old[resumeAt, oldLength). Without an old section of that name, keepEnd = resumeAt =
+// oldLength. `preambleSeparator` asks for CR LF after a preamble whose last line has no line
+// end; `separator` asks for CR LF after a new text that does not end with a line break but is
+// followed by old text.
 struct IniRewritePlan {
+  DWORD preamble;
+  BOOL preambleSeparator;
   DWORD keepEnd;
   DWORD resumeAt;
   BOOL separator;
@@ -103,14 +108,28 @@ IniRewritePlan IniPlanRewrite(const WCHAR* section, const char* oldText, DWORD o
                               DWORD newLength);
 
 // Replaces the section of `path` (a drive path) with `length` bytes of `newText`, which move to
-// the top of the file; every byte before and after the old section's span is kept as it was.
-// The system's profile cache for the file is flushed first. The new content is written to a
-// temporary file in the same folder, made durable and renamed over the old file, so readers
-// see the old file or the new one and a failure anywhere leaves the old file as it was. An
+// the top of the sections (text before the first section stays before it); every byte before
+// and after the old section's span is kept as it was. The whole rewrite holds the settings
+// mutex. The system's profile cache for the file is flushed first. The new content is written
+// to a temporary file in the same folder ("<file>.~<8 hex digits>.TMP"), made durable and
+// renamed over the old file, so readers see the old file or the new one and a failure anywhere
+// leaves the old file as it was; a successful rewrite removes the temporary files that failed
+// rewrites of the same file left behind. An
 // absent file counts as empty; a file that exists but cannot be read, is too large (before or
 // after the rewrite) or cannot be replaced is left alone, and so is every file when the new text holds a NUL (which would
 // end the text for the readers). TRUE when the file was rewritten; else FALSE with the last error.
 BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newText, DWORD length);
+
+// The section name of printer (or list) name `name` into out[capacity]. A name whose every
+// character converts exactly to the ANSI code page keeps the form it always had: the name with
+// '[' and ']' replaced by ',' (IniMakeSafeSectionName). Any other name gets the marked form,
+// which no name of the first kind can give, since that form never holds '[': a leading '[',
+// then the name with every character that does not convert exactly, and every '%', '[' and
+// ']', written as '%' and the four hex digits of its UTF-16 unit ("Lab 中" gives "[Lab %4E2D",
+// headed "[[Lab %4E2D]" in the file). FALSE with ERROR_INVALID_NAME when the form does not fit
+// (capacity counts the NUL).
+constexpr WCHAR kIniMarkedSectionLead = u'[';
+BOOL IniMakeSectionName(const WCHAR* name, WCHAR* out, DWORD capacity);
 
 // Replaces every '[' and ']' of `name` by ',' in place, so that a printer name can name a
 // section. On the 9x platform a character whose low byte is a double-byte lead byte makes the

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "settings/context/locks.h"
 #include "settings/persistence/ini_engine.h"
 #include "settings/context/memory.h"
 
@@ -19,15 +20,9 @@ class SafeSection {
       ok_ = true;
       return;
     }
-    if (wcslen(section) >= kSectionChars) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return;
-    }
     name_ = static_cast<WCHAR*>(SysAlloc(kSectionChars * sizeof(WCHAR)));
     if (!name_) return;
-    lstrcpynW(name_, section, kSectionChars);
-    IniMakeSafeSectionName(name_);
-    ok_ = true;
+    ok_ = IniMakeSectionName(section, name_, kSectionChars) != FALSE;
   }
   ~SafeSection() { SysFree(name_); }
   SafeSection(const SafeSection&) = delete;
@@ -110,6 +105,9 @@ BOOL IniProfileWriteString(const WCHAR* section, const WCHAR* key, const WCHAR* 
     std::memcpy(normalized, value, (length + 1) * sizeof(WCHAR));
     IniNormalizeValue(normalized);
   }
+  // The profile functions rewrite the whole file: under the settings mutex, as every writer of a
+  // settings file, so that no rewrite of another process falls between their read and write.
+  const SettingsMutexHold hold(nullptr);
   const BOOL written = WritePrivateProfileStringW(safe.get(), key, normalized, file);
   const DWORD error = GetLastError();
   SysFree(normalized);

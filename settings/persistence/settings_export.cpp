@@ -150,13 +150,11 @@ bool ChooseSection(DriverContext* context, DWORD flags, bool write, WCHAR* out) 
   } else {
     name = PrnGetPrinterName(context);
   }
-  if (!name || !name[0] || static_cast<DWORD>(lstrlenW(name)) >= kSectionChars) {
+  if (!name || !name[0]) {
     SetLastError(ERROR_INVALID_NAME);
     return false;
   }
-  lstrcpynW(out, name, kSectionChars);
-  IniMakeSafeSectionName(out);
-  return true;
+  return IniMakeSectionName(name, out, kSectionChars) != FALSE;
 }
 
 // The key under which row `index` travels in a transfer with `flags`, or null when it does not
@@ -247,10 +245,12 @@ bool WriteSection(DriverContext* context, const WCHAR* file, DWORD flags) {
             const ItemTableRow entry = EntryRow(row, section, key);
             return CfgWriteIniEntry(context, &entry, file, &text) != FALSE;
           });
-  // The printer-item file goes first, so that a failure there leaves the export file as it was.
-  const bool written = built && (!IsPlainExport(flags) || XferSavePrinterItems(file, kXferPrinterItemFile, context)) &&
-                       IniReplaceSection(file, section, text.bytes, text.length);
+  // The user's file first: it is what the export is for. The printer-item file of the shared
+  // folder follows; its failure leaves the user's file written and is reported apart.
+  const bool written = built && IniReplaceSection(file, section, text.bytes, text.length);
   IniFreeSectionText(&text);
+  if (written && IsPlainExport(flags) && !XferSavePrinterItems(file, kXferPrinterItemFile, context))
+    CtxSetTransferStatus(context, kXferStatusSharedFileNotWritten);
   return written;
 }
 
@@ -422,6 +422,8 @@ BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
     return TRUE;
   }
   if (!plain || mismatch) return TRUE;
+  // The steps after the read address the printer's own sections (its quality set's key).
+  modelSection.reset();
   return AfterPlainImport(context, osKind) ? TRUE : FALSE;
 }
 

@@ -46,6 +46,9 @@ constexpr DWORD kXferModelSectionTest = 0x20000;  // groups too read the model s
 // Transfer status of the context (CtxGetTransferStatus) after a transfer.
 constexpr DWORD kXferStatusMatched = 0;
 constexpr DWORD kXferStatusHeaderMismatch = 1;
+// A plain export wrote the user's file but not the printer-item file of the shared folder
+// (qnexport.txt); the last error says why.
+constexpr DWORD kXferStatusSharedFileNotWritten = 2;
 
 inline constexpr WCHAR kXferVersionKey[] = u"RstVersion";
 inline constexpr WCHAR kXferMachineKey[] = u"RstMachine";
@@ -71,8 +74,9 @@ constexpr DWORD kXferSectionCopyChars = 30720;
 // for it). kXferPrinterItemFile hands the transfer to XferPrinterItems.
 // The transfer status is cleared first; a header that does not match sets it to 1, reads nothing
 // and answers TRUE. A write builds the whole section before it replaces the old one (which moves
-// to the top of the file, every other byte kept); a plain export also writes the printer-item
-// file first. FALSE for a path that is not a drive path (nothing touched), a damaged section
+// to the top of the sections, every other byte kept); a plain export then also writes the
+// printer-item file, whose failure sets the status kXferStatusSharedFileNotWritten and leaves
+// the answer TRUE. FALSE for a path that is not a drive path (nothing touched), a damaged section
 // (nothing read), a file that cannot be read or rewritten, or no memory.
 BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags);
 
@@ -87,7 +91,7 @@ BOOL XferReadText(DriverContext* context, const WCHAR* file, const char* fileTex
 // exported from another printer). A quality-set import whose header did not match refreshes the
 // file from its "rsq" companion in the driver folder (XferCopySettingsFile) and answers TRUE
 // with the status still 1. After a plain import that read its section the user lists are
-// re-derived and the devmode is brought back in line with this system: on a system of kind 0 or
+// re-derived (under the printer's own name) and the devmode is brought back in line with this system: on a system of kind 0 or
 // 1 (item 716 before the read) the ICM items 27, 28 := 1 with their dmFields bits cleared, item
 // 149 := 0 and 150, 151 := model defaults; dmFields' media-type bit set for kinds 0 and 3,
 // cleared otherwise; 716 := the kind; 41 := 255; locale defaults; the record re-validated by a
@@ -97,6 +101,8 @@ BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
 // Exports under the settings mutex. The plain form (no flags beyond kXferWrite and kXferQuiet)
 // first loads the free size and source free size of the current papers, the current stamp and
 // quality set into their items so that they travel too, and puts the record back afterwards.
+// It writes the user's file, then the printer-item file of the shared folder; when only the
+// latter fails the answer is TRUE with the transfer status kXferStatusSharedFileNotWritten.
 BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
 // The section write alone under the settings mutex: XferSection with kXferWrite.
 BOOL XferSaveSection(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
@@ -135,7 +141,7 @@ BOOL XferItemRange(int n, WORD* first, WORD* last);
 // section on a read with kXferPrinterItemFile), key = item name. kXferPrinterItemFile leaves out
 // 10001..10003. The font items 10004..10009 are never read and are written as 0. A read goes
 // through the profile functions and refuses the whole section (FALSE) when a number is damaged;
-// a write replaces the section in one rewrite (it moves to the top of the file), and takes
+// a write replaces the section in one rewrite (it moves to the top of the sections), and takes
 // nothing (TRUE) for a path that is not a drive path.
 BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags);
 // Writes the printer items: to "qnexport.txt" in the shared settings folder with

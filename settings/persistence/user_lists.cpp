@@ -131,7 +131,10 @@ BOOL LstLoadQuality(DriverContext* context, int n) {
 
 BOOL LstSaveQuality(DriverContext* context, int n) {
   WCHAR path[kQualityPathChars];
-  if (!Usable(context) || !QualityFile(context, n, path)) return FALSE;
+  if (!Usable(context)) return FALSE;
+  // The set's file and its name in the settings INI change together.
+  SettingsMutexHold hold(context);
+  if (!QualityFile(context, n, path)) return FALSE;
   if (!Transfers().save(context->printer, path, kXferGroupQuality | kXferWrite, context)) return FALSE;
   WCHAR key[kKeyChars];
   WCHAR name[kNameChars];

@@ -122,9 +122,7 @@ BOOL BidiClearSavedSection(DriverContext* context) {
   if (!section || !context->itemTable || !BidiGetUserIniPath(path)) return FALSE;
   if (!PathExists(path)) return TRUE;
   WCHAR safe[kIniMaxNameChars + 1];
-  if (lstrlenW(section) > static_cast<int>(kIniMaxNameChars)) return FALSE;
-  lstrcpynW(safe, section, kIniMaxNameChars + 1);
-  IniMakeSafeSectionName(safe);
+  if (!IniMakeSectionName(section, safe, kIniMaxNameChars + 1)) return FALSE;
 
   DWORD length = 0;
   char* text = IniLoadFile(path, &length);

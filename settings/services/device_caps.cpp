@@ -1,9 +1,11 @@
 #include "settings/services/device_caps.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "settings/constraints/eval.h"
+#include "settings/context/memory.h"
 #include "settings/description/access.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
@@ -16,6 +18,7 @@
 
 namespace {
 
+constexpr WORD kItemPaperSize = 8;
 constexpr WORD kItemCopies = 12;
 constexpr WORD kItemResolution = 42;        // destination resolution, dpi
 constexpr WORD kItemResolutionId = 248;     // a resolution id of the resolution table
@@ -217,6 +220,46 @@ int CapsGetAllowedValues(DriverContext* context, DWORD* values, WORD item) {
     if (values) values[index] = OptModelToRawValue(context, list.row, model);
   });
   return count > 0 ? count : -1;
+}
+
+namespace {
+
+// The spooler's form `name` as its size in 0.1 mm; false when the printer has no such form.
+bool SpoolerFormSize(DriverContext* context, const WCHAR* name, POINT* size) {
+  DWORD needed = 0;
+  GetFormW(context->printer, name, 1, nullptr, 0, &needed);
+  if (needed < sizeof(FORM_INFO_1W)) return false;
+  auto* form = static_cast<BYTE*>(SysAlloc(needed));
+  if (!form) return false;
+  const bool found = GetFormW(context->printer, name, 1, form, needed, &needed) != FALSE;
+  FORM_INFO_1W info{};
+  if (found) std::memcpy(&info, form, sizeof info);
+  SysFree(form);
+  if (!found) return false;
+  *size = {info.Size.cx / 100, info.Size.cy / 100};  // forms are measured in 0.001 mm
+  return true;
+}
+
+}  // namespace
+
+DWORD CapsFindPaperOfForm(DriverContext* context, const WCHAR* name) {
+  ListRecord list;
+  if (!name || !name[0] || !FindList(context, kItemPaperSize, list) || !list.papers) return 0;
+  constexpr LONG kSizeSlack = 2;  // 0.2 mm: forms and papers round their metric sizes apart
+  POINT form{};
+  const bool sized = SpoolerFormSize(context, name, &form);
+  DWORD named = 0, ofSize = 0;
+  ForEachValue(context, list, true, [&](const DescValue* value, WORD model, int) {
+    const DWORD paper = OptModelToRawValue(context, list.row, model);
+    if (named || LstIsFreeSizePaper(paper)) return;
+    WCHAR own[kCapsPaperNameChars] = {};
+    if (ResLoadString(context, model, own, kCapsPaperNameChars, FALSE) > 0 && lstrcmpiW(own, name) == 0) named = paper;
+    POINT size{};
+    if (sized && !ofSize && DescValueMetric(value, &size.x, &size.y) && std::abs(size.x - form.x) <= kSizeSlack &&
+        std::abs(size.y - form.y) <= kSizeSlack)
+      ofSize = paper;
+  });
+  return named ? named : ofSize;
 }
 
 int CapsListResolutions(DriverContext* context, LONG* out, int mode) {

@@ -29,6 +29,13 @@ int CapsGetValueNames(DriverContext* context, WCHAR* names, DWORD width, WORD it
 // or has no paper left.
 int CapsGetPaperSizes(DriverContext* context, POINT* sizes, WORD item);
 
+// The paper of item 8's list (a stored value) that form `name` names: the paper whose resource
+// string it is (letter case aside), else the paper whose metric size is that of the spooler's
+// form of that name (within 0.2 mm). Free-size papers and papers the constraints disable are
+// never chosen; 0 when none fits.
+constexpr DWORD kCapsPaperNameChars = 64;
+DWORD CapsFindPaperOfForm(DriverContext* context, const WCHAR* name);
+
 // The smallest and the largest custom paper: the model's custom limits (ModelDefaults, 1200-dpi
 // dots) in 0.1 mm, the minimum rounded up and the maximum corrected down so that it converts
 // back inside the model's limit; then held within the ranges of items 860 (width) and 861

@@ -10,6 +10,20 @@ bool IsSurrogatePair(LPCWSTR text) {
 
 }  // namespace
 
+bool StrConvertsToAnsiExactly(WCHAR c) {
+  char bytes[8];
+  BOOL lost = FALSE;
+  const int count = WideCharToMultiByte(CP_ACP, 0, &c, 1, bytes, sizeof bytes, nullptr, &lost);
+  WCHAR back[2] = {};
+  return count > 0 && !lost && MultiByteToWideChar(CP_ACP, 0, bytes, count, back, 2) == 1 && back[0] == c;
+}
+
+bool StrConvertsToAnsiExactly(LPCWSTR text) {
+  for (LPCWSTR at = text; at && *at; ++at)
+    if (!StrConvertsToAnsiExactly(*at)) return false;
+  return true;
+}
+
 int StrWideToAnsi(LPSTR out, int capacity, LPCWSTR source) {
   if (!out || capacity <= 0) return 0;
   int written = 0;

@@ -9,6 +9,11 @@
 // Narrows NUL-terminated `source` into `out` (capacity in bytes, the NUL included). Characters
 // the code page lacks become its default character. Returns the bytes written before the NUL.
 int StrWideToAnsi(LPSTR out, int capacity, LPCWSTR source);
+// Whether UTF-16 unit `c` comes back unchanged from the ANSI code page (no default character,
+// no best-fit stand-in).
+bool StrConvertsToAnsiExactly(WCHAR c);
+// The same for every unit of NUL-terminated `text`.
+bool StrConvertsToAnsiExactly(LPCWSTR text);
 // Widens NUL-terminated `source` into `out` (capacity in characters, the NUL included).
 // Returns the characters written before the NUL.
 int StrAnsiToWide(LPWSTR out, int capacity, LPCSTR source);

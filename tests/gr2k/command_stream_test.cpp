@@ -49,6 +49,16 @@ TEST(CommandStreamTest, RecordOfExactlyTheFreeBytesStartsANewChunk) {
   EXPECT_EQ(fresh.stream()->first.write, fresh.stream()->firstData);  // left empty
 }
 
+TEST(CommandStreamTest, EveryChunkLeavesAsAPacketEvenAnEmptyOne) {
+  StreamHarness h;
+  ASSERT_NE(StrmReserve(h.stream(), 10240), nullptr);  // passes over the empty inline chunk
+  ASSERT_TRUE(StrmFlush(h.stream()));
+  const std::vector<uint8_t> header{0xF5, 0, 0, 0, 0, 0, 0, 0};
+  ASSERT_GE(h.output.bytes.size(), 8u);
+  EXPECT_EQ(std::vector<uint8_t>(h.output.bytes.begin(), h.output.bytes.begin() + 8), header);
+  EXPECT_EQ(DataPackets(h.output.bytes), (std::vector<uint32_t>{0, 10240}));
+}
+
 TEST(CommandStreamTest, NewChunkDataAreaIsTheRequestRoundedUpToWholeChunks) {
   const struct {
     DWORD request;
@@ -80,7 +90,8 @@ TEST(CommandStreamTest, FlushesBeforeGrowingOnlyAboveOneMegabyte) {
   // ...one that needs a chunk does, before it takes the new chunk.
   BYTE* after = StrmReserve(h.stream(), 2);
   ASSERT_NE(after, nullptr);
-  EXPECT_EQ(DataPackets(h.output.bytes), (std::vector<uint32_t>{0x100000, 6144 + 4095}));
+  // The inline chunk, passed over by the first request, leaves as an empty packet.
+  EXPECT_EQ(DataPackets(h.output.bytes), (std::vector<uint32_t>{0, 0x100000, 6144 + 4095}));
   EXPECT_EQ(h.stream()->bytesBuffered, 2u);
   EXPECT_EQ(h.stream()->recordsBuffered, 1u);
   EXPECT_EQ(h.allocator.live.size(), 1u);  // the chunk taken after the flush
@@ -105,11 +116,15 @@ TEST(CommandStreamTest, LongPageLeavesInGroupsOfOnePacketPerChunk) {
   EXPECT_EQ(records[1 + 12345].Get("rop"), 12345 & 0xFF);
 
   // Every chunk is its own packet carrying exactly its used bytes; only the last is not full.
+  // The inline chunk, left empty after the flush by the chunk that the flushing request takes,
+  // leaves as the empty packet of the second group.
   const auto packets = DataPackets(h.output.bytes);
+  ASSERT_GT(packets.size(), 104u);
+  EXPECT_EQ(packets[103], 0u);
   size_t total = 0;
   for (size_t i = 0; i < packets.size(); ++i) {
     total += packets[i];
-    if (i + 1 < packets.size()) {
+    if (i + 1 < packets.size() && i != 103) {
       EXPECT_EQ(packets[i], 10236u) << i;
     }
   }

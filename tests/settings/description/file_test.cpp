@@ -44,14 +44,14 @@ TEST_F(ShippedDescriptionTest, DropsNothing) {
   EXPECT_TRUE(result().hasExcDepDllName);
   for (int point = kPointJobStart; point <= kPointDocReset; ++point) EXPECT_TRUE(result().hasCommandTree[point]) << point;
   EXPECT_EQ(result().records.size(), 83u);
-  EXPECT_EQ(result().judges.size(), 101u);
+  EXPECT_EQ(result().judges.size(), 102u);
   EXPECT_EQ(result().itemSets.size(), 9u);
   EXPECT_EQ(result().actionSets.size(), 17u);
   EXPECT_EQ(result().transactSets.size(), 16u);
   EXPECT_EQ(result().alertActionSets.size(), 8u);
   EXPECT_EQ(result().alertSets.size(), 11u);
   EXPECT_EQ(result().exclusives.size(), 26u);
-  EXPECT_EQ(result().commandStrings.size(), 7u);
+  EXPECT_EQ(result().commandStrings.size(), 8u);
   EXPECT_EQ(result().deviceFonts.size(), 6u);
   EXPECT_EQ(result().fontCartridges.size(), 3u);
 }

@@ -158,8 +158,8 @@ TEST_F(DevmodeMergeTest, ApplicationDevmodesThatChangeOneFieldAtATime) {
       {"print quality", 90, 2, 1200, DM_PRINTQUALITY, 1200, {96}, {{42, 1200}, {43, 1200}}},
       {"duplex", 94, 2, 2, DM_DUPLEX, 2, {}, {{61, 1}, {102, 3}}},
       {"color", 92, 2, 1, DM_COLOR, 1, {}, {}},
-      // A media type sets no dmFields bit, so it does not reach item 378 in this merge.
-      {"media type", 196, 4, 2, DM_MEDIATYPE, 2, {}, {{378, 1}}},
+      // A media type taken keeps its bit and reaches the media item.
+      {"media type", 196, 4, 2, DM_MEDIATYPE, 2, {}, {{378, 2}}},
   };
   const PrivateDevmode start = context_->settings->devmode;
   for (const auto& c : cases) {
@@ -170,7 +170,7 @@ TEST_F(DevmodeMergeTest, ApplicationDevmodesThatChangeOneFieldAtATime) {
     ASSERT_EQ(DmMerge(context_, Incoming(), kGraphics), 1);
     const DWORD stored = c.width == 2 ? DmLoadU16(Record(), c.at) : DmLoadU32(Record(), c.at);
     EXPECT_EQ(stored, c.stored);
-    EXPECT_TRUE(DmLoadU32(Record(), 72) & c.bit || c.bit == DM_MEDIATYPE);
+    EXPECT_TRUE(DmLoadU32(Record(), 72) & c.bit);
     for (const auto& [item, value] : c.items) EXPECT_EQ(Get(context_, item), value) << "item " << item;
     // dmFields and the collate field (which follows the model) aside, the rest stays.
     std::set<size_t> changing{72, 73, 74, 75, 100, 101};

@@ -104,17 +104,25 @@ TEST_F(PaperGeometryTest, TheOrientedFormSwapsTheItemsButNotThePublicSize) {
   EXPECT_EQ(Items(kSrcLength, 2), (Dots{7015, 4960}));
 }
 
-TEST_F(PaperGeometryTest, TheCustomPaperTakesItems860And861AndLeavesThePublicSize) {
+TEST_F(PaperGeometryTest, TheCustomPaperIsTheRecordsOwnSizeElseItems860And861) {
   Set(kFields, 0);
-  Set(kPaperLength, 1234);
-  Set(kPaperWidth, 567);
   Set(kCustomWidth, 9921);
   Set(kCustomLength, 14031);
+  // 200 x 150 mm: 4724 x 3543 dots at 600 dpi; the public size stays as it is.
+  Set(kPaperLength, 2000);
+  Set(kPaperWidth, 1500);
+  ASSERT_TRUE(DmDeriveSrcPaper(context_, 256, kPaperSize));
+  EXPECT_EQ(Items(kSrcLength, 6), (Dots{4724, 3543, 4526, 3345, 99, 99}));
+  EXPECT_EQ(Public(kPaperLength), 2000);
+  EXPECT_EQ(Public(kPaperWidth), 1500);
+  EXPECT_EQ(Get(kFields), DWORD(DM_PAPERSIZE));
+  // The output paper of the custom size is the same size.
+  ASSERT_TRUE(DmDeriveDstPaper(context_, 256, kPaperSize));
+  EXPECT_EQ(Items(kDstLength, 2), (Dots{4724, 3543}));
+  // A record without a custom size of its own takes the size of items 860 and 861.
+  Set(kPaperLength, 0);
   ASSERT_TRUE(DmDeriveSrcPaper(context_, 256, kPaperSize));
   EXPECT_EQ(Items(kSrcLength, 6), (Dots{7015, 4960, 6817, 4762, 99, 99}));
-  EXPECT_EQ(Public(kPaperLength), 1234);
-  EXPECT_EQ(Public(kPaperWidth), 567);
-  EXPECT_EQ(Get(kFields), DWORD(DM_PAPERSIZE));
 }
 
 TEST_F(PaperGeometryTest, TheCustomDevmodeSizeIsTakenAtThePrintQuality) {

@@ -411,7 +411,7 @@ TEST_F(PublicMergeTest, ValidatedFieldsSetTheirBitsAsTheyAreTakenOrReplaced) {
   in.dmDuplex = 4;          // refused: default, bit still set
   in.dmTTOption = 5;        // refused: default, no bit
   in.dmDitherType = 5;      // refused: default, no bit
-  in.dmMediaType = 517;     // refused: default, never a bit
+  in.dmMediaType = 517;     // refused: default, no bit
   Merge(in);
   EXPECT_EQ(Public(kSource), 7);
   EXPECT_EQ(Public(kDuplex), 1);
@@ -429,7 +429,7 @@ TEST_F(PublicMergeTest, ValidatedFieldsSetTheirBitsAsTheyAreTakenOrReplaced) {
   EXPECT_EQ(Public(kTTOption), 4);
   EXPECT_EQ(Public(kDitherType), 10);
   EXPECT_EQ(Public(kMediaType), 516);
-  EXPECT_EQ(Fields(), DWORD{DM_DEFAULTSOURCE | DM_DUPLEX | DM_TTOPTION | DM_DITHERTYPE});
+  EXPECT_EQ(Fields(), DWORD{DM_DEFAULTSOURCE | DM_DUPLEX | DM_TTOPTION | DM_DITHERTYPE | DM_MEDIATYPE});
 }
 
 TEST_F(PublicMergeTest, ARefusedValueTakesTheModelsDefaultWhenTheModelDescribesTheField) {

@@ -12,6 +12,7 @@
 #include "core/machine_root.h"
 #include "core/memory.h"
 #include "settings/persistence/ini_engine.h"
+#include "settings/persistence/profile_wrappers.h"
 #include "settings/context/locks.h"
 #include "support/temp_root.h"
 #include "win32.h"
@@ -75,17 +76,20 @@ TEST_F(IniRewriteTest, TheSectionMovesToTheTopAndEveryOtherByteIsKept) {
   WriteHostFile(host_, kOld);
   Build(u"velm printer", {{u"Tray1", u"2"}, {u"Comment", u""}});
   ASSERT_TRUE(Replace(u"VELM PRINTER")) << GetLastError();
-  EXPECT_EQ(ReadHostFile(host_),
-            "[velm printer]\r\nTray1=2\r\nComment=\r\n"
-            "; kept comment\r\n\r\n[other printer]\r\nx=1\r\n"
-            "[third]\nlf=only\n\n[lower]\r\ntail=no line end");
+  const std::string rewritten =
+      "; kept comment\r\n\r\n"
+      "[velm printer]\r\nTray1=2\r\nComment=\r\n"
+      "[other printer]\r\nx=1\r\n"
+      "[third]\nlf=only\n\n[lower]\r\ntail=no line end";
+  EXPECT_EQ(ReadHostFile(host_), rewritten);
   EXPECT_EQ(Strays(), 0u);
-  // The lines that stood before the first header now follow the moved section and, up to the
-  // next header, belong to its span: the next rewrite replaces them with it.
+  // The lines before the first header stay there at every rewrite.
   ASSERT_TRUE(Replace(u"velm printer"));
-  EXPECT_EQ(ReadHostFile(host_),
-            "[velm printer]\r\nTray1=2\r\nComment=\r\n"
-            "[other printer]\r\nx=1\r\n[third]\nlf=only\n\n[lower]\r\ntail=no line end");
+  EXPECT_EQ(ReadHostFile(host_), rewritten);
+  // A first line without its line end is kept apart from the section that follows it.
+  WriteHostFile(host_, "; note");
+  ASSERT_TRUE(Replace(u"velm printer"));
+  EXPECT_EQ(ReadHostFile(host_), "; note\r\n[velm printer]\r\nTray1=2\r\nComment=\r\n");
 }
 
 TEST_F(IniRewriteTest, WithoutAnOldSectionTheWholeOldFileFollowsTheNewOne) {
@@ -185,10 +189,17 @@ TEST_F(IniRewriteTest, AFailedRenameOrACrashBeforeItLeavesTheOldFileWhole) {
   EXPECT_EQ(ReadHostFile(host_), kOld);
   EXPECT_EQ(Strays(), 0u);
   // A process that died between writing its temporary file and renaming it left the file
-  // behind; the settings INI is the old one, and the next rewrite is not disturbed by it.
-  WriteHostFile(host_.parent_path() / "ini1.TMP", "[Velm Printer]\r\nhalf");
+  // behind; the settings INI is the old one, and the next rewrite of that file removes it.
+  // Temporary files of other files, and files that only look like them, stay.
+  WriteHostFile(host_.parent_path() / "qnset.ini.~0000ABCD.TMP", "[Velm Printer]\r\nhalf");
+  WriteHostFile(host_.parent_path() / "QNSET.INI.~12345678.tmp", "[Velm Printer]\r\nhalf");
+  WriteHostFile(host_.parent_path() / "other.ini.~0000ABCD.TMP", "");
+  WriteHostFile(host_.parent_path() / "qnset.ini.~notmine.TMP", "");
   ASSERT_TRUE(Replace(u"Velm Printer"));
-  EXPECT_EQ(ReadHostFile(host_).rfind("[Velm Printer]\r\nk=v\r\n; kept comment\r\n", 0), 0u);
+  EXPECT_EQ(ReadHostFile(host_).rfind("; kept comment\r\n\r\n[Velm Printer]\r\nk=v\r\n", 0), 0u);
+  EXPECT_EQ(Strays(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(host_.parent_path() / "other.ini.~0000ABCD.TMP"));
+  EXPECT_TRUE(std::filesystem::exists(host_.parent_path() / "qnset.ini.~notmine.TMP"));
 }
 
 TEST_F(IniRewriteTest, TheBuilderGrowsInsteadOfCuttingAndWritesOnlyWhatBothReadersReadAlike) {
@@ -288,6 +299,46 @@ TEST_F(IniRewriteTest, RewritesFromTwoProcessesUnderTheSettingsMutexLoseNothing)
   EXPECT_NE(IniFindSection(u"Third", file), nullptr);
   IniFreeFile(file);
   EXPECT_EQ(Strays(), 0u);
+}
+
+// Writers that do not take the settings mutex themselves: one process writes keys one at a time
+// through the profile wrapper, the other rewrites its own section. Neither loses the other's
+// writes, because both writers hold the settings mutex.
+TEST_F(IniRewriteTest, ProfileWritesAndRewritesFromTwoProcessesLoseNothing) {
+  WriteHostFile(host_, "[Keys]\r\n");
+  constexpr int kRounds = 60;
+  pid_t writer = ::fork();
+  if (writer == 0) {
+    for (int i = 0; i < kRounds; ++i) {
+      WCHAR key[16];
+      swprintf(key, 16, u"k%d", i);
+      if (!IniProfileWriteString(u"Keys", key, u"1", kPath)) ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  ASSERT_GT(writer, 0);
+  pid_t rewriter = ::fork();
+  if (rewriter == 0) {
+    for (int i = 0; i < kRounds; ++i)
+      if (!IniReplaceSection(kPath, u"Other", "[Other]\r\nn=1\r\n", 14)) ::_exit(1);
+    ::_exit(0);
+  }
+  ASSERT_GT(rewriter, 0);
+  for (pid_t child : {writer, rewriter}) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  char* file = IniLoadFile(kPath);
+  ASSERT_NE(file, nullptr);
+  int kept = 0;
+  for (int i = 0; i < kRounds; ++i) {
+    WCHAR key[16];
+    swprintf(key, 16, u"k%d", i);
+    kept += IniGetInt(key, 0, IniFindSection(u"Keys", file), nullptr);
+  }
+  EXPECT_EQ(kept, kRounds);
+  IniFreeFile(file);
 }
 
 }  // namespace

@@ -160,13 +160,15 @@ TEST_F(SettingsExportTest, HeaderQueriesReadThePrinterSection) {
 
 TEST_F(SettingsExportTest, ExportMovesItsSectionToTheTopAndKeepsTheOthersByteForByte) {
   DriverContext* c = Fresh(printer_);
-  const std::string before = "; comment\r\n[A]\r\nk=1\r\n\r\n";
+  const std::string comment = "; comment\r\n";
+  const std::string before = "[A]\r\nk=1\r\n\r\n";
   const std::string after = "[b]\nx = y \n[C]\r\nz=\"q\"";
   const std::string others = before + after;
-  Write(file_, before + "[Velm Printer]\r\nold=1\r\nRstVersion=1\r\n" + after);
+  Write(file_, comment + before + "[Velm Printer]\r\nold=1\r\nRstVersion=1\r\n" + after);
   ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferGroupQuality, c));
   const std::string text = Read(file_);
-  ASSERT_EQ(text.rfind("[Velm Printer]\r\n" + HeaderLines(0), 0), 0u);
+  // First among the sections; the text before every section stays before it.
+  ASSERT_EQ(text.rfind(comment + "[Velm Printer]\r\n" + HeaderLines(0), 0), 0u);
   const size_t end = text.find("wdmUserSetMark=0\r\n");
   ASSERT_NE(end, std::string::npos);
   EXPECT_EQ(text.substr(end + 18), others);

@@ -54,6 +54,8 @@ class SettingsExportRoundTripTest : public SettingsExportTest {
     OptSetValue(c, 716, 2);
     OptSetValue(c, 8, 9);  // no free-size paper
     OptSetValue(c, 50, 9);
+    // No custom size: a length and width marked without the paper would make the paper 256.
+    OptSetValue(c, 6, OptGetValue(c, 6) & ~DWORD{DM_PAPERLENGTH | DM_PAPERWIDTH});
     OptSetValue(c, 63, 0);   // no stamp
     OptSetValue(c, 185, 0);  // no quality set
     OptSetValue(c, 90, 0);   // no scale mirroring

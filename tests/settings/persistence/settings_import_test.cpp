@@ -4,6 +4,8 @@
 #include <string>
 
 #include "settings/context/settings_history.h"
+#include "settings/devmode/item_checks.h"
+#include "settings/persistence/paths.h"
 #include "settings/persistence/settings_export_fixture.h"
 
 namespace {
@@ -235,3 +237,39 @@ TEST_F(SettingsExportTest, NameStandInsNestAndComeBack) {
 }
 
 }  // namespace
+
+TEST_F(SettingsExportTest, AnImportOfAModelSectionSavesTheQualitySetUnderThePrintersOwnSection) {
+  DriverContext* c = Fresh(printer_);
+  const std::u16string ini = PathGetSettingsIni(c);
+  const std::u16string quality = u"C:\\Settings\\fine.rsf";
+  Write(ini, "[Velm Printer]\r\nQualityList2=" + std::string(quality.begin(), quality.end()) + "\r\n");
+  // A plain export of another printer: its settings under the driver's name, quality set 2 in use.
+  Write(file_, "[Velm Printer Driver]\r\n" + HeaderLines(0) +
+                   "vdmQualityListUse=1\r\nvdmQualityListNo=34\r\nvdmHalftone=4\r\n");
+  ASSERT_TRUE(XferLoad(printer_, file_.c_str(), 0, c));
+  ASSERT_EQ(LstGetQualityIndex(c), 2);
+  const std::string saved = Read(quality);
+  EXPECT_EQ(saved.rfind("[Velm Printer]\r\n" + HeaderLines(0), 0), 0u) << saved;
+  EXPECT_NE(saved.find("\r\nvdmHalftone=4\r\n"), std::string::npos) << saved;
+  EXPECT_NE(Read(ini).find("[Velm Printer]\r\nQualityList2="), std::string::npos);
+  EXPECT_NE(Read(ini).find("QualityList2Name="), std::string::npos) << Read(ini);
+  EXPECT_EQ(PrinterName(c), u"Velm Printer");
+}
+
+TEST_F(SettingsExportTest, AnExportWhoseSharedFileCannotBeWrittenStillWritesTheUsersFile) {
+  DriverContext* c = Fresh(printer_);
+  OptSetValue(c, 12, 4);
+  // The shared printer-item file is a folder: it cannot be replaced.
+  const std::u16string shared = SharedFile(kXferPrinterItemFileName);
+  std::filesystem::create_directories(Host(shared));
+  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferWrite, c));
+  EXPECT_EQ(CtxGetTransferStatus(c), kXferStatusSharedFileNotWritten);
+  EXPECT_NE(Read(file_).find("\r\ndmCopies=4\r\n"), std::string::npos);
+  // With the shared folder writable again, both are written and the status is clear.
+  std::filesystem::remove_all(Host(shared));
+  OptSetValue(c, 12, 5);
+  ASSERT_TRUE(XferSave(printer_, file_.c_str(), kXferWrite, c));
+  EXPECT_EQ(CtxGetTransferStatus(c), kXferStatusMatched);
+  EXPECT_NE(Read(file_).find("\r\ndmCopies=5\r\n"), std::string::npos);
+  EXPECT_NE(Read(shared).find("[VelmPrnSection]"), std::string::npos);
+}

@@ -135,6 +135,21 @@ TEST_F(UserListsTest, SavingAStampRaisesTheCountPastIt) {
   EXPECT_EQ(Get(120, fresh), 5u);
 }
 
+TEST_F(UserListsTest, AStampTextTheCodePageCannotHoldIsRefusedNotChanged) {
+  // The stamp's text and its name are ANSI fields (869, 871).
+  for (WORD id : {869, 871}) {
+    ItemTableRow* row = OptFindItem(context_->itemTable, id);
+    ASSERT_TRUE(OptSetString(context_, row, u"Draft"));
+    SetLastError(0);
+    EXPECT_FALSE(OptSetString(context_, row, u"Draft \u4e2d"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    WCHAR text[40] = {};
+    OptGetString(context_, row, text, 40);
+    EXPECT_EQ(std::u16string(text), u"Draft") << id;
+    EXPECT_TRUE(OptSetString(context_, row, u"Caf\u00e9"));  // in the code page
+  }
+}
+
 TEST_F(UserListsTest, ADamagedStampCountListsNoMoreThanThereCanBe) {
   const std::u16string ini = PathGetSettingsIni(context_);
   for (auto [text, count] : {std::pair{u"-4", 0u}, {u"99999", 256u}, {u"abc", 0u}, {u"256", 256u}, {u"12", 12u}}) {
