@@ -34,7 +34,9 @@ TEST(SectionNameTest, ExactNamesKeepTheirFormAndOthersGetTheMarkedOne) {
     WCHAR section[kIniMaxNameChars + 1];
     const BOOL made = IniMakeSectionName(c.name.c_str(), section, kIniMaxNameChars + 1);
     EXPECT_EQ(made != FALSE, !c.section.empty()) << c.section.size();
-    if (made) EXPECT_EQ(std::u16string(section), c.section);
+    if (made) {
+      EXPECT_EQ(std::u16string(section), c.section);
+    }
   }
 }
 
