@@ -92,8 +92,8 @@ bool WriteField(BYTE* field, DWORD descriptor, DWORD value) {
 void AfterWrite(DriverContext* context, ItemTableRow* row, DWORD value) {
   row->changed = 1;
   if (context->work) context->work->dirty = 1;
-  if (row->id == kItemScaleAcross && OptGetValue(context, kItemScaleType) == 1) {
-    if (ItemTableRow* along = OptFindItem(context->itemTable, kItemScaleAlong)) OptWriteRaw(context, along, value);
+  if (row->id == kItemScaleH && OptGetValue(context, kItemScaleType) == 1) {
+    if (ItemTableRow* along = OptFindItem(context->itemTable, kItemScaleV)) OptWriteRaw(context, along, value);
   }
   if (const DWORD group = row->flags & kRowChangeGroupMask) CtxRaiseChangeMask(context, group);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/services/bidi_saved_info.h"
 #include "settings/context/open_steps.h"
 #include "settings/persistence/font_lists.h"
@@ -24,10 +25,6 @@ constexpr int kFirstLoadRow = 34;
 constexpr int kFirstUnloadedRow = 429;
 constexpr int kLastUnloadedRow = 729;
 
-constexpr WORD kFirstFontItem = 10004;
-constexpr WORD kLastFontItem = 10009;
-constexpr WORD kItemLogCodeUse = 10002;
-constexpr WORD kItemLogCode = 10003;
 
 // Creation flags whose contexts never read the settings INI.
 constexpr DWORD kCreateWithoutIni = 0x01000000 | 0x02000000 | 0x00010000;
@@ -424,7 +421,7 @@ int CfgSaveClass(HANDLE printer, DriverContext* context, int section, DWORD flag
     ItemTableRow& row = table.rows[i];
     const int rowSection = DescriptorSection(row.descriptor);
     if (section != kCfgAllSections && rowSection != section) continue;
-    if (row.id >= kFirstFontItem && row.id <= kLastFontItem) continue;
+    if (row.id >= kItemFirstFontList && row.id <= kItemLastFontList) continue;
     if (row.id == kItemLogCodeUse || row.id == kItemLogCode) {
       if (userCodeWithheld < 0)
         userCodeWithheld = PrnIsOnServer(context) && OptGetValue(context, kItemServerLogCode) == 0 ? 1 : 0;

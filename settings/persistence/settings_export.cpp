@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/devmode/merge.h"
 #include "settings/persistence/file_primitives.h"
@@ -33,27 +34,12 @@ constexpr int kFirstDerivedRow = 429;
 constexpr int kLastDerivedRow = 857;
 constexpr int kLastOrdinaryRow = 903;
 
-constexpr WORD kFirstPatternItem = 894;  // the stamp's pattern and tile items
-constexpr WORD kLastPatternItem = 903;
-constexpr WORD kItemFreeSizeName = 859;  // 859..861 free size, 862..864 source free size
-constexpr WORD kItemSrcFreeSizeName = 862;
+constexpr WORD kFirstPatternItem = kItemWmPatternSize; // the stamp's pattern and tile items
+constexpr WORD kLastPatternItem = kItemWmTileFlags;
 constexpr WORD kFreeSizeItems = 3;
-constexpr WORD kFirstFontItem = 10004;
-constexpr WORD kLastFontItem = 10009;
-constexpr WORD kFirstUserCodeItem = 10001;
-constexpr WORD kLastUserCodeItem = 10003;
+constexpr WORD kFirstUserCodeItem = kItemServerLogCode;
+constexpr WORD kLastUserCodeItem = kItemLogCode;
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemIcmMethod = 27;
-constexpr WORD kItemIcmIntent = 28;
-constexpr WORD kItemUiModeChange = 40;
-constexpr WORD kItemPresetNo = 41;
-constexpr WORD kItemIcmProgram = 149;
-constexpr WORD kItemIcmType = 150;
-constexpr WORD kItemIcmIntentPrivate = 151;
-constexpr WORD kItemOSKind = 716;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemOutPaperSize = 50;
 
 constexpr DWORD kFieldIcmMethod = 0x00800000;
 constexpr DWORD kFieldIcmIntent = 0x01000000;
@@ -280,22 +266,22 @@ bool AfterPlainImport(DriverContext* context, DWORD osKind) {
   LstRederiveAfterImport(context);
   DWORD fields = OptGetValue(context, kItemFields);
   if (osKind == 0 || osKind == 1) {
-    OptSetValue(context, kItemIcmMethod, 1);
-    OptSetValue(context, kItemIcmIntent, 1);
+    OptSetValue(context, kItemICMMethod, 1);
+    OptSetValue(context, kItemDmICMIntent, 1);
     fields &= ~(kFieldIcmMethod | kFieldIcmIntent);
-    OptSetValue(context, kItemIcmProgram, 0);
-    for (WORD id : {kItemIcmType, kItemIcmIntentPrivate})
+    OptSetValue(context, kItemICMProgram, 0);
+    for (WORD id : {kItemICMType, kItemVdmICMIntent})
       OptSetModelValueById(context, id, static_cast<DWORD>(DescGetDefaultValue(id, context)));
   }
   fields = (osKind == 0 || osKind == 3) ? fields | kFieldMediaType : fields & ~kFieldMediaType;
   OptSetValue(context, kItemFields, fields);
   OptSetValue(context, kItemOSKind, osKind);
   OptSetValue(context, kItemPresetNo, kNoPreset);
-  const bool uiModeChange = OptGetValue(context, kItemUiModeChange) == 1;
-  if (uiModeChange) OptSetValue(context, kItemUiModeChange, 0);
+  const bool uiModeChange = OptGetValue(context, kItemUIModeChange) == 1;
+  if (uiModeChange) OptSetValue(context, kItemUIModeChange, 0);
   DmSetCountryDefaults(context);
   const int merged = DmMerge(context, nullptr, kImportMergeFlags);
-  if (uiModeChange) OptSetValue(context, kItemUiModeChange, 1);
+  if (uiModeChange) OptSetValue(context, kItemUIModeChange, 1);
   return merged != 0;
 }
 
@@ -341,7 +327,7 @@ bool WalkPrinterItems(DriverContext* context, DWORD flags, Visit visit) {
   return true;
 }
 
-bool IsFontItem(WORD id) { return id >= kFirstFontItem && id <= kLastFontItem; }
+bool IsFontItem(WORD id) { return id >= kItemFirstFontList && id <= kItemLastFontList; }
 
 }  // namespace
 
@@ -462,7 +448,7 @@ BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
   } header[] = {
       {kXferVersionKey, model.settingsFileVersion},
       {kXferMachineKey, model.machineId},
-      {kXferLanguageKey, OptGetValue(context, kItemLanguage)},
+      {kXferLanguageKey, OptGetValue(context, kItemLanguageID)},
       {kXferOSKindKey, OptGetValue(context, kItemOSKind)},
   };
   for (const auto& entry : header) {
@@ -486,7 +472,7 @@ BOOL XferCheckHeader(DriverContext* context, const char* sectionText, LONG* curs
       return FALSE;
   }
   const ModelDefaults& model = ContextModelDefaults(context);
-  return values[1] == model.machineId && values[2] == OptGetValue(context, kItemLanguage) &&
+  return values[1] == model.machineId && values[2] == OptGetValue(context, kItemLanguageID) &&
          XferVersionMatches(values[0], static_cast<WORD>(model.settingsFileVersion));
 }
 
