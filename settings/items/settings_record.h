@@ -20,6 +20,7 @@ constexpr WORD kDmPrivateSize = 1040;      // dmDriverExtra
 constexpr DWORD kDmSize = 1260;            // every copy of a devmode has this size
 constexpr DWORD kDmConfigSize = 508;       // section 2
 constexpr DWORD kDmWorkSize = 2040;        // section 3
+constexpr DWORD kDmSectionSize[4] = {0, kDmSize, kDmConfigSize, kDmWorkSize};  // by section 1..3
 constexpr DWORD kDmRecordSize = 3808;
 constexpr WORD kDm9xPublicSize = 148;
 constexpr WORD kDm9xPrivateSize = 1048;

@@ -60,6 +60,15 @@ constexpr bool IsNumberType(int type) { return type >= kTypeS8 && type <= kTypeU
 // Byte types hand out the address of their bytes instead of a number.
 constexpr bool IsByteType(int type) { return !IsNumberType(type) && !IsBitType(type) && type != 0; }
 constexpr int BitByteIndex(int type) { return (type - kTypeFirstBit) / 8; }
+// The bytes of a number type: 1, 2 or 4; 0 for any other type.
+constexpr DWORD NumberTypeWidth(int type) {
+  switch (type) {
+    case kTypeS8: case kTypeU8: return 1;
+    case kTypeS16: case kTypeU16: return 2;
+    case kTypeS32: case kTypeU32: return 4;
+    default: return 0;
+  }
+}
 constexpr BYTE BitMask(int type) { return BYTE(1u << ((type - kTypeFirstBit) % 8)); }
 
 // ---- Storage classes -------------------------------------------------------------------

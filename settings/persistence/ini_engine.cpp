@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "settings/context/memory.h"
+#include "settings/persistence/file_primitives.h"
 #include "settings/services/platform_tests.h"
 
 namespace {
 
 bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 bool IsLineBreak(WCHAR c) { return c == u'\r' || c == u'\n'; }
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 
 unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
 
@@ -271,7 +271,7 @@ bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newT
 
 char* IniLoadFile(const WCHAR* path, DWORD* bytes) {
   if (bytes) *bytes = 0;
-  if (!IsDrivePath(path)) {
+  if (!PathHasDrive(path)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return nullptr;
   }
@@ -456,7 +456,7 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!IsDrivePath(path)) {
+  if (!PathHasDrive(path)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return FALSE;
   }

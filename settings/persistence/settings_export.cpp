@@ -57,7 +57,6 @@ constexpr WORD kAbsent = 0xFFFF;
 inline constexpr WCHAR kConditionSection[] = u"condition";
 inline constexpr WCHAR kDisableSection[] = u"disable";
 
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 bool Usable(const DriverContext* context) {
   return context && context->itemTable && context->settings && context->work;
 }
@@ -243,7 +242,7 @@ bool WriteSection(DriverContext* context, const WCHAR* file, DWORD flags) {
 // Whether `section` of `file` holds "RstVersion" (through the profile functions, which neither
 // create the file nor read more than the key).
 bool HasVersionKeyIn(const WCHAR* file, const WCHAR* section) {
-  if (!IsDrivePath(file) || !section || !section[0]) return false;
+  if (!PathHasDrive(file) || !section || !section[0]) return false;
   WCHAR value[kNumberChars];
   return IniProfileLookupString(section, kXferVersionKey, value, kNumberChars, file) >= 0;
 }
@@ -340,7 +339,7 @@ BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWOR
     return FALSE;
   }
   CtxSetTransferStatus(context, kXferStatusMatched);
-  if (!IsDrivePath(file)) {
+  if (!PathHasDrive(file)) {
     SetLastError(ERROR_INVALID_NAME);
     return FALSE;
   }
@@ -417,7 +416,7 @@ BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
     return FALSE;
   }
   const SettingsMutexHold hold(context);
-  if (!IsPlainSave(flags) || !IsDrivePath(file)) return XferSaveSection(printer, file, flags, context);
+  if (!IsPlainSave(flags) || !PathHasDrive(file)) return XferSaveSection(printer, file, flags, context);
   auto* aside = static_cast<SettingsRecord*>(SysAlloc(sizeof(SettingsRecord)));
   if (!aside) return FALSE;
   std::memcpy(aside, context->settings, sizeof(SettingsRecord));
@@ -484,7 +483,7 @@ BOOL XferHasVersionKey(const WCHAR* file, DriverContext* context) {
 
 WORD XferReadOSKind(const WCHAR* file, DriverContext* context) {
   const WCHAR* section = context ? PrnGetPrinterName(context) : nullptr;
-  if (!IsDrivePath(file) || !section || !section[0]) return kAbsent;
+  if (!PathHasDrive(file) || !section || !section[0]) return kAbsent;
   WCHAR text[kNumberChars];
   WORD kind = kAbsent;
   if (IniProfileLookupString(section, kXferOSKindKey, text, kNumberChars, file) <= 0 || !ParseHeaderNumber(text, &kind))
@@ -525,7 +524,7 @@ BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
   if (!read) {
     // One rewrite of the section rather than a profile write per item: some three hundred keys.
     // A path that is not a drive path takes nothing, as every entry writer does.
-    if (!IsDrivePath(file)) return TRUE;
+    if (!PathHasDrive(file)) return TRUE;
     IniSectionText text{};
     bool built = IniAppendSection(&text, section);
     built = built && WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
@@ -569,7 +568,7 @@ BOOL XferSavePrinterItems(const WCHAR* file, DWORD flags, DriverContext* context
 // ---- Companion files ------------------------------------------------------------------------
 
 BOOL XferCopySettingsFile(DriverContext* context, const WCHAR* target, const WCHAR* source, DWORD group) {
-  if (!Usable(context) || !IsDrivePath(target) || !IsDrivePath(source)) {
+  if (!Usable(context) || !PathHasDrive(target) || !PathHasDrive(source)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
