@@ -117,7 +117,7 @@ void DeriveOutputPaper(DriverContext* context) {
 void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming) {
   if (!Usable(context)) return;
   const DWORD own = OptGetValue(context, kItemFields);
-  const DWORD fields = incoming ? own & incoming->dmFields : own;
+  const DWORD fields = incoming ? own & DmLoadU32(reinterpret_cast<const BYTE*>(incoming), kDmOffFields) : own;
 
   if (fields & DM_DUPLEX) ApplyDuplex(context);
   if (fields & DM_MEDIATYPE) {

@@ -29,9 +29,7 @@ constexpr LONG kCollateOn = 1;
 // Merge flag: the caller's resolution stands, whether or not the page fits it.
 constexpr DWORD kMergeKeepResolution = 0x10000000;
 
-
-// Byte offsets of the incoming DEVMODEW read outside the item rows.
-constexpr size_t kDmOffFields = 72;
+// Byte offsets of the incoming DEVMODEW read outside the item rows (dmFields: kDmOffFields).
 constexpr size_t kDmOffFormName = 102;
 constexpr int kFormNameChars = 32;
 
