@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "data/item_ids.h"
 #include "exclude/api_seams.h"
 #include "exclude/velmexc.h"
 #include "settings/context/cache.h"
@@ -19,9 +20,6 @@
 
 namespace {
 
-constexpr WORD kItemSimplexBindType = 103;  // the margin side
-constexpr WORD kItemBindMargin = 104;
-constexpr WORD kItemOsKind = 716;           // vdmOSKind: 0 Windows 95, 1 NT 4, 2 NT 5 and later, 3 Windows 98
 constexpr DWORD kCapsMarginRange = 34;      // capability row: the model gives item 105 a range
 
 // Written without a lock: it is one 32-bit value that only the checks write.
@@ -134,7 +132,7 @@ DriverContext* ApiEnable(const char* printerName) {
   work.apiLockSnapshot = static_cast<ApiLockSnapshot*>(SysAlloc(sizeof(ApiLockSnapshot)));
   if (work.apiLockSnapshot) ApiRefreshLockSnapshot(context);
   DmSetEnvironment(context);
-  OptSetValue(context, kItemOsKind, PlatformKind());
+  OptSetValue(context, kItemOSKind, PlatformKind());
   ClosePrinter(printer);
   context->printer = nullptr;
   context->callerValue = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "exclude/api_contexts.h"
 #include "exclude/api_seams.h"
 #include "exclude/velmexc.h"
@@ -30,41 +31,10 @@
 
 namespace {
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemPaperLength = 9;
-constexpr WORD kItemPaperWidth = 10;
-constexpr WORD kItemCollate = 19;
-constexpr WORD kItemMachine = 39;
-constexpr WORD kItemUiModeChange = 40;
-constexpr WORD kItemPresetNo = 41;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionH = 43;
-constexpr WORD kItemSrcPaperLength = 44;
-constexpr WORD kItemSrcPaperWidth = 45;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemDstPaperLength = 51;
-constexpr WORD kItemDstPaperWidth = 52;
-constexpr WORD kItemScaleOn = 58;
-constexpr WORD kItemDuplexOn = 61;
-constexpr WORD kItemSortOn = 64;
-constexpr WORD kItemMarginOn = 70;
-constexpr WORD kItemSimplexBindType = 103;
-constexpr WORD kItemFirstMargin = 104;  // 104..107: binding margins, face margins
-constexpr WORD kItemLastMargin = 107;
-constexpr WORD kItemFirstPlane = 164;   // 164..167: the CMYK plane selection
-constexpr WORD kItemLastPlane = 167;
-constexpr WORD kItemQualityListUse = 185;
-constexpr WORD kItemQualityListNo = 188;
-constexpr WORD kItemResolutionBoth = 248;
-constexpr WORD kItemCardMemorySupported = 299;
-constexpr WORD kItemPresentUiMode = 721;
-constexpr WORD kItemTerminalServer = 729;
-constexpr WORD kItemAdministrator = 730;
-constexpr WORD kItemResolutionOverCheck = 843;  // computed: the page fits at the resolution
-constexpr WORD kItemPrompt = 885;
-constexpr WORD kItemDuplexUnit = 10014;
-constexpr WORD kItemCardMemoryInstalled = 10063;
+constexpr WORD kItemFirstMargin = kItemBindMargin;  // 104..107: binding margins, face margins
+constexpr WORD kItemLastMargin = kItemMarginEven;
+constexpr WORD kItemFirstPlane = kItemPlaneUseCMYKCyan;  // 164..167: the CMYK plane selection
+constexpr WORD kItemLastPlane = kItemPlaneUseCMYKBlack;
 
 constexpr DWORD kPresetNone = 255;
 constexpr DWORD kScaleFitToPaper = 2;
@@ -82,7 +52,7 @@ struct FinisherPair {
   WORD switchItem;
   WORD positionItem;
 };
-constexpr FinisherPair kFinishers[] = {{kItemDuplexOn, 102}, {66, 136}, {65, 134}};
+constexpr FinisherPair kFinishers[] = {{kItemFuncSelectDuplex, 102}, {66, 136}, {65, 134}};
 
 bool IsKnownMode(DWORD mode) {
   return mode == kApiModeCurrent || mode == (kApiModeCurrent | kApiModeBidi) || mode == kApiModeDefaults ||
@@ -147,13 +117,13 @@ BOOL BuildDefaults(DriverContext* context, DWORD mode) {
   ApiCommonResets(context, kApiModeDefaults);
   if (mode & kApiModeBidi) ApiRefreshBidi(context);
   ApiSetMarginDefaults(context);
-  if (Get(context, kItemMarginOn) == 0) {
+  if (Get(context, kItemFuncSelectMargin) == 0) {
     ResetToModelDefault(context, kItemSimplexBindType);
     for (WORD item = kItemFirstMargin; item <= kItemLastMargin; ++item) Set(context, item, 0);
   }
   ReadJobCredentials(context);
-  Set(context, kItemTerminalServer, SysIsTerminalServer(printer) ? 1 : 0);
-  Set(context, kItemAdministrator, SysIsAdministrator() ? 1 : 0);
+  Set(context, kItemTSE, SysIsTerminalServer(printer) ? 1 : 0);
+  Set(context, kItemAdmin, SysIsAdministrator() ? 1 : 0);
   ApiFixFinisher(context);
   return TRUE;
 }
@@ -162,13 +132,13 @@ void BuildRederived(DriverContext* context) {
   ApiCommonResets(context, kApiModeRederived);
   if (CondGetItemValue(context, kItemResolutionOverCheck) == 1) {
     Set(context, kItemPrompt, 1);
-    CondApplyNodeRules(DescGetNode(kItemResolutionBoth, context), context);
+    CondApplyNodeRules(DescGetNode(kItemDstResolutionBoth, context), context);
     Set(context, kItemPrompt, 0);
   }
   if (ApiResolutionResetNeeded(context) == 1) {
-    Set(context, kItemResolutionW, kResolutionReset);
-    Set(context, kItemResolutionH, kResolutionReset);
-    Set(context, kItemResolutionBoth, kResolutionBothReset);
+    Set(context, kItemDstResolutionW, kResolutionReset);
+    Set(context, kItemDstResolutionH, kResolutionReset);
+    Set(context, kItemDstResolutionBoth, kResolutionBothReset);
     DmResync(context, kResyncMerge);
   }
   ApiFixFinisher(context);
@@ -177,8 +147,8 @@ void BuildRederived(DriverContext* context) {
 }  // namespace
 
 void ApiCommonResets(DriverContext* context, DWORD mode) {
-  Set(context, kItemUiModeChange, 0);
-  Set(context, kItemPresentUiMode, 0);
+  Set(context, kItemUIModeChange, 0);
+  Set(context, kItemPresentUIMode, 0);
   CtxClearChangeMask(context, kChangeMaskFreeSizesLoaded);
   if (mode == kApiModeCurrent) {
     Set(context, kItemPresetNo, kPresetNone);
@@ -194,15 +164,15 @@ void ApiCommonResets(DriverContext* context, DWORD mode) {
 }
 
 void ApiRecomputeFitScale(DriverContext* context) {
-  if (Get(context, kItemScaleOn) != 1 || Get(context, kItemScaleType) != kScaleFitToPaper) return;
-  const DWORD srcWidth = Get(context, kItemSrcPaperWidth);
-  const DWORD srcLength = Get(context, kItemSrcPaperLength);
+  if (Get(context, kItemFuncSelectScale) != 1 || Get(context, kItemScaleType) != kScaleFitToPaper) return;
+  const DWORD srcWidth = Get(context, kItemSrcPaperWidthDot);
+  const DWORD srcLength = Get(context, kItemSrcPaperLengthDot);
   if (srcWidth == 0 || srcLength == 0) return;
-  const uint64_t across = uint64_t{Get(context, kItemDstPaperWidth)} * 100 / srcWidth;
-  const uint64_t along = uint64_t{Get(context, kItemDstPaperLength)} * 100 / srcLength;
+  const uint64_t across = uint64_t{Get(context, kItemDstPaperWidthDot)} * 100 / srcWidth;
+  const uint64_t along = uint64_t{Get(context, kItemDstPaperLengthDot)} * 100 / srcLength;
   const DWORD scale = static_cast<DWORD>(std::min<uint64_t>(std::min(across, along), 0xFFFF));
-  OptSetModelValueById(context, kItemScaleAcross, scale);
-  OptSetModelValueById(context, kItemScaleAlong, scale);
+  OptSetModelValueById(context, kItemScaleH, scale);
+  OptSetModelValueById(context, kItemScaleV, scale);
 }
 
 void ApiReapplyQualityPlanes(DriverContext* context) {
@@ -222,14 +192,14 @@ BOOL ApiCheckPaperDots(DriverContext* context) {
 }
 
 int ApiResolutionResetNeeded(DriverContext* context) {
-  if (Get(context, kItemMachine) != kApiMachineResolutionLimited) return 0;
-  const DWORD mark = Get(context, kItemCardMemorySupported) && Get(context, kItemCardMemoryInstalled)
+  if (Get(context, kItemMachineID) != kApiMachineResolutionLimited) return 0;
+  const DWORD mark = Get(context, kItemSupportCardMemory) && Get(context, kItemOutputOptionTypeCardMemory)
                          ? kMemoryMarkWithCard
                          : kMemoryMark;
   if (!ApiCheckPaperDots(context)) return 1;
-  if (Get(context, kItemDuplexUnit) == 0) return 0;
-  if (Get(context, kItemDuplexOn) == 0) return 0;
-  return Get(context, kItemPrinterMemory) == mark && Get(context, kItemResolutionBoth) == kResolutionBothHigh ? 1 : 0;
+  if (Get(context, kItemSourceOptionTypeDuplex) == 0) return 0;
+  if (Get(context, kItemFuncSelectDuplex) == 0) return 0;
+  return Get(context, kItemPrinterMemory) == mark && Get(context, kItemDstResolutionBoth) == kResolutionBothHigh ? 1 : 0;
 }
 
 void ApiRefreshBidi(DriverContext* context) {
@@ -267,7 +237,7 @@ void ApiFixFinisher(DriverContext* context) {
   ApiRederivePaper(context);
   for (size_t i = 0; i < std::size(kFinishers); ++i)
     if (hidden[i] && IsNodeHidden(context, kFinishers[i].switchItem)) Set(context, kFinishers[i].positionItem, kept[i]);
-  Set(context, kItemCollate, Get(context, kItemSortOn) != 0 ? 1 : 0);
+  Set(context, kItemCollate, Get(context, kItemFuncSelectSort) != 0 ? 1 : 0);
 }
 
 LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "exclude/command_lines.h"
 #include "settings/description/command_node_values.h"
 #include "settings/constraints/condition_items.h"
@@ -14,9 +15,6 @@
 namespace {
 
 constexpr DWORD kChainLimit = 256;  // side-setting chains are short; a longer one is broken
-constexpr DWORD kItemBinding = 102;
-constexpr DWORD kItemSelectStaple = 66;
-constexpr DWORD kItemSelectPunch = 65;
 constexpr char kForceFeedName[] = "FORCEFEED";
 
 bool IsBindingRow(const ExcCommandRow* row) {
@@ -80,7 +78,7 @@ const ExcValueRow* MatchValueRow(DriverContext* context, const ExcCommandRow* ro
 // The booklet family the session is in: its slot, else the family of item 102.
 DWORD CurrentBooklet(ExcSession* session) {
   if (SlotEnabled(session, kExcSlotBooklet)) return SlotValue(session, kExcSlotBooklet);
-  const int family = ExcBookletOfBinding(OptGetValue(session->context, kItemBinding));
+  const int family = ExcBookletOfBinding(OptGetValue(session->context, kItemDuplexType));
   return family < 0 ? 0 : static_cast<DWORD>(family);
 }
 
@@ -440,8 +438,8 @@ void ExcSetSlot(ExcSession* session, DWORD item, DWORD value, BOOL propagate) {
 void ExcRefreshSlots(ExcSession* session) {
   for (DWORD item = 1; item <= kExcLastContextSlot; ++item)
     if (session->enabled[item - 1]) session->values[item - 1] = OptGetValue(session->context, static_cast<WORD>(item));
-  if (SlotEnabled(session, kExcSlotBooklet) && SlotEnabled(session, kItemBinding)) {
-    const int family = ExcBookletOfBinding(SlotValue(session, kItemBinding));
+  if (SlotEnabled(session, kExcSlotBooklet) && SlotEnabled(session, kItemDuplexType)) {
+    const int family = ExcBookletOfBinding(SlotValue(session, kItemDuplexType));
     if (family >= 0) session->values[kExcSlotBooklet - 1] = static_cast<DWORD>(family);
   }
 }
@@ -478,8 +476,8 @@ void ExcApplyCommand(ExcSession* session, const ExcCommandRow* row, const char* 
     set = ExcRecodeBinding(value->value, CurrentBooklet(session));
   } else if (IsBookletRow(row)) {
     ExcSetSlot(session, kExcSlotBooklet, value->value, propagate);
-    if (SlotEnabled(session, kItemBinding))
-      ExcSetSlot(session, kItemBinding, ExcRecodeBinding(OptGetValue(context, kItemBinding), value->value), propagate);
+    if (SlotEnabled(session, kItemDuplexType))
+      ExcSetSlot(session, kItemDuplexType, ExcRecodeBinding(OptGetValue(context, kItemDuplexType), value->value), propagate);
   }
   ExcSetSlot(session, row->item, set, propagate);
 }
@@ -522,7 +520,7 @@ int ExcBuildChanges(ExcSession* session, const char* updateLine) {
   ExcRefreshSlots(session);
 
   char baseForceFeed[kExcTokenBytes];
-  const bool forceFeed = (SlotEnabled(session, kItemSelectStaple) || SlotEnabled(session, kItemSelectPunch)) &&
+  const bool forceFeed = (SlotEnabled(session, kItemFuncSelectStaple) || SlotEnabled(session, kItemFuncSelectPunch)) &&
                          ExcFindLineValue(session->base, kForceFeedName, baseForceFeed);
   ExcLineBuffer set{};
   ExcLineBuffer changes{};
@@ -573,8 +571,8 @@ BOOL ExcTryValue(ExcSession* session, const ExcCommandRow* row, const ExcValueRo
     const char* name = ExcCommandName(row, value);
     if (!(value->flags & kExcValueNone) && row->item) {
       DWORD set = value->value;
-      if (IsBookletRow(row) && SlotEnabled(session, kItemBinding))
-        ExcSetSlot(session, kItemBinding, ExcRecodeBinding(OptGetValue(context, kItemBinding), value->value), FALSE);
+      if (IsBookletRow(row) && SlotEnabled(session, kItemDuplexType))
+        ExcSetSlot(session, kItemDuplexType, ExcRecodeBinding(OptGetValue(context, kItemDuplexType), value->value), FALSE);
       ExcSetSlot(session, row->item, set, FALSE);
     }
     SetSideSettings(session, row->side, FALSE);

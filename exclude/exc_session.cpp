@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "exclude/api_contexts.h"
 #include "exclude/velmexc.h"
 #include "settings/services/bidi_query.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr WORD kItemUserCode = 216;  // vdmUserCode
 
 void ReleaseContext(ExcSession* session) {
   if (!session->context) return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "exclude/api_contexts.h"
 #include "exclude/api_devmodes.h"
 #include "exclude/command_engine.h"
@@ -33,7 +34,6 @@ constexpr size_t kAnsiAfterFormName = 102;
 static_assert(kAnsiDevmodeSize == 1196);
 static_assert(kAnsiFormName + kAnsiNameBytes == kAnsiAfterFormName);
 
-constexpr WORD kItemWmKind = 109;  // vdmWmKind: 1 text, 2 image
 
 // The wide devmode `wide` (kDmSize bytes, changed: its dmSize loses 64) in the ANSI layout.
 bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/description/command_node_values.h"
 #include "settings/items/store.h"
 #include "settings/constraints/pjl_command_table.h"
 
 namespace {
 
-constexpr DWORD kItemPageRange = 116;  // vdmWmPage: start and end page are written only while on
 
 bool Applies(const ExcWaterMarkField& field, int kind) {
   return (field.kinds & kExcWaterMarkKindMask) != 0 || field.kinds == DWORD(kind);
@@ -64,7 +64,7 @@ int ExcBuildWaterMarkLines(ExcLineBuffer* buffer, DriverContext* context, int ki
       ExcLineBufferTruncate(buffer, start);
       return -1;
     }
-    if (written && field.skip && !(field.item == kItemPageRange && value != 0)) skip = field.skip;
+    if (written && field.skip && !(field.item == kItemWmPage && value != 0)) skip = field.skip;
   }
   if (buffer->length > start && !ExcLineBufferAppendNul(buffer)) {
     ExcLineBufferTruncate(buffer, start);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "gr2k/device_text.h"
 #include "gr2k/job_user_settings.h"
 #include "gr2k/output_library.h"
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr WORD kItemPrintType = 222;
-constexpr WORD kItemApiUse = 247;
 constexpr char kJobNameOpen[] = "@PJL SET JOBNAME = \"";
 constexpr char kJobNameClose[] = "\"\r\n";
 constexpr DWORD kMaxDocumentNameChars = 32768;  // longer names are cut: only 128 bytes are kept
@@ -70,7 +69,7 @@ void TakeJobName(RenderPdev* pdev, const WCHAR* name) {
 BOOL RefreshFromStoredPrintType(RenderPdev* pdev) {
   DriverContext* context = pdev->context;
   ItemTableRow* row = nullptr;
-  const DWORD printType = OptGetValue(context, kItemPrintType, &row);
+  const DWORD printType = OptGetValue(context, kItemPrnMethod, &row);
   const WCHAR* ini = PathGetSettingsIni(context);
   const WCHAR* section = PrnGetPrinterName(context);
   const DWORD stored = row && row->keyName && ini && section && section[0]
@@ -118,7 +117,7 @@ extern "C" BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
   if (!pdev) return FALSE;
   if (dwJobId != 0) pdev->jobId = dwJobId;
   JobMergeUserSettings(pdev->context, pdev->savedDevmode, kMergeForDocument, pdev->printer, pdev->jobId);
-  if (OptGetValue(pdev->context, kItemApiUse) != 0) pdev->settings.directPage = FALSE;
+  if (OptGetValue(pdev->context, kItemAPIUse) != 0) pdev->settings.directPage = FALSE;
   if (!RefreshFromStoredPrintType(pdev)) return FALSE;
 
   const bool continuing = (pdev->flags & kPdevFlagContinuation) != 0;

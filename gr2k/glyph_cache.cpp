@@ -2,24 +2,27 @@
 
 namespace {
 
-DWORD Bucket(DWORD a, WORD b, WORD c) { return (a + b + c) & (kGlyphCacheBuckets - 1); }
+DWORD Bucket(DWORD fontId, WORD generation, WORD code) {
+  return (fontId + generation + code) & (kGlyphCacheBuckets - 1);
+}
 
 }  // namespace
 
-BOOL GlyphCacheAdd(GlyphCache* cache, DWORD a, WORD b, WORD c, BYTE d) {
+BOOL GlyphCacheAdd(GlyphCache* cache, DWORD fontId, WORD generation, WORD code, BYTE pitchKind) {
   if (!cache || !cache->alloc) return FALSE;
   auto* entry = static_cast<GlyphCacheEntry*>(cache->alloc(cache->allocContext, sizeof(GlyphCacheEntry)));
   if (!entry) return FALSE;
-  GlyphCacheEntry*& head = cache->buckets[Bucket(a, b, c)];
-  *entry = GlyphCacheEntry{head, a, b, c, d};
+  GlyphCacheEntry*& head = cache->buckets[Bucket(fontId, generation, code)];
+  *entry = GlyphCacheEntry{head, fontId, generation, code, pitchKind};
   head = entry;
   return TRUE;
 }
 
-BOOL GlyphCacheFind(const GlyphCache* cache, DWORD a, WORD b, WORD c, BYTE d) {
+BOOL GlyphCacheFind(const GlyphCache* cache, DWORD fontId, WORD generation, WORD code, BYTE pitchKind) {
   if (!cache) return FALSE;
-  for (const GlyphCacheEntry* e = cache->buckets[Bucket(a, b, c)]; e; e = e->next)
-    if (e->a == a && e->b == b && e->c == c && e->d == d) return TRUE;
+  for (const GlyphCacheEntry* e = cache->buckets[Bucket(fontId, generation, code)]; e; e = e->next)
+    if (e->fontId == fontId && e->generation == generation && e->code == code && e->pitchKind == pitchKind)
+      return TRUE;
   return FALSE;
 }
 

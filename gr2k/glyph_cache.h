@@ -8,12 +8,14 @@
 
 constexpr DWORD kGlyphCacheBuckets = 1024;
 
+// A glyph's key: the font it belongs to, the cache generation it was sent in, its character
+// code and the pitch kind of the font selection.
 struct GlyphCacheEntry {
   GlyphCacheEntry* next;
-  DWORD a;
-  WORD b;
-  WORD c;
-  BYTE d;
+  DWORD fontId;
+  WORD generation;
+  WORD code;
+  BYTE pitchKind;
 };
 
 struct GlyphCache {
@@ -26,6 +28,6 @@ struct GlyphCache {
 };
 
 // FALSE when no entry can be allocated.
-BOOL GlyphCacheAdd(GlyphCache* cache, DWORD a, WORD b, WORD c, BYTE d);
-BOOL GlyphCacheFind(const GlyphCache* cache, DWORD a, WORD b, WORD c, BYTE d);
+BOOL GlyphCacheAdd(GlyphCache* cache, DWORD fontId, WORD generation, WORD code, BYTE pitchKind);
+BOOL GlyphCacheFind(const GlyphCache* cache, DWORD fontId, WORD generation, WORD code, BYTE pitchKind);
 void GlyphCacheClear(GlyphCache* cache);

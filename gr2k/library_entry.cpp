@@ -1,11 +1,7 @@
 #include "settings/context/process_state.h"
 
-// The module entry: the loader runs it when the library is first loaded into a process and
-// when its last reference is freed. The module handle it keeps is also the sign, for
-// DrvEnablePDEV, that the settings library is ready. The detach flushes the context cache with
-// the rest of the settings library's process state.
+// The module entry. The module handle it keeps is also the sign, for DrvEnablePDEV, that the
+// settings library is ready.
 extern "C" __attribute__((visibility("default"))) BOOL DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) SysLibraryAttach(instance);
-  if (reason == DLL_PROCESS_DETACH) SysLibraryDetach();
-  return TRUE;
+  return SysLibraryEntry(instance, reason);
 }

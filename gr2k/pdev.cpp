@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "gr2k/device_fonts.h"
 #include "gr2k/job_user_settings.h"
 #include "gr2k/output_library.h"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr DWORD kMergeForEnable = 0x10008;
-constexpr WORD kItemNoDeviceFonts = 380;
 constexpr FLONG kRasterHooks = HOOK_BITBLT | HOOK_STRETCHBLT | HOOK_TEXTOUT;
 constexpr FLONG kVectorHooks = HOOK_BITBLT | HOOK_STRETCHBLT | HOOK_TEXTOUT | HOOK_STROKEPATH | HOOK_FILLPATH |
                                HOOK_STROKEANDFILLPATH | HOOK_COPYBITS;
@@ -74,7 +74,7 @@ BOOL Enable(RenderPdev* pdev, DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG 
   PdevReadSettings(pdev);
   if (!PdevPageIsUsable(pdev)) return Refuse(ERROR_INVALID_PARAMETER);
   PdevFillGdiInfo(pdev, reinterpret_cast<GDIINFO*>(caps), cjCaps);
-  if (!pdev->settings.rasterMode && OptGetValue(pdev->context, kItemNoDeviceFonts) != 1)
+  if (!pdev->settings.rasterMode && OptGetValue(pdev->context, kItemNoDeviceFont) != 1)
     pdev->fontCount = DevFontTableLoad(pdev);
   if (!PdevFillDevInfo(pdev, devInfo, cjDevInfo)) return FALSE;
   if (patterns && cPat) std::memset(patterns, 0, static_cast<size_t>(cPat) * sizeof(HSURF));

@@ -2,49 +2,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "data/item_ids.h"
 #include "gr2k/pdev.h"
 #include "settings/items/store.h"
 #include "settings/items/unit_conversion.h"
 
 namespace {
-
-// Items read here (items/store.h names 7, 92, 93 and 714).
-enum : WORD {
-  kItemPaperSize = 8,
-  kItemCopies = 12,
-  kItemResolution = 14,
-  kItemColor = 15,
-  kItemSrcPaperLength = 44,
-  kItemSrcPaperWidth = 45,
-  kItemSrcPrintableLength = 46,
-  kItemSrcPrintableWidth = 47,
-  kItemSrcXOffset = 48,
-  kItemSrcYOffset = 49,
-  kItemDstPrintableLength = 53,
-  kItemDstPrintableWidth = 54,
-  kItemNup = 59,
-  kItemNupKind = 94,
-  kItemIcmProgram = 149,
-  kItemIcmType = 150,
-  kItemLanguage = 177,
-  kItemEmfSpool = 181,
-  kItemPrintArea = 182,
-  kItemRasterMode = 183,
-  kItemColorMode = 184,
-  kItemPrintType = 222,
-  kItemMachineColor = 246,
-  kItemApiUse = 247,
-  kItemFrontFunctions = 249,
-  kItemDefaultFace = 350,
-  kItemNoStretchBltRop = 351,
-  kItemEudc = 361,
-  kItemSecondFace = 364,
-  kItemDeviceFontsOk = 372,
-  kItemVector1Bit = 376,
-  kItemDeviceFontSelect = 394,
-  kItemDeviceFontsOk2 = 395,
-  kItemColorForce = 407,
-};
 
 constexpr DWORD kDefaultResolution = 600;
 constexpr DWORD kFrontFunctionEudc = 0x80;
@@ -65,7 +28,7 @@ BOOL ItemIsSet(DriverContext* context, WORD id) {
 // hold the switch, so a text there never stops the drawing.
 BOOL DrawNothingSwitch(DriverContext* context) {
   ItemTableRow* row = nullptr;
-  const DWORD value = OptGetValue(context, kItemSecondFace, &row);
+  const DWORD value = OptGetValue(context, kItemSecondFaceName, &row);
   return row && !IsByteType(DescriptorType(row->descriptor)) && value != 0;
 }
 
@@ -97,43 +60,43 @@ void PdevReadSettings(RenderPdev* pdev) {
   s.rasterMode = Item(c, kItemRasterMode) != 0 && !s.passThrough;
   s.colorMode = Item(c, kItemColorMode);
   s.orientationIndex = (Item(c, kItemOrientation) - 1) & 0xFFFF;
-  s.resolution = Resolution(Item(c, kItemResolution));
-  s.language = Item(c, kItemLanguage);
+  s.resolution = Resolution(Item(c, kItemPrintQuality));
+  s.language = Item(c, kItemLanguageID);
   s.machineColor = ItemIsSet(c, kItemMachineColor);
-  s.emfSpool = Item(c, kItemEmfSpool) != 0;
+  s.emfSpool = Item(c, kItemEMFSpool) != 0;
   s.colorChoice = Item(c, kItemColor) & 0xFFFF;
-  s.printArea = Item(c, kItemPrintArea);
-  ReadFace(c, kItemDefaultFace, s.defaultFace);
-  s.eudc = Item(c, kItemEudc) != 0 || (Item(c, kItemFrontFunctions) & kFrontFunctionEudc) != 0;
-  ReadFace(c, kItemSecondFace, s.secondFace);
+  s.printArea = Item(c, kItemExtPrintArea);
+  ReadFace(c, kItemDefFaceName, s.defaultFace);
+  s.eudc = Item(c, kItemEUDC) != 0 || (Item(c, kItemFrontFunc) & kFrontFunctionEudc) != 0;
+  ReadFace(c, kItemSecondFaceName, s.secondFace);
   s.drawNothing = DrawNothingSwitch(c);
   s.vector1Bit = Item(c, kItemVector1Bit) != 0;
   s.noStretchBltRop = Item(c, kItemNoStretchBltRop) != 0;
-  s.icmProgram = static_cast<BYTE>(Item(c, kItemIcmProgram));
-  s.icmType = static_cast<BYTE>(Item(c, kItemIcmType));
+  s.icmProgram = static_cast<BYTE>(Item(c, kItemICMProgram));
+  s.icmType = static_cast<BYTE>(Item(c, kItemICMType));
   s.deviceFontsUsable =
-      Item(c, Item(c, kItemDeviceFontSelect) != 0 ? kItemDeviceFontsOk2 : kItemDeviceFontsOk) != 0;
+      Item(c, Item(c, kItemDeviceFontSelect) != 0 ? kItemDeviceFontOK2 : kItemDeviceFontOK) != 0;
   if (!s.rasterMode && s.colorMode == 0 && Item(c, kItemColorForce) != 0) s.colorMode = 2;
-  s.printType = Item(c, kItemPrintType);
-  s.apiUse = Item(c, kItemApiUse) != 0;
+  s.printType = Item(c, kItemPrnMethod);
+  s.apiUse = Item(c, kItemAPIUse) != 0;
   s.printType7 = s.printType == 7;
 
   PageGeometry& g = pdev->geometry;
   g.paperSize[0] = g.paperSize[1] = 0;
-  g.paperWidth = Item(c, kItemSrcPaperWidth);
-  g.paperLength = Item(c, kItemSrcPaperLength);
-  g.printableWidth = Item(c, kItemSrcPrintableWidth);
-  g.printableLength = Item(c, kItemSrcPrintableLength);
+  g.paperWidth = Item(c, kItemSrcPaperWidthDot);
+  g.paperLength = Item(c, kItemSrcPaperLengthDot);
+  g.printableWidth = Item(c, kItemSrcPaperPrnWidthDot);
+  g.printableLength = Item(c, kItemSrcPaperPrnLengthDot);
   g.widthTenthMm = TenthMm(g.printableWidth, s.resolution);
   g.lengthTenthMm = TenthMm(g.printableLength, s.resolution);
   g.paperId = Item(c, kItemPaperSize) & 0xFFFF;
   g.xOffset = Item(c, kItemSrcXOffset);
   g.yOffset = Item(c, kItemSrcYOffset);
 
-  s.directPage = g.printableLength >= Item(c, kItemDstPrintableLength) &&
-                 g.printableWidth >= Item(c, kItemDstPrintableWidth) &&
-                 (Item(c, kItemNup) == 0 || Item(c, kItemNupKind) != kNupKindBooklet) &&
-                 Item(c, kItemScaleAcross) <= 100 && Item(c, kItemScaleAlong) <= 100 && s.printType != 5 &&
+  s.directPage = g.printableLength >= Item(c, kItemDstPaperPrnLengthDot) &&
+                 g.printableWidth >= Item(c, kItemDstPaperPrnWidthDot) &&
+                 (Item(c, kItemFuncSelectNup) == 0 || Item(c, kItemNUPPOSTKind) != kNupKindBooklet) &&
+                 Item(c, kItemScaleH) <= 100 && Item(c, kItemScaleV) <= 100 && s.printType != 5 &&
                  s.printType != 7;
   pdev->outputLibraryName = ContextModelDefaults(c).outputLibraryName;
 }

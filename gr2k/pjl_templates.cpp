@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/items/block_handles.h"
 #include "settings/description/command_node_values.h"
 #include "settings/description/access.h"
@@ -15,15 +16,6 @@
 #include "settings/services/string_convert.h"
 
 namespace {
-
-// Items the special settings and the font lines read besides the node's own.
-constexpr WORD kItemSimplexBindSide = 103;  // the margin side that mirrors the scaled numbers
-constexpr WORD kItemDeviceFontUse = 152;
-constexpr WORD kItemMediaType = 378;
-constexpr WORD kItemFontTableCount = 10004;
-constexpr WORD kItemFontTable = 10005;
-constexpr WORD kItemDeviceFontCount = 10006;
-constexpr WORD kItemDeviceFonts = 10007;
 
 // The settings' font blocks: device fonts {u16 id, 2 bytes, 32 UTF-16 units}, substitutions
 // {32 UTF-16 units, 32 UTF-16 units}. Names go out as at most 32 ANSI bytes.
@@ -134,7 +126,7 @@ DWORD FontName(const BYTE* units, char (&out)[kFontNameBytes + 1]) {
 // that would list no entry is not written at all.
 
 void DeviceFontLine(DriverContext* context, PjlText* text) {
-  const SettingsRows table = FontBlock(context, kItemDeviceFontCount, kItemDeviceFonts, kDeviceFontRowBytes);
+  const SettingsRows table = FontBlock(context, kItemDeviceFontNum, kItemDeviceFont, kDeviceFontRowBytes);
   DWORD written = 0;
   for (DWORD i = 0; i < table.count; ++i) {
     const BYTE* row = table.rows + i * kDeviceFontRowBytes;
@@ -152,7 +144,7 @@ void DeviceFontLine(DriverContext* context, PjlText* text) {
 }
 
 void SubstituteFontLine(DriverContext* context, PjlText* text) {
-  const SettingsRows table = FontBlock(context, kItemFontTableCount, kItemFontTable, kFontPairRowBytes);
+  const SettingsRows table = FontBlock(context, kItemFontTableNum, kItemFontTable, kFontPairRowBytes);
   for (DWORD i = 0; i < table.count; ++i) {
     const BYTE* row = table.rows + i * kFontPairRowBytes;
     char first[kFontNameBytes + 1], second[kFontNameBytes + 1];
@@ -221,12 +213,12 @@ void ScaledByResolution(const Setting& s, PjlText* text, bool mirrored) {
 void ScaledLength(const Setting& s, PjlText* text) { ScaledByResolution(s, text, false); }
 
 void ScaledAcross(const Setting& s, PjlText* text) {
-  const DWORD side = OptGetValue(s.context, kItemSimplexBindSide);
+  const DWORD side = OptGetValue(s.context, kItemSimplexBindType);
   ScaledByResolution(s, text, side == 2 || side == 4);
 }
 
 void ScaledAlong(const Setting& s, PjlText* text) {
-  const DWORD side = OptGetValue(s.context, kItemSimplexBindSide);
+  const DWORD side = OptGetValue(s.context, kItemSimplexBindType);
   ScaledByResolution(s, text, side == 3 || side == 4);
 }
 
@@ -296,7 +288,7 @@ void DeviceFontFile(const Setting& s, PjlText* text) {
   const BYTE modelClass = ContextModelDefaults(s.context).machineId;
   const DWORD use = OptGetValue(s.context, kItemDeviceFontUse);
   if ((modelClass != kFirstFontModelClass && modelClass != kSecondFontModelClass) || use == 0) return;
-  const bool media2 = OptGetValue(s.context, kItemMediaType) == 2;
+  const bool media2 = OptGetValue(s.context, kItemVdmMediaType) == 2;
   WCHAR file[] = u"qnfont1a.rcm";
   file[6] = modelClass == kFirstFontModelClass ? u'1' : u'2';
   file[7] = media2 ? (use != 1 ? u'd' : u'c') : (use != 1 ? u'b' : u'a');

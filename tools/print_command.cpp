@@ -24,8 +24,6 @@ using platform::Utf8ToUtf16;
 
 namespace {
 
-constexpr WORD kItemFields = 6;
-
 bool Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;

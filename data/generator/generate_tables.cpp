@@ -1,9 +1,10 @@
 // velm_tablegen: reads the model family's text tables (data/*.txt), checks them, and writes
 // the constant tables of the settings library as one C++ source file.
 //
-//   velm_tablegen --data <folder> [--out <file.cpp>]
+//   velm_tablegen --data <folder> [--out <file.cpp>] [--ids <file.h>]
 //
-// Without --out only the checks run. Every fault is reported as "file:line: what"; any fault
+// --out writes the tables, --ids the header of item identifiers; without either only the checks
+// run. Every fault is reported as "file:line: what"; any fault
 // ends the run with exit status 1 and no output file. On success the counts are printed beside
 // the ones the item table is known to have.
 #include <algorithm>
@@ -133,7 +134,6 @@ struct Item {
   int key = 0;
   long long code = 0;
   bool transfer = false, transfer2 = false, preset = false;
-  char source = 'I';
   std::string meaning;
 };
 
@@ -167,8 +167,8 @@ constexpr size_t kItemRows = 1239;
 std::vector<Item> ReadItems(const fs::path& folder) {
   std::vector<Item> items;
   for (const Line& line : ReadTable(folder / "items.txt")) {
-    if (line.fields.size() != 14) {
-      Fail(line.where, "expected 14 columns, found " + std::to_string(line.fields.size()));
+    if (line.fields.size() != 13) {
+      Fail(line.where, "expected 13 columns, found " + std::to_string(line.fields.size()));
       continue;
     }
     Item item;
@@ -200,9 +200,6 @@ std::vector<Item> ReadItems(const fs::path& folder) {
         else Fail(line.where, std::string("unknown mark '") + c + "'");
       }
     }
-    const std::string& source = line.fields[13];
-    if (source == "G" || source == "P" || source == "I") item.source = source[0];
-    else Fail(line.where, "source must be G, P or I");
     item.meaning = line.comment;
     items.push_back(std::move(item));
   }
@@ -1482,7 +1479,6 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
     n["transfer rows"] += item.transfer;
     n["second transfer rows"] += item.transfer2;
     n["preset rows"] += item.preset;
-    ++n[std::string("source ") + item.source];
     if (item.section == 2 && item.storage == 1 && !item.keyName.empty()) ++n["printer-data names"];
   }
   int flagged = 0;
@@ -1532,8 +1528,6 @@ void PrintCounts(const std::vector<Item>& items, const std::vector<ItemSymbol>& 
   for (const Count& c : counts) {
     std::printf("  %-24s %6lld [%lld]%s\n", c.what.c_str(), c.have, c.expected, c.have == c.expected ? "" : "  differs");
   }
-  std::printf("  rows whose type and place are given: %d, name or meaning given: %d, invented: %d\n",
-              n["source G"], n["source P"], n["source I"]);
   std::printf("  pages with control rows: %zu of %zu\n", pagesWithRows.size(), pages.size());
 }
 
@@ -1724,21 +1718,114 @@ void PrintItemDefaultCounts(const ItemDefaults& defaults) {
   std::printf("  %-24s %6ld [65]%s\n", "  without a rule", static_cast<long>(generic), generic == 65 ? "" : "  differs");
 }
 
+// ---- Item identifiers (item_ids.h) ------------------------------------------------------
+// One constant per item that has a name: the name column's name, or for an unnamed item the
+// name of its symbol row without "ZMD_", with its lower-case prefix (dm, vdm, wdm) dropped:
+// dmPaperSize -> kItemPaperSize. Where two items would get one name, both keep the prefix
+// (dmMediaType -> kItemDmMediaType, vdmMediaType -> kItemVdmMediaType).
+
+struct ItemIdentifier {
+  std::string name;
+  int id = 0;
+  std::string meaning;
+};
+
+std::string DropLowerPrefix(const std::string& name) {
+  size_t start = 0;
+  while (start < name.size() && std::islower(static_cast<unsigned char>(name[start]))) ++start;
+  return start < name.size() ? name.substr(start) : name;
+}
+
+std::vector<ItemIdentifier> ItemIdentifiers(const std::vector<Item>& items, const std::vector<ItemSymbol>& itemSymbols) {
+  std::map<int, std::string> symbolOfItem;
+  for (const ItemSymbol& symbol : itemSymbols) {
+    if (symbol.item != 0 && symbol.name.rfind("ZMD_", 0) == 0) symbolOfItem.emplace(symbol.item, symbol.name.substr(4));
+  }
+  std::vector<std::pair<const Item*, std::string>> named;
+  std::map<std::string, int> uses;
+  for (const Item& item : items) {
+    std::string name = item.name;
+    if (name.empty()) {
+      const auto it = symbolOfItem.find(item.id);
+      if (it == symbolOfItem.end()) continue;
+      name = it->second;
+    }
+    named.emplace_back(&item, name);
+    ++uses[DropLowerPrefix(name)];
+  }
+  std::vector<ItemIdentifier> identifiers;
+  const Item none{"kItemNone, no item"};
+  std::map<std::string, const Item*> taken = {{"kItemNone", &none}};
+  for (const auto& [item, name] : named) {
+    std::string body = DropLowerPrefix(name);
+    if (uses[body] > 1) {
+      body = name;
+      body[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(body[0])));
+    }
+    ItemIdentifier identifier{"kItem" + body, item->id, item->meaning};
+    if (!IsIdentifier(identifier.name)) {
+      Fail(item->where, "item name " + name + " makes no C++ identifier");
+      continue;
+    }
+    if (!taken.emplace(identifier.name, item).second) {
+      Fail(item->where, "identifier " + identifier.name + " also names " + taken[identifier.name]->where);
+      continue;
+    }
+    identifiers.push_back(std::move(identifier));
+  }
+  return identifiers;
+}
+
+void WriteItemIdentifiers(std::ostream& out, const std::vector<ItemIdentifier>& identifiers) {
+  out << "// Generated by velm_tablegen from data/items.txt and data/item_symbols.txt. Edit those, not this.\n"
+         "// The item identifiers by name.\n"
+         "#pragma once\n\n"
+         "#include \"win32.h\"\n\n"
+         "constexpr WORD kItemNone = 0;  // no item\n";
+  for (const ItemIdentifier& identifier : identifiers) {
+    out << "constexpr WORD " << identifier.name << " = " << identifier.id << ";";
+    if (!identifier.meaning.empty()) out << "  // " << identifier.meaning;
+    out << "\n";
+  }
+}
+
+// Writes `file` through a temporary beside it, so that a failed run never leaves half a file.
+template <typename Write>
+bool WriteFile(const fs::path& file, Write write) {
+  const fs::path temporary = file.string() + ".tmp";
+  {
+    std::ofstream stream(temporary, std::ios::trunc);
+    write(stream);
+    if (!stream.flush()) {
+      std::cerr << "velm_tablegen: cannot write " << temporary.string() << "\n";
+      return false;
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, file, error);
+  if (error) {
+    std::cerr << "velm_tablegen: cannot rename to " << file.string() << ": " << error.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path data, out;
+  fs::path data, out, ids;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--data" && i + 1 < argc) data = argv[++i];
     else if (arg == "--out" && i + 1 < argc) out = argv[++i];
+    else if (arg == "--ids" && i + 1 < argc) ids = argv[++i];
     else {
-      std::cerr << "usage: velm_tablegen --data <folder> [--out <file.cpp>]\n";
+      std::cerr << "usage: velm_tablegen --data <folder> [--out <file.cpp>] [--ids <file.h>]\n";
       return 2;
     }
   }
   if (data.empty()) {
-    std::cerr << "usage: velm_tablegen --data <folder> [--out <file.cpp>]\n";
+    std::cerr << "usage: velm_tablegen --data <folder> [--out <file.cpp>] [--ids <file.h>]\n";
     return 2;
   }
 
@@ -1759,6 +1846,7 @@ int main(int argc, char** argv) {
   CheckCommandTable(commands, items);
   DeviceCodes codes = ReadDeviceCodes(data);
   CheckDeviceCodes(codes, items);
+  const std::vector<ItemIdentifier> identifiers = ItemIdentifiers(items, itemSymbols);
 
   if (g_errors > 0) {
     std::cerr << "velm_tablegen: " << g_errors << " fault(s) in " << data.string() << "; no tables written\n";
@@ -1766,26 +1854,15 @@ int main(int argc, char** argv) {
   }
   PrintCounts(items, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages, commands, codes);
   PrintItemDefaultCounts(itemDefaults);
-  if (out.empty()) return 0;
 
-  // Written beside the target and renamed, so that a failed run never leaves half a file.
-  const fs::path temporary = out.string() + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::trunc);
-    WriteTables(file, items, maps, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
-    WriteItemDefaults(file, itemDefaults);
-    WriteCommandTables(file, commands);
-    WriteDeviceCodes(file, codes);
-    if (!file.flush()) {
-      std::cerr << "velm_tablegen: cannot write " << temporary.string() << "\n";
-      return 1;
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, out, error);
-  if (error) {
-    std::cerr << "velm_tablegen: cannot rename to " << out.string() << ": " << error.message() << "\n";
+  if (!out.empty() && !WriteFile(out, [&](std::ostream& file) {
+        WriteTables(file, items, maps, itemSymbols, valueSymbols, messages, pages, pageItems, resolutions, languages);
+        WriteItemDefaults(file, itemDefaults);
+        WriteCommandTables(file, commands);
+        WriteDeviceCodes(file, codes);
+      })) {
     return 1;
   }
+  if (!ids.empty() && !WriteFile(ids, [&](std::ostream& file) { WriteItemIdentifiers(file, identifiers); })) return 1;
   return 0;
 }

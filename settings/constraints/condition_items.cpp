@@ -4,29 +4,12 @@
 #include <iterator>
 #include <span>
 
+#include "data/item_ids.h"
 #include "settings/items/store.h"
 #include "settings/constraints/condition_items.h"
 #include "settings/constraints/eval.h"
 
 namespace {
-
-// Input items.
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemDefaultSource = 13;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemFuncNup = 59;
-constexpr WORD kItemFuncDuplex = 61;
-constexpr WORD kItemFuncPunch = 65;
-constexpr WORD kItemFuncStaple = 66;
-constexpr WORD kItemNupType = 95;
-constexpr WORD kItemDuplexType = 102;
-constexpr WORD kItemPunchType = 134;
-constexpr WORD kItemStapleType = 136;
-constexpr WORD kItemMarkSheetTray = 138;
-constexpr WORD kItemCoverTray = 142;
-constexpr WORD kItemDuplexUnit = 10014;
-constexpr WORD kItemFinMk2NoPunch = 10077;
-constexpr WORD kItemFinMk4NoPunch = 10081;
 
 constexpr WORD kOutPaperSameAsSource = 1024;
 constexpr WORD kPaperHlt = 6;
@@ -263,7 +246,7 @@ constexpr PunchModel kPunchModels[] = {
 };
 
 bool PunchPositionAllowed(DriverContext* context, WORD position) {
-  if (On(context, kItemFinMk2NoPunch) || On(context, kItemFinMk4NoPunch)) return false;
+  if (On(context, kItemOutputOptionTypeFinMk2NoPunch) || On(context, kItemOutputOption2TypeFinMk4NoPunch)) return false;
   for (const PunchModel& model : kPunchModels) {
     if (!On(context, model.installedItem)) continue;
     const int group = (position - 1) / 16;
@@ -381,11 +364,11 @@ const PositionFeed* FindFeed(std::span<const PositionFeed> feeds, WORD position)
 WORD FamilyFeed(DriverContext* context, const FeedFamily& family) {
   if (!CondPaperInList(context, family.papers, CondGetFinishPaper(context))) return kFeedNone;
   const PositionFeed* feed = nullptr;
-  if (!family.punches.empty() && !On(context, kItemFinMk2NoPunch) && !On(context, kItemFinMk4NoPunch) &&
-      On(context, kItemFuncPunch))
+  if (!family.punches.empty() && !On(context, kItemOutputOptionTypeFinMk2NoPunch) && !On(context, kItemOutputOption2TypeFinMk4NoPunch) &&
+      On(context, kItemFuncSelectPunch))
     feed = FindFeed(family.punches, static_cast<WORD>(CondCachedValue(context, kItemPunchType)));
   if (!feed) {
-    if (!On(context, kItemFuncStaple)) return kFeedEither;
+    if (!On(context, kItemFuncSelectStaple)) return kFeedEither;
     feed = FindFeed(family.staples, static_cast<WORD>(CondCachedValue(context, kItemStapleType)));
     if (!feed) return kFeedNone;
   }
@@ -483,9 +466,9 @@ BOOL CondGetTrayPaper(DriverContext* context, WORD trayCode, WORD* paper, DWORD*
 
 int CondPrintPaperOrient(DriverContext* context) {
   const int portraitDocument = CondCachedValue(context, kItemOrientation) == 1 ? 1 : 0;
-  const WORD nup = static_cast<WORD>(CondCachedValue(context, kItemNupType));
-  if (CondCachedValue(context, kItemFuncNup) == 1 && nup >= 1 && nup <= 18) return portraitDocument;
-  if (CondCachedValue(context, kItemDuplexUnit) == 1 && CondCachedValue(context, kItemFuncDuplex) == 1 &&
+  const WORD nup = static_cast<WORD>(CondCachedValue(context, kItemNUPType));
+  if (CondCachedValue(context, kItemFuncSelectNup) == 1 && nup >= 1 && nup <= 18) return portraitDocument;
+  if (CondCachedValue(context, kItemSourceOptionTypeDuplex) == 1 && CondCachedValue(context, kItemFuncSelectDuplex) == 1 &&
       static_cast<WORD>(CondCachedValue(context, kItemDuplexType)) >= 17)
     return portraitDocument;
   return 1 - portraitDocument;
@@ -522,8 +505,8 @@ DWORD CondGetItemValue(DriverContext* context, WORD id) {
     case 835: return CondForceFeedPort(context);
     case 836: return CondForceFeedLand(context);
     case 843: return DmCheckResolutionFit(context, TRUE) ? 1 : 0;
-    case 844: return SourceHoldsPaperOf(context, kItemCoverTray);
-    case 845: return SourceHoldsPaperOf(context, kItemMarkSheetTray);
+    case 844: return SourceHoldsPaperOf(context, kItemCoverInputTray);
+    case 845: return SourceHoldsPaperOf(context, kItemMPInputTray);
   }
   for (const PaperRule& rule : kPaperRules) {
     if (rule.id == id) return EvalPaperRule(context, rule);

@@ -1,5 +1,6 @@
 #include "settings/constraints/eval.h"
 
+#include "data/item_ids.h"
 #include "settings/context/open_steps.h"
 #include "settings/devmode/derived_items.h"
 #include "settings/description/access.h"
@@ -11,17 +12,6 @@
 
 namespace {
 
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemSrcLengthDots = 44;
-constexpr WORD kItemSrcWidthDots = 45;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemDstLengthDots = 51;
-constexpr WORD kItemDstWidthDots = 52;
-constexpr WORD kItemScaleOn = 58;
-constexpr WORD kItemNupOn = 59;
-constexpr WORD kItemNupKind = 94;
-constexpr WORD kItemNupType = 95;
 
 constexpr LONG kQualityWithoutLimit = 600;  // at 600 dpi every paper fits
 constexpr DWORD kDstDotsLimit = 30709;      // output paper: below this
@@ -37,7 +27,7 @@ constexpr DWORD kStateCustomSize = 0x4 | 0x8;
 
 constexpr WORD kFirstListCondition = 443;
 constexpr WORD kLastListCondition = 538;
-constexpr WORD kListConditionToItem = 193;
+constexpr WORD kListConditionToItem = kItemExtOutputDirection;
 
 const ModelDescription* Description(const DriverContext* context) { return context ? context->description : nullptr; }
 
@@ -299,20 +289,20 @@ BOOL DmCheckResolutionFit(DriverContext* context, BOOL asCondition) {
   DmDeriveDstPaper(context, OptGetValue(context, kItemOutPaperSize), kItemOutPaperSize);
 
   if (static_cast<LONG>(OptGetValue(context, kItemPrintQuality)) == kQualityWithoutLimit) return TRUE;
-  if (OptGetValue(context, kItemDstWidthDots) >= kDstDotsLimit ||
-      OptGetValue(context, kItemDstLengthDots) >= kDstDotsLimit)
+  if (OptGetValue(context, kItemDstPaperWidthDot) >= kDstDotsLimit ||
+      OptGetValue(context, kItemDstPaperLengthDot) >= kDstDotsLimit)
     return FALSE;
   // 64 bits: no product of stored values wraps back into range.
-  ULONGLONG width = OptGetValue(context, kItemSrcWidthDots);
-  ULONGLONG length = OptGetValue(context, kItemSrcLengthDots);
+  ULONGLONG width = OptGetValue(context, kItemSrcPaperWidthDot);
+  ULONGLONG length = OptGetValue(context, kItemSrcPaperLengthDot);
   const DWORD scaleType = OptGetValue(context, kItemScaleType);
-  const DWORD nupType = OptGetValue(context, kItemNupType);
-  if (OptGetValue(context, kItemScaleOn) != 0 && scaleType != kScaleFitToPaper) {
-    const ULONGLONG across = OptGetValue(context, kItemScaleAcross);
-    const ULONGLONG along = scaleType == kScaleSameBothWays ? across : OptGetValue(context, kItemScaleAlong);
+  const DWORD nupType = OptGetValue(context, kItemNUPType);
+  if (OptGetValue(context, kItemFuncSelectScale) != 0 && scaleType != kScaleFitToPaper) {
+    const ULONGLONG across = OptGetValue(context, kItemScaleH);
+    const ULONGLONG along = scaleType == kScaleSameBothWays ? across : OptGetValue(context, kItemScaleV);
     width = width * across / 100;
     length = length * along / 100;
-  } else if (OptGetValue(context, kItemNupOn) != 0 && OptGetValue(context, kItemNupKind) == kNupKindPoster &&
+  } else if (OptGetValue(context, kItemFuncSelectNup) != 0 && OptGetValue(context, kItemNUPPOSTKind) == kNupKindPoster &&
              nupType > kPosterBase) {
     if (nupType == kPosterTwoPages) {
       if (width < length) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/constraints/eval.h"
 #include "settings/description/access.h"
 #include "settings/items/store.h"
@@ -12,8 +13,7 @@
 namespace {
 
 constexpr int kChainTermLimit = 256;
-constexpr DWORD kLastTrialItem = 730;  // items above are never applied by the trial
-constexpr WORD kItemCollate = 129;
+constexpr DWORD kLastTrialItem = kItemFirstComputed - 1;  // items above are never applied by the trial
 
 // What the trial changes besides the record's own bytes, saved beside a copy of it.
 class TrialSnapshot {
@@ -178,7 +178,7 @@ int CondGetAllowedValues(DriverContext* context, DWORD key, DWORD capacity, DWOR
 int CapsCanCollate(DriverContext* context) {
   DWORD values[2] = {};
   DWORD count = 0;
-  const int result = CondGetAllowedValues(context, kItemCollate, 2, values, &count);
+  const int result = CondGetAllowedValues(context, kItemSortType, 2, values, &count);
   if (result == kListTooSmall) return 1;  // more than two values: not the single 0
   if (result != kListDone || count == 0) return 0;
   return count == 1 && values[0] == 0 ? 0 : 1;

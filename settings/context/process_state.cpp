@@ -29,3 +29,9 @@ void SysLibraryDetach() {
   for (int n = 1; n <= 2; ++n) SysDeleteLock(n);
   if (HANDLE old = state.globalMutex.exchange(nullptr)) CloseHandle(old);
 }
+
+BOOL SysLibraryEntry(HINSTANCE instance, DWORD reason) {
+  if (reason == DLL_PROCESS_ATTACH) SysLibraryAttach(instance);
+  if (reason == DLL_PROCESS_DETACH) SysLibraryDetach();
+  return TRUE;
+}

@@ -42,3 +42,6 @@ void SysLibraryAttach(HINSTANCE instance);
 // Process detach: destroys every cached context, deletes the sections that exist and closes the
 // mutex handle.
 void SysLibraryDetach();
+// The module entry of each driver library, which the loader runs when the library is first
+// loaded into a process and when its last reference is freed: attach, detach, always TRUE.
+BOOL SysLibraryEntry(HINSTANCE instance, DWORD reason);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <utility>
 
+#include "data/item_ids.h"
 #include "settings/constraints/eval.h"
 #include "settings/items/store.h"
 #include "settings/context/memory.h"
@@ -10,17 +11,6 @@
 
 namespace {
 
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemResolution = 42;
-constexpr WORD kItemNupOn = 59;
-constexpr WORD kItemDuplexOn = 61;
-constexpr WORD kItemPunchOn = 65;
-constexpr WORD kItemStapleOn = 66;
-constexpr WORD kItemNupKind = 94;
-constexpr WORD kItemNupType = 95;
-constexpr WORD kItemDuplexType = 102;
-constexpr WORD kItemPunchType = 134;
-constexpr WORD kItemStapleType = 136;
 constexpr DWORD kPortrait = 1;
 constexpr DWORD kLandscape = 2;
 
@@ -100,9 +90,9 @@ int CheckOtherKinds(WORD kind, const DescNode* node, DWORD value, DriverContext*
 // The on/off item that governs whether the values of a finishing item can be disabled.
 WORD OnOffItemOf(WORD itemId) {
   switch (itemId) {
-    case kItemDuplexType: return kItemDuplexOn;
-    case kItemStapleType: return kItemStapleOn;
-    case kItemPunchType: return kItemPunchOn;
+    case kItemDuplexType: return kItemFuncSelectDuplex;
+    case kItemStapleType: return kItemFuncSelectStaple;
+    case kItemPunchType: return kItemFuncSelectPunch;
     default: return 0;
   }
 }
@@ -247,7 +237,7 @@ BOOL DescFindPaperArea(DriverContext* context, WORD paperKey, RECT* area, LONG e
   const ModelDescription* d = Description(context);
   const DescValue* paper = FindValue(d, DescLookupNode(kItemPaperSize, context), paperKey);
   if (!paper) return FALSE;
-  const DWORD resolution = OptGetModelValueById(context, kItemResolution);
+  const DWORD resolution = OptGetModelValueById(context, kItemDstResolutionW);
   const DWORD orientation = OptGetModelValueById(context, kItemOrientation);
   auto fits = [&](const DescPaperRecord& record, bool sameOrientation) {
     return record.resolution == resolution && (!sameOrientation || record.orientation == orientation) &&
@@ -320,16 +310,16 @@ int CondCheckValue(const ItemTableRow* row, WORD itemId, DWORD value, DriverCont
   DWORD model = 0;
   if (const int decided = MapAndFind(row, node, value, context, &model); decided >= 0) return decided;
 
-  if (itemId == kItemNupType) {
+  if (itemId == kItemNUPType) {
     // The n-up kind follows the layout chosen, and a 2-up layout its orientation's variant.
-    if (Usable(DescLookupNode(kItemNupOn, context), context) && OptGetValue(context, kItemNupOn) != 0) {
+    if (Usable(DescLookupNode(kItemFuncSelectNup, context), context) && OptGetValue(context, kItemFuncSelectNup) != 0) {
       const DWORD nupKind = NupKindOf(value);
       const DWORD twoUp = OptGetValue(context, kItemOrientation) == kPortrait ? 1 : 3;
-      if (nupKind != 0 && nupKind != OptGetValue(context, kItemNupKind)) {
-        OptSetValue(context, kItemNupKind, nupKind);
-        if (nupKind == 1) OptSetValue(context, kItemNupType, twoUp);
+      if (nupKind != 0 && nupKind != OptGetValue(context, kItemNUPPOSTKind)) {
+        OptSetValue(context, kItemNUPPOSTKind, nupKind);
+        if (nupKind == 1) OptSetValue(context, kItemNUPType, twoUp);
       }
-      if (nupKind == 1 && IsDisabled(node, model, context)) OptSetValue(context, kItemNupType, twoUp);
+      if (nupKind == 1 && IsDisabled(node, model, context)) OptSetValue(context, kItemNUPType, twoUp);
     }
     return kValueAllowed;
   }

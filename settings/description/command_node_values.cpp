@@ -4,13 +4,13 @@
 #include <cstring>
 #include <iterator>
 
+#include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/items/store.h"
 #include "settings/services/string_convert.h"
 
 namespace {
 
-constexpr WORD kItemResolution = 42;     // dpi across; settings lengths are 1200-dpi dots
 constexpr LONGLONG kSettingsDotsPerInch = 1200;
 // What a value may be on either side of the scaling: a 32-bit item, signed or not.
 constexpr LONGLONG kLowestValue = -0x80000000LL;
@@ -35,7 +35,7 @@ BOOL ReadScale(DriverContext* context, const DescNode* node, BOOL byResolution, 
   scale->n1 = range.n1;
   scale->dpi = 0;
   if (byResolution) {
-    scale->dpi = LONG(OptGetValue(context, kItemResolution));
+    scale->dpi = LONG(OptGetValue(context, kItemDstResolutionW));
     if (scale->dpi <= 0) return FALSE;
   }
   return TRUE;

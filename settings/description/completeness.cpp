@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/description/parser.h"
 
 namespace {
 
-constexpr WORD kItemPaperSize = 8;
 
 bool HasString(const DescParseResult* result, LONG number) {
   for (const DescCommandString& text : result->commandStrings)

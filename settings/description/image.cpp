@@ -33,7 +33,7 @@ constexpr DWORD kBooleanDefault = 0, kBooleanTrue = 4, kBooleanFalse = 8;
 constexpr DWORD kCondNext = 0, kCondKey = 4, kCondItemId = 6, kCondDisabled = 8, kCondHidden = 12,
                 kCondValues = 16, kCondAlerts = 20, kCondRules = 24, kCondSecondRules = 28;
 // Per-value entry, rule, action, alert action, alert.
-constexpr DWORD kItemValueNext = 0, kItemValueValue = 4, kItemValueDisabled = 8, kItemValueHidden = 12;
+constexpr DWORD kValueRowNext = 0, kValueRowValue = 4, kValueRowDisabled = 8, kValueRowHidden = 12;
 constexpr DWORD kRuleNext = 0, kRuleProgram = 4, kRuleActions = 8;
 constexpr DWORD kActionNext = 0, kActionTarget = 4, kActionTargetKind = 6, kActionValue = 8;
 constexpr DWORD kAlertActionNext = 0, kAlertActionItem = 4, kAlertActionRules = 8;
@@ -285,10 +285,10 @@ void DescReadItemValue(const ModelDescription* d, const DescItemValue* entry, De
   if (!view) return;
   *view = {};
   if (!entry) return;
-  view->next = FollowAs<DescItemValue>(d, U32(entry, kItemValueNext), kDescItemValueBytes);
-  view->value = U16(entry, kItemValueValue);
-  view->disabled = FollowAs<DescProgram>(d, U32(entry, kItemValueDisabled), 4);
-  view->hidden = FollowAs<DescProgram>(d, U32(entry, kItemValueHidden), 4);
+  view->next = FollowAs<DescItemValue>(d, U32(entry, kValueRowNext), kDescItemValueBytes);
+  view->value = U16(entry, kValueRowValue);
+  view->disabled = FollowAs<DescProgram>(d, U32(entry, kValueRowDisabled), 4);
+  view->hidden = FollowAs<DescProgram>(d, U32(entry, kValueRowHidden), 4);
 }
 
 void DescReadRule(const ModelDescription* d, const DescRule* rule, DescRuleView* view) {
@@ -590,8 +590,8 @@ class ImageChecker {
                Link(At(o, kCondValues), kItemValue) && Link(At(o, kCondAlerts), kAlert) &&
                Link(At(o, kCondRules), kRule) && Link(At(o, kCondSecondRules), kRule);
       case kItemValue:
-        return Fits(o, kDescItemValueBytes) && Link(At(o, kItemValueNext), kItemValue, 0, o) &&
-               Link(At(o, kItemValueDisabled), kProgram) && Link(At(o, kItemValueHidden), kProgram);
+        return Fits(o, kDescItemValueBytes) && Link(At(o, kValueRowNext), kItemValue, 0, o) &&
+               Link(At(o, kValueRowDisabled), kProgram) && Link(At(o, kValueRowHidden), kProgram);
       case kRule:
         return Fits(o, kDescRuleBytes) && Link(At(o, kRuleNext), kRule, 0, o) && Link(At(o, kRuleProgram), kProgram) &&
                Link(At(o, kRuleActions), kAction);

@@ -1,5 +1,6 @@
 #include "settings/devmode/derived_items.h"
 
+#include "data/item_ids.h"
 #include "settings/context/open_steps.h"
 #include "settings/devmode/item_defaults.h"
 #include "settings/items/store.h"
@@ -12,30 +13,6 @@
 
 namespace {
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemPaperLength = 9;
-constexpr WORD kItemPaperWidth = 10;
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemDuplex = 16;
-constexpr WORD kItemYResolution = 17;
-constexpr WORD kItemPublicMediaType = 29;
-constexpr WORD kItemUiModeChange = 40;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionH = 43;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemDuplexOn = 61;
-constexpr WORD kItemWatermarkOn = 63;
-constexpr WORD kItemDuplexType = 102;
-constexpr WORD kItemStampKind = 109;
-constexpr WORD kItemStampId = 120;
-constexpr WORD kItemMediaType = 378;
-constexpr WORD kItemPresentUiMode = 721;
-constexpr WORD kItemBidiSupport = 722;
-constexpr WORD kItemServerClient = 723;
-constexpr WORD kItemUiStart = 880;
-constexpr WORD kItemDuplexKept = 916;
-constexpr WORD kItemModelCode = 10274;
 
 constexpr DWORD kMergeKeepResolution = 0x10000000;
 constexpr DWORD kLandscape = 2;
@@ -88,16 +65,16 @@ DWORD TopBinding(DWORD binding) {
 void ApplyDuplex(DriverContext* context) {
   const DWORD duplex = static_cast<SHORT>(OptGetValue(context, kItemDuplex));
   if (duplex != kLongEdge && duplex != kShortEdge) {
-    if (!OptGetValue(context, kItemDuplexKept)) OptSetValue(context, kItemDuplexOn, 0);
+    if (!OptGetValue(context, kItemCustomFunc0)) OptSetValue(context, kItemFuncSelectDuplex, 0);
     return;
   }
   // Long-edge binding of a portrait page, or short-edge binding of a landscape one, is a side.
   const bool side = (duplex == kLongEdge) != IsLandscape(context);
-  if (OptGetValue(context, kItemDuplexOn)) {
+  if (OptGetValue(context, kItemFuncSelectDuplex)) {
     const DWORD binding = OptGetValue(context, kItemDuplexType);
     OptSetValue(context, kItemDuplexType, side ? SideBinding(binding) : TopBinding(binding));
   } else {
-    OptSetValue(context, kItemDuplexOn, 1);
+    OptSetValue(context, kItemFuncSelectDuplex, 1);
     OptSetValue(context, kItemDuplexType, side ? 3 : 1);
   }
 }
@@ -120,9 +97,9 @@ bool ApplySourcePaper(DriverContext* context, DWORD fields) {
 }
 
 void SyncEnvironment(DriverContext* context) {
-  OptSetValue(context, kItemPresentUiMode, OptGetValue(context, kItemUiModeChange) ? 1 : 0);
+  OptSetValue(context, kItemPresentUIMode, OptGetValue(context, kItemUIModeChange) ? 1 : 0);
   OptSetValue(context, kItemBidiSupport, PrnIsBidiEnabled(context) ? 1 : 0);
-  OptSetValue(context, kItemServerClient, PrnIsOnServer(context) ? 1 : 0);
+  OptSetValue(context, kItemServerClientMode, PrnIsOnServer(context) ? 1 : 0);
 }
 
 bool ModelCodeIsEmpty(DriverContext* context) {
@@ -140,13 +117,13 @@ void DeriveOutputPaper(DriverContext* context) {
 void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming) {
   if (!Usable(context)) return;
   const DWORD own = OptGetValue(context, kItemFields);
-  const DWORD fields = incoming ? own & incoming->dmFields : own;
+  const DWORD fields = incoming ? own & DmLoadU32(reinterpret_cast<const BYTE*>(incoming), kDmOffFields) : own;
 
   if (fields & DM_DUPLEX) ApplyDuplex(context);
   if (fields & DM_MEDIATYPE) {
     // Only the low 16 bits travel, as a signed value.
-    const SHORT media = static_cast<SHORT>(OptGetValue(context, kItemPublicMediaType) & 0xFFFF);
-    OptSetValue(context, kItemMediaType, static_cast<DWORD>(static_cast<LONG>(media)));
+    const SHORT media = static_cast<SHORT>(OptGetValue(context, kItemDmMediaType) & 0xFFFF);
+    OptSetValue(context, kItemVdmMediaType, static_cast<DWORD>(static_cast<LONG>(media)));
   }
   DmReselectStamp(context);
   if (!(context->work && (context->work->mergeFlags & kMergeKeepResolution))) DmSyncResolutionFromPublic(context);
@@ -155,7 +132,7 @@ void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming) {
   DeriveOutputPaper(context);
   SyncEnvironment(context);
   if (ModelCodeIsEmpty(context)) CfgBuildModelCode(context);
-  OptSetValue(context, kItemUiStart, 0);
+  OptSetValue(context, kItemUIStart, 0);
   DmRunDefaultTable(context, kHandlersTest);
 }
 
@@ -174,17 +151,17 @@ void DmSyncItemsFromPublic(DriverContext* context, int callType) {
   DeriveOutputPaper(context);
   SyncEnvironment(context);
   if (callType == 1 || callType == 3 || callType == 4) CfgBuildModelCode(context);
-  OptSetValue(context, kItemUiStart, 0);
+  OptSetValue(context, kItemUIStart, 0);
 }
 
 void DmSetPublicDuplex(DriverContext* context) {
   if (!Usable(context)) return;
-  if (!OptGetValue(context, kItemDuplexOn)) {
+  if (!OptGetValue(context, kItemFuncSelectDuplex)) {
     OptSetValue(context, kItemDuplex, kSimplex);
     return;
   }
   const DWORD duplex = static_cast<SHORT>(OptGetValue(context, kItemDuplex));
-  if (OptGetValue(context, kItemDuplexKept) && duplex != kLongEdge && duplex != kShortEdge) return;
+  if (OptGetValue(context, kItemCustomFunc0) && duplex != kLongEdge && duplex != kShortEdge) return;
   const DWORD binding = OptGetValue(context, kItemDuplexType);
   DWORD value = kSimplex;
   if (binding != 0) value = IsTopBinding(binding) == IsLandscape(context) ? kLongEdge : kShortEdge;
@@ -193,7 +170,7 @@ void DmSetPublicDuplex(DriverContext* context) {
 
 void DmSetPublicMediaType(DriverContext* context) {
   if (!Usable(context)) return;
-  OptSetValue(context, kItemPublicMediaType, OptGetValue(context, kItemMediaType));
+  OptSetValue(context, kItemDmMediaType, OptGetValue(context, kItemVdmMediaType));
 }
 
 void DmSyncResolutionFromPublic(DriverContext* context) {
@@ -203,20 +180,20 @@ void DmSyncResolutionFromPublic(DriverContext* context) {
   // The draft levels (-4..-1) name no resolution; the items are dots per inch.
   const LONG dpi = static_cast<SHORT>(quality);
   const DWORD items = dpi > 0 ? static_cast<DWORD>(dpi) : ContextModelDefaults(context).defaultResolution;
-  OptSetValue(context, kItemResolutionW, items);
-  OptSetValue(context, kItemResolutionH, items);
+  OptSetValue(context, kItemDstResolutionW, items);
+  OptSetValue(context, kItemDstResolutionH, items);
 }
 
 void DmSyncResolutionFromItems(DriverContext* context) {
   if (!Usable(context)) return;
-  const DWORD dpi = OptGetValue(context, kItemResolutionW);
-  OptSetValue(context, kItemResolutionH, dpi);
+  const DWORD dpi = OptGetValue(context, kItemDstResolutionW);
+  OptSetValue(context, kItemDstResolutionH, dpi);
   OptSetValue(context, kItemPrintQuality, dpi);
   OptSetValue(context, kItemYResolution, dpi);
 }
 
 void DmReselectStamp(DriverContext* context) {
-  if (!Usable(context) || !OptGetValue(context, kItemWatermarkOn)) return;
-  const DWORD kind = OptGetValue(context, kItemStampKind);
-  if (kind == 1 || kind == 2 || kind == 3 || kind == 128) LstLoadStamp(context, OptGetValue(context, kItemStampId));
+  if (!Usable(context) || !OptGetValue(context, kItemFuncSelectWaterMark)) return;
+  const DWORD kind = OptGetValue(context, kItemWmKind);
+  if (kind == 1 || kind == 2 || kind == 3 || kind == 128) LstLoadStamp(context, OptGetValue(context, kItemWmID));
 }

@@ -1,5 +1,6 @@
 #include "settings/devmode/environment.h"
 
+#include "data/item_ids.h"
 #include "settings/items/store.h"
 #include "settings/persistence/options.h"
 #include "settings/services/platform_tests.h"
@@ -7,8 +8,6 @@
 
 namespace {
 
-constexpr WORD kItemUiModeChange = 40;
-constexpr WORD kItemLogCodeUse = 10002;
 
 bool IsEnvironmentItem(WORD item) { return item >= kEnvCallSrc && item <= kEnvAdmin; }
 
@@ -31,7 +30,7 @@ void DmSetEnvironment(DriverContext* context) {
       {kEnvPrintLog, 0},
       {kEnvBiDirect, 0},
       {kEnvNoPermission, 0},
-      {kEnvPresentUiMode, Flag(OptGetValue(context, kItemUiModeChange) != 0)},
+      {kEnvPresentUiMode, Flag(OptGetValue(context, kItemUIModeChange) != 0)},
       {kEnvBidiSupport, Flag(PrnIsBidiEnabled(context))},
       {kEnvServerClientMode, Flag(PrnIsOnServer(context))},
       {kEnvUserCodeFix, Flag(OptGetValue(context, kItemLogCodeUse) != 0)},

@@ -1,5 +1,6 @@
 #include "settings/devmode/item_checks.h"
 
+#include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/devmode/item_defaults.h"
 #include "settings/items/store.h"
@@ -7,13 +8,6 @@
 
 namespace {
 
-constexpr WORD kItemPresetNumber = 41;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemStampOn = 63;
-constexpr WORD kItemStampIndex = 120;
-constexpr WORD kItemQualityListUse = 185;
-constexpr WORD kItemQualityListNo = 188;
 
 // Set while a devmode's summary record drives the merge: a scale outside the model's range then
 // keeps the nearest value the model allows instead of falling back to the default.
@@ -53,7 +47,7 @@ bool ModelAllowsQuietly(ItemTableRow* row, const DescNode* node, WORD item, DWOR
 
 // Items 92 and 93 under kMergeKeepNearestScale: the value clamped into the Numeric record's range.
 bool ClampScale(DriverContext* context, ItemTableRow* row, const DescNode* node, DWORD value) {
-  if (row->id != kItemScaleAcross && row->id != kItemScaleAlong) return false;
+  if (row->id != kItemScaleH && row->id != kItemScaleV) return false;
   if (!context->work || !(context->work->mergeFlags & kMergeKeepNearestScale)) return false;
   if (DescUiKind(DescNodeType(node)) != kUiNumeric) return false;
   DescRange range{};
@@ -126,7 +120,7 @@ BOOL OptResetToDefault(DriverContext* context, ItemTableRow* row) {
   if (!context || !row) return FALSE;
   if (IsByteType(DescriptorType(row->descriptor))) return OptWriteBytes(context, row, nullptr, 0);
   const DWORD model = static_cast<DWORD>(DescGetDefaultValue(row->id, context));
-  if (row->id == kItemPresetNumber) {
+  if (row->id == kItemPresetNo) {
     DWORD preset = (model - kPresetModelBase) & 0xFF;
     if (preset >= kPresetLimit && preset != kPresetNone) preset = 0;
     return OptWriteRaw(context, row, preset);
@@ -177,8 +171,8 @@ int OptGetUserSizeSlot(DriverContext* context, WORD item) {
 // ---- User list indexes --------------------------------------------------------------------------
 
 int LstGetStampIndex(DriverContext* context) {
-  if (OptGetValue(context, kItemStampOn) == 0) return -1;
-  return static_cast<int>(OptGetValue(context, kItemStampIndex));
+  if (OptGetValue(context, kItemFuncSelectWaterMark) == 0) return -1;
+  return static_cast<int>(OptGetValue(context, kItemWmID));
 }
 
 int LstGetQualityIndex(DriverContext* context) {

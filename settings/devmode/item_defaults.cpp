@@ -1,5 +1,6 @@
 #include "settings/devmode/item_defaults.h"
 
+#include "data/item_ids.h"
 #include "settings/devmode/item_checks.h"
 #include "settings/items/store.h"
 #include "settings/items/unit_conversion.h"
@@ -10,11 +11,6 @@ extern const int kDmDefaultRowCount;
 
 namespace {
 
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionH = 43;
-constexpr WORD kItemLanguage = 177;
-constexpr WORD kItemHelpLanguage = 178;
 
 constexpr DWORD kTenthMmPerMm = 10;
 constexpr DWORD kMarginLimitTenthMm = 500;  // 50 mm
@@ -50,7 +46,7 @@ bool IsLanguageValue(DWORD value) {
 
 // Lengths the handlers give in 0.1 mm, as dots at the destination resolution (item 42).
 DWORD DotsAtDestination(DriverContext* context, DWORD tenthMm) {
-  return DmUnitsToDots(kUnitTenthMm, tenthMm, OptGetValue(context, kItemResolutionW));
+  return DmUnitsToDots(kUnitTenthMm, tenthMm, OptGetValue(context, kItemDstResolutionW));
 }
 
 int HandleAlways(DWORD, const DmDefaultRow* row, DWORD argument, int mode, DriverContext* context) {
@@ -112,7 +108,7 @@ int HandleLanguage(DWORD value, const DmDefaultRow* row, DWORD, int mode, Driver
 // The help language follows the display language except when only tested.
 int HandleHelpLanguage(DWORD value, const DmDefaultRow* row, DWORD, int mode, DriverContext* context) {
   if (mode == kDefaultModeTest) return Judge(IsLanguageValue(value), ModelDefault(context, row), row, mode, context);
-  Write(context, row, OptGetValue(context, kItemLanguage));
+  Write(context, row, OptGetValue(context, kItemLanguageID));
   return 0;
 }
 
@@ -152,14 +148,14 @@ BOOL DmGetItemModelDefault(const DriverContext* context, WORD item, DWORD* value
   switch (item) {
     case 35: case 36: case 37: case 38: found = defaults.item35To38Defaults[item - 35]; break;
     case 39: found = defaults.machineId; break;
-    case kItemResolutionW: found = static_cast<DWORD>(defaults.item42Default); break;
-    case kItemResolutionH: found = static_cast<DWORD>(defaults.item43Default); break;
+    case kItemDstResolutionW: found = static_cast<DWORD>(defaults.item42Default); break;
+    case kItemDstResolutionH: found = static_cast<DWORD>(defaults.item43Default); break;
     case 132: found = static_cast<DWORD>(defaults.trayPaperDefaults[0]); break;
     case 139: found = static_cast<DWORD>(defaults.trayPaperDefaults[1]); break;
     case 143: found = static_cast<DWORD>(defaults.trayPaperDefaults[2]); break;
     case 147: found = static_cast<DWORD>(defaults.trayPaperDefaults[3]); break;
-    case kItemLanguage: found = defaults.languageDefault; break;
-    case kItemHelpLanguage: found = defaults.item178Default; break;
+    case kItemLanguageID: found = defaults.languageDefault; break;
+    case kItemHelpLanguageID: found = defaults.item178Default; break;
     case 179: found = defaults.item179Default; break;
     case 182: found = defaults.item182Default; break;
     case 245: found = static_cast<DWORD>(defaults.item245Default); break;

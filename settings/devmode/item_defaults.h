@@ -9,6 +9,7 @@
 #pragma once
 
 #include "settings/context/driver_context.h"
+#include "settings/items/table.h"
 #include "win32.h"
 
 // ---- Value sets -------------------------------------------------------------------------------
@@ -75,8 +76,8 @@ struct DmDefaultRow {
 constexpr int kDefaultModeFix = 1;   // every handled item takes its default
 constexpr int kDefaultModeTest = 2;  // values that pass their rule stay
 
-constexpr WORD kDefaultFirstItem = 35;
-constexpr WORD kDefaultLastItem = 706;
+constexpr WORD kDefaultFirstItem = kItemCDCVersion;
+constexpr WORD kDefaultLastItem = kItemLastPrivate;
 
 using DmDefaultHandler = int (*)(DWORD value, const DmDefaultRow* row, DWORD argument, int mode,
                                  DriverContext* context);

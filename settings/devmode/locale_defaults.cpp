@@ -29,5 +29,5 @@ void DmSetCountryDefaults(DriverContext* context) {
   locale.countryDigit = digit;
   locale.inchUnits = digit != 0 ? 1 : 0;
   locale.paperSize = digit != 0 ? kPaperLetter : kPaperA4;
-  OptSetValue(context, kItemLocale, digit);
+  OptSetValue(context, kItemLocaleID, digit);
 }

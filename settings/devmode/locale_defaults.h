@@ -1,10 +1,10 @@
 // Defaults that follow the user's locale: the country digit, the length unit and the paper.
 #pragma once
 
+#include "data/item_ids.h"
 #include "settings/context/driver_context.h"
 #include "win32.h"
 
-constexpr WORD kItemLocale = 180;  // vdmLocaleID: the country digit
 
 // The first digit of the user's default locale's country code (LOCALE_ICOUNTRY) when it is 1,
 // 2 or 5 (the regions that use inches and Letter paper), else 0; 0 when the locale cannot be read.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/constraints/eval.h"
 #include "settings/context/open_steps.h"
 #include "settings/devmode/derived_items.h"
@@ -18,13 +19,6 @@
 
 namespace {
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemDeviceFontSelect = 394;
-constexpr WORD kItemUserPaperField = 417;
-constexpr WORD kItemUiStart = 880;
-constexpr WORD kItemMergePrompt = 885;
 constexpr DWORD kPaperCustom = 256;
 
 constexpr size_t kOffDriverVersion = 66;
@@ -87,7 +81,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
   if (!Usable(context)) return 1;
   context->work->mergeFlags = flags;
   if (!(flags & (kMergeInterface | kMergeUpdate))) return 1;
-  OptSetValue(context, kItemMergePrompt, (flags & kMergePrompt) ? 1 : 0);
+  OptSetValue(context, kItemPrompt, (flags & kMergePrompt) ? 1 : 0);
 
   auto* scratch = static_cast<PrivateDevmode*>(SysAlloc(sizeof(PrivateDevmode)));
   if (!scratch) return 0;
@@ -108,7 +102,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
   DmApplyPublicToItems(context, converted ? merged : nullptr);
   DmResetJobActions(context, FALSE);
   DmCopyDeviceConfig(context);
-  OptSetValue(context, kItemUiStart, 0);
+  OptSetValue(context, kItemUIStart, 0);
 
   if (flags & kMergeApplyRules) CondApplyAllRules(context);
   if (context->work->mergeFlags & (kMergeFullResync | kMergePrompt))

@@ -16,8 +16,8 @@ struct ModelDefaults {
   const WCHAR* outputLibraryName;   // "qnoutlib.dll", the graphics library's output library
   DWORD publicFieldsMask;           // 0x7F03, dmFields bits the driver supports
   SHORT rangeScaleMax;              // 999, scale maximum answered by range queries
-  SHORT reserved18;                 // 1 (meaning not known; kept for copies)
-  DWORD reserved20;                 // 4 (meaning not known; kept for copies)
+  SHORT reserved18;                 // 1, reserved: copied with the rest, read by nothing
+  DWORD reserved20;                 // 4, reserved: copied with the rest, read by nothing
   DWORD capabilityWord;             // 90 (offset +24); non-zero enables a capability query
   DWORD defaultResolution;          // 600 dpi
   DWORD reserved32;                 // 0
@@ -63,7 +63,7 @@ struct ModelDefaults {
   BYTE languageDefault;             // 0, item 177 (a value of the language table)
   BYTE item178Default;              // 0
   BYTE item179Default;              // 0
-  BYTE reservedByte9;               // 9 (meaning not known)
+  BYTE reservedByte9;               // 9, reserved: read by nothing
   BYTE item182Default;              // 0
   BYTE reservedByte0;               // 0
   SHORT item245Default;             // 16

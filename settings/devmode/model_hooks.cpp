@@ -1,17 +1,13 @@
 #include "settings/devmode/model_hooks.h"
 
+#include "data/item_ids.h"
 #include "settings/constraints/command_code_data.h"
 #include "settings/items/store.h"
 
 namespace {
 
-constexpr WORD kItemNoDeviceFont = 380;        // its low byte picks the model code base
-constexpr WORD kItemSupportCardMemory = 299;
-constexpr WORD kItemCardMemoryInstalled = 10063;
-constexpr WORD kItemPrinterMemory = 10012;
-constexpr WORD kItemModelCode = 10274;
-constexpr WORD kItemFirstModelFeature = 916;
-constexpr WORD kItemLastModelFeature = 947;
+constexpr WORD kItemFirstModelFeature = kItemCustomFunc0;
+constexpr WORD kItemLastModelFeature = kItemCustomFunc31;
 
 // One build of the driver serves one family; bit 7 selects the second kind of remote-management
 // connection, bit 0 (clear) the first.
@@ -83,7 +79,7 @@ BOOL CfgBuildModelCode(DriverContext* context) {
   for (int i = 0; i <= kModelCodeLength; ++i) text[i] = static_cast<WCHAR>(base[i]);
 
   const bool cardMemory =
-      OptGetValue(context, kItemSupportCardMemory) == 1 && OptGetValue(context, kItemCardMemoryInstalled) == 1;
+      OptGetValue(context, kItemSupportCardMemory) == 1 && OptGetValue(context, kItemOutputOptionTypeCardMemory) == 1;
   if (const MemoryClassCodes* codes = MemoryClassOf(OptGetValue(context, kItemPrinterMemory), cardMemory)) {
     text[6] = static_cast<WCHAR>(codes->size[0]);
     text[7] = static_cast<WCHAR>(codes->size[1]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/devmode/item_checks.h"
 #include "settings/items/store.h"
@@ -12,17 +13,8 @@
 
 namespace {
 
-constexpr WORD kItemSrcPaperLength = 44;  // 44..49: length, width, printable length and width, x0, y0
-constexpr WORD kItemDstPaperLength = 51;  // 51..56: the same six for the output paper
 constexpr DWORD kPaperSameAsSource = 1024;
 constexpr DWORD kPaperCustom = 256;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemPaperLength = 9;
-constexpr WORD kItemPaperWidth = 10;
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionH = 43;
 constexpr DWORD kLandscape = 2;
 constexpr DWORD kCustomSizeFields = DM_PAPERLENGTH | DM_PAPERWIDTH;
 
@@ -43,7 +35,7 @@ PaperSize CustomSize(DriverContext* context) {
   const LONG length = static_cast<SHORT>(OptGetValue(context, kItemPaperLength));
   const LONG width = static_cast<SHORT>(OptGetValue(context, kItemPaperWidth));
   if (length <= 0 || width <= 0)
-    return {OptGetValue(context, kItemCustomWidth), OptGetValue(context, kItemCustomLength)};
+    return {OptGetValue(context, kItemFreeSizeWidth), OptGetValue(context, kItemFreeSizeLength)};
   return {DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(width), kSettingsDpi),
           DmUnitsToDots(kUnitTenthMm, static_cast<DWORD>(length), kSettingsDpi)};
 }
@@ -139,12 +131,12 @@ BOOL DmDeriveSrcPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
     const int slot = LstPaperToFreeSizeSlot(paper);
     LstLoadFreeSizes(context);
     LstSelectSrcFreeSize(context, slot);
-    const DWORD dpi = OptGetValue(context, kItemResolutionW);
+    const DWORD dpi = OptGetValue(context, kItemDstResolutionW);
     const PaperSize size = UserPaperSize(context, paper);
-    const DWORD width = ClampToCustomLimits(context, kItemCustomWidth, size.width);
-    const DWORD length = ClampToCustomLimits(context, kItemCustomLength, size.length);
+    const DWORD width = ClampToCustomLimits(context, kItemFreeSizeWidth, size.width);
+    const DWORD length = ClampToCustomLimits(context, kItemFreeSizeLength, size.length);
     const bool turned = swap && IsLandscape(context);
-    SetUserGeometry(context, kItemSrcPaperLength, turned ? width : length, turned ? length : width, dpi, dpi, area);
+    SetUserGeometry(context, kItemSrcPaperLengthDot, turned ? width : length, turned ? length : width, dpi, dpi, area);
     if (paper != kPaperCustom) {
       OptSetValue(context, kItemPaperLength, static_cast<DWORD>(ToTenthMm(length)));
       OptSetValue(context, kItemPaperWidth, static_cast<DWORD>(ToTenthMm(width)));
@@ -152,7 +144,7 @@ BOOL DmDeriveSrcPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
     }
   } else {
     if (!found || OptCheckValue(kItemPaperSize, paper, context) != 1) return FALSE;
-    SetStandardGeometry(context, kItemSrcPaperLength, area, pair);
+    SetStandardGeometry(context, kItemSrcPaperLengthDot, area, pair);
     LONG width = 0, length = 0;
     if (DescGetPaperSize(context, &width, &length)) {
       OptSetValue(context, kItemPaperLength, static_cast<DWORD>(length));
@@ -189,7 +181,7 @@ void DmDeriveSrcPaperCustom(DriverContext* context) {
   };
   const int64_t length = dots(kItemPaperLength, defaults.customLengthMin, defaults.customLengthMax);
   const int64_t width = dots(kItemPaperWidth, defaults.customWidthMin, defaults.customWidthMax);
-  SetGeometry(context, kItemSrcPaperLength, length, width, length - 2 * int64_t{area.top},
+  SetGeometry(context, kItemSrcPaperLengthDot, length, width, length - 2 * int64_t{area.top},
               width - 2 * int64_t{area.left}, area.left, area.top);
 }
 
@@ -199,7 +191,7 @@ BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
     paper = OptGetValue(context, kItemPaperSize);
     if (LstIsFreeSizePaper(paper)) {
       for (WORD i = 0; i < 6; ++i) {
-        OptSetValue(context, kItemDstPaperLength + i, OptGetValue(context, kItemSrcPaperLength + i));
+        OptSetValue(context, kItemDstPaperLengthDot + i, OptGetValue(context, kItemSrcPaperLengthDot + i));
       }
       return TRUE;
     }
@@ -215,12 +207,12 @@ BOOL DmDeriveDstPaperFrom(DriverContext* context, DWORD paper, WORD item, BOOL s
     LstLoadFreeSizes(context);
     const PaperSize size = UserPaperSize(context, paper);
     const bool turned = swap && IsLandscape(context);
-    SetUserGeometry(context, kItemDstPaperLength, turned ? size.width : size.length, turned ? size.length : size.width,
-                    OptGetValue(context, kItemResolutionH), OptGetValue(context, kItemResolutionW), area);
+    SetUserGeometry(context, kItemDstPaperLengthDot, turned ? size.width : size.length, turned ? size.length : size.width,
+                    OptGetValue(context, kItemDstResolutionH), OptGetValue(context, kItemDstResolutionW), area);
     return TRUE;
   }
   if (!found || OptCheckValue(kItemPaperSize, paper, context) != 1) return FALSE;
-  SetStandardGeometry(context, kItemDstPaperLength, area, pair);
+  SetStandardGeometry(context, kItemDstPaperLengthDot, area, pair);
   return TRUE;
 }
 

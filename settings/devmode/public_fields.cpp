@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "data/item_ids.h"
 #include "settings/constraints/eval.h"
 #include "settings/description/access.h"
 #include "settings/devmode/merge.h"
@@ -21,19 +22,6 @@
 
 namespace {
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemPaperLength = 9;
-constexpr WORD kItemPaperWidth = 10;
-constexpr WORD kItemScale = 11;
-constexpr WORD kItemCopies = 12;
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemYResolution = 17;
-constexpr WORD kItemCollate = 19;
-constexpr WORD kItemFormName = 20;
-constexpr WORD kItemSortOn = 64;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionBoth = 248;
 
 constexpr LONG kPaperCustom = 256;
 constexpr DWORD kCustomSizeFields = DM_PAPERLENGTH | DM_PAPERWIDTH;
@@ -43,9 +31,7 @@ constexpr LONG kCollateOn = 1;
 // Merge flag: the caller's resolution stands, whether or not the page fits it.
 constexpr DWORD kMergeKeepResolution = 0x10000000;
 
-
-// Byte offsets of the incoming DEVMODEW read outside the item rows.
-constexpr size_t kDmOffFields = 72;
+// Byte offsets of the incoming DEVMODEW read outside the item rows (dmFields: kDmOffFields).
 constexpr size_t kDmOffFormName = 102;
 constexpr int kFormNameChars = 32;
 
@@ -296,7 +282,7 @@ void ValidateCollate(DriverContext* context, const PublicField& field) {
     return;
   }
   if (OptGetValue(context, kItemFields) & field.bit) return;
-  Put(context, field.item, Get(context, kItemSortOn) != 0 ? kCollateOn : 0);
+  Put(context, field.item, Get(context, kItemFuncSelectSort) != 0 ? kCollateOn : 0);
   ChangeFields(context, field.bit, 0);
 }
 
@@ -493,12 +479,12 @@ void MergeWithinRange(DriverContext* context, const DEVMODEW* incoming, WORD ite
 // resolution table while a quality set is in use, else item 42.
 LONG FollowedResolution(DriverContext* context) {
   if (LstGetQualityIndex(context) >= 0) {
-    const DWORD id = OptGetValue(context, kItemResolutionBoth);
+    const DWORD id = OptGetValue(context, kItemDstResolutionBoth);
     for (const CapsResolutionRow* row = CapsGetResolutionTable(); row->id != 0; ++row) {
       if (row->id == id) return row->xDpi;
     }
   }
-  return Get(context, kItemResolutionW);
+  return Get(context, kItemDstResolutionW);
 }
 
 void MergePrintQuality(DriverContext* context, const DEVMODEW* incoming) {
@@ -517,8 +503,8 @@ void MergePrintQuality(DriverContext* context, const DEVMODEW* incoming) {
   if (const int set = LstGetQualityIndex(context);
       set >= 0 && (flags & kMergeInterface) && (flags & kMergePrompt)) {
     LstLoadQuality(context, static_cast<DWORD>(set));
-    if (Get(context, kItemPrintQuality) != Get(context, kItemResolutionW))
-      Put(context, kItemPrintQuality, Get(context, kItemResolutionW));
+    if (Get(context, kItemPrintQuality) != Get(context, kItemDstResolutionW))
+      Put(context, kItemPrintQuality, Get(context, kItemDstResolutionW));
   }
   if (!(flags & kMergeKeepResolution) && !DmCheckResolutionFit(context, FALSE))
     Put(context, kItemPrintQuality, kQualityThatAlwaysFits);
@@ -535,7 +521,7 @@ void MergeCollate(DriverContext* context, const DEVMODEW* incoming, DWORD fields
   if (!CapsCanCollate(context)) return;
   ChangeFields(context, DM_COLLATE, 0);
   const bool on = (fields & DM_COLLATE) ? In(context, incoming, kItemCollate) == kCollateOn
-                                        : Get(context, kItemSortOn) != 0;
+                                        : Get(context, kItemFuncSelectSort) != 0;
   Put(context, kItemCollate, on ? kCollateOn : 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/context/open_steps.h"
 #include "settings/devmode/derived_items.h"
 #include "settings/devmode/environment.h"
@@ -20,24 +21,14 @@ constexpr size_t kOffSpecVersion = 64;
 constexpr size_t kOffDriverVersion = 66;
 constexpr BYTE kSignature[4] = {'V', 'E', 'L', 'M'};
 
-constexpr WORD kItemSpecVersion = 2;
-constexpr WORD kItemDriverExtra = 5;
-constexpr WORD kItemPrintQuality = 14;
-constexpr WORD kItemMachineId = 39;
-constexpr WORD kItemResolutionW = 42;
-constexpr WORD kItemResolutionH = 43;
-constexpr WORD kItemHelpLanguage = 178;
-constexpr WORD kItemDriverVersionText = 905;
-constexpr WORD kFirstFontItem = 10004;
-constexpr WORD kLastFontItem = 10009;
 
 bool HasRecord(const DriverContext* context) { return context && context->settings && context->itemTable; }
 
-bool IsFontItem(WORD id) { return id >= kFirstFontItem && id <= kLastFontItem; }
+bool IsFontItem(WORD id) { return id >= kItemFirstFontList && id <= kItemLastFontList; }
 
 // Items the frame owns: the layout's size and version fields and the machine identifier. They
 // say which driver and model wrote the bytes, so no model default may replace them.
-bool IsFrameItem(WORD id) { return (id >= kItemSpecVersion && id <= kItemDriverExtra) || id == kItemMachineId; }
+bool IsFrameItem(WORD id) { return (id >= kItemSpecVersion && id <= kItemDriverExtra) || id == kItemMachineID; }
 
 void WriteFrame(PrivateDevmode* devmode, const ModelDefaults& defaults) {
   BYTE* bytes = devmode->bytes;
@@ -52,12 +43,12 @@ void WriteFrame(PrivateDevmode* devmode, const ModelDefaults& defaults) {
 
 // The record zeroed, the font-list items excepted: their blocks belong to the record.
 void ClearRecord(DriverContext* context) {
-  DWORD fonts[kLastFontItem - kFirstFontItem + 1];
-  for (WORD id = kFirstFontItem; id <= kLastFontItem; ++id) fonts[id - kFirstFontItem] = OptGetValue(context, id);
+  DWORD fonts[kItemLastFontList - kItemFirstFontList + 1];
+  for (WORD id = kItemFirstFontList; id <= kItemLastFontList; ++id) fonts[id - kItemFirstFontList] = OptGetValue(context, id);
   std::memset(context->settings, 0, sizeof(SettingsRecord));
   DmWritePrivateHeader(&context->settings->devmode, ContextModelDefaults(context));
-  for (WORD id = kFirstFontItem; id <= kLastFontItem; ++id) {
-    if (fonts[id - kFirstFontItem] != 0) OptSetValue(context, id, fonts[id - kFirstFontItem]);
+  for (WORD id = kItemFirstFontList; id <= kItemLastFontList; ++id) {
+    if (fonts[id - kItemFirstFontList] != 0) OptSetValue(context, id, fonts[id - kItemFirstFontList]);
   }
 }
 
@@ -135,8 +126,8 @@ void DmSetDefaults(DriverContext* context) {
   DmFillHeaderNames(&context->settings->devmode, ContextModelDefaults(context));
   DmSetEnvironment(context);
   const WORD language = CfgHelpLanguageId(context);
-  OptSetValue(context, kItemLanguage, language);
-  OptSetValue(context, kItemHelpLanguage, language);
+  OptSetValue(context, kItemLanguageID, language);
+  OptSetValue(context, kItemHelpLanguageID, language);
   DmResetJobActions(context, FALSE);
 }
 
@@ -154,7 +145,7 @@ void DmResetAllToDefaults(DriverContext* context) {
 void DmSetDriverVersionItem(DriverContext* context) {
   if (!HasRecord(context)) return;
   const WCHAR* version = ContextModelDefaults(context).descriptionVersion;
-  OptSetString(context, OptFindItem(context->itemTable, kItemDriverVersionText), version ? version : u"");
+  OptSetString(context, OptFindItem(context->itemTable, kItemWdmDriverVersion), version ? version : u"");
 }
 
 BOOL DmLoadFromPrinter(DriverContext* context) {
@@ -193,12 +184,12 @@ BOOL DmSetPrintQuality(DriverContext* context, LONG quality) {
   return OptSetValue(context, kItemPrintQuality, static_cast<DWORD>(quality));
 }
 
-DWORD DmGetDstResolutionW(DriverContext* context) { return OptGetValue(context, kItemResolutionW); }
+DWORD DmGetDstResolutionW(DriverContext* context) { return OptGetValue(context, kItemDstResolutionW); }
 
-DWORD DmGetDstResolutionH(DriverContext* context) { return OptGetValue(context, kItemResolutionH); }
+DWORD DmGetDstResolutionH(DriverContext* context) { return OptGetValue(context, kItemDstResolutionH); }
 
 BOOL DmSetDstResolution(DriverContext* context, DWORD across, DWORD along) {
-  const BOOL w = OptSetValue(context, kItemResolutionW, across);
-  const BOOL h = OptSetValue(context, kItemResolutionH, along);
+  const BOOL w = OptSetValue(context, kItemDstResolutionW, across);
+  const BOOL h = OptSetValue(context, kItemDstResolutionH, along);
   return w && h;
 }

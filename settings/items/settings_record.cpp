@@ -1,29 +1,17 @@
 #include "settings/items/settings_record.h"
 
 #include <cstring>
-#include <string>
+
+#include "settings/services/string_convert.h"
 
 namespace {
 
-constexpr DWORD kSectionSize[4] = {0, kDmSize, kDmConfigSize, kDmWorkSize};
-
-// Narrows `text` into a fixed field of `size` bytes, zero-filled, never splitting a
-// double-byte character.
-void NarrowIntoField(const WCHAR* text, BYTE* field, size_t size) {
-  std::memset(field, 0, size);
-  if (!text || !*text) return;
-  const int needed = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 1) return;
-  std::string narrow(static_cast<size_t>(needed), '\0');
-  if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), needed, nullptr, nullptr) <= 0) return;
-  narrow.resize(std::strlen(narrow.c_str()));
-  size_t keep = 0;
-  while (keep < narrow.size()) {
-    const size_t step = IsDBCSLeadByte(static_cast<BYTE>(narrow[keep])) && keep + 1 < narrow.size() ? 2 : 1;
-    if (keep + step > size) break;
-    keep += step;
-  }
-  std::memcpy(field, narrow.data(), keep);
+// Narrows `text` into a header name field, zero-filled; a full field keeps no NUL.
+void NarrowIntoField(const WCHAR* text, BYTE* field) {
+  char narrow[kDmHeaderNameSize + 1];
+  const int length = StrWideToAnsi(narrow, sizeof narrow, text);
+  std::memset(field, 0, kDmHeaderNameSize);
+  std::memcpy(field, narrow, static_cast<size_t>(length));
 }
 
 }  // namespace
@@ -56,7 +44,7 @@ const BYTE* DmGetSection(const SettingsRecord* record, int section) {
   if (!record || section < 1 || section > 3) return nullptr;
   const BYTE* bytes = record->devmode.bytes;
   const DWORD base = DmLoadU16(bytes, kDmOffSectionBase + 2 * (section - 1));
-  if (base + kSectionSize[section] > kDmRecordSize) return nullptr;
+  if (base + kDmSectionSize[section] > kDmRecordSize) return nullptr;
   return bytes + base;
 }
 
@@ -82,9 +70,9 @@ void DmWritePrivateHeader(PrivateDevmode* devmode, const ModelDefaults& defaults
 void DmFillHeaderNames(PrivateDevmode* devmode, const ModelDefaults& defaults) {
   if (!devmode) return;
   BYTE* bytes = devmode->bytes;
-  NarrowIntoField(defaults.settingsIniName, bytes + kDmOffIniName, kDmHeaderNameSize);
-  NarrowIntoField(defaults.versionString1, bytes + kDmOffVersion1, kDmHeaderNameSize);
-  NarrowIntoField(defaults.versionString2, bytes + kDmOffVersion2, kDmHeaderNameSize);
+  NarrowIntoField(defaults.settingsIniName, bytes + kDmOffIniName);
+  NarrowIntoField(defaults.versionString1, bytes + kDmOffVersion1);
+  NarrowIntoField(defaults.versionString2, bytes + kDmOffVersion2);
   std::memset(bytes + kDmOffCommonTag, 0, kDmOffCommonVersion - kDmOffCommonTag);
   bytes[kDmOffCommonVersion] = 0;
   std::memset(bytes + kDmOffSummary, 0, kDmOffModelTag - kDmOffSummary);

@@ -20,6 +20,7 @@ constexpr WORD kDmPrivateSize = 1040;      // dmDriverExtra
 constexpr DWORD kDmSize = 1260;            // every copy of a devmode has this size
 constexpr DWORD kDmConfigSize = 508;       // section 2
 constexpr DWORD kDmWorkSize = 2040;        // section 3
+constexpr DWORD kDmSectionSize[4] = {0, kDmSize, kDmConfigSize, kDmWorkSize};  // by section 1..3
 constexpr DWORD kDmRecordSize = 3808;
 constexpr WORD kDm9xPublicSize = 148;
 constexpr WORD kDm9xPrivateSize = 1048;
@@ -53,6 +54,7 @@ static_assert(offsetof(SettingsRecord, work) == kDmSize + kDmConfigSize);
 // Byte offsets within the devmode (NT layout).
 constexpr size_t kDmOffSize = 68;              // u16 dmSize
 constexpr size_t kDmOffDriverExtra = 70;       // u16 dmDriverExtra
+constexpr size_t kDmOffFields = 72;            // u32 dmFields
 constexpr size_t kDmOffSignature = 220;        // "VELM", then a NUL in byte 224
 constexpr size_t kDmOffJobBinder = 224;        // u32, item 714
 constexpr size_t kDmOffIniName = 228;          // char[16], item 707

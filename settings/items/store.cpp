@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "settings/constraints/write_rules.h"
 #include "settings/items/settings_record.h"
 #include "settings/services/string_convert.h"
 
 namespace {
 
-constexpr DWORD kSectionBytes[4] = {0, kDmSize, kDmConfigSize, kDmWorkSize};
 constexpr WCHAR kNotAString[] = u"wrong";
 
 bool IsAnsiType(int type) { return type == kTypeAnsi || type == kTypeAnsiAlt; }
@@ -17,20 +17,9 @@ bool IsWideType(int type) { return type == kTypeWide || type == kTypeWideAlt; }
 // The bytes a field covers from its offset: its width, the bytes up to its bit, or its length.
 DWORD FieldExtent(DWORD descriptor) {
   const int type = DescriptorType(descriptor);
-  switch (type) {
-    case kTypeS8:
-    case kTypeU8:
-      return 1;
-    case kTypeS16:
-    case kTypeU16:
-      return 2;
-    case kTypeS32:
-    case kTypeU32:
-      return 4;
-    default:
-      if (IsBitType(type)) return static_cast<DWORD>(BitByteIndex(type)) + 1;
-      return IsByteType(type) ? static_cast<DWORD>(DescriptorLength(descriptor)) : 0;
-  }
+  if (IsNumberType(type)) return NumberTypeWidth(type);
+  if (IsBitType(type)) return static_cast<DWORD>(BitByteIndex(type)) + 1;
+  return IsByteType(type) ? static_cast<DWORD>(DescriptorLength(descriptor)) : 0;
 }
 
 BYTE* FieldAddress(SettingsRecord* record, const ItemTableRow* row) {
@@ -38,7 +27,7 @@ BYTE* FieldAddress(SettingsRecord* record, const ItemTableRow* row) {
   const int section = DescriptorSection(row->descriptor);
   BYTE* base = DmGetSection(record, section);
   const DWORD extent = FieldExtent(row->descriptor);
-  if (!base || extent == 0 || row->offset + extent > kSectionBytes[section]) return nullptr;
+  if (!base || extent == 0 || row->offset + extent > kDmSectionSize[section]) return nullptr;
   return base + row->offset;
 }
 
@@ -92,9 +81,7 @@ bool WriteField(BYTE* field, DWORD descriptor, DWORD value) {
 void AfterWrite(DriverContext* context, ItemTableRow* row, DWORD value) {
   row->changed = 1;
   if (context->work) context->work->dirty = 1;
-  if (row->id == kItemScaleAcross && OptGetValue(context, kItemScaleType) == 1) {
-    if (ItemTableRow* along = OptFindItem(context->itemTable, kItemScaleAlong)) OptWriteRaw(context, along, value);
-  }
+  CondFollowItemWrite(context, row->id, value);
   if (const DWORD group = row->flags & kRowChangeGroupMask) CtxRaiseChangeMask(context, group);
 }
 

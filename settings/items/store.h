@@ -7,19 +7,10 @@
 // address does not fit a 32-bit value.
 #pragma once
 
+#include "data/item_ids.h"
 #include "settings/context/driver_context.h"
 #include "settings/items/table.h"
 #include "win32.h"
-
-// Items the store itself knows.
-constexpr WORD kItemOrientation = 7;         // dmOrientation: 2 landscape
-constexpr WORD kItemScaleType = 90;          // 1: item 92 is mirrored into 93
-constexpr WORD kItemScaleAcross = 92;
-constexpr WORD kItemScaleAlong = 93;
-constexpr WORD kItemUnit = 179;              // 0 metric (0.1 mm), else 0.01 inch
-constexpr WORD kItemJobBinder = 714;         // bit 0 keeps the context out of the reuse cache
-constexpr WORD kItemCustomWidth = 860;
-constexpr WORD kItemCustomLength = 861;
 
 // Change-mask bits that other parts use as once-flags.
 constexpr DWORD kChangeMaskLowHalf = 0x0000FFFF;

@@ -6,20 +6,23 @@
 // tables under data/ (see data/README.md); this header holds their form and the lookups.
 #pragma once
 
+#include "data/item_ids.h"
 #include "win32.h"
 
 // ---- Item identifiers ------------------------------------------------------------------
 
-constexpr WORD kItemNone = 0;
-constexpr WORD kItemLastPublic = 34;           // 1..34: DEVMODEW fields in DEVMODEW order
-constexpr WORD kItemLastPrivate = 706;         // 35..706: private devmode items
-constexpr WORD kItemFirstHeader = 707;         // 707..714: private header items
-constexpr WORD kItemFirstEnvironment = 715;    // 715..730: environment bytes
-constexpr WORD kItemFirstComputed = 731;       // 731..858: computed condition bits
-constexpr WORD kItemLastComputed = 858;
-constexpr WORD kItemLastDense = 962;           // 1..962 sit at row id-1
-constexpr WORD kItemFirstConfig = 10001;       // 10001..10277: printer configuration
-constexpr WORD kItemLastConfig = 10277;
+// One constant per named item, generated from data/items.txt. The identifier space:
+constexpr WORD kItemLastPublic = kItemPanningHeight;      // 1..34: DEVMODEW fields in DEVMODEW order
+constexpr WORD kItemLastPrivate = kItemIniFileName - 1;   // 35..706: private devmode items
+constexpr WORD kItemFirstHeader = kItemIniFileName;       // 707..714: private header items
+constexpr WORD kItemFirstEnvironment = kItemCallSrc;      // 715..730: environment bytes
+constexpr WORD kItemFirstComputed = kItemFinMk3PortSet;   // 731..858: computed condition bits
+constexpr WORD kItemLastComputed = kItemFreeSizeName - 1;
+constexpr WORD kItemLastDense = kItemWork962;             // 1..962 sit at row id-1
+constexpr WORD kItemFirstConfig = kItemServerLogCode;     // 10001..10277: printer configuration
+constexpr WORD kItemLastConfig = kItemMPDefTray;
+constexpr WORD kItemFirstFontList = kItemFontTableNum;    // 10004..10009: font-list counts and handles
+constexpr WORD kItemLastFontList = kItemOptionFont;
 
 // ---- Descriptor: bits 30-31 section, 24-29 value type, 0-15 byte length ------------------
 
@@ -57,6 +60,15 @@ constexpr bool IsNumberType(int type) { return type >= kTypeS8 && type <= kTypeU
 // Byte types hand out the address of their bytes instead of a number.
 constexpr bool IsByteType(int type) { return !IsNumberType(type) && !IsBitType(type) && type != 0; }
 constexpr int BitByteIndex(int type) { return (type - kTypeFirstBit) / 8; }
+// The bytes of a number type: 1, 2 or 4; 0 for any other type.
+constexpr DWORD NumberTypeWidth(int type) {
+  switch (type) {
+    case kTypeS8: case kTypeU8: return 1;
+    case kTypeS16: case kTypeU16: return 2;
+    case kTypeS32: case kTypeU32: return 4;
+    default: return 0;
+  }
+}
 constexpr BYTE BitMask(int type) { return BYTE(1u << ((type - kTypeFirstBit) % 8)); }
 
 // ---- Storage classes -------------------------------------------------------------------

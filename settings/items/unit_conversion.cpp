@@ -103,10 +103,10 @@ BOOL DmGetCustomPaperLimits(DriverContext* context, WORD item, DWORD* minimum, D
   const ModelDefaults& defaults = ContextModelDefaults(context);
   DWORD modelMin;
   DWORD modelMax;
-  if (item == kItemCustomWidth) {
+  if (item == kItemFreeSizeWidth) {
     modelMin = defaults.customWidthMin;
     modelMax = defaults.customWidthMax;
-  } else if (item == kItemCustomLength) {
+  } else if (item == kItemFreeSizeLength) {
     modelMin = defaults.customLengthMin;
     modelMax = defaults.customLengthMax;
   } else {

@@ -1,15 +1,12 @@
 // The model-value side of the item store: translation through the items' value maps and the
 // context's override array.
+#include "data/item_ids.h"
 #include "settings/items/store.h"
 #include "settings/constraints/condition_items.h"
 #include "settings/constraints/eval.h"
 
 namespace {
 
-constexpr WORD kItemNupType = 95;
-constexpr WORD kItemDuplexType = 102;
-constexpr WORD kItemPunchType = 134;
-constexpr WORD kItemStapleType = 136;
 constexpr DWORD kLandscape = 2;
 
 // The row's index in the context's table, for the override array; -1 for a row of another table.
@@ -32,7 +29,7 @@ const ItemValueMapRow* OptGetActiveValueMap(DriverContext* context, const ItemTa
   if (!row || !row->valueMap) return nullptr;
   bool second = false;
   switch (row->id) {
-    case kItemNupType:
+    case kItemNUPType:
     case kItemDuplexType:
       second = OptGetValue(context, kItemOrientation) == kLandscape;
       break;

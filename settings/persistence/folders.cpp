@@ -4,6 +4,7 @@
 
 #include "settings/services/platform_tests.h"
 #include "settings/services/registry_values.h"
+#include "settings/persistence/file_primitives.h"
 #include "settings/persistence/paths.h"
 
 namespace {
@@ -61,7 +62,7 @@ DWORD UserDir(DriverContext* context, WCHAR* buffer, DWORD capacity) {
   if (!Clear(buffer, capacity)) return 0;
   if (context && context->work) {
     const WCHAR* ini = context->work->settingsIniPath;
-    const WCHAR* slash = ini[0] && ini[1] == u':' ? wcsrchr(ini, u'\\') : nullptr;
+    const WCHAR* slash = PathHasDrive(ini) ? wcsrchr(ini, u'\\') : nullptr;
     if (slash) return PathJoin(buffer, capacity, {std::u16string_view(ini, slash - ini)});
   }
   if (SysIsNt6OrLater()) return LowIntegrityUserDir(buffer, capacity);

@@ -5,6 +5,7 @@
 
 #include "settings/context/locks.h"
 #include "settings/context/memory.h"
+#include "settings/persistence/file_primitives.h"
 #include "settings/services/platform_tests.h"
 #include "settings/services/string_convert.h"
 
@@ -12,7 +13,6 @@ namespace {
 
 bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 bool IsLineBreak(WCHAR c) { return c == u'\r' || c == u'\n'; }
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 
 unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
 
@@ -100,33 +100,29 @@ void CopyBounded(const WCHAR* source, WCHAR* destination, DWORD capacity) {
 }
 
 // Widens `bytes` of value into destination[capacity], cutting at capacity-1 characters but never
-// inside a surrogate pair. -1 when a long value needs memory that cannot be had.
+// inside a double-byte character or a surrogate pair. A value that does not fit is widened a
+// character at a time into the destination itself, so that no value needs memory to be read.
 LONG WidenValue(const char* bytes, int count, WCHAR* destination, DWORD capacity) {
-  if (count == 0) {
-    destination[0] = 0;
-    return 0;
-  }
+  destination[0] = 0;
+  if (count == 0) return 0;
   const int units = MultiByteToWideChar(CP_ACP, 0, bytes, count, nullptr, 0);
-  if (units <= 0) {
-    destination[0] = 0;
-    return 0;
-  }
+  if (units <= 0) return 0;
   if (static_cast<DWORD>(units) < capacity) {
     MultiByteToWideChar(CP_ACP, 0, bytes, count, destination, units);
     destination[units] = 0;
     return units;
   }
-  auto* whole = static_cast<WCHAR*>(SysAlloc(static_cast<SIZE_T>(units) * sizeof(WCHAR)));
-  if (!whole) {
-    destination[0] = 0;
-    return -1;
+  DWORD kept = 0;
+  for (int at = 0; at < count;) {
+    const int step = IsDBCSLeadByte(static_cast<BYTE>(bytes[at])) && at + 1 < count ? 2 : 1;
+    WCHAR character[2];
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes + at, step, character, 2);
+    if (length <= 0 || kept + static_cast<DWORD>(length) > capacity - 1) break;
+    std::memcpy(destination + kept, character, static_cast<size_t>(length) * sizeof(WCHAR));
+    kept += static_cast<DWORD>(length);
+    at += step;
   }
-  MultiByteToWideChar(CP_ACP, 0, bytes, count, whole, units);
-  DWORD kept = capacity - 1;
-  if (kept > 0 && whole[kept - 1] >= 0xD800 && whole[kept - 1] <= 0xDBFF) --kept;
-  std::memcpy(destination, whole, kept * sizeof(WCHAR));
   destination[kept] = 0;
-  SysFree(whole);
   return static_cast<LONG>(kept);
 }
 
@@ -330,7 +326,7 @@ DWORD FirstHeader(const char* text, DWORD length) {
 
 char* IniLoadFile(const WCHAR* path, DWORD* bytes) {
   if (bytes) *bytes = 0;
-  if (!IsDrivePath(path)) {
+  if (!PathHasDrive(path)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return nullptr;
   }
@@ -517,7 +513,7 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!IsDrivePath(path)) {
+  if (!PathHasDrive(path)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return FALSE;
   }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/services/bidi_saved_info.h"
 #include "settings/context/open_steps.h"
 #include "settings/persistence/font_lists.h"
@@ -11,6 +12,7 @@
 #include "settings/persistence/profile_wrappers.h"
 #include "settings/constraints/condition_items.h"
 #include "settings/constraints/eval.h"
+#include "settings/persistence/file_primitives.h"
 #include "settings/persistence/paths.h"
 #include "settings/items/settings_record.h"
 #include "settings/services/spooler_info.h"
@@ -24,10 +26,6 @@ constexpr int kFirstLoadRow = 34;
 constexpr int kFirstUnloadedRow = 429;
 constexpr int kLastUnloadedRow = 729;
 
-constexpr WORD kFirstFontItem = 10004;
-constexpr WORD kLastFontItem = 10009;
-constexpr WORD kItemLogCodeUse = 10002;
-constexpr WORD kItemLogCode = 10003;
 
 // Creation flags whose contexts never read the settings INI.
 constexpr DWORD kCreateWithoutIni = 0x01000000 | 0x02000000 | 0x00010000;
@@ -69,20 +67,6 @@ Encoding EncodingOf(int type) {
   }
 }
 
-DWORD NumberWidth(int type) {
-  switch (type) {
-    case kTypeS8:
-    case kTypeU8:
-      return 1;
-    case kTypeS16:
-    case kTypeU16:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 bool IsActionItem(WORD id) { return id >= kItemFirstAction && id <= kItemLastAction; }
 
 // The INI section of a row: its group, or the printer's name (which the profile wrappers make
@@ -116,7 +100,7 @@ DWORD PrinterDataBytes(const ItemTableRow* row) {
   const DWORD length = static_cast<DWORD>(DescriptorLength(row->descriptor));
   switch (EncodingOf(type)) {
     case Encoding::kNumber:
-      return NumberWidth(type);
+      return NumberTypeWidth(type);
     case Encoding::kBit:
       return sizeof(DWORD);
     case Encoding::kAnsiText:
@@ -234,7 +218,7 @@ enum class IniRead { kRead, kAbsent, kSkipped, kFailed };
 IniRead ReadIni(DriverContext* context, ItemTableRow* row, const WCHAR* iniPath, const char* sectionText,
                 LONG* cursor) {
   if (!row) return IniRead::kFailed;
-  if (!row->keyName || !IsDrivePath(iniPath)) return IniRead::kSkipped;
+  if (!row->keyName || !PathHasDrive(iniPath)) return IniRead::kSkipped;
   const DWORD chars = IniValueChars(row);
   if (chars == 0 || !OptGetItemAddress(context, row)) return IniRead::kFailed;
   WCHAR value[kTextChars];
@@ -325,7 +309,7 @@ bool DiffersFromSaved(DriverContext* context, const ItemTableRow* row) {
   const BYTE* current = OptGetItemAddress(context, row);
   const BYTE* saved = OptGetSavedAddress(context, row);
   if (!current || !saved) return true;
-  const DWORD bytes = IsNumberType(type) ? NumberWidth(type) : static_cast<DWORD>(DescriptorLength(row->descriptor));
+  const DWORD bytes = IsNumberType(type) ? NumberTypeWidth(type) : static_cast<DWORD>(DescriptorLength(row->descriptor));
   return std::memcmp(current, saved, bytes) != 0;
 }
 
@@ -424,7 +408,7 @@ int CfgSaveClass(HANDLE printer, DriverContext* context, int section, DWORD flag
     ItemTableRow& row = table.rows[i];
     const int rowSection = DescriptorSection(row.descriptor);
     if (section != kCfgAllSections && rowSection != section) continue;
-    if (row.id >= kFirstFontItem && row.id <= kLastFontItem) continue;
+    if (row.id >= kItemFirstFontList && row.id <= kItemLastFontList) continue;
     if (row.id == kItemLogCodeUse || row.id == kItemLogCode) {
       if (userCodeWithheld < 0)
         userCodeWithheld = PrnIsOnServer(context) && OptGetValue(context, kItemServerLogCode) == 0 ? 1 : 0;
@@ -513,7 +497,7 @@ BOOL CfgWritePrinterDataEntry(HANDLE printer, DriverContext* context, const Item
 
 BOOL CfgWriteIniEntry(DriverContext* context, const ItemTableRow* row, const WCHAR* iniPath, IniSectionText* text) {
   if (!row) return FALSE;
-  if (!row->keyName || !IsDrivePath(iniPath)) return TRUE;
+  if (!row->keyName || !PathHasDrive(iniPath)) return TRUE;
   WCHAR value[kTextChars];
   if (!FormatIniValue(context, row, value)) return FALSE;
   if (text) return IniAppendEntry(text, row->keyName, value);

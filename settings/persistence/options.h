@@ -18,6 +18,7 @@
 // load that finds no "vdmAction" reads those and writes "vdmAction".
 #pragma once
 
+#include "data/item_ids.h"
 #include "settings/context/driver_context.h"
 #include "settings/persistence/ini_engine.h"
 #include "settings/items/table.h"
@@ -38,12 +39,9 @@ constexpr DWORD kCfgFromServer = 0x10;          // load: printer data through th
 // writing only values that differ from the saved copy).
 constexpr DWORD kCfgSaveAllDeviceInfo = 0x80000001;
 
-constexpr WORD kItemFirstAction = 224;   // vdmActionSecurity: bit 0 of the job-action word
-constexpr WORD kItemLastAction = 239;    // vdmAction15: bit 15
+constexpr WORD kItemFirstAction = kItemActionSecurity;  // bit 0 of the job-action word
+constexpr WORD kItemLastAction = kItemAction15;        // bit 15
 inline constexpr WCHAR kActionGroupKey[] = u"vdmAction";
-constexpr WORD kItemServerClientMode = 723;  // environment byte: 1 = a client of a server printer
-constexpr WORD kItemServerLogCode = 10001;   // the server publishes a user code
-constexpr WORD kItemLogging = 10275;         // the one REG_DWORD value
 
 // Where a client of a shared printer reads the server's printer data (kCfgFromServer). `key` is
 // "PrinterDriverData", `name` the value name.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/devmode/merge.h"
 #include "settings/persistence/file_primitives.h"
@@ -33,27 +34,12 @@ constexpr int kFirstDerivedRow = 429;
 constexpr int kLastDerivedRow = 857;
 constexpr int kLastOrdinaryRow = 903;
 
-constexpr WORD kFirstPatternItem = 894;  // the stamp's pattern and tile items
-constexpr WORD kLastPatternItem = 903;
-constexpr WORD kItemFreeSizeName = 859;  // 859..861 free size, 862..864 source free size
-constexpr WORD kItemSrcFreeSizeName = 862;
+constexpr WORD kFirstPatternItem = kItemWmPatternSize; // the stamp's pattern and tile items
+constexpr WORD kLastPatternItem = kItemWmTileFlags;
 constexpr WORD kFreeSizeItems = 3;
-constexpr WORD kFirstFontItem = 10004;
-constexpr WORD kLastFontItem = 10009;
-constexpr WORD kFirstUserCodeItem = 10001;
-constexpr WORD kLastUserCodeItem = 10003;
+constexpr WORD kFirstUserCodeItem = kItemServerLogCode;
+constexpr WORD kLastUserCodeItem = kItemLogCode;
 
-constexpr WORD kItemFields = 6;
-constexpr WORD kItemIcmMethod = 27;
-constexpr WORD kItemIcmIntent = 28;
-constexpr WORD kItemUiModeChange = 40;
-constexpr WORD kItemPresetNo = 41;
-constexpr WORD kItemIcmProgram = 149;
-constexpr WORD kItemIcmType = 150;
-constexpr WORD kItemIcmIntentPrivate = 151;
-constexpr WORD kItemOSKind = 716;
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemOutPaperSize = 50;
 
 constexpr DWORD kFieldIcmMethod = 0x00800000;
 constexpr DWORD kFieldIcmIntent = 0x01000000;
@@ -71,7 +57,6 @@ constexpr WORD kAbsent = 0xFFFF;
 inline constexpr WCHAR kConditionSection[] = u"condition";
 inline constexpr WCHAR kDisableSection[] = u"disable";
 
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
 bool Usable(const DriverContext* context) {
   return context && context->itemTable && context->settings && context->work;
 }
@@ -257,7 +242,7 @@ bool WriteSection(DriverContext* context, const WCHAR* file, DWORD flags) {
 // Whether `section` of `file` holds "RstVersion" (through the profile functions, which neither
 // create the file nor read more than the key).
 bool HasVersionKeyIn(const WCHAR* file, const WCHAR* section) {
-  if (!IsDrivePath(file) || !section || !section[0]) return false;
+  if (!PathHasDrive(file) || !section || !section[0]) return false;
   WCHAR value[kNumberChars];
   return IniProfileLookupString(section, kXferVersionKey, value, kNumberChars, file) >= 0;
 }
@@ -280,22 +265,22 @@ bool AfterPlainImport(DriverContext* context, DWORD osKind) {
   LstRederiveAfterImport(context);
   DWORD fields = OptGetValue(context, kItemFields);
   if (osKind == 0 || osKind == 1) {
-    OptSetValue(context, kItemIcmMethod, 1);
-    OptSetValue(context, kItemIcmIntent, 1);
+    OptSetValue(context, kItemICMMethod, 1);
+    OptSetValue(context, kItemDmICMIntent, 1);
     fields &= ~(kFieldIcmMethod | kFieldIcmIntent);
-    OptSetValue(context, kItemIcmProgram, 0);
-    for (WORD id : {kItemIcmType, kItemIcmIntentPrivate})
+    OptSetValue(context, kItemICMProgram, 0);
+    for (WORD id : {kItemICMType, kItemVdmICMIntent})
       OptSetModelValueById(context, id, static_cast<DWORD>(DescGetDefaultValue(id, context)));
   }
   fields = (osKind == 0 || osKind == 3) ? fields | kFieldMediaType : fields & ~kFieldMediaType;
   OptSetValue(context, kItemFields, fields);
   OptSetValue(context, kItemOSKind, osKind);
   OptSetValue(context, kItemPresetNo, kNoPreset);
-  const bool uiModeChange = OptGetValue(context, kItemUiModeChange) == 1;
-  if (uiModeChange) OptSetValue(context, kItemUiModeChange, 0);
+  const bool uiModeChange = OptGetValue(context, kItemUIModeChange) == 1;
+  if (uiModeChange) OptSetValue(context, kItemUIModeChange, 0);
   DmSetCountryDefaults(context);
   const int merged = DmMerge(context, nullptr, kImportMergeFlags);
-  if (uiModeChange) OptSetValue(context, kItemUiModeChange, 1);
+  if (uiModeChange) OptSetValue(context, kItemUIModeChange, 1);
   return merged != 0;
 }
 
@@ -341,7 +326,7 @@ bool WalkPrinterItems(DriverContext* context, DWORD flags, Visit visit) {
   return true;
 }
 
-bool IsFontItem(WORD id) { return id >= kFirstFontItem && id <= kLastFontItem; }
+bool IsFontItem(WORD id) { return id >= kItemFirstFontList && id <= kItemLastFontList; }
 
 }  // namespace
 
@@ -354,7 +339,7 @@ BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWOR
     return FALSE;
   }
   CtxSetTransferStatus(context, kXferStatusMatched);
-  if (!IsDrivePath(file)) {
+  if (!PathHasDrive(file)) {
     SetLastError(ERROR_INVALID_NAME);
     return FALSE;
   }
@@ -433,7 +418,7 @@ BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
     return FALSE;
   }
   const SettingsMutexHold hold(context);
-  if (!IsPlainSave(flags) || !IsDrivePath(file)) return XferSaveSection(printer, file, flags, context);
+  if (!IsPlainSave(flags) || !PathHasDrive(file)) return XferSaveSection(printer, file, flags, context);
   auto* aside = static_cast<SettingsRecord*>(SysAlloc(sizeof(SettingsRecord)));
   if (!aside) return FALSE;
   std::memcpy(aside, context->settings, sizeof(SettingsRecord));
@@ -464,7 +449,7 @@ BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
   } header[] = {
       {kXferVersionKey, model.settingsFileVersion},
       {kXferMachineKey, model.machineId},
-      {kXferLanguageKey, OptGetValue(context, kItemLanguage)},
+      {kXferLanguageKey, OptGetValue(context, kItemLanguageID)},
       {kXferOSKindKey, OptGetValue(context, kItemOSKind)},
   };
   for (const auto& entry : header) {
@@ -488,7 +473,7 @@ BOOL XferCheckHeader(DriverContext* context, const char* sectionText, LONG* curs
       return FALSE;
   }
   const ModelDefaults& model = ContextModelDefaults(context);
-  return values[1] == model.machineId && values[2] == OptGetValue(context, kItemLanguage) &&
+  return values[1] == model.machineId && values[2] == OptGetValue(context, kItemLanguageID) &&
          XferVersionMatches(values[0], static_cast<WORD>(model.settingsFileVersion));
 }
 
@@ -500,7 +485,7 @@ BOOL XferHasVersionKey(const WCHAR* file, DriverContext* context) {
 
 WORD XferReadOSKind(const WCHAR* file, DriverContext* context) {
   const WCHAR* section = context ? PrnGetPrinterName(context) : nullptr;
-  if (!IsDrivePath(file) || !section || !section[0]) return kAbsent;
+  if (!PathHasDrive(file) || !section || !section[0]) return kAbsent;
   WCHAR text[kNumberChars];
   WORD kind = kAbsent;
   if (IniProfileLookupString(section, kXferOSKindKey, text, kNumberChars, file) <= 0 || !ParseHeaderNumber(text, &kind))
@@ -541,7 +526,7 @@ BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
   if (!read) {
     // One rewrite of the section rather than a profile write per item: some three hundred keys.
     // A path that is not a drive path takes nothing, as every entry writer does.
-    if (!IsDrivePath(file)) return TRUE;
+    if (!PathHasDrive(file)) return TRUE;
     IniSectionText text{};
     bool built = IniAppendSection(&text, section);
     built = built && WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
@@ -585,7 +570,7 @@ BOOL XferSavePrinterItems(const WCHAR* file, DWORD flags, DriverContext* context
 // ---- Companion files ------------------------------------------------------------------------
 
 BOOL XferCopySettingsFile(DriverContext* context, const WCHAR* target, const WCHAR* source, DWORD group) {
-  if (!Usable(context) || !IsDrivePath(target) || !IsDrivePath(source)) {
+  if (!Usable(context) || !PathHasDrive(target) || !PathHasDrive(source)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

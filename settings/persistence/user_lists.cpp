@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/services/help_language.h"
 #include "settings/devmode/item_checks.h"
 #include "settings/items/store.h"
@@ -16,10 +17,6 @@
 
 namespace {
 
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemOutPaperSize = 50;
-constexpr WORD kItemStampIndex = 120;
-constexpr WORD kItemQualitySetName = 867;
 constexpr WCHAR kStampCountKey[] = u"StampCount";
 // Room for every key and section name of the lists ("QualityList7Name", "Stamp256fr").
 constexpr DWORD kKeyChars = 32;
@@ -139,7 +136,7 @@ BOOL LstSaveQuality(DriverContext* context, int n) {
   WCHAR key[kKeyChars];
   WCHAR name[kNameChars];
   LstFormatQualityKey(key, kKeyChars, n, TRUE);
-  OptGetString(context, OptFindItem(context->itemTable, kItemQualitySetName), name, kNameChars);
+  OptGetString(context, OptFindItem(context->itemTable, kItemUserSetName), name, kNameChars);
   return IniProfileWriteString(PrnGetPrinterName(context), key, name, PathGetSettingsIni(context));
 }
 
@@ -165,7 +162,7 @@ BOOL LstLoadStamp(DriverContext* context, DWORD n) {
   WCHAR section[kKeyChars];
   if (!Usable(context) || !LstFormatStampKey(context, n, section, kKeyChars)) return FALSE;
   const BOOL loaded = LstTransferSection(context, section, kXferGroupStamp | kXferRead);
-  OptSetValue(context, kItemStampIndex, n);
+  OptSetValue(context, kItemWmID, n);
   return loaded;
 }
 
@@ -173,7 +170,7 @@ BOOL LstSaveStamp(DriverContext* context, DWORD n) {
   WCHAR section[kKeyChars];
   if (!Usable(context) || !LstFormatStampKey(context, n, section, kKeyChars)) return FALSE;
   SettingsMutexHold hold(context);
-  OptSetValue(context, kItemStampIndex, n);
+  OptSetValue(context, kItemWmID, n);
   // The count grows only once the section exists, so that it never lists a stamp never written.
   BOOL saved = LstTransferSection(context, section, kXferGroupStamp | kXferWrite);
   if (saved && n != kLstScratchStamp && n >= LstGetStampCount(context)) saved = LstSetStampCount(context, n + 1);
@@ -211,10 +208,10 @@ void LstRederiveAfterImport(DriverContext* context) {
   }
 
   const DWORD count = LstGetStampCount(context);
-  DWORD stamp = OptGetValue(context, kItemStampIndex);
+  DWORD stamp = OptGetValue(context, kItemWmID);
   if (stamp > count) {
     stamp = count;
-    OptSetValue(context, kItemStampIndex, stamp);
+    OptSetValue(context, kItemWmID, stamp);
   }
   LstSaveStamp(context, stamp);
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/services/bidi_device.h"
 #include "settings/services/bidi_saved_info.h"
 #include "settings/context/open_steps.h"
@@ -27,13 +28,12 @@ namespace bidi = velm::bidi;
 
 namespace {
 
-constexpr WORD kItemMachineId = 39;  // the model's machine identifier, which picks the option table
 
 // Items a full query clears before it reads: the installed options and the tray-present bits.
-constexpr WORD kFirstOptionItem = 10014;
-constexpr WORD kLastOptionItem = 10109;
-constexpr WORD kFirstTrayPresentItem = 10111;
-constexpr WORD kLastTrayPresentItem = 10142;
+constexpr WORD kFirstOptionItem = kItemSourceOptionTypeDuplex;
+constexpr WORD kLastOptionItem = kItemOption10109;
+constexpr WORD kFirstTrayPresentItem = kItemTrayInstalledTray1;
+constexpr WORD kLastTrayPresentItem = kItemTrayInstalledSlot31;
 
 // Paper results that mean the tray holds none; media likewise.
 constexpr DWORD kNoPaper = 2048;
@@ -164,11 +164,11 @@ void ApplyTrays(DriverContext* context, const Answers& a) {
     OptSetValue(context, TrayItem(kBidiTrayLock, id), BidiAnswerNumber(a.trayAttributes, i) & bidi::kTrayLocked);
   }
   ApplyDefaultTray(context, a, bidi::kTrayCoverSheet, kItemCoverDefTray);
-  ApplyDefaultTray(context, a, bidi::kTrayMarkSheet, kItemMarkDefTray);
+  ApplyDefaultTray(context, a, bidi::kTrayMarkSheet, kItemMPDefTray);
 }
 
 void ApplyOptions(DriverContext* context, const BidiAnswer& options) {
-  const BidiOptionCodeRow* table = BidiGetOptionCodeTable(OptGetValue(context, kItemMachineId));
+  const BidiOptionCodeRow* table = BidiGetOptionCodeTable(OptGetValue(context, kItemMachineID));
   for (DWORD i = 0; i < BidiAnswerCount(options); ++i) {
     const DWORD code = BidiAnswerNumber(options, i);
     for (int r = 0; table && r < kMaxTableRows && table[r].item != 0; ++r) {

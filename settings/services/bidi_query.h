@@ -7,6 +7,7 @@
 // successful query, or when the query is allowed and a saved flag says a query succeeded.
 #pragma once
 
+#include "data/item_ids.h"
 #include "settings/services/bidi_device.h"
 #include "settings/context/driver_context.h"
 #include "settings/items/settings_record.h"
@@ -16,13 +17,6 @@
 constexpr DWORD kBidiQueryShort = 0x2;   // only the versions and the memory type
 // kBidiUse9xLibrary (services/bidi_device.h): the Windows 9x library on that platform.
 
-constexpr WORD kItemBiDirect = 719;           // vdmBiDirect
-constexpr WORD kItemPrinterMemory = 10012;    // "RAM": kilobytes
-constexpr WORD kItemPrinterMemoryType = 10013;
-constexpr WORD kItemSystemVersion = 10271;
-constexpr WORD kItemEmulationVersion = 10272;
-constexpr WORD kItemCoverDefTray = 10276;     // tray value of the cover-sheet tray
-constexpr WORD kItemMarkDefTray = 10277;      // tray value of the mark-sheet tray
 
 // Queries the device of the context's printer into `record` (null: the context's own record).
 //   - A build with a remote-management connector (feature bit 0 or 7) whose connector serves

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/constraints/eval.h"
 #include "settings/context/memory.h"
 #include "settings/description/access.h"
@@ -18,13 +19,6 @@
 
 namespace {
 
-constexpr WORD kItemPaperSize = 8;
-constexpr WORD kItemCopies = 12;
-constexpr WORD kItemResolution = 42;        // destination resolution, dpi
-constexpr WORD kItemResolutionId = 248;     // a resolution id of the resolution table
-constexpr WORD kItemDuplexInstalled = 10014;
-constexpr WORD kItemBindMargin = 104, kItemBindMargin2 = 105;
-constexpr WORD kItemMarginOdd = 106, kItemMarginEven = 107;
 
 // The item's record when it is a list, with whether it is the paper list (PickPage).
 struct ListRecord {
@@ -97,9 +91,9 @@ DWORD CustomExtent(DriverContext* context, WORD item, DWORD minDots, DWORD maxDo
 LONG Extent(DriverContext* context, POINT* extent, bool maximum) {
   const ModelDefaults& defaults = ContextModelDefaults(context);
   const DWORD width =
-      CustomExtent(context, kItemCustomWidth, defaults.customWidthMin, defaults.customWidthMax, maximum) & 0xFFFF;
+      CustomExtent(context, kItemFreeSizeWidth, defaults.customWidthMin, defaults.customWidthMax, maximum) & 0xFFFF;
   const DWORD length =
-      CustomExtent(context, kItemCustomLength, defaults.customLengthMin, defaults.customLengthMax, maximum) & 0xFFFF;
+      CustomExtent(context, kItemFreeSizeLength, defaults.customLengthMin, defaults.customLengthMax, maximum) & 0xFFFF;
   if (extent) *extent = {static_cast<LONG>(width), static_cast<LONG>(length)};
   return static_cast<LONG>(length << 16 | width);
 }
@@ -202,7 +196,7 @@ LONG CapsGetCopiesMax(DriverContext* context) {
 }
 
 int CapsGetPaperScaleRanges(DriverContext* context, CapsRange ranges[2]) {
-  return TwoRanges(context, kItemScaleAcross, kItemScaleAlong, ranges);
+  return TwoRanges(context, kItemScaleH, kItemScaleV, ranges);
 }
 
 int CapsGetMarginRanges(DriverContext* context, CapsRange ranges[2]) {
@@ -264,22 +258,22 @@ DWORD CapsFindPaperOfForm(DriverContext* context, const WCHAR* name) {
 
 int CapsListResolutions(DriverContext* context, LONG* out, int mode) {
   ListRecord list;
-  if (FindList(context, kItemResolution, list)) {
+  if (FindList(context, kItemDstResolutionW, list)) {
     ResolutionList found(out, mode);
     ForEachValue(context, list, true, [&](const DescValue*, WORD model, int) {
       found.AddDpi(OptModelToRawValue(context, list.row, model));
     });
     if (found.count() > 0) return found.count();
   } else if (context && context->description &&
-             DescUiKind(DescGetNodeType(kItemResolution, context)) == kUiNumeric) {
+             DescUiKind(DescGetNodeType(kItemDstResolutionW, context)) == kUiNumeric) {
     ResolutionList found(out, mode);
-    if (FindList(context, kItemResolutionId, list)) {
+    if (FindList(context, kItemDstResolutionBoth, list)) {
       ForEachValue(context, list, true, [&](const DescValue*, WORD model, int) {
         found.AddId(OptModelToRawValue(context, list.row, model));
       });
     }
     if (found.count() == 0) {
-      if (const DWORD current = OptGetValue(context, kItemResolution)) found.AddDpi(current);
+      if (const DWORD current = OptGetValue(context, kItemDstResolutionW)) found.AddDpi(current);
     }
     if (found.count() > 0) return found.count();
   }
@@ -307,7 +301,7 @@ const CapsResolutionRow* CapsResolutionFromXDpi(WORD x) {
   return nullptr;
 }
 
-BOOL OptHasDeviceInfo(DriverContext* context) { return OptGetValue(context, kItemDuplexInstalled) != 0; }
+BOOL OptHasDeviceInfo(DriverContext* context) { return OptGetValue(context, kItemSourceOptionTypeDuplex) != 0; }
 
 BOOL OptIsItemPresent(DriverContext* context, WORD item) {
   const DescNode* node = context && context->description ? DescLookupNode(item, context) : nullptr;

@@ -85,7 +85,7 @@ const WCHAR* CfgHelpLanguageCode(DriverContext* context) {
 }
 
 const WCHAR* CfgLanguageCodeOfItem(DriverContext* context) {
-  const ResLanguageRow* row = FindByValue(OptGetValue(context, kItemLanguage));
+  const ResLanguageRow* row = FindByValue(OptGetValue(context, kItemLanguageID));
   return row ? row->code : kDefaultLanguageCode;
 }
 

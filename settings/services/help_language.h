@@ -6,6 +6,7 @@
 // help language), but only the item's code names INI sections.
 #pragma once
 
+#include "data/item_ids.h"
 #include "settings/context/driver_context.h"
 #include "win32.h"
 
@@ -13,7 +14,6 @@
 constexpr WORD kDefaultLanguageValue = 1;
 inline constexpr WCHAR kDefaultLanguageCode[] = u"us";
 
-constexpr WORD kItemLanguage = 177;  // vdmLanguageID: a value of the language table
 
 // The printer data value "HelpFileName" into `buffer` of `capacity` characters; its length, or
 // 0 (and "") when the printer has none or it does not fit.

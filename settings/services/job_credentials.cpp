@@ -126,14 +126,14 @@ DWORD ReadText(const jc::JcInterface* table, jc::JcSessionHandle session, DWORD 
 bool LanguageIdentifier(DriverContext* context, DWORD* identifier) {
   WORD primary = 0;
   WORD sub = 0;
-  if (!ResFindLanguage(static_cast<WORD>(OptGetValue(context, kItemLanguageId)), &primary, &sub)) return false;
+  if (!ResFindLanguage(static_cast<WORD>(OptGetValue(context, kItemLanguageID)), &primary, &sub)) return false;
   *identifier = (DWORD(sub) << 10) | primary;
   return true;
 }
 
 void ClearUserCodeMarks(DriverContext* context) {
   OptSetValue(context, kItemUserCodeGet, 0);
-  OptSetValue(context, kItemUserCodeDll, 0);
+  OptSetValue(context, kItemUserCodeDLL, 0);
 }
 
 // What a one-shot code found, so that it leaves the service and session as they were.
@@ -243,7 +243,7 @@ DWORD JcWriteOneItem(DriverContext* context, DWORD item) {
     bytes = sizeof kSignature;
   } else if (item == jc::kItemVersionText) {
     bytes = kDriverVersionBytes;
-    if (const ItemTableRow* row = OptFindItem(context->itemTable, kItemDriverVersionText))
+    if (const ItemTableRow* row = OptFindItem(context->itemTable, kItemWdmDriverVersion))
       OptGetString(context, row, text, bytes / sizeof(WCHAR));
   } else if (item == jc::kItemTelephoneLine) {
     bytes = map->bufferBytes;

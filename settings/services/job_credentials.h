@@ -6,6 +6,7 @@
 // installed; a bare name would search the system folders, which do not hold it.
 #pragma once
 
+#include "data/item_ids.h"
 #include "companions/qnjobcr/job_credentials.h"
 #include "settings/context/driver_context.h"
 #include "win32.h"
@@ -68,13 +69,6 @@ constexpr DWORD kJcWriteOnce = 0x30080;      // open, write by mask, close
 
 // An item number the interface does not map.
 constexpr DWORD kJcResultUnknownItem = 0x20000001;
-
-// Items the interface reads or writes besides the mapped ones.
-constexpr WORD kItemLanguageId = 177;        // vdmLanguageID, the language sent as item 258
-constexpr WORD kItemTelLine = 244;           // vdmTelLine, a number sent as decimal text
-constexpr WORD kItemUserCodeGet = 725;       // vdmUserCodeGet
-constexpr WORD kItemUserCodeDll = 728;       // vdmUserCodeDLL
-constexpr WORD kItemDriverVersionText = 905; // wdmDriverVersion, sent as item 257
 
 // Runs `code` on `context` with `argument` (the item mask of the read, write and clear codes):
 //   kJcRead, kJcWrite, kJcClearWrite   0, or the status of the first masked item that failed

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "data/item_ids.h"
 #include "settings/context/open_steps.h"
 #include "settings/items/store.h"
 #include "settings/persistence/paths.h"
@@ -29,7 +30,6 @@ constexpr ResDecorationRow kDecorationRows[] = {
 static_assert(sizeof(kDecorationRows) / sizeof(kDecorationRows[0]) == 31);
 
 
-constexpr DWORD kItemTextChars = 17;   // the bin name items hold 16 characters and a NUL
 constexpr DWORD kUnitNameChars = 17;   // a unit name is cut to 16 characters
 constexpr LONG kBitmapInfoHeaderOffset = 14;
 constexpr DWORD kBitmapInfoHeaderSize = 40;
@@ -50,8 +50,8 @@ void LoadUnitName(DriverContext* context, WCHAR* buffer, DWORD capacity) {
 }
 
 void AppendItemText(DriverContext* context, WORD item, WCHAR* buffer, DWORD capacity) {
-  WCHAR text[kItemTextChars] = {};
-  OptGetString(context, OptFindItem(context->itemTable, item), text, kItemTextChars);
+  WCHAR text[kItemYResolution] = {};
+  OptGetString(context, OptFindItem(context->itemTable, item), text, kItemYResolution);
   StringCchCatW(buffer, capacity, u":");
   StringCchCatW(buffer, capacity, text);
 }

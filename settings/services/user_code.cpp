@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "data/item_ids.h"
 #include "settings/persistence/file_primitives.h"
 #include "settings/items/store.h"
 #include "settings/devmode/model_hooks.h"
@@ -19,11 +20,6 @@ constexpr WCHAR kRecentSection[] = u"Quirn UserCode";
 constexpr WCHAR kRecentKey[] = u"MRUUserCode";
 constexpr DWORD kTextChars = 260;
 
-constexpr WORD kItemServerCode = 10001;   // vdmServerLogCode: the server publishes a user code
-constexpr WORD kItemCodeInUse = 10002;    // vdmLogCodeUse
-constexpr WORD kItemCode = 10003;         // vdmLogCode
-constexpr WORD kItemProviderCode = 10273; // vdmDllLogCode
-constexpr WORD kItemCodeFixed = 724;      // vdmUserCodeFIX
 
 std::atomic<CfgUserCodeSwitchProc> g_switch{CfgUserCodeSwitch};
 
@@ -41,7 +37,7 @@ int CfgLoadUserCodeIfEnabled(DriverContext* context) {
 }
 
 int CfgLoadUserCodeUnlessServer(DriverContext* context) {
-  if (PrnIsOnServer(context) && OptGetValue(context, kItemServerCode) != 0) return 1;
+  if (PrnIsOnServer(context) && OptGetValue(context, kItemServerLogCode) != 0) return 1;
   return CfgReadUserCode(context);
 }
 
@@ -71,9 +67,9 @@ int CfgReadUserCode(DriverContext* context) {
   }
   const UINT fixed = IniProfileGetInt(printer, kFixedKey, 0, file);
 
-  OptSetValue(context, kItemCodeInUse, inUse);
-  StoreCode(context, kItemCode, code);
-  StoreCode(context, kItemProviderCode, code);
-  OptSetValue(context, kItemCodeFixed, fixed);
+  OptSetValue(context, kItemLogCodeUse, inUse);
+  StoreCode(context, kItemLogCode, code);
+  StoreCode(context, kItemDllLogCode, code);
+  OptSetValue(context, kItemUserCodeFIX, fixed);
   return 1;
 }

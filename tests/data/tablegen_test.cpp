@@ -44,7 +44,9 @@ class TablegenTest : public ::testing::Test {
     const fs::path err = folder_ / "err.txt";
     std::string command = "\"" + (BuildDir() / "bin" / "velm_tablegen").string() + "\" --data \"" +
                           (folder_ / "data").string() + "\"";
-    if (withOutput) command += " --out \"" + (folder_ / "tables.cpp").string() + "\"";
+    if (withOutput) {
+      command += " --out \"" + (folder_ / "tables.cpp").string() + "\" --ids \"" + (folder_ / "ids.h").string() + "\"";
+    }
     command += " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
     const int status = std::system(command.c_str());
     return {status, ReadHostFile(out), ReadHostFile(err)};
@@ -71,7 +73,7 @@ class TablegenTest : public ::testing::Test {
       std::istringstream words(line.substr(0, line.find('#')));
       std::vector<std::string> fields;
       for (std::string w; words >> w;) fields.push_back(w);
-      if (fields.size() < 14 || fields[0] != std::to_string(id)) return true;
+      if (fields.size() < 13 || fields[0] != std::to_string(id)) return true;
       fields[column] = value;
       std::string rebuilt;
       for (const std::string& f : fields) rebuilt += f + " ";
@@ -87,6 +89,7 @@ class TablegenTest : public ::testing::Test {
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find(message), std::string::npos) << "stderr: " << result.err;
     EXPECT_FALSE(fs::exists(folder_ / "tables.cpp"));
+    EXPECT_FALSE(fs::exists(folder_ / "ids.h"));
   }
 
   fs::path folder_;
@@ -102,6 +105,40 @@ TEST_F(TablegenTest, TheDataPassesAndCountsArePrinted) {
   EXPECT_NE(result.out.find("printer-data names           70 [70]"), std::string::npos) << result.out;
   EXPECT_TRUE(fs::exists(folder_ / "tables.cpp"));
   EXPECT_FALSE(fs::exists(folder_ / "tables.cpp.tmp"));
+}
+
+TEST_F(TablegenTest, ItemIdentifiersComeFromNamesAndSymbols) {
+  ASSERT_EQ(Run(true).status, 0);
+  const std::string ids = ReadHostFile(folder_ / "ids.h");
+  for (const char* line : {
+           "constexpr WORD kItemNone = 0;",
+           "constexpr WORD kItemPaperSize = 8;",          // dmPaperSize
+           "constexpr WORD kItemPresetNo = 41;",          // vdmPresetNo
+           "constexpr WORD kItemFreeSizeName = 859;",     // wdmFreeSizeName
+           "constexpr WORD kItemOSKind = 716;",           // unnamed: its symbol ZMD_vdmOSKind
+           "constexpr WORD kItemResolutionOverCheck = 843;",
+           "constexpr WORD kItemDmMediaType = 29;",       // dmMediaType and vdmMediaType share MediaType
+           "constexpr WORD kItemVdmMediaType = 378;",
+       }) {
+    EXPECT_NE(ids.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(ids.find("kItemMediaType "), std::string::npos);
+  EXPECT_EQ(ids.find(" = 711;"), std::string::npos);  // no name, no symbol
+}
+
+TEST_F(TablegenTest, ItemIdentifiersAreUniqueAndValid) {
+  SetItemColumn(959, kName, "DmMediaType");  // the identifier dmMediaType takes for itself
+  ExpectRefused("identifier kItemDmMediaType also names");
+}
+
+TEST_F(TablegenTest, ItemNameThatMakesNoIdentifier) {
+  SetItemColumn(959, kName, "wdm.Work");
+  ExpectRefused("item name wdm.Work makes no C++ identifier");
+}
+
+TEST_F(TablegenTest, ItemNameThatTakesTheNoneIdentifier) {
+  SetItemColumn(959, kName, "wdmNone");
+  ExpectRefused("identifier kItemNone also names");
 }
 
 TEST_F(TablegenTest, MissingAndOutOfOrderIdentifiers) {

@@ -87,8 +87,8 @@ TEST_F(RecordBuildTest, ARecordOfDefaultsPassesItsOwnTestAndCarriesTheModelsDefa
   EXPECT_EQ(std::vector<DWORD>({Get(c, 44), Get(c, 45)}), std::vector<DWORD>({7016, 4961}));  // A4 at 600 dpi
   EXPECT_EQ(Text(c, 905), u"3.60");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(d.bytes + kDmOffIniName)), "qnset.ini");
-  EXPECT_EQ(Get(c, kItemLanguage), CfgHelpLanguageId(c));
-  EXPECT_EQ(Get(c, 178), Get(c, kItemLanguage));
+  EXPECT_EQ(Get(c, kItemLanguageID), CfgHelpLanguageId(c));
+  EXPECT_EQ(Get(c, 178), Get(c, kItemLanguageID));
   EXPECT_EQ(DmGetEnvironmentByte(c, kEnvCallSrc), 1);
   EXPECT_EQ(DmGetEnvironmentByte(c, kEnvOsKind), kOsKindNt5);
   EXPECT_EQ(DmGetEnvironmentByte(c, kEnvBatchInst), 1);

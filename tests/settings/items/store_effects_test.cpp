@@ -4,26 +4,26 @@
 namespace {
 
 TEST_F(ItemStoreTest, AWriteMarksRowAndContextMirrorsScaleAndRaisesTheChangeGroup) {
-  ItemTableRow* across = Row(kItemScaleAcross);
-  ItemTableRow* along = Row(kItemScaleAlong);
+  ItemTableRow* across = Row(kItemScaleH);
+  ItemTableRow* along = Row(kItemScaleV);
   across->flags = 0x00050000;  // change group bits 16 and 18
   along->flags = 0x00100000;
   CtxRaiseChangeMask(context_, 0x3);
   ASSERT_TRUE(OptSetValue(context_, kItemScaleType, 2));
-  ASSERT_TRUE(OptSetValue(context_, kItemScaleAcross, 150));
+  ASSERT_TRUE(OptSetValue(context_, kItemScaleH, 150));
   EXPECT_EQ(across->changed, 1);
   EXPECT_EQ(context_->work->dirty, 1u);
   EXPECT_EQ(CtxGetChangeMask(context_), 0x00050003u);  // high bits leave the low half
-  EXPECT_EQ(OptGetValue(context_, kItemScaleAlong), 0u);
+  EXPECT_EQ(OptGetValue(context_, kItemScaleV), 0u);
   EXPECT_EQ(along->changed, 0);
 
   ASSERT_TRUE(OptSetValue(context_, kItemScaleType, 1));
-  ASSERT_TRUE(OptSetValue(context_, kItemScaleAcross, 0x10000 + 175));
-  EXPECT_EQ(OptGetValue(context_, kItemScaleAlong), 175u);
+  ASSERT_TRUE(OptSetValue(context_, kItemScaleH, 0x10000 + 175));
+  EXPECT_EQ(OptGetValue(context_, kItemScaleV), 175u);
   EXPECT_EQ(along->changed, 1);  // the mirror is a write of its own
   EXPECT_EQ(CtxGetChangeMask(context_), 0x00150003u);
-  ASSERT_TRUE(OptSetValue(context_, kItemScaleAlong, 90));  // never the other way
-  EXPECT_EQ(OptGetValue(context_, kItemScaleAcross), 175u);
+  ASSERT_TRUE(OptSetValue(context_, kItemScaleV, 90));  // never the other way
+  EXPECT_EQ(OptGetValue(context_, kItemScaleH), 175u);
 }
 
 TEST_F(ItemStoreTest, TheSavedCopyIsWrittenWithoutSideEffects) {

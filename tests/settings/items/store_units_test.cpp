@@ -46,9 +46,9 @@ TEST_F(ItemStoreTest, DisplayUnitsFollowItem179) {
   EXPECT_EQ(DmDotsToDisplayUnits(context_, 0, 21000), 4445u);
   EXPECT_EQ(DmDotsToDisplayUnits(context_, 0, -1), 0u);
   EXPECT_EQ(DmDisplayUnitsToDots(context_, 0, -5), 0u);
-  EXPECT_EQ(DmDisplayUnitsToDots(context_, kItemScaleAcross, 5), 22u);  // stored as the item's value
-  EXPECT_EQ(OptGetValue(context_, kItemScaleAcross), 22u);
-  EXPECT_EQ(DmDotsToDisplayUnits(context_, kItemScaleAcross, 999999), 5u);
+  EXPECT_EQ(DmDisplayUnitsToDots(context_, kItemScaleH, 5), 22u);  // stored as the item's value
+  EXPECT_EQ(OptGetValue(context_, kItemScaleH), 22u);
+  EXPECT_EQ(DmDotsToDisplayUnits(context_, kItemScaleH, 999999), 5u);
   ASSERT_TRUE(OptSetValue(context_, kItemUnit, 1));
   EXPECT_FALSE(OptIsMetricUnit(context_));
   EXPECT_EQ(DmDotsToDisplayUnits(context_, 0, 10200), 850u);
@@ -59,9 +59,9 @@ TEST_F(ItemStoreTest, CustomPaperLimitsInBothUnitSystems) {
     DWORD unit;
     WORD item;
     DWORD low, high;
-  } limits[] = {{0, kItemCustomWidth, 900, 3050},  {0, kItemCustomLength, 1480, 4570},
-                {1, kItemCustomWidth, 355, 1200},  // 1201 would be 14412 dots, above 14408
-                {1, kItemCustomLength, 583, 1799}};
+  } limits[] = {{0, kItemFreeSizeWidth, 900, 3050},  {0, kItemFreeSizeLength, 1480, 4570},
+                {1, kItemFreeSizeWidth, 355, 1200},  // 1201 would be 14412 dots, above 14408
+                {1, kItemFreeSizeLength, 583, 1799}};
   for (const auto& l : limits) {
     SCOPED_TRACE(l.item);
     OptSetValue(context_, kItemUnit, l.unit);

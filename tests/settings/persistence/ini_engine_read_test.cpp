@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/machine_root.h"
+#include "core/memory.h"
 #include "settings/persistence/ini_engine.h"
 #include "support/temp_root.h"
 
@@ -137,6 +138,26 @@ TEST_F(IniReadTest, DoubleByteNamesCompareTheirTrailBytesExactly) {
   EXPECT_EQ(Get(section, u"\u30A2X", &cursor), u"\u30C2");
   EXPECT_EQ(Get(section, u"\u30C2X", &cursor), u"<default>");
   EXPECT_EQ(IniFindSection(u"\u30A2", text), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A value longer than the buffer is cut there without memory of its own: every allocation
+// failing changes nothing, and a double-byte character is never split.
+TEST_F(IniReadTest, ALongValueIsCutWithoutAllocating) {
+  ASSERT_TRUE(velm::platform::SetMachineSetting("codepage", "932"));
+  std::string big = "[S]\r\nv=x";
+  for (int i = 0; i < 3000; ++i) big += "\x83\x41";  // U+30A2
+  big += "\r\n";
+  const char* section = IniFindSection(u"S", big.c_str());
+  ASSERT_NE(section, nullptr);
+  velm::platform::SetAllocationFault(1);
+  LONG cursor = 0;
+  const std::u16string value = Get(section, u"v", &cursor, 2041, u"<default>");
+  velm::platform::SetAllocationFault(0);
+  EXPECT_EQ(value, u"x" + std::u16string(2039, u'\u30A2'));
 }
 
 }  // namespace

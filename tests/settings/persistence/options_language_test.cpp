@@ -45,9 +45,9 @@ TEST_F(OptionPersistenceTest, ThePrintersHelpFileAndItem177GiveTheLanguageCodes)
   EXPECT_EQ(CfgHelpLanguageId(c), 1);
   EXPECT_EQ(std::u16string(CfgHelpLanguageCode(c)), u"us");
 
-  OptSetValue(c, kItemLanguage, 4);
+  OptSetValue(c, kItemLanguageID, 4);
   EXPECT_EQ(std::u16string(CfgLanguageCodeOfItem(c)), u"gm");
-  OptSetValue(c, kItemLanguage, 15);
+  OptSetValue(c, kItemLanguageID, 15);
   EXPECT_EQ(std::u16string(CfgLanguageCodeOfItem(c)), u"us");
 }
 
@@ -73,14 +73,14 @@ TEST_F(OptionPersistenceTest, TheUsersCountryChoosesUnitsAndPaper) {
   EXPECT_EQ(c->work->locale.countryDigit, 0u);
   EXPECT_EQ(c->work->locale.inchUnits, 0u);
   EXPECT_EQ(c->work->locale.paperSize, 9u);
-  EXPECT_EQ(OptGetValue(c, kItemLocale), 0u);
+  EXPECT_EQ(OptGetValue(c, kItemLocaleID), 0u);
 
   ASSERT_TRUE(velm::platform::SetMachineSetting("country", "1"));
   DmSetCountryDefaults(c);
   EXPECT_EQ(c->work->locale.countryDigit, 1u);
   EXPECT_EQ(c->work->locale.inchUnits, 1u);
   EXPECT_EQ(c->work->locale.paperSize, 1u);
-  EXPECT_EQ(OptGetValue(c, kItemLocale), 1u);
+  EXPECT_EQ(OptGetValue(c, kItemLocaleID), 1u);
 
   ASSERT_TRUE(velm::platform::SetMachineSetting("country", "55"));
   EXPECT_EQ(SysGetCountryDigit(), 5u);

@@ -34,7 +34,7 @@ class SettingsExportTest : public OptionPersistenceTest {
   DriverContext* Fresh(HANDLE printer) {
     DriverContext* c = Context(printer);
     if (c) OptSetValue(c, 716, 2);
-    if (c) OptSetValue(c, kItemLanguage, 0);
+    if (c) OptSetValue(c, kItemLanguageID, 0);
     return c;
   }
 

@@ -44,7 +44,7 @@ const Golden kQualityRows[] = {
 
 TEST_F(SettingsExportTest, QualityGroupExportIsHeaderThenTheSecondTransferSetInTableOrder) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 6);
+  OptSetValue(c, kItemLanguageID, 6);
   OptSetValue(c, 153, 2);
   for (const Golden& g : kQualityRows) ASSERT_TRUE(OptSetValue(c, g.id, g.value)) << g.id;
   // Items outside the group and the stamp's pattern items stay out.
@@ -82,7 +82,7 @@ TEST_F(SettingsExportTest, FreeSizeGroupExportHasNoHeaderAndSourceFreeSizesShare
 
 TEST_F(SettingsExportTest, PlainExportWritesTheModelSectionHeaderFirstAndNeverThePasswords) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 1);
+  OptSetValue(c, kItemLanguageID, 1);
   OptSetString(c, Row(c, 220), u"1234");
   OptSetString(c, Row(c, 221), u"5678");
   // A public field without a name travels under its number.
@@ -109,7 +109,7 @@ TEST_F(SettingsExportTest, PlainExportWritesTheModelSectionHeaderFirstAndNeverTh
 
 TEST_F(SettingsExportTest, HeaderRulesDecideWhetherAnythingIsRead) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 1);
+  OptSetValue(c, kItemLanguageID, 1);
   struct Case {
     const char* header;
     DWORD status;
@@ -207,7 +207,7 @@ TEST_F(SettingsExportTest, AFailedAllocationOrWriteLeavesTheFileAsItWas) {
 
 TEST_F(SettingsExportTest, LineBreaksInAValueNeverMakeKeysOrSections) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 1);
+  OptSetValue(c, kItemLanguageID, 1);
   OptSetValue(c, 7, 1);
   ASSERT_TRUE(OptSetString(c, Row(c, 866), u"first\r\n[Velm Printer]\r\ndmOrientation=2\nlast"));
   OptSetString(c, Row(c, 867), u"after");
@@ -217,7 +217,7 @@ TEST_F(SettingsExportTest, LineBreaksInAValueNeverMakeKeysOrSections) {
   EXPECT_EQ(text.find("\r\n[Velm Printer]"), std::string::npos);
 
   DriverContext* d = Fresh(printer2_);
-  OptSetValue(d, kItemLanguage, 1);
+  OptSetValue(d, kItemLanguageID, 1);
   ASSERT_TRUE(XferLoad(printer2_, file_.c_str(), 0, d));
   EXPECT_EQ(CtxGetTransferStatus(d), 0u);
   WCHAR value[600];

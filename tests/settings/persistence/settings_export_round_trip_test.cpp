@@ -50,7 +50,7 @@ class SettingsExportRoundTripTest : public SettingsExportTest {
   // Values that keep the exporter's lists out of the way and the importer's language equal; then
   // the re-validation that ends a plain import, so that every context holds values that it keeps.
   void Settle(DriverContext* c) {
-    OptSetValue(c, kItemLanguage, 1);
+    OptSetValue(c, kItemLanguageID, 1);
     OptSetValue(c, 716, 2);
     OptSetValue(c, 8, 9);  // no free-size paper
     OptSetValue(c, 50, 9);
@@ -147,7 +147,7 @@ TEST_F(SettingsExportRoundTripTest, PrinterItemFileCarriesTheConfigurationButNot
   }
   // A read with the printer-item flag takes the language section instead.
   Write(shared, "[us]\r\nvdmPrinterMemory=64\r\nvdmServerLogCode=1\r\n[VelmPrnSection]\r\nvdmPrinterMemory=32\r\n");
-  OptSetValue(importer, kItemLanguage, 1);
+  OptSetValue(importer, kItemLanguageID, 1);
   ASSERT_TRUE(XferPrinterItems(importer, shared.c_str(), kXferRead | kXferPrinterItemFile));
   EXPECT_EQ(OptGetValue(importer, 10012), 64u);
   EXPECT_EQ(OptGetValue(importer, 10001), OptGetValue(before, 10001));

@@ -16,7 +16,7 @@ std::string Record(DriverContext* c) {
 
 TEST_F(SettingsExportTest, PlainImportSkipsPasswordsConfigurationAndWorkItemsAndClearsThePresetNumber) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 1);
+  OptSetValue(c, kItemLanguageID, 1);
   OptSetString(c, Row(c, 220), u"mine");
   const DWORD size = OptGetValue(c, 4);
   const DWORD extra = OptGetValue(c, 5);
@@ -88,7 +88,7 @@ TEST_F(SettingsExportTest, AfterAnImportTheDevmodeFollowsThisSystemsKind) {
   DriverContext* c = Fresh(printer_);
   OptSetValue(c, 716, 0);
   OptSetValue(c, 41, 3);
-  OptSetValue(c, kItemLanguage, 5);
+  OptSetValue(c, kItemLanguageID, 5);
   const std::string before = Record(c);
   ASSERT_TRUE(XferLoad(printer_, file_.c_str(), 0, c));
   EXPECT_EQ(CtxGetTransferStatus(c), 1u);
@@ -182,7 +182,7 @@ TEST_F(SettingsExportTest, CutShortOversizedAndForeignFilesReadNoMoreThanTheyHol
 
 TEST_F(SettingsExportTest, QualityFileWithForeignHeaderIsRefreshedFromItsCompanion) {
   DriverContext* c = Fresh(printer_);
-  OptSetValue(c, kItemLanguage, 1);
+  OptSetValue(c, kItemLanguageID, 1);
   OptSetValue(c, 153, 1);
   const std::u16string quality = u"C:\\Settings\\fine.rsf";
   Write(quality,

@@ -106,10 +106,10 @@ TEST_F(BidiQueryTest, TheDefaultTraysFollowThePriorityList) {
   DriverContext* c = Context();
   const auto query = [&](const std::string& trays) {
     OptSetValue(c, kItemCoverDefTray, 77);
-    OptSetValue(c, kItemMarkDefTray, 77);
+    OptSetValue(c, kItemMPDefTray, 77);
     Device("model VELM C5000\n" + trays);
     EXPECT_TRUE(BidiQuery(c, nullptr, 0));
-    return std::make_pair(Get(c, kItemCoverDefTray), Get(c, kItemMarkDefTray));
+    return std::make_pair(Get(c, kItemCoverDefTray), Get(c, kItemMPDefTray));
   };
   EXPECT_EQ(query("tray 1 23 1 4\ntray 5 23 1 4\ntray 7 23 1 8\n"), std::make_pair(2u, 11u));
   EXPECT_EQ(query("tray 2 23 1 12\ntray 1 23 1 0\n"), std::make_pair(4u, 4u));

@@ -107,12 +107,12 @@ TEST_F(JobCredentialsTest, CredentialsWrittenInOneContextAreReadInAnother) {
   DriverContext* b = NewContext();
   EXPECT_EQ(Text(b, 216), u"");
   OptSetValue(b, kItemUserCodeGet, 1);
-  OptSetValue(b, kItemUserCodeDll, 1);
+  OptSetValue(b, kItemUserCodeDLL, 1);
   EXPECT_EQ(JcDispatch(b, kJcReadOnce, kJcMaskCredentials), 0u);
   for (size_t i = 0; i < std::size(kCredentialItems); ++i) EXPECT_EQ(Text(b, kCredentialItems[i]), values[i]);
   EXPECT_EQ(OptGetValue(b, kItemTelLine), 2u);
   EXPECT_EQ(OptGetValue(b, kItemUserCodeGet), 0u);
-  EXPECT_EQ(OptGetValue(b, kItemUserCodeDll), 0u);
+  EXPECT_EQ(OptGetValue(b, kItemUserCodeDLL), 0u);
   EXPECT_EQ(JcGetSession(b).module, nullptr);  // opened, read, closed and unloaded
 
   // The line travels as decimal text, signed so that every stored value comes back.
@@ -128,8 +128,8 @@ TEST_F(JobCredentialsTest, CredentialsWrittenInOneContextAreReadInAnother) {
 
 TEST_F(JobCredentialsTest, DriverItemsAreWrittenFromVersion258Only) {
   DriverContext* a = NewContext();
-  SetText(a, kItemDriverVersionText, u"3.60");
-  OptSetValue(a, kItemLanguageId, 17);
+  SetText(a, kItemWdmDriverVersion, u"3.60");
+  OptSetValue(a, kItemLanguageID, 17);
   ASSERT_TRUE(SetMachineSetting("qnjobcr_versions", "257"));
   ASSERT_EQ(JcDispatch(a, kJcOpen, 0), 0u);
   EXPECT_EQ(JcGetSession(a).version, 257u);
@@ -221,9 +221,9 @@ TEST_F(JobCredentialsTest, DispatcherResultsForBadItemsCodesAndNoSession) {
   const JcSession before = JcGetSession(a);
   ASSERT_TRUE(SetMachineSetting("qnjobcr_status0", "3"));
   ASSERT_TRUE(SetMachineSetting("qnjobcr_status1", "0x20000005"));
-  OptSetValue(a, kItemUserCodeDll, 1);
+  OptSetValue(a, kItemUserCodeDLL, 1);
   EXPECT_EQ(JcDispatch(a, kJcStatus0, 0), 3u);
-  EXPECT_EQ(OptGetValue(a, kItemUserCodeDll), 0u);
+  EXPECT_EQ(OptGetValue(a, kItemUserCodeDLL), 0u);
   EXPECT_EQ(JcDispatch(a, kJcStatus1, 0), 0x20000005u);
   EXPECT_EQ(JcDispatch(a, kJcReadOnce, kJcMaskCredentials), 0u);
   EXPECT_EQ(JcDispatch(a, kJcWriteOnce, kJcMaskCredentials), 0u);

@@ -1,3 +1,4 @@
+#include "data/item_ids.h"
 #include "settings/services/resource_strings.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,6 @@ namespace velm::test {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr WORD kItemUnit = 179;
-constexpr WORD kItemBin1Name = 907;
-constexpr WORD kItemBin9Name = 915;
 
 // A context on "Velm Printer" with the driver's resource libraries installed beside it
 // ("qnresus.dll", "qnresjp.dll").
@@ -144,8 +142,8 @@ TEST_F(ResourceStringsTest, UnitStringsNameTheCurrentUnitWhicheverIsAsked) {
 
 TEST_F(ResourceStringsTest, BinStringsCarryTheBinsOwnName) {
   OpenContext();
-  SetText(kItemBin1Name, u"Left");
-  SetText(kItemBin9Name, u"Mailbox of the accounts office");  // the item keeps 16 characters
+  SetText(kItemPrintPostTray1Name, u"Left");
+  SetText(kItemPrintPostTray9Name, u"Mailbox of the accounts office");  // the item keeps 16 characters
   EXPECT_EQ(Load(29, true), u"Output bin 1:Left");
   EXPECT_EQ(Load(50017, true), u"Output bin 1:Left");
   EXPECT_EQ(Load(37, true), u"Output bin 9:Mailbox of the a");
@@ -157,7 +155,7 @@ TEST_F(ResourceStringsTest, BinStringsCarryTheBinsOwnName) {
 TEST_F(ResourceStringsTest, DecoratedStringsAreCutToTheBuffer) {
   OpenContext();
   SetSlot(1, "Card", 4724, 6992);
-  SetText(kItemBin1Name, u"Left");
+  SetText(kItemPrintPostTray1Name, u"Left");
   const auto loadInto = [&](UINT id, DWORD capacity) {
     WCHAR buffer[24];
     std::fill(std::begin(buffer), std::end(buffer), u'#');
