@@ -1754,7 +1754,8 @@ std::vector<ItemIdentifier> ItemIdentifiers(const std::vector<Item>& items, cons
     ++uses[DropLowerPrefix(name)];
   }
   std::vector<ItemIdentifier> identifiers;
-  const Item none{"kItemNone, no item"};
+  Item none;
+  none.where = "kItemNone, no item";
   std::map<std::string, const Item*> taken = {{"kItemNone", &none}};
   for (const auto& [item, name] : named) {
     std::string body = DropLowerPrefix(name);
