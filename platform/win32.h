@@ -2,6 +2,7 @@
 // own headers; here it is the stand-in's. Both give the Win32 names, WCHAR, and:
 //   WSTR("text")  a wide string literal (L"text" on Windows, u"text" here)
 //   WCH('c')      a wide character literal
+//   WString, WStringView  wide text in the standard library's terms
 //   DRIVER_EXPORT  what a library's exported function is declared with (extern "C", and visible
 //                 to the version script here; the .def file names the exports on Windows)
 #pragma once
@@ -48,3 +49,9 @@
 #define DRIVER_EXPORT extern "C" __attribute__((visibility("default")))
 
 #endif
+
+#include <string>
+#include <string_view>
+
+using WString = std::basic_string<WCHAR>;
+using WStringView = std::basic_string_view<WCHAR>;
