@@ -27,7 +27,7 @@ constexpr DWORD kCapsMarginRange = 34;      // capability row: the model gives i
 // Written without a lock: it is one 32-bit value that only the checks write.
 std::atomic<LONG> g_apiLevel{0};
 
-bool IsDrivePath(const WCHAR* name) { return name && name[0] && name[1] == u':'; }
+bool IsDrivePath(const WCHAR* name) { return name && name[0] && name[1] == WCH(':'); }
 
 void ResetToModelDefault(DriverContext* context, WORD item) {
   if (ItemTableRow* row = OptFindItem(context->itemTable, item)) OptResetToDefault(context, row);
@@ -71,7 +71,7 @@ DWORD ApiReadFunctionSwitches(DriverContext* context) {
   WCHAR path[MAX_PATH] = {};
   if (SysIsWin9x() && !IsDrivePath(name)) {
     WCHAR system[MAX_PATH];
-    if (!name || !SysGetSystemDir(system, MAX_PATH) || !PathJoin(path, MAX_PATH, {system, u"\\", name})) return 0;
+    if (!name || !SysGetSystemDir(system, MAX_PATH) || !PathJoin(path, MAX_PATH, {system, WSTR("\\"), name})) return 0;
   } else {
     // The driver folder is asked of the printer, which an application context holds only during
     // a call.

@@ -48,7 +48,7 @@ bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {
 
   WCHAR form[kAnsiNameBytes];
   std::memcpy(form, wide + kWideFormName, sizeof(form));
-  const int formChars = static_cast<int>(std::find(form, form + kAnsiNameBytes, u'\0') - form);
+  const int formChars = static_cast<int>(std::find(form, form + kAnsiNameBytes, WCH('\0')) - form);
   char narrowed[kAnsiNameBytes * 2] = {};
   const int formBytes = formChars ? WideCharToMultiByte(GetACP(), 0, form, formChars, narrowed, sizeof(narrowed),
                                                         nullptr, nullptr)

@@ -53,11 +53,11 @@ namespace vp = velm::platform;
 constexpr size_t kMaxDeviceFileBytes = 1u << 20;
 
 struct Device {
-  std::u16string model = u"VELM";
+  WString model = WSTR("VELM");
   std::vector<DWORD> trayIds, trayPaper, trayMedia, trayAttributes, options;
   bool hasMemory = false, hasMemoryType = false;
   DWORD memory = 0, memoryType = 0;
-  std::u16string system, emulation, other;
+  WString system, emulation, other;
   DWORD openStatus = 1;
   std::map<DWORD, std::string> records, classRecords;  // raw answers that replace the built ones
   std::map<std::string, DWORD> sizes, claims, failures;
@@ -117,13 +117,13 @@ std::vector<std::string_view> Split(std::string_view line) {
 }
 
 // The text after the first word, without blanks at either end.
-std::u16string RestOfLine(std::string_view line) {
+WString RestOfLine(std::string_view line) {
   size_t at = line.find_first_not_of(" \t");
   at = line.find_first_of(" \t", at);
   if (at == std::string_view::npos) return {};
   at = line.find_first_not_of(" \t", at);
   const size_t end = line.find_last_not_of(" \t");
-  return at == std::string_view::npos ? std::u16string() : vp::Utf8ToUtf16(line.substr(at, end - at + 1));
+  return at == std::string_view::npos ? WString() : vp::Utf8ToUtf16(line.substr(at, end - at + 1));
 }
 
 bool ParseHex(const std::vector<std::string_view>& words, size_t first, std::string& bytes) {
@@ -227,9 +227,9 @@ std::string Numbers(const std::vector<DWORD>& values) {
   return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(DWORD));
 }
 
-std::string Text(const std::u16string& text) {
+std::string Text(const WString& text) {
   if (text.empty()) return {};
-  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(char16_t));
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
 }
 
 std::string RecordBytes(const Device& device, DWORD code) {

@@ -43,16 +43,16 @@ constexpr size_t kMaxStoreBytes = 8u << 20;
 constexpr DWORD kMaxArgumentBytes = 64u << 10;
 
 struct Record {
-  std::u16string user;
-  std::u16string printer;
+  WString user;
+  WString printer;
   DWORD item = 0;
   DWORD kind = 0;
   std::string value;
 };
 
 struct Session {
-  std::u16string user;
-  std::u16string printer;
+  WString user;
+  WString printer;
   DWORD version = 0;
 };
 
@@ -130,11 +130,11 @@ class ByteReader {
   }
   bool U16(uint16_t& value) { return Take(&value, 2); }  // the build is little-endian
   bool U32(uint32_t& value) { return Take(&value, 4); }
-  bool Name(std::u16string& name) {
+  bool Name(WString& name) {
     uint16_t chars = 0;
     if (!U16(chars) || chars == 0 || chars > kMaxNameChars) return false;
     name.resize(chars);
-    return Take(name.data(), chars * 2u) && name.find(u'\0') == std::u16string::npos;
+    return Take(name.data(), chars * 2u) && name.find(WCH('\0')) == WString::npos;
   }
   bool Bytes(std::string& value, size_t size) {
     if (bytes_.size() - at_ < size) return false;
@@ -173,7 +173,7 @@ bool ParseStore(std::string_view bytes, std::vector<Record>& records) {
 
 void AppendU16(std::string& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }
 void AppendU32(std::string& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
-void AppendName(std::string& out, const std::u16string& name) {
+void AppendName(std::string& out, const WString& name) {
   AppendU16(out, static_cast<uint16_t>(name.size()));
   out.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
 }
@@ -293,7 +293,7 @@ DWORD Open(LPCWSTR printerName, JcSessionHandle* session) try {
   WCHAR user[kMaxNameChars + 1];
   DWORD userChars = kMaxNameChars + 1;
   if (!GetUserNameW(user, &userChars)) return GetLastError();
-  Session opened{std::u16string(user, vp::Length16(user)), printerName, Version};
+  Session opened{WString(user, vp::Length16(user)), printerName, Version};
   if (opened.user.empty()) return ERROR_INVALID_PARAMETER;
   std::lock_guard guard(g_lock);
   const uintptr_t id = g_nextSession++;

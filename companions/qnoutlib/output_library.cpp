@@ -48,7 +48,7 @@ void Log(const std::string& line) {
   const std::string path = velm::platform::MachineSetting("qnoutlib_log");
   if (path.empty()) return;
   const DWORD error = GetLastError();
-  const std::u16string name = velm::platform::Utf8ToUtf16(path);
+  const WString name = velm::platform::Utf8ToUtf16(path);
   HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {

@@ -152,7 +152,7 @@ void DmResetAllToDefaults(DriverContext* context) {
 void DmSetDriverVersionItem(DriverContext* context) {
   if (!HasRecord(context)) return;
   const WCHAR* version = ContextModelDefaults(context).descriptionVersion;
-  OptSetString(context, OptFindItem(context->itemTable, kItemDriverVersionText), version ? version : u"");
+  OptSetString(context, OptFindItem(context->itemTable, kItemDriverVersionText), version ? version : WSTR(""));
 }
 
 BOOL DmLoadFromPrinter(DriverContext* context) {

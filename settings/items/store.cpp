@@ -9,7 +9,7 @@
 namespace {
 
 constexpr DWORD kSectionBytes[4] = {0, kDmSize, kDmConfigSize, kDmWorkSize};
-constexpr WCHAR kNotAString[] = u"wrong";
+constexpr WCHAR kNotAString[] = WSTR("wrong");
 
 bool IsAnsiType(int type) { return type == kTypeAnsi || type == kTypeAnsiAlt; }
 bool IsWideType(int type) { return type == kTypeWide || type == kTypeWideAlt; }

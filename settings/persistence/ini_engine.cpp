@@ -8,9 +8,9 @@
 
 namespace {
 
-bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
-bool IsLineBreak(WCHAR c) { return c == u'\r' || c == u'\n'; }
-bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
+bool IsBlank(WCHAR c) { return c == WCH(' ') || c == WCH('\t'); }
+bool IsLineBreak(WCHAR c) { return c == WCH('\r') || c == WCH('\n'); }
+bool IsDrivePath(const WCHAR* path) { return path && path[0] != 0 && path[1] == WCH(':'); }
 
 unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
 
@@ -94,7 +94,7 @@ const char* FindHeader(const NarrowName& name, const char* p, const char* end) {
 }
 
 void CopyBounded(const WCHAR* source, WCHAR* destination, DWORD capacity) {
-  lstrcpynW(destination, source ? source : u"", static_cast<int>(capacity));
+  lstrcpynW(destination, source ? source : WSTR(""), static_cast<int>(capacity));
 }
 
 // Widens `bytes` of value into destination[capacity], cutting at capacity-1 characters but never
@@ -136,7 +136,7 @@ void NormalizedBounds(const WCHAR* value, size_t length, size_t* begin, size_t* 
   for (;;) {
     while (b < e && (IsBlank(value[b]) || IsLineBreak(value[b]))) ++b;
     while (e > b && (IsBlank(value[e - 1]) || IsLineBreak(value[e - 1]))) --e;
-    if (e - b >= 2 && (value[b] == u'"' || value[b] == u'\'') && value[e - 1] == value[b]) {
+    if (e - b >= 2 && (value[b] == WCH('"') || value[b] == WCH('\'')) && value[e - 1] == value[b]) {
       ++b;
       --e;
       continue;
@@ -236,7 +236,7 @@ bool WriteAll(HANDLE file, const char* bytes, DWORD count) {
 bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newText, DWORD newLength,
                     const char* oldText, DWORD oldLength, const IniRewritePlan& plan) {
   WCHAR folder[MAX_PATH];
-  const WCHAR* slash = wcsrchr(path, u'\\');
+  const WCHAR* slash = wcsrchr(path, WCH('\\'));
   const size_t folderLength = slash ? static_cast<size_t>(slash - path) : 2;  // "X:" alone
   if (folderLength >= MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -244,7 +244,7 @@ bool WriteTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH], const char* newT
   }
   std::memcpy(folder, path, folderLength * sizeof(WCHAR));
   folder[folderLength] = 0;
-  if (!GetTempFileNameW(folder, u"ini", 0, temp)) return false;
+  if (!GetTempFileNameW(folder, WSTR("ini"), 0, temp)) return false;
   HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -376,11 +376,11 @@ BOOL IniIsWritableName(const WCHAR* name, BOOL key) {
   const size_t length = wcslen(name);
   if (length == 0) return TRUE;
   if (length > kIniMaxNameChars || IsBlank(name[0]) || IsBlank(name[length - 1])) return FALSE;
-  if (key && (name[0] == u'[' || name[0] == u';')) return FALSE;
+  if (key && (name[0] == WCH('[') || name[0] == WCH(';'))) return FALSE;
   for (size_t i = 0; i < length; ++i) {
     const WCHAR c = name[i];
     if (IsLineBreak(c)) return FALSE;
-    if (key ? c == u'=' : (c == u'[' || c == u']')) return FALSE;
+    if (key ? c == WCH('=') : (c == WCH('[') || c == WCH(']'))) return FALSE;
   }
   return TRUE;
 }
@@ -430,7 +430,7 @@ WCHAR* IniNormalizeValue(WCHAR* value) {
   size_t end = 0;
   NormalizedBounds(value, length, &begin, &end);
   for (size_t i = begin; i < end; ++i)
-    if (IsLineBreak(value[i])) value[i] = u' ';
+    if (IsLineBreak(value[i])) value[i] = WCH(' ');
   std::memmove(value, value + begin, (end - begin) * sizeof(WCHAR));
   value[end - begin] = 0;
   return value;
@@ -488,8 +488,8 @@ WCHAR* IniMakeSafeSectionName(WCHAR* name) {
   if (!name) return name;
   const bool skipTrailBytes = SysIsWin9x();
   for (WCHAR* c = name; *c != 0; ++c) {
-    if (*c == u'[' || *c == u']') {
-      *c = u',';
+    if (*c == WCH('[') || *c == WCH(']')) {
+      *c = WCH(',');
     } else if (skipTrailBytes && IsDBCSLeadByte(static_cast<BYTE>(*c & 0xFF)) && c[1] != 0) {
       ++c;
     }

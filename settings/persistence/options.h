@@ -40,7 +40,7 @@ constexpr DWORD kCfgSaveAllDeviceInfo = 0x80000001;
 
 constexpr WORD kItemFirstAction = 224;   // vdmActionSecurity: bit 0 of the job-action word
 constexpr WORD kItemLastAction = 239;    // vdmAction15: bit 15
-inline constexpr WCHAR kActionGroupKey[] = u"vdmAction";
+inline constexpr WCHAR kActionGroupKey[] = WSTR("vdmAction");
 constexpr WORD kItemServerClientMode = 723;  // environment byte: 1 = a client of a server printer
 constexpr WORD kItemServerLogCode = 10001;   // the server publishes a user code
 constexpr WORD kItemLogging = 10275;         // the one REG_DWORD value

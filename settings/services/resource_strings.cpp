@@ -52,7 +52,7 @@ void LoadUnitName(DriverContext* context, WCHAR* buffer, DWORD capacity) {
 void AppendItemText(DriverContext* context, WORD item, WCHAR* buffer, DWORD capacity) {
   WCHAR text[kItemTextChars] = {};
   OptGetString(context, OptFindItem(context->itemTable, item), text, kItemTextChars);
-  StringCchCatW(buffer, capacity, u":");
+  StringCchCatW(buffer, capacity, WSTR(":"));
   StringCchCatW(buffer, capacity, text);
 }
 
@@ -71,7 +71,7 @@ void WriteUserSize(DriverContext* context, DWORD slot, WCHAR* buffer, DWORD capa
   const DWORD width = DmDotsToUnits(unit, slotData.width, kSettingsDpi);
   const DWORD length = DmDotsToUnits(unit, slotData.length, kSettingsDpi);
   WCHAR size[64];
-  StringCchPrintfW(size, 64, metric ? u"(%lu.%01lu x %lu.%01lu" : u"(%lu.%02lu x %lu.%02lu", width / scale,
+  StringCchPrintfW(size, 64, metric ? WSTR("(%lu.%01lu x %lu.%01lu") : WSTR("(%lu.%02lu x %lu.%02lu"), width / scale,
                    width % scale, length / scale, length % scale);
   WCHAR unitName[kUnitNameChars];
   LoadUnitName(context, unitName, kUnitNameChars);
@@ -79,7 +79,7 @@ void WriteUserSize(DriverContext* context, DWORD slot, WCHAR* buffer, DWORD capa
   StringCchCopyW(buffer, capacity, wide);
   StringCchCatW(buffer, capacity, size);
   StringCchCatW(buffer, capacity, unitName);
-  StringCchCatW(buffer, capacity, u")");
+  StringCchCatW(buffer, capacity, WSTR(")"));
 }
 
 }  // namespace
