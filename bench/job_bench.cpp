@@ -25,7 +25,7 @@ struct JobMachine {
   JobMachine() {
     velm::bench::MakeBenchMachine();
     std::u16string name(velm::tools::kDefaultPrinterName);
-    if (!OpenPrinterW(name.data(), &printer, nullptr)) std::abort();
+    if (!OpenPrinterW(const_cast<LPWSTR>(name.data()), &printer, nullptr)) std::abort();
     std::string error;
     // The model's defaults: A4 at 600 dpi.
     if (!velm::tools::BuildJobDevmode(printer, {}, &devmode, &error)) {

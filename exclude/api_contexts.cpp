@@ -116,7 +116,7 @@ DriverContext* ApiEnable(const char* printerName) {
   WCHAR name[kApiNameChars];
   if (!ApiWidenPrinterName(printerName, name)) return nullptr;
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(name, &printer, nullptr)) return nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr)) return nullptr;
   // The 9x spooler is asked for DC_FIELDS here, which loads the driver there; this platform
   // has nothing to load and no devmode layout of that system, so the call is left out.
   DriverContext* context = CtxCreate(printer, reinterpret_cast<ULONG_PTR>(printer), kCreateApplication);
@@ -161,7 +161,7 @@ BOOL ApiReopenPrinter(DriverContext* context, ApiPrinterScope* scope) {
     return FALSE;
   }
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(name, &printer, nullptr)) return FALSE;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr)) return FALSE;
   scope->opened = printer;
   context->printer = printer;
   context->callerValue = reinterpret_cast<ULONG_PTR>(printer);
@@ -180,11 +180,11 @@ void ApiReleasePrinter(DriverContext* context, ApiPrinterScope* scope) {
 
 // ---- Exports -----------------------------------------------------------------------------------
 
-extern "C" __attribute__((visibility("default"))) int32_t VELMDrvCheckAPIVer(const char* printerName) {
+DRIVER_EXPORT int32_t VELMDrvCheckAPIVer(const char* printerName) {
   return ApiCheckVersion(printerName);
 }
 
-extern "C" __attribute__((visibility("default"))) VELMAPICONTEXT VELMDrvEnable(const char* printerName) {
+DRIVER_EXPORT VELMAPICONTEXT VELMDrvEnable(const char* printerName) {
   if (!printerName || !printerName[0]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -193,7 +193,7 @@ extern "C" __attribute__((visibility("default"))) VELMAPICONTEXT VELMDrvEnable(c
   return reinterpret_cast<VELMAPICONTEXT>(ApiEnable(printerName));
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t VELMDrvDisable(VELMAPICONTEXT context) {
+DRIVER_EXPORT int32_t VELMDrvDisable(VELMAPICONTEXT context) {
   ApiDisable(reinterpret_cast<DriverContext*>(context));
   return 1;
 }

@@ -254,7 +254,7 @@ void DriverDirectory(const Setting& s, PjlText* text) { PutPath(s, text, PrnGetD
 void ReadLogFileName(DriverContext* context, WCHAR (&out)[kLogFileNameBytes / sizeof(WCHAR) + 1]) {
   DWORD type = 0, needed = 0;
   out[0] = 0;
-  if (GetPrinterDataW(context->printer, WSTR("LogFileName"), &type, reinterpret_cast<BYTE*>(out), kLogFileNameBytes,
+  if (GetPrinterDataW(context->printer, const_cast<LPWSTR>(WSTR("LogFileName")), &type, reinterpret_cast<BYTE*>(out), kLogFileNameBytes,
                       &needed) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     out[0] = 0;
