@@ -4,7 +4,7 @@
 // when its last reference is freed. The module handle it keeps is also the sign, for
 // DrvEnablePDEV, that the settings library is ready. The detach flushes the context cache with
 // the rest of the settings library's process state.
-extern "C" __attribute__((visibility("default"))) BOOL DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
+DRIVER_EXPORT BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) SysLibraryAttach(instance);
   if (reason == DLL_PROCESS_DETACH) SysLibraryDetach();
   return TRUE;

@@ -15,6 +15,9 @@
 #include <prsht.h>
 #include <compstui.h>
 #include <commdlg.h>
+#include <shlobj.h>
+#define STRSAFE_NO_DEPRECATE
+#include <strsafe.h>
 
 #define WSTR(text) L##text
 #define WCH(c) L##c

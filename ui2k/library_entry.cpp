@@ -2,7 +2,7 @@
 
 // The module entry: the loader runs it when the library is first loaded into a process and
 // when its last reference is freed.
-extern "C" __attribute__((visibility("default"))) BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+DRIVER_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) SysLibraryAttach(instance);
   if (reason == DLL_PROCESS_DETACH) SysLibraryDetach();
   return TRUE;
