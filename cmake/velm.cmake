@@ -10,15 +10,9 @@ endif()
 
 # velm_exports(TARGET LIST): TARGET exports exactly the names of LIST (one a line, "#" comments),
 # through a version script here and a .def file on Windows, both written from that one list.
+include(${CMAKE_CURRENT_LIST_DIR}/exports_list.cmake)
 function(velm_exports target list)
-  file(STRINGS ${list} lines)
-  set(names "")
-  foreach(line ${lines})
-    string(STRIP "${line}" line)
-    if(line AND NOT line MATCHES "^#")
-      list(APPEND names ${line})
-    endif()
-  endforeach()
+  velm_read_exports(${list} names)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
   set_target_properties(${target} PROPERTIES VELM_EXPORTS ${list})
   if(WIN32)
