@@ -33,7 +33,7 @@ struct BenchPrinter {
   explicit BenchPrinter(const char16_t* name = u"Velm Printer") {
     root = MakeBenchMachine();
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(name, &printer, &defaults)) std::abort();
+    if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, &defaults)) std::abort();
   }
   ~BenchPrinter() {
     SysLibraryDetach();

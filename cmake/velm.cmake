@@ -8,22 +8,44 @@ else()
   set(VELM_NO_UNDEFINED -Wl,--no-undefined)
 endif()
 
-# velm_driver_library(NAME MAPFILE SOURCES...)
-# A driver library: a shared object over the settings library that exports only
-# the names its version script lists.
-function(velm_driver_library name mapfile)
-  add_library(${name} SHARED ${ARGN})
-  target_link_libraries(${name} PRIVATE settings velmplatform)
-  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON LINK_DEPENDS ${mapfile})
-  target_link_options(${name} PRIVATE -Wl,--version-script=${mapfile} ${VELM_NO_UNDEFINED})
+# velm_exports(TARGET LIST): TARGET exports exactly the names of LIST (one a line, "#" comments),
+# through a version script here and a .def file on Windows, both written from that one list.
+include(${CMAKE_CURRENT_LIST_DIR}/exports_list.cmake)
+function(velm_exports target list)
+  velm_read_exports(${list} names)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
+  set_target_properties(${target} PROPERTIES VELM_EXPORTS ${list})
+  if(WIN32)
+    list(JOIN names "\n  " body)
+    set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+    file(CONFIGURE OUTPUT ${def} CONTENT "EXPORTS\n  ${body}\n" @ONLY)
+    target_sources(${target} PRIVATE ${def})
+    velm_check_dll_exports(${target})
+  else()
+    list(JOIN names ";\n    " body)
+    set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+    file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global:\n    ${body};\n  local:\n    *;\n};\n" @ONLY)
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS ${map})
+    target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+  endif()
 endfunction()
 
-# velm_driver_library_over_core(NAME MAPFILE DIR): a driver library whose module is DIR's
+# velm_driver_library(NAME EXPORTS SOURCES...)
+# A driver library: a shared object over the settings library that exports only the names of
+# its exports list.
+function(velm_driver_library name exports)
+  add_library(${name} SHARED ${ARGN})
+  target_link_libraries(${name} PRIVATE settings velmplatform)
+  set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${name} PRIVATE ${VELM_NO_UNDEFINED})
+  velm_exports(${name} ${exports})
+endfunction()
+
+# velm_driver_library_over_core(NAME EXPORTS DIR): a driver library whose module is DIR's
 # library_entry.cpp over NAME_core, a static position-independent library of every other .cpp
 # below DIR that the tests link as well. The whole archive goes into the module so that the
-# exports its version script names are there even though nothing in it calls them.
-function(velm_driver_library_over_core name mapfile dir)
+# exports its list names are there even though nothing in it calls them.
+function(velm_driver_library_over_core name exports dir)
   file(GLOB_RECURSE core_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(REMOVE_ITEM core_sources ${dir}/library_entry.cpp)
   add_library(${name}_core STATIC ${core_sources})
@@ -31,13 +53,18 @@ function(velm_driver_library_over_core name mapfile dir)
   target_link_libraries(${name}_core PUBLIC settings velmplatform)
   set_target_properties(${name}_core PROPERTIES POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  velm_driver_library(${name} ${mapfile} ${dir}/library_entry.cpp)
+  velm_driver_library(${name} ${exports} ${dir}/library_entry.cpp)
   target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${name}_core>")
 endfunction()
 
 # velm_companion(NAME SOURCES...): a stand-in for one of the maker's outside components.
+# On Windows it carries the companions' host services of companion_host_windows.cpp.
 function(velm_companion name)
   add_library(${name} SHARED ${ARGN})
+  if(WIN32)
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/companions/companion_host_windows.cpp)
+  endif()
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE velmplatform)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
@@ -66,4 +93,6 @@ function(velm_test_program name sources)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
-include(GoogleTest)
+if(NOT WIN32)
+  include(GoogleTest)
+endif()

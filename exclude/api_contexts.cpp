@@ -25,7 +25,7 @@ constexpr DWORD kCapsMarginRange = 34;      // capability row: the model gives i
 // Written without a lock: it is one 32-bit value that only the checks write.
 std::atomic<LONG> g_apiLevel{0};
 
-bool IsDrivePath(const WCHAR* name) { return name && name[0] && name[1] == u':'; }
+bool IsDrivePath(const WCHAR* name) { return name && name[0] && name[1] == WCH(':'); }
 
 void ResetToModelDefault(DriverContext* context, WORD item) {
   if (ItemTableRow* row = OptFindItem(context->itemTable, item)) OptResetToDefault(context, row);
@@ -69,7 +69,7 @@ DWORD ApiReadFunctionSwitches(DriverContext* context) {
   WCHAR path[MAX_PATH] = {};
   if (SysIsWin9x() && !IsDrivePath(name)) {
     WCHAR system[MAX_PATH];
-    if (!name || !SysGetSystemDir(system, MAX_PATH) || !PathJoin(path, MAX_PATH, {system, u"\\", name})) return 0;
+    if (!name || !SysGetSystemDir(system, MAX_PATH) || !PathJoin(path, MAX_PATH, {system, WSTR("\\"), name})) return 0;
   } else {
     // The driver folder is asked of the printer, which an application context holds only during
     // a call.
@@ -114,7 +114,7 @@ DriverContext* ApiEnable(const char* printerName) {
   WCHAR name[kApiNameChars];
   if (!ApiWidenPrinterName(printerName, name)) return nullptr;
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(name, &printer, nullptr)) return nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr)) return nullptr;
   // The 9x spooler is asked for DC_FIELDS here, which loads the driver there; this platform
   // has nothing to load and no devmode layout of that system, so the call is left out.
   DriverContext* context = CtxCreate(printer, reinterpret_cast<ULONG_PTR>(printer), kCreateApplication);
@@ -159,7 +159,7 @@ BOOL ApiReopenPrinter(DriverContext* context, ApiPrinterScope* scope) {
     return FALSE;
   }
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(name, &printer, nullptr)) return FALSE;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr)) return FALSE;
   scope->opened = printer;
   context->printer = printer;
   context->callerValue = reinterpret_cast<ULONG_PTR>(printer);
@@ -178,11 +178,11 @@ void ApiReleasePrinter(DriverContext* context, ApiPrinterScope* scope) {
 
 // ---- Exports -----------------------------------------------------------------------------------
 
-extern "C" __attribute__((visibility("default"))) int32_t VELMDrvCheckAPIVer(const char* printerName) {
+DRIVER_EXPORT int32_t VELMDrvCheckAPIVer(const char* printerName) {
   return ApiCheckVersion(printerName);
 }
 
-extern "C" __attribute__((visibility("default"))) VELMAPICONTEXT VELMDrvEnable(const char* printerName) {
+DRIVER_EXPORT VELMAPICONTEXT VELMDrvEnable(const char* printerName) {
   if (!printerName || !printerName[0]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -191,7 +191,7 @@ extern "C" __attribute__((visibility("default"))) VELMAPICONTEXT VELMDrvEnable(c
   return reinterpret_cast<VELMAPICONTEXT>(ApiEnable(printerName));
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t VELMDrvDisable(VELMAPICONTEXT context) {
+DRIVER_EXPORT int32_t VELMDrvDisable(VELMAPICONTEXT context) {
   ApiDisable(reinterpret_cast<DriverContext*>(context));
   return 1;
 }

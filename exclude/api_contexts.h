@@ -12,9 +12,9 @@
 constexpr DWORD kCreateApplication = 0x200000;
 
 // The "VELMAPI" switches: the level in the settings INI, the function switches in the driver INI.
-inline constexpr WCHAR kApiSection[] = u"VELMAPI";
-inline constexpr WCHAR kApiLevelKey[] = u"VELMAPIVer";
-inline constexpr WCHAR kApiFunctionsKey[] = u"VELMAPIFunc1";
+inline constexpr WCHAR kApiSection[] = WSTR("VELMAPI");
+inline constexpr WCHAR kApiLevelKey[] = WSTR("VELMAPIVer");
+inline constexpr WCHAR kApiFunctionsKey[] = WSTR("VELMAPIFunc1");
 constexpr LONG kApiDefaultLevel = 3;  // a machine that sets no level
 
 // Printer names arrive as ANSI text and are widened into this many characters, NUL included.

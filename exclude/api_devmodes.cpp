@@ -262,7 +262,7 @@ LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {
   return built ? static_cast<LONG>(kDmSize) : -1;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode,
+DRIVER_EXPORT int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode,
                                                                            void* devmode) {
   return ApiGetDevmode(reinterpret_cast<DriverContext*>(context), mode, devmode);
 }

@@ -32,7 +32,7 @@ bool RequiredCommandsSet(const ExcSession* session) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcSetCommandBase(EXCSESSION session, const char* block,
+DRIVER_EXPORT int32_t ExcSetCommandBase(EXCSESSION session, const char* block,
                                                                            uint32_t* changeSize) {
   if (!session) return kExcFailed;
   ExcReportSize(changeSize, 0);
@@ -68,14 +68,14 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcSetCommandBase(EXCS
   return result;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandBase(EXCSESSION session, uint32_t size,
+DRIVER_EXPORT int32_t ExcGetCommandBase(EXCSESSION session, uint32_t size,
                                                                            char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;
   ExcReportSize(needed, session->baseLength);
   return ExcCopyOut(session->base, session->baseLength, size, buffer);
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcUpdateCommand(EXCSESSION session, const char* line,
+DRIVER_EXPORT int32_t ExcUpdateCommand(EXCSESSION session, const char* line,
                                                                           uint32_t* changeSize) {
   if (!session) return kExcFailed;
   ExcReportSize(changeSize, 0);
@@ -94,7 +94,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcUpdateCommand(EXCSE
   return result;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandChange(EXCSESSION session, uint32_t size,
+DRIVER_EXPORT int32_t ExcGetCommandChange(EXCSESSION session, uint32_t size,
                                                                              char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;
   ExcReportSize(needed, session->changeLength);
@@ -103,7 +103,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandChange(EX
   return result;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetCommandValue(EXCSESSION session, const char* command,
+DRIVER_EXPORT int32_t ExcGetCommandValue(EXCSESSION session, const char* command,
                                                                             int32_t acceptableOnly, uint32_t size,
                                                                             char* buffer, uint32_t* needed) {
   if (!session) return kExcFailed;

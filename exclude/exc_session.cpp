@@ -91,11 +91,11 @@ void ExcCloseSession(ExcSession* session) {
   SysFree(session);
 }
 
-extern "C" __attribute__((visibility("default"))) EXCSESSION ExcGetExclusive(const char* printerName) {
+DRIVER_EXPORT EXCSESSION ExcGetExclusive(const char* printerName) {
   return ExcOpenSession(printerName);
 }
 
-extern "C" __attribute__((visibility("default"))) void ExcFreeExclusive(EXCSESSION session) {
+DRIVER_EXPORT void ExcFreeExclusive(EXCSESSION session) {
   ExcCloseSession(session);
 }
 

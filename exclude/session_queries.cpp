@@ -48,7 +48,7 @@ bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {
 
   WCHAR form[kAnsiNameBytes];
   std::memcpy(form, wide + kWideFormName, sizeof(form));
-  const int formChars = static_cast<int>(std::find(form, form + kAnsiNameBytes, u'\0') - form);
+  const int formChars = static_cast<int>(std::find(form, form + kAnsiNameBytes, WCH('\0')) - form);
   char narrowed[kAnsiNameBytes * 2] = {};
   const int formBytes = formChars ? WideCharToMultiByte(GetACP(), 0, form, formChars, narrowed, sizeof(narrowed),
                                                         nullptr, nullptr)
@@ -64,7 +64,7 @@ bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetIniFileName(const char* printerName, uint32_t size,
+DRIVER_EXPORT int32_t ExcGetIniFileName(const char* printerName, uint32_t size,
                                                                            char* buffer, uint32_t* needed) {
   WCHAR name[kApiNameChars];
   if (!ApiWidenPrinterName(printerName, name)) return kExcFailed;
@@ -82,7 +82,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetIniFileName(cons
   return ExcCopyOut(narrowed, required, size, buffer);
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode,
+DRIVER_EXPORT int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode,
                                                                              uint32_t size, void* buffer,
                                                                              uint32_t* needed) {
   ExcReportSize(needed, kAnsiDevmodeSize);
@@ -108,7 +108,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetDriverDevmode(co
   return result;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterOption(EXCSESSION session, const char* command,
+DRIVER_EXPORT int32_t ExcGetPrinterOption(EXCSESSION session, const char* command,
                                                                              uint32_t size, char* buffer,
                                                                              uint32_t* needed) {
   if (!session) return kExcFailed;
@@ -136,7 +136,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterOption(EX
   return result;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterValue(EXCSESSION session, const char* command,
+DRIVER_EXPORT int32_t ExcGetPrinterValue(EXCSESSION session, const char* command,
                                                                             uint32_t size, char* buffer,
                                                                             uint32_t* needed) {
   if (!session) return kExcFailed;
@@ -148,7 +148,7 @@ extern "C" __attribute__((visibility("default"))) int32_t ExcGetPrinterValue(EXC
   return size < length || (length && !buffer) ? kExcMore : kExcDone;
 }
 
-extern "C" __attribute__((visibility("default"))) int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind,
+DRIVER_EXPORT int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind,
                                                                              uint32_t size, char* buffer,
                                                                              uint32_t* needed) {
   if (!session || !session->context || !session->context->settings) return kExcFailed;

@@ -137,7 +137,7 @@ class DevmodeCorruptionMachine {
       return "the driver's entry points are missing";
     hdev_ = platform::CreateEngineDevice(data);
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(printerName, &printer_, &defaults)) return "cannot open the printer";
+    if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer_, &defaults)) return "cannot open the printer";
     if (good_.size() != kDevmodeBytes || !Stored(good_)) return "cannot store the driver's devmode";
     return {};
   }

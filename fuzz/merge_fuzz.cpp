@@ -22,7 +22,7 @@ MergeMachine& Machine() {
     velm::fuzz::SetUpFuzzMachine("merge", {u"qntsetst.dll"});
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
-    if (!OpenPrinterW(velm::tools::kDefaultPrinterName.data(), &printer, &defaults)) Fail("cannot open the printer");
+    if (!OpenPrinterW(const_cast<LPWSTR>(velm::tools::kDefaultPrinterName.data()), &printer, &defaults)) Fail("cannot open the printer");
     MergeMachine m;
     m.context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
     if (!m.context) Fail("no context");

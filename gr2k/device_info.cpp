@@ -19,7 +19,7 @@ constexpr BYTE kFontPrecisionString = 1;
 constexpr BYTE kFontClipStroke = 2;
 constexpr BYTE kFontFixedRoman = 0x11;
 // The device's default face: "明朝".
-constexpr WCHAR kDefaultFontFace[] = u"\u660E\u671D";
+constexpr WCHAR kDefaultFontFace[] = WSTR("\u660E\u671D");
 
 // Device colours: the primaries and secondaries as CIE chromaticities, the white point, the
 // gammas and the dye impurities, as the halftoning of the engine expects them.

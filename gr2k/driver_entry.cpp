@@ -55,7 +55,7 @@ static_assert(sizeof kHooks / sizeof kHooks[0] == 30);
 // Hands GDI the hook table. FALSE with ERROR_BAD_DRIVER_LEVEL for an engine older than
 // version 0x20000, with ERROR_INVALID_PARAMETER when `cj` cannot hold the whole answer (version,
 // count and the table's pointer: 16 bytes in a 64-bit process).
-extern "C" __attribute__((visibility("default"))) BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj,
+DRIVER_EXPORT BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj,
                                                                       DRVENABLEDATA* pded) {
   if (iEngineVersion < kEngineVersionMin) {
     SetLastError(ERROR_BAD_DRIVER_LEVEL);
@@ -73,7 +73,7 @@ extern "C" __attribute__((visibility("default"))) BOOL DrvEnableDriver(ULONG iEn
 
 // The library runs in user mode: DRVQUERY_USERMODE answers TRUE into a DWORD. *pcbNeeded gets
 // the size the answer needs; a smaller buffer gets ERROR_INSUFFICIENT_BUFFER.
-extern "C" __attribute__((visibility("default"))) BOOL DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf,
+DRIVER_EXPORT BOOL DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf,
                                                                          PDWORD pcbNeeded) {
   if (dwMode != DRVQUERY_USERMODE) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -88,4 +88,4 @@ extern "C" __attribute__((visibility("default"))) BOOL DrvQueryDriverInfo(DWORD 
   return TRUE;
 }
 
-extern "C" __attribute__((visibility("default"))) void DrvDisableDriver(void) {}
+DRIVER_EXPORT void DrvDisableDriver(void) {}

@@ -2,6 +2,6 @@
 
 // The module entry. The module handle it keeps is also the sign, for DrvEnablePDEV, that the
 // settings library is ready.
-extern "C" __attribute__((visibility("default"))) BOOL DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
+DRIVER_EXPORT BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
   return SysLibraryEntry(instance, reason);
 }

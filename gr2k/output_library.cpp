@@ -12,7 +12,7 @@
 namespace {
 
 constexpr DWORD kPathVariableChars = 4096;
-constexpr WCHAR kPathVariable[] = u"PATH";
+constexpr WCHAR kPathVariable[] = WSTR("PATH");
 
 // The 32-bit output handle as the handle every call passes.
 HANDLE OutputHandle(DWORD value) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value)); }
@@ -24,7 +24,7 @@ Function Entry(HMODULE module, const char* name) {
 
 // Adds `folder` to PATH unless PATH holds it already. Not being able to is not fatal: the
 // library itself is loaded by its full path.
-void AddToPathVariable(RenderPdev* pdev, std::u16string_view folder) {
+void AddToPathVariable(RenderPdev* pdev, WStringView folder) {
   WCHAR first[kPathVariableChars];
   WCHAR* value = first;
   DWORD capacity = kPathVariableChars;
@@ -42,11 +42,11 @@ void AddToPathVariable(RenderPdev* pdev, std::u16string_view folder) {
       return;
     }
   }
-  if (std::u16string_view(value, length).find(folder) == std::u16string_view::npos) {
+  if (WStringView(value, length).find(folder) == WStringView::npos) {
     const SIZE_T chars = static_cast<SIZE_T>(length) + folder.size() + 2;
     if (auto* joined = static_cast<WCHAR*>(PdevMemAlloc(pdev->allocations, chars * sizeof(WCHAR)))) {
       std::memcpy(joined, value, length * sizeof(WCHAR));
-      joined[length] = u';';
+      joined[length] = WCH(';');
       std::memcpy(joined + length + 1, folder.data(), folder.size() * sizeof(WCHAR));
       joined[length + 1 + folder.size()] = 0;
       SetEnvironmentVariableW(kPathVariable, joined);
@@ -68,12 +68,12 @@ BOOL OutBuildLibraryPath(RenderPdev* pdev, WCHAR* path, DWORD capacity) {
   DWORD length = 0;
   while (driverPath && length <= kOutMaxDriverPathChars && driverPath[length]) ++length;
   if (driverPath && length <= kOutMaxDriverPathChars) {
-    const std::u16string_view full(driverPath, length);
-    const size_t slash = full.rfind(u'\\');
-    if (slash != std::u16string_view::npos) {
-      const std::u16string_view folder = full.substr(0, slash);
+    const WStringView full(driverPath, length);
+    const size_t slash = full.rfind(WCH('\\'));
+    if (slash != WStringView::npos) {
+      const WStringView folder = full.substr(0, slash);
       AddToPathVariable(pdev, folder);
-      built = PathJoin(path, capacity, {folder, u"\\", pdev->outputLibraryName}) != 0;
+      built = PathJoin(path, capacity, {folder, WSTR("\\"), pdev->outputLibraryName}) != 0;
     }
   }
   SysFree(info);

@@ -246,7 +246,7 @@ void DriverDirectory(const Setting& s, PjlText* text) { PutPath(s, text, PrnGetD
 void ReadLogFileName(DriverContext* context, WCHAR (&out)[kLogFileNameBytes / sizeof(WCHAR) + 1]) {
   DWORD type = 0, needed = 0;
   out[0] = 0;
-  if (GetPrinterDataW(context->printer, u"LogFileName", &type, reinterpret_cast<BYTE*>(out), kLogFileNameBytes,
+  if (GetPrinterDataW(context->printer, const_cast<LPWSTR>(WSTR("LogFileName")), &type, reinterpret_cast<BYTE*>(out), kLogFileNameBytes,
                       &needed) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     out[0] = 0;
@@ -267,7 +267,7 @@ void LogLibraryName(const Setting& s, PjlText* text) {
   ReadLogFileName(s.context, name);
   size_t n = 0;
   while (name[n]) ++n;
-  if (n > 3) std::memcpy(name + n - 3, u"DLL", 3 * sizeof(WCHAR));
+  if (n > 3) std::memcpy(name + n - 3, WSTR("DLL"), 3 * sizeof(WCHAR));
   PutPath(s, text, name);
 }
 
@@ -289,9 +289,9 @@ void DeviceFontFile(const Setting& s, PjlText* text) {
   const DWORD use = OptGetValue(s.context, kItemDeviceFontUse);
   if ((modelClass != kFirstFontModelClass && modelClass != kSecondFontModelClass) || use == 0) return;
   const bool media2 = OptGetValue(s.context, kItemVdmMediaType) == 2;
-  WCHAR file[] = u"qnfont1a.rcm";
-  file[6] = modelClass == kFirstFontModelClass ? u'1' : u'2';
-  file[7] = media2 ? (use != 1 ? u'd' : u'c') : (use != 1 ? u'b' : u'a');
+  WCHAR file[] = WSTR("qnfont1a.rcm");
+  file[6] = modelClass == kFirstFontModelClass ? WCH('1') : WCH('2');
+  file[7] = media2 ? (use != 1 ? WCH('d') : WCH('c')) : (use != 1 ? WCH('b') : WCH('a'));
   WCHAR path[kPathChars];
   const WCHAR* directory = PrnGetDriverDirectory(s.context);
   if (!directory || !PathJoin(path, kPathChars, {directory, file})) return;

@@ -1,5 +1,29 @@
-// The Win32 services the driver calls, as this platform stands them in.
+// The one header through which driver code reaches the system. On Windows it is the system's
+// own headers; here it is the stand-in's. Both give the Win32 names, WCHAR, and:
+//   WSTR("text")  a wide string literal (L"text" on Windows, u"text" here)
+//   WCH('c')      a wide character literal
+//   WString, WStringView  wide text in the standard library's terms
+//   DRIVER_EXPORT  what a library's exported function is declared with (extern "C", and visible
+//                 to the version script here; the .def file names the exports on Windows)
 #pragma once
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <winspool.h>
+#include <winddi.h>
+#include <prsht.h>
+#include <compstui.h>
+#include <commdlg.h>
+#include <shlobj.h>
+#define STRSAFE_NO_DEPRECATE
+#include <strsafe.h>
+
+#define WSTR(text) L##text
+#define WCH(c) L##c
+#define DRIVER_EXPORT extern "C"
+
+#else
 
 #include "core/wintypes.h"
 #include "core/winerror.h"
@@ -22,3 +46,15 @@
 #include "ui/prsht.h"
 #include "ui/compstui.h"
 #include "ui/commdlg.h"
+
+#define WSTR(text) u##text
+#define WCH(c) u##c
+#define DRIVER_EXPORT extern "C" __attribute__((visibility("default")))
+
+#endif
+
+#include <string>
+#include <string_view>
+
+using WString = std::basic_string<WCHAR>;
+using WStringView = std::basic_string_view<WCHAR>;

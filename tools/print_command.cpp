@@ -179,7 +179,7 @@ bool PrintToJobFile(const PrintOptions& options, PrintReport* report, std::strin
 
   HANDLE printer = nullptr;
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(options.printer.c_str(), &printer, &defaults))
+  if (!OpenPrinterW(const_cast<LPWSTR>(options.printer.c_str()), &printer, &defaults))
     return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
                            std::to_string(GetLastError()) + ")");
   bool ok = BuildJobDevmode(printer, options.settings, &job.devmode, error);

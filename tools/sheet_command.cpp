@@ -148,7 +148,7 @@ bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::str
 
   HANDLE printer = nullptr;
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(options.printer.c_str(), &printer, &defaults))
+  if (!OpenPrinterW(const_cast<LPWSTR>(options.printer.c_str()), &printer, &defaults))
     return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
                            std::to_string(GetLastError()) + ")");
   DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);

@@ -8,7 +8,7 @@
 // have reads as 0 bytes.
 #pragma once
 
-#include "core/wintypes.h"
+#include "win32.h"
 
 namespace velm::bidi {
 

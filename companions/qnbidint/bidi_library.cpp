@@ -36,9 +36,7 @@
 #include <vector>
 
 #include "bidi_interface.h"
-#include "core/host_file.h"
-#include "core/machine_root.h"
-#include "core/unicode.h"
+#include "companions/companion_host.h"
 #include "win32.h"
 
 #ifndef VELM_BIDI_LIBRARY
@@ -48,16 +46,16 @@
 namespace {
 
 using namespace velm::bidi;
-namespace vp = velm::platform;
+namespace vp = velm::companion;
 
 constexpr size_t kMaxDeviceFileBytes = 1u << 20;
 
 struct Device {
-  std::u16string model = u"VELM";
+  WString model = WSTR("VELM");
   std::vector<DWORD> trayIds, trayPaper, trayMedia, trayAttributes, options;
   bool hasMemory = false, hasMemoryType = false;
   DWORD memory = 0, memoryType = 0;
-  std::u16string system, emulation, other;
+  WString system, emulation, other;
   DWORD openStatus = 1;
   std::map<DWORD, std::string> records, classRecords;  // raw answers that replace the built ones
   std::map<std::string, DWORD> sizes, claims, failures;
@@ -82,7 +80,7 @@ uintptr_t g_next = 0x1000;
 
 void Log(const std::string& line) {
   const DWORD error = GetLastError();
-  const std::filesystem::path store = vp::MachineStore("bidi");
+  const std::filesystem::path store = vp::StoreFolder("bidi");
   if (!store.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(store, ec);
@@ -117,13 +115,13 @@ std::vector<std::string_view> Split(std::string_view line) {
 }
 
 // The text after the first word, without blanks at either end.
-std::u16string RestOfLine(std::string_view line) {
+WString RestOfLine(std::string_view line) {
   size_t at = line.find_first_not_of(" \t");
   at = line.find_first_of(" \t", at);
   if (at == std::string_view::npos) return {};
   at = line.find_first_not_of(" \t", at);
   const size_t end = line.find_last_not_of(" \t");
-  return at == std::string_view::npos ? std::u16string() : vp::Utf8ToUtf16(line.substr(at, end - at + 1));
+  return at == std::string_view::npos ? WString() : vp::FromUtf8(line.substr(at, end - at + 1));
 }
 
 bool ParseHex(const std::vector<std::string_view>& words, size_t first, std::string& bytes) {
@@ -192,7 +190,7 @@ bool ParseLine(std::string_view line, Device& device) {
 
 // The device of the machine root; false when there is none (no file, or one it cannot read).
 bool LoadDevice(Device& device) {
-  const std::filesystem::path store = vp::MachineStore("bidi");
+  const std::filesystem::path store = vp::StoreFolder("bidi");
   std::string text;
   if (store.empty() || vp::ReadWholeFile(store / "device.txt", kMaxDeviceFileBytes, text) != ERROR_SUCCESS)
     return false;
@@ -227,9 +225,9 @@ std::string Numbers(const std::vector<DWORD>& values) {
   return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(DWORD));
 }
 
-std::string Text(const std::u16string& text) {
+std::string Text(const WString& text) {
   if (text.empty()) return {};
-  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(char16_t));
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
 }
 
 std::string RecordBytes(const Device& device, DWORD code) {
@@ -313,7 +311,7 @@ BOOL Open(BidiInterface* table, LPCWSTR printerName, BidiHandle* handle, DWORD* 
   }
   *handle = nullptr;
   *status = 0;
-  Log("open " + vp::Utf16ToUtf8(printerName));
+  Log("open " + vp::ToUtf8(printerName));
   Device device;
   if (!LoadDevice(device)) {
     SetLastError(ERROR_TIMEOUT);
@@ -364,7 +362,7 @@ BOOL Ask(BidiHandle handle, BidiResult* result, const std::string& call, bool cl
 
 BOOL Query(BidiInterface*, BidiHandle handle, BidiResult* result, DWORD flags, void*) {
   char hex[16];
-  std::snprintf(hex, sizeof hex, "%#x", flags);
+  std::snprintf(hex, sizeof hex, "%#x", static_cast<unsigned>(flags));
   Log(std::string("query ") + hex);
   return Ask(handle, result, "query", false);
 }
@@ -422,7 +420,7 @@ BOOL ReadClassRecord(BidiResult result, DWORD recordClass, DWORD subCode, void* 
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) BOOL QuirnInitializeBidiApiW(BidiInterface* table) {
+DRIVER_EXPORT BOOL QuirnInitializeBidiApiW(BidiInterface* table) {
   Log("init");
   if (!table) {
     SetLastError(ERROR_INVALID_PARAMETER);

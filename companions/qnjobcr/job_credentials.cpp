@@ -25,15 +25,13 @@
 #include <string_view>
 #include <vector>
 
-#include "core/host_file.h"
-#include "core/machine_root.h"
-#include "core/unicode.h"
+#include "companions/companion_host.h"
 #include "win32.h"
 
 namespace {
 
 using namespace velm::jobcr;
-namespace vp = velm::platform;
+namespace vp = velm::companion;
 
 constexpr char kMagic[8] = {'V', 'E', 'L', 'M', 'J', 'C', 'R', '1'};
 constexpr size_t kMaxRecords = 4096;
@@ -43,16 +41,16 @@ constexpr size_t kMaxStoreBytes = 8u << 20;
 constexpr DWORD kMaxArgumentBytes = 64u << 10;
 
 struct Record {
-  std::u16string user;
-  std::u16string printer;
+  WString user;
+  WString printer;
   DWORD item = 0;
   DWORD kind = 0;
   std::string value;
 };
 
 struct Session {
-  std::u16string user;
-  std::u16string printer;
+  WString user;
+  WString printer;
   DWORD version = 0;
 };
 
@@ -76,11 +74,11 @@ bool ParseNumber(std::string_view text, DWORD& value) {
 // The status a fault switch forces on a call, or 0 when the call is to work.
 DWORD ForcedFailure(const char* key) {
   DWORD status = 0;
-  return ParseNumber(vp::MachineSetting(key), status) ? status : 0;
+  return ParseNumber(vp::Setting(key), status) ? status : 0;
 }
 
 bool VersionGranted(DWORD version) {
-  const std::string list = vp::MachineSetting("qnjobcr_versions", "257,258");
+  const std::string list = vp::Setting("qnjobcr_versions", "257,258");
   size_t start = 0;
   while (start <= list.size()) {
     const size_t comma = std::min(list.find(',', start), list.size());
@@ -116,8 +114,8 @@ bool ValidStoredValue(DWORD kind, const std::string& value) {
 
 // ---- the store ----
 
-std::filesystem::path StoreFile() { return vp::MachineStore("jobcr") / "credentials"; }
-std::filesystem::path LockFile() { return vp::MachineStore("jobcr") / "credentials.lock"; }
+std::filesystem::path StoreFile() { return vp::StoreFolder("jobcr") / "credentials"; }
+std::filesystem::path LockFile() { return vp::StoreFolder("jobcr") / "credentials.lock"; }
 
 class ByteReader {
  public:
@@ -129,12 +127,12 @@ class ByteReader {
     return true;
   }
   bool U16(uint16_t& value) { return Take(&value, 2); }  // the build is little-endian
-  bool U32(uint32_t& value) { return Take(&value, 4); }
-  bool Name(std::u16string& name) {
+  bool U32(DWORD& value) { return Take(&value, 4); }
+  bool Name(WString& name) {
     uint16_t chars = 0;
     if (!U16(chars) || chars == 0 || chars > kMaxNameChars) return false;
     name.resize(chars);
-    return Take(name.data(), chars * 2u) && name.find(u'\0') == std::u16string::npos;
+    return Take(name.data(), chars * 2u) && name.find(WCH('\0')) == WString::npos;
   }
   bool Bytes(std::string& value, size_t size) {
     if (bytes_.size() - at_ < size) return false;
@@ -152,15 +150,15 @@ class ByteReader {
 bool ParseStore(std::string_view bytes, std::vector<Record>& records) {
   ByteReader in(bytes);
   char magic[8];
-  uint32_t count = 0;
+  DWORD count = 0;
   if (!in.Take(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof magic) != 0 || !in.U32(count) ||
       count > kMaxRecords) {
     return false;
   }
   records.clear();
-  for (uint32_t i = 0; i < count; ++i) {
+  for (DWORD i = 0; i < count; ++i) {
     Record r;
-    uint32_t size = 0;
+    DWORD size = 0;
     if (!in.Name(r.user) || !in.Name(r.printer) || !in.U32(r.item) || !in.U32(r.kind) || !in.U32(size) ||
         size > kMaxValueBytes || !in.Bytes(r.value, size)) {
       return false;
@@ -173,7 +171,7 @@ bool ParseStore(std::string_view bytes, std::vector<Record>& records) {
 
 void AppendU16(std::string& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }
 void AppendU32(std::string& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
-void AppendName(std::string& out, const std::u16string& name) {
+void AppendName(std::string& out, const WString& name) {
   AppendU16(out, static_cast<uint16_t>(name.size()));
   out.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
 }
@@ -218,8 +216,8 @@ std::vector<Record>::iterator FindRecord(std::vector<Record>& records, const Ses
 // Runs `work` on the loaded store under the store lock.
 template <class Work>
 DWORD WithStore(Work work) {
-  if (vp::MachineStore("jobcr").empty()) return ERROR_PATH_NOT_FOUND;
-  vp::FileLock lock(LockFile());
+  if (vp::StoreFolder("jobcr").empty()) return ERROR_PATH_NOT_FOUND;
+  vp::StoreLock lock(LockFile());
   if (lock.error() != ERROR_SUCCESS) return lock.error();
   std::vector<Record> records;
   const DWORD error = LoadStore(records);
@@ -293,7 +291,7 @@ DWORD Open(LPCWSTR printerName, JcSessionHandle* session) try {
   WCHAR user[kMaxNameChars + 1];
   DWORD userChars = kMaxNameChars + 1;
   if (!GetUserNameW(user, &userChars)) return GetLastError();
-  Session opened{std::u16string(user, vp::Length16(user)), printerName, Version};
+  Session opened{WString(user, static_cast<size_t>(lstrlenW(user))), printerName, Version};
   if (opened.user.empty()) return ERROR_INVALID_PARAMETER;
   std::lock_guard guard(g_lock);
   const uintptr_t id = g_nextSession++;
@@ -331,7 +329,7 @@ DWORD Read(JcSessionHandle handle, DWORD item, DWORD kind, void* buffer, DWORD s
   if (!FindSession(handle, session)) return ERROR_INVALID_HANDLE;
   if (const DWORD error = CheckItem(session, item, kind)) return error;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_read")) return forced;
-  const bool shortBuffer = vp::MachineSetting("qnjobcr_short_buffer") == "1";
+  const bool shortBuffer = vp::Setting("qnjobcr_short_buffer") == "1";
   return WithStore([&](std::vector<Record>& records) -> DWORD {
     const auto it = FindRecord(records, session, item);
     if (it == records.end()) return ERROR_INVALID_DATA;
@@ -377,18 +375,18 @@ constinit JcInterface kInterface = {&Status<0>, &Status<1>, &Open<Version>, &Clo
 
 }  // namespace
 
-// Hands out the interface of `version` (257 or 258) in *interface: 0, or a failure status
-// with *interface null. Every interface handed out is given back through JCDisposeInterface.
-extern "C" __attribute__((visibility("default"))) DWORD JCGetInterface(DWORD version, velm::jobcr::JcInterface** interface) try {
-  if (interface == nullptr) return ERROR_INVALID_PARAMETER;
-  *interface = nullptr;
+// Hands out the interface of `version` (257 or 258) in *table: 0, or a failure status
+// with *table null. Every interface handed out is given back through JCDisposeInterface.
+DRIVER_EXPORT DWORD JCGetInterface(DWORD version, velm::jobcr::JcInterface** table) try {
+  if (table == nullptr) return ERROR_INVALID_PARAMETER;
+  *table = nullptr;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_interface")) return forced;
   if (!VersionGranted(version)) return ERROR_NOT_SUPPORTED;
   velm::jobcr::JcInterface* granted =
       version == velm::jobcr::kVersion258 ? &kInterface<velm::jobcr::kVersion258> : &kInterface<velm::jobcr::kVersion257>;
   std::lock_guard guard(g_lock);
   ++g_granted[granted];
-  *interface = granted;
+  *table = granted;
   return ERROR_SUCCESS;
 } catch (...) {
   return ERROR_NOT_ENOUGH_MEMORY;
@@ -396,9 +394,9 @@ extern "C" __attribute__((visibility("default"))) DWORD JCGetInterface(DWORD ver
 
 // Gives back an interface; ERROR_INVALID_PARAMETER for one not handed out (or given back already).
 // Sessions opened through it stay open until closed.
-extern "C" __attribute__((visibility("default"))) DWORD JCDisposeInterface(velm::jobcr::JcInterface* interface) {
+DRIVER_EXPORT DWORD JCDisposeInterface(velm::jobcr::JcInterface* table) {
   std::lock_guard guard(g_lock);
-  const auto it = g_granted.find(interface);
+  const auto it = g_granted.find(table);
   if (it == g_granted.end()) return ERROR_INVALID_PARAMETER;
   if (--it->second == 0) g_granted.erase(it);
   return ERROR_SUCCESS;

@@ -3,7 +3,7 @@
 // name with GetProcAddress and call through the table.
 #pragma once
 
-#include "core/wintypes.h"
+#include "win32.h"
 
 namespace velm::jobcr {
 
@@ -58,7 +58,7 @@ struct JcInterface {
   DWORD (*write)(JcSessionHandle session, DWORD item, DWORD kind, const void* data, DWORD size);
 };
 
-using JCGetInterfaceProc = DWORD (*)(DWORD version, JcInterface** interface);
-using JCDisposeInterfaceProc = DWORD (*)(JcInterface* interface);
+using JCGetInterfaceProc = DWORD (*)(DWORD version, JcInterface** table);
+using JCDisposeInterfaceProc = DWORD (*)(JcInterface* table);
 
 }  // namespace velm::jobcr

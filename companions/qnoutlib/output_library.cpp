@@ -19,8 +19,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/machine_root.h"
-#include "core/unicode.h"
+#include "companions/companion_host.h"
 #include "win32.h"
 
 namespace {
@@ -37,7 +36,7 @@ std::map<DWORD, Document> g_documents;
 DWORD g_nextHandle = 1;
 
 uint64_t NumberSetting(const char* key, uint64_t fallback) {
-  const std::string text = velm::platform::MachineSetting(key);
+  const std::string text = velm::companion::Setting(key);
   uint64_t value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return !text.empty() && ec == std::errc() && end == text.data() + text.size() ? value : fallback;
@@ -45,10 +44,10 @@ uint64_t NumberSetting(const char* key, uint64_t fallback) {
 
 // Appends a line to the log file the machine names, leaving the caller's last error alone.
 void Log(const std::string& line) {
-  const std::string path = velm::platform::MachineSetting("qnoutlib_log");
+  const std::string path = velm::companion::Setting("qnoutlib_log");
   if (path.empty()) return;
   const DWORD error = GetLastError();
-  const std::u16string name = velm::platform::Utf8ToUtf16(path);
+  const WString name = velm::companion::FromUtf8(path);
   HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
@@ -71,11 +70,11 @@ DWORD HandleNumber(HANDLE output) { return static_cast<DWORD>(reinterpret_cast<u
 
 DWORD StartDocument(const char* entry, HANDLE printer, DWORD jobId) {
   DWORD handle = 0;
-  if (velm::platform::MachineSetting("qnoutlib_start") != "refuse") {
+  if (velm::companion::Setting("qnoutlib_start") != "refuse") {
     Document document;
     document.printer = printer;
     document.limit = NumberSetting("qnoutlib_write_limit", UINT64_MAX);
-    document.shortWrite = velm::platform::MachineSetting("qnoutlib_write_fault") == "short";
+    document.shortWrite = velm::companion::Setting("qnoutlib_write_fault") == "short";
     std::lock_guard guard(g_lock);
     handle = g_nextHandle++;
     g_documents[handle] = document;
@@ -88,17 +87,16 @@ void Note(const char* entry, HANDLE output) { Log(std::string(entry) + " " + std
 
 }  // namespace
 
-#define QNOUTLIB_EXPORT extern "C" __attribute__((visibility("default")))
 
-QNOUTLIB_EXPORT DWORD WINAPI DrvSplStartDocEx(HANDLE printer, DWORD jobId) {
+DRIVER_EXPORT DWORD WINAPI DrvSplStartDocEx(HANDLE printer, DWORD jobId) {
   return StartDocument("StartDocEx", printer, jobId);
 }
 
-QNOUTLIB_EXPORT DWORD WINAPI DrvSplStartDoc(HANDLE printer, DWORD jobId) {
+DRIVER_EXPORT DWORD WINAPI DrvSplStartDoc(HANDLE printer, DWORD jobId) {
   return StartDocument("StartDoc", printer, jobId);
 }
 
-QNOUTLIB_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWORD count, LPDWORD written) {
+DRIVER_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWORD count, LPDWORD written) {
   if (!written || (!bytes && count)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -137,13 +135,13 @@ QNOUTLIB_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWOR
   return TRUE;
 }
 
-QNOUTLIB_EXPORT void WINAPI DrvSplStartPage(HANDLE output) { Note("StartPage", output); }
+DRIVER_EXPORT void WINAPI DrvSplStartPage(HANDLE output) { Note("StartPage", output); }
 
-QNOUTLIB_EXPORT void WINAPI DrvSplEndPage(HANDLE output) { Note("EndPage", output); }
+DRIVER_EXPORT void WINAPI DrvSplEndPage(HANDLE output) { Note("EndPage", output); }
 
-QNOUTLIB_EXPORT void WINAPI DrvSplEndDoc(HANDLE output) { Note("EndDoc", output); }
+DRIVER_EXPORT void WINAPI DrvSplEndDoc(HANDLE output) { Note("EndDoc", output); }
 
-QNOUTLIB_EXPORT void WINAPI DrvSplClose(HANDLE output) {
+DRIVER_EXPORT void WINAPI DrvSplClose(HANDLE output) {
   Note("Close", output);
   std::lock_guard guard(g_lock);
   g_documents.erase(HandleNumber(output));

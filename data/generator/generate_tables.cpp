@@ -1238,7 +1238,7 @@ void CheckDeviceCodes(DeviceCodes& codes, const std::vector<Item>& items) {
 
 // ---- Output -----------------------------------------------------------------------------
 
-std::string WideLiteral(const std::string& text) { return text.empty() ? "nullptr" : "u\"" + text + "\""; }
+std::string WideLiteral(const std::string& text) { return text.empty() ? "nullptr" : "WSTR(\"" + text + "\")"; }
 std::string AnsiLiteral(const std::string& text) { return "\"" + text + "\""; }
 
 std::string MapArrayName(const std::string& name) { return "kMap_" + name; }
@@ -1333,8 +1333,8 @@ void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::m
 
   out << "extern const ResLanguageRow kLanguageRows[] = {\n";
   for (const Language& l : languages) {
-    out << "    {" << l.value << ", 0x" << std::hex << l.primary << std::dec << ", " << l.sub << ", " << l.cls << ", u\""
-        << l.code << "\"},\n";
+    out << "    {" << l.value << ", 0x" << std::hex << l.primary << std::dec << ", " << l.sub << ", " << l.cls << ", WSTR(\""
+        << l.code << "\")},\n";
   }
   out << "    {kLanguageEnd, 0, 0, 0, nullptr},\n};\n";
 }

@@ -97,7 +97,7 @@ using namespace velm::platform;
 
 static const char16_t* const kDriverDataKey = u"PrinterDriverData";
 
-extern "C" DWORD GetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
+extern "C" DWORD GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                                  LPDWORD pcbNeeded) {
   return GetValue("GetPrinterDataW", hPrinter, kDriverDataKey, pValueName, pType, pData, nSize, pcbNeeded);
 }
@@ -107,7 +107,7 @@ extern "C" DWORD GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pV
   return GetValue("GetPrinterDataExW", hPrinter, pKeyName, pValueName, pType, pData, nSize, pcbNeeded);
 }
 
-extern "C" DWORD SetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, DWORD Type, const BYTE* pData, DWORD cbData) {
+extern "C" DWORD SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData) {
   return SetValue(hPrinter, kDriverDataKey, pValueName, Type, pData, cbData);
 }
 

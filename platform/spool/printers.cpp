@@ -246,7 +246,7 @@ using namespace velm::platform;
 
 // ---- Win32 ------------------------------------------------------------------------------------
 
-extern "C" BOOL OpenPrinterW(LPCWSTR pPrinterName, LPHANDLE phPrinter, const PRINTER_DEFAULTSW* pDefault) {
+extern "C" BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
   if (!phPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -248,7 +248,7 @@ extern "C" {
 // local printer); a null or empty name opens the local print server. The access granted is
 // the one asked for (PRINTER_ACCESS_USE when none is); ERROR_ACCESS_DENIED when the user may
 // not administer the printer and asked to, ERROR_INVALID_PRINTER_NAME for an unknown printer.
-BOOL OpenPrinterW(LPCWSTR pPrinterName, LPHANDLE phPrinter, const PRINTER_DEFAULTSW* pDefault);
+BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
 // Closes the handle; a document still open on it is ended first.
 BOOL ClosePrinter(HANDLE hPrinter);
 
@@ -272,12 +272,12 @@ BOOL GetPrinterDriverDirectoryW(LPCWSTR pName, LPCWSTR pEnvironment, DWORD Level
 // Printer data: typed values kept with their exact sizes. These return a Win32 error code:
 // ERROR_MORE_DATA with *pcbNeeded when nSize is short, ERROR_FILE_NOT_FOUND when absent.
 // The plain forms work on the key "PrinterDriverData".
-DWORD GetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, LPDWORD pType, LPBYTE pData,
+DWORD GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
                       DWORD nSize, LPDWORD pcbNeeded);
 DWORD GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, LPDWORD pType,
                         LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded);
 // ERROR_ACCESS_DENIED unless the handle was opened with PRINTER_ACCESS_ADMINISTER.
-DWORD SetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, DWORD Type, const BYTE* pData,
+DWORD SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData,
                       DWORD cbData);
 DWORD SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type,
                         const BYTE* pData, DWORD cbData);

@@ -20,7 +20,7 @@ bool Matches(const DriverContext* context, const ContextCacheRequest& request) {
   if (!(kindFlags & kKindReuseOtherHandle) && context->printer != request.printer) return false;
   if (request.kindWord != 0 && !(kindFlags & kKindReuseAnyKind)) return false;
   if (work.creationFlags != request.creationFlags) return false;
-  if (std::u16string_view(work.printerName) != std::u16string_view(request.printerName)) return false;
+  if (WStringView(work.printerName) != WStringView(request.printerName)) return false;
   if (request.creationFlags == kCreateInterface && request.extra == kExtraInterfaceState &&
       work.state != kExtraInterfaceState)
     return false;

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr const WCHAR* kGlobalMutexName = u"Global\\VelmMutexTse";
+constexpr const WCHAR* kGlobalMutexName = WSTR("Global\\VelmMutexTse");
 
 bool ValidLock(int n) { return n == 1 || n == 2; }
 

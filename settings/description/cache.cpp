@@ -67,11 +67,11 @@ ModelDescription* ListAdd(const WCHAR* path, ModelDescription* description) {
 // Whether `path` is a drive path in the form GetFullPathNameW gives back (up to case): no '/',
 // and no component that is empty, "." or "..", or ends with '.' or a blank.
 bool IsFullPath(const WCHAR* path) {
-  if (!PathIsAbsolute(path) || path[0] == u'\\') return false;
+  if (!PathIsAbsolute(path) || path[0] == WCH('\\')) return false;
   for (const WCHAR* component = path + 3;;) {
     const WCHAR* end = component;
-    while (*end && *end != u'\\' && *end != u'/') ++end;
-    if (*end == u'/' || end == component || end[-1] == u'.' || end[-1] == u' ') return false;
+    while (*end && *end != WCH('\\') && *end != WCH('/')) ++end;
+    if (*end == WCH('/') || end == component || end[-1] == WCH('.') || end[-1] == WCH(' ')) return false;
     if (!*end) return true;
     component = end + 1;
   }
@@ -128,7 +128,7 @@ bool SameVersion(const WCHAR* a, const WCHAR* b) { return a && b && _wcsicmp(a, 
 
 const WCHAR* DefaultsVersion(const DriverContext* context) {
   const WCHAR* version = ContextModelDefaults(context).descriptionVersion;
-  return version ? version : u"";
+  return version ? version : WSTR("");
 }
 
 // Writes the block to a temporary file beside the cache file and renames it over it, so that a
@@ -140,7 +140,7 @@ bool WriteCacheFile(const WCHAR* cachePath, const ModelDescription* description)
   if (folderLength < 2 || folderLength > MAX_PATH) return false;
   wcsncpy(folder, cachePath, folderLength - 1);  // without the final backslash
   folder[folderLength - 1] = 0;
-  if (!GetTempFileNameW(folder, u"bcs", 0, temp)) return false;
+  if (!GetTempFileNameW(folder, WSTR("bcs"), 0, temp)) return false;
   FileHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   bool ok = file.ok() && PathWriteWhole(file.get(), description->bytes, description->size) >= 0 &&
             FlushFileBuffers(file.get());
@@ -209,7 +209,7 @@ BOOL DescCacheFileName(LPCWSTR path, LPWSTR buffer, DWORD capacity) {
   if (total + 1 > capacity) return FALSE;
   wcsncpy(buffer, path, keep);
   buffer[keep] = 0;
-  wcscat(buffer, extension ? u"BCS" : u".BCS");
+  wcscat(buffer, extension ? WSTR("BCS") : WSTR(".BCS"));
   return TRUE;
 }
 

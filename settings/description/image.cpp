@@ -7,7 +7,7 @@
 #include "settings/items/table.h"
 #include "settings/description/judge_compiler.h"
 
-// Wide texts are handed out in place: their stored UTF-16LE is the host's char16_t.
+// Wide texts are handed out in place: their stored UTF-16LE is the host's WCHAR.
 static_assert(std::endian::native == std::endian::little);
 
 // ---- Field offsets of the elements ---------------------------------------------------------
@@ -86,7 +86,7 @@ DWORD DescValueEntryBytes(WORD blockKind) {
 // ---- Header --------------------------------------------------------------------------------
 
 const WCHAR* DescImageVersion(const ModelDescription* d) {
-  if (!d || !d->bytes || d->size < kDescFirstPartOffset) return u"";
+  if (!d || !d->bytes || d->size < kDescFirstPartOffset) return WSTR("");
   return reinterpret_cast<const WCHAR*>(d->bytes + kDescOffVersion);
 }
 

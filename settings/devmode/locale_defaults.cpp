@@ -13,10 +13,10 @@ DWORD SysGetCountryDigit() {
   WCHAR country[16];
   if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, country, 16) == 0) return 0;
   switch (country[0]) {
-    case u'1':
-    case u'2':
-    case u'5':
-      return static_cast<DWORD>(country[0] - u'0');
+    case WCH('1'):
+    case WCH('2'):
+    case WCH('5'):
+      return static_cast<DWORD>(country[0] - WCH('0'));
     default:
       return 0;
   }

@@ -404,7 +404,7 @@ void MergeFormName(DriverContext* context, const DEVMODEW* incoming) {
   }
   ItemTableRow* row = OptFindItem(context->itemTable, kItemFormName);
   if (length == 0) {
-    OptSetString(context, row, u"");
+    OptSetString(context, row, WSTR(""));
   } else if (length < kFormNameChars) {
     OptSetString(context, row, name);
     ChangeFields(context, DM_FORMNAME, 0);

@@ -145,7 +145,7 @@ void DmResetAllToDefaults(DriverContext* context) {
 void DmSetDriverVersionItem(DriverContext* context) {
   if (!HasRecord(context)) return;
   const WCHAR* version = ContextModelDefaults(context).descriptionVersion;
-  OptSetString(context, OptFindItem(context->itemTable, kItemWdmDriverVersion), version ? version : u"");
+  OptSetString(context, OptFindItem(context->itemTable, kItemWdmDriverVersion), version ? version : WSTR(""));
 }
 
 BOOL DmLoadFromPrinter(DriverContext* context) {

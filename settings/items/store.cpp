@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr WCHAR kNotAString[] = u"wrong";
+constexpr WCHAR kNotAString[] = WSTR("wrong");
 
 bool IsAnsiType(int type) { return type == kTypeAnsi || type == kTypeAnsiAlt; }
 bool IsWideType(int type) { return type == kTypeWide || type == kTypeWideAlt; }

@@ -11,6 +11,6 @@ const WCHAR* CfgReadModelName(DriverContext* context) {
   const WCHAR* ini = PathGetApiIni(context);
   const WCHAR* driver = ini ? PrnGetDriverName(context) : nullptr;
   if (!driver || !driver[0]) return nullptr;
-  IniProfileGetString(u"Models", driver, u"", name, kModelNameChars, ini);
+  IniProfileGetString(WSTR("Models"), driver, WSTR(""), name, kModelNameChars, ini);
   return name[0] ? name : nullptr;
 }

@@ -6,13 +6,13 @@
 #include "settings/services/spooler_info.h"
 
 namespace {
-bool IsDriveLetter(WCHAR c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsDriveLetter(WCHAR c) { return (c >= WCH('A') && c <= WCH('Z')) || (c >= WCH('a') && c <= WCH('z')); }
 }  // namespace
 
 BOOL PathIsAbsolute(const WCHAR* path) {
   if (!path) return FALSE;
-  if (IsDriveLetter(path[0]) && path[1] == u':' && path[2] == u'\\') return TRUE;
-  return path[0] == u'\\' && path[1] == u'\\';
+  if (IsDriveLetter(path[0]) && path[1] == WCH(':') && path[2] == WCH('\\')) return TRUE;
+  return path[0] == WCH('\\') && path[1] == WCH('\\');
 }
 
 BOOL PathExists(const WCHAR* path) {
@@ -26,14 +26,14 @@ BOOL PathExists(const WCHAR* path) {
 
 const WCHAR* PathGetFileName(const WCHAR* path) {
   if (!path) return nullptr;
-  const WCHAR* slash = wcsrchr(path, u'\\');
+  const WCHAR* slash = wcsrchr(path, WCH('\\'));
   return slash ? slash + 1 : path;
 }
 
 const WCHAR* PathGetExtension(const WCHAR* path, DWORD* length) {
   if (length) *length = 0;
   const WCHAR* name = PathGetFileName(path);
-  const WCHAR* dot = name ? wcsrchr(name, u'.') : nullptr;
+  const WCHAR* dot = name ? wcsrchr(name, WCH('.')) : nullptr;
   if (!dot) return nullptr;
   if (length) *length = static_cast<DWORD>(wcslen(dot + 1));
   return dot + 1;
@@ -56,10 +56,10 @@ DWORD PathMakeRsqName(DriverContext* context, const WCHAR* path, DWORD flag, WCH
   buffer[0] = 0;
   const WCHAR* directory = path ? PrnGetDriverDirectory(context) : nullptr;
   if (!directory) return 0;
-  const std::u16string_view name = PathGetFileName(path);
+  const WStringView name = PathGetFileName(path);
   DWORD extensionLength = 0;
   const WCHAR* extension = PathGetExtension(path, &extensionLength);
-  const WCHAR* replacement = (flag & kRsqExtensionRsq) ? u"rsq" : (flag & kRsqExtensionRsd) ? u"rsd" : nullptr;
+  const WCHAR* replacement = (flag & kRsqExtensionRsq) ? WSTR("rsq") : (flag & kRsqExtensionRsd) ? WSTR("rsd") : nullptr;
   if (!extension || !replacement) return PathJoin(buffer, MAX_PATH, {directory, name});
   return PathJoin(buffer, MAX_PATH, {directory, name.substr(0, name.size() - extensionLength), replacement});
 }

@@ -7,7 +7,7 @@
 // A drive letter, ':' and '\' ("C:\x"), or two backslashes ("\\server\share").
 BOOL PathIsAbsolute(const WCHAR* path);
 // A path that names its drive ("C:..."): the only kind the INI files are read from and written to.
-inline bool PathHasDrive(const WCHAR* path) { return path && path[0] != 0 && path[1] == u':'; }
+inline bool PathHasDrive(const WCHAR* path) { return path && path[0] != 0 && path[1] == WCH(':'); }
 // Whether CreateFileW opens the path as an existing file (a folder answers FALSE).
 BOOL PathExists(const WCHAR* path);
 // The part after the last '\' (the whole path when it has none).

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr WCHAR kSharedDirValue[] = u"_VELMDirectory";
-constexpr WCHAR kFolderName[] = u"_velm";
+constexpr WCHAR kSharedDirValue[] = WSTR("_VELMDirectory");
+constexpr WCHAR kFolderName[] = WSTR("_velm");
 
 using GetKnownFolderPathProc = HRESULT (*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
 using TaskMemFreeProc = void (*)(LPVOID);
@@ -42,15 +42,15 @@ DWORD RegistrySharedDir(WCHAR* buffer, DWORD capacity) {
 
 // LocalAppDataLow + "\_velm", through the shell and COM libraries loaded for the call.
 DWORD LowIntegrityUserDir(WCHAR* buffer, DWORD capacity) {
-  HMODULE shell = LoadLibraryW(u"shell32.dll");
-  HMODULE com = LoadLibraryW(u"ole32.dll");
+  HMODULE shell = LoadLibraryW(WSTR("shell32.dll"));
+  HMODULE com = LoadLibraryW(WSTR("ole32.dll"));
   const auto getPath = ProcOf<GetKnownFolderPathProc>(shell, "SHGetKnownFolderPath");
   const auto freePath = ProcOf<TaskMemFreeProc>(com, "CoTaskMemFree");
   DWORD length = 0;
   PWSTR path = nullptr;
   // Without the means to free the path the call is not made at all.
   if (getPath && freePath && SUCCEEDED(getPath(FOLDERID_LocalAppDataLow, 0, nullptr, &path)) && path) {
-    if (wcslen(path) < capacity) length = PathJoin(buffer, capacity, {path, u"\\", kFolderName});
+    if (wcslen(path) < capacity) length = PathJoin(buffer, capacity, {path, WSTR("\\"), kFolderName});
     freePath(path);
   }
   if (com) FreeLibrary(com);
@@ -62,19 +62,19 @@ DWORD UserDir(DriverContext* context, WCHAR* buffer, DWORD capacity) {
   if (!Clear(buffer, capacity)) return 0;
   if (context && context->work) {
     const WCHAR* ini = context->work->settingsIniPath;
-    const WCHAR* slash = PathHasDrive(ini) ? wcsrchr(ini, u'\\') : nullptr;
-    if (slash) return PathJoin(buffer, capacity, {std::u16string_view(ini, slash - ini)});
+    const WCHAR* slash = PathHasDrive(ini) ? wcsrchr(ini, WCH('\\')) : nullptr;
+    if (slash) return PathJoin(buffer, capacity, {WStringView(ini, slash - ini)});
   }
   if (SysIsNt6OrLater()) return LowIntegrityUserDir(buffer, capacity);
   WCHAR profile[MAX_PATH];
   const DWORD profileLength = PathGetProfileDir(profile, MAX_PATH);
   if (profileLength == 0) return 0;
-  if (SysIsNt5OrLater()) return PathJoin(buffer, capacity, {profile, u"\\", kFolderName});
+  if (SysIsNt5OrLater()) return PathJoin(buffer, capacity, {profile, WSTR("\\"), kFolderName});
   WCHAR system[MAX_PATH];
   if (!SysGetSystemDir(system, MAX_PATH)) return 0;
-  const WCHAR* slash = wcsrchr(profile, u'\\');
+  const WCHAR* slash = wcsrchr(profile, WCH('\\'));
   const WCHAR* user = slash ? slash + 1 : profile;
-  return PathJoin(buffer, capacity, {system, u"\\quirn\\", kFolderName, u"\\", user});
+  return PathJoin(buffer, capacity, {system, WSTR("\\quirn\\"), kFolderName, WSTR("\\"), user});
 }
 
 }  // namespace
@@ -94,9 +94,9 @@ DWORD PathReadSharedDir(WCHAR* buffer, DWORD capacity) {
   if (const DWORD length = RegistrySharedDir(buffer, capacity)) return length;
   WCHAR system[MAX_PATH];
   if (!SysGetSystemDir(system, MAX_PATH)) return 0;
-  const WCHAR* slash = wcschr(system, u'\\');
+  const WCHAR* slash = wcschr(system, WCH('\\'));
   if (!slash) return 0;
-  return PathJoin(buffer, capacity, {std::u16string_view(system, slash - system + 1), kFolderName});
+  return PathJoin(buffer, capacity, {WStringView(system, slash - system + 1), kFolderName});
 }
 
 DWORD PathReadSharedDirNoCtx(WCHAR* buffer, DWORD capacity) { return PathReadSharedDir(buffer, capacity); }
@@ -107,7 +107,7 @@ DWORD PathGetSharedDir(DriverContext*, WCHAR* buffer, DWORD capacity) {
 
 DWORD PathGetProfileDir(WCHAR* buffer, DWORD capacity) {
   if (!Clear(buffer, capacity)) return 0;
-  HMODULE userEnv = LoadLibraryW(u"UserEnv.dll");
+  HMODULE userEnv = LoadLibraryW(WSTR("UserEnv.dll"));
   const auto getProfile = ProcOf<GetProfileDirectoryProc>(userEnv, "GetUserProfileDirectoryW");
   HANDLE token = nullptr;
   bool opened = false;
@@ -134,5 +134,5 @@ DWORD PathMakeSharedFile(const WCHAR* fileName, WCHAR* buffer, DWORD capacity) {
   if (!Clear(buffer, capacity) || !fileName) return 0;
   WCHAR folder[MAX_PATH];
   if (!PathGetSharedDir(nullptr, folder, MAX_PATH)) return 0;
-  return PathJoin(buffer, capacity, {folder, u"\\", fileName});
+  return PathJoin(buffer, capacity, {folder, WSTR("\\"), fileName});
 }

@@ -31,9 +31,9 @@ struct FontList {
 };
 
 constexpr FontList kDeviceFonts{10006, 10007, kDeviceFontBytes, ListForm::kRecords, ModelList::kDeviceFonts,
-                                u"DeviceFontNum", u"DeviceFont"};
+                                WSTR("DeviceFontNum"), WSTR("DeviceFont")};
 constexpr FontList kOptionFonts{10008, 10009, kDeviceFontBytes, ListForm::kRecords, ModelList::kFontCartridges,
-                                u"OptionFontNum", u"OptionFont"};
+                                WSTR("OptionFontNum"), WSTR("OptionFont")};
 constexpr FontList kFontTable{10004, 10005, kFontTableRowBytes, ListForm::kTable, ModelList::kFontSubstitutes,
                               nullptr, nullptr};
 constexpr const FontList* kLists[] = {&kFontTable, &kDeviceFonts, &kOptionFonts};
@@ -45,9 +45,9 @@ struct TableNames {
   const WCHAR* trueTypeHalf;  // formats of one row's halves, numbered from 1
   const WCHAR* deviceHalf;
 };
-constexpr TableNames kCurrentTable{u"FontTableNum", u"LastFontTableNum", u"TTFontTable%d", u"DevFontTable%d"};
-constexpr TableNames kDefaultTable{u"DefFontTableNum", u"DefFontTableNum", u"TTFontDefTable%d",
-                                   u"DevFontDefTable%d"};
+constexpr TableNames kCurrentTable{WSTR("FontTableNum"), WSTR("LastFontTableNum"), WSTR("TTFontTable%d"), WSTR("DevFontTable%d")};
+constexpr TableNames kDefaultTable{WSTR("DefFontTableNum"), WSTR("DefFontTableNum"), WSTR("TTFontDefTable%d"),
+                                   WSTR("DevFontDefTable%d")};
 const TableNames& NamesFor(DWORD flags) { return (flags & kFontDefaultTable) ? kDefaultTable : kCurrentTable; }
 
 enum class ReadResult { kDone, kNoCount, kFailed };

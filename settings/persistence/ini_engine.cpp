@@ -11,8 +11,8 @@
 
 namespace {
 
-bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
-bool IsLineBreak(WCHAR c) { return c == u'\r' || c == u'\n'; }
+bool IsBlank(WCHAR c) { return c == WCH(' ') || c == WCH('\t'); }
+bool IsLineBreak(WCHAR c) { return c == WCH('\r') || c == WCH('\n'); }
 
 unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
 
@@ -96,7 +96,7 @@ const char* FindHeader(const NarrowName& name, const char* p, const char* end) {
 }
 
 void CopyBounded(const WCHAR* source, WCHAR* destination, DWORD capacity) {
-  lstrcpynW(destination, source ? source : u"", static_cast<int>(capacity));
+  lstrcpynW(destination, source ? source : WSTR(""), static_cast<int>(capacity));
 }
 
 // Widens `bytes` of value into destination[capacity], cutting at capacity-1 characters but never
@@ -134,7 +134,7 @@ void NormalizedBounds(const WCHAR* value, size_t length, size_t* begin, size_t* 
   for (;;) {
     while (b < e && (IsBlank(value[b]) || IsLineBreak(value[b]))) ++b;
     while (e > b && (IsBlank(value[e - 1]) || IsLineBreak(value[e - 1]))) --e;
-    if (e - b >= 2 && (value[b] == u'"' || value[b] == u'\'') && value[e - 1] == value[b]) {
+    if (e - b >= 2 && (value[b] == WCH('"') || value[b] == WCH('\'')) && value[e - 1] == value[b]) {
       ++b;
       --e;
       continue;
@@ -232,8 +232,8 @@ bool WriteAll(HANDLE file, const char* bytes, DWORD count) {
 
 // Temporary files of a rewrite are named after the file they replace: "<file>.~<8 hex>.TMP"
 // beside it, so that a later rewrite of the same file knows the ones a failed one left behind.
-constexpr WCHAR kTempMark[] = u".~";
-constexpr WCHAR kTempExtension[] = u".TMP";
+constexpr WCHAR kTempMark[] = WSTR(".~");
+constexpr WCHAR kTempExtension[] = WSTR(".TMP");
 constexpr size_t kTempDigits = 8;
 
 // A temporary name for `path` that no file holds yet, created empty; false when none can be had.
@@ -245,7 +245,7 @@ bool CreateTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH]) {
   }
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId();
   for (int attempt = 0; attempt < 64; ++attempt) {
-    swprintf_s(temp, MAX_PATH, u"%s%s%08X%s", path, kTempMark, static_cast<UINT>(seed + attempt), kTempExtension);
+    swprintf_s(temp, MAX_PATH, WSTR("%s%s%08X%s"), path, kTempMark, static_cast<UINT>(seed + attempt), kTempExtension);
     HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);
@@ -256,14 +256,14 @@ bool CreateTemporary(const WCHAR* path, WCHAR (&temp)[MAX_PATH]) {
   return false;
 }
 
-bool IsHexDigit(WCHAR c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
+bool IsHexDigit(WCHAR c) { return (c >= WCH('0') && c <= WCH('9')) || (c >= WCH('A') && c <= WCH('F')) || (c >= WCH('a') && c <= WCH('f')); }
 
 // Removes the temporary files that earlier rewrites of `path` left behind. Runs under the
 // settings mutex, which every rewrite holds, so none of them belongs to a rewrite in progress.
 void RemoveLeftovers(const WCHAR* path) {
   WCHAR pattern[MAX_PATH];
-  if (swprintf_s(pattern, MAX_PATH, u"%s%s*%s", path, kTempMark, kTempExtension) < 0) return;
-  const WCHAR* slash = wcsrchr(path, u'\\');
+  if (swprintf_s(pattern, MAX_PATH, WSTR("%s%s*%s"), path, kTempMark, kTempExtension) < 0) return;
+  const WCHAR* slash = wcsrchr(path, WCH('\\'));
   const size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
   const size_t nameLength = wcslen(path) - folderLength;
   WIN32_FIND_DATAW found{};
@@ -431,11 +431,11 @@ BOOL IniIsWritableName(const WCHAR* name, BOOL key) {
   const size_t length = wcslen(name);
   if (length == 0) return TRUE;
   if (length > kIniMaxNameChars || IsBlank(name[0]) || IsBlank(name[length - 1])) return FALSE;
-  if (key && (name[0] == u'[' || name[0] == u';')) return FALSE;
+  if (key && (name[0] == WCH('[') || name[0] == WCH(';'))) return FALSE;
   for (size_t i = 0; i < length; ++i) {
     const WCHAR c = name[i];
     if (IsLineBreak(c)) return FALSE;
-    if (key ? c == u'=' : (c == u']' || (c == u'[' && i > 0))) return FALSE;
+    if (key ? c == WCH('=') : (c == WCH(']') || (c == WCH('[') && i > 0))) return FALSE;
   }
   return TRUE;
 }
@@ -485,7 +485,7 @@ WCHAR* IniNormalizeValue(WCHAR* value) {
   size_t end = 0;
   NormalizedBounds(value, length, &begin, &end);
   for (size_t i = begin; i < end; ++i)
-    if (IsLineBreak(value[i])) value[i] = u' ';
+    if (IsLineBreak(value[i])) value[i] = WCH(' ');
   std::memmove(value, value + begin, (end - begin) * sizeof(WCHAR));
   value[end - begin] = 0;
   return value;
@@ -576,12 +576,12 @@ BOOL IniMakeSectionName(const WCHAR* name, WCHAR* out, DWORD capacity) {
   bool fits = put(kIniMarkedSectionLead);
   for (size_t i = 0; fits && i < length; ++i) {
     const WCHAR c = name[i];
-    if (c != u'%' && c != u'[' && c != u']' && StrConvertsToAnsiExactly(c)) {
+    if (c != WCH('%') && c != WCH('[') && c != WCH(']') && StrConvertsToAnsiExactly(c)) {
       fits = put(c);
       continue;
     }
     static constexpr char kHex[] = "0123456789ABCDEF";
-    fits = put(u'%');
+    fits = put(WCH('%'));
     for (int shift = 12; fits && shift >= 0; shift -= 4) fits = put(static_cast<WCHAR>(kHex[(c >> shift) & 0xF]));
   }
   if (!fits) {
@@ -597,8 +597,8 @@ WCHAR* IniMakeSafeSectionName(WCHAR* name) {
   if (!name) return name;
   const bool skipTrailBytes = SysIsWin9x();
   for (WCHAR* c = name; *c != 0; ++c) {
-    if (*c == u'[' || *c == u']') {
-      *c = u',';
+    if (*c == WCH('[') || *c == WCH(']')) {
+      *c = WCH(',');
     } else if (skipTrailBytes && IsDBCSLeadByte(static_cast<BYTE>(*c & 0xFF)) && c[1] != 0) {
       ++c;
     }

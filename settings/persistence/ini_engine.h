@@ -128,7 +128,7 @@ BOOL IniReplaceSection(const WCHAR* path, const WCHAR* section, const char* newT
 // ']', written as '%' and the four hex digits of its UTF-16 unit ("Lab 中" gives "[Lab %4E2D",
 // headed "[[Lab %4E2D]" in the file). FALSE with ERROR_INVALID_NAME when the form does not fit
 // (capacity counts the NUL).
-constexpr WCHAR kIniMarkedSectionLead = u'[';
+constexpr WCHAR kIniMarkedSectionLead = WCH('[');
 BOOL IniMakeSectionName(const WCHAR* name, WCHAR* out, DWORD capacity);
 
 // Replaces every '[' and ']' of `name` by ',' in place, so that a printer name can name a

@@ -30,7 +30,7 @@ constexpr int kLastUnloadedRow = 729;
 // Creation flags whose contexts never read the settings INI.
 constexpr DWORD kCreateWithoutIni = 0x01000000 | 0x02000000 | 0x00010000;
 
-constexpr WCHAR kDriverDataKey[] = u"PrinterDriverData";
+constexpr WCHAR kDriverDataKey[] = WSTR("PrinterDriverData");
 constexpr DWORD kNumberChars = 16;
 // The largest value an entry can carry: a field of the longest section as widened text.
 constexpr DWORD kTextChars = kDmWorkSize + 1;
@@ -177,14 +177,14 @@ DWORD ParseNumber(const WCHAR* text, int type) {
 bool FormatNumber(DWORD value, int type, WCHAR* out) {
   switch (type) {
     case kTypeS32:
-      return swprintf_s(out, kNumberChars, u"%ld", static_cast<LONG>(value)) > 0;
+      return swprintf_s(out, kNumberChars, WSTR("%ld"), static_cast<LONG>(value)) > 0;
     case kTypeU8:
     case kTypeU16:
-      return swprintf_s(out, kNumberChars, u"%u", static_cast<UINT>(value)) > 0;
+      return swprintf_s(out, kNumberChars, WSTR("%u"), static_cast<UINT>(value)) > 0;
     case kTypeU32:
-      return swprintf_s(out, kNumberChars, u"%lu", static_cast<ULONG>(value)) > 0;
+      return swprintf_s(out, kNumberChars, WSTR("%lu"), static_cast<ULONG>(value)) > 0;
     default:
-      return swprintf_s(out, kNumberChars, u"%d", static_cast<int>(static_cast<LONG>(value))) > 0;
+      return swprintf_s(out, kNumberChars, WSTR("%d"), static_cast<int>(static_cast<LONG>(value))) > 0;
   }
 }
 
@@ -298,7 +298,7 @@ bool SkipsIni(const DriverContext* context) {
 
 const WCHAR* SettingsIniOf(DriverContext* context) {
   const WCHAR* path = PathGetSettingsIni(context);
-  return path ? path : u"";
+  return path ? path : WSTR("");
 }
 
 // Whether the row's value differs from the saved copy: bits as values, everything else byte by
@@ -357,7 +357,7 @@ int CfgLoadEntries(HANDLE printer, DriverContext* context, int section, DWORD fl
   if (!HasRecord(context)) return 1;
   const SettingsMutexHold hold(context);
   const bool iniAllowed = !SkipsIni(context);
-  const WCHAR* iniPath = iniAllowed ? SettingsIniOf(context) : u"";
+  const WCHAR* iniPath = iniAllowed ? SettingsIniOf(context) : WSTR("");
   bool actionGroup = false;
   ItemTable& table = *context->itemTable;
   for (int i = kFirstLoadRow; i < table.count; ++i) {

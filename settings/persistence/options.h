@@ -41,7 +41,7 @@ constexpr DWORD kCfgSaveAllDeviceInfo = 0x80000001;
 
 constexpr WORD kItemFirstAction = kItemActionSecurity;  // bit 0 of the job-action word
 constexpr WORD kItemLastAction = kItemAction15;        // bit 15
-inline constexpr WCHAR kActionGroupKey[] = u"vdmAction";
+inline constexpr WCHAR kActionGroupKey[] = WSTR("vdmAction");
 
 // Where a client of a shared printer reads the server's printer data (kCfgFromServer). `key` is
 // "PrinterDriverData", `name` the value name.

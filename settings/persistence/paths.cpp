@@ -10,7 +10,7 @@
 
 namespace {
 
-bool IsDrivePath(const WCHAR* name) { return name && name[0] != 0 && name[1] == u':'; }
+bool IsDrivePath(const WCHAR* name) { return name && name[0] != 0 && name[1] == WCH(':'); }
 
 bool HasWork(const DriverContext* context) { return context && context->work; }
 
@@ -34,7 +34,7 @@ DWORD ComposeIni(const WCHAR* name, bool perUser, DriverContext* context, const 
   DWORD length = perUser ? folders.user(context, folder, MAX_PATH) : 0;
   if (length == 0 || length >= MAX_PATH) length = folders.shared(context, folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 0;
-  return PathJoin(out, MAX_PATH, {std::u16string_view(folder, length), u"\\", name});
+  return PathJoin(out, MAX_PATH, {WStringView(folder, length), WSTR("\\"), name});
 }
 
 DWORD NoContextUserDir(DriverContext*, WCHAR* buffer, DWORD capacity) { return PathGetUserDirNoCtx(buffer, capacity); }
@@ -44,16 +44,16 @@ DWORD NoContextSharedDir(DriverContext*, WCHAR* buffer, DWORD capacity) {
 
 }  // namespace
 
-DWORD PathJoin(WCHAR* out, DWORD capacity, std::initializer_list<std::u16string_view> parts) {
+DWORD PathJoin(WCHAR* out, DWORD capacity, std::initializer_list<WStringView> parts) {
   if (!out || capacity == 0) return 0;
   size_t length = 0;
-  for (std::u16string_view part : parts) length += part.size();
+  for (WStringView part : parts) length += part.size();
   if (length >= capacity) {
     out[0] = 0;
     return 0;
   }
   WCHAR* at = out;
-  for (std::u16string_view part : parts) {
+  for (WStringView part : parts) {
     std::memmove(at, part.data(), part.size() * sizeof(WCHAR));
     at += part.size();
   }
@@ -99,15 +99,15 @@ const WCHAR* PathGetApiIni(DriverContext* context) {
   return Keep(work.driverIniPath, built, length);
 }
 
-DWORD PathLocalizeFileName(std::u16string_view name, std::u16string_view code, WCHAR* out, DWORD capacity) {
+DWORD PathLocalizeFileName(WStringView name, WStringView code, WCHAR* out, DWORD capacity) {
   if (code.size() != 2) {
     if (out && capacity) out[0] = 0;
     return 0;
   }
-  const size_t separator = name.find_last_of(u"\\/");
-  const size_t fileStart = separator == std::u16string_view::npos ? 0 : separator + 1;
-  const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos || dot < fileStart + 2) return PathJoin(out, capacity, {name});
+  const size_t separator = name.find_last_of(WSTR("\\/"));
+  const size_t fileStart = separator == WStringView::npos ? 0 : separator + 1;
+  const size_t dot = name.rfind(WCH('.'));
+  if (dot == WStringView::npos || dot < fileStart + 2) return PathJoin(out, capacity, {name});
   return PathJoin(out, capacity, {name.substr(0, dot - 2), code, name.substr(dot)});
 }
 

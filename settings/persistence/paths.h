@@ -11,7 +11,7 @@
 // Writes `parts` one after the other into `out` (capacity in characters, NUL included). When
 // they do not fit, `out` is left empty and 0 returned, so that no caller ever works on a path
 // cut short into another one; else the length.
-DWORD PathJoin(WCHAR* out, DWORD capacity, std::initializer_list<std::u16string_view> parts);
+DWORD PathJoin(WCHAR* out, DWORD capacity, std::initializer_list<WStringView> parts);
 
 // The settings INI of the context, kept at the start of its work area: the model's settings INI
 // name as it stands when it is a drive path ("X:..."); else the per-user settings folder when
@@ -45,7 +45,7 @@ const WCHAR* PathGetLocalizedModelFile(DriverContext* context);
 // name replaced by `code` (two characters). A name without an extension, or with fewer than two
 // characters before it, stays as it is. The length written, 0 when `code` is not two characters
 // or the result does not fit.
-DWORD PathLocalizeFileName(std::u16string_view name, std::u16string_view code, WCHAR* out, DWORD capacity);
+DWORD PathLocalizeFileName(WStringView name, WStringView code, WCHAR* out, DWORD capacity);
 
 // The help language code, read once into the context's work area and returned from there;
 // null while it cannot be learnt.

@@ -11,7 +11,7 @@ BOOL PrnGetData(HANDLE printer, const WCHAR* name, void* data, DWORD size, DWORD
   if (size > 0) std::memset(data, 0, size);
   DWORD needed = 0;
   DWORD valueType = 0;
-  const DWORD status = GetPrinterDataW(printer, name, &valueType, static_cast<LPBYTE>(data), size, &needed);
+  const DWORD status = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &valueType, static_cast<LPBYTE>(data), size, &needed);
   if (status != ERROR_SUCCESS) {
     // A failed read may have left part of a value behind.
     if (size > 0) std::memset(data, 0, size);
@@ -28,7 +28,7 @@ BOOL PrnSetData(HANDLE printer, const WCHAR* name, DWORD type, const void* data,
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const DWORD status = SetPrinterDataW(printer, name, type, static_cast<const BYTE*>(data), size);
+  const DWORD status = SetPrinterDataW(printer, const_cast<LPWSTR>(name), type, static_cast<LPBYTE>(const_cast<void*>(data)), size);
   if (status != ERROR_SUCCESS) {
     SetLastError(status);
     return FALSE;

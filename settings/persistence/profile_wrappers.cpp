@@ -38,13 +38,13 @@ class SafeSection {
 
 DWORD CopyDefault(const WCHAR* defaultValue, WCHAR* buffer, DWORD size) {
   if (!buffer || size == 0) return 0;
-  lstrcpynW(buffer, defaultValue ? defaultValue : u"", static_cast<int>(size));
+  lstrcpynW(buffer, defaultValue ? defaultValue : WSTR(""), static_cast<int>(size));
   return static_cast<DWORD>(lstrlenW(buffer));
 }
 
 // Defaults no value can equal both of: a key whose reads give back each of them is absent.
-constexpr WCHAR kFirstProbe[] = u"\x01";
-constexpr WCHAR kSecondProbe[] = u"\x02";
+constexpr WCHAR kFirstProbe[] = WSTR("\x01");
+constexpr WCHAR kSecondProbe[] = WSTR("\x02");
 
 bool IsProbe(const WCHAR* buffer, DWORD copied, const WCHAR* probe) { return copied == 1 && buffer[0] == probe[0]; }
 

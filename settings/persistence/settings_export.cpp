@@ -54,8 +54,8 @@ constexpr DWORD kValueChars = 64;  // a key copied between files as it stands
 constexpr DWORD kSectionChars = kIniMaxNameChars + 1;
 constexpr WORD kAbsent = 0xFFFF;
 
-inline constexpr WCHAR kConditionSection[] = u"condition";
-inline constexpr WCHAR kDisableSection[] = u"disable";
+inline constexpr WCHAR kConditionSection[] = WSTR("condition");
+inline constexpr WCHAR kDisableSection[] = WSTR("disable");
 
 bool Usable(const DriverContext* context) {
   return context && context->itemTable && context->settings && context->work;
@@ -75,13 +75,13 @@ bool InRange(WORD id, WORD first, WORD count) { return id >= first && id < first
 
 // Decimal text with an optional '-' and at most ten digits, as `*value`.
 bool ParseDecimal(const WCHAR* text, long long* value) {
-  const bool negative = *text == u'-';
+  const bool negative = *text == WCH('-');
   if (negative) ++text;
   long long n = 0;
   int digits = 0;
   for (; *text; ++text, ++digits) {
-    if (*text < u'0' || *text > u'9' || digits == 10) return false;
-    n = n * 10 + (*text - u'0');
+    if (*text < WCH('0') || *text > WCH('9') || digits == 10) return false;
+    n = n * 10 + (*text - WCH('0'));
   }
   if (digits == 0) return false;
   *value = negative ? -n : n;
@@ -101,7 +101,7 @@ bool IsNumberText(const WCHAR* text, int type) {
 // A header value: a decimal number below 0xFFFF (which stands for "absent").
 bool ParseHeaderNumber(const WCHAR* text, WORD* out) {
   long long value = 0;
-  if (*text == u'-' || !ParseDecimal(text, &value) || value >= kAbsent) return false;
+  if (*text == WCH('-') || !ParseDecimal(text, &value) || value >= kAbsent) return false;
   *out = static_cast<WORD>(value);
   return true;
 }
@@ -166,7 +166,7 @@ const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write
     return OptGetItemName(&table, static_cast<WORD>(id - kItemSrcFreeSizeName + kItemFreeSizeName));
   }
   if (row.name) return row.name;
-  if (id >= 1 && id <= kItemLastPublic && swprintf_s(number, kIdChars, u"%u", static_cast<UINT>(id)) > 0) return number;
+  if (id >= 1 && id <= kItemLastPublic && swprintf_s(number, kIdChars, WSTR("%u"), static_cast<UINT>(id)) > 0) return number;
   return nullptr;
 }
 
@@ -454,7 +454,7 @@ BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
   };
   for (const auto& entry : header) {
     WCHAR value[kNumberChars];
-    if (swprintf_s(value, kNumberChars, u"%u", static_cast<UINT>(entry.value)) <= 0) return FALSE;
+    if (swprintf_s(value, kNumberChars, WSTR("%u"), static_cast<UINT>(entry.value)) <= 0) return FALSE;
     if (!IniAppendEntry(text, entry.key, value)) return FALSE;
   }
   return TRUE;
@@ -531,7 +531,7 @@ BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
     bool built = IniAppendSection(&text, section);
     built = built && WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
               // The font lists are blocks of the record, named by handle: never written as values.
-              if (IsFontItem(row.id)) return IniAppendEntry(&text, row.name, u"0") != FALSE;
+              if (IsFontItem(row.id)) return IniAppendEntry(&text, row.name, WSTR("0")) != FALSE;
               const ItemTableRow entry = EntryRow(row, section, row.name);
               return CfgWriteIniEntry(context, &entry, file, &text) != FALSE;
             });

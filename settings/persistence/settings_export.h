@@ -50,14 +50,14 @@ constexpr DWORD kXferStatusHeaderMismatch = 1;
 // (qnexport.txt); the last error says why.
 constexpr DWORD kXferStatusSharedFileNotWritten = 2;
 
-inline constexpr WCHAR kXferVersionKey[] = u"RstVersion";
-inline constexpr WCHAR kXferMachineKey[] = u"RstMachine";
-inline constexpr WCHAR kXferLanguageKey[] = u"RstLanguage";
-inline constexpr WCHAR kXferOSKindKey[] = u"RstOSKind";
-inline constexpr WCHAR kXferRsdSectionName[] = u"VelmRsdSection";
-inline constexpr WCHAR kXferPrinterItemSection[] = u"VelmPrnSection";
-inline constexpr WCHAR kXferPrinterItemFileName[] = u"qnexport.txt";
-inline constexpr WCHAR kXferReadonlyKey[] = u"Readonly";
+inline constexpr WCHAR kXferVersionKey[] = WSTR("RstVersion");
+inline constexpr WCHAR kXferMachineKey[] = WSTR("RstMachine");
+inline constexpr WCHAR kXferLanguageKey[] = WSTR("RstLanguage");
+inline constexpr WCHAR kXferOSKindKey[] = WSTR("RstOSKind");
+inline constexpr WCHAR kXferRsdSectionName[] = WSTR("VelmRsdSection");
+inline constexpr WCHAR kXferPrinterItemSection[] = WSTR("VelmPrnSection");
+inline constexpr WCHAR kXferPrinterItemFileName[] = WSTR("qnexport.txt");
+inline constexpr WCHAR kXferReadonlyKey[] = WSTR("Readonly");
 
 // A section longer than this was not written by this library.
 constexpr DWORD kXferMaxSectionBytes = 1u << 20;

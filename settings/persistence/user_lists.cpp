@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr WCHAR kStampCountKey[] = u"StampCount";
+constexpr WCHAR kStampCountKey[] = WSTR("StampCount");
 // Room for every key and section name of the lists ("QualityList7Name", "Stamp256fr").
 constexpr DWORD kKeyChars = 32;
 
@@ -31,7 +31,7 @@ bool Usable(const DriverContext* context) {
 
 DWORD FormatKey(WCHAR* buffer, DWORD capacity, const WCHAR* prefix, LONG n, const WCHAR* suffix) {
   if (!buffer || capacity == 0) return 0;
-  const int written = swprintf_s(buffer, capacity, u"%s%ld%s", prefix, n, suffix);
+  const int written = swprintf_s(buffer, capacity, WSTR("%s%ld%s"), prefix, n, suffix);
   return written < 0 ? 0 : static_cast<DWORD>(written);  // cut short: "" already
 }
 
@@ -66,7 +66,7 @@ bool QualityFile(DriverContext* context, int n, WCHAR* path) {
   const WCHAR* ini = PathGetSettingsIni(context);
   const WCHAR* printer = PrnGetPrinterName(context);
   if (!LstFormatQualityKey(key, kKeyChars, n, FALSE) || !ini || !ini[0] || !printer || !printer[0]) return false;
-  if (IniProfileGetString(printer, key, u"", path, kQualityPathChars, ini) >= MAX_PATH) path[0] = 0;
+  if (IniProfileGetString(printer, key, WSTR(""), path, kQualityPathChars, ini) >= MAX_PATH) path[0] = 0;
   return path[0] != 0;
 }
 
@@ -75,25 +75,25 @@ bool QualityFile(DriverContext* context, int n, WCHAR* path) {
 // ---- Keys and section names -------------------------------------------------------------------
 
 DWORD LstFormatPresetKey(WCHAR* buffer, DWORD capacity, int n, int form) {
-  static constexpr const WCHAR* kSuffixes[] = {u"", u"Name", u"Comment"};
+  static constexpr const WCHAR* kSuffixes[] = {WSTR(""), WSTR("Name"), WSTR("Comment")};
   if (n < 0 || n >= kLstPresetSlots || form < kPresetKeyPath || form > kPresetKeyComment)
     return Refuse(buffer, capacity);
-  return FormatKey(buffer, capacity, u"PresetList", n, kSuffixes[form]);
+  return FormatKey(buffer, capacity, WSTR("PresetList"), n, kSuffixes[form]);
 }
 
 DWORD LstFormatQualityKey(WCHAR* buffer, DWORD capacity, int n, BOOL name) {
   if (n < 0 || n >= kLstQualitySets) return Refuse(buffer, capacity);
-  return FormatKey(buffer, capacity, u"QualityList", n, name ? u"Name" : u"");
+  return FormatKey(buffer, capacity, WSTR("QualityList"), n, name ? WSTR("Name") : WSTR(""));
 }
 
 DWORD LstFormatStampKey(DriverContext* context, DWORD n, WCHAR* buffer, DWORD capacity) {
   if (!context || n > kLstScratchStamp) return Refuse(buffer, capacity);
-  return FormatKey(buffer, capacity, u"Stamp", static_cast<LONG>(n), CfgLanguageCodeOfItem(context));
+  return FormatKey(buffer, capacity, WSTR("Stamp"), static_cast<LONG>(n), CfgLanguageCodeOfItem(context));
 }
 
 DWORD LstFormatFreeSizeKey(DriverContext* context, int n, WCHAR* buffer, DWORD capacity) {
   if (!context || n < 0 || n >= kLstFreeSizeSlots) return Refuse(buffer, capacity);
-  return FormatKey(buffer, capacity, u"FreeSize", n, CfgLanguageCodeOfItem(context));
+  return FormatKey(buffer, capacity, WSTR("FreeSize"), n, CfgLanguageCodeOfItem(context));
 }
 
 // ---- List transfers ---------------------------------------------------------------------------

@@ -11,8 +11,8 @@ namespace bidi = velm::bidi;
 
 namespace {
 
-constexpr const WCHAR* kLibrary = u"qnbidint.dll";
-constexpr const WCHAR* kLibrary9x = u"qnbidi9x.dll";
+constexpr const WCHAR* kLibrary = WSTR("qnbidint.dll");
+constexpr const WCHAR* kLibrary9x = WSTR("qnbidi9x.dll");
 
 bool TableComplete(const bidi::BidiInterface& t) {
   return t.open && t.close && t.query && t.queryClass && t.modelName && t.reserved && t.readRecord &&
@@ -72,7 +72,7 @@ BOOL BidiOpen(DriverContext* context, BidiDevice* device) {
   const WCHAR* printer = PrnGetPrinterName(context);
   DWORD status = 0;
   bidi::BidiHandle handle = nullptr;
-  const BOOL opened = device->table.open(&device->table, printer ? printer : u"", &handle, &status);
+  const BOOL opened = device->table.open(&device->table, printer ? printer : WSTR(""), &handle, &status);
   device->handle = handle;
   if (!opened) return FALSE;
   if (!handle || status == 0) {

@@ -50,11 +50,11 @@ constexpr DWORD kTrayFallback = 3;
 // The generated tables are far shorter; a lookup that runs this far has lost its end row.
 constexpr int kMaxTableRows = 256;
 
-constexpr WCHAR kSwitchQuery[] = u"bIsBIDISupportForVELM";
-constexpr WCHAR kSwitchModel[] = u"bIsBIDISupportForVELMModel";
+constexpr WCHAR kSwitchQuery[] = WSTR("bIsBIDISupportForVELM");
+constexpr WCHAR kSwitchModel[] = WSTR("bIsBIDISupportForVELMModel");
 
-constexpr WCHAR kConnectorKey[] = u"Software\\QUIRN\\Orvane Printer Driver";
-constexpr WCHAR kTorbelConnection[] = u"TorbelConnection";
+constexpr WCHAR kConnectorKey[] = WSTR("Software\\QUIRN\\Orvane Printer Driver");
+constexpr WCHAR kTorbelConnection[] = WSTR("TorbelConnection");
 
 // The device's answers to a full query, read before any of them is applied.
 struct Answers {
@@ -286,7 +286,7 @@ bool ConnectorPartInstalled(const WCHAR* flagName, const WCHAR* library) {
     return false;
   WCHAR system[MAX_PATH], path[MAX_PATH];
   const DWORD length = SysGetSystemDir(system, MAX_PATH);
-  return length && PathJoin(path, MAX_PATH, {system, u"\\", library}) && PathExists(path);
+  return length && PathJoin(path, MAX_PATH, {system, WSTR("\\"), library}) && PathExists(path);
 }
 
 }  // namespace
@@ -341,14 +341,14 @@ BOOL BidiTestConnection(DriverContext* context, DWORD flags) {
 
 BOOL BidiIsEnabledInIni(DriverContext* context, int which) {
   const WCHAR* ini = PathGetSettingsIni(context);
-  if (!ini || !ini[0] || ini[1] != u':') return TRUE;
+  if (!ini || !ini[0] || ini[1] != WCH(':')) return TRUE;
   const WCHAR* key = which == kBidiSwitchModel ? kSwitchModel : kSwitchQuery;
   return IniProfileGetInt(CfgLanguageCodeOfItem(context), key, 1, ini) == 1;
 }
 
 BOOL BidiIsConnectorInstalled() {
-  return (SysTestFeatureBit(7) && ConnectorPartInstalled(u"TQBIDI_FLG", u"TQBIDISS.dll")) ||
-         (SysTestFeatureBit(0) && ConnectorPartInstalled(u"TORBEL_FLG", u"TORBELSV.dll"));
+  return (SysTestFeatureBit(7) && ConnectorPartInstalled(WSTR("TQBIDI_FLG"), WSTR("TQBIDISS.dll"))) ||
+         (SysTestFeatureBit(0) && ConnectorPartInstalled(WSTR("TORBEL_FLG"), WSTR("TORBELSV.dll")));
 }
 
 DWORD BidiGetConnectorState(DriverContext* context) {

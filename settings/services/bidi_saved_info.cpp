@@ -17,7 +17,7 @@
 namespace {
 
 // Keys a transfer section opens with.
-constexpr std::u16string_view kTransferHeaderKeys[] = {u"RstVersion", u"RstMachine", u"RstLanguage", u"RstOSKind"};
+constexpr WStringView kTransferHeaderKeys[] = {WSTR("RstVersion"), WSTR("RstMachine"), WSTR("RstLanguage"), WSTR("RstOSKind")};
 
 constexpr DWORD kFlagChars = 16;
 
@@ -27,7 +27,7 @@ const WCHAR* SectionOf(DriverContext* context) {
   return name && name[0] ? name : nullptr;
 }
 
-bool EqualsAscii(std::string_view key, std::u16string_view name) {
+bool EqualsAscii(std::string_view key, WStringView name) {
   if (key.size() != name.size()) return false;
   for (size_t i = 0; i < key.size(); ++i) {
     const auto lower = [](unsigned c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
@@ -40,7 +40,7 @@ bool EqualsAscii(std::string_view key, std::u16string_view name) {
 // header or the name of a device-information item.
 bool IsSavedKey(DriverContext* context, std::string_view key) {
   if (EqualsAscii(key, kBidiFlagName)) return true;
-  for (const std::u16string_view header : kTransferHeaderKeys)
+  for (const WStringView header : kTransferHeaderKeys)
     if (EqualsAscii(key, header)) return true;
   const ItemTable* table = context->itemTable;
   for (SHORT i = 0; table && i < table->count; ++i) {
@@ -95,7 +95,7 @@ BOOL BidiSetSavedFlag(DriverContext* context, DWORD value) {
   WCHAR path[MAX_PATH];
   const WCHAR* section = SectionOf(context);
   if (!section || !BidiGetUserIniPath(path)) return FALSE;
-  return IniProfileWriteString(section, kBidiFlagName, value ? u"1" : u"0", path);
+  return IniProfileWriteString(section, kBidiFlagName, value ? WSTR("1") : WSTR("0"), path);
 }
 
 BOOL BidiSaveSavedInfo(DriverContext* context) {

@@ -12,9 +12,9 @@
 #include "settings/context/driver_context.h"
 #include "win32.h"
 
-inline constexpr WCHAR kBidiUserIni[] = u"qnuser.ini";
-inline constexpr WCHAR kBidiFlagName[] = u"BidiFlag";
-inline constexpr WCHAR kBidiExFlagName[] = u"BidiExFlag";
+inline constexpr WCHAR kBidiUserIni[] = WSTR("qnuser.ini");
+inline constexpr WCHAR kBidiFlagName[] = WSTR("BidiFlag");
+inline constexpr WCHAR kBidiExFlagName[] = WSTR("BidiExFlag");
 // What BidiReadSavedFlag answers when "qnuser.ini" has no "BidiFlag" for the printer; writers
 // write only 0 and 1.
 constexpr DWORD kBidiSavedFlagAbsent = 7;

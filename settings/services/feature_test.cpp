@@ -3,8 +3,8 @@
 #include "settings/services/registry_values.h"
 
 namespace {
-constexpr WCHAR kCountedCompanionKey[] = u"Software\\QUIRN\\Fusebay\\VodEduduv";
-constexpr WCHAR kInstallCount[] = u"INSTALL_COUNT";
+constexpr WCHAR kCountedCompanionKey[] = WSTR("Software\\QUIRN\\Fusebay\\VodEduduv");
+constexpr WCHAR kInstallCount[] = WSTR("INSTALL_COUNT");
 }  // namespace
 
 BOOL SysIsFeatureInstalled(DWORD kind) {

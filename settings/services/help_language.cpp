@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr WCHAR kHelpFileValue[] = u"HelpFileName";
+constexpr WCHAR kHelpFileValue[] = WSTR("HelpFileName");
 
-WCHAR FoldAscii(WCHAR c) { return c >= u'A' && c <= u'Z' ? static_cast<WCHAR>(c - u'A' + u'a') : c; }
+WCHAR FoldAscii(WCHAR c) { return c >= WCH('A') && c <= WCH('Z') ? static_cast<WCHAR>(c - WCH('A') + WCH('a')) : c; }
 
 const ResLanguageRow* FindByValue(DWORD value) {
   for (const ResLanguageRow* row = ResGetLanguageTable(); row->value != kLanguageEnd; ++row)
@@ -21,11 +21,11 @@ const ResLanguageRow* FindByValue(DWORD value) {
 // The table row of the language letters of `fileName`, or null.
 const ResLanguageRow* FindByFileName(const WCHAR* fileName) {
   if (!fileName) return nullptr;
-  const std::u16string_view path(fileName);
-  const size_t separator = path.find_last_of(u"\\/");
-  const std::u16string_view name = separator == std::u16string_view::npos ? path : path.substr(separator + 1);
-  const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos || dot < 2) return nullptr;
+  const WStringView path(fileName);
+  const size_t separator = path.find_last_of(WSTR("\\/"));
+  const WStringView name = separator == WStringView::npos ? path : path.substr(separator + 1);
+  const size_t dot = name.rfind(WCH('.'));
+  if (dot == WStringView::npos || dot < 2) return nullptr;
   const WCHAR first = FoldAscii(name[dot - 2]);
   const WCHAR second = FoldAscii(name[dot - 1]);
   for (const ResLanguageRow* row = ResGetLanguageTable(); row->value != kLanguageEnd; ++row) {

@@ -12,7 +12,7 @@
 
 // The language of a name whose letters are not in the table, or of a printer without a help file.
 constexpr WORD kDefaultLanguageValue = 1;
-inline constexpr WCHAR kDefaultLanguageCode[] = u"us";
+inline constexpr WCHAR kDefaultLanguageCode[] = WSTR("us");
 
 
 // The printer data value "HelpFileName" into `buffer` of `capacity` characters; its length, or

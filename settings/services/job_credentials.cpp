@@ -16,8 +16,8 @@ namespace jc = velm::jobcr;
 
 namespace {
 
-constexpr const WCHAR* kServiceLibrary = u"qnjobcr.dll";
-constexpr const WCHAR kSignature[] = u"VELM";
+constexpr const WCHAR* kServiceLibrary = WSTR("qnjobcr.dll");
+constexpr const WCHAR kSignature[] = WSTR("VELM");
 constexpr DWORD kDriverVersionBytes = 18;  // item 905 widened
 // The widest item buffer (item 6): every text passes through a stack buffer of this size.
 constexpr DWORD kMaxBufferChars = 65;
@@ -156,7 +156,7 @@ void GiveBack(DriverContext* context, const Borrowed& found) {
 DWORD CallStatusSlot(DriverContext* context, int slot) {
   const JcSession block = LoadBlock(context);
   const WCHAR* name = PrnGetPrinterName(context);
-  return slot == 0 ? block.table->status0(name ? name : u"") : block.table->status1(name ? name : u"");
+  return slot == 0 ? block.table->status0(name ? name : WSTR("")) : block.table->status1(name ? name : WSTR(""));
 }
 
 }  // namespace
@@ -188,7 +188,7 @@ DWORD JcOpenSession(DriverContext* context) {
   if (!block.table) return ERROR_INVALID_HANDLE;
   if (block.session) return ERROR_SUCCESS;
   const WCHAR* name = PrnGetPrinterName(context);
-  const DWORD status = block.table->open(name ? name : u"", &block.session);
+  const DWORD status = block.table->open(name ? name : WSTR(""), &block.session);
   if (status != ERROR_SUCCESS) block.session = nullptr;
   StoreBlock(context, block);
   return status;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const WCHAR* kTerminalServerLibrary = u"qntsetst.dll";
+constexpr const WCHAR* kTerminalServerLibrary = WSTR("qntsetst.dll");
 constexpr const char* kTerminalServerExport = "_IsTSE_WMICOM_VELM_Printer_Driver";
 using TerminalServerProc = DWORD (*)();
 

@@ -4,7 +4,7 @@
 #include "win32.h"
 
 // The key of the driver's own machine-wide values.
-inline constexpr WCHAR kDriverRegistryKey[] = u"SOFTWARE\\QUIRN\\VelmDrv";
+inline constexpr WCHAR kDriverRegistryKey[] = WSTR("SOFTWARE\\QUIRN\\VelmDrv");
 
 // RegQueryValueExW of `valueName` under HKLM `subKey`: `type` (optional) receives the value's
 // type, `data` up to *size bytes and *size the bytes copied. TRUE on success; FALSE when the key

@@ -29,7 +29,7 @@ constexpr ResDecorationRow kDecorationRows[] = {
 };
 static_assert(sizeof(kDecorationRows) / sizeof(kDecorationRows[0]) == 31);
 
-
+constexpr DWORD kBinNameChars = 17;    // the bin name items hold 16 characters and a NUL
 constexpr DWORD kUnitNameChars = 17;   // a unit name is cut to 16 characters
 constexpr LONG kBitmapInfoHeaderOffset = 14;
 constexpr DWORD kBitmapInfoHeaderSize = 40;
@@ -50,9 +50,9 @@ void LoadUnitName(DriverContext* context, WCHAR* buffer, DWORD capacity) {
 }
 
 void AppendItemText(DriverContext* context, WORD item, WCHAR* buffer, DWORD capacity) {
-  WCHAR text[kItemYResolution] = {};
-  OptGetString(context, OptFindItem(context->itemTable, item), text, kItemYResolution);
-  StringCchCatW(buffer, capacity, u":");
+  WCHAR text[kBinNameChars] = {};
+  OptGetString(context, OptFindItem(context->itemTable, item), text, kBinNameChars);
+  StringCchCatW(buffer, capacity, WSTR(":"));
   StringCchCatW(buffer, capacity, text);
 }
 
@@ -71,7 +71,7 @@ void WriteUserSize(DriverContext* context, DWORD slot, WCHAR* buffer, DWORD capa
   const DWORD width = DmDotsToUnits(unit, slotData.width, kSettingsDpi);
   const DWORD length = DmDotsToUnits(unit, slotData.length, kSettingsDpi);
   WCHAR size[64];
-  StringCchPrintfW(size, 64, metric ? u"(%lu.%01lu x %lu.%01lu" : u"(%lu.%02lu x %lu.%02lu", width / scale,
+  StringCchPrintfW(size, 64, metric ? WSTR("(%lu.%01lu x %lu.%01lu") : WSTR("(%lu.%02lu x %lu.%02lu"), width / scale,
                    width % scale, length / scale, length % scale);
   WCHAR unitName[kUnitNameChars];
   LoadUnitName(context, unitName, kUnitNameChars);
@@ -79,7 +79,7 @@ void WriteUserSize(DriverContext* context, DWORD slot, WCHAR* buffer, DWORD capa
   StringCchCopyW(buffer, capacity, wide);
   StringCchCatW(buffer, capacity, size);
   StringCchCatW(buffer, capacity, unitName);
-  StringCchCatW(buffer, capacity, u")");
+  StringCchCatW(buffer, capacity, WSTR(")"));
 }
 
 }  // namespace

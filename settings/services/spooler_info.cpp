@@ -9,7 +9,7 @@ namespace {
 
 // No printer or driver answer comes near this; a larger size is not believed.
 constexpr DWORD kMaxInfoBytes = 4u << 20;
-constexpr const WCHAR* kFallbackDriverFolder = u"\\spool\\drivers\\w32x86\\2\\";
+constexpr const WCHAR* kFallbackDriverFolder = WSTR("\\spool\\drivers\\w32x86\\2\\");
 
 template <class Query>
 void* SizedQuery(Query query) {
@@ -106,16 +106,16 @@ DWORD PrnGetDriverDirectoryTo(HANDLE printer, WCHAR* buffer) {
   DWORD length = 0;
   if (auto* info = static_cast<DRIVER_INFO_3W*>(PrnGetDriverInfo(printer, 3))) {
     // The folder of the data file, final backslash included; a path without one names no folder.
-    const std::u16string_view dataFile = info->pDataFile ? info->pDataFile : u"";
-    const size_t slash = dataFile.rfind(u'\\');
-    if (slash != std::u16string_view::npos) length = PathJoin(buffer, MAX_PATH, {dataFile.substr(0, slash + 1)});
+    const WStringView dataFile = info->pDataFile ? info->pDataFile : WSTR("");
+    const size_t slash = dataFile.rfind(WCH('\\'));
+    if (slash != WStringView::npos) length = PathJoin(buffer, MAX_PATH, {dataFile.substr(0, slash + 1)});
     SysFree(info);
   }
   if (length != 0) return length;
   WCHAR system[MAX_PATH];
   const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
   if (systemLength == 0 || systemLength >= MAX_PATH) return 0;
-  return PathJoin(buffer, MAX_PATH, {std::u16string_view(system, systemLength), kFallbackDriverFolder});
+  return PathJoin(buffer, MAX_PATH, {WStringView(system, systemLength), kFallbackDriverFolder});
 }
 
 const WCHAR* PrnGetDriverDirectory(DriverContext* context) {

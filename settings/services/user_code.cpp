@@ -12,12 +12,12 @@
 
 namespace {
 
-constexpr WCHAR kUserCodeFile[] = u"qndef.ini";
-constexpr WCHAR kInUseKey[] = u"UserCode";
-constexpr WCHAR kCodeKey[] = u"UserCodeString";
-constexpr WCHAR kFixedKey[] = u"UserCodeFIX";
-constexpr WCHAR kRecentSection[] = u"Quirn UserCode";
-constexpr WCHAR kRecentKey[] = u"MRUUserCode";
+constexpr WCHAR kUserCodeFile[] = WSTR("qndef.ini");
+constexpr WCHAR kInUseKey[] = WSTR("UserCode");
+constexpr WCHAR kCodeKey[] = WSTR("UserCodeString");
+constexpr WCHAR kFixedKey[] = WSTR("UserCodeFIX");
+constexpr WCHAR kRecentSection[] = WSTR("Quirn UserCode");
+constexpr WCHAR kRecentKey[] = WSTR("MRUUserCode");
 constexpr DWORD kTextChars = 260;
 
 
@@ -50,18 +50,18 @@ int CfgReadUserCode(DriverContext* context) {
   DWORD inUse = 0;
   WCHAR code[kTextChars] = {};
   if (!PathExists(file)) {
-    IniProfileWriteString(printer, kInUseKey, u"0", file);
-    IniProfileWriteString(printer, kCodeKey, u"", file);
-    IniProfileWriteString(kRecentSection, kRecentKey, u"", file);
+    IniProfileWriteString(printer, kInUseKey, WSTR("0"), file);
+    IniProfileWriteString(printer, kCodeKey, WSTR(""), file);
+    IniProfileWriteString(kRecentSection, kRecentKey, WSTR(""), file);
   } else {
     WCHAR text[kTextChars];
     if (IniProfileLookupString(printer, kInUseKey, text, kTextChars, file) > 0) {
       // As text first: only a present, non-empty value counts; "abc" reads as 0.
       inUse = IniProfileGetInt(printer, kInUseKey, 0, file);
-      IniProfileGetString(printer, kCodeKey, u"", code, kTextChars, file);
+      IniProfileGetString(printer, kCodeKey, WSTR(""), code, kTextChars, file);
     } else {
-      IniProfileGetString(kRecentSection, kRecentKey, u"", code, kTextChars, file);
-      IniProfileWriteString(printer, kInUseKey, u"0", file);
+      IniProfileGetString(kRecentSection, kRecentKey, WSTR(""), code, kTextChars, file);
+      IniProfileWriteString(printer, kInUseKey, WSTR("0"), file);
       IniProfileWriteString(printer, kCodeKey, code, file);
     }
   }

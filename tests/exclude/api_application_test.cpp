@@ -67,7 +67,7 @@ TEST_F(ApiApplicationTest, EnableAndDisablePairsLeaveNothingOpen) {
   // Kernel handles come from one counter: a handle opened and closed marks where it stands.
   const auto mark = [] {
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(u"Velm Printer", &h, nullptr));
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Velm Printer"), &h, nullptr));
     ClosePrinter(h);
     return reinterpret_cast<uintptr_t>(h);
   };

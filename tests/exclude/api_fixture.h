@@ -60,7 +60,7 @@ class ApiTest : public ::testing::Test {
   HANDLE Open() {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(u"Velm Printer", &h, &defaults)) << GetLastError();
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Velm Printer"), &h, &defaults)) << GetLastError();
     opened_.push_back(h);
     return h;
   }

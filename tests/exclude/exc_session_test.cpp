@@ -123,7 +123,7 @@ TEST_F(ExcSessionTest, DriverDevmodeInTheAnsiLayout) {
   ASSERT_TRUE(tools::AddPrinter(options, &error)) << error;
   // The wide devmode the conversion starts from, built the same way.
   HANDLE printer = nullptr;
-  ASSERT_TRUE(OpenPrinterW(std::u16string(name.begin(), name.end()).c_str(), &printer, nullptr));
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(std::u16string(name.begin(), name.end()).c_str()), &printer, nullptr));
   opened_.push_back(printer);
   DriverContext* context = CtxCreate(printer, reinterpret_cast<ULONG_PTR>(printer), kCreateExclusive);
   ASSERT_NE(context, nullptr);

@@ -22,7 +22,7 @@ class DevmodeCorruptionTest : public ::testing::Test {
     ASSERT_TRUE(tools::AddPrinter({}, &error)) << error;
     SysLibraryAttach(nullptr);
     HANDLE printer = nullptr;
-    ASSERT_TRUE(OpenPrinterW(tools::kDefaultPrinterName.data(), &printer, nullptr));
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(tools::kDefaultPrinterName.data()), &printer, nullptr));
     std::vector<BYTE> good;
     ASSERT_TRUE(tools::BuildJobDevmode(printer, {}, &good, &error)) << error;
     ClosePrinter(printer);

@@ -92,7 +92,7 @@ class DriverTest : public ::testing::Test {
     ASSERT_TRUE(tools::InstallDriver({ModuleDir(), {}}, &error)) << error;
     ASSERT_TRUE(tools::AddPrinter({}, &error)) << error;
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
-    ASSERT_TRUE(OpenPrinterW(tools::kDefaultPrinterName.data(), &printer_, &defaults));
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(tools::kDefaultPrinterName.data()), &printer_, &defaults));
     platform::SetMachineSetting("qnoutlib_log", "C:\\outlib.log");
     SysLibraryAttach(GetModuleHandleW(nullptr));
     // The description stays loaded from its first load on: load it before anything is counted.

@@ -106,7 +106,7 @@ class PjlTemplatesTest : public DescriptionMachineTest {
   void Set(WORD id, DWORD stored) { ASSERT_TRUE(OptSetValue(context_, id, stored)) << id; }
   void SetText(WORD id, const std::u16string& text) { ASSERT_TRUE(OptSetString(context_, Row(id), text.c_str())) << id; }
   void SetLogFileName(const std::u16string& name) {
-    ASSERT_EQ(SetPrinterDataW(printer_, u"LogFileName", REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(u"LogFileName"), REG_SZ, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(name.c_str())),
                               DWORD((name.size() + 1) * sizeof(WCHAR))),
               ERROR_SUCCESS);
   }

@@ -33,7 +33,7 @@ int CheckRootFromAnotherProcess(const fs::path& root) {
   if (child == 0) {
     platform::SetMachineRoot(root);
     HANDLE printer = nullptr;
-    if (!OpenPrinterW(u"Velm Printer", &printer, nullptr)) ::_exit(1);
+    if (!OpenPrinterW(const_cast<LPWSTR>(u"Velm Printer"), &printer, nullptr)) ::_exit(1);
     std::vector<uint64_t> buffer(512);
     DWORD needed = 0;
     if (!GetPrinterDriverW(printer, nullptr, 3, reinterpret_cast<BYTE*>(buffer.data()), 4096, &needed)) ::_exit(2);
@@ -75,7 +75,7 @@ class InstalledDriverTest : public ::testing::Test {
   // The printer's level-2 block, read through the size protocol.
   std::vector<uint64_t> Info2(const std::u16string& name) {
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(name.c_str(), &h, nullptr));
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, nullptr));
     DWORD needed = 0;
     GetPrinterW(h, 2, nullptr, 0, &needed);
     std::vector<uint64_t> buffer(needed / 8 + 1);

@@ -36,7 +36,7 @@ class RenderPrintTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
     ASSERT_TRUE(AddPrinter({}, &error)) << error;
-    ASSERT_TRUE(OpenPrinterW(kDefaultPrinterName.data(), &printer_, nullptr));
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDefaultPrinterName.data()), &printer_, nullptr));
     SysLibraryAttach(nullptr);
   }
   void TearDown() override {

@@ -45,22 +45,22 @@ WCHAR** ListField(CsvRecord* record, const FieldSpec& spec) {
 bool IsNamed(const CsvRecord* record) { return record->field1[0] != 0; }
 
 // Whether `text` fits the field: its length, and for a list field the count and length of its values.
-bool Fits(const FieldSpec& spec, std::u16string_view text) {
+bool Fits(const FieldSpec& spec, WStringView text) {
   if (text.size() > spec.limit) return false;
   if (!spec.list) return true;
   DWORD values = 0;
   size_t start = 0;
   for (;;) {
     const size_t end = text.find(kCsvValueSeparator, start);
-    const size_t length = (end == std::u16string_view::npos ? text.size() : end) - start;
+    const size_t length = (end == WStringView::npos ? text.size() : end) - start;
     if (++values > kCsvMaxListValues || length > kCsvMaxValueLength) return false;
-    if (end == std::u16string_view::npos) return true;
+    if (end == WStringView::npos) return true;
     start = end + 1;
   }
 }
 
 // Stores text that fits the field. False only when a list field cannot get its memory.
-bool Store(CsvRecord* record, const FieldSpec& spec, std::u16string_view text) {
+bool Store(CsvRecord* record, const FieldSpec& spec, WStringView text) {
   if (!spec.list) {
     WCHAR* field = FixedField(record, spec);
     std::memcpy(field, text.data(), text.size() * sizeof(WCHAR));
@@ -232,8 +232,8 @@ Ends ReadField(ByteReader& in, const bool* lead, size_t maxBytes, std::string& b
   }
 }
 
-std::u16string Widen(const std::string& bytes) {
-  std::u16string text;
+WString Widen(const std::string& bytes) {
+  WString text;
   if (bytes.empty()) return text;
   const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   if (units <= 0) return text;
@@ -260,7 +260,7 @@ DWORD ReadRecords(CsvList* list, HANDLE file) {
     for (DWORD field = 1;; ++field) {
       // Character limits: a field of more than twice its limit in bytes is too long in any code page.
       const FieldSpec* spec = SpecOf(field);
-      const std::u16string text = Widen(bytes);
+      const WString text = Widen(bytes);
       if (tooLong || !(spec ? Fits(*spec, text) : text.size() <= kExtraFieldLimit)) {
         status = kCsvStatusFieldTooLong;
       } else if (spec && !Store(node->record, *spec, text)) {
@@ -287,9 +287,9 @@ bool RefusesSave(DWORD loadStatus) { return loadStatus != kCsvStatusOk && loadSt
 
 // A field's text in the code page; ',', CR and LF become blanks so a value never adds fields or records.
 void AppendAnsi(std::string& out, const WCHAR* text) {
-  std::u16string safe(text);
-  for (char16_t& c : safe)
-    if (c == u',' || c == u'\r' || c == u'\n') c = u' ';
+  WString safe(text);
+  for (WCHAR& c : safe)
+    if (c == WCH(',') || c == WCH('\r') || c == WCH('\n')) c = WCH(' ');
   if (safe.empty()) return;
   const int bytes = WideCharToMultiByte(CP_ACP, 0, safe.data(), static_cast<int>(safe.size()), nullptr, 0, nullptr,
                                         nullptr);
@@ -338,11 +338,11 @@ DWORD CsvFieldLimit(DWORD field) {
 
 const WCHAR* CsvFieldText(const CsvRecord* record, DWORD field) {
   const FieldSpec* spec = SpecOf(field);
-  if (!record || !spec) return u"";
+  if (!record || !spec) return WSTR("");
   auto* r = const_cast<CsvRecord*>(record);
   if (!spec->list) return FixedField(r, *spec);
   const WCHAR* text = *ListField(r, *spec);
-  return text ? text : u"";
+  return text ? text : WSTR("");
 }
 
 BOOL CsvLoadList(const WCHAR* path, CsvList** list, DWORD* status) {
@@ -393,11 +393,11 @@ BOOL CsvSaveList(CsvList* list, const WCHAR* path) {
     list->status = list->loadStatus;
     return FALSE;
   }
-  const std::u16string_view whole(path);
-  const size_t slash = whole.rfind(u'\\');
-  const std::u16string folder(slash == std::u16string_view::npos ? u"." : whole.substr(0, slash));
+  const WStringView whole(path);
+  const size_t slash = whole.rfind(WCH('\\'));
+  const WString folder(slash == WStringView::npos ? WSTR(".") : whole.substr(0, slash));
   WCHAR temp[MAX_PATH];
-  if (!GetTempFileNameW(folder.c_str(), u"csv", 0, temp)) {
+  if (!GetTempFileNameW(folder.c_str(), WSTR("csv"), 0, temp)) {
     list->status = GetLastError();
     return FALSE;
   }
@@ -459,7 +459,7 @@ BOOL CsvSetField(CsvList* list, CsvRecord* record, DWORD field, const WCHAR* tex
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::u16string_view value(text ? text : u"");
+  const WStringView value(text ? text : WSTR(""));
   if (!Fits(*spec, value)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -480,12 +480,12 @@ BOOL CsvSetListValues(CsvList* list, CsvRecord* record, DWORD field, const WCHAR
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::u16string joined;
+  WString joined;
   try {
     for (DWORD i = 0; i < count; ++i) {
-      std::u16string value(values[i] ? values[i] : u"");
-      for (char16_t& c : value)
-        if (c == kCsvValueSeparator) c = u' ';
+      WString value(values[i] ? values[i] : WSTR(""));
+      for (WCHAR& c : value)
+        if (c == kCsvValueSeparator) c = WCH(' ');
       if (i) joined += kCsvValueSeparator;
       joined += value;
     }

@@ -7,7 +7,7 @@
 
 #include "win32.h"
 
-constexpr WCHAR kCsvFileName[] = u"qnaddr.csv";
+constexpr WCHAR kCsvFileName[] = WSTR("qnaddr.csv");
 
 constexpr DWORD kCsvFieldCount = 13;
 constexpr DWORD kCsvMaxRecords = 1000;
@@ -15,7 +15,7 @@ constexpr DWORD kCsvMaxRecords = 1000;
 // characters each, kept and written joined by '|'.
 constexpr DWORD kCsvMaxListValues = 1000;
 constexpr DWORD kCsvMaxValueLength = 64;
-constexpr WCHAR kCsvValueSeparator = u'|';
+constexpr WCHAR kCsvValueSeparator = WCH('|');
 
 // Status codes of a load or a save.
 constexpr DWORD kCsvStatusOk = 0;

@@ -14,25 +14,25 @@ namespace {
 
 // Folders below a tree walked by the security setters stop here, so a loop of links cannot hang.
 constexpr int kMaxTreeDepth = 32;
-constexpr WCHAR kPerUserRoot[] = u"\\quirn";
+constexpr WCHAR kPerUserRoot[] = WSTR("\\quirn");
 
-bool HasDriveLetter(const WCHAR* name) { return name[0] && name[1] == u':'; }
+bool HasDriveLetter(const WCHAR* name) { return name[0] && name[1] == WCH(':'); }
 
 // `name` as given when it has a drive letter, else `folder` (with or without its final '\') + name.
 bool ResolveIn(const WCHAR* folder, const WCHAR* name, WCHAR* out) {
   if (HasDriveLetter(name)) return PathJoin(out, MAX_PATH, {name}) != 0;
   if (!folder || !folder[0]) return false;
-  const std::u16string_view base(folder);
-  const bool slash = base.back() == u'\\';
-  return PathJoin(out, MAX_PATH, {base, slash ? u"" : u"\\", name}) != 0;
+  const WStringView base(folder);
+  const bool slash = base.back() == WCH('\\');
+  return PathJoin(out, MAX_PATH, {base, slash ? WSTR("") : WSTR("\\"), name}) != 0;
 }
 
 // The folder part of `path` with its final '\' ("" when it has none).
-std::u16string_view FolderOf(const WCHAR* path) {
-  return std::u16string_view(path, static_cast<size_t>(PathGetFileName(path) - path));
+WStringView FolderOf(const WCHAR* path) {
+  return WStringView(path, static_cast<size_t>(PathGetFileName(path) - path));
 }
 
-bool IsDots(const WCHAR* name) { return !wcscmp(name, u".") || !wcscmp(name, u".."); }
+bool IsDots(const WCHAR* name) { return !wcscmp(name, WSTR(".")) || !wcscmp(name, WSTR("..")); }
 
 // Applies `apply` to `path` and, with `recursive` and a folder, to everything below it.
 // FALSE when any call failed; the walk goes on past a failure.
@@ -43,14 +43,14 @@ bool ApplyToTree(const WCHAR* path, bool recursive, Apply apply, int depth = 0) 
   if (!recursive || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ok;
   if (depth >= kMaxTreeDepth) return false;
   WCHAR pattern[MAX_PATH];
-  if (!PathJoin(pattern, MAX_PATH, {path, u"\\*"})) return false;
+  if (!PathJoin(pattern, MAX_PATH, {path, WSTR("\\*")})) return false;
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(pattern, &found);
   if (find == INVALID_HANDLE_VALUE) return ok;
   do {
     if (IsDots(found.cFileName)) continue;
     WCHAR child[MAX_PATH];
-    ok = PathJoin(child, MAX_PATH, {path, u"\\", found.cFileName}) && ApplyToTree(child, true, apply, depth + 1) && ok;
+    ok = PathJoin(child, MAX_PATH, {path, WSTR("\\"), found.cFileName}) && ApplyToTree(child, true, apply, depth + 1) && ok;
   } while (FindNextFileW(find, &found));
   FindClose(find);
   return ok;
@@ -81,9 +81,9 @@ bool SamePath(const WCHAR* a, const WCHAR* b) { return _wcsicmp(a, b) == 0; }
 // Copies `source` beside `target` and renames the copy over it, so that a failure at any step
 // leaves the old target whole.
 BOOL ReplaceFile(const WCHAR* source, const WCHAR* target) {
-  const std::u16string folder(FolderOf(target));
+  const WString folder(FolderOf(target));
   WCHAR temp[MAX_PATH];
-  if (!GetTempFileNameW(folder.empty() ? u"." : folder.c_str(), u"fs", 0, temp)) return FALSE;
+  if (!GetTempFileNameW(folder.empty() ? WSTR(".") : folder.c_str(), WSTR("fs"), 0, temp)) return FALSE;
   const bool done = FsCopyFile(source, temp, FALSE) &&
                     (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES ||
                      SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL)) &&
@@ -105,7 +105,7 @@ BOOL FsDeleteFile(const WCHAR* path) {
 
 BOOL FsDeleteMatching(const WCHAR* pattern) {
   if (!pattern) return FALSE;
-  const std::u16string_view folder = FolderOf(pattern);
+  const WStringView folder = FolderOf(pattern);
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(pattern, &found);
   if (find == INVALID_HANDLE_VALUE) return FALSE;

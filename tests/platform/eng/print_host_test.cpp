@@ -358,7 +358,7 @@ TEST_F(PrintHostTest, WithAPrinterTheDocumentBecomesASpoolerJob) {
   ASSERT_EQ(platform::AddSpoolPrinter(printer), ERROR_SUCCESS);
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
   HANDLE handle = nullptr;
-  ASSERT_TRUE(OpenPrinterW(u"Office", &handle, &defaults));
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &handle, &defaults));
 
   Configure("mode=vector\nwidth=10\nheight=10\n");
   PrintJob job;

@@ -107,7 +107,7 @@ TEST_F(SpoolTest, SetJobControlsTheJobAndCancelStopsItsWriter) {
 
 TEST_F(SpoolTest, AnOutputFileGetsTheJobAndClosingEndsTheDocument) {
   HANDLE h = nullptr;
-  ASSERT_TRUE(OpenPrinterW(u"Office", &h, nullptr));
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, nullptr));
   const DWORD id = StartDoc(h, u"to file", u"C:\\Windows\\Temp\\out.prn");
   ASSERT_TRUE(Write(h, "job bytes"));
   ASSERT_TRUE(ClosePrinter(h));
@@ -120,8 +120,8 @@ TEST_F(SpoolTest, AnOutputFileGetsTheJobAndClosingEndsTheDocument) {
 TEST_F(SpoolTest, PrintedJobsGoWhenTheirWriterClosesUnlessThePrinterKeepsThem) {
   ASSERT_EQ(AddPrinter(u"Archive", u"", PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS), ERROR_SUCCESS);
   HANDLE office = nullptr, archive = nullptr, other = nullptr;
-  ASSERT_TRUE(OpenPrinterW(u"Office", &office, nullptr) && OpenPrinterW(u"Archive", &archive, nullptr) &&
-              OpenPrinterW(u"Office", &other, nullptr));
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &office, nullptr) && OpenPrinterW(const_cast<LPWSTR>(u"Archive"), &archive, nullptr) &&
+              OpenPrinterW(const_cast<LPWSTR>(u"Office"), &other, nullptr));
   const DWORD printed = StartDoc(office, u"one");
   ASSERT_TRUE(Write(office, "one") && EndDocPrinter(office));
   const DWORD second = StartDoc(office, u"two");
@@ -150,7 +150,7 @@ TEST_F(SpoolTest, PrintedJobsGoWhenTheirWriterClosesUnlessThePrinterKeepsThem) {
 TEST_F(SpoolTest, DeletingAPrinterTakesItsDataAndJobsAlong) {
   HANDLE h = Open(u"Office");
   const BYTE v = 1;
-  ASSERT_EQ(SetPrinterDataW(h, u"x", kRegBinary, &v, 1), ERROR_SUCCESS);
+  ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"x"), kRegBinary, const_cast<LPBYTE>(&v), 1), ERROR_SUCCESS);
   const DWORD id = StartDoc(h, u"doc");
   ASSERT_TRUE(EndDocPrinter(h));
   const uint32_t printerId = FindSpoolPrinter(u"Office")->id;
@@ -160,7 +160,7 @@ TEST_F(SpoolTest, DeletingAPrinterTakesItsDataAndJobsAlong) {
   ASSERT_EQ(ReadPrinterValues(printerId, values), ERROR_SUCCESS);
   EXPECT_TRUE(values.empty());
   DWORD type = 0, needed = 0;
-  EXPECT_EQ(GetPrinterDataW(h, u"x", &type, nullptr, 0, &needed), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"x"), &type, nullptr, 0, &needed), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SpoolTest, ADamagedStoreIsRefusedAndNeverHalfRead) {
@@ -174,7 +174,7 @@ TEST_F(SpoolTest, ADamagedStoreIsRefusedAndNeverHalfRead) {
     test::WriteHostFile(file, bad);
     EXPECT_EQ(ReadSpoolState(state), ERROR_INVALID_DATA);
     HANDLE h = nullptr;
-    EXPECT_FALSE(OpenPrinterW(u"Office", &h, nullptr));
+    EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PRINTER_NAME);
     // An edit refuses too, and leaves the damaged file as it was for someone to look at.
     EXPECT_EQ(AddPrinter(u"New"), ERROR_INVALID_DATA);

@@ -14,14 +14,14 @@ struct Value {
 // Reads a value through the size protocol; the error code of the second call.
 DWORD Read(HANDLE h, const std::u16string& name, Value& out) {
   DWORD needed = 0;
-  DWORD error = GetPrinterDataW(h, name.c_str(), &out.type, nullptr, 0, &needed);
+  DWORD error = GetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), &out.type, nullptr, 0, &needed);
   if (error != ERROR_MORE_DATA && error != ERROR_SUCCESS) return error;
   out.bytes.assign(needed, 0xEE);
-  return GetPrinterDataW(h, name.c_str(), &out.type, out.bytes.data(), needed, &needed);
+  return GetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), &out.type, out.bytes.data(), needed, &needed);
 }
 
 DWORD Write(HANDLE h, const std::u16string& name, DWORD type, const void* data, DWORD size) {
-  return SetPrinterDataW(h, name.c_str(), type, static_cast<const BYTE*>(data), size);
+  return SetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), type, const_cast<LPBYTE>(static_cast<const BYTE*>(data)), size);
 }
 
 TEST_F(SpoolTest, TypedValuesComeBackWithTheirTypeAndExactSize) {
@@ -70,13 +70,13 @@ TEST_F(SpoolTest, AShortBufferAsksForMoreAndAnAbsentValueIsNotFound) {
   ASSERT_EQ(Write(h, u"Count", kRegBinary, &four, 4), ERROR_SUCCESS);
   BYTE small[3] = {9, 9, 9};
   DWORD type = 0, needed = 0;
-  EXPECT_EQ(GetPrinterDataW(h, u"Count", &type, small, sizeof small, &needed), ERROR_MORE_DATA);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Count"), &type, small, sizeof small, &needed), ERROR_MORE_DATA);
   EXPECT_EQ(needed, 4u);
   EXPECT_EQ(small[0], 9);  // nothing written
   needed = 77;
-  EXPECT_EQ(GetPrinterDataW(h, u"Missing", &type, small, sizeof small, &needed), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(GetPrinterDataW(h, u"Count", &type, small, sizeof small, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(GetPrinterDataW(h, u"Count", &type, nullptr, 4, &needed), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Missing"), &type, small, sizeof small, &needed), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Count"), &type, small, sizeof small, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Count"), &type, nullptr, 4, &needed), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(SpoolTest, OnlyAdministerHandlesChangePrinterData) {
@@ -98,7 +98,7 @@ TEST_F(SpoolTest, KeysKeepTheirValuesApart) {
   const uint32_t a = 1, b = 2;
   ASSERT_EQ(SetPrinterDataExW(h, u"Velm\\Saved", u"Mode", kRegDword, reinterpret_cast<const BYTE*>(&a), 4),
             ERROR_SUCCESS);
-  ASSERT_EQ(SetPrinterDataW(h, u"Mode", kRegDword, reinterpret_cast<const BYTE*>(&b), 4), ERROR_SUCCESS);
+  ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"Mode"), kRegDword, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(&b)), 4), ERROR_SUCCESS);
   uint32_t got = 0;
   DWORD type = 0, needed = 0;
   ASSERT_EQ(GetPrinterDataExW(h, u"velm\\saved", u"Mode", &type, reinterpret_cast<BYTE*>(&got), 4, &needed),
@@ -108,7 +108,7 @@ TEST_F(SpoolTest, KeysKeepTheirValuesApart) {
             ERROR_SUCCESS);
   EXPECT_EQ(got, b);
   EXPECT_EQ(DeletePrinterDataExW(h, u"Velm\\Saved", u"Mode"), ERROR_SUCCESS);
-  EXPECT_EQ(GetPrinterDataW(h, u"Mode", &type, reinterpret_cast<BYTE*>(&got), 4, &needed), ERROR_SUCCESS);
+  EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Mode"), &type, reinterpret_cast<BYTE*>(&got), 4, &needed), ERROR_SUCCESS);
   EXPECT_EQ(SetPrinterDataExW(h, u"", u"Mode", kRegDword, reinterpret_cast<const BYTE*>(&a), 4),
             ERROR_INVALID_PARAMETER);
 }
@@ -154,11 +154,11 @@ TEST_F(SpoolTest, WritersInSeveralProcessesLoseNothing) {
     if (children[c] == 0) {
       HANDLE h = nullptr;
       PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-      int failures = OpenPrinterW(u"Office", &h, &all) ? 0 : 1;
+      int failures = OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, &all) ? 0 : 1;
       for (int i = 0; i < kValuesEach; ++i) {
         const uint32_t v = static_cast<uint32_t>(c * 1000 + i);
         const std::u16string name = u"P" + Utf8ToUtf16(std::to_string(c)) + u"_" + Utf8ToUtf16(std::to_string(i));
-        failures += SetPrinterDataW(h, name.c_str(), kRegBinary, reinterpret_cast<const BYTE*>(&v), 4) != 0;
+        failures += SetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), kRegBinary, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(&v)), 4) != 0;
       }
       ::_exit(failures == 0 ? 0 : 1);
     }

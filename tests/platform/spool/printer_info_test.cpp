@@ -5,7 +5,7 @@ namespace {
 
 TEST_F(SpoolTest, OpenFindsPrintersByNameAndRefusesUnknownOnes) {
   HANDLE h = nullptr;
-  EXPECT_FALSE(OpenPrinterW(u"Nowhere", &h, nullptr));
+  EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Nowhere"), &h, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PRINTER_NAME);
   EXPECT_EQ(h, nullptr);
   EXPECT_NE(Open(u"OFFICE"), nullptr);                // case does not matter

@@ -52,7 +52,7 @@ class SpoolTest : public ::testing::Test {
   HANDLE Open(const std::u16string& name, ACCESS_MASK access = PRINTER_ALL_ACCESS) {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
     HANDLE h = nullptr;
-    if (!OpenPrinterW(name.c_str(), &h, &defaults)) return nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, &defaults)) return nullptr;
     opened_.push_back(h);
     return h;
   }

@@ -34,7 +34,7 @@ TEST_F(SpoolTest, WhatAnotherProcessWritesIsSeenAtOnce) {
     ASSERT_TRUE(InAnotherProcess([&] {
       HANDLE child = nullptr;
       PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-      if (!OpenPrinterW(u"Office", &child, &all)) return false;
+      if (!OpenPrinterW(const_cast<LPWSTR>(u"Office"), &child, &all)) return false;
       const BYTE values[2] = {2, 1};
       bool ok = true;
       for (const BYTE& v : values) ok = ok && SetPrinterDataW(child, const_cast<LPWSTR>(u"level"), kRegBinary,

@@ -12,7 +12,7 @@ INT_PTR WritingPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
     WritePrivateProfileStringW(u"Paper", u"Size", u"A4", u"C:\\Windows\\qnset.ini");
     WritePrivateProfileStringW(u"Paper", u"Tray", nullptr, u"C:\\Windows\\qnset.ini");
     WritePrivateProfileStringW(u"Paper", u"Bad=Key", u"x", u"C:\\Windows\\qnset.ini");  // refused: not reported
-    SetPrinterDataW(nullptr, u"Value", REG_DWORD, nullptr, 0);                // refused: not reported
+    SetPrinterDataW(nullptr, const_cast<LPWSTR>(u"Value"), REG_DWORD, nullptr, 0);                // refused: not reported
     SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
     return TRUE;
   }

@@ -89,7 +89,7 @@ class ContextTest : public ::testing::Test {
   HANDLE Open(const std::u16string& name = u"Velm Printer") {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(name.c_str(), &h, &defaults)) << GetLastError();
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, &defaults)) << GetLastError();
     opened_.push_back(h);
     return h;
   }

@@ -37,7 +37,7 @@ class OptionPersistenceTest : public ::testing::Test {
   HANDLE Open(const std::u16string& name, ACCESS_MASK access = PRINTER_ALL_ACCESS) {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(name.c_str(), &h, &defaults)) << GetLastError();
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, &defaults)) << GetLastError();
     opened_.push_back(h);
     return h;
   }
@@ -64,12 +64,12 @@ class OptionPersistenceTest : public ::testing::Test {
     Value v;
     BYTE buffer[4096];
     DWORD needed = 0;
-    v.error = GetPrinterDataW(printer ? printer : printer_, name.c_str(), &v.type, buffer, sizeof buffer, &needed);
+    v.error = GetPrinterDataW(printer ? printer : printer_, const_cast<LPWSTR>(name.c_str()), &v.type, buffer, sizeof buffer, &needed);
     if (v.error == ERROR_SUCCESS) v.bytes.assign(reinterpret_cast<char*>(buffer), needed);
     return v;
   }
   void SetData(const std::u16string& name, DWORD type, const std::string& bytes) {
-    ASSERT_EQ(SetPrinterDataW(printer_, name.c_str(), type, reinterpret_cast<const BYTE*>(bytes.data()),
+    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name.c_str()), type, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(bytes.data())),
                               static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
   }

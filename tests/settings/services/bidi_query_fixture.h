@@ -55,7 +55,7 @@ class BidiQueryTest : public ::testing::Test {
   HANDLE Open(ACCESS_MASK access = PRINTER_ALL_ACCESS) {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(u"Velm Printer", &h, &defaults)) << GetLastError();
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Velm Printer"), &h, &defaults)) << GetLastError();
     opened_.push_back(h);
     return h;
   }
@@ -113,12 +113,12 @@ class BidiQueryTest : public ::testing::Test {
   std::string Data(const std::u16string& name) {
     BYTE buffer[64];
     DWORD type = 0, needed = 0;
-    if (GetPrinterDataW(printer_, name.c_str(), &type, buffer, sizeof buffer, &needed) != ERROR_SUCCESS)
+    if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name.c_str()), &type, buffer, sizeof buffer, &needed) != ERROR_SUCCESS)
       return "<absent>";
     return std::string(reinterpret_cast<char*>(buffer), needed);
   }
   void SetData(const std::u16string& name, DWORD value) {
-    ASSERT_EQ(SetPrinterDataW(printer_, name.c_str(), REG_BINARY, reinterpret_cast<BYTE*>(&value), 4),
+    ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(name.c_str()), REG_BINARY, reinterpret_cast<BYTE*>(&value), 4),
               ERROR_SUCCESS);
   }
 

@@ -236,7 +236,7 @@ TEST_F(BidiQueryTest, SwitchesAndTheQueueDecideWhetherTheDeviceIsAsked) {
   ASSERT_TRUE(velm::tools::AddPrinter(plain, &error)) << error;
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE h = nullptr;
-  ASSERT_TRUE(OpenPrinterW(u"Plain", &h, &defaults));
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Plain"), &h, &defaults));
   opened_.push_back(h);
   DriverContext* plainContext = Context(h);
   Calls();

@@ -36,7 +36,7 @@ class PlatformServicesTest : public ::testing::Test {
   HANDLE Open(const std::u16string& name) {
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
-    EXPECT_TRUE(OpenPrinterW(name.c_str(), &h, &defaults)) << "error " << GetLastError();
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name.c_str()), &h, &defaults)) << "error " << GetLastError();
     opened_.push_back(h);
     return h;
   }

@@ -31,7 +31,7 @@ class ResourceStringsTest : public DescriptionMachineTest {
   void OpenContext(const std::u16string& helpFile = u"") {
     const HANDLE printer = Open();
     if (!helpFile.empty()) {
-      ASSERT_EQ(SetPrinterDataW(printer, u"HelpFileName", REG_SZ, reinterpret_cast<const BYTE*>(helpFile.c_str()),
+      ASSERT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(u"HelpFileName"), REG_SZ, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(helpFile.c_str())),
                                 static_cast<DWORD>((helpFile.size() + 1) * sizeof(WCHAR))),
                 ERROR_SUCCESS);
     }

@@ -36,7 +36,7 @@ class FileUtilsTest : public ::testing::Test {
     context_.modelDefaults = &defaults_;
     context_.work = work_.get();
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(u"Velm Printer", &context_.printer, &access));
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Velm Printer"), &context_.printer, &access));
   }
   void TearDown() override {
     velm::platform::ClearFileFaults();

@@ -1,0 +1,12 @@
+# velm_read_exports(LIST OUT): the names of an exports list (one a line, "#" starts a comment).
+function(velm_read_exports list out)
+  file(STRINGS ${list} lines)
+  set(names "")
+  foreach(line ${lines})
+    string(STRIP "${line}" line)
+    if(line AND NOT line MATCHES "^#")
+      list(APPEND names ${line})
+    endif()
+  endforeach()
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
