@@ -62,7 +62,7 @@ static_assert(offsetof(DRIVER_INFO_2W, pConfigFile) == offsetof(DRIVER_INFO_3W, 
 
 using namespace velm::platform;
 
-extern "C" BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+extern "C" BOOL GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
                                   DWORD cbBuf, LPDWORD pcbNeeded) {
   const auto handle = LookupPrinterHandle(hPrinter);
   if (!handle) return FALSE;
@@ -86,7 +86,7 @@ extern "C" BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD L
   return layout.Deliver(pDriverInfo, cbBuf, pcbNeeded);
 }
 
-extern "C" BOOL GetPrinterDriverDirectoryW(LPCWSTR pName, LPCWSTR pEnvironment, DWORD Level,
+extern "C" BOOL GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                            LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded) {
   if (Level != 1) {
     SetLastError(ERROR_INVALID_LEVEL);

@@ -117,7 +117,7 @@ extern "C" BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbB
   return TRUE;
 }
 
-extern "C" BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf,
+extern "C" BOOL GetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf,
                          LPDWORD pcbNeeded) {
   if (!LookupPrinterHandle(hPrinter, false)) return FALSE;
   if (!pFormName) return Fail(ERROR_INVALID_PARAMETER);
@@ -161,7 +161,7 @@ extern "C" BOOL AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
   return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
-extern "C" BOOL DeleteFormW(HANDLE hPrinter, LPCWSTR pFormName) {
+extern "C" BOOL DeleteFormW(HANDLE hPrinter, LPWSTR pFormName) {
   const auto handle = LookupPrinterHandle(hPrinter, false);
   if (!handle) return FALSE;
   if (!pFormName) return Fail(ERROR_INVALID_PARAMETER);

@@ -112,11 +112,11 @@ extern "C" DWORD SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type,
 }
 
 extern "C" DWORD SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type,
-                                   const BYTE* pData, DWORD cbData) {
+                                   LPBYTE pData, DWORD cbData) {
   return SetValue(hPrinter, pKeyName, pValueName, Type, pData, cbData);
 }
 
-extern "C" DWORD DeletePrinterDataW(HANDLE hPrinter, LPCWSTR pValueName) {
+extern "C" DWORD DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName) {
   return DeleteValue(hPrinter, kDriverDataKey, pValueName);
 }
 

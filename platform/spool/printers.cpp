@@ -370,7 +370,7 @@ extern "C" BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
   return TRUE;
 }
 
-extern "C" BOOL EnumPrintersW(DWORD Flags, LPCWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
+extern "C" BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                               LPDWORD pcbNeeded, LPDWORD pcReturned) {
   if (!pcbNeeded || !pcReturned) {
     SetLastError(ERROR_INVALID_PARAMETER);

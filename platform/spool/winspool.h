@@ -259,14 +259,14 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 // PRINTER_ENUM_LOCAL, PRINTER_ENUM_CONNECTIONS, PRINTER_ENUM_NAME (this machine) and
 // PRINTER_ENUM_SHARED as a filter; levels 1, 2 and 4.
-BOOL EnumPrintersW(DWORD Flags, LPCWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
+BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                    LPDWORD pcbNeeded, LPDWORD pcReturned);
 
 // Levels 1 to 3 of the printer's driver; a null environment is this machine's ("Windows NT x86").
-BOOL GetPrinterDriverW(HANDLE hPrinter, LPCWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+BOOL GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
                        DWORD cbBuf, LPDWORD pcbNeeded);
 // The environment's driver folder ("C:\Windows\System32\spool\drivers\w32x86"), level 1.
-BOOL GetPrinterDriverDirectoryW(LPCWSTR pName, LPCWSTR pEnvironment, DWORD Level,
+BOOL GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                 LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 
 // Printer data: typed values kept with their exact sizes. These return a Win32 error code:
@@ -280,8 +280,8 @@ DWORD GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, L
 DWORD SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData,
                       DWORD cbData);
 DWORD SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type,
-                        const BYTE* pData, DWORD cbData);
-DWORD DeletePrinterDataW(HANDLE hPrinter, LPCWSTR pValueName);
+                        LPBYTE pData, DWORD cbData);
+DWORD DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName);
 DWORD DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName);
 // The value at dwIndex of "PrinterDriverData". With cbValueName and cbData both 0 it answers
 // the largest name and data sizes of all values; ERROR_NO_MORE_ITEMS past the last value.
@@ -292,10 +292,10 @@ DWORD EnumPrinterDataW(HANDLE hPrinter, DWORD dwIndex, LPWSTR pValueName, DWORD 
 // Forms (level 1): the built-in forms, then the forms added on this machine.
 BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
                 LPDWORD pcReturned);
-BOOL GetFormW(HANDLE hPrinter, LPCWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf,
+BOOL GetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, LPBYTE pForm, DWORD cbBuf,
               LPDWORD pcbNeeded);
 BOOL AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm);
-BOOL DeleteFormW(HANDLE hPrinter, LPCWSTR pFormName);
+BOOL DeleteFormW(HANDLE hPrinter, LPWSTR pFormName);
 
 // Jobs: each job's bytes are kept as a file beside its record (document, user, status).
 DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);

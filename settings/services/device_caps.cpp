@@ -221,11 +221,11 @@ namespace {
 // The spooler's form `name` as its size in 0.1 mm; false when the printer has no such form.
 bool SpoolerFormSize(DriverContext* context, const WCHAR* name, POINT* size) {
   DWORD needed = 0;
-  GetFormW(context->printer, name, 1, nullptr, 0, &needed);
+  GetFormW(context->printer, const_cast<LPWSTR>(name), 1, nullptr, 0, &needed);
   if (needed < sizeof(FORM_INFO_1W)) return false;
   auto* form = static_cast<BYTE*>(SysAlloc(needed));
   if (!form) return false;
-  const bool found = GetFormW(context->printer, name, 1, form, needed, &needed) != FALSE;
+  const bool found = GetFormW(context->printer, const_cast<LPWSTR>(name), 1, form, needed, &needed) != FALSE;
   FORM_INFO_1W info{};
   if (found) std::memcpy(&info, form, sizeof info);
   SysFree(form);

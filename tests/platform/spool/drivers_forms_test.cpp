@@ -5,9 +5,9 @@ namespace {
 
 std::vector<uint64_t> GetDriver(HANDLE h, DWORD level, LPCWSTR environment = nullptr) {
   DWORD needed = 0;
-  EXPECT_FALSE(GetPrinterDriverW(h, environment, level, nullptr, 0, &needed));
+  EXPECT_FALSE(GetPrinterDriverW(h, const_cast<LPWSTR>(environment), level, nullptr, 0, &needed));
   auto buffer = AlignedBuffer(needed);
-  EXPECT_TRUE(GetPrinterDriverW(h, environment, level, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed));
+  EXPECT_TRUE(GetPrinterDriverW(h, const_cast<LPWSTR>(environment), level, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed));
   return buffer;
 }
 
@@ -28,7 +28,7 @@ TEST_F(SpoolTest, DriverInformationAtLevelsOneToThree) {
   EXPECT_EQ(deps, std::u16string(u"C:\\x\\a.dll\0C:\\x\\b.dll\0\0", 23));
 
   DWORD needed = 0;
-  EXPECT_FALSE(GetPrinterDriverW(h, u"Windows x64", 3, nullptr, 0, &needed));
+  EXPECT_FALSE(GetPrinterDriverW(h, const_cast<LPWSTR>(u"Windows x64"), 3, nullptr, 0, &needed));
   EXPECT_EQ(GetLastError(), ERROR_UNKNOWN_PRINTER_DRIVER);
   EXPECT_FALSE(GetPrinterDriverW(h, nullptr, 4, nullptr, 0, &needed));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_LEVEL);
@@ -50,10 +50,10 @@ TEST_F(SpoolTest, DriverDirectoryOfEachEnvironment) {
   EXPECT_EQ(needed, sizeof(u"C:\\Windows\\System32\\spool\\drivers\\w32x86"));
   EXPECT_FALSE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(path), needed - 2, &needed));
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  ASSERT_TRUE(GetPrinterDriverDirectoryW(u"\\\\VELMHOST", u"Windows x64", 1, reinterpret_cast<BYTE*>(path),
+  ASSERT_TRUE(GetPrinterDriverDirectoryW(const_cast<LPWSTR>(u"\\\\VELMHOST"), const_cast<LPWSTR>(u"Windows x64"), 1, reinterpret_cast<BYTE*>(path),
                                          sizeof path, &needed));
   EXPECT_EQ(std::u16string(path), u"C:\\Windows\\System32\\spool\\drivers\\x64");
-  EXPECT_FALSE(GetPrinterDriverDirectoryW(nullptr, u"Windows IA64", 1, reinterpret_cast<BYTE*>(path), sizeof path,
+  EXPECT_FALSE(GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(u"Windows IA64"), 1, reinterpret_cast<BYTE*>(path), sizeof path,
                                           &needed));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_ENVIRONMENT);
 }
@@ -91,9 +91,9 @@ TEST_F(SpoolTest, StandardFormsAreInThousandthsOfAMillimetreInPaperSizeOrder) {
   }
   BYTE buffer[256];
   DWORD needed = 0;
-  ASSERT_TRUE(GetFormW(h, u"a4", 1, buffer, sizeof buffer, &needed));
+  ASSERT_TRUE(GetFormW(h, const_cast<LPWSTR>(u"a4"), 1, buffer, sizeof buffer, &needed));
   EXPECT_EQ(reinterpret_cast<FORM_INFO_1W*>(buffer)->Size.cy, 297000);
-  EXPECT_FALSE(GetFormW(h, u"A4 Extra Wide", 1, buffer, sizeof buffer, &needed));
+  EXPECT_FALSE(GetFormW(h, const_cast<LPWSTR>(u"A4 Extra Wide"), 1, buffer, sizeof buffer, &needed));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_FORM_NAME);
 }
 
@@ -120,11 +120,11 @@ TEST_F(SpoolTest, AddedFormsAreCheckedKeptAndListedAfterTheBuiltInOnes) {
   EXPECT_EQ(forms.back().Flags, FORM_USER);
 
   HANDLE user = Open(u"Office", PRINTER_ACCESS_USE);
-  EXPECT_FALSE(DeleteFormW(user, name.c_str()));
+  EXPECT_FALSE(DeleteFormW(user, const_cast<LPWSTR>(name.c_str())));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(DeleteFormW(h, u"A4"));
+  EXPECT_FALSE(DeleteFormW(h, const_cast<LPWSTR>(u"A4")));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_TRUE(DeleteFormW(h, name.c_str()));
+  EXPECT_TRUE(DeleteFormW(h, const_cast<LPWSTR>(name.c_str())));
 }
 
 }  // namespace

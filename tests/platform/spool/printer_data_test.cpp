@@ -87,16 +87,16 @@ TEST_F(SpoolTest, OnlyAdministerHandlesChangePrinterData) {
   Value v;
   EXPECT_EQ(Read(user, u"BidiFlag", v), ERROR_SUCCESS);
   EXPECT_EQ(Write(user, u"BidiFlag", kRegBinary, &flag, 1), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(DeletePrinterDataW(user, u"BidiFlag"), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(DeletePrinterDataW(admin, u"BidiFlag"), ERROR_SUCCESS);
-  EXPECT_EQ(DeletePrinterDataW(admin, u"BidiFlag"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(DeletePrinterDataW(user, const_cast<LPWSTR>(u"BidiFlag")), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeletePrinterDataW(admin, const_cast<LPWSTR>(u"BidiFlag")), ERROR_SUCCESS);
+  EXPECT_EQ(DeletePrinterDataW(admin, const_cast<LPWSTR>(u"BidiFlag")), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Read(user, u"BidiFlag", v), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SpoolTest, KeysKeepTheirValuesApart) {
   HANDLE h = Open(u"Office");
-  const uint32_t a = 1, b = 2;
-  ASSERT_EQ(SetPrinterDataExW(h, u"Velm\\Saved", u"Mode", kRegDword, reinterpret_cast<const BYTE*>(&a), 4),
+  uint32_t a = 1, b = 2;
+  ASSERT_EQ(SetPrinterDataExW(h, u"Velm\\Saved", u"Mode", kRegDword, reinterpret_cast<BYTE*>(&a), 4),
             ERROR_SUCCESS);
   ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"Mode"), kRegDword, const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(&b)), 4), ERROR_SUCCESS);
   uint32_t got = 0;
@@ -109,14 +109,14 @@ TEST_F(SpoolTest, KeysKeepTheirValuesApart) {
   EXPECT_EQ(got, b);
   EXPECT_EQ(DeletePrinterDataExW(h, u"Velm\\Saved", u"Mode"), ERROR_SUCCESS);
   EXPECT_EQ(GetPrinterDataW(h, const_cast<LPWSTR>(u"Mode"), &type, reinterpret_cast<BYTE*>(&got), 4, &needed), ERROR_SUCCESS);
-  EXPECT_EQ(SetPrinterDataExW(h, u"", u"Mode", kRegDword, reinterpret_cast<const BYTE*>(&a), 4),
+  EXPECT_EQ(SetPrinterDataExW(h, u"", u"Mode", kRegDword, reinterpret_cast<BYTE*>(&a), 4),
             ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(SpoolTest, EnumPrinterDataSizesOnceThenWalksEveryValue) {
   HANDLE h = Open(u"Office");
   std::vector<BYTE> big(100, 5);
-  const BYTE small = 1;
+  BYTE small = 1;
   ASSERT_EQ(Write(h, u"A", kRegBinary, &small, 1), ERROR_SUCCESS);
   ASSERT_EQ(Write(h, u"LongerName", kRegBinary, big.data(), 100), ERROR_SUCCESS);
   ASSERT_EQ(SetPrinterDataExW(h, u"Other", u"Hidden", kRegBinary, &small, 1), ERROR_SUCCESS);

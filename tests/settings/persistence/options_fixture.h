@@ -73,7 +73,7 @@ class OptionPersistenceTest : public ::testing::Test {
                               static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
   }
-  void DeleteData(const std::u16string& name) { DeletePrinterDataW(printer_, name.c_str()); }
+  void DeleteData(const std::u16string& name) { DeletePrinterDataW(printer_, const_cast<LPWSTR>(name.c_str())); }
 
   // The settings INI of `c` on the host, its folder made.
   std::filesystem::path Ini(DriverContext* c) {
