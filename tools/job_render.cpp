@@ -5,6 +5,7 @@
 #include <map>
 
 #include "eng/eng_internal.h"
+#include "eng/line_geometry.h"
 #include "ui/png_writer.h"
 
 namespace velm::jobrender {
@@ -44,28 +45,6 @@ struct ResidentFont {
 uint32_t U32(const Record& r, const char* field) { return static_cast<uint32_t>(r.Get(field)); }
 int32_t Int(const Record& r, const char* field) { return static_cast<int32_t>(r.Get(field)); }
 
-// Appends a Bézier from the figure's last point as line points, as the engine flattens it.
-void FlattenBezier(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3, int depth,
-                   Figure& out) {
-  const double dx = x3 - x0, dy = y3 - y0;
-  const double d1 = std::fabs((x1 - x3) * dy - (y1 - y3) * dx);
-  const double d2 = std::fabs((x2 - x3) * dy - (y2 - y3) * dx);
-  const double length2 = dx * dx + dy * dy;
-  const double tolerance = 0.1;
-  const bool flat = length2 > 1e-12 ? (d1 + d2) * (d1 + d2) <= tolerance * tolerance * length2
-                                    : std::hypot(x1 - x0, y1 - y0) + std::hypot(x2 - x0, y2 - y0) <= tolerance;
-  if (flat || depth >= 12) {
-    out.points.push_back({x3, y3});
-    return;
-  }
-  const double x01 = (x0 + x1) / 2, y01 = (y0 + y1) / 2, x12 = (x1 + x2) / 2, y12 = (y1 + y2) / 2;
-  const double x23 = (x2 + x3) / 2, y23 = (y2 + y3) / 2;
-  const double xa = (x01 + x12) / 2, ya = (y01 + y12) / 2, xb = (x12 + x23) / 2, yb = (y12 + y23) / 2;
-  const double xm = (xa + xb) / 2, ym = (ya + yb) / 2;
-  FlattenBezier(x0, y0, x01, y01, xa, ya, xm, ym, depth + 1, out);
-  FlattenBezier(xm, ym, xb, yb, x23, y23, x3, y3, depth + 1, out);
-}
-
 // The sub-paths of a path record or glyph outline as figures in pixels, moved by (dx, dy).
 std::vector<Figure> Figures(const Record& r, bool closed, double dx, double dy) {
   std::vector<Figure> figures;
@@ -77,9 +56,10 @@ std::vector<Figure> Figures(const Record& r, bool closed, double dx, double dy) 
         continue;
       }
       const Point start = figure.points.back();
-      FlattenBezier(start.x, start.y, entry.points[0] / 16.0 + dx, entry.points[1] / 16.0 + dy,
-                    entry.points[2] / 16.0 + dx, entry.points[3] / 16.0 + dy, entry.points[4] / 16.0 + dx,
-                    entry.points[5] / 16.0 + dy, 0, figure);
+      platform::eng::FlattenBezier(start.x, start.y, entry.points[0] / 16.0 + dx, entry.points[1] / 16.0 + dy,
+                                   entry.points[2] / 16.0 + dx, entry.points[3] / 16.0 + dy,
+                                   entry.points[4] / 16.0 + dx, entry.points[5] / 16.0 + dy,
+                                   [&](double x, double y) { figure.points.push_back({x, y}); });
     }
     figures.push_back(std::move(figure));
   }

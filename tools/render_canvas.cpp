@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "eng/line_geometry.h"
+
 namespace velm::jobrender {
 namespace {
 
@@ -197,53 +199,14 @@ class Dashes {
   int64_t position_ = 0;
 };
 
-// Clips the segment to `box` (Liang-Barsky); false when nothing is left.
-bool ClipSegment(double& x0, double& y0, double& x1, double& y1, double left, double top, double right,
-                 double bottom) {
-  double t0 = 0, t1 = 1;
-  const double dx = x1 - x0, dy = y1 - y0;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) t0 = std::max(t0, t);
-    else t1 = std::min(t1, t);
-  }
-  if (t0 > t1) return false;
-  const double ax = x0 + t0 * dx, ay = y0 + t0 * dy, bx = x0 + t1 * dx, by = y0 + t1 * dy;
-  x0 = ax, y0 = ay, x1 = bx, y1 = by;
-  return true;
-}
-
 // A one-pixel line between pixel centres, without its last pixel unless the page cut it.
 void CosmeticLine(const Painter& painter, Point a, Point b, int32_t width, int32_t height, Dashes& dashes) {
   const Point end = b;
-  if (!ClipSegment(a.x, a.y, b.x, b.y, -2, -2, width + 2.0, height + 2.0)) return;
+  if (!platform::eng::ClipSegment(a.x, a.y, b.x, b.y, -2, -2, width + 2.0, height + 2.0)) return;
   const bool skipLast = b.x == end.x && b.y == end.y;
-  int32_t x0 = static_cast<int32_t>(std::floor(a.x + 0.5)), y0 = static_cast<int32_t>(std::floor(a.y + 0.5));
-  const int32_t x1 = static_cast<int32_t>(std::floor(b.x + 0.5)), y1 = static_cast<int32_t>(std::floor(b.y + 0.5));
-  const int32_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-  const int32_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  int32_t error = dx + dy;
-  for (;;) {
-    const bool last = x0 == x1 && y0 == y1;
-    if (last && skipLast) return;
-    if (dashes.Next()) painter.Pixel(x0, y0);
-    if (last) return;
-    const int32_t e2 = 2 * error;
-    if (e2 >= dy) {
-      error += dy;
-      x0 += sx;
-    }
-    if (e2 <= dx) {
-      error += dx;
-      y0 += sy;
-    }
-  }
+  platform::eng::StepLine(a.x, a.y, b.x, b.y, skipLast, [&](int32_t x, int32_t y) {
+    if (dashes.Next()) painter.Pixel(x, y);
+  });
 }
 
 Figure Circle(Point centre, double radius) {

@@ -4,6 +4,7 @@
 
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
+#include "eng/line_geometry.h"
 
 using namespace velm::platform::eng;
 
@@ -53,54 +54,15 @@ class Style {
   LONG left_ = 0;
 };
 
-// Clips the segment to `box` (Liang-Barsky); false when nothing is left.
-bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const RECTL& box) {
-  double t0 = 0, t1 = 1;
-  const double dx = x1 - x0, dy = y1 - y0;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x0 - box.left, box.right - x0, y0 - box.top, box.bottom - y0};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) t0 = std::max(t0, t);
-    else t1 = std::min(t1, t);
-  }
-  if (t0 > t1) return false;
-  const double ax = x0 + t0 * dx, ay = y0 + t0 * dy, bx = x0 + t1 * dx, by = y0 + t1 * dy;
-  x0 = ax, y0 = ay, x1 = bx, y1 = by;
-  return true;
-}
-
 // A 1-pixel line between pixel centres, the last pixel left out when skipLast.
 void CosmeticLine(const Painter& painter, const RECTL& box, double fx0, double fy0, double fx1, double fy1,
                   bool skipLast, Style& style) {
   const double ox1 = fx1, oy1 = fy1;
-  const RECTL margin{box.left - 2, box.top - 2, box.right + 2, box.bottom + 2};
-  if (!ClipSegment(fx0, fy0, fx1, fy1, margin)) return;
+  if (!ClipSegment(fx0, fy0, fx1, fy1, box.left - 2, box.top - 2, box.right + 2, box.bottom + 2)) return;
   if (fx1 != ox1 || fy1 != oy1) skipLast = false;
-  LONG x0 = static_cast<LONG>(std::floor(fx0 + 0.5)), y0 = static_cast<LONG>(std::floor(fy0 + 0.5));
-  const LONG x1 = static_cast<LONG>(std::floor(fx1 + 0.5)), y1 = static_cast<LONG>(std::floor(fy1 + 0.5));
-  const LONG dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-  const LONG sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  LONG error = dx + dy;
-  for (;;) {
-    const bool last = x0 == x1 && y0 == y1;
-    if (last && skipLast) return;
-    if (style.Next()) painter.Pixel(x0, y0);
-    if (last) return;
-    const LONG e2 = 2 * error;
-    if (e2 >= dy) {
-      error += dy;
-      x0 += sx;
-    }
-    if (e2 <= dx) {
-      error += dx;
-      y0 += sy;
-    }
-  }
+  StepLine(fx0, fy0, fx1, fy1, skipLast, [&](LONG x, LONG y) {
+    if (style.Next()) painter.Pixel(x, y);
+  });
 }
 
 void StrokeCosmetic(const std::vector<Polygon>& polygons, const Painter& painter, const RECTL& box,

@@ -6,6 +6,7 @@
 
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
+#include "eng/line_geometry.h"
 
 namespace velm::platform::eng {
 namespace {
@@ -30,29 +31,6 @@ void SkipEmptyFigures(Path& path) {
     ++path.figure;
     path.run = path.offset = 0;
   }
-}
-
-// Appends a Bézier from p0 through c1, c2 to p3 as line points (pixels), at most 2^depth.
-void FlattenBezier(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3, int depth,
-                   Polygon& out) {
-  const double dx = x3 - x0, dy = y3 - y0;
-  const double d1 = std::fabs((x1 - x3) * dy - (y1 - y3) * dx);
-  const double d2 = std::fabs((x2 - x3) * dy - (y2 - y3) * dx);
-  const double length2 = dx * dx + dy * dy;
-  const double tolerance = 0.1;
-  const bool flat = length2 > 1e-12 ? (d1 + d2) * (d1 + d2) <= tolerance * tolerance * length2
-                                    : std::hypot(x1 - x0, y1 - y0) + std::hypot(x2 - x0, y2 - y0) <= tolerance;
-  if (flat || depth >= 12) {
-    out.x.push_back(x3);
-    out.y.push_back(y3);
-    return;
-  }
-  const double x01 = (x0 + x1) / 2, y01 = (y0 + y1) / 2, x12 = (x1 + x2) / 2, y12 = (y1 + y2) / 2;
-  const double x23 = (x2 + x3) / 2, y23 = (y2 + y3) / 2;
-  const double xa = (x01 + x12) / 2, ya = (y01 + y12) / 2, xb = (x12 + x23) / 2, yb = (y12 + y23) / 2;
-  const double xm = (xa + xb) / 2, ym = (ya + yb) / 2;
-  FlattenBezier(x0, y0, x01, y01, xa, ya, xm, ym, depth + 1, out);
-  FlattenBezier(xm, ym, xb, yb, x23, y23, x3, y3, depth + 1, out);
 }
 
 Figure* CurrentFigure(Path& path) {
@@ -121,7 +99,11 @@ std::vector<Polygon> PathPolygons(const Path& path) {
       for (size_t i = first; i + 2 < run.points.size(); i += 3) {
         const double x0 = polygon.x.back(), y0 = polygon.y.back();
         FlattenBezier(x0, y0, run.points[i].x / 16.0, run.points[i].y / 16.0, run.points[i + 1].x / 16.0,
-                      run.points[i + 1].y / 16.0, run.points[i + 2].x / 16.0, run.points[i + 2].y / 16.0, 0, polygon);
+                      run.points[i + 1].y / 16.0, run.points[i + 2].x / 16.0, run.points[i + 2].y / 16.0,
+                      [&](double x, double y) {
+                        polygon.x.push_back(x);
+                        polygon.y.push_back(y);
+                      });
       }
     }
     polygons.push_back(std::move(polygon));
