@@ -140,9 +140,22 @@ std::vector<Polygon> WideOutline(const std::vector<Polygon>& figures, double wid
       const size_t before = (v + segments - 1) % segments, after = v % segments;
       if (la.iJoin == JOIN_ROUND) {
         add(Circle(x[v], y[v], h));
-      } else {
-        add(Polygon{{x[v], x[v] + nx[before], x[v] + nx[after]}, {y[v], y[v] + ny[before], y[v] + ny[after]}, true});
-        add(Polygon{{x[v], x[v] - nx[before], x[v] - nx[after]}, {y[v], y[v] - ny[before], y[v] - ny[after]}, true});
+        continue;
+      }
+      for (const double side : {1.0, -1.0}) {
+        const double ax = x[v] + side * nx[before], ay = y[v] + side * ny[before];
+        const double bx = x[v] + side * nx[after], by = y[v] + side * ny[after];
+        add(Polygon{{x[v], ax, bx}, {y[v], ay, by}, true});
+        if (la.iJoin != JOIN_MITER) continue;
+        // The miter point: where the two outer edges meet, within the limit (a ratio to the width).
+        const double d0x = ny[before], d0y = -nx[before], d1x = ny[after], d1y = -nx[after];  // along the segments
+        const double cross = d0x * d1y - d0y * d1x;
+        if (std::fabs(cross) < 1e-9) continue;
+        const double t = ((bx - ax) * d1y - (by - ay) * d1x) / cross;
+        if (t <= 0) continue;  // the inner side
+        const double mx = ax + t * d0x, my = ay + t * d0y;
+        if (2 * std::hypot(mx - x[v], my - y[v]) > std::max(1.0, static_cast<double>(la.eMiterLimit)) * width) continue;
+        add(Polygon{{ax, mx, bx}, {ay, my, by}, true});
       }
     }
     if (!figure.closed && la.iEndCap == ENDCAP_ROUND) {

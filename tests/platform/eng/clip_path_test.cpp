@@ -326,6 +326,35 @@ TEST_F(EngPathTest, GeometricPensCoverTheirWidth) {
   platform::DeleteBrushObj(pen);
 }
 
+// A right-angle corner of a 6-pixel pen: a miter join fills the outer corner square, a bevel
+// cuts it, and a miter beyond the limit falls back to the bevel.
+TEST_F(EngPathTest, MiterJoinsFillTheOuterCornerWithinTheirLimit) {
+  PATHOBJ* corner = EngCreatePath();
+  POINTFIX points[2] = {Fx(30, 10), Fx(30, 30)};
+  PATHOBJ_bMoveTo(corner, Fx(10, 10));
+  PATHOBJ_bPolyLineTo(corner, points, 2);
+  BRUSHOBJ* pen = platform::CreateSolidBrushObj(5);
+  LINEATTRS wide{};
+  wide.fl = LA_GEOMETRIC;
+  wide.iEndCap = ENDCAP_BUTT;
+  wide.elWidth.e = 6;
+  const struct {
+    ULONG join;
+    FLOATL limit;
+    bool cornerFilled;
+  } cases[] = {{JOIN_MITER, 10, true}, {JOIN_BEVEL, 10, false}, {JOIN_MITER, 1.2f, false}};
+  for (const auto& c : cases) {
+    Bitmap bitmap(40, 40, BMF_8BPP);
+    wide.iJoin = c.join;
+    wide.eMiterLimit = c.limit;
+    ASSERT_TRUE(EngStrokePath(bitmap.so(), corner, nullptr, nullptr, pen, nullptr, &wide, R2_COPYPEN));
+    EXPECT_EQ(bitmap.Get(32, 7) == 5u, c.cornerFilled) << c.join << " " << c.limit;
+    EXPECT_EQ(bitmap.Get(30, 9), 5u);  // inside the bevel either way
+  }
+  EngDeletePath(corner);
+  platform::DeleteBrushObj(pen);
+}
+
 TEST_F(EngPathTest, FlatteningReplacesCurvesByLinesThroughTheEnds) {
   PATHOBJ* path = SamplePath();
   PATHOBJ* flat = platform::FlattenPath(path);
