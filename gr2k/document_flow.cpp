@@ -21,21 +21,6 @@ namespace {
 constexpr char kJobNameOpen[] = "@PJL SET JOBNAME = \"";
 constexpr char kJobNameClose[] = "\"\r\n";
 constexpr DWORD kMaxDocumentNameChars = 32768;  // longer names are cut: only 128 bytes are kept
-constexpr DWORD kMaxJobInfoBytes = 1u << 20;
-
-// The job's JOB_INFO_2 (GetJobW level 2), or null; free with SysFree.
-JOB_INFO_2W* JobInfo2(HANDLE printer, DWORD jobId) {
-  DWORD needed = 0;
-  if (GetJobW(printer, jobId, 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-      needed == 0 || needed > kMaxJobInfoBytes)
-    return nullptr;
-  void* block = SysAlloc(needed);
-  if (block && !GetJobW(printer, jobId, 2, static_cast<LPBYTE>(block), needed, &needed)) {
-    SysFree(block);
-    block = nullptr;
-  }
-  return static_cast<JOB_INFO_2W*>(block);
-}
 
 void FreeJobName(RenderPdev* pdev) {
   PdevMemFree(pdev->allocations, pdev->jobName);
@@ -132,7 +117,8 @@ extern "C" BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
     pdev->flags &= ~kPdevFlagPageOpen;
   }
   const WCHAR* name = pwszDocName;
-  JOB_INFO_2W* job = pdev->settings.emfSpool ? JobInfo2(pdev->printer, pdev->jobId) : nullptr;
+  auto* job = pdev->settings.emfSpool ? static_cast<JOB_INFO_2W*>(PrnGetJobInfo(pdev->printer, pdev->jobId, 2))
+                                      : nullptr;
   if (job && job->pDocument && job->pDocument[0]) name = job->pDocument;
   // A continued document keeps the name it came with unless it is given one.
   if (!continuing || (name && name[0])) TakeJobName(pdev, name);

@@ -4,9 +4,12 @@
 // whole (temporary file and rename) under a lock held across processes.
 //
 // Behaviour a test can change through machine settings, read on every call:
-//   qnjobcr_versions      the interface versions granted, comma-separated (default "257,258")
+//   qnjobcr_versions      the interface versions granted, comma-separated (default "257,258";
+//                         259 may be added)
 //   qnjobcr_fail_interface, qnjobcr_fail_open, qnjobcr_fail_query, qnjobcr_fail_read,
-//   qnjobcr_fail_write    a status (decimal or 0x hex) that call answers instead of working
+//   qnjobcr_fail_user_read, qnjobcr_fail_write
+//                         a status (decimal or 0x hex) that call answers instead of working
+//                         (qnjobcr_fail_read covers both reads)
 //   qnjobcr_short_buffer  "1": every read into a buffer answers the buffer is too small
 //   qnjobcr_status0, qnjobcr_status1  what slots 0 and 1 answer (default 0)
 //
@@ -84,7 +87,7 @@ bool VersionGranted(DWORD version) {
     const size_t comma = std::min(list.find(',', start), list.size());
     DWORD granted = 0;
     if (ParseNumber(std::string_view(list).substr(start, comma - start), granted) && granted == version &&
-        (version == kVersion257 || version == kVersion258)) {
+        (version == kVersion257 || version == kVersion258 || version == kVersion259)) {
       return true;
     }
     start = comma + 1;
@@ -203,14 +206,18 @@ DWORD LoadStore(std::vector<Record>& records) {
   return ParseStore(bytes, records) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
-std::vector<Record>::iterator FindRecord(std::vector<Record>& records, const Session& session, DWORD item) {
+std::vector<Record>::iterator FindRecord(std::vector<Record>& records, WStringView user, const WString& printer,
+                                         DWORD item) {
   for (auto it = records.begin(); it != records.end(); ++it) {
-    if (it->item == item && vp::EqualsNoCase(it->user, session.user) &&
-        vp::EqualsNoCase(it->printer, session.printer)) {
+    if (it->item == item && vp::EqualsNoCase(it->user, user) && vp::EqualsNoCase(it->printer, printer)) {
       return it;
     }
   }
   return records.end();
+}
+
+std::vector<Record>::iterator FindRecord(std::vector<Record>& records, const Session& session, DWORD item) {
+  return FindRecord(records, session.user, session.printer, item);
 }
 
 // Runs `work` on the loaded store under the store lock.
@@ -234,7 +241,8 @@ bool FindSession(JcSessionHandle handle, Session& out) {
   return true;
 }
 
-bool ValidPrinterName(LPCWSTR name) {
+// A printer's or user's name: 1..kMaxNameChars characters.
+bool ValidName(LPCWSTR name) {
   if (name == nullptr) return false;
   size_t chars = 0;
   while (chars <= kMaxNameChars && name[chars] != 0) ++chars;
@@ -278,7 +286,7 @@ DWORD StoredValue(DWORD kind, const void* data, DWORD size, std::string& value) 
 
 template <int Slot>
 DWORD Status(LPCWSTR printerName) {
-  if (!ValidPrinterName(printerName)) return ERROR_INVALID_PARAMETER;
+  if (!ValidName(printerName)) return ERROR_INVALID_PARAMETER;
   return ForcedFailure(Slot == 0 ? "qnjobcr_status0" : "qnjobcr_status1");
 }
 
@@ -286,7 +294,7 @@ template <DWORD Version>
 DWORD Open(LPCWSTR printerName, JcSessionHandle* session) try {
   if (session == nullptr) return ERROR_INVALID_PARAMETER;
   *session = nullptr;
-  if (!ValidPrinterName(printerName)) return ERROR_INVALID_PARAMETER;
+  if (!ValidName(printerName)) return ERROR_INVALID_PARAMETER;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_open")) return forced;
   WCHAR user[kMaxNameChars + 1];
   DWORD userChars = kMaxNameChars + 1;
@@ -322,16 +330,23 @@ DWORD Query(JcSessionHandle handle, DWORD item, DWORD* flags) try {
   return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-DWORD Read(JcSessionHandle handle, DWORD item, DWORD kind, void* buffer, DWORD size, DWORD* needed) try {
+// The read of the session's own user (`user` null) or of `user` (the user-keyed read).
+DWORD ReadValue(JcSessionHandle handle, LPCWSTR user, DWORD item, DWORD kind, void* buffer, DWORD size,
+                DWORD* needed) {
   Session session;
   if (needed == nullptr || (buffer == nullptr && size != 0)) return ERROR_INVALID_PARAMETER;
   *needed = 0;
   if (!FindSession(handle, session)) return ERROR_INVALID_HANDLE;
+  if (user != nullptr && !ValidName(user)) return ERROR_INVALID_PARAMETER;
   if (const DWORD error = CheckItem(session, item, kind)) return error;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_read")) return forced;
+  if (user != nullptr) {
+    if (const DWORD forced = ForcedFailure("qnjobcr_fail_user_read")) return forced;
+  }
+  const WString owner = user != nullptr ? WString(user) : session.user;
   const bool shortBuffer = vp::Setting("qnjobcr_short_buffer") == "1";
   return WithStore([&](std::vector<Record>& records) -> DWORD {
-    const auto it = FindRecord(records, session, item);
+    const auto it = FindRecord(records, owner, session.printer, item);
     if (it == records.end()) return ERROR_INVALID_DATA;
     const DWORD bytes = static_cast<DWORD>(it->value.size());
     *needed = bytes;
@@ -340,6 +355,18 @@ DWORD Read(JcSessionHandle handle, DWORD item, DWORD kind, void* buffer, DWORD s
     std::memcpy(buffer, it->value.data(), bytes);
     return ERROR_SUCCESS;
   });
+}
+
+DWORD Read(JcSessionHandle handle, DWORD item, DWORD kind, void* buffer, DWORD size, DWORD* needed) try {
+  return ReadValue(handle, nullptr, item, kind, buffer, size, needed);
+} catch (...) {
+  return ERROR_NOT_ENOUGH_MEMORY;
+}
+
+DWORD ReadForUser(JcSessionHandle handle, LPCWSTR user, DWORD item, DWORD kind, void* buffer, DWORD size,
+                  DWORD* needed) try {
+  if (user == nullptr) return ERROR_INVALID_PARAMETER;
+  return ReadValue(handle, user, item, kind, buffer, size, needed);
 } catch (...) {
   return ERROR_NOT_ENOUGH_MEMORY;
 }
@@ -371,19 +398,21 @@ DWORD Write(JcSessionHandle handle, DWORD item, DWORD kind, const void* data, DW
 }
 
 template <DWORD Version>
-constinit JcInterface kInterface = {&Status<0>, &Status<1>, &Open<Version>, &Close, &Query, &Read, &Write};
+constinit JcInterface kInterface = {&Status<0>, &Status<1>, &Open<Version>, &Close, &Query, &Read, &Write,
+                                    Version >= kVersion259 ? &ReadForUser : nullptr};
 
 }  // namespace
 
-// Hands out the interface of `version` (257 or 258) in *table: 0, or a failure status
+// Hands out the interface of `version` (257, 258 or 259) in *table: 0, or a failure status
 // with *table null. Every interface handed out is given back through JCDisposeInterface.
 DRIVER_EXPORT DWORD JCGetInterface(DWORD version, velm::jobcr::JcInterface** table) try {
   if (table == nullptr) return ERROR_INVALID_PARAMETER;
   *table = nullptr;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_interface")) return forced;
   if (!VersionGranted(version)) return ERROR_NOT_SUPPORTED;
-  velm::jobcr::JcInterface* granted =
-      version == velm::jobcr::kVersion258 ? &kInterface<velm::jobcr::kVersion258> : &kInterface<velm::jobcr::kVersion257>;
+  velm::jobcr::JcInterface* granted = version == velm::jobcr::kVersion259   ? &kInterface<velm::jobcr::kVersion259>
+                                      : version == velm::jobcr::kVersion258 ? &kInterface<velm::jobcr::kVersion258>
+                                                                            : &kInterface<velm::jobcr::kVersion257>;
   std::lock_guard guard(g_lock);
   ++g_granted[granted];
   *table = granted;

@@ -7,9 +7,10 @@
 
 namespace velm::jobcr {
 
-// Interface versions the service grants. 259 (the user-keyed reads) is not offered.
+// Interface versions the service grants. 259 adds the user-keyed read (JcInterface::readForUser).
 inline constexpr DWORD kVersion257 = 257;
 inline constexpr DWORD kVersion258 = 258;
+inline constexpr DWORD kVersion259 = 259;
 
 // Kinds of value.
 inline constexpr DWORD kKindText = 1;    // UTF-16 text, NUL-terminated
@@ -56,6 +57,10 @@ struct JcInterface {
   DWORD (*query)(JcSessionHandle session, DWORD item, DWORD* flags);
   DWORD (*read)(JcSessionHandle session, DWORD item, DWORD kind, void* buffer, DWORD size, DWORD* needed);
   DWORD (*write)(JcSessionHandle session, DWORD item, DWORD kind, const void* data, DWORD size);
+  // Version 259 on (null below): read's protocol for the value `userName` registered on the
+  // session's printer, whoever opened the session.
+  DWORD (*readForUser)(JcSessionHandle session, LPCWSTR userName, DWORD item, DWORD kind, void* buffer, DWORD size,
+                       DWORD* needed);
 };
 
 using JCGetInterfaceProc = DWORD (*)(DWORD version, JcInterface** table);

@@ -16,7 +16,7 @@ namespace jc = velm::jobcr;
 
 namespace {
 
-constexpr const WCHAR* kServiceLibrary = WSTR("qnjobcr.dll");
+constexpr std::initializer_list<DWORD> kVersions = {jc::kVersion258, jc::kVersion257};
 constexpr const WCHAR kSignature[] = WSTR("VELM");
 constexpr DWORD kDriverVersionBytes = 18;  // item 905 widened
 // The widest item buffer (item 6): every text passes through a stack buffer of this size.
@@ -59,9 +59,9 @@ bool IsDriverItem(DWORD item) {
   return item == jc::kItemSignature || item == jc::kItemVersionText || item == jc::kItemLanguage;
 }
 
-// Binds the service in `path` into `block`: both exports, then an interface of 258, else 257.
-// 0, or a status with whatever was bound left in `block` for the caller to release.
-DWORD Bind(const WCHAR* path, JcSession& block) {
+}  // namespace
+
+DWORD JcBindService(const WCHAR* path, std::initializer_list<DWORD> versions, JcSession& block) {
   block.module = LoadLibraryW(path);
   if (!block.module) {
     const DWORD error = GetLastError();
@@ -71,7 +71,7 @@ DWORD Bind(const WCHAR* path, JcSession& block) {
   block.disposeInterface = Export<jc::JCDisposeInterfaceProc>(block.module, "JCDisposeInterface");
   if (!block.getInterface || !block.disposeInterface) return ERROR_PROC_NOT_FOUND;
   DWORD status = ERROR_SUCCESS;
-  for (const DWORD version : {jc::kVersion258, jc::kVersion257}) {
+  for (const DWORD version : versions) {
     jc::JcInterface* table = nullptr;
     status = block.getInterface(version, &table);
     if (status == ERROR_SUCCESS && table) {
@@ -83,25 +83,24 @@ DWORD Bind(const WCHAR* path, JcSession& block) {
   return status != ERROR_SUCCESS ? status : ERROR_NOT_SUPPORTED;
 }
 
-// Closes, disposes and frees what `block` holds, and zeroes it. A session is closed first so
-// that none outlives the library that keeps it.
-void Release(JcSession& block) {
+void JcReleaseService(JcSession& block) {
   if (block.session && block.table) block.table->close(block.session);
   if (block.table && block.disposeInterface) block.disposeInterface(block.table);
   if (block.module) FreeLibrary(block.module);
   block = JcSession{};
 }
 
-// The service's value of `item` as text in `out` (`outBytes`, terminator included), through the
-// needed-size protocol. The value is read whole into a block of its own and cut to fit `out`,
-// so a long value never reaches past it. `*read` tells whether there was a value: a size query
-// answering ERROR_INVALID_DATA or a size of 0 means none (status 0).
-DWORD ReadText(const jc::JcInterface* table, jc::JcSessionHandle session, DWORD item, DWORD kind, WCHAR* out,
-               DWORD outBytes, bool* read) {
+DWORD JcReadText(const jc::JcInterface* table, jc::JcSessionHandle session, const WCHAR* user, DWORD item,
+                DWORD kind, WCHAR* out, DWORD outBytes, bool* read) {
   *read = false;
   out[0] = 0;
+  if (user && !table->readForUser) return ERROR_NOT_SUPPORTED;
+  const auto readCall = [&](void* buffer, DWORD size, DWORD* needed) {
+    return user ? table->readForUser(session, user, item, kind, buffer, size, needed)
+                : table->read(session, item, kind, buffer, size, needed);
+  };
   DWORD needed = 0;
-  DWORD status = table->read(session, item, kind, nullptr, 0, &needed);
+  DWORD status = readCall(nullptr, 0, &needed);
   if (status == ERROR_INVALID_DATA || (status == ERROR_SUCCESS && needed == 0)) return ERROR_SUCCESS;
   if (status != ERROR_SUCCESS) return status;
   if (needed > kMaxValueBytes) return ERROR_INVALID_DATA;
@@ -109,7 +108,7 @@ DWORD ReadText(const jc::JcInterface* table, jc::JcSessionHandle session, DWORD 
   auto* value = static_cast<WCHAR*>(SysAlloc(bytes + sizeof(WCHAR)));  // zeroed, ends in a NUL
   if (!value) return ERROR_NOT_ENOUGH_MEMORY;
   DWORD again = 0;
-  status = table->read(session, item, kind, value, bytes, &again);
+  status = readCall(value, bytes, &again);
   if (status == ERROR_SUCCESS) {
     const DWORD room = outBytes / sizeof(WCHAR) - 1;
     DWORD chars = 0;
@@ -121,6 +120,8 @@ DWORD ReadText(const jc::JcInterface* table, jc::JcSessionHandle session, DWORD 
   SysFree(value);
   return status;
 }
+
+namespace {
 
 // Turns a language value into the service's language identifier: sub-language << 10 | primary.
 bool LanguageIdentifier(DriverContext* context, DWORD* identifier) {
@@ -169,9 +170,10 @@ DWORD JcLoad(DriverContext* context) {
   JcSession block{};
   WCHAR path[MAX_PATH];
   const WCHAR* folder = PrnGetDriverDirectory(context);
-  DWORD status = folder && PathJoin(path, MAX_PATH, {folder, kServiceLibrary}) ? Bind(path, block)
-                                                                              : ERROR_PATH_NOT_FOUND;
-  if (status != ERROR_SUCCESS) Release(block);
+  DWORD status = folder && PathJoin(path, MAX_PATH, {folder, kJcServiceLibrary})
+                     ? JcBindService(path, kVersions, block)
+                     : ERROR_PATH_NOT_FOUND;
+  if (status != ERROR_SUCCESS) JcReleaseService(block);
   StoreBlock(context, block);
   return status;
 }
@@ -179,7 +181,7 @@ DWORD JcLoad(DriverContext* context) {
 void JcUnload(DriverContext* context) {
   if (!context || !context->work) return;
   JcSession block = LoadBlock(context);
-  Release(block);
+  JcReleaseService(block);
   StoreBlock(context, block);
 }
 
@@ -214,7 +216,7 @@ DWORD JcReadOneItem(DriverContext* context, DWORD item) {
   if (status != ERROR_SUCCESS || !(flags & jc::kFlagHasValue)) return status;
   WCHAR text[kMaxBufferChars];
   bool read = false;
-  status = ReadText(block.table, block.session, item, jc::kKindText, text, map->bufferBytes, &read);
+  status = JcReadText(block.table, block.session, nullptr, item, jc::kKindText, text, map->bufferBytes, &read);
   if (status != ERROR_SUCCESS || !read || text[0] == 0) return status;
   if (item == jc::kItemTelephoneLine) {
     OptWriteRaw(context, row, static_cast<DWORD>(_wtoi(text)));
@@ -358,13 +360,13 @@ BOOL JcReadItemDirect(HANDLE printer, DWORD item, DWORD kind, WCHAR* buffer) {
   WCHAR path[MAX_PATH];
   bool read = false;
   if (info->pPrinterName && PrnGetDriverDirectoryTo(printer, folder) &&
-      PathJoin(path, MAX_PATH, {folder, kServiceLibrary}) && Bind(path, block) == ERROR_SUCCESS &&
+      PathJoin(path, MAX_PATH, {folder, kJcServiceLibrary}) && JcBindService(path, kVersions, block) == ERROR_SUCCESS &&
       block.table->open(info->pPrinterName, &block.session) == ERROR_SUCCESS) {
-    ReadText(block.table, block.session, item, kind, buffer, map->bufferBytes, &read);
+    JcReadText(block.table, block.session, nullptr, item, kind, buffer, map->bufferBytes, &read);
   } else {
     block.session = nullptr;
   }
-  Release(block);
+  JcReleaseService(block);
   SysFree(info);
   return read;
 }

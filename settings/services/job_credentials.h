@@ -6,10 +6,14 @@
 // installed; a bare name would search the system folders, which do not hold it.
 #pragma once
 
+#include <initializer_list>
+
 #include "data/item_ids.h"
 #include "companions/qnjobcr/job_credentials.h"
 #include "settings/context/driver_context.h"
 #include "win32.h"
+
+inline constexpr const WCHAR* kJcServiceLibrary = WSTR("qnjobcr.dll");
 
 // The session block, kept in the context's work area (ContextWorkArea::jobCredentialSession)
 // and copied in and out of it. All zero while the service is not loaded.
@@ -19,7 +23,7 @@ struct JcSession {
   velm::jobcr::JCGetInterfaceProc getInterface;
   velm::jobcr::JCDisposeInterfaceProc disposeInterface;
   velm::jobcr::JcInterface* table;       // the interface granted
-  DWORD version;                         // 258 or 257
+  DWORD version;                         // 258 or 257 (259 in the graphics library's one-shot read)
 };
 
 // Service item -> devmode item and the item's buffer in bytes (wide text, terminator included).
@@ -113,6 +117,22 @@ DWORD JcReadItem(DriverContext* context, DWORD mask);
 DWORD JcWriteItem(DriverContext* context, DWORD mask);
 // Empties the masked devmode items 1..8; item 7 takes the model's default.
 void JcClearItems(DriverContext* context, DWORD mask);
+
+// Binds the service in `path` into `block`: both exports, then an interface of the first of
+// `versions` the service grants. 0, or a status with whatever was bound left in `block` for the
+// caller to release (no module in it when the library could not be loaded).
+DWORD JcBindService(const WCHAR* path, std::initializer_list<DWORD> versions, JcSession& block);
+// Closes, disposes and frees what `block` holds, and zeroes it. A session is closed first so
+// that none outlives the library that keeps it.
+void JcReleaseService(JcSession& block);
+// The service's value of `item` as text in `out` (`outBytes`, terminator included), through the
+// needed-size protocol: the session's own read, or with `user` the user-keyed read of version
+// 259 (ERROR_NOT_SUPPORTED when the interface has none). The value is read whole into a block of
+// its own and cut to fit `out`, so a long value never reaches past it. `*read` tells whether
+// there was a value: a size query answering ERROR_INVALID_DATA or a size of 0 means none
+// (status 0).
+DWORD JcReadText(const velm::jobcr::JcInterface* table, velm::jobcr::JcSessionHandle session, const WCHAR* user,
+                 DWORD item, DWORD kind, WCHAR* out, DWORD outBytes, bool* read);
 
 // The one-shot read of the Windows 9x platform: loads the service for `printer`, opens a
 // session on its name, reads `item` as `kind` into `buffer` (the item's buffer size of

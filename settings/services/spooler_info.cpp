@@ -56,6 +56,12 @@ void* PrnGetPrinterInfo(HANDLE printer, DWORD level) {
   });
 }
 
+void* PrnGetJobInfo(HANDLE printer, DWORD jobId, DWORD level) {
+  return SizedQuery([&](LPBYTE buffer, DWORD size, LPDWORD needed) {
+    return GetJobW(printer, jobId, level, buffer, size, needed);
+  });
+}
+
 void PrnCacheInfo2(const PRINTER_INFO_2W* info, DriverContext* context) {
   if (!info || !HasWork(context)) return;
   ContextWorkArea& work = *context->work;

@@ -11,6 +11,8 @@
 // fails because the information grew in between. The caller frees the block with SysFree.
 void* PrnGetDriverInfo(HANDLE printer, DWORD level);
 void* PrnGetPrinterInfo(HANDLE printer, DWORD level);
+// GetJobW of job `jobId` at `level`, the same way.
+void* PrnGetJobInfo(HANDLE printer, DWORD jobId, DWORD level);
 
 // Fills the context's printer information cache from `info`: the server kind and the names
 // only while they are unknown, the attributes once.
