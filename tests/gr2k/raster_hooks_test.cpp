@@ -164,6 +164,26 @@ TEST_F(RasterHooksTest, ASourceBlitSendsItsStateThenTheImageWithAPaletteUnlessGr
   }
 }
 
+TEST_F(RasterHooksTest, HostColourManagementMarksTheImageAndTheColour) {
+  for (const bool managed : {false, true}) {
+    RenderPdev* pdev = Start();
+    ASSERT_NE(pdev, nullptr);
+    Bitmap source(8, 1, BMF_1BPP);
+    const ULONG entries[2] = {0x102030, 0x405060};
+    XLATEOBJ* xlate = platform::CreateTableXlate(entries, 2, managed ? XO_HOST_ICM : 0);
+    BRUSHOBJ* brush = platform::CreateSolidBrushObj(0x00FF00, RGB(0, 255, 0), managed ? BR_HOST_ICM : 0);
+    RECTL rect{0, 0, 8, 1};
+    POINTL zero{0, 0};
+    EXPECT_TRUE(DrvBitBlt(device_, source.so(), nullptr, nullptr, xlate, &rect, &zero, nullptr, brush, nullptr, 0xCCCC));
+    platform::DeleteBrushObj(brush);
+    platform::DeleteXlate(xlate);
+    const jobdump::Job job = Finish(pdev);
+    EXPECT_EQ(Last(job, 0x20)->Get("hosticm"), managed ? 1 : 0);
+    EXPECT_EQ(Last(job, 0x30)->Get("marked"), managed ? 1 : 0);
+    EXPECT_EQ(Last(job, 0x30)->Get("rgb1"), 0x00FF00);  // the brush's colours
+  }
+}
+
 TEST_F(RasterHooksTest, ImagesThatFitAreSentFromTheirOwnMemory) {
   struct Case {
     ULONG format;
@@ -367,7 +387,27 @@ TEST_F(RasterHooksTest, ColourTransformsAreKeptInThePdevAndCarriedOver) {
   EXPECT_EQ(DrvIcmCreateColorTransform(handle, &space, nullptr, 0, nullptr, 0, profile, sizeof profile, 0), nullptr);
   platform::SetColorProfileOpenFails(false);
   EXPECT_EQ(platform::LiveColorHandles(), live);
+
+  // A reset in the middle of a document hands both handles to the new PDEV.
+  const DWORD spoolJob = OpenSpoolJob();
+  SURFOBJ surface = Surface(pdev);
+  ASSERT_TRUE(DrvStartDoc(&surface, const_cast<LPWSTR>(u"Colours"), spoolJob));
+  const HANDLE carried = DrvIcmCreateColorTransform(handle, &space, nullptr, 0, nullptr, 0, profile, sizeof profile, 0);
+  RenderPdev* next = Enable();
+  ASSERT_NE(next, nullptr);
+  ASSERT_TRUE(DrvResetPDEV(handle, reinterpret_cast<DHPDEV>(next)));
+  EXPECT_EQ(next->colorTransform, carried);
+  EXPECT_EQ(next->colorProfile, pdev->colorProfile);
   DrvDisablePDEV(handle);
+  EXPECT_TRUE(DrvIcmDeleteColorTransform(reinterpret_cast<DHPDEV>(next), carried));
+  EXPECT_EQ(platform::LiveColorHandles(), live);
+  SURFOBJ nextSurface = Surface(next);
+  ASSERT_TRUE(DrvStartDoc(&nextSurface, const_cast<LPWSTR>(u"Colours"), spoolJob));
+  ASSERT_TRUE(DrvStartPage(&nextSurface));
+  ASSERT_TRUE(DrvSendPage(&nextSurface));
+  ASSERT_TRUE(DrvEndDoc(&nextSurface, 0));
+  DrvDisablePDEV(reinterpret_cast<DHPDEV>(next));
+  CloseSpoolJob(spoolJob);
 }
 
 // Tiles of realized brushes, read back from the brush object.
