@@ -8,7 +8,7 @@ add_compile_options(-idirafter ${CMAKE_SOURCE_DIR}/platform/mingw)
 # platform/mingw supplies the ones the toolchain lacks, and the import libraries link.
 add_library(velmplatform INTERFACE)
 target_include_directories(velmplatform INTERFACE ${CMAKE_SOURCE_DIR}/platform)
-target_link_libraries(velmplatform INTERFACE winspool gdi32 user32 comdlg32 comctl32 advapi32 shell32 ole32
+target_link_libraries(velmplatform INTERFACE winspool gdi32 mscms user32 comdlg32 comctl32 advapi32 shell32 ole32
   uuid userenv version)
 
 include(ExternalProject)

@@ -1,19 +1,14 @@
-// What the hooks of the text, raster, brush, path, escape and colour-management work do so far.
-// Each starts as every hook of the table does, by refusing an invalid PDEV. In raster mode the
-// hooked drawing calls (blits, stretches, text) are the engine's work in the band, which it does
-// here. The device records of vector mode, brush realization, the device fonts, the escapes and
-// colour management are not built yet: those calls answer FALSE (or NULL, 0) with
-// ERROR_NOT_SUPPORTED, which the engine takes as "not drawn by the driver" and never as done.
+// What the hooks of the text, path, font and escape work do so far (the raster, brush and
+// colour-management hooks are in raster_hooks.cpp, brushes.cpp and color_transform.cpp). Each
+// starts as every hook of the table does, by refusing an invalid PDEV. In raster mode the hooked
+// drawing calls are the engine's work in the band, which it does here. The device records of
+// vector-mode text and paths, the device fonts and the escapes are not built yet: those calls
+// answer FALSE (or NULL, 0) with ERROR_NOT_SUPPORTED, which the engine takes as "not drawn by the
+// driver" and never as done.
 #include "gr2k/drawing_hooks.h"
 
 #include "gr2k/pdev.h"
 
-namespace {
-
-enum class Start { kDraw, kSkip, kFail };
-
-// The start of a drawing hook: an invalid PDEV fails; with the draw-nothing switch on nothing
-// is drawn and the call succeeds; a job that lost a write draws nothing more.
 Start DrawingStart(RenderPdev* pdev) {
   if (!pdev) return Start::kFail;
   if (pdev->settings.drawNothing) return Start::kSkip;
@@ -24,6 +19,8 @@ Start DrawingStart(RenderPdev* pdev) {
   return Start::kDraw;
 }
 
+namespace {
+
 BOOL NotBuilt() {
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
@@ -32,45 +29,6 @@ BOOL NotBuilt() {
 bool Raster(const RenderPdev* pdev) { return pdev->settings.rasterMode; }
 
 }  // namespace
-
-extern "C" BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
-                          RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush,
-                          ROP4 rop4) {
-  RenderPdev* pdev = PdevFromSurface(psoTrg);
-  switch (DrawingStart(pdev)) {
-    case Start::kFail: return FALSE;
-    case Start::kSkip: return TRUE;
-    case Start::kDraw: break;
-  }
-  if (Raster(pdev)) return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
-  return NotBuilt();
-}
-
-extern "C" BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
-                              COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
-                              POINTL* pptlMask, ULONG iMode) {
-  RenderPdev* pdev = PdevFromSurface(psoDest);
-  switch (DrawingStart(pdev)) {
-    case Start::kFail: return FALSE;
-    case Start::kSkip: return TRUE;
-    case Start::kDraw: break;
-  }
-  if (Raster(pdev)) {
-    // A 1-bit band is halftoned whatever the application asked for.
-    const ULONG mode = pdev->settings.colorMode == 1 && pdev->settings.colorChoice == 1 ? HALFTONE : iMode;
-    return EngStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, mode);
-  }
-  return NotBuilt();
-}
-
-extern "C" BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*,
-                                 POINTL*, RECTL*, RECTL*, POINTL*, ULONG, BRUSHOBJ*, DWORD) {
-  return PdevFromSurface(psoDest) ? NotBuilt() : FALSE;
-}
-
-extern "C" BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
-  return PdevFromSurface(psoDest) ? NotBuilt() : FALSE;
-}
 
 extern "C" BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
                            RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix) {
@@ -99,10 +57,6 @@ extern "C" BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*
 extern "C" BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
                                      POINTL*, MIX, FLONG) {
   return PdevFromSurface(pso) ? NotBuilt() : FALSE;
-}
-
-extern "C" BOOL DrvRealizeBrush(BRUSHOBJ*, SURFOBJ* psoTarget, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
-  return PdevFromSurface(psoTarget) ? NotBuilt() : FALSE;
 }
 
 // Every colour is left to the engine's halftoning.
@@ -138,14 +92,4 @@ extern "C" LONG DrvQueryFontData(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH, GLYPHDA
 extern "C" BOOL DrvQueryAdvanceWidths(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
   if (PdevFromHandle(dhpdev)) SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
-}
-
-extern "C" HANDLE DrvIcmCreateColorTransform(DHPDEV dhpdev, LPLOGCOLORSPACEW, PVOID, ULONG, PVOID, ULONG, PVOID,
-                                             ULONG, DWORD) {
-  if (PdevFromHandle(dhpdev)) SetLastError(ERROR_NOT_SUPPORTED);
-  return nullptr;
-}
-
-extern "C" BOOL DrvIcmDeleteColorTransform(DHPDEV dhpdev, HANDLE) {
-  return PdevFromHandle(dhpdev) ? NotBuilt() : FALSE;
 }

@@ -4,6 +4,13 @@
 
 #include "win32.h"
 
+struct RenderPdev;
+
+// The start of a drawing hook: an invalid PDEV fails; with the draw-nothing switch (item 364)
+// on nothing is drawn and the call succeeds; a job that lost a write fails (ERROR_CANCELLED).
+enum class Start { kDraw, kSkip, kFail };
+Start DrawingStart(RenderPdev* pdev);
+
 extern "C" {
 BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
                POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4);

@@ -25,26 +25,29 @@ class RowBytes {
   RowBytes(const ImageDescription& image, bool grey, DWORD rowBytes, DWORD copyBytes)
       : image_(image), grey_(grey), rowBytes_(rowBytes), copyBytes_(copyBytes) {}
 
-  // Writes `count` bytes from `offset` onwards.
-  void Fill(BYTE* dst, ULONGLONG offset, DWORD count) const {
+  // Writes `count` bytes from `offset` onwards; false when a row cannot be made.
+  bool Fill(BYTE* dst, ULONGLONG offset, DWORD count) const {
     while (count) {
       const ULONGLONG row = rowBytes_ ? offset / rowBytes_ : image_.rows;
       if (row >= image_.rows) {
         std::memset(dst, 0, count);
-        return;
+        return true;
       }
       const DWORD from = static_cast<DWORD>(offset % rowBytes_);
       const DWORD take = rowBytes_ - from < count ? rowBytes_ - from : count;
-      WriteRow(static_cast<DWORD>(row), from, take, dst);
+      if (!WriteRow(static_cast<DWORD>(row), from, take, dst)) return false;
       dst += take;
       offset += take;
       count -= take;
     }
+    return true;
   }
 
  private:
-  void WriteRow(DWORD row, DWORD from, DWORD take, BYTE* dst) const {
-    const BYTE* src = image_.bits + static_cast<ptrdiff_t>(row) * image_.stride;
+  bool WriteRow(DWORD row, DWORD from, DWORD take, BYTE* dst) const {
+    const BYTE* src = image_.rowSource ? image_.rowSource->Row(row)
+                                       : image_.bits + static_cast<ptrdiff_t>(row) * image_.stride;
+    if (!src) return false;
     for (DWORD j = from; j < from + take; ++j) {
       if (grey_) {
         if (j < image_.width) {
@@ -57,6 +60,7 @@ class RowBytes {
         *dst++ = j < copyBytes_ ? src[j] : 0;
       }
     }
+    return true;
   }
 
   const ImageDescription& image_;
@@ -67,10 +71,11 @@ class RowBytes {
 
 }  // namespace
 
-BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image) {
-  if (!stream || (image.rows && image.width && !image.bits)) return FALSE;
+BOOL StrmEmitImageAs(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image,
+                     const ImageWriting& writing) {
+  if (!stream || (image.rows && image.width && !image.bits && !image.rowSource)) return FALSE;
   const DWORD sourceBits = BitsPerPixel(image.format);
-  const bool grey = sourceBits == 24 && !(settings.machineColor && settings.colorChoice != 1);
+  const bool grey = writing.convertGrey && sourceBits == 24 && !(settings.machineColor && settings.colorChoice != 1);
   const DWORD format = grey ? (image.format & 0xE0) | kImageGrey | 0x02 : image.format;
   const DWORD bits = grey ? 8 : sourceBits;
   const bool palette = bits != 24 && image.palette && !(format & kImageNoPalette);
@@ -79,18 +84,21 @@ BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const 
   const ULONGLONG rowBytes = (ULONGLONG{image.width} * bits + 31) / 32 * 4;
   const ULONGLONG needed = grey ? ULONGLONG{image.width} * 3 : (ULONGLONG{image.width} * bits + 7) / 8;
   const ULONGLONG stride = image.stride < 0 ? -static_cast<LONGLONG>(image.stride) : image.stride;
-  if (image.rows && stride < needed) return FALSE;
+  if (image.rows && !image.rowSource && stride < needed) return FALSE;
   const DWORD prefix = kImageHeaderBytes + paletteBytes;
   const ULONGLONG total = (prefix + ULONGLONG{image.rows} * rowBytes + 3) & ~3ull;
   if (total > kStreamMaxReserve) return FALSE;
   const DWORD length = static_cast<DWORD>(total);
-  const RowBytes rows(image, grey, static_cast<DWORD>(rowBytes),
-                      static_cast<DWORD>(stride < rowBytes ? stride : rowBytes));
+  // A row takes what its source holds up to the record's row length, or only its pixels.
+  const ULONGLONG copied = writing.zeroPadding || image.rowSource ? needed : stride < rowBytes ? stride : rowBytes;
+  const RowBytes rows(image, grey, static_cast<DWORD>(rowBytes), static_cast<DWORD>(copied));
 
   // The first reservation holds the header and palette and, when they end off a 4-byte
   // boundary (1 bit with palette: 62 bytes), the first row bytes up to it: every reservation
   // keeps a multiple of 4 so that the records behind stay aligned.
-  const bool whole = settings.printType == 5 || settings.printType == 7 || settings.apiUse;
+  const bool whole = writing.reserve == ImageReserve::kWhole ||
+                     (writing.reserve == ImageReserve::kPieces &&
+                      (settings.printType == 5 || settings.printType == 7 || settings.apiUse));
   const DWORD head = whole ? length : ((prefix + 3) & ~3u) < length ? (prefix + 3) & ~3u : length;
   const StreamMark mark = StrmMark(stream);
   BYTE* record = StrmReserve(stream, head);
@@ -99,7 +107,7 @@ BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const 
   record[0] = kRecImage;
   record[1] = static_cast<BYTE>(format >> 16);
   record[2] = static_cast<BYTE>((format & 0xFF) | (palette ? 0 : kImageNoPalette));
-  record[3] = static_cast<BYTE>(((format >> 8) & 0xFF) | (settings.rasterMode ? kImageRasterBit >> 8 : 0));
+  record[3] = static_cast<BYTE>(((format >> 8) & 0xFF) | (settings.rasterMode && writing.rasterBit ? kImageRasterBit >> 8 : 0));
   DmStoreU32(record, 4, length);
   DmStoreU32(record, 8, static_cast<DWORD>(image.x));
   DmStoreU32(record, 12, static_cast<DWORD>(image.y));
@@ -118,22 +126,34 @@ BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const 
     std::memcpy(record + kImageHeaderBytes, image.palette, given);
     std::memset(record + kImageHeaderBytes + given, 0, paletteBytes - given);
   }
-  rows.Fill(record + prefix, 0, head - prefix);
+  if (!rows.Fill(record + prefix, 0, head - prefix)) {
+    StrmRollback(stream, mark);
+    return FALSE;
+  }
 
   const DWORD carry = head - prefix;
-  const DWORD rowsPerPiece = rowBytes == 0 || rowBytes > kStreamHoldLimit ? 1 : kStreamHoldLimit / static_cast<DWORD>(rowBytes);
+  const DWORD rowsPerPiece = writing.reserve == ImageReserve::kRows || rowBytes == 0 || rowBytes > kStreamHoldLimit
+                                 ? 1
+                                 : kStreamHoldLimit / static_cast<DWORD>(rowBytes);
   ULONGLONG sent = head;
   for (DWORD row = 0; sent < length; row += rowsPerPiece) {
     const ULONGLONG left = length - sent;
     const ULONGLONG piece = ULONGLONG{rowsPerPiece} * rowBytes < left ? ULONGLONG{rowsPerPiece} * rowBytes : left;
     BYTE* at = StrmReserve(stream, static_cast<DWORD>(piece));
-    if (!at) {
+    if (!at || !rows.Fill(at, carry + ULONGLONG{row} * rowBytes, static_cast<DWORD>(piece))) {
       // Give the header back; once part of the record has left, the job cannot go on.
       if (!StrmRollback(stream, mark) && stream->owner.flags) *stream->owner.flags |= kPdevFlagAbort;
       return FALSE;
     }
-    rows.Fill(at, carry + ULONGLONG{row} * rowBytes, static_cast<DWORD>(piece));
     sent += piece;
   }
   return TRUE;
+}
+
+BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image) {
+  return StrmEmitImageAs(stream, settings, image, ImageWriting{true, true, ImageReserve::kPieces, false});
+}
+
+BOOL StrmEmitImageRows(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image) {
+  return StrmEmitImageAs(stream, settings, image, ImageWriting{false, false, ImageReserve::kRows, false});
 }

@@ -12,6 +12,14 @@ constexpr DWORD kImageGrey = 0x10;
 constexpr DWORD kImageNoPalette = 0x20;
 constexpr DWORD kImageRasterBit = 0x400;
 
+// Rows made as they are sent (converted or mirrored): Row(i) gives row i of the record, at least
+// its (width * bits + 7) / 8 bytes, valid until the next call; null when it cannot be made.
+class ImageRowSource {
+ public:
+  virtual ~ImageRowSource() = default;
+  virtual const BYTE* Row(DWORD row) = 0;
+};
+
 struct ImageDescription {
   DWORD format;
   LONG x;  // destination
@@ -26,6 +34,17 @@ struct ImageDescription {
   DWORD paletteBytes;   // given; the record takes 6, 48 or 768, zero-filled past these
   const BYTE* bits;     // the top row
   LONG stride;          // signed: negative for a bottom-up bitmap
+  ImageRowSource* rowSource;  // when set, the rows come from it instead of bits and stride
+};
+
+// How a record is reserved: the header and then pieces of about 1 MB (whole for print types 5
+// and 7 and API use), the header and then every row on its own, or the record in one piece.
+enum class ImageReserve { kPieces, kRows, kWhole };
+struct ImageWriting {
+  bool convertGrey;  // 24-bit rows as grey on a grey device
+  bool rasterBit;    // the raster-mode bit in raster mode
+  ImageReserve reserve;
+  bool zeroPadding;  // a row's bytes past its pixels are 0 rather than the source's
 };
 
 // Writes one image record. 24-bit rows go as 8-bit grey unless the machine is colour and the
@@ -34,3 +53,12 @@ struct ImageDescription {
 // several data packets. FALSE on a failed reservation or bad input; the stream then holds nothing
 // of the record, or, when part of it has already been sent, the job is marked aborted.
 BOOL StrmEmitImage(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image);
+// The record as `writing` says; StrmEmitImage is {true, true, kPieces, false}.
+BOOL StrmEmitImageAs(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image,
+                     const ImageWriting& writing);
+// The same record without grey conversion and without the raster-mode bit, reserved as the
+// header (with palette) and then one reservation per row. Where the header ends off a 4-byte
+// boundary (1 bit with palette: 62 bytes) its reservation takes the first row bytes up to it, and
+// every row's reservation holds the rest of its row and the start of the next (zeros after the
+// last).
+BOOL StrmEmitImageRows(CommandStream* stream, const RecordSettings& settings, const ImageDescription& image);

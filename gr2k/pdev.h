@@ -4,6 +4,7 @@
 // list that is freed with it.
 #pragma once
 
+#include "gr2k/brushes.h"
 #include "gr2k/command_stream.h"
 #include "gr2k/glyph_cache.h"
 #include "gr2k/graphics_state_cache.h"
@@ -96,6 +97,7 @@ struct RenderPdev {
   const WCHAR* outputLibraryName;  // the model defaults' output library file name
   HANDLE colorTransform;   // the two colour transforms of the colour-management hooks
   HANDLE colorProfile;
+  RealizedBrush solidBrush;  // the descriptor of solid colours, refilled at every drawing call
   GlyphCache glyphs;
   DWORD jobId;
   DEVMODEW* savedDevmode;  // the devmode DrvEnablePDEV was given (dmSize + dmDriverExtra bytes)

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <winspool.h>
 #include <winddi.h>
+#include <icm.h>
 #include <prsht.h>
 #include <compstui.h>
 #include <commdlg.h>

@@ -170,4 +170,9 @@ struct EngineObjectCounts {
 };
 EngineObjectCounts LiveEngineObjects();
 
+// Colour management: every OpenColorProfileW fails (ERROR_FILE_NOT_FOUND) while set; the open
+// profiles and transforms.
+void SetColorProfileOpenFails(bool fails);
+size_t LiveColorHandles();
+
 }  // namespace velm::platform

@@ -23,6 +23,7 @@ constexpr size_t kMaxEscapeData = 65536;
 constexpr size_t kMaxStyle = 16;
 constexpr LONG kMaxCoordinate = 1000000;
 constexpr LONG kMaxImageSide = 16384;
+constexpr LONG kMaxPatternSide = 256;
 constexpr int64_t kMaxImagePixels = int64_t(72) << 20;  // an A3 page at 600 dpi
 
 struct Failure {
@@ -196,8 +197,26 @@ void TakeBrush(const Line& line, Options& options, PageCall& call, const char* c
     call.hatch = static_cast<ULONG>(line.Integer(*hatch, 0, HS_DDI_MAX - 1, "hatch"));
   }
   if (auto pattern = options.Take("pattern")) {
-    call.pattern = line.Hex(*pattern, 8);
-    if (call.pattern.size() != 8) line.Fail("a pattern is 8 bytes");
+    if (auto bits = options.Take("patternbits")) {
+      call.patternBits = static_cast<ULONG>(line.Integer(*bits, 1, 32, "patternbits"));
+      if (call.patternBits != 1 && call.patternBits != 4 && call.patternBits != 8 && call.patternBits != 16 &&
+          call.patternBits != 24 && call.patternBits != 32) {
+        line.Fail("patternbits is 1, 4, 8, 16, 24 or 32");
+      }
+      call.patternRows = true;
+    }
+    if (auto size = options.Take("patternsize")) {
+      const size_t comma = size->find(',');
+      if (comma == std::string::npos) line.Fail("patternsize is W,H");
+      call.patternWidth = static_cast<LONG>(line.Integer(size->substr(0, comma), 1, kMaxPatternSide, "pattern width"));
+      call.patternHeight = static_cast<LONG>(line.Integer(size->substr(comma + 1), 1, kMaxPatternSide, "pattern height"));
+      call.patternRows = true;
+    }
+    call.patternBottomUp = options.Flag("patternbottomup");
+    const size_t rowBytes = (static_cast<size_t>(call.patternWidth) * call.patternBits + 31) / 32 * 4;
+    const size_t bytes = call.patternRows ? rowBytes * call.patternHeight : 8;
+    call.pattern = line.Hex(*pattern, bytes);
+    if (call.pattern.size() != bytes) line.Fail("the pattern needs " + std::to_string(bytes) + " bytes");
   }
   if (auto background = options.Take("bg")) {
     call.hasBackground = true;
@@ -352,10 +371,13 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
         }
       } else {
         call.fill = PageCall::Fill::Solid;
-        call.brush = line.Color(*fill);
+        call.fillColour = line.Color(*fill);
       }
     }
     if (auto rop = options.Take("rop")) call.rop4 = static_cast<ULONG>(line.Integer(*rop, 0, 0xFFFF, "rop"));
+    TakeBrush(line, options, call, "brush");
+    if (auto alpha = options.Take("alpha")) call.alpha = static_cast<BYTE>(line.Integer(*alpha, 0, 255, "alpha"));
+    call.mask = options.Flag("mask");
     call.bottomUp = options.Flag("bottomup");
     call.halftone = options.Flag("halftone");
     options.Finish();

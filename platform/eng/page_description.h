@@ -6,7 +6,8 @@
 //   reset                         before the next page: a new PDEV over the same devmode
 //   clip L T R B [L T R B ...]    later calls of the page are clipped to the union
 //   clip none
-//   fill L T R B COLOR [rop=0xF0F0] [hatch=N] [pattern=HEX] [bg=COLOR]
+//   fill L T R B COLOR [rop=0xF0F0] [hatch=N] [pattern=HEX [patternbits=N] [patternsize=W,H]
+//        [patternbottomup]] [bg=COLOR]
 //                                 a blit without source: the brush under a ROP4
 //   rect L T R B [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W]
 //                [mix=N] [winding]
@@ -15,18 +16,24 @@
 //        [winding] : M x y L x y C x1 y1 x2 y2 x3 y3 Z ...
 //   text X Y "TEXT" [size=H] [color=COLOR] [bg=COLOR] [device=N]
 //   image L T R B W H [bpp=1|4|8|16|24|32] [fill=gradient|checker|COLOR|hex:HEX]
-//                     [rop=0xCCCC] [bottomup] [halftone]
+//                     [rop=0xCCCC] [brush=COLOR [hatch=N] [pattern=...] [bg=COLOR]]
+//                     [alpha=N] [mask] [bottomup] [halftone]
 //   escape N [HEX]
 //
 // Coordinates are device pixels of the printable page; path points may have a fraction
 // (".5"), kept in 28.4. COLOR is #RRGGBB, or black, white, red, green, blue, gray, none. A
 // pattern is 8 hex bytes, the rows of an 8 x 8 1-bit pattern (bit 7 leftmost; 1 bits take the
-// colour, 0 bits bg, white by default). Text is UTF-8 between double quotes (\" and \\ escape);
+// colour, 0 bits bg, white by default). With patternbits (1, 4, 8, 16, 24 or 32) or patternsize
+// (default 8,8) the hex holds the pattern's rows, each padded to 4 bytes, top row first; their
+// palette is an image's of that depth (below), a 1-bit one's the colour and bg; patternbottomup
+// keeps its rows bottom row first in memory. Text is UTF-8 between double quotes (\" and \\ escape);
 // its point (X, Y) is the baseline start; size is the cell height in pixels; device=N draws with
 // the driver's device font N. An image is a W x H source bitmap drawn into L T R B: copied when
 // the sizes agree, stretched otherwise (halftone: mode HALFTONE); its pixels are a gradient
 // (the default), an 8-pixel checker, one colour, or the raw rows in hex (each row padded to
-// 4 bytes, top row first).
+// 4 bytes, top row first). R < L or B < T mirrors the image. A 32-bit image's fourth bytes are
+// alpha (0 unless given); mask blits it through a 1-bit mask of 8-pixel squares (1 in the top-left
+// square) with its ROP4, which for a mask is usually 0xAACC; brush is the brush of its ROP4.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +63,11 @@ struct PageCall {
   bool hasPen = false, hasBrush = false, hasBackground = false;
   ULONG pen = 0, brush = 0, background = 0xFFFFFF;  // 0x00RRGGBB
   ULONG hatch = HS_DDI_MAX;
-  std::vector<BYTE> pattern;  // 8 rows
+  std::vector<BYTE> pattern;  // 8 rows of a 1-bit 8 x 8 pattern, or padded rows (below)
+  ULONG patternBits = 1;
+  LONG patternWidth = 8, patternHeight = 8;
+  bool patternRows = false;  // pattern holds padded rows
+  bool patternBottomUp = false;
   ULONG rop4 = 0xF0F0;
   ULONG mix = R2_COPYPEN;
   LONG width = 0;
@@ -74,6 +85,9 @@ struct PageCall {
   std::vector<BYTE> bits;  // Fill::Hex
   bool bottomUp = false;
   bool halftone = false;
+  ULONG fillColour = 0;  // Fill::Solid
+  BYTE alpha = 0;        // 32-bit images
+  bool mask = false;
 
   ULONG escape = 0;
   std::vector<BYTE> data;

@@ -86,6 +86,7 @@ HPALETTE ImagePalette(ULONG bpp) {
 struct BrushHolder {
   BRUSHOBJ* bo = nullptr;
   HSURF pattern = nullptr;
+  HPALETTE palette = nullptr;
   XLATEOBJ* xlate = nullptr;
   BrushHolder() = default;
   BrushHolder(const BrushHolder&) = delete;
@@ -93,6 +94,7 @@ struct BrushHolder {
   ~BrushHolder() {
     DeleteBrushObj(bo);
     DeleteXlate(xlate);
+    if (palette) EngDeletePalette(palette);
     if (pattern) EngDeleteSurface(pattern);
   }
 };
@@ -138,10 +140,14 @@ struct ImageSource {
   HPALETTE palette = nullptr;
   XLATEOBJ* xlate = nullptr;
   SURFOBJ* source = nullptr;
+  HSURF maskImage = nullptr;
+  SURFOBJ* mask = nullptr;
   ImageSource() = default;
   ImageSource(const ImageSource&) = delete;
   ImageSource& operator=(const ImageSource&) = delete;
   ~ImageSource() {
+    if (mask) EngUnlockSurface(mask);
+    if (maskImage) EngDeleteSurface(maskImage);
     if (source) EngUnlockSurface(source);
     DeleteXlate(xlate);
     if (palette) EngDeletePalette(palette);
@@ -192,7 +198,8 @@ class Host {
   void DrawPass(Pdev& pdev, const DescribedPage& page, PreparedPage& prepared, POINTL origin, bool first);
   CLIPOBJ* ClipFor(Pass& pass, const DescribedPage& page, int index, const RECTL& bounds);
   ULONG Value(ULONG rgb) const { return PaletteValueFromRgb(pdev_->devinfo.hpalDefault, rgb); }
-  bool MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const std::vector<BYTE>& pattern, ULONG background);
+  // A solid, hatch or pattern brush (pattern: the call whose pattern it is, or null).
+  bool MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const PageCall* pattern, ULONG background);
   void DrawFill(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
   void DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pass& pass);
   void DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
@@ -650,18 +657,28 @@ void Host::DrawPass(Pdev& pdev, const DescribedPage& page, PreparedPage& prepare
   }
 }
 
-bool Host::MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const std::vector<BYTE>& pattern,
-                     ULONG background) {
+bool Host::MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const PageCall* pattern, ULONG background) {
   SURFOBJ* target = pdev_->pso;
   if (hatch < HS_DDI_MAX) {
     holder.bo = CreateHatchBrushObj(hatch, Value(rgb), Value(background), target);
-  } else if (pattern.size() == 8) {
-    holder.pattern = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{8, 8}, 4, BMF_1BPP, BMF_TOPDOWN, nullptr));
-    const ULONG entries[2] = {Value(background), Value(rgb)};
-    holder.xlate = CreateTableXlate(entries, 2);
+  } else if (pattern && !pattern->pattern.empty()) {
+    const LONG w = pattern->patternWidth, h = pattern->patternHeight;
+    holder.pattern = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{w, h}, 0, BmfOfBpp(pattern->patternBits),
+                                                             pattern->patternBottomUp ? 0 : BMF_TOPDOWN, nullptr));
+    if (pattern->patternBits == 1) {
+      const ULONG entries[2] = {Value(background), Value(rgb)};
+      holder.xlate = CreateTableXlate(entries, 2);
+    } else {
+      holder.palette = ImagePalette(pattern->patternBits);
+      holder.xlate = holder.palette ? CreateXlate(holder.palette, pdev_->devinfo.hpalDefault) : nullptr;
+    }
     if (holder.pattern && holder.xlate) {
       SURFOBJ* so = EngLockSurface(holder.pattern);
-      for (int y = 0; y < 8; ++y) static_cast<BYTE*>(so->pvScan0)[y * so->lDelta] = pattern[y];
+      const size_t rowBytes = pattern->patternRows ? (static_cast<size_t>(w) * pattern->patternBits + 31) / 32 * 4 : 1;
+      for (LONG y = 0; y < h; ++y) {
+        std::memcpy(static_cast<BYTE*>(so->pvScan0) + static_cast<ptrdiff_t>(y) * so->lDelta,
+                    pattern->pattern.data() + y * rowBytes, rowBytes);
+      }
       holder.bo = CreatePatternBrushObj(so, holder.xlate, target);
     }
   } else {
@@ -673,7 +690,7 @@ bool Host::MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const std::vec
 
 void Host::DrawFill(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
   BrushHolder brush;
-  if (!MakeBrush(brush, call.brush, call.hatch, call.pattern, call.background)) {
+  if (!MakeBrush(brush, call.brush, call.hatch, &call, call.background)) {
     Log("line " + std::to_string(call.line) + ": no brush (" + std::to_string(GetLastError()) + ")");
     return;
   }
@@ -733,7 +750,7 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
   const bool pen = call.hasPen, fill = call.hasBrush && call.kind != PageCall::Kind::Line;
   BrushHolder penBrush, fillBrush;
   if ((pen && !MakeBrush(penBrush, call.pen, HS_DDI_MAX, {}, 0)) ||
-      (fill && !MakeBrush(fillBrush, call.brush, call.hatch, call.pattern, call.background))) {
+      (fill && !MakeBrush(fillBrush, call.brush, call.hatch, &call, call.background))) {
     Log("line " + std::to_string(call.line) + ": no brush (" + std::to_string(GetLastError()) + ")");
     return;
   }
@@ -892,7 +909,7 @@ ImageSource* Host::MakeImage(const PageCall& call) {
   eng::Palette sourcePalette;
   eng::CopyPalette(made->palette, sourcePalette);
   const ULONG black = eng::PaletteValueFromRgb(sourcePalette, 0), white = eng::PaletteValueFromRgb(sourcePalette, 0xFFFFFF);
-  const ULONG solid = eng::PaletteValueFromRgb(sourcePalette, call.brush);
+  const ULONG solid = eng::PaletteValueFromRgb(sourcePalette, call.fillColour);
   const LONG rowBytes = (w * static_cast<LONG>(call.bpp) + 31) / 32 * 4;
   // A row's pixels depend on one key (the gradient's green, the checker's phase), so a row whose
   // key is the previous row's is a copy of it; a gradient's colours come from a table of its reds.
@@ -929,6 +946,22 @@ ImageSource* Host::MakeImage(const PageCall& call) {
       pixels.Put(x, y, value);
     }
   }
+  if (call.bpp == 32 && call.fill != PageCall::Fill::Hex) {
+    for (LONG y = 0; y < h; ++y)
+      for (LONG x = 0; x < w; ++x) pixels.Row(y)[4 * x + 3] = call.alpha;
+  }
+  if (call.mask) {
+    made->maskImage = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{w, h}, 0, BMF_1BPP, BMF_TOPDOWN, nullptr));
+    made->mask = made->maskImage ? EngLockSurface(made->maskImage) : nullptr;
+    Pixels maskPixels;
+    if (!made->mask || !eng::SurfacePixels(made->mask, maskPixels)) {
+      Log("line " + std::to_string(call.line) + ": image mask not made (" + std::to_string(GetLastError()) + ")");
+      EngUnlockSurface(source);
+      return made.release();
+    }
+    for (LONG y = 0; y < h; ++y)
+      for (LONG x = 0; x < w; ++x) maskPixels.Put(x, y, ((x / 8 + y / 8) & 1) == 0 ? 1 : 0);
+  }
   made->source = source;
   return made.release();
 }
@@ -938,7 +971,7 @@ void Host::DrawImage(const PageCall& call, const ImageSource& image, CLIPOBJ* cl
   SURFOBJ* source = image.source;
   XLATEOBJ* xlate = image.xlate;
   BrushHolder brush;
-  if (!MakeBrush(brush, call.hasBrush ? call.brush : 0, HS_DDI_MAX, {}, 0)) {
+  if (!MakeBrush(brush, call.hasBrush ? call.brush : 0, call.hatch, &call, call.background)) {
     Log("line " + std::to_string(call.line) + ": image objects not made (" + std::to_string(GetLastError()) + ")");
   } else {
     SURFOBJ* pso = pdev_->pso;
@@ -950,12 +983,13 @@ void Host::DrawImage(const PageCall& call, const ImageSource& image, CLIPOBJ* cl
     if (sameSize && call.rop4 == 0xCCCC && (hooks & HOOK_COPYBITS)) {
       Log("DrvCopyBits -> " + Answer(Hook<PFN_DrvCopyBits>(INDEX_DrvCopyBits)(pso, source, clip, xlate, &dest, &zero)));
     } else if (sameSize && (hooks & HOOK_BITBLT)) {
-      const BOOL done = Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt)(pso, source, nullptr, clip, xlate, &dest, &zero, nullptr,
-                                                              brush.bo, &brushOrigin, call.rop4);
+      const BOOL done = Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt)(pso, source, image.mask, clip, xlate, &dest, &zero,
+                                                              image.mask ? &zero : nullptr, brush.bo, &brushOrigin,
+                                                              call.rop4);
       Log("DrvBitBlt rop4=" + Hex(call.rop4) + " -> " + Answer(done));
     } else if (sameSize) {
-      const BOOL done =
-          EngBitBlt(pso, source, nullptr, clip, xlate, &dest, &zero, nullptr, brush.bo, &brushOrigin, call.rop4);
+      const BOOL done = EngBitBlt(pso, source, image.mask, clip, xlate, &dest, &zero, image.mask ? &zero : nullptr,
+                                  brush.bo, &brushOrigin, call.rop4);
       Log("EngBitBlt rop4=" + Hex(call.rop4) + " -> " + Answer(done));
     } else {
       RECTL src{0, 0, w, h};

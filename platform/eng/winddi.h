@@ -6,3 +6,4 @@
 #include "eng/ddi_types.h"
 #include "eng/engine.h"
 #include "eng/gdi_types.h"
+#include "eng/icm.h"

@@ -43,7 +43,7 @@ struct Bitmap {
 
 ImageDescription ImageOf(const Bitmap& bitmap, DWORD format, const BYTE* palette = nullptr, DWORD paletteBytes = 0) {
   return {format, 100, 200, static_cast<LONG>(bitmap.width), static_cast<LONG>(bitmap.height), 0, 0,
-          bitmap.width, bitmap.height, palette, paletteBytes, bitmap.memory.data(), bitmap.stride};
+          bitmap.width, bitmap.height, palette, paletteBytes, bitmap.memory.data(), bitmap.stride, nullptr};
 }
 
 TEST(ImageRecordTest, OneBitImageWithPaletteCarriesTwoBytesIntoTheHeader) {
@@ -116,7 +116,7 @@ TEST(ImageRecordTest, TwentyFourBitRowsGoGreyUnlessTheMachineIsColour) {
   // Blue, green, red, white in BGR order; a bottom-up bitmap: its top row is the last in memory.
   Bytes memory = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                   0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
-  ImageDescription image{4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, memory.data() + 16, -16};
+  ImageDescription image{4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, memory.data() + 16, -16, nullptr};
   StreamHarness grey;
   const RecordSettings mono{0, FALSE, 0, FALSE, FALSE, 2};
   ASSERT_TRUE(StrmEmitImage(grey.stream(), mono, image));
@@ -204,6 +204,24 @@ TEST(ImageRecordTest, BadSourcesAreRefused) {
   image.rows = 0x7FFFFFFF;
   EXPECT_FALSE(StrmEmitImage(h.stream(), kColourSettings, image));
   EXPECT_EQ(h.stream()->bytesBuffered, 0u);
+}
+
+TEST(ImageRecordTest, TheRowByRowWriterReservesEachRowAndCarriesTheHeadersTwoBytes) {
+  // 20 one-bit rows with palette: a 64-byte header reservation (two row bytes in it), then one
+  // reservation per row holding the rest of its row and two bytes of the next.
+  Bitmap bitmap(20, 3, 1);
+  const BYTE palette[6] = {1, 2, 3, 4, 5, 6};
+  const RecordSettings raster{0, TRUE, 0, FALSE, TRUE, 2};
+  StreamHarness whole, rows;
+  ASSERT_TRUE(StrmEmitImage(whole.stream(), raster, ImageOf(bitmap, 0x80, palette, 6)));
+  ASSERT_TRUE(StrmEmitImageRows(rows.stream(), raster, ImageOf(bitmap, 0x80, palette, 6)));
+  EXPECT_EQ(rows.stream()->recordsBuffered, 4u);
+  Bytes expected = RecordBytes(whole);
+  expected[3] &= ~0x04;  // no raster-mode bit
+  const Bytes record = RecordBytes(rows);
+  EXPECT_EQ(record, expected);
+  ASSERT_EQ(record.size(), 56u + 6 + 3 * 4 + 2);
+  EXPECT_EQ(Bytes(record.begin() + 62, record.begin() + 66), Bytes(bitmap.Row(0), bitmap.Row(0) + 4));
 }
 
 }  // namespace

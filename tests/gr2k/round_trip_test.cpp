@@ -76,8 +76,8 @@ SampleJob WriteSampleJob() {
   sample.pixels.resize(16 * 3);
   for (size_t i = 0; i < sample.pixels.size(); ++i) sample.pixels[i] = static_cast<uint8_t>(0x80 + i);
   const BYTE palette[6] = {0, 0, 0, 255, 255, 255};
-  EXPECT_TRUE(StrmEmitImage(s, settings, {0x80, 10, 20, 100, 3, 0, 0, 100, 3, palette, 6, sample.pixels.data(), 16}));
-  EXPECT_TRUE(StrmEmitImage(s, {0, FALSE, 0, FALSE, FALSE, 1}, {4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, sample.pixels.data(), 12}));
+  EXPECT_TRUE(StrmEmitImage(s, settings, {0x80, 10, 20, 100, 3, 0, 0, 100, 3, palette, 6, sample.pixels.data(), 16, nullptr}));
+  EXPECT_TRUE(StrmEmitImage(s, {0, FALSE, 0, FALSE, FALSE, 1}, {4, 0, 0, 4, 1, 0, 0, 4, 1, nullptr, 0, sample.pixels.data(), 12, nullptr}));
   const FontSelect font{2, 0x31, 128, 0x2002, 700, 87, 43, 90, 100, 13};
   EXPECT_NE(StrmEmitFontSelect(s, font, u"Mincho", 6), nullptr);
   EXPECT_NE(StrmEmitDownloadFontSelect(s, font, u"\u660E\u671D", 2), nullptr);

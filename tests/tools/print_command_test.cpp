@@ -10,6 +10,7 @@
 #include "core/machine_root.h"
 #include "core/unicode.h"
 #include "job_decoder.h"
+#include "printer_fixture.h"
 #include "settings/context/cache.h"
 #include "settings/context/process_state.h"
 #include "settings/items/settings_record.h"
@@ -19,23 +20,7 @@
 namespace velm::tools {
 namespace {
 
-class JobDevmodeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
-    ASSERT_TRUE(AddPrinter({}, &error)) << error;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDefaultPrinterName.data()), &printer_, nullptr));
-    SysLibraryAttach(nullptr);
-  }
-  void TearDown() override {
-    CtxFlushCache(1);
-    SysLibraryDetach();
-    ClosePrinter(printer_);
-  }
-  test::TempMachineRoot root_;
-  HANDLE printer_ = nullptr;
-};
+class JobDevmodeTest : public PrinterTest {};
 
 TEST_F(JobDevmodeTest, ItemsByNumberOrNameLandInTheDevmode) {
   std::vector<BYTE> devmode;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "page_compare.h"
+#include "printer_fixture.h"
 #include "settings/context/cache.h"
 #include "settings/context/process_state.h"
 #include "spool/winspool.h"
@@ -30,20 +31,8 @@ constexpr char kDrawing[] =
     "image 120 60 152 92 16 16 bpp=8 fill=checker\n"
     "image 104 12 112 20 8 8 bpp=24\n";
 
-class RenderPrintTest : public ::testing::Test {
+class RenderPrintTest : public PrinterTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
-    ASSERT_TRUE(AddPrinter({}, &error)) << error;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kDefaultPrinterName.data()), &printer_, nullptr));
-    SysLibraryAttach(nullptr);
-  }
-  void TearDown() override {
-    CtxFlushCache(1);
-    SysLibraryDetach();
-    ClosePrinter(printer_);
-  }
 
   // Prints in raster mode, keeping the host's rasters, and checks every pixel of every page:
   // `expected` turns the raster's colour into the colour the job carries.
@@ -74,8 +63,6 @@ class RenderPrintTest : public ::testing::Test {
     }
   }
 
-  test::TempMachineRoot root_;
-  HANDLE printer_ = nullptr;
 };
 
 uint32_t Same(uint32_t rgb) { return rgb; }
@@ -106,8 +93,9 @@ TEST_F(RenderPrintTest, TheModeComparisonReportsPixelsAndTheLargestBoxThatDiffer
   ASSERT_TRUE(same.printed) << same.error;
   ASSERT_EQ(same.pages.size(), 1u);
   EXPECT_TRUE(same.Within({0, 0})) << same.Describe();
-  // Vector mode writes no drawing records yet, so a fill shows as the whole difference.
-  const ModeComparison fill = CompareModes(printer_, "fill 10 20 40 30 black\nfill 100 100 101 101 black\n", kSmallPage);
+  // BLACKNESS prints white in vector mode (the device ROP of mix 1), so each fill shows whole.
+  const ModeComparison fill = CompareModes(
+      printer_, "fill 10 20 40 30 black rop=0x0000\nfill 100 100 101 101 black rop=0x0000\n", kSmallPage);
   ASSERT_TRUE(fill.printed) << fill.error;
   ASSERT_EQ(fill.pages.size(), 1u);
   EXPECT_EQ(fill.pages[0].differing, 30u * 10 + 1);

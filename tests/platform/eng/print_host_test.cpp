@@ -444,6 +444,10 @@ TEST(PageDescriptionTest, ErrorsNameTheLineAndTheFault) {
       {"fill 0 0 5 5 red shiny", "line 1: unexpected \"shiny\""},
       {"line 0 0 2000000 0", "line 1: bad coordinate \"2000000\""},
       {"fill 0 0 1 1 red\nreset", "reset with no page after it"},
+      {"fill 0 0 5 5 red pattern=00 patternbits=8 patternsize=2,2", "line 1: the pattern needs 8 bytes"},
+      {"fill 0 0 5 5 red pattern=00 patternbits=2", "line 1: patternbits is 1, 4, 8, 16, 24 or 32"},
+      {"fill 0 0 5 5 red pattern=00 patternsize=3", "line 1: patternsize is W,H"},
+      {"image 0 0 2 2 2 2 bpp=32 alpha=256", "line 1: bad alpha \"256\""},
   };
   for (const auto& [text, message] : cases) {
     platform::PageDescription description;
@@ -451,6 +455,32 @@ TEST(PageDescriptionTest, ErrorsNameTheLineAndTheFault) {
     EXPECT_FALSE(platform::ParsePageDescription(text, description, error)) << text;
     EXPECT_EQ(error, message) << text;
   }
+}
+
+TEST(PageDescriptionTest, PatternsImageBrushesMasksAndAlphaAreRead) {
+  platform::PageDescription description;
+  std::string error;
+  ASSERT_TRUE(platform::ParsePageDescription(
+      "fill 0 0 5 5 red pattern=0102030405060708 patternbits=24 patternsize=2,1 patternbottomup\n"
+      "image 9 0 1 8 8 8 bpp=32 alpha=128 mask rop=0xAACC brush=blue hatch=2 fill=green\n",
+      description, error))
+      << error;
+  const platform::PageCall& fill = description.pages[0].calls[0];
+  EXPECT_EQ(fill.patternBits, 24u);
+  EXPECT_EQ(fill.patternWidth, 2);
+  EXPECT_EQ(fill.patternHeight, 1);
+  EXPECT_TRUE(fill.patternRows);
+  EXPECT_TRUE(fill.patternBottomUp);
+  EXPECT_EQ(fill.pattern.size(), 8u);
+  const platform::PageCall& image = description.pages[0].calls[1];
+  EXPECT_EQ(image.rect.left, 9);  // mirrored: kept as given
+  EXPECT_EQ(image.alpha, 128);
+  EXPECT_TRUE(image.mask);
+  EXPECT_EQ(image.rop4, 0xAACCu);
+  EXPECT_TRUE(image.hasBrush);
+  EXPECT_EQ(image.brush, 0x0000FFu);
+  EXPECT_EQ(image.hatch, 2u);
+  EXPECT_EQ(image.fillColour, 0x00FF00u);
 }
 
 TEST(PageDescriptionTest, PagesClipsAndCallsAreRead) {
