@@ -78,7 +78,7 @@ LONG MaxExtents(FONTOBJ* pfo, const IFIMETRICS* ifi, FD_DEVICEMETRICS* out, ULON
   }
   out->fxMaxDescender = Rounded(Length(xform, 0, bottom < 0 ? -bottom : bottom));
   out->ptlUnderline1 = Whole(Apply(xform, 0, -ifi->fwdUnderscorePosition));
-  out->ptlStrikeOut = Whole(Apply(xform, 0, -ifi->fwdStrikeoutPosition));
+  out->ptlStrikeout = Whole(Apply(xform, 0, -ifi->fwdStrikeoutPosition));
   out->ptlULThickness = Whole(Apply(xform, 0, ifi->fwdUnderscoreSize));
   out->ptlSOThickness = out->ptlULThickness;
   return sizeof(FD_DEVICEMETRICS);
