@@ -1,13 +1,14 @@
-// What the hooks of the text, path, font and escape work do so far (the raster, brush and
-// colour-management hooks are in raster_hooks.cpp, brushes.cpp and color_transform.cpp). Each
-// starts as every hook of the table does, by refusing an invalid PDEV. In raster mode the hooked
-// drawing calls are the engine's work in the band, which it does here. The device records of
-// vector-mode text and paths, the device fonts and the escapes are not built yet: those calls
-// answer FALSE (or NULL, 0) with ERROR_NOT_SUPPORTED, which the engine takes as "not drawn by the
-// driver" and never as done.
+// What the hooks of the path and escape work do so far, and the start of the text hook (the
+// raster, brush and colour-management hooks are in raster_hooks.cpp, brushes.cpp and
+// color_transform.cpp; text_out.* draws text in vector mode; font_queries.cpp answers the font
+// queries). Each starts as every hook of the table does, by refusing an invalid PDEV. In raster
+// mode the hooked drawing calls are the engine's work in the band, which it does here. The device
+// records of vector-mode paths and the escapes are not built yet: those calls answer FALSE (or
+// NULL, 0) with ERROR_NOT_SUPPORTED, which the engine takes as "not drawn by the driver".
 #include "gr2k/drawing_hooks.h"
 
 #include "gr2k/pdev.h"
+#include "gr2k/text_out.h"
 
 Start DrawingStart(RenderPdev* pdev) {
   if (!pdev) return Start::kFail;
@@ -43,7 +44,7 @@ extern "C" BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* p
     case Start::kDraw: break;
   }
   if (Raster(pdev)) return EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
-  return NotBuilt();
+  return TxtTextOut(pdev, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, mix);
 }
 
 extern "C" BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
@@ -68,28 +69,4 @@ extern "C" ULONG DrvEscape(SURFOBJ* pso, ULONG, ULONG, PVOID, ULONG, PVOID) {
   // 0 is the answer for an escape the driver does not support.
   if (PdevFromSurface(pso)) SetLastError(ERROR_NOT_SUPPORTED);
   return 0;
-}
-
-// Glyphs are always asked of the engine as bitmaps.
-extern "C" ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ*) { return PdevFromHandle(dhpdev) ? FO_GLYPHBITS : 0; }
-
-// Without a device-font table no font index names a font.
-extern "C" IFIMETRICS* DrvQueryFont(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG_PTR*) {
-  if (PdevFromHandle(dhpdev)) SetLastError(ERROR_INVALID_PARAMETER);
-  return nullptr;
-}
-
-extern "C" PVOID DrvQueryFontTree(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG, ULONG_PTR*) {
-  if (PdevFromHandle(dhpdev)) SetLastError(ERROR_INVALID_PARAMETER);
-  return nullptr;
-}
-
-extern "C" LONG DrvQueryFontData(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
-  if (PdevFromHandle(dhpdev)) SetLastError(ERROR_INVALID_PARAMETER);
-  return -1;
-}
-
-extern "C" BOOL DrvQueryAdvanceWidths(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
-  if (PdevFromHandle(dhpdev)) SetLastError(ERROR_INVALID_PARAMETER);
-  return FALSE;
 }

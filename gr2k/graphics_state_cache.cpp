@@ -29,6 +29,7 @@ void GraphicsStateCacheReset(GraphicsStateCache* cache) {
   cache->colorValid = FALSE;
   cache->lineValid = FALSE;
   cache->clip = ActiveClip::kNone;
+  cache->fontValid = FALSE;
 }
 
 BOOL StrmEmitRopIfChanged(CommandStream* stream, GraphicsStateCache* cache, DWORD rop) {

@@ -1,4 +1,4 @@
-// The graphics-state cache: the ROP, colour attribute, pattern, colour, line attributes and clip
+// The graphics-state cache: the ROP, colour attribute, pattern, colour, line attributes, clip and font
 // last sent on this page, so that a drawing call writes only what changed. Every entry is
 // forgotten at page start (GraphicsStateCacheReset). A write that fails leaves its entry as it
 // was, so the next call tries again.
@@ -63,6 +63,9 @@ struct GraphicsStateCache {
   ActiveClip clip;
   RECTL clipRect;
   ULONG clipUniq;
+  BOOL fontValid;  // the last font select (0x50 or 0x56): the font's identifier and pitch kind
+  ULONG fontId;
+  BYTE fontPitchKind;
 };
 
 // Forgets every entry: the next call of each kind writes its record.

@@ -466,7 +466,7 @@ struct FD_DEVICEMETRICS {
   FIX fxMaxAscender;
   FIX fxMaxDescender;
   POINTL ptlUnderline1;
-  POINTL ptlStrikeOut;
+  POINTL ptlStrikeout;
   POINTL ptlULThickness;
   POINTL ptlSOThickness;
   ULONG cxMax;

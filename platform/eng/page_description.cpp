@@ -338,6 +338,7 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
       call.hasBackground = true;
       call.background = line.Color(*background);
     }
+    call.underline = options.Flag("underline");
     if (auto device = options.Take("device")) {
       call.deviceFont = static_cast<ULONG>(line.Integer(*device, 1, 1000, "device font"));
     }

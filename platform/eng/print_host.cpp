@@ -838,9 +838,13 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
 
 FONTOBJ* Host::MakeFont(const PageCall& call) {
   const LONG resolution = static_cast<LONG>(pdev_->gdi.ulLogPixelsY);
-  if (call.deviceFont == 0) return CreateEngineFontObj(call.size, resolution);
+  // A device font the driver does not offer is mapped, as the font mapper does, to the engine's font.
+  if (call.deviceFont == 0 || call.deviceFont > pdev_->devinfo.cFonts) {
+    if (call.deviceFont) Log("device font " + std::to_string(call.deviceFont) + " mapped to the engine font");
+    return CreateEngineFontObj(call.size, resolution);
+  }
   const auto query = Hook<PFN_DrvQueryFont>(INDEX_DrvQueryFont);
-  if (!query || call.deviceFont > pdev_->devinfo.cFonts) return nullptr;
+  if (!query) return nullptr;
   ULONG_PTR id = 0;
   IFIMETRICS* ifi = query(pdev_->dhpdev, 0, call.deviceFont, &id);
   Log("DrvQueryFont " + std::to_string(call.deviceFont) + (ifi ? " -> IFIMETRICS" : " -> NULL"));
@@ -880,13 +884,21 @@ void Host::DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
   const MIX mix = R2_COPYPEN | (R2_COPYPEN << 8);
   SURFOBJ* pso = pdev_->pso;
   RECTL* opaqueRect = call.hasBackground ? &background : nullptr;
+  // An underline: a bar of an eighth of the size (at least a pixel) one pixel under the baseline,
+  // then the all-zero rectangle that ends the list.
+  RECTL extra[2] = {};
+  if (call.underline) {
+    const LONG y = string->pgp ? string->pgp[0].ptl.y + 1 : background.bottom;
+    extra[0] = RECTL{background.left, y, background.right, y + std::max<LONG>(1, call.size / 8)};
+  }
+  RECTL* extraRects = call.underline ? extra : nullptr;
   if (pdev_->facts.hooks & HOOK_TEXTOUT) {
-    const BOOL done = Hook<PFN_DrvTextOut>(INDEX_DrvTextOut)(pso, string, font, clip, nullptr, opaqueRect, fore.bo,
-                                                             opaque.bo, &origin, mix);
+    const BOOL done = Hook<PFN_DrvTextOut>(INDEX_DrvTextOut)(pso, string, font, clip, extraRects, opaqueRect,
+                                                             fore.bo, opaque.bo, &origin, mix);
     Log("DrvTextOut -> " + Answer(done));
   } else {
     Log("EngTextOut -> " +
-        Answer(EngTextOut(pso, string, font, clip, nullptr, opaqueRect, fore.bo, opaque.bo, &origin, mix)));
+        Answer(EngTextOut(pso, string, font, clip, extraRects, opaqueRect, fore.bo, opaque.bo, &origin, mix)));
   }
   DeleteStrObj(string);
   DestroyFont(font);

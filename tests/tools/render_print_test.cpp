@@ -3,6 +3,7 @@
 // call; `velm render` on whole and damaged job files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -106,6 +107,41 @@ TEST_F(RenderPrintTest, TheModeComparisonReportsPixelsAndTheLargestBoxThatDiffer
   EXPECT_FALSE(fill.Within({400, 20}));
   EXPECT_TRUE(fill.Within({301, 30}));
   EXPECT_EQ(fill.Describe(), "page 1: 301 pixels differ; largest box 30 x 10 at (10,20)\n");
+}
+
+// Text in both modes: resident text, a device face (mapped to the engine's font in raster mode,
+// where the driver offers no device font), several sizes and an underline; then the same page
+// with device fonts usable, where the engine's font is downloaded as glyph bitmaps. Sizes are
+// multiples of 8 and black (the raster band of this page is one bit deep), where the device faces' design (an em of 1000, advance 750, ascent 875)
+// lands on the engine font's whole pixels. Tolerance: the largest differing box may be 2
+// pixels wide (a glyph edge at most 2 pixels off at 600 dpi, two columns of ink unmatched
+// within the comparison's one-pixel neighbourhood); no count beyond what such edges make.
+TEST_F(RenderPrintTest, TextPagesAgreeInVectorAndRasterMode) {
+  constexpr char kText[] =
+      "text 4 20 \"Velm 16\" size=16\n"
+      "text 90 14 \"eight px\" size=8\n"
+      "text 4 48 \"Dev 1\" size=16 device=1\n"
+      "text 4 84 \"Big_24\" size=24 underline\n"
+      "text 4 112 \"black 16\" size=16\n";
+  for (const bool download : {false, true}) {
+    std::vector<ItemAssignment> items = kSmallPage;
+    if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
+    const ModeComparison text = CompareModes(printer_, kText, items);
+    ASSERT_TRUE(text.printed) << text.error;
+    EXPECT_TRUE(text.problems.empty()) << text.problems.front();
+    ASSERT_EQ(text.pages.size(), 1u);
+    EXPECT_TRUE(text.Within({600, 2})) << (download ? "downloaded: " : "resident: ") << text.Describe();
+  }
+  if (const char* out = std::getenv("VELM_TEXT_PNG")) {
+    PrintedPages printed;
+    std::string error;
+    ASSERT_TRUE(PrintAndDraw(printer_, kText, kSmallPage, false, &printed, &error)) << error;
+    const std::vector<uint8_t> png = jobrender::PagePng(printed.rendering.pages.at(0), 600);
+    FILE* f = std::fopen(out, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(png.data(), 1, png.size(), f);
+    std::fclose(f);
+  }
 }
 
 TEST(PictureComparisonTest, OnePixelOfEdgeDisplacementIsAllowed) {

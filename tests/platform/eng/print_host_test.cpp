@@ -309,7 +309,7 @@ TEST_F(PrintHostTest, EscapesAndDeviceFontsReachTheDriver) {
   EXPECT_TRUE(Contains(result.calls, "DrvEscape 4096 -> 2"));
   EXPECT_TRUE(Contains(result.calls, "DrvQueryFont 1 -> IFIMETRICS"));
   EXPECT_TRUE(out.Has("TextOut glyphs=2 batches=1 face=1 bits=none text=AB"));
-  EXPECT_TRUE(Contains(result.calls, "line 3: text skipped, font 2 not available"));
+  EXPECT_TRUE(Contains(result.calls, "device font 2 mapped to the engine font"));
 }
 
 TEST_F(PrintHostTest, WriteFaultsEndTheJobWithoutLeaving) {
