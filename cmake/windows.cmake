@@ -35,3 +35,33 @@ function(velm_check_dll_exports target)
             -DOBJDUMP=${VELM_OBJDUMP} -P ${CMAKE_SOURCE_DIR}/cmake/check_exports.cmake
     VERBATIM)
 endfunction()
+
+# velm_resource_dll(NAME SCRIPT): a resource-only DLL (no code, no entry point) compiled by
+# windres from SCRIPT, checked after the link to hold exactly the script's resources.
+enable_language(RC)
+function(velm_resource_dll name script)
+  add_library(${name} SHARED ${script})
+  set_target_properties(${name} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+  target_link_options(${name} PRIVATE -nostdlib -Wl,-e,0)
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:${name}> -DSCRIPT=${script} -DWINDRES=${CMAKE_RC_COMPILER}
+            -P ${CMAKE_SOURCE_DIR}/cmake/check_resources.cmake
+    VERBATIM)
+endfunction()
+
+# Every stand-in function the driver names must have Windows' own type: a generated source
+# initialises a pointer of the stand-in's declared type from each Windows declaration.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(GLOB_RECURSE velm_signature_inputs CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/platform/*.h ${CMAKE_SOURCE_DIR}/settings/*.h ${CMAKE_SOURCE_DIR}/settings/*.cpp
+  ${CMAKE_SOURCE_DIR}/gr2k/*.h ${CMAKE_SOURCE_DIR}/gr2k/*.cpp ${CMAKE_SOURCE_DIR}/ui2k/*.h ${CMAKE_SOURCE_DIR}/ui2k/*.cpp
+  ${CMAKE_SOURCE_DIR}/exclude/*.h ${CMAKE_SOURCE_DIR}/exclude/*.cpp
+  ${CMAKE_SOURCE_DIR}/companions/*.h ${CMAKE_SOURCE_DIR}/companions/*.cpp)
+set(velm_signatures ${CMAKE_BINARY_DIR}/windows_signatures.cpp)
+add_custom_command(OUTPUT ${velm_signatures}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/sweeps/windows_signatures.py ${CMAKE_SOURCE_DIR} ${velm_signatures}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/sweeps/windows_signatures.py ${velm_signature_inputs}
+  COMMENT "Listing the stand-in functions the driver calls, to check against the Windows headers"
+  VERBATIM)
+add_library(velm_windows_signatures OBJECT ${velm_signatures})
+target_link_libraries(velm_windows_signatures PRIVATE velmplatform)

@@ -305,7 +305,7 @@ using namespace velm::platform;
 extern "C" {
 
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM desired,
-                     const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition) {
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   if (options & REG_OPTION_CREATE_LINK) return ERROR_INVALID_PARAMETER;  // symbolic links are not kept

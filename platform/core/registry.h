@@ -71,7 +71,7 @@ extern "C" {
 // ERROR_BAD_PATHNAME; a name longer than 255 characters ERROR_INVALID_PARAMETER. Classes,
 // security attributes and the volatile option are accepted and not kept.
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM desired,
-                     const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition);
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 // With full access; a null or empty subKey hands back `key` itself.
 LONG RegCreateKeyW(HKEY key, LPCWSTR subKey, PHKEY result);
 

@@ -727,30 +727,25 @@ int wcsncmp(const WCHAR* a, const WCHAR* b, size_t count) {
   return 0;
 }
 
-const WCHAR* wcschr(const WCHAR* text, WCHAR c) {
+WCHAR* wcschr(const WCHAR* text, WCHAR c) {
   for (;; ++text) {
-    if (*text == c) return text;
+    if (*text == c) return const_cast<WCHAR*>(text);
     if (*text == 0) return nullptr;
   }
 }
-WCHAR* wcschr(WCHAR* text, WCHAR c) { return const_cast<WCHAR*>(wcschr(static_cast<const WCHAR*>(text), c)); }
 
-const WCHAR* wcsrchr(const WCHAR* text, WCHAR c) {
+WCHAR* wcsrchr(const WCHAR* text, WCHAR c) {
   const WCHAR* found = nullptr;
   for (;; ++text) {
     if (*text == c) found = text;
-    if (*text == 0) return found;
+    if (*text == 0) return const_cast<WCHAR*>(found);
   }
 }
-WCHAR* wcsrchr(WCHAR* text, WCHAR c) { return const_cast<WCHAR*>(wcsrchr(static_cast<const WCHAR*>(text), c)); }
 
-const WCHAR* wcsstr(const WCHAR* text, const WCHAR* part) {
+WCHAR* wcsstr(const WCHAR* text, const WCHAR* part) {
   const std::u16string_view haystack(text);
   const size_t at = haystack.find(std::u16string_view(part));
-  return at == std::u16string_view::npos ? nullptr : text + at;
-}
-WCHAR* wcsstr(WCHAR* text, const WCHAR* part) {
-  return const_cast<WCHAR*>(wcsstr(static_cast<const WCHAR*>(text), part));
+  return at == std::u16string_view::npos ? nullptr : const_cast<WCHAR*>(text) + at;
 }
 
 int _wcsicmp(const WCHAR* a, const WCHAR* b) { return CompareFolded(a, b, SIZE_MAX); }

@@ -85,12 +85,10 @@ WCHAR* wcscat(WCHAR* target, const WCHAR* source);
 WCHAR* wcsncat(WCHAR* target, const WCHAR* source, size_t count);
 int wcscmp(const WCHAR* a, const WCHAR* b);
 int wcsncmp(const WCHAR* a, const WCHAR* b, size_t count);
-const WCHAR* wcschr(const WCHAR* text, WCHAR c);
-WCHAR* wcschr(WCHAR* text, WCHAR c);
-const WCHAR* wcsrchr(const WCHAR* text, WCHAR c);
-WCHAR* wcsrchr(WCHAR* text, WCHAR c);
-const WCHAR* wcsstr(const WCHAR* text, const WCHAR* part);
-WCHAR* wcsstr(WCHAR* text, const WCHAR* part);
+// As the C runtime declares them: one function each, a non-const result from const text.
+WCHAR* wcschr(const WCHAR* text, WCHAR c);
+WCHAR* wcsrchr(const WCHAR* text, WCHAR c);
+WCHAR* wcsstr(const WCHAR* text, const WCHAR* part);
 // ASCII-folding comparisons, ordered by the lower-case letter as the C runtime orders them.
 int _wcsicmp(const WCHAR* a, const WCHAR* b);
 int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count);

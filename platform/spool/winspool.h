@@ -99,7 +99,7 @@ constexpr DWORD FORM_PRINTER = 0x00000002;
 
 constexpr DWORD ERROR_PRINT_CANCELLED = 63;
 constexpr DWORD ERROR_INVALID_PRIORITY = 1800;
-constexpr DWORD ERROR_SPL_NO_STARTDOC = 3004;
+constexpr DWORD ERROR_SPL_NO_STARTDOC = 3003;
 
 // ---- Structures ----------------------------------------------------------------------------
 

@@ -83,11 +83,11 @@ constexpr LONG CPSUI_REBOOTSYSTEM = 3;
 constexpr LONG ERR_CPSUI_GETLASTERROR = -1;
 constexpr LONG ERR_CPSUI_ALLOCMEM_FAILED = -2;
 constexpr LONG ERR_CPSUI_INVALID_PDATA = -3;
-constexpr LONG ERR_CPSUI_NULL_HINST = -10;
-constexpr LONG ERR_CPSUI_CREATEPROPPAGE_FAILED = -13;
-constexpr LONG ERR_CPSUI_NO_PROPSHEETPAGE = -16;
-constexpr LONG ERR_CPSUI_INTERNAL_ERROR = -20;
-constexpr LONG ERR_CPSUI_INVALID_LPARAM = -38;
+constexpr LONG ERR_CPSUI_INVALID_LPARAM = -4;
+constexpr LONG ERR_CPSUI_NULL_HINST = -5;
+constexpr LONG ERR_CPSUI_NO_PROPSHEETPAGE = -8;
+constexpr LONG ERR_CPSUI_CREATEPROPPAGE_FAILED = -10;
+constexpr LONG ERR_CPSUI_INTERNAL_ERROR = -10000;
 
 extern "C" {
 // Runs `sheetFunction`'s sheet: INIT (lParam = `lParam`; a result <= 0 ends the call with

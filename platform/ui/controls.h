@@ -284,7 +284,7 @@ constexpr LRESULT LB_OKAY = 0;
 constexpr LRESULT LB_ERR = -1;
 constexpr LRESULT LB_ERRSPACE = -2;
 
-constexpr WORD LBN_ERRSPACE = static_cast<WORD>(-2);
+constexpr int LBN_ERRSPACE = -2;
 constexpr WORD LBN_SELCHANGE = 1;
 constexpr WORD LBN_DBLCLK = 2;
 constexpr WORD LBN_SELCANCEL = 3;
@@ -334,7 +334,7 @@ constexpr LRESULT CB_OKAY = 0;
 constexpr LRESULT CB_ERR = -1;
 constexpr LRESULT CB_ERRSPACE = -2;
 
-constexpr WORD CBN_ERRSPACE = static_cast<WORD>(-1);
+constexpr int CBN_ERRSPACE = -1;
 constexpr WORD CBN_SELCHANGE = 1;
 constexpr WORD CBN_DBLCLK = 2;
 constexpr WORD CBN_SETFOCUS = 3;

@@ -240,7 +240,7 @@ BOOL TranslateMessage(const MSG* message) {
   return PostMessageW(message->hwnd, WM_CHAR, c, message->lParam);
 }
 
-DWORD GetMessageTime() { return state().clock; }
+LONG GetMessageTime() { return state().clock; }
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   if (processId) *processId = 1;
@@ -368,7 +368,7 @@ BOOL UpdateWindow(HWND window) {
   return TRUE;
 }
 
-BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags) {
+BOOL RedrawWindow(HWND window, const RECT* update, HRGN region, UINT flags) {
   if (!window) window = GetDesktopWindow();
   if (!IsWindow(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

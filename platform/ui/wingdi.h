@@ -21,7 +21,6 @@
 #include "eng/gdi_types.h"
 
 VELM_DECLARE_HANDLE(HPEN);
-VELM_DECLARE_HANDLE(HRGN);
 using HGDIOBJ = void*;
 
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;

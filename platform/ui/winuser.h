@@ -511,7 +511,7 @@ BOOL PeekMessageW(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UI
 LRESULT DispatchMessageW(const MSG* message);
 // WM_KEYDOWN of a character key posts its WM_CHAR (the stand-in's keyboard is US English).
 BOOL TranslateMessage(const MSG* message);
-DWORD GetMessageTime();
+LONG GetMessageTime();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 
 // ---- Texts, state, focus ------------------------------------------------------------------------
@@ -538,7 +538,7 @@ BOOL ValidateRect(HWND window, const RECT* rect);
 BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase);
 // Sends WM_PAINT now when the window is dirty.
 BOOL UpdateWindow(HWND window);
-BOOL RedrawWindow(HWND window, const RECT* update, void* region, UINT flags);
+BOOL RedrawWindow(HWND window, const RECT* update, HRGN region, UINT flags);
 // The window's DC from GetDC (or the redirected DC of WM_PRINTCLIENT), the invalid area, and
 // WM_ERASEBKGND when the area asked for erasing; validates the window.
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
