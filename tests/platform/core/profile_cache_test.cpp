@@ -3,13 +3,11 @@
 // system's timestamp granularity, and a change of the machine's code page decodes the text anew.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 
 #include "core/machine_root.h"
 #include "core/profile.h"
+#include "support/another_process.h"
 #include "support/temp_root.h"
 
 namespace velm::platform {
@@ -29,14 +27,7 @@ class ProfileCacheTest : public ::testing::Test {
   }
 };
 
-// Runs `write` in a child process; true when it succeeded there.
-template <class Write>
-bool InAnotherProcess(Write write) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(write() ? 0 : 1);
-  int status = 0;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using test::InAnotherProcess;
 
 TEST_F(ProfileCacheTest, RewritesInPlaceByAnotherProcessAreSeenAtOnce) {
   test::WriteHostFile(host_, "[s]\r\nv=a\r\n");
