@@ -48,18 +48,21 @@ class RowBytes {
     const BYTE* src = image_.rowSource ? image_.rowSource->Row(row)
                                        : image_.bits + static_cast<ptrdiff_t>(row) * image_.stride;
     if (!src) return false;
-    for (DWORD j = from; j < from + take; ++j) {
-      if (grey_) {
-        if (j < image_.width) {
-          const DWORD b = src[3 * j], g = src[3 * j + 1], r = src[3 * j + 2];
-          *dst++ = static_cast<BYTE>((r * 306 + g * 601 + b * 117) >> 10);
-        } else {
-          *dst++ = 0;
-        }
-      } else {
-        *dst++ = j < copyBytes_ ? src[j] : 0;
+    const DWORD end = from + take;
+    const DWORD filled = grey_ ? image_.width : copyBytes_;
+    const DWORD stop = end < filled ? end : filled;
+    DWORD j = from;
+    if (grey_) {
+      for (; j < stop; ++j) {
+        const DWORD b = src[3 * j], g = src[3 * j + 1], r = src[3 * j + 2];
+        *dst++ = static_cast<BYTE>((r * 306 + g * 601 + b * 117) >> 10);
       }
+    } else if (j < stop) {
+      std::memcpy(dst, src + j, stop - j);
+      dst += stop - j;
+      j = stop;
     }
+    if (j < end) std::memset(dst, 0, end - j);
     return true;
   }
 

@@ -66,6 +66,45 @@ size_t IconvOnce(iconv_t cd, const char* in, size_t inLen, char* out, size_t out
   return outCap - ol;
 }
 
+// Converts units of `unitBytes` input bytes each (a run of them in `in`) in as few iconv calls
+// as the units iconv refuses allow, and hands each converted unit's output to `take(unit, out,
+// length)`; `pieceLength` tells the length of the output piece that starts at a byte. A run whose
+// output does not split into one piece per unit is converted again one unit per call.
+template <class PieceLength, class Take>
+void IconvUnits(iconv_t cd, const std::string& in, size_t unitBytes, PieceLength pieceLength, Take take) {
+  std::string out(in.size() * 4 + 8, '\0');
+  size_t pos = 0;
+  while (pos < in.size()) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* ip = const_cast<char*>(in.data() + pos);
+    char* op = out.data();
+    size_t il = in.size() - pos, ol = out.size();
+    const bool stopped = iconv(cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1);
+    const size_t consumed = in.size() - pos - il, produced = out.size() - ol;
+    // The run ends after the units converted, and after the unit iconv stopped at.
+    size_t units = (consumed + unitBytes - 1) / unitBytes + (stopped ? 1 : 0);
+    units = std::min(units, (in.size() - pos) / unitBytes);
+    std::vector<std::pair<size_t, size_t>> pieces;
+    for (size_t at = 0; at < produced && pieces.size() <= units;) {
+      const size_t length = pieceLength(reinterpret_cast<const BYTE*>(out.data()) + at);
+      pieces.emplace_back(at, std::min(length, produced - at));
+      at += length;
+    }
+    const size_t first = pos / unitBytes;
+    if (consumed % unitBytes == 0 && pieces.size() == consumed / unitBytes) {
+      for (size_t i = 0; i < pieces.size(); ++i) take(first + i, out.data() + pieces[i].first, pieces[i].second);
+    } else {
+      for (size_t i = 0; i < units; ++i) {
+        char one[8];
+        const size_t n = IconvOnce(cd, in.data() + pos + i * unitBytes, unitBytes, one, sizeof one);
+        if (n) take(first + i, one, n);
+      }
+    }
+    if (units == 0) break;
+    pos += units * unitBytes;
+  }
+}
+
 // Tables are built once per code page from iconv. The encoder keeps only mappings that decode
 // back to the same character, so there is no best fit (U+00A5 does not become '\' in 932).
 std::unique_ptr<CodeTable> BuildTable(const CodePageInfo& info) {
@@ -78,52 +117,66 @@ std::unique_ptr<CodeTable> BuildTable(const CodePageInfo& info) {
   }
   auto table = std::make_unique<CodeTable>();
   table->info = &info;
-  auto decodeBytes = [&](const char* in, size_t len) -> char16_t {
-    char out[8];
-    if (IconvOnce(toWide, in, len, out, sizeof out) != 2) return kNoChar;
+  const auto unitLength = [](const BYTE* unit) -> size_t { return unit[1] >= 0xD8 && unit[1] <= 0xDB ? 4 : 2; };
+  const auto wideUnit = [](const char* out, size_t length) -> char16_t {
+    if (length != 2) return kNoChar;
     return static_cast<char16_t>(static_cast<BYTE>(out[0]) | (static_cast<BYTE>(out[1]) << 8));
   };
+  // Single bytes, then every lead byte with every trail byte, each decoded in one run.
+  std::string singles;
   for (int b = 0; b < 256; ++b) {
     table->lead[b] = InRanges(info.leads, static_cast<BYTE>(b));
-    if (table->lead[b]) {
-      table->single[b] = kNoChar;
-      continue;
-    }
-    const char in = static_cast<char>(b);
-    char16_t c = decodeBytes(&in, 1);
+    table->single[b] = kNoChar;
+    singles += static_cast<char>(table->lead[b] ? 0 : b);
+  }
+  IconvUnits(toWide, singles, 1, unitLength, [&](size_t b, const char* out, size_t length) {
+    if (!table->lead[b]) table->single[b] = wideUnit(out, length);
+  });
+  for (int b = 0x80; b <= 0x9F; ++b) {
     // Bytes 0x80..0x9F that a code page leaves undefined stand for the C1 control of the same
     // value, so that any byte string survives a round trip.
-    if (c == kNoChar && b >= 0x80 && b <= 0x9F) c = static_cast<char16_t>(b);
-    table->single[b] = c;
+    if (!table->lead[b] && table->single[b] == kNoChar) table->single[b] = static_cast<char16_t>(b);
   }
   if (info.leads[1] != 0) {
     table->pairs.assign(65536, kNoChar);
+    std::string pairs;
+    std::vector<uint16_t> pairIndex;
     for (int l = 0; l < 256; ++l) {
       if (!table->lead[l]) continue;
       for (int t = 0; t < 256; ++t) {
         if (!InRanges(info.trails, static_cast<BYTE>(t))) continue;
-        const char in[2] = {static_cast<char>(l), static_cast<char>(t)};
-        table->pairs[l * 256 + t] = decodeBytes(in, 2);
+        pairs += static_cast<char>(l);
+        pairs += static_cast<char>(t);
+        pairIndex.push_back(static_cast<uint16_t>(l * 256 + t));
       }
     }
+    IconvUnits(toWide, pairs, 2, unitLength, [&](size_t i, const char* out, size_t length) {
+      table->pairs[pairIndex[i]] = wideUnit(out, length);
+    });
   }
   // Only a character that some bytes decode to can encode and decode back, so iconv is asked
-  // about those alone (in Unicode order, one character per call).
+  // about those alone, in Unicode order.
   std::vector<bool> decoded(0x10000, false);
   for (char16_t c : table->single)
     if (c != kNoChar) decoded[c] = true;
   for (char16_t c : table->pairs)
     if (c != kNoChar) decoded[c] = true;
-  table->encode.assign(65536, kNoBytes);
+  std::string characters;
+  std::vector<char16_t> characterOf;
   for (uint32_t u = 0; u < 0x10000; ++u) {
     if (!decoded[u] || (u >= 0xD800 && u <= 0xDFFF)) continue;
-    const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-    char out[8];
-    const size_t n = IconvOnce(fromWide, in, 2, out, sizeof out);
-    const BYTE b0 = static_cast<BYTE>(out[0]), b1 = static_cast<BYTE>(out[1]);
+    characters += static_cast<char>(u & 0xFF);
+    characters += static_cast<char>(u >> 8);
+    characterOf.push_back(static_cast<char16_t>(u));
+  }
+  table->encode.assign(65536, kNoBytes);
+  const auto byteLength = [&](const BYTE* bytes) -> size_t { return table->lead[bytes[0]] ? 2 : 1; };
+  IconvUnits(fromWide, characters, 2, byteLength, [&](size_t i, const char* out, size_t n) {
+    const char16_t u = characterOf[i];
+    const BYTE b0 = static_cast<BYTE>(out[0]), b1 = n == 2 ? static_cast<BYTE>(out[1]) : 0;
     if (n == 1 && table->Decode(b0) == u) table->encode[u] = b0;
     if (n == 2 && table->Decode(b0, b1) == u) table->encode[u] = static_cast<uint16_t>(b0 << 8 | b1);
-  }
+  });
   // Whatever decodes but iconv would not encode (the C1 fill above) encodes back to its bytes.
   for (int b = 0; b < 256; ++b)
     if (table->single[b] != kNoChar && table->encode[table->single[b]] == kNoBytes)

@@ -89,19 +89,28 @@ DWORD ReadWholeFile(const fs::path& file, size_t maxBytes, std::string& bytes) {
 
 namespace {
 
-// Replaces `file` with what `fill` writes to a temporary file beside it (flushed, then renamed).
+enum class Flush { kToDisk, kNo };
+
+// A temporary name of its own in `folder`, short, so that a file name near the length limit
+// still gets one.
+fs::path TempNameIn(const fs::path& folder) {
+  return folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
+}
+
+fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+// Replaces `file` with what `fill` writes to a temporary file beside it (flushed to disk unless
+// told otherwise, then renamed).
 template <class Fill>
-DWORD ReplaceThroughTemp(const fs::path& file, Fill fill) {
-  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");  // a bare name: here
+DWORD ReplaceThroughTemp(const fs::path& file, Fill fill, Flush flush = Flush::kToDisk) {
+  const fs::path folder = FolderOf(file);  // a bare name: here
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return ERROR_PATH_NOT_FOUND;
-  // A short name of its own, so that a file name near the length limit still gets one.
-  const fs::path temp =
-      folder / (".velm-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1)));
+  const fs::path temp = TempNameIn(folder);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
   DWORD result = fill(fd);
-  if (result == ERROR_SUCCESS && ::fdatasync(fd) != 0) result = ERROR_WRITE_FAULT;
+  if (result == ERROR_SUCCESS && flush == Flush::kToDisk && ::fdatasync(fd) != 0) result = ERROR_WRITE_FAULT;
   if (::close(fd) != 0 && result == ERROR_SUCCESS) result = ERROR_WRITE_FAULT;
   if (result == ERROR_SUCCESS && ::rename(temp.c_str(), file.c_str()) != 0) result = ErrnoToError(errno);
   if (result != ERROR_SUCCESS) ::unlink(temp.c_str());
@@ -119,18 +128,32 @@ DWORD ReplaceWholeFile(const fs::path& file, const std::string& bytes) {
 }
 
 DWORD ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
+  // The source's bytes under a second name, when both lie on one file system.
+  std::error_code ec;
+  if (fs::is_directory(FolderOf(file), ec)) {
+    const fs::path temp = TempNameIn(FolderOf(file));
+    if (::link(source.c_str(), temp.c_str()) == 0) {
+      if (::rename(temp.c_str(), file.c_str()) == 0) return ERROR_SUCCESS;
+      const DWORD error = ErrnoToError(errno);
+      ::unlink(temp.c_str());
+      return error;
+    }
+  }
   const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return ErrnoToError(errno);
-  const DWORD result = ReplaceThroughTemp(file, [&](int fd) {
-    char chunk[1 << 16];
-    for (;;) {
-      const ssize_t n = ::read(in, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return ERROR_READ_FAULT;
-      if (n == 0) return ERROR_SUCCESS;
-      if (!WriteAll(fd, chunk, static_cast<size_t>(n))) return WriteError();
-    }
-  });
+  const DWORD result = ReplaceThroughTemp(
+      file,
+      [&](int fd) {
+        char chunk[1 << 16];
+        for (;;) {
+          const ssize_t n = ::read(in, chunk, sizeof chunk);
+          if (n < 0 && errno == EINTR) continue;
+          if (n < 0) return ERROR_READ_FAULT;
+          if (n == 0) return ERROR_SUCCESS;
+          if (!WriteAll(fd, chunk, static_cast<size_t>(n))) return WriteError();
+        }
+      },
+      Flush::kNo);
   ::close(in);
   return result;
 }

@@ -19,7 +19,10 @@ DWORD ReadWholeFile(const std::filesystem::path& file, size_t maxBytes, std::str
 // renamed over the old one, so readers see the old file or the new one, never a mix.
 // The folder must exist (ERROR_PATH_NOT_FOUND otherwise).
 DWORD ReplaceWholeFile(const std::filesystem::path& file, const std::string& bytes);
-// The same with the bytes of the file `source`, copied through in pieces (never whole in memory).
+// The same with the bytes of the file `source`, as a copy a user is handed rather than a store:
+// the source's bytes linked under the new name when both lie on one file system (so a later
+// removal of `source` leaves them), else copied through in pieces (never whole in memory) and
+// not flushed to disk. The source must not be changed in place afterwards.
 DWORD ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source);
 
 // An exclusive lock on a lock file (created when missing, with its folder), held until

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/file_stamp.h"
 #include "core/host_file.h"
 #include "core/machine_root.h"
 #include "core/path_map.h"
@@ -52,18 +55,64 @@ bool MapProfile(const WCHAR* fileName, fs::path& host, DWORD& error) {
   return true;
 }
 
-// Reads the file afresh; nullopt with the error when it is missing or cannot be read.
-std::optional<ProfileText> ReadProfile(const WCHAR* fileName, DWORD& error) {
-  fs::path host;
-  if (!MapProfile(fileName, host, error)) return std::nullopt;
-  std::string bytes;
-  error = ReadWholeFile(host, kMaxProfileBytes, bytes);
-  if (error != ERROR_SUCCESS) return std::nullopt;
-  if (IsUtf16(bytes)) {
-    error = ERROR_INVALID_DATA;
-    return std::nullopt;
+// The profile files this process read, parsed (see core/file_stamp.h): a file is trusted while
+// a stat shows the same settled stamp and the machine's code page is the one it was decoded in;
+// otherwise it is read again and parsed again only when its bytes changed. So a change another
+// process made is always seen, and an unchanged file is read once however many values are asked.
+class ParsedProfiles {
+ public:
+  std::shared_ptr<const ProfileText> Read(const fs::path& host, DWORD& error) {
+    const std::string key = host.string();
+    const std::optional<FileStamp> seen = StampOfFile(host);
+    const UINT codePage = MachineCodePage();
+    std::lock_guard guard(mutex_);
+    Entry* cached = Find(key);
+    if (cached && seen && cached->settled && cached->stamp == seen && cached->codePage == codePage)
+      return cached->text;
+    std::string bytes;
+    error = ReadWholeFile(host, kMaxProfileBytes, bytes);
+    if (error != ERROR_SUCCESS || IsUtf16(bytes)) {
+      if (error == ERROR_SUCCESS) error = ERROR_INVALID_DATA;
+      if (cached) entries_.erase(entries_.begin() + (cached - entries_.data()));
+      return nullptr;
+    }
+    if (!cached) {
+      if (entries_.size() == kMaxFiles) entries_.erase(entries_.begin());
+      cached = &entries_.emplace_back();
+      cached->key = key;
+    }
+    if (!cached->text || cached->codePage != codePage || cached->text->bytes() != bytes)
+      cached->text = std::make_shared<const ProfileText>(std::move(bytes));
+    cached->stamp = seen;
+    cached->settled = seen && IsSettled(*seen);
+    cached->codePage = codePage;
+    return cached->text;
   }
-  return ProfileText(std::move(bytes));
+
+ private:
+  static constexpr size_t kMaxFiles = 16;
+  struct Entry {
+    std::string key;
+    std::optional<FileStamp> stamp;
+    bool settled = false;
+    UINT codePage = 0;
+    std::shared_ptr<const ProfileText> text;
+  };
+  Entry* Find(const std::string& key) {
+    for (Entry& entry : entries_)
+      if (entry.key == key) return &entry;
+    return nullptr;
+  }
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+// The file's text; null with the error when it is missing or cannot be read.
+std::shared_ptr<const ProfileText> ReadProfile(const WCHAR* fileName, DWORD& error) {
+  static ParsedProfiles parsed;
+  fs::path host;
+  if (!MapProfile(fileName, host, error)) return nullptr;
+  return parsed.Read(host, error);
 }
 
 // Applies `edit` to the file under the machine's profile lock and writes the result when it
@@ -208,7 +257,7 @@ StringAnswer ProfileGetString(const WCHAR* section, const WCHAR* key, const WCHA
                               const WCHAR* fileName) {
   StringAnswer answer;
   DWORD error = ERROR_SUCCESS;
-  const std::optional<ProfileText> text = ReadProfile(fileName, error);
+  const std::shared_ptr<const ProfileText> text = ReadProfile(fileName, error);
   if (!section || !key) {
     answer.isList = true;
     answer.error = error;
@@ -257,7 +306,7 @@ UINT ProfileGetInt(const WCHAR* section, const WCHAR* key, INT defaultValue, con
     return static_cast<UINT>(defaultValue);
   }
   DWORD error = ERROR_SUCCESS;
-  const std::optional<ProfileText> text = ReadProfile(fileName, error);
+  const std::shared_ptr<const ProfileText> text = ReadProfile(fileName, error);
   std::optional<std::u16string> value;
   if (text) value = text->Value(Trim(section), Trim(key));
   if (!value) {
@@ -394,14 +443,14 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName) {
   if (!section) return CopyList<WCHAR>({}, buffer, size, ERROR_INVALID_PARAMETER);
   DWORD error = ERROR_SUCCESS;
-  const std::optional<ProfileText> text = ReadProfile(fileName, error);
+  const std::shared_ptr<const ProfileText> text = ReadProfile(fileName, error);
   return CopyList(text ? text->SectionLines(Trim(section)) : std::vector<std::u16string>(), buffer, size, error);
 }
 
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName) {
   if (!section) return CopyList<char>({}, buffer, size, ERROR_INVALID_PARAMETER);
   DWORD error = ERROR_SUCCESS;
-  const std::optional<ProfileText> text = ReadProfile(Widened(fileName).get(), error);
+  const std::shared_ptr<const ProfileText> text = ReadProfile(Widened(fileName).get(), error);
   return CopyList(text ? text->SectionLines(Trim(AnsiToWide(section))) : std::vector<std::u16string>(), buffer,
                   size, error);
 }

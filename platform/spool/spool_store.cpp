@@ -279,7 +279,26 @@ class StoreLock {
   int fd_ = -1;
 };
 
-DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
+// A store file kept open by the process that decoded it: while it is open its inode cannot be
+// given to another file, and store files are only ever replaced (never changed in place), so a
+// stat that shows the held file's stamp shows the held file.
+class HeldFile {
+ public:
+  explicit HeldFile(int fd) : fd_(fd) {}
+  ~HeldFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Replaces the store file with `bytes` (the caller holds the store lock exclusively); `held`
+// receives the new file, open.
+DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared_ptr<HeldFile>& held) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
   const fs::path temp = file.string() + ".tmp";
@@ -291,7 +310,9 @@ DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
       return ERROR_WRITE_FAULT;
     }
   }
+  held = std::make_shared<HeldFile>(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
   if (::rename(temp.c_str(), file.c_str()) != 0) {
+    held.reset();
     fs::remove(temp, ec);
     return ERROR_WRITE_FAULT;
   }
@@ -299,13 +320,14 @@ DWORD WriteStoreFile(const fs::path& file, const std::string& bytes) {
 }
 
 // A store file as last read and decoded by this process (see core/file_stamp.h): trusted while a
-// stat shows the same settled stamp; otherwise the file is read again, under the store lock, and
+// stat shows the same stamp, settled or of the file this process holds open; otherwise the file is read again, under the store lock, and
 // decoded again only when its bytes changed. So a change another process made is always seen,
 // and an unchanged store is decoded once.
 template <class T>
 struct DecodedFile {
   std::optional<FileStamp> stamp;
   bool settled = false;
+  std::shared_ptr<HeldFile> held;  // the file decoded, kept open (see HeldFile)
   std::string bytes;
   std::shared_ptr<const T> value;
 };
@@ -322,7 +344,7 @@ class DecodedFiles {
     {
       std::lock_guard guard(mutex_);
       const auto it = files_.find(key);
-      if (it != files_.end() && it->second.settled && it->second.stamp == seen) {
+      if (it != files_.end() && (it->second.settled || it->second.held) && it->second.stamp == seen) {
         out = it->second.value;
         return ERROR_SUCCESS;
       }
@@ -333,10 +355,10 @@ class DecodedFiles {
       if (!lock->held()) return ERROR_PATH_NOT_FOUND;
     }
     DecodedFile<T> read;
-    const DWORD error = ReadStoreFile(file, read.bytes, read.stamp);
+    const DWORD error = ReadStoreFile(file, read.bytes, read.stamp, read.held);
     if (error != ERROR_SUCCESS) return error;
     std::lock_guard guard(mutex_);
-    DecodedFile<T>& cached = files_[key];
+    DecodedFile<T>& cached = Slot(key);
     if (cached.value && cached.bytes == read.bytes) {
       read.value = cached.value;
     } else if (!read.stamp) {
@@ -363,20 +385,25 @@ class DecodedFiles {
     RecordWriter writer(magic);
     fields(writer, value);
     const std::string key = file.string();
-    const DWORD error = WriteStoreFile(file, writer.bytes());
+    std::shared_ptr<HeldFile> held;
+    const DWORD error = WriteStoreFile(file, writer.bytes(), held);
     std::lock_guard guard(mutex_);
     if (error != ERROR_SUCCESS) {
       files_.erase(key);
       return error;
     }
-    files_[key] = DecodedFile<T>{StampOfFile(file), false, writer.bytes(), std::make_shared<const T>(std::move(value))};
+    const bool open = held && held->fd() >= 0;
+    Slot(key) = DecodedFile<T>{open ? StampOfDescriptor(held->fd()) : StampOfFile(file), false,
+                                 open ? std::move(held) : nullptr, writer.bytes(),
+                                 std::make_shared<const T>(std::move(value))};
     return ERROR_SUCCESS;
   }
 
  private:
   // Reads a whole store file with its stamp: absent is no stamp and no bytes, oversized or
   // unreadable ERROR_INVALID_DATA.
-  static DWORD ReadStoreFile(const fs::path& file, std::string& bytes, std::optional<FileStamp>& stamp) {
+  static DWORD ReadStoreFile(const fs::path& file, std::string& bytes, std::optional<FileStamp>& stamp,
+                             std::shared_ptr<HeldFile>& held) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_INVALID_DATA;
     stamp = StampOfDescriptor(fd);
@@ -394,9 +421,18 @@ class DecodedFiles {
       }
       if (done != bytes.size()) result = ERROR_INVALID_DATA;
     }
-    ::close(fd);
+    if (result == ERROR_SUCCESS) held = std::make_shared<HeldFile>(fd);
+    else ::close(fd);
     return result;
   }
+
+  // The entry of `key`; a process that went through many machine roots keeps only a few files
+  // (and descriptors) of the ones before.
+  DecodedFile<T>& Slot(const std::string& key) {
+    if (files_.size() >= kMaxFiles && !files_.count(key)) files_.clear();
+    return files_[key];
+  }
+  static constexpr size_t kMaxFiles = 16;
 
   std::mutex mutex_;
   std::map<std::string, DecodedFile<T>> files_;  // by host path, so a new machine root starts afresh

@@ -44,5 +44,25 @@ TEST(HostFileTest, ABareNameIsWrittenInTheCurrentFolder) {
   EXPECT_EQ(ReadHostFile(root.path() / "demo.job"), "job");
 }
 
+// A copy handed to a user outlives its source and replaces what stood under its name; a source
+// that cannot be opened leaves that file as it was.
+TEST(HostFileTest, ACopyOutlivesItsSourceAndReplacesTheOldFile) {
+  TempMachineRoot root;
+  const fs::path folder = root.path() / "out";
+  fs::create_directories(folder);
+  const fs::path source = root.path() / "spooled.bin", file = folder / "job.bin";
+  WriteHostFile(source, std::string(200000, 'j'));
+  WriteHostFile(file, "old");
+  ASSERT_EQ(platform::ReplaceFileWithCopy(file, source), ERROR_SUCCESS);
+  fs::remove(source);
+  EXPECT_EQ(ReadHostFile(file), std::string(200000, 'j'));
+  EXPECT_EQ(EntriesIn(folder), 1u);
+
+  EXPECT_EQ(platform::ReplaceFileWithCopy(file, source), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ReadHostFile(file), std::string(200000, 'j'));
+  EXPECT_EQ(EntriesIn(folder), 1u);
+  EXPECT_EQ(platform::ReplaceFileWithCopy(root.path() / "no" / "x.bin", file), ERROR_PATH_NOT_FOUND);
+}
+
 }  // namespace
 }  // namespace velm::test

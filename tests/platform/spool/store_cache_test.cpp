@@ -1,22 +1,13 @@
 // The store's decoded copy in each process never hides what another process wrote: the writer
 // here is a child process (fork), which rewrites the store twice in quick succession with values
 // of the same size, the case a stat alone could mistake for no change.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "spool_fixture.h"
+#include "support/another_process.h"
 
 namespace velm::platform {
 namespace {
 
-// Runs `write` in a child process; true when it succeeded there.
-template <class Write>
-bool InAnotherProcess(Write write) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(write() ? 0 : 1);
-  int status = 0;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using test::InAnotherProcess;
 
 DWORD ReadByte(HANDLE h, const char16_t* name) {
   BYTE value = 0;
