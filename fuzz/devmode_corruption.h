@@ -141,9 +141,16 @@ class DevmodeCorruptionMachine {
     if (good_.size() != kDevmodeBytes || !Stored(good_)) return "cannot store the driver's devmode";
     return {};
   }
+  DevmodeCorruptionMachine() = default;
+  DevmodeCorruptionMachine(const DevmodeCorruptionMachine&) = delete;
+  DevmodeCorruptionMachine& operator=(const DevmodeCorruptionMachine&) = delete;
+  // Freeing the libraries runs their process detach, which destroys the contexts their own
+  // caches still hold (the caller's settings library has a cache of its own).
   ~DevmodeCorruptionMachine() {
     if (printer_) ClosePrinter(printer_);
     if (hdev_) platform::DeleteEngineDevice(hdev_);
+    if (queries_) FreeLibrary(queries_);
+    if (graphics_) FreeLibrary(graphics_);
   }
 
   const std::vector<BYTE>& Good() const { return good_; }

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "core/memory.h"
 #include "machine_setup.h"
 #include "print_command.h"
-#include "settings/context/cache.h"
 #include "settings/context/process_state.h"
 #include "support/temp_root.h"
 
@@ -23,24 +25,21 @@ class DevmodeCorruptionTest : public ::testing::Test {
     SysLibraryAttach(nullptr);
     HANDLE printer = nullptr;
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(tools::kDefaultPrinterName.data()), &printer, nullptr));
-    std::vector<BYTE> good;
-    ASSERT_TRUE(tools::BuildJobDevmode(printer, {}, &good, &error)) << error;
+    ASSERT_TRUE(tools::BuildJobDevmode(printer, {}, &good_, &error)) << error;
     ClosePrinter(printer);
-    ASSERT_EQ(machine_.SetUp(tools::kDefaultPrinterName.data(), good), "");
+    ASSERT_EQ(machine_.emplace().SetUp(tools::kDefaultPrinterName.data(), good_), "");
   }
-  void TearDown() override {
-    CtxFlushCache(1);
-    SysLibraryDetach();
-  }
+  void TearDown() override { SysLibraryDetach(); }
   TempMachineRoot root_;
-  fuzz::DevmodeCorruptionMachine machine_;
+  std::vector<BYTE> good_;
+  std::optional<fuzz::DevmodeCorruptionMachine> machine_;
 };
 
 TEST_F(DevmodeCorruptionTest, EveryDamageIsAnsweredSanelyAndLeavesTheStoredDevmode) {
-  EXPECT_EQ(machine_.Check(machine_.Good()), "");
+  EXPECT_EQ(machine_->Check(machine_->Good()), "");
   for (uint32_t seed = 1; seed <= 150; ++seed) {
-    const std::vector<BYTE> damaged = fuzz::CorruptDevmode(machine_.Good(), seed);
-    EXPECT_EQ(machine_.Check(damaged), "") << "seed " << seed;
+    const std::vector<BYTE> damaged = fuzz::CorruptDevmode(machine_->Good(), seed);
+    EXPECT_EQ(machine_->Check(damaged), "") << "seed " << seed;
   }
 }
 
@@ -53,16 +52,30 @@ TEST_F(DevmodeCorruptionTest, StoredFieldsAndCustomSizesThatFoundFaults) {
   };
   const Damage damages[] = {{92, 2050}, {76, 0}, {76, 3}, {86, -8703}};  // dmColor, dmOrientation, dmCopies
   for (const Damage& damage : damages) {
-    std::vector<BYTE> devmode = machine_.Good();
+    std::vector<BYTE> devmode = machine_->Good();
     fuzz::StoreWord(devmode, damage.at, WORD(damage.value));
-    EXPECT_EQ(machine_.Check(devmode), "") << "offset " << damage.at << " = " << damage.value;
+    EXPECT_EQ(machine_->Check(devmode), "") << "offset " << damage.at << " = " << damage.value;
   }
   // Only the paper's length and width marked, the width 0.1 mm.
-  std::vector<BYTE> custom = machine_.Good();
+  std::vector<BYTE> custom = machine_->Good();
   const DWORD fields = DM_PAPERLENGTH | DM_PAPERWIDTH;
   std::memcpy(custom.data() + 72, &fields, 4);
   fuzz::StoreWord(custom, 82, 1);
-  EXPECT_EQ(machine_.Check(custom), "");
+  EXPECT_EQ(machine_->Check(custom), "");
+}
+
+// The contexts a library caches when a PDEV or an application context is done hold font blocks;
+// freeing the libraries must destroy them, and nothing the damaged devmodes went through may be
+// left allocated once they are gone.
+TEST_F(DevmodeCorruptionTest, FreedLibrariesLeaveNothingAllocated) {
+  machine_.reset();
+  const uint64_t live = platform::LiveAllocationCount();
+  {
+    fuzz::DevmodeCorruptionMachine machine;
+    ASSERT_EQ(machine.SetUp(tools::kDefaultPrinterName.data(), good_), "");
+    for (uint32_t seed = 1; seed <= 10; ++seed) EXPECT_EQ(machine.Check(fuzz::CorruptDevmode(good_, seed)), "");
+  }
+  EXPECT_EQ(platform::LiveAllocationCount(), live);
 }
 
 }  // namespace
