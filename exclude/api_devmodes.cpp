@@ -96,24 +96,27 @@ BOOL RebuildRecord(DriverContext* context) {
   return built;
 }
 
-void BuildCurrent(DriverContext* context, DWORD mode) {
+// FALSE (ERROR_NOT_ENOUGH_MEMORY) when the stored settings could not be read: the record would
+// answer defaults in their place.
+BOOL BuildCurrent(DriverContext* context, DWORD mode) {
   HANDLE printer = context->printer;
   DmSetDefaults(context);
   ApiCommonResets(context, kApiModeCurrent);
   CfgFreeFontBlobs(context);
-  CfgLoad(printer, kCfgLoadAll, context);
+  if (!CfgLoad(printer, kCfgLoadAll, context)) return FALSE;
   if (mode & kApiModeBidi) ApiRefreshBidi(context);
-  CfgLoad(printer, kCfgLoadDevice, context);
+  if (!CfgLoad(printer, kCfgLoadDevice, context)) return FALSE;
   ReadJobCredentials(context);
   DmSetCountryDefaults(context);
   if (ContextModelDefaults(context).modelVariant == 1) Set(context, kItemPaperSize, context->work->locale.paperSize);
   ApiFixFinisher(context);
+  return TRUE;
 }
 
 BOOL BuildDefaults(DriverContext* context, DWORD mode) {
   HANDLE printer = context->printer;
   if (!RebuildRecord(context)) return FALSE;
-  CfgLoad(printer, kCfgLoadAll, context);
+  if (!CfgLoad(printer, kCfgLoadAll, context)) return FALSE;
   ApiCommonResets(context, kApiModeDefaults);
   if (mode & kApiModeBidi) ApiRefreshBidi(context);
   ApiSetMarginDefaults(context);
@@ -253,7 +256,7 @@ LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {
   if (!ApiReopenPrinter(context, &scope)) return -1;
   BOOL built = TRUE;
   switch (mode & ~kApiModeBidi) {
-    case kApiModeCurrent: BuildCurrent(context, mode); break;
+    case kApiModeCurrent: built = BuildCurrent(context, mode); break;
     case kApiModeDefaults: built = BuildDefaults(context, mode); break;
     default: BuildRederived(context); break;
   }
