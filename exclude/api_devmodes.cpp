@@ -76,8 +76,9 @@ bool IsNodeHidden(DriverContext* context, WORD item) {
 void ReadJobCredentials(DriverContext* context) { JcDispatch(context, kJcReadOnce, kJcMaskCredentials); }
 
 // The record rebuilt from the printer's devmode or the model (context kind 0), the way an open
-// builds it, after its font lists are freed. When the build fails the previous record comes back
-// with its font lists read again, so that the context is never left half built.
+// builds it, after its font lists are freed, and the stored settings loaded into it. When the
+// build or the load fails the previous record comes back with its font lists read again, so
+// that the context is never left half built.
 BOOL RebuildRecord(DriverContext* context) {
   SettingsRecord* previous = static_cast<SettingsRecord*>(SysAlloc(sizeof(SettingsRecord)));
   if (!previous) return FALSE;
@@ -85,9 +86,10 @@ BOOL RebuildRecord(DriverContext* context) {
   std::memcpy(previous, context->settings, sizeof(SettingsRecord));
   std::memset(context->settings, 0, sizeof(SettingsRecord));
   DmWritePrivateHeader(&context->settings->devmode, ContextModelDefaults(context));
-  const BOOL built = DmBuildForContext(context, kKindOrdinary);
+  const BOOL built = DmBuildForContext(context, kKindOrdinary) && CfgLoad(context->printer, kCfgLoadAll, context);
   if (!built) {
     const DWORD error = GetLastError();
+    CfgFreeFontBlobs(context);
     std::memcpy(context->settings, previous, sizeof(SettingsRecord));
     CfgLoadFontLists(context->printer, context);
     SetLastError(error);
@@ -96,24 +98,26 @@ BOOL RebuildRecord(DriverContext* context) {
   return built;
 }
 
-void BuildCurrent(DriverContext* context, DWORD mode) {
+// FALSE (ERROR_NOT_ENOUGH_MEMORY) when the stored settings could not be read: the record would
+// answer defaults in their place.
+BOOL BuildCurrent(DriverContext* context, DWORD mode) {
   HANDLE printer = context->printer;
   DmSetDefaults(context);
   ApiCommonResets(context, kApiModeCurrent);
   CfgFreeFontBlobs(context);
-  CfgLoad(printer, kCfgLoadAll, context);
+  if (!CfgLoad(printer, kCfgLoadAll, context)) return FALSE;
   if (mode & kApiModeBidi) ApiRefreshBidi(context);
-  CfgLoad(printer, kCfgLoadDevice, context);
+  if (!CfgLoad(printer, kCfgLoadDevice, context)) return FALSE;
   ReadJobCredentials(context);
   DmSetCountryDefaults(context);
   if (ContextModelDefaults(context).modelVariant == 1) Set(context, kItemPaperSize, context->work->locale.paperSize);
   ApiFixFinisher(context);
+  return TRUE;
 }
 
 BOOL BuildDefaults(DriverContext* context, DWORD mode) {
   HANDLE printer = context->printer;
   if (!RebuildRecord(context)) return FALSE;
-  CfgLoad(printer, kCfgLoadAll, context);
   ApiCommonResets(context, kApiModeDefaults);
   if (mode & kApiModeBidi) ApiRefreshBidi(context);
   ApiSetMarginDefaults(context);
@@ -253,7 +257,7 @@ LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {
   if (!ApiReopenPrinter(context, &scope)) return -1;
   BOOL built = TRUE;
   switch (mode & ~kApiModeBidi) {
-    case kApiModeCurrent: BuildCurrent(context, mode); break;
+    case kApiModeCurrent: built = BuildCurrent(context, mode); break;
     case kApiModeDefaults: built = BuildDefaults(context, mode); break;
     default: BuildRederived(context); break;
   }

@@ -1243,6 +1243,19 @@ std::string AnsiLiteral(const std::string& text) { return "\"" + text + "\""; }
 
 std::string MapArrayName(const std::string& name) { return "kMap_" + name; }
 
+// The rows of a symbol table by name (bytes compared unsigned, rows of one name in table order),
+// so that the parser looks names up by binary search without building an index.
+template <class Symbol>
+void WriteNameOrder(std::ostream& out, const char* name, const std::vector<Symbol>& symbols) {
+  std::vector<int> order;
+  for (size_t i = 0; i < symbols.size(); ++i)
+    if (!symbols[i].name.empty()) order.push_back(static_cast<int>(i));
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return symbols[a].name < symbols[b].name; });
+  out << "extern const int " << name << "[] = {";
+  for (size_t i = 0; i < order.size(); ++i) out << (i % 16 ? " " : "\n    ") << order[i] << ",";
+  out << "\n};\nextern const int " << name << "Count = " << order.size() << ";\n\n";
+}
+
 void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::map<std::string, ValueMap>& maps,
                  const std::vector<ItemSymbol>& itemSymbols, const std::vector<ValueSymbol>& valueSymbols,
                  const std::vector<Message>& messages, const std::vector<Page>& pages,
@@ -1292,6 +1305,7 @@ void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::m
   out << "extern const ItemSymbolRow kItemSymbols[] = {\n";
   for (const ItemSymbol& s : itemSymbols) out << "    {" << s.item << ", " << s.key << ", " << AnsiLiteral(s.name) << "},\n";
   out << "};\nextern const int kItemSymbolCount = " << itemSymbols.size() << ";\n\n";
+  WriteNameOrder(out, "kItemSymbolsByName", itemSymbols);
 
   out << "extern const ValueSymbolRow kValueSymbols[] = {\n";
   for (const ValueSymbol& s : valueSymbols) {
@@ -1299,6 +1313,7 @@ void WriteTables(std::ostream& out, const std::vector<Item>& items, const std::m
         << ", " << s.model << "u},\n";
   }
   out << "};\nextern const int kValueSymbolCount = " << valueSymbols.size() << ";\n\n";
+  WriteNameOrder(out, "kValueSymbolsByName", valueSymbols);
 
   out << "extern const MessageRow kMessageRows[] = {\n";
   for (const Message& m : messages) out << "    {" << m.id << ", " << m.string << ", 0, " << AnsiLiteral(m.name) << ", 0},\n";

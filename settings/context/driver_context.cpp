@@ -180,7 +180,12 @@ DriverContext* BuildContext(HANDLE printer, ULONG_PTR callerValue, WORD kindWord
     FreeContext(context, kReleaseDestroy);
     return nullptr;
   }
-  if (kind == kKindOrdinary) steps.cfgLoadOnOpen(context);
+  // A context whose stored settings could not be read would save defaults over them.
+  if (kind == kKindOrdinary && !steps.cfgLoadOnOpen(context)) {
+    FreeContext(context, kReleaseDestroy);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   steps.dmCopyDeviceConfig(context);
   CtxSnapshotDevmode(context);
   return context;

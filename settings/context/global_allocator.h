@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <string>
 
 #include "win32.h"
 
@@ -28,3 +29,7 @@ struct GlobalAllocator {
   template <class U>
   bool operator==(const GlobalAllocator<U>&) const noexcept { return true; }
 };
+
+// Strings drawn from the same allocator.
+using CountedString = std::basic_string<char, std::char_traits<char>, GlobalAllocator<char>>;
+using CountedWString = std::basic_string<WCHAR, std::char_traits<WCHAR>, GlobalAllocator<WCHAR>>;

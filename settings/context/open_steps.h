@@ -33,6 +33,7 @@ BOOL DmBuildForContext(DriverContext* context, int kind);
 void DmCopyDeviceConfig(DriverContext* context);
 
 // Loads the printer's stored settings (printer data and settings INI) into the record; kind 0.
+// 0 when they could not be read (no memory); the open then ends.
 int CfgLoadOnOpen(DriverContext* context);
 // Frees the font blocks that the record holds (items 10005, 10007, 10009) and clears them.
 void CfgFreeFontBlobs(DriverContext* context);

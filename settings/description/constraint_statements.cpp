@@ -132,7 +132,7 @@ bool DescParser::Judge() {
 
 // The body's names and numbers fill entries of `fields` tokens each, whatever the inner braces
 // say; braces only count depth, and the statement ends where the outer brace closes.
-bool DescParser::ReadBody(int fields, const std::function<bool(const DescToken*)>& entry) {
+bool DescParser::ReadBody(int fields, DescCallback<bool(const DescToken*)> entry) {
   DescTokenizer tokens(statement_.value, lead_);
   if (tokens.Next().kind != DescTokenKind::kOpenBrace) return Refuse(DescIssue::kSyntax);
   DescToken group[8];
@@ -171,7 +171,7 @@ bool DescParser::ReadBody(int fields, const std::function<bool(const DescToken*)
 
 template <class Entry>
 bool DescParser::ReadSet(int kind, DescVector<DescSet<Entry>>* sets, int fields,
-                         const std::function<Entry(const DescToken*)>& convert) {
+                         DescCallback<Entry(const DescToken*)> convert) {
   DescSet<Entry> set;
   std::string_view name;
   if (!ReadNumberedOption(&set.number, &name)) return false;

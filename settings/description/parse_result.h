@@ -19,8 +19,8 @@ template <class T>
 using DescVector = std::vector<T, GlobalAllocator<T>>;
 template <class T>
 using DescDeque = std::deque<T, GlobalAllocator<T>>;
-using DescString = std::basic_string<char, std::char_traits<char>, GlobalAllocator<char>>;
-using DescWideString = std::basic_string<WCHAR, std::char_traits<WCHAR>, GlobalAllocator<WCHAR>>;
+using DescString = CountedString;
+using DescWideString = CountedWString;
 
 // ---- UI types ------------------------------------------------------------------------------
 // Bit 0 marks the list types. Identity and TypeUnknown are flags ORed into a type; readers

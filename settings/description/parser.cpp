@@ -5,7 +5,6 @@
 #include <iterator>
 #include <new>
 #include <string_view>
-#include <vector>
 
 #include "settings/description/parser_internal.h"
 
@@ -217,56 +216,39 @@ bool DescParser::FontCartridge() { return ReadFontList(&result_->fontCartridges,
 
 namespace {
 
-// Every name of a description is looked up in the symbol tables; an index sorted by name, built
-// once per process, turns the table scan into a binary search. Equal names keep table order,
-// so the first row of a name is found, as a scan finds it.
+// Every name of a description is looked up in the symbol tables through their name order (a
+// generated table), by binary search. Equal names keep table order, so the first row of a name
+// is found, as a scan finds it.
 template <class Row>
-class SymbolIndex {
- public:
-  SymbolIndex(const Row* rows, int count) {
-    for (int i = 0; rows && i < count; ++i) {
-      if (rows[i].name) rows_.push_back(&rows[i]);
-    }
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [](const Row* a, const Row* b) { return std::string_view(a->name) < std::string_view(b->name); });
-  }
-  const Row* Find(std::string_view name) const {
-    const auto found = std::lower_bound(rows_.begin(), rows_.end(), name,
-                                        [](const Row* row, std::string_view n) { return std::string_view(row->name) < n; });
-    return found != rows_.end() && std::string_view((*found)->name) == name ? *found : nullptr;
-  }
-
- private:
-  std::vector<const Row*> rows_;
-};
-
-const SymbolIndex<ItemSymbolRow>& ItemSymbolIndex() {
-  static const SymbolIndex<ItemSymbolRow> index = [] {
-    int count = 0;
-    const ItemSymbolRow* rows = OptGetItemSymbols(&count);
-    return SymbolIndex<ItemSymbolRow>(rows, count);
-  }();
-  return index;
+const Row* FindByName(const Row* rows, const int* order, int count, std::string_view name) {
+  const int* end = order + count;
+  const int* found = std::lower_bound(order, end, name, [rows](int row, std::string_view n) {
+    return std::string_view(rows[row].name) < n;
+  });
+  return found != end && std::string_view(rows[*found].name) == name ? &rows[*found] : nullptr;
 }
 
-const SymbolIndex<ValueSymbolRow>& ValueSymbolIndex() {
-  static const SymbolIndex<ValueSymbolRow> index = [] {
-    int count = 0;
-    const ValueSymbolRow* rows = OptGetValueSymbols(&count);
-    return SymbolIndex<ValueSymbolRow>(rows, count);
-  }();
-  return index;
+const ItemSymbolRow* FindItemSymbol(std::string_view name) {
+  int count = 0;
+  const int* order = OptGetItemSymbolsByName(&count);
+  return FindByName(OptGetItemSymbols(nullptr), order, count, name);
+}
+
+const ValueSymbolRow* FindValueSymbol(std::string_view name) {
+  int count = 0;
+  const int* order = OptGetValueSymbolsByName(&count);
+  return FindByName(OptGetValueSymbols(nullptr), order, count, name);
 }
 
 }  // namespace
 
 const ItemSymbolRow* DescFindItemSymbol(std::string_view name) {
-  const ItemSymbolRow* row = name.empty() ? nullptr : ItemSymbolIndex().Find(name);
+  const ItemSymbolRow* row = name.empty() ? nullptr : FindItemSymbol(name);
   return row && row->itemId > 0 ? row : nullptr;  // page names share the table with item id 0
 }
 
 const ValueSymbolRow* DescFindValueSymbol(std::string_view name) {
-  const ValueSymbolRow* row = name.empty() ? nullptr : ValueSymbolIndex().Find(name);
+  const ValueSymbolRow* row = name.empty() ? nullptr : FindValueSymbol(name);
   return row && row->modelValue <= 0xFFFF ? row : nullptr;
 }
 

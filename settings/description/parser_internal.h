@@ -3,9 +3,10 @@
 // description/constraint_statements.cpp, description/command_trees.cpp). Nothing outside them includes it.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "settings/description/lexer.h"
 #include "settings/description/parse_result.h"
@@ -51,6 +52,26 @@ const ValueSymbolRow* DescFindValueSymbol(std::string_view name);
 
 // The value of a run of decimal digits; false for anything else or above 2^31 - 1.
 bool DescDigitsValue(std::string_view digits, LONG* value);
+
+// A callable passed down for the length of one call, without the allocation a std::function
+// may make.
+template <class Signature>
+class DescCallback;
+template <class R, class... Args>
+class DescCallback<R(Args...)> {
+ public:
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, DescCallback>>>
+  DescCallback(F&& f)  // implicit, so that a lambda passes as it is
+      : object_(const_cast<void*>(static_cast<const void*>(&f))),
+        call_([](void* object, Args... args) -> R {
+          return (*static_cast<std::remove_reference_t<F>*>(object))(std::forward<Args>(args)...);
+        }) {}
+  R operator()(Args... args) const { return call_(object_, std::forward<Args>(args)...); }
+
+ private:
+  void* object_;
+  R (*call_)(void*, Args...);
+};
 
 class DescParser : private JudgeNameResolver {
  public:
@@ -134,10 +155,10 @@ class DescParser : private JudgeNameResolver {
   bool AppendName(std::string_view name, DescVector<DescCell>* program) const override;
   // Reads a brace body in groups of `fields` tokens, calling `entry` for each group (the
   // last group may be short: its missing tokens are empty).
-  bool ReadBody(int fields, const std::function<bool(const DescToken*)>& entry);
+  bool ReadBody(int fields, DescCallback<bool(const DescToken*)> entry);
   template <class Entry>
   bool ReadSet(int kind, DescVector<DescSet<Entry>>* sets, int fields,
-               const std::function<Entry(const DescToken*)>& convert);
+               DescCallback<Entry(const DescToken*)> convert);
 
   // description/command_trees.cpp
   bool CommandGroup();

@@ -96,8 +96,12 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
   const auto* merged = reinterpret_cast<const DEVMODEW*>(scratch->bytes);
   DmMergePublicFields(context, merged);
 
-  if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored))
-    CfgLoad(context->printer, kCfgLoadSettings, context);
+  if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored) &&
+      !CfgLoad(context->printer, kCfgLoadSettings, context)) {
+    SysFree(scratch);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   CfgLoadUserCodeIfEnabled(context);
   DmApplyPublicToItems(context, converted ? merged : nullptr);
   DmResetJobActions(context, FALSE);

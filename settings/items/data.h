@@ -20,6 +20,12 @@ extern const int kItemSymbolCount;
 extern const ValueSymbolRow kValueSymbols[];
 extern const int kValueSymbolCount;
 
+// Rows with a name, by name (rows of one name in table order).
+extern const int kItemSymbolsByName[];
+extern const int kItemSymbolsByNameCount;
+extern const int kValueSymbolsByName[];
+extern const int kValueSymbolsByNameCount;
+
 extern const MessageRow kMessageRows[];
 extern const int kMessageRowCount;
 

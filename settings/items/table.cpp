@@ -19,6 +19,16 @@ const ValueSymbolRow* OptGetValueSymbols(int* count) {
   return kValueSymbols;
 }
 
+const int* OptGetItemSymbolsByName(int* count) {
+  if (count) *count = kItemSymbolsByNameCount;
+  return kItemSymbolsByName;
+}
+
+const int* OptGetValueSymbolsByName(int* count) {
+  if (count) *count = kValueSymbolsByNameCount;
+  return kValueSymbolsByName;
+}
+
 const PageTable* OptGetStaticPageTable() {
   static const PageTable table = {static_cast<SHORT>(kPageTemplateCount), const_cast<PageTemplate*>(kPageTemplates)};
   return &table;

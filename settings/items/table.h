@@ -214,6 +214,10 @@ const ItemTable* OptGetStaticItemTable();
 const ItemSymbolRow* OptGetItemSymbols(int* count);
 // The value symbols; `count` receives the row count.
 const ValueSymbolRow* OptGetValueSymbols(int* count);
+// The indexes of the symbol rows that have a name, ordered by name (bytes compared unsigned;
+// rows of one name in table order); `count` receives their number.
+const int* OptGetItemSymbolsByName(int* count);
+const int* OptGetValueSymbolsByName(int* count);
 // The 47 page and dialog templates. Control rows are null until the pages supply them.
 const PageTable* OptGetStaticPageTable();
 // The resolution table, ended by a row with id 0.

@@ -50,7 +50,7 @@ constexpr TableNames kDefaultTable{WSTR("DefFontTableNum"), WSTR("DefFontTableNu
                                    WSTR("DevFontDefTable%d")};
 const TableNames& NamesFor(DWORD flags) { return (flags & kFontDefaultTable) ? kDefaultTable : kCurrentTable; }
 
-enum class ReadResult { kDone, kNoCount, kFailed };
+enum class ReadResult { kDone, kNoCount, kFailed, kNoMemory };
 
 // A block of `count` entries, owned until handed on.
 class OwnedBlock {
@@ -142,7 +142,7 @@ ReadResult ReadList(HANDLE printer, const FontList& list, DWORD flags, LONG* cou
   if (counted != ReadResult::kDone || n == 0) return counted;
   DWORD blockHandle = 0;
   BYTE* block = static_cast<BYTE*>(SysBlockAlloc(SIZE_T(n) * list.entryBytes, &blockHandle));
-  if (!block) return ReadResult::kFailed;
+  if (!block) return ReadResult::kNoMemory;
   bool read = true;
   if (list.form == ListForm::kRecords) {
     read = ReadExact(printer, list.blockName, block, static_cast<DWORD>(n) * list.entryBytes);
@@ -218,23 +218,24 @@ void ClearList(DriverContext* context, const FontList& list) {
   if (OptGetValue(context, list.countId) != 0) OptSetValue(context, list.countId, 0);
 }
 
-bool LoadList(HANDLE printer, DriverContext* context, const FontList& list) {
+// kDone, or why the list stays empty.
+ReadResult LoadList(HANDLE printer, DriverContext* context, const FontList& list) {
   ClearList(context, list);
   LONG count = 0;
   DWORD handle = 0;
   ReadResult result = ReadList(printer, list, 0, &count, &handle);
   if (result == ReadResult::kNoCount) {
     OwnedBlock model;
-    if (!ReadModelList(context, list, model)) return true;
+    if (!ReadModelList(context, list, model)) return ReadResult::kDone;
     // A printer whose data this caller may not write keeps an empty list until one who may opens it.
-    if (!WriteList(printer, list, model.bytes(), model.count, 0)) return true;
+    if (!WriteList(printer, list, model.bytes(), model.count, 0)) return ReadResult::kDone;
     result = ReadList(printer, list, 0, &count, &handle);
-    if (result == ReadResult::kNoCount) return true;
+    if (result == ReadResult::kNoCount) return ReadResult::kDone;
   }
-  if (result != ReadResult::kDone) return false;
+  if (result != ReadResult::kDone) return result;
   OptSetValue(context, list.countId, static_cast<DWORD>(count));
   OptSetValue(context, list.handleId, handle);
-  return true;
+  return ReadResult::kDone;
 }
 
 }  // namespace
@@ -293,7 +294,13 @@ void CfgJoinFontTables(const BYTE* trueTypeHalf, const BYTE* deviceHalf, BYTE* r
 BOOL CfgLoadFontLists(HANDLE printer, DriverContext* context) {
   if (!context || !context->settings) return FALSE;
   bool loaded = true;
-  for (const FontList* list : kLists) loaded &= LoadList(printer, context, *list);
+  bool noMemory = false;
+  for (const FontList* list : kLists) {
+    const ReadResult result = LoadList(printer, context, *list);
+    loaded &= result == ReadResult::kDone;
+    noMemory |= result == ReadResult::kNoMemory;
+  }
+  if (noMemory) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return loaded ? TRUE : FALSE;
 }
 

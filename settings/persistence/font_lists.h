@@ -54,7 +54,8 @@ void CfgJoinFontTables(const BYTE* trueTypeHalf, const BYTE* deviceHalf, BYTE* r
 // handle cleared; a list whose count value is absent is first seeded from the model's default
 // list (nothing to seed: the list stays empty; a seed that cannot be written, for want of
 // permission, leaves it empty too); then count and block are read. TRUE when no list failed to
-// read; a list that fails stays empty.
+// read; a list that fails stays empty. A list whose block could not be allocated leaves the last
+// error ERROR_NOT_ENOUGH_MEMORY, which the loads of whole contexts treat as their failure.
 BOOL CfgLoadFontLists(HANDLE printer, DriverContext* context);
 
 // CfgFreeFontBlobs (context/open_steps.h) frees the three blocks and clears their counts and

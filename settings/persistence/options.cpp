@@ -213,7 +213,9 @@ bool FormatIniValue(DriverContext* context, const ItemTableRow* row, WCHAR* out)
   }
 }
 
-enum class IniRead { kRead, kAbsent, kSkipped, kFailed };
+// kUnreadable: the store could not be read (no memory); unlike an absent key it must not leave
+// the item at a default that a later save would write over the stored value.
+enum class IniRead { kRead, kAbsent, kSkipped, kFailed, kUnreadable };
 
 IniRead ReadIni(DriverContext* context, ItemTableRow* row, const WCHAR* iniPath, const char* sectionText,
                 LONG* cursor) {
@@ -230,6 +232,7 @@ IniRead ReadIni(DriverContext* context, ItemTableRow* row, const WCHAR* iniPath,
     if (!section) return IniRead::kFailed;
     found = IniProfileLookupString(section, row->keyName, value, chars, iniPath);
   }
+  if (found == kIniLookupFailed) return IniRead::kUnreadable;
   if (found < 0) return IniRead::kAbsent;
   const int type = DescriptorType(row->descriptor);
   BOOL stored;
@@ -271,17 +274,21 @@ void MarkActionItemsRead(DriverContext* context) {
   }
 }
 
-void LoadActionGroup(DriverContext* context, const WCHAR* iniPath) {
+// False when the INI could not be read; the word is then not written back.
+bool LoadActionGroup(DriverContext* context, const WCHAR* iniPath) {
   ItemTableRow group;
-  if (!MakeActionGroupRow(context, &group)) return;
+  if (!MakeActionGroupRow(context, &group)) return true;
   const IniRead read = ReadIni(context, &group, iniPath, nullptr, nullptr);
   if (read == IniRead::kRead) MarkActionItemsRead(context);
-  if (read != IniRead::kAbsent) return;
+  if (read == IniRead::kUnreadable) return false;
+  if (read != IniRead::kAbsent) return true;
   // A settings INI from before the word: take the bits from their own keys and store the word.
   for (WORD id = kItemFirstAction; id <= kItemLastAction; ++id) {
-    if (ItemTableRow* row = OptFindItem(context->itemTable, id)) ReadIni(context, row, iniPath, nullptr, nullptr);
+    ItemTableRow* row = OptFindItem(context->itemTable, id);
+    if (row && ReadIni(context, row, iniPath, nullptr, nullptr) == IniRead::kUnreadable) return false;
   }
   CfgWriteIniEntry(context, &group, iniPath, nullptr);
+  return true;
 }
 
 BOOL SaveActionGroup(DriverContext* context, const WCHAR* iniPath) {
@@ -315,15 +322,27 @@ bool DiffersFromSaved(DriverContext* context, const ItemTableRow* row) {
 
 bool HasRecord(const DriverContext* context) { return context && context->itemTable && context->settings; }
 
+int LoadFailed() {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return 0;
+}
+
+// The font lists; only a list that failed for want of memory fails the load (a damaged list
+// stays empty, as the font-list loader leaves it).
+int LoadFontLists(HANDLE printer, DriverContext* context) {
+  return CfgLoadFontLists(printer, context) || GetLastError() != ERROR_NOT_ENOUGH_MEMORY ? 1 : 0;
+}
+
 }  // namespace
 
 // ---- Whole contexts ----------------------------------------------------------------------------
 
 int CfgLoadOnOpen(DriverContext* context) {
   if (!HasRecord(context)) return 1;
-  CfgLoad(context->printer, kCfgLoadAll, context);
+  if (!CfgLoad(context->printer, kCfgLoadAll, context)) return 0;
   if (OptGetValue(context, kItemServerClientMode) != 1 && BidiGetSavedFlag(context)) {
-    BidiLoadSavedInfo(context);
+    // Saved information that could not be read stays saved for a later open.
+    if (!BidiLoadSavedInfo(context)) return GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? 0 : 1;
     if (BidiCanWritePrinterData(context)) {
       CfgSaveClass(context->printer, context, kSectionConfig, kCfgSaveAllDeviceInfo);
       BidiClearSavedSection(context);
@@ -335,21 +354,15 @@ int CfgLoadOnOpen(DriverContext* context) {
 int CfgLoad(HANDLE printer, int cls, DriverContext* context) {
   switch (cls) {
     case kCfgLoadAll:
-      CfgLoadClass(printer, context, kCfgAllSections, 0, nullptr);
-      CfgLoadFontLists(printer, context);
-      break;
+      return CfgLoadClass(printer, context, kCfgAllSections, 0, nullptr) && LoadFontLists(printer, context);
     case kCfgLoadSettings:
-      CfgLoadClass(printer, context, kSectionWork, 0, nullptr);
-      CfgLoadClass(printer, context, kSectionDevmode, 0, nullptr);
-      break;
+      return CfgLoadClass(printer, context, kSectionWork, 0, nullptr) &&
+             CfgLoadClass(printer, context, kSectionDevmode, 0, nullptr);
     case kCfgLoadDevice:
-      CfgLoadClass(printer, context, kSectionConfig, 0, nullptr);
-      CfgLoadFontLists(printer, context);
-      break;
+      return CfgLoadClass(printer, context, kSectionConfig, 0, nullptr) && LoadFontLists(printer, context);
     default:
-      break;
+      return 1;
   }
-  return 1;
 }
 
 int CfgLoadEntries(HANDLE printer, DriverContext* context, int section, DWORD flags,
@@ -371,12 +384,14 @@ int CfgLoadEntries(HANDLE printer, DriverContext* context, int section, DWORD fl
         actionGroup |= row.id == kItemFirstAction;
         continue;
       }
-      ReadIni(context, &row, iniPath, nullptr, nullptr);
+      if (ReadIni(context, &row, iniPath, nullptr, nullptr) == IniRead::kUnreadable) return LoadFailed();
     } else if (rowSection == kSectionConfig && row.storage == kStorageDevmode) {
-      CfgReadPrinterDataEntry(printer, context, &row, flags, reader);
+      SetLastError(ERROR_SUCCESS);
+      if (!CfgReadPrinterDataEntry(printer, context, &row, flags, reader) && GetLastError() == ERROR_NOT_ENOUGH_MEMORY)
+        return LoadFailed();
     }
   }
-  if (actionGroup) LoadActionGroup(context, iniPath);
+  if (actionGroup && !LoadActionGroup(context, iniPath)) return LoadFailed();
   return 1;
 }
 

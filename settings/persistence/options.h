@@ -59,11 +59,13 @@ struct CfgServerValueReader {
 // unless the printer is a client of a server printer (item 723 = 1), device information saved
 // for it in the shared INI by a caller that could not write printer data is loaded and, when
 // this caller can, saved to printer data (every device-information row) and removed from the
-// INI. Always 1.
+// INI (saved information that cannot be read stays in the INI). 1; 0 when CfgLoad failed or the
+// saved information could not be read for want of memory.
 
 // `cls` -1 (every section and the font lists), 1 (sections 3 then 1) or 2 (section 2 and the
-// font lists) of `printer` into the context. Always 1: an entry that cannot be read keeps its
-// value.
+// font lists) of `printer` into the context. 1 when loaded: an absent or damaged entry keeps its
+// value. 0 with ERROR_NOT_ENOUGH_MEMORY when a store could not be read for want of memory: the
+// items then hold no faithful copy of what is stored, and the caller must not save them.
 int CfgLoad(HANDLE printer, int cls, DriverContext* context);
 
 // Loads the rows of `section` (or every section) from their stores, from the first private item
@@ -71,7 +73,7 @@ int CfgLoad(HANDLE printer, int cls, DriverContext* context);
 // Rows of the settings INI are skipped for a context of kind 1 and for creation flags 0x1000000,
 // 0x2000000 or 0x10000. Runs under the global settings mutex unless the context's caller holds
 // it. With kCfgFromServer printer-data values come through `reader` (none: those entries fail).
-// Always 1.
+// 1; 0 (ERROR_NOT_ENOUGH_MEMORY) as CfgLoad, stopping at the entry that could not be read.
 int CfgLoadEntries(HANDLE printer, DriverContext* context, int section, DWORD flags,
                    const CfgServerValueReader* reader);
 inline int CfgLoadClass(HANDLE printer, DriverContext* context, int section, DWORD flags,
@@ -104,7 +106,7 @@ BOOL CfgReadPrinterDataEntry(HANDLE printer, DriverContext* context, ItemTableRo
                              const CfgServerValueReader* reader);
 // Reads one INI value into its item: from `sectionText` at `*cursor` (persistence/ini_engine.h) when a text
 // is given, else through the profile functions from `iniPath`. FALSE, with the item unchanged,
-// when the key is absent. An empty value clears a string item and reads as 0 for a number.
+// when the key is absent or cannot be read (the last error is then ERROR_NOT_ENOUGH_MEMORY). An empty value clears a string item and reads as 0 for a number.
 BOOL CfgReadIniEntry(DriverContext* context, ItemTableRow* row, const WCHAR* iniPath, const char* sectionText,
                      LONG* cursor);
 // Writes one item to its store (printer data or the settings INI of the context) at once.

@@ -69,18 +69,23 @@ LONG IniProfileLookupString(const WCHAR* section, const WCHAR* key, WCHAR* buffe
     return -1;
   }
   buffer[0] = 0;
+  if (!section || !key) return kIniLookupAbsent;
   const SafeSection safe(section);
-  if (!section || !key || !safe.ok()) return -1;
+  if (!safe.ok()) return safe.get() ? kIniLookupAbsent : kIniLookupFailed;
   // The probes need room for one character; a one-character buffer can only ever hold "".
   WCHAR small[2];
   WCHAR* target = size >= 2 ? buffer : small;
   const DWORD targetSize = size >= 2 ? size : 2;
+  // The profile functions answer the default when they run out of memory; only the last error
+  // tells that from an absent key.
+  SetLastError(ERROR_SUCCESS);
   DWORD copied = GetPrivateProfileStringW(safe.get(), key, kFirstProbe, target, targetSize, file);
   if (IsProbe(target, copied, kFirstProbe)) {
-    copied = GetPrivateProfileStringW(safe.get(), key, kSecondProbe, target, targetSize, file);
-    if (IsProbe(target, copied, kSecondProbe)) {
+    if (GetLastError() != ERROR_NOT_ENOUGH_MEMORY)
+      copied = GetPrivateProfileStringW(safe.get(), key, kSecondProbe, target, targetSize, file);
+    if (IsProbe(target, copied, kSecondProbe) || GetLastError() == ERROR_NOT_ENOUGH_MEMORY) {
       buffer[0] = 0;
-      return -1;
+      return GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? kIniLookupFailed : kIniLookupAbsent;
     }
   }
   if (target == small) {

@@ -16,8 +16,15 @@ UINT IniProfileGetInt(const WCHAR* section, const WCHAR* key, INT defaultValue, 
 DWORD IniProfileGetString(const WCHAR* section, const WCHAR* key, const WCHAR* defaultValue, WCHAR* buffer,
                           DWORD size, const WCHAR* file);
 
+// The answers of IniProfileLookupString that are not a length.
+constexpr LONG kIniLookupAbsent = -1;
+constexpr LONG kIniLookupFailed = -2;
+
 // The key's value into `buffer` as IniProfileGetString reads it, telling an absent key from an
-// empty value: -1 (and "") when the key is absent or cannot be read, else the characters copied.
+// empty value and from a read that could not be made: kIniLookupAbsent (and "") when the key is
+// absent or the arguments cannot name one; kIniLookupFailed (and "", last error
+// ERROR_NOT_ENOUGH_MEMORY) when memory for the read cannot be had, so that the caller does not
+// take a default in place of a stored value; else the characters copied.
 LONG IniProfileLookupString(const WCHAR* section, const WCHAR* key, WCHAR* buffer, DWORD size, const WCHAR* file);
 
 // WritePrivateProfileStringW on the safe section name, then the flush call (null section, key

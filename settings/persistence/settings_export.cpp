@@ -539,23 +539,29 @@ BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
     IniFreeSectionText(&text);
     return written ? TRUE : FALSE;
   }
+  bool unreadable = false;
   const bool sound = WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
     if (IsFontItem(row.id)) return true;
     WCHAR text[kNumberChars];
     const LONG found = IniProfileLookupString(section, row.name, text, kNumberChars, file);
-    return found < 0 || IsAcceptableValue(row, text, found);
+    unreadable |= found == kIniLookupFailed;
+    return !unreadable && (found < 0 || IsAcceptableValue(row, text, found));
   });
   if (!sound) {
-    SetLastError(ERROR_INVALID_DATA);
+    SetLastError(unreadable ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_DATA);
     return FALSE;
   }
-  WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
+  // A value that cannot be read for want of memory ends the transfer as a failure, so that no
+  // caller takes the section as read and removes it.
+  const bool taken = WalkPrinterItems(context, flags, [&](ItemTableRow& row) {
     if (IsFontItem(row.id)) return true;
     ItemTableRow entry = EntryRow(row, section, row.name);
+    SetLastError(ERROR_SUCCESS);
     if (CfgReadIniEntry(context, &entry, file, nullptr, nullptr)) MarkRead(context, row, flags);
-    return true;
+    return GetLastError() != ERROR_NOT_ENOUGH_MEMORY;
   });
-  return TRUE;
+  if (!taken) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return taken ? TRUE : FALSE;
 }
 
 BOOL XferSavePrinterItems(const WCHAR* file, DWORD flags, DriverContext* context) {

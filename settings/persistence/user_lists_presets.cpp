@@ -4,7 +4,6 @@
 // transfer may mark rows of the copy for a while, and a block sized for one row set must never
 // be filled with another.
 #include <cstring>
-#include <vector>
 
 #include "settings/items/store.h"
 #include "settings/context/memory.h"
@@ -12,24 +11,23 @@
 
 namespace {
 
-struct PresetLayout {
-  std::vector<const ItemTableRow*> rows;  // in table order
-  DWORD bytes = 0;
-};
+// Calls visit(row, offset) for each row of a slot, in table order, with the row's offset in the
+// slot; answers the slot's bytes.
+template <class Visit>
+DWORD ForEachPresetRow(Visit visit) {
+  const ItemTable* table = OptGetStaticItemTable();
+  DWORD at = 0;
+  for (SHORT i = 0; table && i < table->count; ++i) {
+    const ItemTableRow& row = table->rows[i];
+    if (!row.transfer && !row.preset) continue;
+    visit(row, at);
+    at += static_cast<DWORD>(DescriptorLength(row.descriptor));
+  }
+  return at;
+}
 
-const PresetLayout& Layout() {
-  static const PresetLayout layout = [] {
-    PresetLayout built;
-    const ItemTable* table = OptGetStaticItemTable();
-    for (SHORT i = 0; table && i < table->count; ++i) {
-      const ItemTableRow& row = table->rows[i];
-      if (!row.transfer && !row.preset) continue;
-      built.rows.push_back(&row);
-      built.bytes += static_cast<DWORD>(DescriptorLength(row.descriptor));
-    }
-    return built;
-  }();
-  return layout;
+DWORD SlotBytes() {
+  return ForEachPresetRow([](const ItemTableRow&, DWORD) {});
 }
 
 // The slot that `key` names exactly ("PresetList4"), or -1.
@@ -43,30 +41,27 @@ int SlotOfKey(const WCHAR* key) {
 }
 
 int Save(DriverContext* context, int slot) {
-  const PresetLayout& layout = Layout();
   BYTE* block = static_cast<BYTE*>(context->work->presetSlots[slot]);
   if (!block) {
-    block = static_cast<BYTE*>(SysAlloc(layout.bytes ? layout.bytes : 1));
+    const DWORD bytes = SlotBytes();
+    block = static_cast<BYTE*>(SysAlloc(bytes ? bytes : 1));
     if (!block) return 0;
     context->work->presetSlots[slot] = block;
   }
-  DWORD at = 0;
-  for (const ItemTableRow* row : layout.rows) {
-    const DWORD length = static_cast<DWORD>(DescriptorLength(row->descriptor));
-    if (const BYTE* address = OptGetItemAddress(context, row)) std::memcpy(block + at, address, length);
-    at += length;
-  }
+  ForEachPresetRow([&](const ItemTableRow& row, DWORD at) {
+    if (const BYTE* address = OptGetItemAddress(context, &row))
+      std::memcpy(block + at, address, static_cast<DWORD>(DescriptorLength(row.descriptor)));
+  });
   return 1;
 }
 
 int Restore(DriverContext* context, int slot) {
   const BYTE* block = static_cast<const BYTE*>(context->work->presetSlots[slot]);
   if (!block) return 0;
-  DWORD at = 0;
-  for (const ItemTableRow* row : Layout().rows) {
-    const int type = DescriptorType(row->descriptor);
-    const DWORD length = static_cast<DWORD>(DescriptorLength(row->descriptor));
-    if (BYTE* address = OptGetItemAddress(context, row)) {
+  ForEachPresetRow([&](const ItemTableRow& row, DWORD at) {
+    const int type = DescriptorType(row.descriptor);
+    const DWORD length = static_cast<DWORD>(DescriptorLength(row.descriptor));
+    if (BYTE* address = OptGetItemAddress(context, &row)) {
       if (IsBitType(type)) {
         // The word's other bits belong to other items, which need not be preset items.
         const DWORD index = static_cast<DWORD>(BitByteIndex(type));
@@ -76,14 +71,13 @@ int Restore(DriverContext* context, int slot) {
         std::memcpy(address, block + at, length);
       }
     }
-    at += length;
-  }
+  });
   return 1;
 }
 
 }  // namespace
 
-DWORD LstPresetSlotBytes() { return Layout().bytes; }
+DWORD LstPresetSlotBytes() { return SlotBytes(); }
 
 int LstPresetSlots(DriverContext* context, const WCHAR* key, int op) {
   if (!context || !context->work) return 0;

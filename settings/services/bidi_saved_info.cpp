@@ -1,8 +1,9 @@
 #include "settings/services/bidi_saved_info.h"
 
-#include <string>
+#include <cstring>
 #include <string_view>
 
+#include "settings/context/memory.h"
 #include "settings/persistence/file_primitives.h"
 #include "settings/persistence/ini_engine.h"
 #include "settings/persistence/options.h"
@@ -50,14 +51,16 @@ bool IsSavedKey(DriverContext* context, std::string_view key) {
   return false;
 }
 
-// The section span of `text` without the saved keys. `kept` receives the header line and the
-// lines that stay; `removed` and `keysLeft` tell whether a line went and whether an entry is left.
-void FilterSection(DriverContext* context, std::string_view span, std::string& kept, bool& removed,
+// The section span of `text` without the saved keys. `kept` (room for the whole span) receives
+// the header line and the lines that stay, `*keptBytes` their length; `removed` and `keysLeft`
+// tell whether a line went and whether an entry is left.
+void FilterSection(DriverContext* context, std::string_view span, char* kept, DWORD* keptBytes, bool& removed,
                    bool& keysLeft) {
   removed = keysLeft = false;
   size_t at = span.find('\n');
   at = at == std::string_view::npos ? span.size() : at + 1;
-  kept.assign(span.substr(0, at));
+  std::memcpy(kept, span.data(), at);
+  size_t length = at;
   while (at < span.size()) {
     size_t end = span.find('\n', at);
     end = end == std::string_view::npos ? span.size() : end + 1;
@@ -68,11 +71,13 @@ void FilterSection(DriverContext* context, std::string_view span, std::string& k
     if (entry && IsSavedKey(context, line.substr(0, equals))) {
       removed = true;
     } else {
-      kept.append(line);
+      std::memcpy(kept + length, line.data(), line.size());
+      length += line.size();
       keysLeft |= entry;
     }
     at = end;
   }
+  *keptBytes = static_cast<DWORD>(length);
 }
 
 }  // namespace
@@ -104,7 +109,9 @@ BOOL BidiSaveSavedInfo(DriverContext* context) {
   if (!section || !BidiGetUserIniPath(path)) return FALSE;
   // The transfer rewrites the whole section; the interface library's flag must outlive it.
   WCHAR exFlag[kFlagChars];
-  const bool hadExFlag = IniProfileLookupString(section, kBidiExFlagName, exFlag, kFlagChars, path) >= 0;
+  const LONG exFlagFound = IniProfileLookupString(section, kBidiExFlagName, exFlag, kFlagChars, path);
+  if (exFlagFound == kIniLookupFailed) return FALSE;
+  const bool hadExFlag = exFlagFound >= 0;
   if (!XferSection(context->printer, context, path, kXferWrite | kXferGroupDeviceInfo)) return FALSE;
   if (hadExFlag) IniProfileWriteString(section, kBidiExFlagName, exFlag, path);
   return BidiSetSavedFlag(context, 1);
@@ -128,14 +135,24 @@ BOOL BidiClearSavedSection(DriverContext* context) {
   char* text = IniLoadFile(path, &length);
   if (!text) return FALSE;
   DWORD start = 0, span = 0;
-  std::string kept;
+  if (!IniFindSectionSpan(safe, text, length, &start, &span)) {
+    IniFreeFile(text);
+    return TRUE;
+  }
+  char* kept = static_cast<char*>(SysAlloc(span));
+  if (!kept) {
+    IniFreeFile(text);
+    return FALSE;
+  }
+  DWORD keptBytes = 0;
   bool removed = false, keysLeft = false;
-  if (IniFindSectionSpan(safe, text, length, &start, &span))
-    FilterSection(context, std::string_view(text + start, span), kept, removed, keysLeft);
+  FilterSection(context, std::string_view(text + start, span), kept, &keptBytes, removed, keysLeft);
   IniFreeFile(text);
-  if (!removed) return TRUE;
-  if (!keysLeft) return IniProfileWriteString(section, nullptr, nullptr, path);
-  return IniReplaceSection(path, safe, kept.data(), static_cast<DWORD>(kept.size()));
+  BOOL done = TRUE;
+  if (removed)
+    done = keysLeft ? IniReplaceSection(path, safe, kept, keptBytes) : IniProfileWriteString(section, nullptr, nullptr, path);
+  SysFree(kept);
+  return done;
 }
 
 BOOL BidiGetPrinterDataFlag(DriverContext* context) {

@@ -2,11 +2,12 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
+#include "settings/context/global_allocator.h"
 #include "settings/context/memory.h"
 
 namespace {
@@ -211,7 +212,7 @@ enum class Ends { kComma, kLine, kFile };
 
 // One field's bytes up to its separator; a byte after a lead byte always belongs to its
 // character. Reading stops once the field has more than `maxBytes` bytes (*tooLong).
-Ends ReadField(ByteReader& in, const bool* lead, size_t maxBytes, std::string& bytes, bool* tooLong) {
+Ends ReadField(ByteReader& in, const bool* lead, size_t maxBytes, CountedString& bytes, bool* tooLong) {
   bytes.clear();
   *tooLong = false;
   for (;;) {
@@ -232,8 +233,8 @@ Ends ReadField(ByteReader& in, const bool* lead, size_t maxBytes, std::string& b
   }
 }
 
-WString Widen(const std::string& bytes) {
-  WString text;
+CountedWString Widen(const CountedString& bytes) {
+  CountedWString text;
   if (bytes.empty()) return text;
   const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   if (units <= 0) return text;
@@ -246,8 +247,15 @@ WString Widen(const std::string& bytes) {
 DWORD ReadRecords(CsvList* list, HANDLE file) {
   bool lead[256];
   for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
-  auto reader = std::make_unique<ByteReader>(file);
-  std::string bytes;
+  void* readerBlock = SysAlloc(sizeof(ByteReader));
+  if (!readerBlock) return kCsvStatusNoMemory;
+  const struct Owner {
+    void* block;
+    ~Owner() { SysFree(block); }
+  } owner{readerBlock};
+  ByteReader* reader = new (readerBlock) ByteReader(file);
+  static_assert(std::is_trivially_destructible_v<ByteReader>);
+  CountedString bytes;
   bool tooLong = false;
   for (;;) {
     Ends ends = ReadField(*reader, lead, 2 * kFields[0].limit, bytes, &tooLong);
@@ -260,7 +268,7 @@ DWORD ReadRecords(CsvList* list, HANDLE file) {
     for (DWORD field = 1;; ++field) {
       // Character limits: a field of more than twice its limit in bytes is too long in any code page.
       const FieldSpec* spec = SpecOf(field);
-      const WString text = Widen(bytes);
+      const CountedWString text = Widen(bytes);
       if (tooLong || !(spec ? Fits(*spec, text) : text.size() <= kExtraFieldLimit)) {
         status = kCsvStatusFieldTooLong;
       } else if (spec && !Store(node->record, *spec, text)) {
@@ -286,8 +294,8 @@ DWORD ReadRecords(CsvList* list, HANDLE file) {
 bool RefusesSave(DWORD loadStatus) { return loadStatus != kCsvStatusOk && loadStatus != kCsvStatusNotFound; }
 
 // A field's text in the code page; ',', CR and LF become blanks so a value never adds fields or records.
-void AppendAnsi(std::string& out, const WCHAR* text) {
-  WString safe(text);
+void AppendAnsi(CountedString& out, const WCHAR* text) {
+  CountedWString safe(text);
   for (WCHAR& c : safe)
     if (c == WCH(',') || c == WCH('\r') || c == WCH('\n')) c = WCH(' ');
   if (safe.empty()) return;
@@ -300,7 +308,7 @@ void AppendAnsi(std::string& out, const WCHAR* text) {
                       nullptr);
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes) {
+bool WriteAll(HANDLE file, const CountedString& bytes) {
   DWORD written = 0;
   return bytes.empty() ||
          (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
@@ -310,7 +318,7 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 DWORD WriteRecords(const CsvList* list, const WCHAR* path) {
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  std::string out;
+  CountedString out;
   bool ok = true;
   const CsvNode* node = list->head;
   for (DWORD i = 0; ok && i < list->count; ++i, node = node->next) {
@@ -395,9 +403,15 @@ BOOL CsvSaveList(CsvList* list, const WCHAR* path) {
   }
   const WStringView whole(path);
   const size_t slash = whole.rfind(WCH('\\'));
-  const WString folder(slash == WStringView::npos ? WSTR(".") : whole.substr(0, slash));
   WCHAR temp[MAX_PATH];
-  if (!GetTempFileNameW(folder.c_str(), WSTR("csv"), 0, temp)) {
+  BOOL named = FALSE;
+  try {
+    const CountedWString folder(slash == WStringView::npos ? WSTR(".") : whole.substr(0, slash));
+    named = GetTempFileNameW(folder.c_str(), WSTR("csv"), 0, temp);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  if (!named) {
     list->status = GetLastError();
     return FALSE;
   }
@@ -480,10 +494,10 @@ BOOL CsvSetListValues(CsvList* list, CsvRecord* record, DWORD field, const WCHAR
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WString joined;
+  CountedWString joined;
   try {
     for (DWORD i = 0; i < count; ++i) {
-      WString value(values[i] ? values[i] : WSTR(""));
+      CountedWString value(values[i] ? values[i] : WSTR(""));
       for (WCHAR& c : value)
         if (c == kCsvValueSeparator) c = WCH(' ');
       if (i) joined += kCsvValueSeparator;

@@ -81,9 +81,18 @@ bool SamePath(const WCHAR* a, const WCHAR* b) { return _wcsicmp(a, b) == 0; }
 // Copies `source` beside `target` and renames the copy over it, so that a failure at any step
 // leaves the old target whole.
 BOOL ReplaceFile(const WCHAR* source, const WCHAR* target) {
-  const WString folder(FolderOf(target));
+  const WStringView folderOf = FolderOf(target);
+  WCHAR folder[MAX_PATH] = WSTR(".");
+  if (folderOf.size() >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  if (!folderOf.empty()) {
+    folderOf.copy(folder, folderOf.size());
+    folder[folderOf.size()] = 0;
+  }
   WCHAR temp[MAX_PATH];
-  if (!GetTempFileNameW(folder.empty() ? WSTR(".") : folder.c_str(), WSTR("fs"), 0, temp)) return FALSE;
+  if (!GetTempFileNameW(folder, WSTR("fs"), 0, temp)) return FALSE;
   const bool done = FsCopyFile(source, temp, FALSE) &&
                     (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES ||
                      SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL)) &&

@@ -258,3 +258,34 @@ TEST(ItemLookupTest, CompiledLayoutHasNoOverlaps) {
 }
 
 }  // namespace
+
+namespace {
+
+// The generated name order holds every named row once, in name order, with rows of one name in
+// table order, as a lookup by binary search needs.
+template <class Row>
+void ExpectNameOrder(const Row* rows, int count, const int* order, int ordered) {
+  std::vector<int> named;
+  for (int i = 0; i < count; ++i)
+    if (rows[i].name && rows[i].name[0]) named.push_back(i);
+  std::vector<int> listed(order, order + ordered);
+  std::vector<int> sorted = listed;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, named);
+  for (int i = 1; i < ordered; ++i) {
+    const std::string_view before(rows[order[i - 1]].name), after(rows[order[i]].name);
+    ASSERT_TRUE(before < after || (before == after && order[i - 1] < order[i])) << before << " " << after;
+  }
+}
+
+TEST(SymbolLookupTest, TheNameOrdersCoverEveryNamedRowInOrder) {
+  int count = 0, ordered = 0;
+  const ItemSymbolRow* items = OptGetItemSymbols(&count);
+  const int* order = OptGetItemSymbolsByName(&ordered);
+  ExpectNameOrder(items, count, order, ordered);
+  const ValueSymbolRow* values = OptGetValueSymbols(&count);
+  order = OptGetValueSymbolsByName(&ordered);
+  ExpectNameOrder(values, count, order, ordered);
+}
+
+}  // namespace
