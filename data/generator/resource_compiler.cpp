@@ -665,7 +665,7 @@ void PutBitmapInfoHeader(std::string& out, uint32_t width, uint32_t height, uint
   PutLe(out, bits, 2);
   PutLe(out, 0, 4);  // BI_RGB
   PutLe(out, imageBytes, 4);
-  PutLe(out, 0, 16);  // resolution, colours used and important
+  out.append(16, '\0');  // resolution, colours used and important
 }
 
 // A 24-bit .bmp file: bottom-up rows of BGR, each padded to four bytes. A placeholder is white.
