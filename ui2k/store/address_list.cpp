@@ -18,13 +18,13 @@ constexpr DWORD kListTextLimit = kCsvMaxListValues * kCsvMaxValueLength + kCsvMa
 constexpr DWORD kExtraFieldLimit = kCsvMaxValueLength;
 constexpr DWORD kReadChunk = 64 * 1024;
 
-struct FieldSpec {
+struct FieldLayout {
   size_t offset;
   DWORD limit;  // characters
   bool list;
 };
 
-constexpr FieldSpec kFields[kCsvFieldCount] = {
+constexpr FieldLayout kFields[kCsvFieldCount] = {
     {offsetof(CsvRecord, field1), 64, false},  {offsetof(CsvRecord, field2), 64, false},
     {offsetof(CsvRecord, field3), 64, false},  {offsetof(CsvRecord, field4), 64, false},
     {offsetof(CsvRecord, field5), 64, false},  {offsetof(CsvRecord, field6), 32, false},
@@ -34,21 +34,21 @@ constexpr FieldSpec kFields[kCsvFieldCount] = {
     {offsetof(CsvRecord, field13), 1, false},
 };
 
-const FieldSpec* SpecOf(DWORD field) { return field >= 1 && field <= kCsvFieldCount ? &kFields[field - 1] : nullptr; }
+const FieldLayout* SpecOf(DWORD field) { return field >= 1 && field <= kCsvFieldCount ? &kFields[field - 1] : nullptr; }
 
-WCHAR* FixedField(CsvRecord* record, const FieldSpec& spec) {
-  return reinterpret_cast<WCHAR*>(reinterpret_cast<BYTE*>(record) + spec.offset);
+WCHAR* FixedField(CsvRecord* record, const FieldLayout& layout) {
+  return reinterpret_cast<WCHAR*>(reinterpret_cast<BYTE*>(record) + layout.offset);
 }
-WCHAR** ListField(CsvRecord* record, const FieldSpec& spec) {
-  return reinterpret_cast<WCHAR**>(reinterpret_cast<BYTE*>(record) + spec.offset);
+WCHAR** ListField(CsvRecord* record, const FieldLayout& layout) {
+  return reinterpret_cast<WCHAR**>(reinterpret_cast<BYTE*>(record) + layout.offset);
 }
 
 bool IsNamed(const CsvRecord* record) { return record->field1[0] != 0; }
 
 // Whether `text` fits the field: its length, and for a list field the count and length of its values.
-bool Fits(const FieldSpec& spec, WStringView text) {
-  if (text.size() > spec.limit) return false;
-  if (!spec.list) return true;
+bool Fits(const FieldLayout& layout, WStringView text) {
+  if (text.size() > layout.limit) return false;
+  if (!layout.list) return true;
   DWORD values = 0;
   size_t start = 0;
   for (;;) {
@@ -61,14 +61,14 @@ bool Fits(const FieldSpec& spec, WStringView text) {
 }
 
 // Stores text that fits the field. False only when a list field cannot get its memory.
-bool Store(CsvRecord* record, const FieldSpec& spec, WStringView text) {
-  if (!spec.list) {
-    WCHAR* field = FixedField(record, spec);
+bool Store(CsvRecord* record, const FieldLayout& layout, WStringView text) {
+  if (!layout.list) {
+    WCHAR* field = FixedField(record, layout);
     std::memcpy(field, text.data(), text.size() * sizeof(WCHAR));
     field[text.size()] = 0;
     return true;
   }
-  WCHAR** field = ListField(record, spec);
+  WCHAR** field = ListField(record, layout);
   WCHAR* grown = nullptr;
   if (!text.empty()) {
     grown = static_cast<WCHAR*>(SysAlloc((text.size() + 1) * sizeof(WCHAR)));
@@ -81,10 +81,10 @@ bool Store(CsvRecord* record, const FieldSpec& spec, WStringView text) {
 }
 
 void FreeListFields(CsvRecord* record) {
-  for (const FieldSpec& spec : kFields) {
-    if (!spec.list) continue;
-    SysFree(*ListField(record, spec));
-    *ListField(record, spec) = nullptr;
+  for (const FieldLayout& layout : kFields) {
+    if (!layout.list) continue;
+    SysFree(*ListField(record, layout));
+    *ListField(record, layout) = nullptr;
   }
 }
 
@@ -267,11 +267,11 @@ DWORD ReadRecords(CsvList* list, HANDLE file) {
     DWORD status = kCsvStatusOk;
     for (DWORD field = 1;; ++field) {
       // Character limits: a field of more than twice its limit in bytes is too long in any code page.
-      const FieldSpec* spec = SpecOf(field);
+      const FieldLayout* layout = SpecOf(field);
       const CountedWString text = Widen(bytes);
-      if (tooLong || !(spec ? Fits(*spec, text) : text.size() <= kExtraFieldLimit)) {
+      if (tooLong || !(layout ? Fits(*layout, text) : text.size() <= kExtraFieldLimit)) {
         status = kCsvStatusFieldTooLong;
-      } else if (spec && !Store(node->record, *spec, text)) {
+      } else if (layout && !Store(node->record, *layout, text)) {
         status = kCsvStatusNoMemory;
       }
       if (status != kCsvStatusOk || ends != Ends::kComma) break;
@@ -340,16 +340,16 @@ DWORD WriteRecords(const CsvList* list, const WCHAR* path) {
 }  // namespace
 
 DWORD CsvFieldLimit(DWORD field) {
-  const FieldSpec* spec = SpecOf(field);
-  return spec ? spec->limit : 0;
+  const FieldLayout* layout = SpecOf(field);
+  return layout ? layout->limit : 0;
 }
 
 const WCHAR* CsvFieldText(const CsvRecord* record, DWORD field) {
-  const FieldSpec* spec = SpecOf(field);
-  if (!record || !spec) return WSTR("");
+  const FieldLayout* layout = SpecOf(field);
+  if (!record || !layout) return WSTR("");
   auto* r = const_cast<CsvRecord*>(record);
-  if (!spec->list) return FixedField(r, *spec);
-  const WCHAR* text = *ListField(r, *spec);
+  if (!layout->list) return FixedField(r, *layout);
+  const WCHAR* text = *ListField(r, *layout);
   return text ? text : WSTR("");
 }
 
@@ -468,18 +468,18 @@ CsvRecord* CsvFindNamed(const CsvList* list, DWORD named) {
 }
 
 BOOL CsvSetField(CsvList* list, CsvRecord* record, DWORD field, const WCHAR* text) {
-  const FieldSpec* spec = SpecOf(field);
-  if (!list || !record || !spec) {
+  const FieldLayout* layout = SpecOf(field);
+  if (!list || !record || !layout) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   const WStringView value(text ? text : WSTR(""));
-  if (!Fits(*spec, value)) {
+  if (!Fits(*layout, value)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   const bool wasNamed = IsNamed(record);
-  if (!Store(record, *spec, value)) {
+  if (!Store(record, *layout, value)) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
@@ -489,8 +489,8 @@ BOOL CsvSetField(CsvList* list, CsvRecord* record, DWORD field, const WCHAR* tex
 }
 
 BOOL CsvSetListValues(CsvList* list, CsvRecord* record, DWORD field, const WCHAR* const* values, DWORD count) {
-  const FieldSpec* spec = SpecOf(field);
-  if (!spec || !spec->list || (count && !values) || count > kCsvMaxListValues) {
+  const FieldLayout* layout = SpecOf(field);
+  if (!layout || !layout->list || (count && !values) || count > kCsvMaxListValues) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
