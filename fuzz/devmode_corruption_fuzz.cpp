@@ -20,7 +20,7 @@ velm::fuzz::DevmodeCorruptionMachine& Machine() {
     HANDLE printer = nullptr;
     std::vector<BYTE> good;
     std::string error;
-    if (!OpenPrinterW(velm::tools::kDefaultPrinterName.data(), &printer, nullptr) ||
+    if (!OpenPrinterW(const_cast<LPWSTR>(velm::tools::kDefaultPrinterName.data()), &printer, nullptr) ||
         !velm::tools::BuildJobDevmode(printer, {}, &good, &error))
       velm::fuzz::FailSetUp("devmode_corruption", "no devmode of the driver: " + error);
     ClosePrinter(printer);
