@@ -1,10 +1,9 @@
-// What the hooks of the path and escape work do so far, and the start of the text hook (the
-// raster, brush and colour-management hooks are in raster_hooks.cpp, brushes.cpp and
-// color_transform.cpp; text_out.* draws text in vector mode; font_queries.cpp answers the font
-// queries). Each starts as every hook of the table does, by refusing an invalid PDEV. In raster
-// mode the hooked drawing calls are the engine's work in the band, which it does here. The device
-// records of vector-mode paths and the escapes are not built yet: those calls answer FALSE (or
-// NULL, 0) with ERROR_NOT_SUPPORTED, which the engine takes as "not drawn by the driver".
+// The start every drawing hook shares, the text hook and the dither answer (the raster, brush,
+// path, escape and colour-management hooks are in raster_hooks.cpp, brushes.cpp, vector_paths.cpp,
+// escapes.cpp and color_transform.cpp; text_out.* draws text in vector mode; font_queries.cpp
+// answers the font queries). Each starts as every hook of the table does, by refusing an invalid
+// PDEV. In raster mode the hooked drawing calls are the engine's work in the band, which it does
+// here.
 #include "gr2k/drawing_hooks.h"
 
 #include "gr2k/pdev.h"
@@ -21,11 +20,6 @@ Start DrawingStart(RenderPdev* pdev) {
 }
 
 namespace {
-
-BOOL NotBuilt() {
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
-}
 
 bool Raster(const RenderPdev* pdev) { return pdev->settings.rasterMode; }
 
@@ -47,26 +41,7 @@ extern "C" BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* p
   return TxtTextOut(pdev, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, mix);
 }
 
-extern "C" BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-  return PdevFromSurface(pso) ? NotBuilt() : FALSE;
-}
-
-extern "C" BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-  return PdevFromSurface(pso) ? NotBuilt() : FALSE;
-}
-
-extern "C" BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
-                                     POINTL*, MIX, FLONG) {
-  return PdevFromSurface(pso) ? NotBuilt() : FALSE;
-}
-
 // Every colour is left to the engine's halftoning.
 extern "C" ULONG DrvDitherColor(DHPDEV dhpdev, ULONG, ULONG, ULONG*) {
   return PdevFromHandle(dhpdev) ? DCR_HALFTONE : 0;
-}
-
-extern "C" ULONG DrvEscape(SURFOBJ* pso, ULONG, ULONG, PVOID, ULONG, PVOID) {
-  // 0 is the answer for an escape the driver does not support.
-  if (PdevFromSurface(pso)) SetLastError(ERROR_NOT_SUPPORTED);
-  return 0;
 }

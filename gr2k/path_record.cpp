@@ -117,6 +117,54 @@ BOOL PathWriteBody(PathSource* source, POINTFIX origin, BYTE* body, DWORD capaci
   return TRUE;
 }
 
+namespace {
+
+// The pieces of one sub-path of a source: the figure'th run from a PD_BEGINSUBPATH on.
+class FigureSource : public PathSource {
+ public:
+  FigureSource(PathSource* whole, DWORD figure) : whole_(whole), figure_(figure) {}
+  void Restart() override {
+    whole_->Restart();
+    seen_ = 0;
+    more_ = TRUE;
+  }
+  BOOL Next(PATHDATA* piece) override {
+    *piece = {};
+    while (more_) {
+      PATHDATA next{};
+      more_ = whole_->Next(&next);
+      if (next.flags & PD_BEGINSUBPATH) ++seen_;
+      if (seen_ != figure_ + 1) continue;
+      *piece = next;
+      if (next.flags & PD_ENDSUBPATH) more_ = FALSE;
+      return more_;
+    }
+    return FALSE;
+  }
+  RECTL BoundsFix() const override { return whole_->BoundsFix(); }
+  DWORD PointBound() const override { return whole_->PointBound(); }
+
+ private:
+  PathSource* whole_;
+  DWORD figure_;
+  DWORD seen_ = 0;
+  BOOL more_ = TRUE;
+};
+
+void WriteHeader(BYTE* record, BYTE opcode, BYTE flags, DWORD length, const RECTL& boundsFix) {
+  record[0] = opcode;
+  record[1] = 0;
+  record[2] = flags;
+  record[3] = 0;
+  DmStoreU32(record, 4, length);
+  DmStoreU32(record, 8, static_cast<DWORD>(boundsFix.left >> 4));
+  DmStoreU32(record, 12, static_cast<DWORD>(boundsFix.top >> 4));
+  DmStoreU32(record, 16, static_cast<DWORD>(boundsFix.right >> 4));
+  DmStoreU32(record, 20, static_cast<DWORD>(boundsFix.bottom >> 4));
+}
+
+}  // namespace
+
 BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode) {
   if (!stream || !source) return nullptr;
   const DWORD bound = PathRecordBound(source->PointBound());
@@ -134,18 +182,46 @@ BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode) {
   BYTE flags = mode & 0x07;
   if (info.closed) flags |= 0x08;
   if (info.subpaths > 1) flags |= 0x10;
-  record[0] = info.curves ? kRecPathCurves : kRecPathLines;
-  record[1] = 0;
-  record[2] = flags;
-  record[3] = 0;
-  DmStoreU32(record, 4, length);
-  const RECTL bounds = source->BoundsFix();
-  DmStoreU32(record, 8, static_cast<DWORD>(bounds.left >> 4));
-  DmStoreU32(record, 12, static_cast<DWORD>(bounds.top >> 4));
-  DmStoreU32(record, 16, static_cast<DWORD>(bounds.right >> 4));
-  DmStoreU32(record, 20, static_cast<DWORD>(bounds.bottom >> 4));
+  WriteHeader(record, info.curves ? kRecPathCurves : kRecPathLines, flags, length, source->BoundsFix());
   StrmTrim(stream, record, length);
   return record;
+}
+
+BOOL PathNeedsPerFigure(const BYTE* record) {
+  return record && (record[2] & 0x07) == kPathStroke && (record[2] & 0x10) && (record[2] & 0x08);
+}
+
+BOOL PathEmitPerFigure(CommandStream* stream, PathSource* source, BYTE* record, BYTE mode) {
+  if (!stream || !source || !record) return FALSE;
+  StrmTrim(stream, record, 0);
+  const DWORD bound = PathRecordBound(source->PointBound());
+  if (bound == 0) return FALSE;
+  const RECTL boundsFix = source->BoundsFix();
+  const POINTFIX none{0, 0};
+  BOOL curves = FALSE;
+  const StreamMark start = StrmMark(stream);
+  // A source has at most one sub-path per point; the limit ends one that never stops.
+  for (DWORD figure = 0; figure <= source->PointBound(); ++figure) {
+    FigureSource one(source, figure);
+    BYTE* part = StrmReserve(stream, bound);
+    if (!part) {
+      StrmRollback(stream, start);  // nothing of the path stays when no flush sent part of it
+      return FALSE;
+    }
+    PathBodyInfo info{};
+    const BOOL written = PathWriteBody(&one, none, part + kPathHeaderBytes, bound - kPathHeaderBytes, &info);
+    if (!written || info.subpaths == 0) {  // a bad sub-path, or past the last one
+      StrmTrim(stream, part, 0);
+      if (!written) StrmRollback(stream, start);
+      return written;
+    }
+    curves = curves || info.curves;
+    const DWORD length = kPathHeaderBytes + info.bytes;
+    WriteHeader(part, curves ? kRecPathCurves : kRecPathLines, static_cast<BYTE>((mode & 0x07) | (info.closed ? 0x08 : 0)),
+                length, boundsFix);
+    StrmTrim(stream, part, length);
+  }
+  return TRUE;
 }
 
 void EnginePath::Restart() { PATHOBJ_vEnumStart(path_); }

@@ -47,6 +47,16 @@ BOOL PathWriteBody(PathSource* source, POINTFIX origin, BYTE* body, DWORD capaci
 // left in the stream) when the body fails or the reservation does.
 BYTE* StrmEmitPath(CommandStream* stream, PathSource* source, BYTE mode);
 
+// Whether a record StrmEmitPath wrote is a stroke the device needs one record per figure for:
+// mode 0 with more than one sub-path and any closed figure.
+BOOL PathNeedsPerFigure(const BYTE* record);
+
+// Gives `record` (the last one written, by StrmEmitPath) back to the stream and writes the path
+// again as one record per sub-path: each reserved with the whole path's bound and trimmed,
+// 0x11 from the first sub-path with curves on, the mode plus 0x08 for a closed sub-path (never
+// 0x10), the whole path's bounds. FALSE when a sub-path's body or reservation fails.
+BOOL PathEmitPerFigure(CommandStream* stream, PathSource* source, BYTE* record, BYTE mode);
+
 // The engine's path object as a source.
 class EnginePath : public PathSource {
  public:

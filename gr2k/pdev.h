@@ -24,6 +24,7 @@ constexpr DWORD kPdevFlagContinuation = 0x100000;  // the document came over fro
 
 constexpr DWORD kJobNameBytes = 128;  // device code page bytes, no terminator
 constexpr DWORD kFaceNameChars = 33;  // the 32-byte face name items, widened, and a NUL
+constexpr DWORD kEscapeTextChars = 64;  // the text an application leaves with escape 121, NUL included
 
 // The page as the settings give it, read at enable time.
 struct PageGeometry {
@@ -102,6 +103,7 @@ struct RenderPdev {
   DWORD jobId;
   DEVMODEW* savedDevmode;  // the devmode DrvEnablePDEV was given (dmSize + dmDriverExtra bytes)
   OSVERSIONINFOW osVersion;
+  WCHAR escapeText[kEscapeTextChars];  // escape 121's text: the settings' work area has no field for it
   DWORD magicTail;
 };
 

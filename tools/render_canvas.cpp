@@ -298,48 +298,24 @@ void WideOutline(const Figure& figure, const Pen& pen, std::vector<Figure>& piec
   }
 }
 
-// The drawn pieces of a figure under the dash pattern, as open figures. Stops after
-// kMaxDashSteps steps of the pattern.
-constexpr int64_t kMaxDashSteps = 1 << 22;
+// The drawn pieces of a figure under the dash pattern, as open figures.
 
 std::vector<Figure> DashPieces(const Figure& figure, const Pen& pen) {
   const double unit = std::max(pen.unit, 1);
-  const auto onAt = [&](double position) {
-    const int64_t step = static_cast<int64_t>(std::floor(position / unit)) % 32;
-    return ((pen.mask >> (31 - step)) & 1) != 0;
-  };
-  std::vector<Point> p = figure.points;
-  if (figure.closed && !p.empty()) p.push_back(p.front());
   std::vector<Figure> pieces;
-  if (p.empty()) return pieces;
-  double position = (pen.offset & 31) * unit;
-  bool on = onAt(position);
-  Figure current;
-  if (on) current.points.push_back(p[0]);
-  int64_t steps = 0;
-  for (size_t i = 0; i + 1 < p.size(); ++i) {
-    const Point a = p[i], b = p[i + 1];
-    const double length = std::hypot(b.x - a.x, b.y - a.y);
-    double done = 0;
-    while (done < length && ++steps < kMaxDashSteps) {
-      const double boundary = (std::floor(position / unit) + 1) * unit;
-      const double step = std::min(std::max(boundary - position, 1e-9), length - done);
-      done += step;
-      position += step;
-      if (boundary - position < 1e-9) position = boundary;
-      const Point at{a.x + (b.x - a.x) * done / length, a.y + (b.y - a.y) * done / length};
-      const bool next = onAt(position);
-      if (on) current.points.push_back(at);
-      if (on && !next) {
-        pieces.push_back(std::move(current));
-        current = {};
-      } else if (!on && next) {
-        current.points = {at};
-      }
-      on = next;
-    }
-  }
-  if (on && current.points.size() > 1) pieces.push_back(std::move(current));
+  platform::eng::SplitDashes(
+      figure.points.size(), figure.closed,
+      [&](size_t i) { return std::make_pair(figure.points[i].x, figure.points[i].y); }, (pen.offset & 31) * unit,
+      [&](double position) {
+        const int64_t step = static_cast<int64_t>(std::floor(position / unit)) % 32;
+        return ((pen.mask >> (31 - step)) & 1) != 0;
+      },
+      [&](double position) { return (std::floor(position / unit) + 1) * unit; },
+      [&](std::vector<std::pair<double, double>>&& points) {
+        Figure piece{{}, false};
+        for (const auto& [x, y] : points) piece.points.push_back({x, y});
+        pieces.push_back(std::move(piece));
+      });
   return pieces;
 }
 

@@ -65,8 +65,9 @@ BOOL EngTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
                 BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix);
 // Strokes the path: a cosmetic pen draws 1-pixel lines (the last pixel of an open figure left
 // out; LA_ALTERNATE every other pixel; a style array counts pixels); a geometric pen wider
-// than one pixel draws each segment as a filled band, with round joins and ends as polygons,
-// bevel joins filled and miter joins drawn as bevels.
+// than one pixel draws each dash of its style (world units; LA_STARTGAP starts with a gap) as
+// filled bands, with round joins and ends as polygons, bevel joins filled and miter joins
+// within the miter limit.
 BOOL EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
                    LINEATTRS* plineattrs, MIX mix);
 // Fills the path (every figure closed) with the brush: FP_ALTERNATEMODE or FP_WINDINGMODE. A

@@ -157,3 +157,10 @@ struct LOGCOLORSPACEW {
 };
 using LPLOGCOLORSPACEW = LOGCOLORSPACEW*;
 static_assert(sizeof(LOGCOLORSPACEW) == 588);
+
+// Escapes of ExtEscape/DrvEscape that printer drivers answer.
+constexpr ULONG QUERYESCSUPPORT = 8;
+constexpr ULONG SETCOPYCOUNT = 17;
+constexpr ULONG PASSTHROUGH = 19;
+constexpr ULONG GETTECHNOLOGY = 20;
+constexpr ULONG GETDEVICEUNITS = 42;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace velm::platform::eng {
 
@@ -79,6 +81,46 @@ void StepLine(double fx0, double fy0, double fx1, double fy1, bool skipLast, Pix
       y0 += sy;
     }
   }
+}
+
+// Cuts the polyline of n points (closed: back to the first) into its dashes. onAt(position)
+// tells whether the pattern draws at a distance along the line from its start, where position
+// begins at `start`; boundaryAfter(position) is the next distance at which that may change.
+// emit(points) gets each dash of at least two points. At most 2^22 pattern steps are taken.
+template <class PointAt, class OnAt, class Boundary, class Emit>
+void SplitDashes(size_t n, bool closed, PointAt pointAt, double start, OnAt onAt, Boundary boundaryAfter,
+                 Emit emit) {
+  if (n == 0) return;
+  using Point = std::pair<double, double>;
+  const size_t last = closed ? n : n - 1;
+  double position = start;
+  bool on = onAt(position);
+  std::vector<Point> current;
+  if (on) current.push_back(pointAt(0));
+  long steps = 0;
+  for (size_t i = 0; i < last; ++i) {
+    const Point a = pointAt(i), b = pointAt((i + 1) % n);
+    const double length = std::hypot(b.first - a.first, b.second - a.second);
+    double done = 0;
+    while (done < length && ++steps < (1L << 22)) {
+      const double boundary = boundaryAfter(position);
+      const double step = std::min(std::max(boundary - position, 1e-9), length - done);
+      done += step;
+      position += step;
+      if (boundary - position < 1e-9) position = boundary;
+      const Point at{a.first + (b.first - a.first) * done / length, a.second + (b.second - a.second) * done / length};
+      const bool next = onAt(position);
+      if (on) current.push_back(at);
+      if (on && !next) {
+        if (current.size() > 1) emit(std::move(current));
+        current.clear();
+      } else if (!on && next) {
+        current.assign(1, at);
+      }
+      on = next;
+    }
+  }
+  if (on && current.size() > 1) emit(std::move(current));
 }
 
 }  // namespace velm::platform::eng

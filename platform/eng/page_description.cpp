@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 #include "core/unicode.h"
 #include "eng/engine_objects.h"
@@ -237,6 +239,37 @@ void TakePen(const Line& line, Options& options, PageCall& call) {
   call.winding = options.Flag("winding");
 }
 
+// The pen's style, joins, ends and kind of line and path calls.
+void TakeLineAttributes(const Line& line, Options& options, PageCall& call) {
+  if (auto style = options.Take("style")) {
+    size_t start = 0;
+    while (start <= style->size()) {
+      const size_t comma = style->find(',', start);
+      const std::string element = style->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      call.style.push_back(static_cast<LONG>(line.Integer(element, 1, 1000, "style element")));
+      if (call.style.size() > kMaxStyle) line.Fail("too many style elements");
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  const auto choose = [&](const char* name, std::initializer_list<std::pair<const char*, ULONG>> values, ULONG& out) {
+    const auto word = options.Take(name);
+    if (!word) return;
+    for (const auto& [text, value] : values) {
+      if (*word == text) {
+        out = value;
+        return;
+      }
+    }
+    line.Fail(std::string("bad ") + name + " \"" + *word + "\"");
+  };
+  choose("join", {{"round", JOIN_ROUND}, {"bevel", JOIN_BEVEL}, {"miter", JOIN_MITER}}, call.join);
+  choose("cap", {{"round", ENDCAP_ROUND}, {"square", ENDCAP_SQUARE}, {"butt", ENDCAP_BUTT}}, call.cap);
+  if (auto miter = options.Take("miter")) call.miterLimit = static_cast<LONG>(line.Integer(*miter, 0, 100000, "miter"));
+  call.geometric = options.Flag("geometric");
+  call.startGap = options.Flag("startgap");
+}
+
 RECTL TakeRect(const Line& line, size_t first) {
   if (line.Count() < first + 4) line.Fail("needs L T R B");
   return RECTL{line.Coordinate(line.Word(first)), line.Coordinate(line.Word(first + 1)),
@@ -300,17 +333,7 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
     Options options(line, i, line.Count());
     call.hasPen = true;
     TakePen(line, options, call);
-    if (auto style = options.Take("style")) {
-      size_t start = 0;
-      while (start <= style->size()) {
-        const size_t comma = style->find(',', start);
-        const std::string element = style->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        call.style.push_back(static_cast<LONG>(line.Integer(element, 1, 1000, "style element")));
-        if (call.style.size() > kMaxStyle) line.Fail("too many style elements");
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-    }
+    TakeLineAttributes(line, options, call);
     options.Finish();
   } else if (verb == "path") {
     call.kind = PageCall::Kind::Path;
@@ -320,6 +343,7 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
     Options options(line, 1, colon);
     TakeBrush(line, options, call, "brush");
     TakePen(line, options, call);
+    TakeLineAttributes(line, options, call);
     options.Finish();
     if (!call.hasPen && !call.hasBrush) line.Fail("path needs a pen or a brush");
     ParsePath(line, colon + 1, call);
@@ -384,9 +408,15 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
     options.Finish();
   } else if (verb == "escape") {
     call.kind = PageCall::Kind::Escape;
-    if (line.Count() < 2 || line.Count() > 3) line.Fail("escape needs N [HEX]");
+    if (line.Count() < 2 || line.Count() > 4) line.Fail("escape needs N [HEX] [out=N]");
     call.escape = static_cast<ULONG>(line.Integer(line.Word(1), 0, 0xFFFFFFFF, "escape"));
-    if (line.Count() == 3) call.data = line.Hex(line.Word(2), kMaxEscapeData);
+    size_t next = 2;
+    if (line.Count() > next && line.Word(next).find('=') == std::string::npos) {
+      call.data = line.Hex(line.Word(next++), kMaxEscapeData);
+    }
+    Options options(line, next, line.Count());
+    if (auto out = options.Take("out")) call.escapeOut = static_cast<ULONG>(line.Integer(*out, 0, 4096, "out"));
+    options.Finish();
   } else {
     line.Fail("unknown call \"" + verb + "\"");
   }

@@ -11,14 +11,16 @@
 //                                 a blit without source: the brush under a ROP4
 //   rect L T R B [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W]
 //                [mix=N] [winding]
-//   line X1 Y1 X2 Y2 [X Y ...] [pen=COLOR] [width=W] [style=A,B,...] [mix=N]
+//   line X1 Y1 X2 Y2 [X Y ...] [pen=COLOR] [width=W] [style=A,B,...] [mix=N] [LINE OPTIONS]
 //   path [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W] [mix=N]
-//        [winding] : M x y L x y C x1 y1 x2 y2 x3 y3 Z ...
+//        [winding] [style=A,B,...] [LINE OPTIONS] : M x y L x y C x1 y1 x2 y2 x3 y3 Z ...
+//        LINE OPTIONS: [join=round|bevel|miter] [cap=round|square|butt] [miter=N] [geometric]
+//                      [startgap]
 //   text X Y "TEXT" [size=H] [color=COLOR] [bg=COLOR] [device=N] [underline]
 //   image L T R B W H [bpp=1|4|8|16|24|32] [fill=gradient|checker|COLOR|hex:HEX]
 //                     [rop=0xCCCC] [brush=COLOR [hatch=N] [pattern=...] [bg=COLOR]]
 //                     [alpha=N] [mask] [bottomup] [halftone]
-//   escape N [HEX]
+//   escape N [HEX] [out=N]
 //
 // Coordinates are device pixels of the printable page; path points may have a fraction
 // (".5"), kept in 28.4. COLOR is #RRGGBB, or black, white, red, green, blue, gray, none. A
@@ -35,6 +37,10 @@
 // 4 bytes, top row first). R < L or B < T mirrors the image. A 32-bit image's fourth bytes are
 // alpha (0 unless given); mask blits it through a 1-bit mask of 8-pixel squares (1 in the top-left
 // square) with its ROP4, which for a mask is usually 0xAACC; brush is the brush of its ROP4.
+// A pen wider than 1, or with geometric, is a geometric pen (width in world units, round joins
+// and ends unless given; miter is its miter limit); a style then counts world units, else
+// pixels; startgap sets LA_STARTGAP. An escape hands the driver the hex bytes as its input and
+// an output buffer of out bytes (none by default); it goes once per page, on the first band.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +80,9 @@ struct PageCall {
   LONG width = 0;
   std::vector<LONG> style;
   bool winding = false;
+  ULONG join = JOIN_ROUND, cap = ENDCAP_ROUND;
+  LONG miterLimit = 10;
+  bool geometric = false, startGap = false;
 
   std::u16string text;
   LONG size = 0;
@@ -93,6 +102,7 @@ struct PageCall {
 
   ULONG escape = 0;
   std::vector<BYTE> data;
+  ULONG escapeOut = 0;  // bytes of output buffer
 };
 
 struct DescribedPage {

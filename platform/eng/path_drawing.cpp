@@ -166,15 +166,73 @@ std::vector<Polygon> WideOutline(const std::vector<Polygon>& figures, double wid
   return pieces;
 }
 
+// The transform's area scale (1 for none).
+double XformScale(XFORMOBJ* pxo) {
+  XFORML m;
+  if (!pxo || XFORMOBJ_iGetXform(pxo, &m) == GX_IDENTITY) return 1;
+  return std::sqrt(std::fabs(static_cast<double>(m.eM11) * m.eM22 - static_cast<double>(m.eM12) * m.eM21));
+}
+
 // The pen's width in pixels: a geometric width goes through the transform's area scale.
 double PenWidth(const LINEATTRS& la, XFORMOBJ* pxo) {
   if (!(la.fl & LA_GEOMETRIC)) return 1;
-  double width = la.elWidth.e;
-  XFORML m;
-  if (pxo && XFORMOBJ_iGetXform(pxo, &m) != GX_IDENTITY) {
-    width *= std::sqrt(std::fabs(static_cast<double>(m.eM11) * m.eM22 - static_cast<double>(m.eM12) * m.eM21));
-  }
+  const double width = la.elWidth.e * XformScale(pxo);
   return std::isfinite(width) ? width : 1;
+}
+
+// The dashes of a wide pen's style (world units through the transform; LA_STARTGAP begins with
+// a gap), or the figures themselves for an unstyled pen.
+std::vector<Polygon> WideDashes(const std::vector<Polygon>& figures, const LINEATTRS& la, XFORMOBJ* pxo) {
+  std::vector<double> lengths;
+  double period = 0;
+  if (la.pstyle && la.cstyle > 0) {
+    const double scale = XformScale(pxo);
+    for (ULONG i = 0; i < std::min<ULONG>(la.cstyle, 64); ++i) {
+      const double element = (la.fl & LA_GEOMETRIC) ? la.pstyle[i].e : la.pstyle[i].l;
+      lengths.push_back(std::clamp(element * scale, 1.0, 65536.0));
+      period += lengths.back();
+    }
+  }
+  if (lengths.empty()) return figures;
+  if (lengths.size() % 2) {
+    lengths.insert(lengths.end(), lengths.begin(), lengths.end());
+    period *= 2;
+  }
+  const bool startGap = (la.fl & LA_STARTGAP) != 0;
+  // The element a position falls in, and where it ends.
+  const auto locate = [&](double position, double& end) {
+    double at = std::fmod(position, period), base = position - at;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+      base += lengths[i];
+      if (at < lengths[i]) {
+        end = base;
+        return i;
+      }
+      at -= lengths[i];
+    }
+    end = base;
+    return lengths.size() - 1;
+  };
+  std::vector<Polygon> dashes;
+  for (const Polygon& figure : figures) {
+    SplitDashes(
+        figure.x.size(), figure.closed, [&](size_t i) { return std::make_pair(figure.x[i], figure.y[i]); }, 0,
+        [&](double position) {
+          double end;
+          return (locate(position, end) % 2 == 0) != startGap;
+        },
+        [&](double position) {
+          double end;
+          locate(position, end);
+          return end;
+        },
+        [&](std::vector<std::pair<double, double>>&& points) {
+          Polygon dash;
+          for (const auto& [x, y] : points) dash.x.push_back(x), dash.y.push_back(y);
+          dashes.push_back(std::move(dash));
+        });
+  }
+  return dashes;
 }
 
 // The common start: target pixels, brush and clip; false when the call ends here (result set).
@@ -242,7 +300,7 @@ extern "C" BOOL EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ
   const std::vector<Polygon> figures = PathPolygons(*FindPath(ppo));
   const double width = PenWidth(*plineattrs, pxo);
   if (width > 1.5) {
-    FillPolygons(WideOutline(figures, width, *plineattrs), true, painter, Box(pixels));
+    FillPolygons(WideOutline(WideDashes(figures, *plineattrs, pxo), width, *plineattrs), true, painter, Box(pixels));
   } else {
     StrokeCosmetic(figures, painter, Box(pixels), plineattrs);
   }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "core/memory.h"
@@ -202,6 +203,11 @@ class Host {
   bool MakeBrush(BrushHolder& holder, ULONG rgb, ULONG hatch, const PageCall* pattern, ULONG background);
   void DrawFill(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
   void DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pass& pass);
+  // What the engine does on a surface only the driver draws when the driver hands a path back:
+  // `draw` paints the path's shape into a 1-bit mask of the surface with the ink brush, and the
+  // driver fills the mask's region with the brush under the mix (DrvBitBlt without a source).
+  BOOL FillShapeThroughDriver(const std::function<BOOL(SURFOBJ* mask, BRUSHOBJ* ink)>& draw, BRUSHOBJ* brush,
+                              POINTL* origin, MIX mix);
   void DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass);
   ImageSource* MakeImage(const PageCall& call);
   void DrawImage(const PageCall& call, const ImageSource& image, CLIPOBJ* clip, const Pass& pass);
@@ -758,15 +764,16 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
   xform.pxo = CreateXformObj(XFORML{1, 0, 0, 1, 0, 0});
   std::vector<FLOAT_LONG> style;
   LINEATTRS la{};
-  if (call.width > 1) {
+  if (call.width > 1 || call.geometric) {
     la.fl = LA_GEOMETRIC;
-    la.iJoin = JOIN_ROUND;
-    la.iEndCap = ENDCAP_ROUND;
-    la.elWidth.e = static_cast<FLOATL>(call.width);
+    la.iJoin = call.join;
+    la.iEndCap = call.cap;
+    la.elWidth.e = static_cast<FLOATL>(std::max<LONG>(call.width, 1));
   } else {
     la.elWidth.l = 1;
   }
-  la.eMiterLimit = 10;
+  if (call.startGap) la.fl |= LA_STARTGAP;
+  la.eMiterLimit = static_cast<FLOATL>(call.miterLimit);
   for (LONG element : call.style) {
     FLOAT_LONG value;
     if (la.fl & LA_GEOMETRIC) value.e = static_cast<FLOATL>(element);
@@ -802,6 +809,7 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
     flattened.ppo = FlattenPath(ppo);
     if (flattened.ppo) forDriver = flattened.ppo;
   }
+  const bool device = pso->iType == STYPE_DEVICE;
   const auto fallback = [&](const char* hook, BOOL answer) {
     Log(std::string(hook) + " -> " + Answer(answer) + (answer == FALSE ? " (engine fallback requested)" : ""));
     return answer == FALSE;
@@ -813,7 +821,18 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
                                                     pso, forDriver, clip, xform.pxo, penBrush.bo, &la, fillBrush.bo,
                                                     &origin, mix, mode));
     }
-    if (engine) {
+    if (engine && device) {
+      Log("region fill -> " + Answer(FillShapeThroughDriver(
+                                  [&](SURFOBJ* mask, BRUSHOBJ* ink) {
+                                    return EngFillPath(mask, ppo, clip, ink, &origin, R2_COPYPEN, mode);
+                                  },
+                                  fillBrush.bo, &origin, mix)));
+      Log("region stroke -> " + Answer(FillShapeThroughDriver(
+                                    [&](SURFOBJ* mask, BRUSHOBJ* ink) {
+                                      return EngStrokePath(mask, ppo, clip, xform.pxo, ink, &origin, &la, R2_COPYPEN);
+                                    },
+                                    penBrush.bo, &origin, mix)));
+    } else if (engine) {
       Log("EngStrokeAndFillPath -> " + Answer(EngStrokeAndFillPath(pso, ppo, clip, xform.pxo, penBrush.bo, &la,
                                                                    fillBrush.bo, &origin, mix, mode)));
     }
@@ -823,17 +842,86 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
       engine = fallback("DrvFillPath", Hook<PFN_DrvFillPath>(INDEX_DrvFillPath)(pso, forDriver, clip, fillBrush.bo,
                                                                                  &origin, mix, mode));
     }
-    if (engine) Log("EngFillPath -> " + Answer(EngFillPath(pso, ppo, clip, fillBrush.bo, &origin, mix, mode)));
+    if (engine && device) {
+      Log("region fill -> " + Answer(FillShapeThroughDriver(
+                                  [&](SURFOBJ* mask, BRUSHOBJ* ink) {
+                                    return EngFillPath(mask, ppo, clip, ink, &origin, R2_COPYPEN, mode);
+                                  },
+                                  fillBrush.bo, &origin, mix)));
+    } else if (engine) {
+      Log("EngFillPath -> " + Answer(EngFillPath(pso, ppo, clip, fillBrush.bo, &origin, mix, mode)));
+    }
   } else if (pen) {
     bool engine = true;
     if (hooks & HOOK_STROKEPATH) {
       engine = fallback("DrvStrokePath", Hook<PFN_DrvStrokePath>(INDEX_DrvStrokePath)(
                                              pso, forDriver, clip, xform.pxo, penBrush.bo, &origin, &la, mix));
     }
-    if (engine) {
+    if (engine && device) {
+      Log("region stroke -> " + Answer(FillShapeThroughDriver(
+                                    [&](SURFOBJ* mask, BRUSHOBJ* ink) {
+                                      return EngStrokePath(mask, ppo, clip, xform.pxo, ink, &origin, &la, R2_COPYPEN);
+                                    },
+                                    penBrush.bo, &origin, mix)));
+    } else if (engine) {
       Log("EngStrokePath -> " + Answer(EngStrokePath(pso, ppo, clip, xform.pxo, penBrush.bo, &origin, &la, mix)));
     }
   }
+}
+
+BOOL Host::FillShapeThroughDriver(const std::function<BOOL(SURFOBJ* mask, BRUSHOBJ* ink)>& draw, BRUSHOBJ* brush,
+                                  POINTL* origin, MIX mix) {
+  SURFOBJ* pso = pdev_->pso;
+  const auto blit = Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
+  if (!blit || !brush) return FALSE;
+  const LONG cx = pso->sizlBitmap.cx, cy = pso->sizlBitmap.cy;
+  const HSURF handle = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{cx, cy}, 0, BMF_1BPP, BMF_TOPDOWN, nullptr));
+  SURFOBJ* mask = handle ? EngLockSurface(handle) : nullptr;
+  BRUSHOBJ* ink = CreateSolidBrushObj(1);
+  std::vector<RECTL> rects;
+  BOOL drawn = mask && ink && draw(mask, ink);
+  if (drawn) {
+    // The mask's runs, row by row; a row with the same runs as the one above extends its rectangles.
+    std::vector<std::pair<LONG, LONG>> above, runs;
+    size_t aboveFirst = 0;
+    for (LONG y = 0; y < cy; ++y) {
+      const BYTE* row = static_cast<const BYTE*>(mask->pvScan0) + static_cast<ptrdiff_t>(y) * mask->lDelta;
+      runs.clear();
+      for (LONG x = 0; x < cx;) {
+        if ((x & 7) == 0 && row[x >> 3] == 0) {
+          x += 8;
+          continue;
+        }
+        if (!(row[x >> 3] & (0x80 >> (x & 7)))) {
+          ++x;
+          continue;
+        }
+        const LONG start = x;
+        while (x < cx && (row[x >> 3] & (0x80 >> (x & 7)))) ++x;
+        runs.emplace_back(start, x);
+      }
+      if (!runs.empty() && runs == above) {
+        for (size_t i = aboveFirst; i < rects.size(); ++i) rects[i].bottom = y + 1;
+        continue;
+      }
+      aboveFirst = rects.size();
+      for (const auto& [left, right] : runs) rects.push_back(RECTL{left, y, right, y + 1});
+      above = runs;
+    }
+  }
+  if (ink) DeleteBrushObj(ink);
+  if (mask) EngUnlockSurface(mask);
+  if (handle) EngDeleteSurface(handle);
+  if (!drawn) return FALSE;
+  if (rects.empty()) return TRUE;
+  CLIPOBJ* region = CreateRegionClip(rects.data(), rects.size());
+  if (!region) return FALSE;
+  RECTL bounds = region->rclBounds;
+  const ULONG rop3 = eng::MixRop3(mix & 0xFF);
+  const BOOL done = blit(pso, nullptr, nullptr, region, nullptr, &bounds, nullptr, nullptr, brush, origin,
+                         rop3 | (rop3 << 8));
+  EngDeleteClip(region);
+  return done;
 }
 
 FONTOBJ* Host::MakeFont(const PageCall& call) {
@@ -1038,9 +1126,13 @@ void Host::SendEscape(const PageCall& call) {
     return;
   }
   std::vector<BYTE> data = call.data;
+  std::vector<BYTE> out(call.escapeOut);
   const ULONG answer = escape(pdev_->pso, call.escape, static_cast<ULONG>(data.size()),
-                              data.empty() ? nullptr : data.data(), 0, nullptr);
-  Log("DrvEscape " + std::to_string(call.escape) + " -> " + std::to_string(static_cast<LONG>(answer)));
+                              data.empty() ? nullptr : data.data(), call.escapeOut, out.empty() ? nullptr : out.data());
+  std::string shown;
+  for (size_t i = 0; i < out.size() && i < 64; ++i) shown += Hex(out[i], 2).substr(2);
+  Log("DrvEscape " + std::to_string(call.escape) + " -> " + std::to_string(static_cast<LONG>(answer)) +
+      (shown.empty() ? "" : " out " + shown));
 }
 
 }  // namespace

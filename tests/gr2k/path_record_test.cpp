@@ -101,3 +101,48 @@ TEST(PathRecordTest, BodyMovedToAnOriginForGlyphOutlines) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stroke of an open line figure and a closed curve figure: the combined record goes back and
+// each figure gets its own record, with the whole path's bounds.
+TEST(PathRecordTest, StrokeOfAClosedFigureAmongOthersGoesOneRecordPerFigure) {
+  StreamHarness h;
+  TestPath whole({{PD_BEGINSUBPATH | PD_ENDSUBPATH, {Px(0, 0), Px(4, 0)}},
+                  {PD_BEGINSUBPATH | PD_BEZIERS | PD_ENDSUBPATH | PD_CLOSEFIGURE, {Px(1, 1), Px(2, 1), Px(2, 2), Px(1, 2)}},
+                  {PD_BEGINSUBPATH | PD_ENDSUBPATH, {Px(3, 3), Px(3, 4)}}});
+  BYTE* record = StrmEmitPath(h.stream(), &whole, kPathStroke);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record[2], 0x18);  // stroke, a closed figure, several sub-paths
+  ASSERT_TRUE(PathNeedsPerFigure(record));
+  ASSERT_TRUE(PathEmitPerFigure(h.stream(), &whole, record, kPathStroke));
+  const std::vector<velm::jobdump::Record> records = h.FlushedRecords();
+  ASSERT_EQ(records.size(), 3u);
+  // Lines, then curves (0x11), then lines again under the sticky 0x11; 0x08 on the closed one.
+  const uint8_t opcodes[] = {0x12, 0x11, 0x11};
+  const int64_t closed[] = {0, 1, 0};
+  const int64_t figures[] = {3 + 3, 7 + 3, 3 + 3};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].opcode, opcodes[i]) << i;
+    EXPECT_EQ(records[i].Get("mode"), 0) << i;
+    EXPECT_EQ(records[i].Get("closed"), closed[i]) << i;
+    EXPECT_EQ(records[i].subpaths.size(), 1u) << i;
+    EXPECT_EQ(records[i].Get("figure"), figures[i]) << i;
+    EXPECT_EQ(records[i].Get("bounds.right"), 4) << i;  // the whole path's bounds
+    EXPECT_EQ(records[i].Get("bounds.bottom"), 4) << i;
+  }
+}
+
+TEST(PathRecordTest, PerFigureFailsOnACurveRunOfFourPointsAndLeavesNothing) {
+  StreamHarness h;
+  TestPath path({{PD_BEGINSUBPATH | PD_ENDSUBPATH | PD_CLOSEFIGURE, {Px(0, 0), Px(4, 0), Px(4, 4)}},
+                 {PD_BEGINSUBPATH | PD_BEZIERS | PD_ENDSUBPATH, {Px(1, 1), Px(2, 1), Px(2, 2), Px(1, 2), Px(0, 1)}}});
+  // The combined record fails already; a per-figure pass over it fails on the second figure.
+  EXPECT_EQ(StrmEmitPath(h.stream(), &path, kPathStroke), nullptr);
+  BYTE* start = StrmReserve(h.stream(), 4);
+  ASSERT_NE(start, nullptr);
+  EXPECT_FALSE(PathEmitPerFigure(h.stream(), &path, start, kPathStroke));
+  EXPECT_TRUE(h.FlushedRecords().empty());
+}
+
+}  // namespace
