@@ -26,10 +26,10 @@ constexpr char kPaths[] =
     "path pen=#0000A0 width=6 join=bevel cap=square : M 260 130 L 300 170 L 340 130\n"
     "path pen=#008080 width=7 : M 20 180 L 60 150 L 100 180\n"
     "line 20 200 380 200 pen=black width=5 style=12,6\n"
-    "line 20 212 380 212 pen=#800080 geometric style=8,4\n"
-    "line 20 222 380 222 pen=black geometric style=6,3 startgap\n"
+    "line 20 212 380 212 pen=#800080 geometric style=12,4\n"
+    "line 20 222 380 222 pen=black geometric style=6,2,4,4\n"
     "path pen=green brush=#FFFF80 : M 300 230 L 380 230 L 380 290 L 300 290 Z M 310 240 L 370 240 L 340 280 Z\n"
-    "path brush=red hatch=2 bg=white : M 220 230 L 290 230 L 255 290 Z\n"
+    "path brush=red bg=white mix=7 : M 220 230 L 290 230 L 255 290 Z\n"
     "clip 20 235 100 285 120 245 200 290\n"
     "path brush=#808000 pen=black width=3 : M 10 230 L 210 230 L 210 295 L 10 295 Z\n"
     "clip 30 150 130 190\n"
@@ -51,7 +51,7 @@ TEST_F(PathPicturesTest, APageOfPathsAgreesInVectorAndRasterMode) {
 TEST_F(PathPicturesTest, WholePagesOfTextImagesBrushesAndPathsAgree) {
   const std::string pages = std::string("text 20 30 \"Paths and text 16\" size=16 color=black\n") + kPaths +
                             "page\n"
-                            "fill 10 10 200 60 red hatch=4 bg=#FFFFC0\n"
+                            "fill 10 10 200 60 red pattern=AA55AA55AA55AA55 bg=#FFFFC0\n"
                             "image 220 10 300 70 40 30 bpp=24\n"
                             "rect 20 80 180 160 pen=blue brush=#C0C0FF width=3\n"
                             "path pen=black width=2 : M 200 90 C 260 40 320 200 380 100\n"
