@@ -275,3 +275,26 @@ TEST_F(EscapesTest, ReadersAnswerAWordWhenThereIsRoom) {
 
 }  // namespace
 }  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+// Escapes from a page description reach the driver through the print host with their buffers.
+TEST_F(DriverTest, EscapesFromThePrintHostAnswerIntoTheirOutput) {
+  const platform::PrintResult result = PrintThroughHost(
+      "escape 20 out=8\nescape 17 88130000 out=4\nescape 8 1300\nescape 20 out=2\n", {{"6", "0"}});
+  ASSERT_TRUE(result.ok) << result.message;
+  const auto logged = [&](const std::string& line) {
+    for (const std::string& call : result.calls) {
+      if (call == line) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(logged("DrvEscape 20 -> 1 out 56454C4D00000000"));
+  EXPECT_TRUE(logged("DrvEscape 17 -> 1 out E7030000"));  // 5000 copies become 999
+  EXPECT_TRUE(logged("DrvEscape 8 -> 0"));                // pass-through is off
+  EXPECT_TRUE(logged("DrvEscape 20 -> 0 out 0000"));
+}
+
+}  // namespace
+}  // namespace velm::test

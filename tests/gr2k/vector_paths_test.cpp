@@ -400,3 +400,35 @@ TEST_F(VectorPathsTest, RefusedPensAndBadPdevs) {
 
 }  // namespace
 }  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+bool Logged(const platform::PrintResult& result, const std::string& line) {
+  for (const std::string& call : result.calls) {
+    if (call.find(line) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// What the driver hands back the engine breaks into a region the driver fills: a wide dashed
+// line becomes a clip path (mode 5) and a filled rectangle with the pen's colour.
+TEST_F(DriverTest, ARefusedStrokeComesBackAsARegionTheDriverFills) {
+  const platform::PrintResult result =
+      PrintThroughHost("line 20 40 300 40 pen=red width=5 style=12,6\n", {{"6", "0"}, {"47", "400"}, {"46", "300"}});
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_TRUE(Logged(result, "DrvStrokePath -> FALSE (engine fallback requested)"));
+  EXPECT_TRUE(Logged(result, "region stroke -> TRUE"));
+  const jobdump::Job job = JobOf(result);
+  const auto clips = RecordsOf(job, 0x12);
+  ASSERT_EQ(clips.size(), 1u);
+  EXPECT_EQ(clips[0]->Get("mode"), 5);
+  EXPECT_GT(clips[0]->subpaths.size(), 10u);  // one rectangle per dash at least
+  const auto fills = RecordsOf(job, 0x10);
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0]->Get("kind"), 1);
+  EXPECT_EQ(RecordsOf(job, 0x30).at(0)->Get("rgb1"), 0xFF0000);
+}
+
+}  // namespace
+}  // namespace velm::test
