@@ -196,4 +196,47 @@ class DriverTest : public ::testing::Test {
   uint64_t liveAllocations_ = 0;
 };
 
+// "30 32 31 10": the opcodes of the page's drawing records.
+inline std::string Opcodes(const jobdump::Job& job) {
+  std::string text;
+  char hex[4];
+  for (const jobdump::Record& record : job.records) {
+    if (record.opcode == 0x60 || record.opcode == 0x61) continue;
+    std::snprintf(hex, sizeof hex, "%02X", record.opcode);
+    text += (text.empty() ? "" : " ") + std::string(hex);
+  }
+  return text;
+}
+
+// The drawing hooks in vector mode, in this process: a document on a colour machine with its
+// first page started, and the job it gave.
+class VectorPageTest : public DriverTest {
+ protected:
+  RenderPdev* Start(std::vector<std::pair<WORD, DWORD>> items = {}) {
+    g_testItems = SmallPage();
+    g_testItems.push_back({246, 1});
+    g_testItems.insert(g_testItems.end(), items.begin(), items.end());
+    spoolJob_ = OpenSpoolJob();
+    RenderPdev* pdev = Enable();
+    if (!pdev || !DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev))) return nullptr;
+    device_ = EngLockSurface(pdev->surface);
+    if (!DrvStartDoc(device_, const_cast<LPWSTR>(u"Pictures"), spoolJob_) || !DrvStartPage(device_)) return nullptr;
+    return pdev;
+  }
+  // Sends the page, ends the document and decodes the job; its bytes stay in jobBytes_.
+  jobdump::Job Finish(RenderPdev* pdev) {
+    EXPECT_TRUE(DrvSendPage(device_));
+    EXPECT_TRUE(DrvEndDoc(device_, 0));
+    EngUnlockSurface(device_);
+    DrvDisableSurface(reinterpret_cast<DHPDEV>(pdev));
+    DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
+    jobBytes_ = ReadHostFile(platform::SpoolJobFile(spoolJob_));
+    return CloseSpoolJob(spoolJob_);
+  }
+
+  DWORD spoolJob_ = 0;
+  SURFOBJ* device_ = nullptr;
+  std::string jobBytes_;
+};
+
 }  // namespace velm::test

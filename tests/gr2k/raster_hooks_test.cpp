@@ -35,46 +35,13 @@ class Bitmap {
   SURFOBJ* so_ = nullptr;
 };
 
-// "30 32 31 10": the opcodes of the page's drawing records.
-std::string Opcodes(const jobdump::Job& job) {
-  std::string text;
-  char hex[4];
-  for (const jobdump::Record& record : job.records) {
-    if (record.opcode == 0x60 || record.opcode == 0x61) continue;
-    std::snprintf(hex, sizeof hex, "%02X", record.opcode);
-    text += (text.empty() ? "" : " ") + std::string(hex);
-  }
-  return text;
-}
-
 const jobdump::Record* Last(const jobdump::Job& job, uint8_t opcode) {
   const auto found = RecordsOf(job, opcode);
   return found.empty() ? nullptr : found.back();
 }
 
-class RasterHooksTest : public DriverTest {
+class RasterHooksTest : public VectorPageTest {
  protected:
-  // A vector-mode document on a colour machine with its first page started.
-  RenderPdev* Start(std::vector<std::pair<WORD, DWORD>> items = {}) {
-    g_testItems = SmallPage();
-    g_testItems.push_back({246, 1});
-    g_testItems.insert(g_testItems.end(), items.begin(), items.end());
-    spoolJob_ = OpenSpoolJob();
-    RenderPdev* pdev = Enable();
-    if (!pdev || !DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev))) return nullptr;
-    device_ = EngLockSurface(pdev->surface);
-    if (!DrvStartDoc(device_, const_cast<LPWSTR>(u"Pictures"), spoolJob_) || !DrvStartPage(device_)) return nullptr;
-    return pdev;
-  }
-  jobdump::Job Finish(RenderPdev* pdev) {
-    EXPECT_TRUE(DrvSendPage(device_));
-    EXPECT_TRUE(DrvEndDoc(device_, 0));
-    EngUnlockSurface(device_);
-    DrvDisableSurface(reinterpret_cast<DHPDEV>(pdev));
-    DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
-    return CloseSpoolJob(spoolJob_);
-  }
-
   // A page of one stretch of `source`, the copy's memory short (its first allocation fails) when
   // asked; the page's job.
   jobdump::Job StretchPage(RenderPdev* pdev, SURFOBJ* source, XLATEOBJ* xlate, RECTL target, RECTL from,
@@ -85,9 +52,6 @@ class RasterHooksTest : public DriverTest {
     platform::SetAllocationFault(0);
     return Finish(pdev);
   }
-
-  DWORD spoolJob_ = 0;
-  SURFOBJ* device_ = nullptr;
 };
 
 TEST_F(RasterHooksTest, FillsGiveTheirRecordsColoursAndDeviceRops) {

@@ -172,47 +172,13 @@ struct Brush {
   BRUSHOBJ* bo;
 };
 
-std::string Opcodes(const jobdump::Job& job) {
-  std::string text;
-  char hex[4];
-  for (const jobdump::Record& record : job.records) {
-    if (record.opcode == 0x60 || record.opcode == 0x61) continue;
-    std::snprintf(hex, sizeof hex, "%02X", record.opcode);
-    text += (text.empty() ? "" : " ") + std::string(hex);
-  }
-  return text;
-}
-
-class VectorPathsTest : public DriverTest {
+class VectorPathsTest : public VectorPageTest {
  protected:
-  RenderPdev* Start() {
-    g_testItems = SmallPage();
-    g_testItems.push_back({246, 1});
-    spoolJob_ = OpenSpoolJob();
-    RenderPdev* pdev = Enable();
-    if (!pdev || !DrvEnableSurface(reinterpret_cast<DHPDEV>(pdev))) return nullptr;
-    device_ = EngLockSurface(pdev->surface);
-    if (!DrvStartDoc(device_, const_cast<LPWSTR>(u"Paths"), spoolJob_) || !DrvStartPage(device_)) return nullptr;
-    return pdev;
-  }
-  jobdump::Job Finish(RenderPdev* pdev) {
-    EXPECT_TRUE(DrvSendPage(device_));
-    EXPECT_TRUE(DrvEndDoc(device_, 0));
-    EngUnlockSurface(device_);
-    DrvDisableSurface(reinterpret_cast<DHPDEV>(pdev));
-    DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
-    bytes_ = ReadHostFile(platform::SpoolJobFile(spoolJob_));
-    return CloseSpoolJob(spoolJob_);
-  }
   // The bytes of a record as the job carries them.
   std::vector<uint8_t> RawBytes(const jobdump::Job& job, const jobdump::Record& record) const {
     const size_t at = job.packets[record.packet].offset + 8 + record.offset;
-    return std::vector<uint8_t>(bytes_.begin() + at, bytes_.begin() + at + record.length);
+    return std::vector<uint8_t>(jobBytes_.begin() + at, jobBytes_.begin() + at + record.length);
   }
-
-  DWORD spoolJob_ = 0;
-  SURFOBJ* device_ = nullptr;
-  std::string bytes_;
 };
 
 // A wide pen's stroke, byte for byte: the line records from the pen, a solid pattern, colour
