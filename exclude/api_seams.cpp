@@ -3,5 +3,3 @@
 // Not built yet: see the header.
 
 extern "C" intptr_t VELMDrvGetCaps(VELMAPICONTEXT, uint32_t, void*) { return 0; }
-
-void ApiRefreshLockSnapshot(DriverContext*) {}

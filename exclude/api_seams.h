@@ -2,7 +2,6 @@
 // answers "none", until the part that owns it replaces its body here (and the export map gains
 // the export); none invents a result.
 //   the capability records: VELMDrvGetCaps (not exported yet)
-//   the status records: ApiRefreshLockSnapshot
 #pragma once
 
 #include <cstdint>
@@ -15,6 +14,5 @@
 // 0). Not built yet: 0, the answer for a row without a handler.
 extern "C" intptr_t VELMDrvGetCaps(VELMAPICONTEXT context, uint32_t capability, void* buffer);
 
-// Fills the lock snapshot of an application context from the status rows' items. Not built
-// yet: the snapshot stays as it is (zero-filled at enable).
+// Fills the lock snapshot of an application context from the status rows' items (status_records.cpp).
 void ApiRefreshLockSnapshot(DriverContext* context);

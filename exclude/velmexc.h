@@ -45,11 +45,34 @@ int32_t VELMDrvDisable(VELMAPICONTEXT context);
  * give are left as the settings had them. */
 int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode, void* devmode);
 
+/* ---- Status records -------------------------------------------------------------------------
+ * A status record is a caller's buffer for one of the 35 status rows: a u32 record version
+ * first, then the row's values in its own layout (32 bytes for most rows; 816 for row 1, 392 for
+ * rows 10 and 26, 412 or 372 for row 16 in versions 2 and 1). Text fields are ANSI, each ending
+ * with a NUL within its width: a field without one is refused. */
+
+/* Fills `record` with row `row` (1..35) in `callerVersion` (0: the row's own; an older version
+ * fills that version's layout). The record size (the size alone for a null record), or -1 for a
+ * null context, an unknown row, a version newer than the row's, or a printer that cannot be
+ * opened. */
+int32_t VELMDrvGetStatus(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion);
+
+/* Changes the settings of row `row` to the record's values. `bitmap` (32 bytes, or null) receives
+ * the other rows the change disturbed: row r is bit 0x80 >> ((r - 1) & 7) of byte (r - 1) >> 3.
+ * `mode` 1: the row's version is answered when the record is newer; 2: a newer record is not
+ * set and the row's version answered; other modes set it and answer the row's version.
+ * 0 done, the row's version, or -1: refused by the row's lock, its checks or the constraints,
+ * with every setting, stored file and credential as before the call and the bitmap zero. */
+int32_t VELMDrvSetStatus(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap, uint32_t mode);
+
 /* The same functions as GetProcAddress hands them out. */
 typedef int32_t (*VELMDrvCheckAPIVerProc)(const char* printerName);
 typedef VELMAPICONTEXT (*VELMDrvEnableProc)(const char* printerName);
 typedef int32_t (*VELMDrvDisableProc)(VELMAPICONTEXT context);
 typedef int32_t (*VELMDrvGetDevmodeProc)(VELMAPICONTEXT context, uint32_t mode, void* devmode);
+typedef int32_t (*VELMDrvGetStatusProc)(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion);
+typedef int32_t (*VELMDrvSetStatusProc)(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap,
+                                        uint32_t mode);
 
 /* ---- The constraint-query interface --------------------------------------------------------
  * Which "@PJL SET" settings the driver accepts for a printer and what it changes in consequence.
