@@ -100,13 +100,14 @@ int ApiIsControlFeatureOn(DriverContext* context, WORD pageId, WORD controlId) {
 int ApiHasScratchStamp(DriverContext* context) {
   if (!context) return 0;
   const ItemTableRow* row = OptFindItem(context->itemTable, kItemWmKind);
-  if (!row || !row->keyName) return 0;
+  // A stamp section keys its items by their names.
+  if (!row || !row->name) return 0;
   WCHAR section[64];
   if (!LstFormatStampKey(context, kApiScratchStamp, section, 64)) return 0;
   const WCHAR* ini = PathGetSettingsIni(context);
   if (!ini) return 0;
   WCHAR value[kStampValueChars];
-  return IniProfileGetString(section, row->keyName, WSTR(""), value, kStampValueChars, ini) > 0 ? 1 : 0;
+  return IniProfileGetString(section, row->name, WSTR(""), value, kStampValueChars, ini) > 0 ? 1 : 0;
 }
 
 int ApiIsTerminalServerRestricted(DriverContext* context) {

@@ -1,6 +1,7 @@
 #include "exclude/api_text_checks.h"
 
 #include <cstring>
+#include <string>
 
 #include "settings/persistence/file_primitives.h"
 #include "settings/services/platform_tests.h"

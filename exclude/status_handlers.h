@@ -24,6 +24,9 @@ void RecordWriteItemText(StatusCall& call, BYTE* record, DWORD offset, DWORD wid
 
 // ---- Items ----------------------------------------------------------------------------------
 
+// The item check (OptCheckValue) accepts the value: not 0, 2 or 3. An item the model gives no
+// record is left to its row's own checks.
+BOOL StatusIsAccepted(StatusCall& call, WORD item, DWORD value);
 // The checked setter: the item check (OptCheckValue) must accept the value (not 0, 2 or 3);
 // then the value is written. TRUE when written.
 BOOL StatusCheckedSet(StatusCall& call, WORD item, DWORD value);

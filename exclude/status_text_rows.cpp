@@ -207,9 +207,8 @@ bool WatermarkAllows(StatusCall& call, const BYTE* record, char* text, char* fon
   const DWORD size = RecordLoad(record, 36);
   const bool textKind = kind == kKindText || kind == kKindPattern;
   if (kind == kKindPattern && (call.recordVersion < 2 || !(call.functionSwitches & kApiFuncPatternStamp))) return false;
-  if (OptCheckValue(kItemWmKind, kind, call.context) != kCheckAccepted) return false;
-  if ((textKind || kind == kKindImage) && OptCheckValue(kItemWmPosi, position, call.context) != kCheckAccepted)
-    return false;
+  if (!StatusIsAccepted(call, kItemWmKind, kind)) return false;
+  if ((textKind || kind == kKindImage) && !StatusIsAccepted(call, kItemWmPosi, position)) return false;
   if (RecordLoad(record, 12) > 1 || RecordLoad(record, 16) > 1) return false;
   if (RecordLoad(record, 28) >= std::size(kWatermarkColours) || RecordLoad(record, 32) > 100) return false;
   if (textKind && !InRange(size, 6, 999)) return false;
@@ -226,7 +225,7 @@ bool WatermarkAllows(StatusCall& call, const BYTE* record, char* text, char* fon
   for (WORD item : {kItemWmPatternKind, kItemWmPatternAlign, kItemWmPatternDir, kItemWmTileKind}) {
     const auto* number = std::find_if(std::begin(kPatternNumbers), std::end(kPatternNumbers),
                                       [&](const WatermarkNumber& n) { return n.item == item; });
-    if (OptCheckValue(item, RecordLoad(record, number->offset), call.context) != kCheckAccepted) return false;
+    if (!StatusIsAccepted(call, item, RecordLoad(record, number->offset))) return false;
   }
   return true;
 }
@@ -270,12 +269,14 @@ void RecordWriteItemText(StatusCall& call, BYTE* record, DWORD offset, DWORD wid
   std::memcpy(record + offset, text, std::min<size_t>(std::strlen(text), width - 1));
 }
 
-BOOL StatusCheckedSet(StatusCall& call, WORD item, DWORD value) {
+BOOL StatusIsAccepted(StatusCall& call, WORD item, DWORD value) {
   const int check = OptCheckValue(item, value, call.context);
   // An item the model gives no record is judged by its row's own checks alone.
-  const bool unjudged = check == kCheckHidden && DescGetNode(item, call.context) == nullptr;
-  if (check != kCheckAccepted && !unjudged) return FALSE;
-  return OptSetValue(call.context, item, value);
+  return check == kCheckAccepted || (check == kCheckHidden && DescGetNode(item, call.context) == nullptr);
+}
+
+BOOL StatusCheckedSet(StatusCall& call, WORD item, DWORD value) {
+  return StatusIsAccepted(call, item, value) && OptSetValue(call.context, item, value);
 }
 
 BOOL StatusSetText(StatusCall& call, WORD item, const char* text) {
@@ -342,7 +343,7 @@ int StatusSetPrintType(StatusCall& call, const BYTE* record) {
   }
   PrintTypeTexts texts;
   if (!ReadPrintTypeTexts(record, flags, &texts)) return -1;
-  if (OptCheckValue(kItemPrnMethod, type, call.context) != kCheckAccepted) return -1;
+  if (!StatusIsAccepted(call, kItemPrnMethod, type)) return -1;
   char overlayPath[MAX_PATH] = {};
   if (!PrintTypeAllows(call, type, flags, texts, overlayPath)) return -1;
   if (!OptSetValue(call.context, kItemPrnMethod, type)) return -1;
