@@ -7,6 +7,7 @@
 #include "settings/constraints/option_availability.h"
 #include "settings/context/memory.h"
 #include "settings/description/access.h"
+#include "settings/description/parse_result.h"
 #include "settings/items/settings_record.h"
 #include "settings/items/store.h"
 #include "settings/persistence/options.h"
@@ -69,7 +70,8 @@ const DescNode* ApiGetLockNode(WORD item, DriverContext* context) {
 }
 
 int ApiIsItemUsable(DriverContext* context, WORD item, DWORD value, DWORD flags) {
-  if (!context || DescGetValueCount(item, context) <= 0) return 0;
+  // A Boolean record allows its two values; any other needs a list with values.
+  if (!context || (DescGetValueCount(item, context) <= 0 && DescGetNodeKind(item, context) != kUiBoolean)) return 0;
   const DescNode* node = ApiGetLockNode(item, context);
   if (!node) return 0;
   if ((flags & kApiUsableNotDisabled) && CondIsDisabled(node, value, context)) return 0;

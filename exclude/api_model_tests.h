@@ -24,7 +24,7 @@ const DescNode* ApiGetLockNode(WORD item, DriverContext* context);
 // Flags of ApiIsItemUsable.
 constexpr DWORD kApiUsableNotDisabled = 0x1;
 constexpr DWORD kApiUsableNotHidden = 0x2;
-// 1 when the item has a model list with values, its lock node exists and, by `flags`, the node
+// 1 when the item has a model list with values (or is a Boolean), its lock node exists and, by `flags`, the node
 // (value 0) or the model value `value` is neither disabled nor hidden; else 0.
 int ApiIsItemUsable(DriverContext* context, WORD item, DWORD value, DWORD flags);
 

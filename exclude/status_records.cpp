@@ -8,7 +8,6 @@
 #include "exclude/api_devmodes.h"
 #include "exclude/api_job_items.h"
 #include "exclude/api_model_tests.h"
-#include "exclude/api_seams.h"
 #include "exclude/status_handlers.h"
 #include "exclude/velmexc.h"
 #include "settings/constraints/eval.h"
@@ -213,8 +212,8 @@ int RunSet(StatusCall& call, const StatusRow& row, const BYTE* record, BYTE* bit
   int result = row.set(call, record) == 1 ? 1 : -1;
   if (result == 1) {
     TraceAffectedRows(call, row, record, *values, bitmap);
-    if (VELMDrvGetCaps(reinterpret_cast<VELMAPICONTEXT>(context), kCapsMarginRange, nullptr) != 0 &&
-        VELMDrvGetCaps(reinterpret_cast<VELMAPICONTEXT>(context), kCapsMarginRange, nullptr) != -1)
+    const intptr_t marginRange = VELMDrvGetCaps(reinterpret_cast<VELMAPICONTEXT>(context), kCapsMarginRange, nullptr);
+    if (marginRange != 0 && marginRange != -1)
       bitmap[(kMarginRow - 1) >> 3] &= BYTE(~(0x80u >> ((kMarginRow - 1) & 7)));
     if (row.verify && row.verify(call, record) != 1) result = -1;
   }

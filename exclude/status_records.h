@@ -77,5 +77,9 @@ LONG ApiGetStatus(DriverContext* context, DWORD row, void* record, DWORD callerV
 // or -1 with everything as before the call and the bitmap all zero.
 LONG ApiSetStatus(DriverContext* context, DWORD row, const void* record, BYTE* bitmap, DWORD mode);
 
+// Fills the lock snapshot of an application context: whether each row item's lock node is
+// disabled and hidden now.
+void ApiRefreshLockSnapshot(DriverContext* context);
+
 // The record size a row's set reads, for the caller's version (0 for an unknown row).
 DWORD StatusRecordBytes(DWORD row, DWORD version);

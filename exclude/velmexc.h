@@ -65,12 +65,42 @@ int32_t VELMDrvGetStatus(VELMAPICONTEXT context, uint32_t row, void* record, uin
  * with every setting, stored file and credential as before the call and the bitmap zero. */
 int32_t VELMDrvSetStatus(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap, uint32_t mode);
 
+/* ---- Capability records ---------------------------------------------------------------------
+ * What a program may put into the status records. VELMDrvGetCaps(context, capability, buffer):
+ *   0           the supported-status-row bitmap (32 bytes, bits as VELMDrvSetStatus's) into
+ *               `buffer` when it is not null; 32
+ *   1..56       the capability row: a count of entries written into `buffer` (a null buffer asks
+ *               for the count alone, so that the caller can size it), a switch 0/1, a value, or
+ *               -1. Id lists are u32 entries; name lists 24-byte (source trays) or 64-byte ANSI
+ *               entries, each NUL-terminated; rows 13, 14, 20 and 21 write two u16 into a 4-byte
+ *               buffer and answer them packed as second << 16 | first
+ *   0x80000001  the all-capabilities record (below), or 0
+ *   0x80000002  gives back the record passed as `buffer` (null accepted); 1
+ * -1 for a null context; 0 for any other capability.
+ *
+ * The all-capabilities record: 316 bytes, little-endian, in one block that also holds every list
+ * it names. Each list field holds the list's byte offset from the record's start (0: no list),
+ * so that the layout is the same for 32-bit and 64-bit programs; a list is at
+ * (const uint8_t*)record + offset. Offset 0: the bitmap's offset (32 bytes). A "pair" is a u32
+ * count followed by a list offset; the other fields are a row's u32 result or two u16.
+ *   4 row 1 | 8 ids, 16 names (24 bytes): source trays | 24 ids, 32 names: media types |
+ *   40 ids, 48 names: output trays | 56 row 8 | 60 row 9 | 64 ids, 72 names, 80 sizes (u32
+ *   width, length in 0.1 mm): papers | 88 u16 largest custom width, length | 92 u16 smallest |
+ *   96 ids, 104 names: output papers | 112 row 17 | 116 job types | 124 row 19 |
+ *   128 u16 largest scale across, along | 132 u16 smallest | 136..144 rows 22..24 |
+ *   148..164 rows 25..29 | 168 watermark kinds | 176 row 31 | 180 watermark numbers |
+ *   188 watermark names | 196..212 rows 34..38 | 216, 224, 232 sort, staple, punch values |
+ *   240..248 rows 42..44 | 252 emulations | 260 row 46 | 264 print areas | 272..292 rows 48..53 |
+ *   296 resolution ids | 304 row 55 | 308 mark-paper values. */
+intptr_t VELMDrvGetCaps(VELMAPICONTEXT context, uint32_t capability, void* buffer);
+
 /* The same functions as GetProcAddress hands them out. */
 typedef int32_t (*VELMDrvCheckAPIVerProc)(const char* printerName);
 typedef VELMAPICONTEXT (*VELMDrvEnableProc)(const char* printerName);
 typedef int32_t (*VELMDrvDisableProc)(VELMAPICONTEXT context);
 typedef int32_t (*VELMDrvGetDevmodeProc)(VELMAPICONTEXT context, uint32_t mode, void* devmode);
 typedef int32_t (*VELMDrvGetStatusProc)(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion);
+typedef intptr_t (*VELMDrvGetCapsProc)(VELMAPICONTEXT context, uint32_t capability, void* buffer);
 typedef int32_t (*VELMDrvSetStatusProc)(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap,
                                         uint32_t mode);
 

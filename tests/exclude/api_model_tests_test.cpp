@@ -103,7 +103,8 @@ TEST_F(ApiModelTestsTest, ControlFeaturesAndUsableItems) {
       {kItemStapleType, kApiUsableNotDisabled, 0},                // no stapler
       {kItemStapleType, kApiUsableNotHidden, 0},                  // hidden as well
       {kItemOutputTrayID, kApiUsableNotDisabled | kApiUsableNotHidden, 1},
-      {kItemFuncSelectDuplex, 0, 0},                              // a Boolean has no list
+      {kItemFuncSelectDuplex, 0, 1},                              // a Boolean allows 0 and 1
+      {kItemUserID, 0, 0},                                        // a String has no values
       {kItemCoverType, 0, 0},                                     // no node in the model
   };
   for (const Case& c : usable) EXPECT_EQ(ApiIsItemUsable(context_, c.item, 0, c.flags), c.expected) << c.item << " " << c.flags;
