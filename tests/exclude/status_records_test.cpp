@@ -12,6 +12,7 @@
 
 #include "api_fixture.h"
 #include "exclude/status_records.h"
+#include "settings/persistence/settings_export.h"
 #include "settings/services/device_caps.h"
 
 namespace velm::test {
@@ -428,6 +429,85 @@ TEST_F(StatusRecordsTest, WatermarkRowAndItsStamp) {
   ASSERT_EQ(Set(c, 17, mark), 0);
   EXPECT_EQ(Load(Get(c, 17), 4), 256u);
   UiSetFontFaces(UiDefaultFontFaces());
+}
+
+TEST_F(StatusRecordsTest, SettingsFileRowImportsAMatchingFileOnly) {
+  // A settings file saved by the printer's own settings with 4 copies.
+  DriverContext* saver = ApiEnable(kPrinter);
+  ASSERT_NE(saver, nullptr);
+  SetItems(saver, {{kItemCopies, 4}});
+  std::filesystem::create_directories(root_.OnDriveC("sets"));
+  ASSERT_TRUE(XferSave(Open(), u"C:\\sets\\four.rst", kXferWrite, saver)) << GetLastError();
+  ApiDisable(saver);
+  std::string text = ReadHostFile(root_.OnDriveC("sets/four.rst"));
+  const size_t machine = text.find("RstMachine=");
+  ASSERT_NE(machine, std::string::npos);
+  std::string foreign = text;
+  foreign.replace(machine, std::string("RstMachine=").size(), "RstMachine=9");
+  WriteHostFile(root_.OnDriveC("sets/foreign.rst"), foreign);
+
+  VELMAPICONTEXT c = Fresh();
+  Record r = Get(c, 1);
+  ASSERT_EQ(r.size(), 816u);
+  struct Case {
+    const char* file;
+    DWORD printType;
+    int32_t result;
+    DWORD copies;
+  };
+  const DWORD copies = Load(Get(c, 9), 4);
+  ASSERT_NE(copies, 4u);
+  const Case cases[] = {
+      {"C:\\sets\\foreign.rst", 0, -1, copies},  // another machine's file
+      {"C:\\sets\\none.rst", 0, -1, copies},
+      {"C:\\sets\\fo*ur.rst", 0, -1, copies},
+      {"", 0, -1, copies},
+      {"C:\\sets\\four.rst", 3, -1, copies},     // refused while the print type is a stored job
+      {"C:\\sets\\four.rst", 0, 0, 4},
+  };
+  for (const Case& k : cases) {
+    Record type = Get(c, 10);
+    std::fill(type.begin() + 4, type.end(), 0);
+    Store(type, 4, k.printType);
+    if (k.printType == 3) Store(type, 8, 0);
+    ASSERT_EQ(Set(c, 10, type), 0);
+    std::fill(r.begin() + 4, r.end(), 0);
+    StoreText(r, 4, k.file);
+    EXPECT_EQ(Set(c, 1, r), k.result) << k.file;
+    EXPECT_EQ(Load(Get(c, 9), 4), k.copies) << k.file;
+  }
+  // A name without its NUL is refused.
+  std::memset(r.data() + 4, 'a', 260);
+  EXPECT_EQ(Set(c, 1, r), -1);
+  // The get reads the name and comment of the file at +4 and leaves the settings alone.
+  Record named(816, 0);
+  StoreText(named, 4, "C:\\sets\\four.rst");
+  Store(named, 0, 3);
+  ASSERT_EQ(getStatus_(c, 1, named.data(), 0), 816);
+  EXPECT_EQ(named[264 + 36], 0);
+  EXPECT_EQ(named[301 + 512], 0);
+}
+
+TEST_F(StatusRecordsTest, CoverTypeUnderBookletDuplexMustBeAModelValue) {
+  VELMAPICONTEXT c = Fresh();
+  Record duplex = Get(c, 15);
+  Store(duplex, 4, 17);  // booklet
+  Store(duplex, 28, 1);
+  ASSERT_EQ(Set(c, 15, duplex), 0);
+  // The model gives the cover type no values: under booklet duplex every cover type is refused,
+  // and the cover tray written before the refusal is put back.
+  Record cover = Get(c, 12);
+  const DWORD tray = Load(cover, 8);
+  Store(cover, 4, 1);
+  Store(cover, 8, tray + 1);
+  Store(cover, 28, 1);
+  EXPECT_EQ(Set(c, 12, cover), -1);
+  EXPECT_EQ(Load(Get(c, 12), 8), tray);
+  // Without booklet duplex the same record is taken.
+  Store(duplex, 4, 3);
+  ASSERT_EQ(Set(c, 15, duplex), 0);
+  EXPECT_EQ(Set(c, 12, cover), 0);
+  EXPECT_EQ(Load(Get(c, 12), 8), tray + 1);
 }
 
 }  // namespace
