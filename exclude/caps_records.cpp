@@ -31,8 +31,6 @@ namespace {
 constexpr DWORD kDotsPerInch = 1200;
 constexpr DWORD kTrayExcludedFromSeparators = 7;
 constexpr DWORD kJobTypeJobText = 255;
-constexpr DWORD kApiFuncUserCode = 0x100;
-constexpr DWORD kApiFuncPatternStamp = 0x2;
 constexpr WORD kPaperListKind = 257;
 constexpr DWORD kMaxListEntries = 1024;
 
@@ -460,6 +458,12 @@ constexpr WORD kBitmapOffset = 0;
 
 void Put(BYTE* record, DWORD offset, DWORD value) { std::memcpy(record + offset, &value, 4); }
 
+void FillSupportedRows(BYTE* bitmap) {
+  std::memset(bitmap, 0, kStatusBitmapBytes);
+  for (DWORD row = 1; row <= kStatusRowCount; ++row)
+    if (StatusFindRow(row)->supported) StatusMarkRow(bitmap, row);
+}
+
 struct PendingList {
   WORD pointerOffset;
   std::vector<BYTE> bytes;
@@ -469,9 +473,8 @@ struct PendingList {
 
 BYTE* ApiBuildAllCaps(DriverContext* context) {
   BYTE head[kCapsAllRecordBytes] = {};
-  BYTE bitmap[kStatusBitmapBytes] = {};
-  for (DWORD row = 1; row <= kStatusRowCount; ++row)
-    if (StatusFindRow(row)->supported) StatusMarkRow(bitmap, row);
+  BYTE bitmap[kStatusBitmapBytes];
+  FillSupportedRows(bitmap);
   std::vector<PendingList> lists;
   lists.push_back({kBitmapOffset, std::vector<BYTE>(bitmap, bitmap + sizeof bitmap)});
   LONG watermarkSwitch = 0, marginRange = 0;
@@ -522,12 +525,7 @@ intptr_t ApiGetCaps(DriverContext* context, DWORD capability, void* buffer) {
   if (!context || !context->settings) return -1;
   if (capability == kCapsFreeAll) return ApiFreeAllCaps(static_cast<BYTE*>(buffer));
   if (capability == 0) {
-    if (buffer) {
-      BYTE bitmap[kStatusBitmapBytes] = {};
-      for (DWORD row = 1; row <= kStatusRowCount; ++row)
-        if (StatusFindRow(row)->supported) StatusMarkRow(bitmap, row);
-      std::memcpy(buffer, bitmap, sizeof bitmap);
-    }
+    if (buffer) FillSupportedRows(static_cast<BYTE*>(buffer));
     return kStatusBitmapBytes;
   }
   if (capability != kCapsBuildAll && (capability < 1 || capability > kCapsRowCount)) return 0;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "exclude/api_contexts.h"
 #include "exclude/status_records.h"
 #include "win32.h"
 
@@ -55,10 +56,6 @@ LONG StatusGetWatermark(StatusCall& call, BYTE* record);
 // Row 26: the user id.
 int StatusSetUserId(StatusCall& call, const BYTE* record);
 LONG StatusGetUserId(StatusCall& call, BYTE* record);
-
-// The "VELMAPIFunc1" switches the rows ask for.
-constexpr DWORD kApiFuncUserCode = 0x100;      // print type 255 (job text)
-constexpr DWORD kApiFuncPatternStamp = 0x2;    // watermark kind 128
 
 // Row 10's re-application after a set: the items the record's flags named.
 void StatusReapplyPrintType(StatusCall& call, const BYTE* record);
