@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "data/item_ids.h"
@@ -454,6 +455,8 @@ constexpr CapsField kAllCapsFields[] = {
     {276, 49, 29, kValue, 0},  {280, 50, 30, kValue, 0},  {284, 51, 31, kValue, 0},  {288, 52, 32, kValue, 0},
     {292, 53, 33, kValue, 0},  {296, 54, 34, kList, 4},   {304, 55, 35, kValue, 0},  {308, 56, 13, kList, 4},
 };
+static_assert(kAllCapsFields[std::size(kAllCapsFields) - 1].offset + 8 == kCapsAllRecordBytes,
+              "the last pair ends the record");
 constexpr WORD kBitmapOffset = 0;
 
 void Put(BYTE* record, DWORD offset, DWORD value) { std::memcpy(record + offset, &value, 4); }

@@ -377,6 +377,17 @@ TEST_F(StatusRecordsTest, AChangeMarksTheRowsItDisturbs) {
   Store(copies, 4, Load(copies, 4) + 1);
   ASSERT_EQ(Set(c, 9, copies, bitmap), 0);
   EXPECT_EQ(std::count(bitmap, bitmap + 32, 0), 32);
+  // N-up on disables scale: row 11's node went from enabled to disabled (byte 1, 0x20).
+  Record nup = Get(c, 14);
+  Store(nup, 4, OtherAllowed(kItemNUPType, Load(nup, 4)));
+  Store(nup, 28, 1);
+  ASSERT_EQ(Set(c, 14, nup, bitmap), 0);
+  EXPECT_EQ(bitmap[1] & 0x20, 0x20);
+  EXPECT_FALSE(StatusIsMarked(bitmap, 9));
+  // N-up off again frees it: nothing became locked.
+  Store(nup, 28, 0);
+  ASSERT_EQ(Set(c, 14, nup, bitmap), 0);
+  EXPECT_FALSE(StatusIsMarked(bitmap, 11));
   // Marking layout: row 18 is byte 2, 0x40; row 20 byte 2, 0x10.
   BYTE layout[32] = {};
   StatusMarkRow(layout, 18);
