@@ -11,7 +11,8 @@ namespace {
 
 constexpr int kFontNameChars = 32;
 
-bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || IsAsciiLetter(c); }
 
 // The next character of an ANSI text: a lead byte takes its trail byte along, but never the NUL.
 const char* NextChar(const char* p) {
@@ -128,7 +129,7 @@ int ApiIsValidFileName(const char* text, BOOL allowBackslash) {
 
 int ApiIsValidPath(const char* text) {
   if (!text) return 0;
-  if (IsAsciiAlnum(text[0]) && !(text[0] >= '0' && text[0] <= '9') && text[1] == ':') text += 2;
+  if (IsAsciiLetter(text[0]) && text[1] == ':') text += 2;
   return ApiIsValidFileName(text, TRUE);
 }
 
