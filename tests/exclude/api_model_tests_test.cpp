@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "api_fixture.h"
+#include "exclude/api_job_items.h"
 #include "exclude/api_model_tests.h"
 #include "settings/constraints/eval.h"
 #include "settings/description/access.h"
@@ -157,6 +158,31 @@ TEST_F(ApiModelTestsTest, ScratchStampAndActionStore) {
   EXPECT_EQ(ApiIsTerminalServerRestricted(context_), 1);
   ASSERT_TRUE(platform::SetMachineSetting("os", "me"));
   EXPECT_EQ(ApiIsTerminalServerRestricted(context_), 0);
+}
+
+TEST_F(ApiModelTestsTest, JobItemsOfWindows9xGoStraightToTheService) {
+  ApiPrinterScope scope;
+  ASSERT_TRUE(ApiReopenPrinter(context_, &scope));
+  const std::pair<WORD, std::u16string> items[] = {{kItemOwnerName, u"Owner"}, {kItemJOBPassword, u"1234"},
+                                                   {kItemUserID, u"uid9"}, {kItemDocumentName, u"Doc"},
+                                                   {kItemStoredPassword, u"5678"}};
+  for (const auto& [item, text] : items) OptSetString(context_, OptFindItem(context_->itemTable, item), text.c_str());
+  ASSERT_TRUE(platform::SetMachineSetting("os", "me"));
+  EXPECT_EQ(ApiWriteJobItem(context_, 0x2 | 0x4 | 0x8 | 0x10 | 0x80), 0u);
+  for (const auto& [item, text] : items) OptSetString(context_, OptFindItem(context_->itemTable, item), u"");
+  EXPECT_EQ(ApiReadJobItems(context_, 0x2 | 0x4 | 0x8 | 0x10 | 0x80), 0u);
+  for (const auto& [item, text] : items) {
+    WCHAR read[40] = {};
+    OptGetString(context_, OptFindItem(context_->itemTable, item), read, 40);
+    EXPECT_EQ(std::u16string(read), text) << item;
+  }
+  // Only an interface of version 257 is asked for; a service that refuses it gets nothing.
+  ASSERT_TRUE(platform::SetMachineSetting("qnjobcr_fail_interface", "5"));
+  const char16_t text[] = u"x";
+  EXPECT_EQ(ApiWriteJobItemDirect(context_, 4, 1, text, sizeof text), 0);
+  ASSERT_TRUE(platform::EraseMachineSetting("qnjobcr_fail_interface"));
+  ApiReleasePrinter(context_, &scope);
+  EXPECT_EQ(ApiWriteJobItemDirect(context_, 4, 1, text, sizeof text), 0) << "no printer to name";
 }
 
 }  // namespace
