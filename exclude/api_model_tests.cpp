@@ -23,7 +23,6 @@ const ApiLockNodeRow kApiLockNodeRows[6] = {
 
 namespace {
 
-constexpr WORD kListKindOne = 1;
 constexpr DWORD kStampValueChars = 260;
 
 const ModelDescription* Description(DriverContext* context) { return context ? context->description : nullptr; }
@@ -36,14 +35,15 @@ const PageItemTemplate* FindControl(DriverContext* context, WORD pageId, WORD co
   return *page ? OptFindPageItem(pages, *page, controlId) : nullptr;
 }
 
-// Visits the model values of list kind 1 of `item`'s node; `visit` answers false to stop.
+// Visits the model values of `item`'s list; `visit` answers false to stop. The description's
+// entries carry the block kind of their list (plain, paper, tray), which every one shares, so
+// every entry of the list is a value.
 template <class Visit>
 bool ForEachListValue(DriverContext* context, WORD item, BOOL usableOnly, Visit visit) {
   const DescNode* node = DescGetNode(item, context);
   if (!node) return false;
   const ModelDescription* d = Description(context);
   for (const DescValue* value = DescNodeFirstValue(d, node); value; value = DescNextValue(d, value)) {
-    if (DescValueKind(value) != kListKindOne) continue;
     const WORD model = DescValueValue(value);
     if (usableOnly && (CondIsDisabled(node, model, context) || CondIsHidden(node, model, context))) continue;
     if (!visit(model)) return false;

@@ -48,7 +48,7 @@ int ApiHasScratchStamp(DriverContext* context);
 // 1 on a system other than Windows 9x whose context carries the terminal-server byte.
 int ApiIsTerminalServerRestricted(DriverContext* context);
 
-// The devmode values of `item`'s model list entries of list kind 1 (with `usableOnly` only those
+// The devmode values of `item`'s model list entries (with `usableOnly` only those
 // neither disabled nor hidden), into `values` when it is given and holds `capacity` entries.
 // The count; -1 without a node or without such values, and when `values` is given and the
 // count passes `capacity` (nothing written past it).

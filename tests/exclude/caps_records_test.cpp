@@ -232,5 +232,59 @@ TEST_F(CapsRecordsTest, AllCapabilitiesRecordAgainstTheRows) {
   EXPECT_EQ(platform::LiveAllocationCount(), live);
 }
 
+// The shipped description's answers, worked out from its text: copies "1 1 1 999", scale
+// "1 100 25 400" both ways, face margins "0 .. 2362" dots (499.96 -> 500 tenths of a millimetre),
+// no range for item 105; Letter is 215.9 x 279.4 mm; trays 7, 1, 3 are strings 2206, 2200, 2201.
+TEST_F(CapsRecordsTest, ShippedDescriptionAsGoldenValues) {
+  struct Value {
+    DWORD row;
+    intptr_t expected;
+  };
+  const Value values[] = {{17, 999}, {20, 400 << 16 | 400}, {21, 25 << 16 | 25}, {26, 500}, {27, 0}, {28, 500},
+                          {29, 0},   {34, 0},                {35, -1},            {38, -1},  {19, 1}};
+  for (const Value& v : values) EXPECT_EQ(getCaps_(context_, v.row, nullptr), v.expected) << v.row;
+  WORD pair[2] = {};
+  getCaps_(context_, 20, pair);
+  EXPECT_EQ(pair[0], 400);
+  EXPECT_EQ(pair[1], 400);
+
+  struct Ids {
+    DWORD row;
+    std::vector<DWORD> ids;
+  };
+  const Ids lists[] = {{2, {7, 1, 3}}, {6, {0, 2, 4}}, {30, {1, 2}}, {39, {1, 0}}, {54, {1, 3, 4}}};
+  for (const Ids& l : lists) {
+    intptr_t count = 0;
+    const std::vector<BYTE> got = List(l.row, 4, &count);
+    ASSERT_EQ(count, static_cast<intptr_t>(l.ids.size())) << l.row;
+    EXPECT_EQ(std::memcmp(got.data(), l.ids.data(), got.size()), 0) << l.row;
+  }
+  intptr_t count = 0;
+  std::vector<BYTE> trays = List(3, 24, &count);
+  ASSERT_EQ(count, 3);
+  std::vector<BYTE> golden(72, 0);
+  std::memcpy(&golden[0], "Auto Select", 11);
+  std::memcpy(&golden[24], "Tray 1", 6);
+  std::memcpy(&golden[48], "Tray 2", 6);
+  EXPECT_EQ(trays, golden);
+  const std::vector<BYTE> sizes = List(12, 8, &count);
+  ASSERT_GT(count, 0);
+  EXPECT_EQ(U32(sizes.data(), 0), 2159u);
+  EXPECT_EQ(U32(sizes.data(), 4), 2794u);
+  const std::vector<BYTE> names = List(11, 64, &count);
+  EXPECT_STREQ(reinterpret_cast<const char*>(names.data()), "Letter");
+
+  // The record without a range for item 105: row 34's value and the four after it are zero.
+  BYTE* record = reinterpret_cast<BYTE*>(getCaps_(context_, kCapsBuildAll, nullptr));
+  ASSERT_NE(record, nullptr);
+  const BYTE zeros[20] = {};
+  EXPECT_EQ(std::memcmp(record + 196, zeros, 20), 0);
+  const BYTE limits[8] = {0x90, 0x01, 0x90, 0x01, 0x19, 0x00, 0x19, 0x00};  // scale 400, 400; 25, 25
+  EXPECT_EQ(std::memcmp(record + 128, limits, 8), 0);
+  const BYTE copies[4] = {0xE7, 0x03, 0, 0};
+  EXPECT_EQ(std::memcmp(record + 112, copies, 4), 0);
+  getCaps_(context_, kCapsFreeAll, record);
+}
+
 }  // namespace
 }  // namespace velm::test
