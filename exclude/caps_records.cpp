@@ -29,7 +29,6 @@ const DWORD kApiWaterMarkKinds[4] = {1, 2, 3, 128};
 
 namespace {
 
-constexpr DWORD kDotsPerInch = 1200;
 constexpr DWORD kTrayExcludedFromSeparators = 7;
 constexpr DWORD kJobTypeJobText = 255;
 constexpr WORD kPaperListKind = 257;
@@ -74,7 +73,7 @@ BOOL ItemRange(DriverContext* context, WORD item, LONG* minimum, LONG* maximum) 
 LONG MarginEnd(DriverContext* context, WORD item, bool maximum) {
   LONG low = 0, high = 0;
   if (!ItemRange(context, item, &low, &high)) return -1;
-  return static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, static_cast<DWORD>(maximum ? high : low), kDotsPerInch));
+  return static_cast<LONG>(DmDotsToUnits(kUnitTenthMm, static_cast<DWORD>(maximum ? high : low), kSettingsDpi));
 }
 
 // Two 16-bit halves into the caller's out pair; the result packs them as second << 16 | first.
@@ -281,45 +280,43 @@ LONG WatermarkKinds(DriverContext* c, void* b, DWORD n) {
   }
   return GiveList(kinds, count, b, n);
 }
-// Each stored stamp loaded in turn on a copy of the settings, which is put back afterwards.
+// The scratch slot and the stored stamps: the count (stamps + 1), or -1 when it passes the
+// capacity. With a buffer each stored stamp is loaded in turn on a copy of the settings, which
+// is put back afterwards, and `visit(entry)` fills entries 1..count-1.
 template <class Visit>
-bool ForEachStamp(DriverContext* c, Visit visit) {
-  const DWORD count = LstGetStampCount(c);
-  if (count == 0) return true;
-  if (!DmHistoryPush(c)) return false;
-  for (DWORD n = 0; n < count; ++n) {
-    LstLoadStamp(c, n);
-    visit(n);
+LONG StampList(DriverContext* c, void* b, DWORD n, Visit visit) {
+  const DWORD stamps = LstGetStampCount(c);
+  const LONG count = static_cast<LONG>(stamps) + 1;
+  if (!b) return count;
+  if (static_cast<DWORD>(count) > n) return -1;
+  if (stamps == 0) return count;
+  if (!DmHistoryPush(c)) return -1;
+  for (DWORD i = 0; i < stamps; ++i) {
+    LstLoadStamp(c, i);
+    visit(i + 1);
   }
   DmHistoryPop(c, TRUE);
-  return true;
-}
-LONG WatermarkNumbers(DriverContext* c, void* b, DWORD n) {
-  const LONG count = static_cast<LONG>(LstGetStampCount(c)) + 1;
-  if (!b) return count;
-  if (static_cast<DWORD>(count) > n) return -1;
-  DWORD* out = static_cast<DWORD*>(b);
-  out[0] = kApiScratchStamp;
-  if (!ForEachStamp(c, [&](DWORD i) { out[i + 1] = Item(c, kItemWmID) + 1; })) return -1;
   return count;
 }
+LONG WatermarkNumbers(DriverContext* c, void* b, DWORD n) {
+  DWORD* out = static_cast<DWORD*>(b);
+  if (out && n > 0) out[0] = kApiScratchStamp;
+  return StampList(c, b, n, [&](DWORD entry) { out[entry] = Item(c, kItemWmID) + 1; });
+}
 LONG WatermarkNames(DriverContext* c, void* b, DWORD n) {
-  const LONG count = static_cast<LONG>(LstGetStampCount(c)) + 1;
-  if (!b) return count;
-  if (static_cast<DWORD>(count) > n) return -1;
   BYTE* out = static_cast<BYTE*>(b);
-  std::memset(out, 0, static_cast<size_t>(count) * kCapsNameBytes);
-  const bool read = ForEachStamp(c, [&](DWORD i) {
+  if (out && n > 0) std::memset(out, 0, kCapsNameBytes);
+  return StampList(c, b, n, [&](DWORD entry) {
+    char* name = reinterpret_cast<char*>(out + static_cast<size_t>(entry) * kCapsNameBytes);
+    std::memset(name, 0, kCapsNameBytes);
     const DWORD kind = Item(c, kItemWmKind);
     const WORD nameItem = kind == 1 || kind == 128 ? kItemWmCharName : kind == 2 || kind == 3 ? kItemWmImageName : 0;
     if (!nameItem) return;
-    WCHAR name[kCapsNameBytes] = {};
-    OptGetString(c, OptFindItem(c->itemTable, nameItem), name, kCapsNameBytes);
-    char* entry = reinterpret_cast<char*>(out + static_cast<size_t>(i + 1) * kCapsNameBytes);
-    WideCharToMultiByte(CP_ACP, 0, name, -1, entry, kCapsNameBytes - 1, nullptr, nullptr);
-    entry[kCapsNameBytes - 1] = 0;
+    WCHAR text[kCapsNameBytes] = {};
+    OptGetString(c, OptFindItem(c->itemTable, nameItem), text, kCapsNameBytes);
+    WideCharToMultiByte(CP_ACP, 0, text, -1, name, kCapsNameBytes - 1, nullptr, nullptr);
+    name[kCapsNameBytes - 1] = 0;
   });
-  return read ? count : -1;
 }
 LONG SortValues(DriverContext* c, void* b, DWORD n) { return CommandValues(c, kItemSortType, b, n); }
 LONG StapleValues(DriverContext* c, void* b, DWORD n) { return CommandValues(c, kItemStapleType, b, n); }

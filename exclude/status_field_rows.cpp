@@ -23,8 +23,6 @@ namespace {
 
 constexpr DWORD kRecordBytes = 32;
 constexpr DWORD kSwitchOffset = 28;
-constexpr DWORD kDotsPerInch = 1200;
-constexpr DWORD kCustomPaper = 256;
 constexpr DWORD kSameAsSourcePaper = 1024;
 constexpr DWORD kScratchStampValue = 256;
 
@@ -135,7 +133,7 @@ DWORD GetField(StatusCall& call, const FieldSpec& field) {
   const DWORD value = Get(call, field.item);
   switch (field.form) {
     case kFormMargin:
-      return Get(call, kItemFuncSelectMargin) != 0 ? DmDotsToUnits(kUnitTenthMm, value, kDotsPerInch) : 0;
+      return Get(call, kItemFuncSelectMargin) != 0 ? DmDotsToUnits(kUnitTenthMm, value, kSettingsDpi) : 0;
     case kFormStampIndex: return value == kScratchStampValue ? value : value + 1;
     case kFormResolution: return static_cast<DWORD>(GetResolution(call));
     default: return value;
@@ -209,7 +207,7 @@ int SetResolution(StatusCall& call, DWORD id) {
 bool RowAllows(StatusCall& call, const FieldLayout& layout, const BYTE* record) {
   const DWORD first = RecordLoad(record, 4);
   switch (layout.row) {
-    case 7: return first != kCustomPaper || CustomSizeFits(call, record);
+    case 7: return first != kStatusCustomPaper || CustomSizeFits(call, record);
     case 12: return CoverTypeFits(call, first);
     case 20:
     case 21: return PositionSurvives(call, layout.switchItem, layout.fields[0].item, first);
@@ -224,12 +222,12 @@ int WriteField(StatusCall& call, const FieldLayout& layout, const FieldSpec& fie
   switch (field.form) {
     case kFormStampIndex: return SetStampIndex(call, value);
     case kFormResolution: return SetResolution(call, value);
-    case kFormMargin: value = DmUnitsToDots(kUnitTenthMm, value, kDotsPerInch); break;
+    case kFormMargin: value = DmUnitsToDots(kUnitTenthMm, value, kSettingsDpi); break;
     default: break;
   }
   // The output paper "as the source paper" is always taken; a standard paper writes no size.
   if (layout.row == 8 && value == kSameAsSourcePaper) return OptSetValue(call.context, field.item, value) ? 1 : -1;
-  if (layout.row == 7 && field.item != kItemPaperSize && RecordLoad(record, 4) != kCustomPaper) return 1;
+  if (layout.row == 7 && field.item != kItemPaperSize && RecordLoad(record, 4) != kStatusCustomPaper) return 1;
   return StatusCheckedSet(call, field.item, value) ? 1 : -1;
 }
 
@@ -275,7 +273,7 @@ int StatusVerifyFields(StatusCall& call, const BYTE* record) {
       return Get(call, layout->switchItem) != 0 && fieldsEqual() ? 1 : -1;
     case kVerifyPaper:
       if (Get(call, kItemPaperSize) != RecordLoad(record, 4)) return -1;
-      if (RecordLoad(record, 4) != kCustomPaper) return 1;
+      if (RecordLoad(record, 4) != kStatusCustomPaper) return 1;
       return fieldsEqual() ? 1 : -1;
     default: return 1;
   }

@@ -8,6 +8,9 @@
 #include "exclude/status_records.h"
 #include "win32.h"
 
+// The custom paper of dmPaperSize.
+constexpr DWORD kStatusCustomPaper = 256;
+
 // ---- The caller's record --------------------------------------------------------------------
 
 inline DWORD RecordLoad(const BYTE* record, DWORD offset) {

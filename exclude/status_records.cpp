@@ -67,11 +67,10 @@ const StatusRow kStatusRows[kStatusRowCount] = {
 namespace {
 
 constexpr DWORD kMarginRow = 18;
-constexpr DWORD kNupRow = 14, kBindingRow = 15, kSortRow = 19, kPrintTypeRow = 10, kCustomPaperRow = 7,
+constexpr DWORD kNupRow = 14, kBindingRow = 15, kSortRow = 19, kPrintTypeRow = 10, kStatusCustomPaperRow = 7,
                 kPlaneRow = 35, kScaleRow = 11;
 constexpr DWORD kCapsMarginRange = 34;
 constexpr DWORD kScaleFitToPaper = 2;
-constexpr DWORD kCustomPaper = 256;
 
 template <class Visit>
 void ForEachItem(const StatusRow& row, Visit visit) {
@@ -159,7 +158,7 @@ void TraceAffectedRows(StatusCall& call, const StatusRow& row, const BYTE* recor
       break;
     default: break;
   }
-  if (row.row == kCustomPaperRow && RecordLoad(record, 4) == kCustomPaper) ApiSetCustomPaperFromRecord(context, record);
+  if (row.row == kStatusCustomPaperRow && RecordLoad(record, 4) == kStatusCustomPaper) ApiSetCustomPaperFromRecord(context, record);
   if (row.row == kPlaneRow) OptSetValue(context, kItemQualityListUse, 1);
   ApiFixFinisher(context);
 

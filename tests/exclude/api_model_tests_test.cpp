@@ -16,17 +16,11 @@
 namespace velm::test {
 namespace {
 
-class ApiModelTestsTest : public ApiTest {
+class ApiModelTestsTest : public ApiContextTest {
  protected:
-  void SetUp() override {
-    ApiTest::SetUp();
-    context_ = ApiEnable(kPrinter);
-    ASSERT_NE(context_, nullptr);
-  }
   void TearDown() override {
-    context_->pageTemplates = shipped_;
-    ApiDisable(context_);
-    ApiTest::TearDown();
+    if (shipped_) context_->pageTemplates = shipped_;
+    ApiContextTest::TearDown();
   }
   // Page `pageId` of `kind` and symbol `symbolKey`, whose control `controlId` edits `item`.
   void UsePage(WORD pageId, DWORD kind, WORD symbolKey, WORD controlId, WORD item) {
@@ -45,7 +39,6 @@ class ApiModelTestsTest : public ApiTest {
   }
   bool Disabled(WORD item) { return CondIsDisabled(DescGetNode(item, context_), 0, context_) != FALSE; }
 
-  DriverContext* context_ = nullptr;
   const PageTable* shipped_ = nullptr;
   PageItemTemplate control_{};
   PageTemplate page_{};
