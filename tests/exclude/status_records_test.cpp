@@ -442,6 +442,45 @@ TEST_F(StatusRecordsTest, WatermarkRowAndItsStamp) {
   UiSetFontFaces(UiDefaultFontFaces());
 }
 
+TEST_F(StatusRecordsTest, FunctionSwitchesOpenTheJobTextAndThePatternStamp) {
+  const auto driverIni = root_.OnDriveC("Windows/System32/spool/drivers/w32x86/3/qndrv.ini");
+  WriteHostFile(driverIni, "[VELMAPI]\r\nVELMAPIFunc1=258\r\n");  // 0x100 and 0x2
+  UiSetFontFaces({{u"Velm Sans"}});
+  VELMAPICONTEXT c = Fresh();
+  // Print type 255 carries the first 20 bytes of the overlay field as the job text.
+  Record r = Get(c, 10);
+  std::fill(r.begin() + 4, r.end(), 0);
+  Store(r, 4, 255);
+  Store(r, 8, 0x40);
+  StoreText(r, 130, "JOBTEXT-0123456789-TAIL");
+  const DWORD type = Load(Get(c, 10), 4);
+  ASSERT_EQ(Set(c, 10, r), 0);
+  Record asked(392, 0);
+  Store(asked, 4, 255);
+  ASSERT_EQ(getStatus_(c, 10, asked.data(), 0), 392);
+  EXPECT_EQ(Load(asked, 8), 0x40u);
+  EXPECT_EQ(TextAt(asked, 130), "JOBTEXT-0123456789-");
+  EXPECT_EQ(Load(Get(c, 10), 4), type) << "the print type itself is not changed";
+  // The pattern kind needs a version-2 record.
+  Record mark = Get(c, 16, 2);
+  std::fill(mark.begin() + 4, mark.end(), 0);
+  Store(mark, 4, 128);
+  Store(mark, 36, 48);
+  StoreText(mark, 44, "TILE");
+  StoreText(mark, 77, "Velm Sans");
+  Store(mark, 0, 1);
+  EXPECT_EQ(Set(c, 16, mark), -1) << "a version-1 record";
+  Store(mark, 0, 2);
+  Store(mark, 372, 1000);
+  EXPECT_EQ(Set(c, 16, mark), -1) << "a pattern size of 1000";
+  Store(mark, 372, 999);
+  EXPECT_EQ(Set(c, 16, mark), 0);
+  EXPECT_EQ(Load(Get(c, 16, 2), 372), 999u);
+  WriteHostFile(driverIni, "[VELMAPI]\r\nVELMAPIFunc1=0\r\n");
+  EXPECT_EQ(Set(c, 10, r), -1) << "the job text without its switch";
+  UiSetFontFaces(UiDefaultFontFaces());
+}
+
 TEST_F(StatusRecordsTest, SettingsFileRowImportsAMatchingFileOnly) {
   // A settings file saved by the printer's own settings with 4 copies.
   DriverContext* saver = ApiEnable(kPrinter);
