@@ -3,7 +3,8 @@
 #include <atomic>
 
 #include "data/item_ids.h"
-#include "exclude/api_seams.h"
+#include "exclude/caps_records.h"
+#include "exclude/status_records.h"
 #include "exclude/velmexc.h"
 #include "settings/context/cache.h"
 #include "settings/devmode/item_checks.h"

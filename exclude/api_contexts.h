@@ -39,6 +39,9 @@ LONG ApiGetLevel();
 // in the driver INI (its name as it stands when it is a drive path, else in the system
 // directory on Windows 9x or the printer's driver folder); 0 when absent or not readable.
 DWORD ApiReadFunctionSwitches(DriverContext* context);
+// The function switches the records ask for.
+constexpr DWORD kApiFuncPatternStamp = 0x2;  // watermark kind 128
+constexpr DWORD kApiFuncUserCode = 0x100;    // print type 255 (the job text)
 
 // ---- Contexts ----------------------------------------------------------------------------------
 

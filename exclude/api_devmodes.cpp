@@ -5,7 +5,8 @@
 
 #include "data/item_ids.h"
 #include "exclude/api_contexts.h"
-#include "exclude/api_seams.h"
+#include "exclude/caps_records.h"
+#include "exclude/status_records.h"
 #include "exclude/velmexc.h"
 #include "settings/constraints/condition_items.h"
 #include "settings/constraints/eval.h"

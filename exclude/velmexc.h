@@ -45,11 +45,64 @@ int32_t VELMDrvDisable(VELMAPICONTEXT context);
  * give are left as the settings had them. */
 int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode, void* devmode);
 
+/* ---- Status records -------------------------------------------------------------------------
+ * A status record is a caller's buffer for one of the 35 status rows: a u32 record version
+ * first, then the row's values in its own layout (32 bytes for most rows; 816 for row 1, 392 for
+ * rows 10 and 26, 412 or 372 for row 16 in versions 2 and 1). Text fields are ANSI, each ending
+ * with a NUL within its width: a field without one is refused. */
+
+/* Fills `record` with row `row` (1..35) in `callerVersion` (0: the row's own; an older version
+ * fills that version's layout). The record size (the size alone for a null record), or -1 for a
+ * null context, an unknown row, a version newer than the row's, or a printer that cannot be
+ * opened. */
+int32_t VELMDrvGetStatus(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion);
+
+/* Changes the settings of row `row` to the record's values. `bitmap` (32 bytes, or null) receives
+ * the other rows the change disturbed: row r is bit 0x80 >> ((r - 1) & 7) of byte (r - 1) >> 3.
+ * `mode` 1: the row's version is answered when the record is newer; 2: a newer record is not
+ * set and the row's version answered; other modes set it and answer the row's version.
+ * 0 done, the row's version, or -1: refused by the row's lock, its checks or the constraints,
+ * with every setting, stored file and credential as before the call and the bitmap zero. */
+int32_t VELMDrvSetStatus(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap, uint32_t mode);
+
+/* ---- Capability records ---------------------------------------------------------------------
+ * What a program may put into the status records. VELMDrvGetCaps(context, capability, buffer):
+ *   0           the supported-status-row bitmap (32 bytes, bits as VELMDrvSetStatus's) into
+ *               `buffer` when it is not null; 32
+ *   1..56       the capability row: a count of entries written into `buffer` (a null buffer asks
+ *               for the count alone, so that the caller can size it), a switch 0/1, a value, or
+ *               -1. Id lists are u32 entries; name lists 24-byte (source trays) or 64-byte ANSI
+ *               entries, each NUL-terminated; rows 13, 14, 20 and 21 write two u16 into a 4-byte
+ *               buffer and answer them packed as second << 16 | first
+ *   0x80000001  the all-capabilities record (below), or 0
+ *   0x80000002  gives back the record passed as `buffer` (null accepted); 1
+ * -1 for a null context; 0 for any other capability.
+ *
+ * The all-capabilities record: 316 bytes, little-endian, in one block that also holds every list
+ * it names. Each list field holds the list's byte offset from the record's start (0: no list),
+ * so that the layout is the same for 32-bit and 64-bit programs; a list is at
+ * (const uint8_t*)record + offset. Offset 0: the bitmap's offset (32 bytes). A "pair" is a u32
+ * count followed by a list offset; the other fields are a row's u32 result or two u16.
+ *   4 row 1 | 8 ids, 16 names (24 bytes): source trays | 24 ids, 32 names: media types |
+ *   40 ids, 48 names: output trays | 56 row 8 | 60 row 9 | 64 ids, 72 names, 80 sizes (u32
+ *   width, length in 0.1 mm): papers | 88 u16 largest custom width, length | 92 u16 smallest |
+ *   96 ids, 104 names: output papers | 112 row 17 | 116 job types | 124 row 19 |
+ *   128 u16 largest scale across, along | 132 u16 smallest | 136..144 rows 22..24 |
+ *   148..164 rows 25..29 | 168 watermark kinds | 176 row 31 | 180 watermark numbers |
+ *   188 watermark names | 196..212 rows 34..38 | 216, 224, 232 sort, staple, punch values |
+ *   240..248 rows 42..44 | 252 emulations | 260 row 46 | 264 print areas | 272..292 rows 48..53 |
+ *   296 resolution ids | 304 row 55 | 308 mark-paper values. */
+intptr_t VELMDrvGetCaps(VELMAPICONTEXT context, uint32_t capability, void* buffer);
+
 /* The same functions as GetProcAddress hands them out. */
 typedef int32_t (*VELMDrvCheckAPIVerProc)(const char* printerName);
 typedef VELMAPICONTEXT (*VELMDrvEnableProc)(const char* printerName);
 typedef int32_t (*VELMDrvDisableProc)(VELMAPICONTEXT context);
 typedef int32_t (*VELMDrvGetDevmodeProc)(VELMAPICONTEXT context, uint32_t mode, void* devmode);
+typedef int32_t (*VELMDrvGetStatusProc)(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion);
+typedef intptr_t (*VELMDrvGetCapsProc)(VELMAPICONTEXT context, uint32_t capability, void* buffer);
+typedef int32_t (*VELMDrvSetStatusProc)(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap,
+                                        uint32_t mode);
 
 /* ---- The constraint-query interface --------------------------------------------------------
  * Which "@PJL SET" settings the driver accepts for a printer and what it changes in consequence.

@@ -117,4 +117,19 @@ class ApiTest : public ::testing::Test {
   DriverContext* reader_ = nullptr;
 };
 
+// The same machine with an application context of this process open for each test.
+class ApiContextTest : public ApiTest {
+ protected:
+  void SetUp() override {
+    ApiTest::SetUp();
+    context_ = ApiEnable(kPrinter);
+    ASSERT_NE(context_, nullptr);
+  }
+  void TearDown() override {
+    ApiDisable(context_);
+    ApiTest::TearDown();
+  }
+  DriverContext* context_ = nullptr;
+};
+
 }  // namespace velm::test

@@ -9,25 +9,14 @@
 namespace velm::test {
 namespace {
 
-class ApiInternalsTest : public ApiTest {
+class ApiInternalsTest : public ApiContextTest {
  protected:
-  void SetUp() override {
-    ApiTest::SetUp();
-    context_ = ApiEnable(kPrinter);
-    ASSERT_NE(context_, nullptr);
-  }
-  void TearDown() override {
-    ApiDisable(context_);
-    ApiTest::TearDown();
-  }
   DWORD Item(WORD id) { return OptGetValue(context_, id); }
   // Runs `mode` and answers whether it gave the devmode.
   bool Run(DWORD mode) { return ApiGetDevmode(context_, mode, nullptr) == static_cast<LONG>(kDmSize); }
 
   // A4 portrait at `dpi`, as source and output paper.
   static Items Page(DWORD dpi) { return {{7, 1}, {8, 9}, {50, 1024}, {14, dpi}, {42, dpi}, {43, dpi}}; }
-
-  DriverContext* context_ = nullptr;
 };
 
 TEST_F(ApiInternalsTest, ContextHoldsOnlyTheHandleItCameWith) {
