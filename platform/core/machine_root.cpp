@@ -77,7 +77,15 @@ fs::path MachineRoot() {
   std::lock_guard lock(g_rootMutex);
   if (g_rootSet) return g_root;
   const char* env = std::getenv("VELM_ROOT");
-  return env && *env ? fs::path(env) : fs::path();
+  if (!env || !*env) return fs::path();
+  // The variable's text as last seen and parsed: a path is parsed once, not per call.
+  static std::string seen;
+  static fs::path parsed;
+  if (seen != env) {
+    seen = env;
+    parsed = fs::path(seen);
+  }
+  return parsed;
 }
 
 void SetMachineRoot(const fs::path& root) {
