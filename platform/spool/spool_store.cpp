@@ -1,11 +1,11 @@
 #include "spool/spool_store.h"
 
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <utility>
 #include <system_error>
 
 #include <fcntl.h>
@@ -299,21 +299,27 @@ class HeldFile {
 // Replaces the store file with `bytes` (the caller holds the store lock exclusively); `held`
 // receives the new file, open.
 DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared_ptr<HeldFile>& held) {
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
   const fs::path temp = file.string() + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      fs::remove(temp, ec);
-      return ERROR_WRITE_FAULT;
-    }
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = ::open(temp.c_str(), kFlags, 0666);
+  if (fd < 0 && errno == ENOENT) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    fd = ::open(temp.c_str(), kFlags, 0666);
   }
-  held = std::make_shared<HeldFile>(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
-  if (::rename(temp.c_str(), file.c_str()) != 0) {
+  if (fd < 0) return ERROR_WRITE_FAULT;
+  // The new file stays open as the held file: written whole, then renamed over the old one.
+  held = std::make_shared<HeldFile>(fd);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done != bytes.size() || ::rename(temp.c_str(), file.c_str()) != 0) {
     held.reset();
-    fs::remove(temp, ec);
+    ::unlink(temp.c_str());
     return ERROR_WRITE_FAULT;
   }
   return ERROR_SUCCESS;
@@ -480,6 +486,8 @@ DWORD ReadSpoolState(SpoolState& state) {
   return error;
 }
 
+DWORD ShareSpoolState(std::shared_ptr<const SpoolState>& state) { return GetState(false, state); }
+
 DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
   StoreLock lock(true);
   if (!lock.held()) return ERROR_PATH_NOT_FOUND;
@@ -622,49 +630,50 @@ bool IsSaneDevmode(const void* bytes, size_t length) {
 
 // ---- Internal helpers shared by the spooler functions ----------------------------------------
 
-SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name) {
-  for (SpoolPrinter& p : state.printers)
+const SpoolPrinter* FindPrinterIn(const SpoolState& state, std::u16string_view name) {
+  for (const SpoolPrinter& p : state.printers)
     if (EqualsNoCase(p.name, name)) return &p;
   return nullptr;
 }
+SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name) {
+  return const_cast<SpoolPrinter*>(FindPrinterIn(std::as_const(state), name));
+}
 
-SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
-  for (SpoolPrinter& p : state.printers)
+const SpoolPrinter* FindPrinterById(const SpoolState& state, uint32_t id) {
+  for (const SpoolPrinter& p : state.printers)
     if (p.id == id) return &p;
   return nullptr;
 }
+SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
+  return const_cast<SpoolPrinter*>(FindPrinterById(std::as_const(state), id));
+}
 
-SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state) {
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
+const SpoolPrinter* ShareHandlePrinter(const PrinterHandle& handle, std::shared_ptr<const SpoolState>& state) {
+  if (DWORD error = ShareSpoolState(state); error != ERROR_SUCCESS) {
     SetLastError(error);
     return nullptr;
   }
-  SpoolPrinter* printer = FindPrinterById(state, handle.printerId);
+  const SpoolPrinter* printer = FindPrinterById(*state, handle.printerId);
   if (!printer) SetLastError(ERROR_INVALID_HANDLE);
   return printer;
 }
 
-SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
-  for (SpoolDriver& d : state.drivers)
+const SpoolDriver* FindDriverIn(const SpoolState& state, std::u16string_view name, std::u16string_view environment) {
+  for (const SpoolDriver& d : state.drivers)
     if (EqualsNoCase(d.name, name) && EqualsNoCase(d.environment, environment)) return &d;
   return nullptr;
 }
+SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
+  return const_cast<SpoolDriver*>(FindDriverIn(std::as_const(state), name, environment));
+}
 
-SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
-  for (SpoolJob& j : state.jobs)
+const SpoolJob* FindJobIn(const SpoolState& state, uint32_t jobId) {
+  for (const SpoolJob& j : state.jobs)
     if (j.id == jobId) return &j;
   return nullptr;
 }
-
-uint64_t SpoolStateStamp() {
-  // The generation follows the magic and the format version at the start of the file; a
-  // rename puts each new file in place whole, so these bytes are never torn.
-  std::ifstream in(StateFile(), std::ios::binary);
-  char head[12];
-  if (!in.read(head, sizeof head) || std::memcmp(head, kStateMagic, 4) != 0) return 0;
-  uint32_t generation = 0;
-  for (int i = 0; i < 4; ++i) generation |= static_cast<uint32_t>(static_cast<uint8_t>(head[8 + i])) << (8 * i);
-  return (uint64_t{1} << 32) | generation;
+SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
+  return const_cast<SpoolJob*>(FindJobIn(std::as_const(state), jobId));
 }
 
 void SetSpoolCallHook(SpoolCallHook hook) {
