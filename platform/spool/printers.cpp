@@ -128,7 +128,8 @@ class PrinterLayouts {
   // The printer of `state` at `level`, delivered as InfoLayout::Deliver does.
   BOOL Deliver(const std::shared_ptr<const SpoolState>& state, const SpoolPrinter& printer, DWORD level,
                LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded) {
-    std::u16string user = CurrentUserName();
+    // Only a printer with users' own devmodes shows each user something else.
+    std::u16string user = printer.userDevmodes.empty() ? std::u16string() : CurrentUserName();
     std::lock_guard lock(mutex_);
     if (state_ != state) {
       state_ = state;
@@ -265,7 +266,7 @@ const std::string* SaneDevmode(const std::string& devmode) {
 }
 
 const std::string& EffectiveDevmode(const SpoolPrinter& printer) {
-  const std::u16string user = CurrentUserName();
+  const std::u16string user = printer.userDevmodes.empty() ? std::u16string() : CurrentUserName();
   for (const auto& [name, bytes] : printer.userDevmodes)
     if (EqualsNoCase(name, user))
       if (const std::string* sane = SaneDevmode(bytes)) return *sane;

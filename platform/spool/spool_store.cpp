@@ -241,8 +241,8 @@ void ValueFields(IO& io, SpoolValue& v) {
 // ---- Files and the store lock ---------------------------------------------------------------
 
 fs::path StoreDir() { return MachineStore("spool"); }
-fs::path StateFile() { return StoreDir() / "spooler"; }
-fs::path ValuesFile(uint32_t printerId) { return StoreDir() / "data" / std::to_string(printerId); }
+fs::path StateFile() { return MachineStore("spool/spooler"); }
+fs::path ValuesFile(uint32_t printerId) { return MachineStore("spool/data/" + std::to_string(printerId)); }
 
 // flock on a file of its own: it serialises threads of this process as well as processes,
 // because each lock holds its own open file description.
@@ -462,14 +462,14 @@ constexpr auto kValuesFields = [](auto& io, Values& v) {
 };
 
 DWORD GetState(bool locked, std::shared_ptr<const SpoolState>& state) {
-  const fs::path dir = StoreDir();
-  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
-  return States().Get(StateFile(), kStateMagic, kStateFields, locked, state);
+  const fs::path file = StateFile();
+  if (file.empty()) return ERROR_PATH_NOT_FOUND;
+  return States().Get(file, kStateMagic, kStateFields, locked, state);
 }
 DWORD GetValues(uint32_t printerId, bool locked, std::shared_ptr<const Values>& values) {
-  const fs::path dir = StoreDir();
-  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
-  return ValueFiles().Get(ValuesFile(printerId), kValuesMagic, kValuesFields, locked, values);
+  const fs::path file = ValuesFile(printerId);
+  if (file.empty()) return ERROR_PATH_NOT_FOUND;
+  return ValueFiles().Get(file, kValuesMagic, kValuesFields, locked, values);
 }
 
 std::mutex g_hookMutex;
