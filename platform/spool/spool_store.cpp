@@ -296,6 +296,20 @@ class HeldFile {
   int fd_;
 };
 
+// Moves `size` bytes by `io(offset)` (a read or a write from there on) across short transfers
+// and interruptions; the count moved.
+template <class Io>
+size_t TransferAll(size_t size, Io io) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = io(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
 // Replaces the store file with `bytes` (the caller holds the store lock exclusively); `held`
 // receives the new file, open.
 DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared_ptr<HeldFile>& held) {
@@ -310,13 +324,8 @@ DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared
   if (fd < 0) return ERROR_WRITE_FAULT;
   // The new file stays open as the held file: written whole, then renamed over the old one.
   held = std::make_shared<HeldFile>(fd);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  const size_t done =
+      TransferAll(bytes.size(), [&](size_t at) { return ::write(fd, bytes.data() + at, bytes.size() - at); });
   if (done != bytes.size() || ::rename(temp.c_str(), file.c_str()) != 0) {
     held.reset();
     ::unlink(temp.c_str());
@@ -418,13 +427,8 @@ class DecodedFiles {
       result = ERROR_INVALID_DATA;
     } else {
       bytes.resize(static_cast<size_t>(stamp->size));
-      size_t done = 0;
-      while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
+      const size_t done =
+          TransferAll(bytes.size(), [&](size_t at) { return ::read(fd, bytes.data() + at, bytes.size() - at); });
       if (done != bytes.size()) result = ERROR_INVALID_DATA;
     }
     if (result == ERROR_SUCCESS) held = std::make_shared<HeldFile>(fd);
