@@ -23,7 +23,7 @@ bool g_rootSet = false;
 
 using SettingsMap = std::map<std::string, std::string, std::less<>>;
 
-fs::path SettingsFile() { return MachineStore("") / "settings"; }
+fs::path SettingsFile() { return MachineStore("settings"); }
 
 SettingsMap ReadSettings(const fs::path& file) {
   SettingsMap map;
@@ -73,11 +73,28 @@ bool EditSettings(Edit edit) {
 
 }  // namespace
 
-fs::path MachineRoot() {
-  std::lock_guard lock(g_rootMutex);
+namespace {
+
+// The root's path under g_rootMutex: the one set, or the environment's, parsed once per text.
+const fs::path& RootLocked() {
+  static const fs::path none;
   if (g_rootSet) return g_root;
   const char* env = std::getenv("VELM_ROOT");
-  return env && *env ? fs::path(env) : fs::path();
+  if (!env || !*env) return none;
+  static std::string seen;
+  static fs::path parsed;
+  if (seen != env) {
+    seen = env;
+    parsed = fs::path(seen);
+  }
+  return parsed;
+}
+
+}  // namespace
+
+fs::path MachineRoot() {
+  std::lock_guard lock(g_rootMutex);
+  return RootLocked();
 }
 
 void SetMachineRoot(const fs::path& root) {
@@ -88,9 +105,22 @@ void SetMachineRoot(const fs::path& root) {
 }
 
 fs::path MachineStore(std::string_view area) {
-  const fs::path root = MachineRoot();
+  std::lock_guard lock(g_rootMutex);
+  const fs::path& root = RootLocked();
   if (root.empty()) return {};
-  return area.empty() ? root / "machine" : root / "machine" / fs::path(std::string(area));
+  // Each area's folder is built once per root.
+  static std::string storesOf;
+  static std::map<std::string, fs::path, std::less<>> stores;
+  if (storesOf != root.native() || stores.size() >= 64) {
+    storesOf = root.native();
+    stores.clear();
+  }
+  auto it = stores.find(area);
+  if (it == stores.end()) {
+    fs::path folder = area.empty() ? root / "machine" : root / "machine" / fs::path(std::string(area));
+    it = stores.emplace(std::string(area), std::move(folder)).first;
+  }
+  return it->second;
 }
 
 bool CreateMachineRoot(const fs::path& root, std::string* error) {

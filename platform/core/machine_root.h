@@ -21,7 +21,8 @@ void SetMachineRoot(const std::filesystem::path& root);
 // and writes the default machine settings. Keeps what an existing root already holds.
 bool CreateMachineRoot(const std::filesystem::path& root, std::string* error = nullptr);
 
-// <root>/machine/<area>: the folder of one of the stand-in's stores ("registry", "spool", "locks").
+// <root>/machine/<area>: the folder of one of the stand-in's stores ("registry", "spool", "locks"),
+// or a file in one ("spool/spooler"); built once per root and area.
 std::filesystem::path MachineStore(std::string_view area);
 
 // The machine's answers, kept as "key=value" lines in <root>/machine/settings.

@@ -1,8 +1,12 @@
 #include "core/path_map.h"
 
+#include <map>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
+#include "core/file_stamp.h"
 #include "core/machine_root.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
@@ -39,16 +43,68 @@ std::vector<std::u16string> SplitComponents(std::u16string_view text) {
   return parts;
 }
 
-// Finds `name` in `dir` without regard to case; the name as given when nothing matches.
-fs::path LookupComponent(const fs::path& dir, const std::u16string& name) {
-  const std::string exact = Utf16ToUtf8(name);
-  std::error_code ec;
-  if (fs::exists(dir / exact, ec)) return dir / exact;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string entry = it->path().filename().string();
-    if (EqualsNoCase(Utf8ToUtf16(entry), name)) return it->path();
+// The entries of directories this process searched for a name in another case, each with the
+// directory's stamp: an entry is added, removed or renamed only by a change of the directory,
+// which a stat of it shows once its stamp has settled (core/file_stamp.h). So a directory that
+// keeps its stamp is not listed again, and a name it lacked is known absent with one stat.
+class DirectoryListings {
+ public:
+  // The entry of `dir` whose name is `name` without regard to case, if any; false when `dir`
+  // cannot be listed.
+  bool Find(const fs::path& dir, const std::u16string& name, fs::path& found) {
+    const std::optional<FileStamp> stamp = StampOfFile(dir);
+    if (!stamp) return false;
+    const std::string key = dir.string();
+    std::lock_guard lock(mutex_);
+    auto it = listings_.find(key);
+    if (it == listings_.end() || !(it->second.stamp == *stamp)) {
+      Listing listing{*stamp, {}};
+      std::error_code ec;
+      for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec))
+        listing.names.emplace_back(Utf8ToUtf16(entry->path().filename().string()), entry->path());
+      if (ec) return false;
+      if (!IsSettled(*stamp)) return Match(listing, name, found);
+      if (listings_.size() >= kMaxListings) listings_.clear();
+      it = listings_.insert_or_assign(key, std::move(listing)).first;
+    }
+    return Match(it->second, name, found);
   }
-  return dir / exact;
+
+ private:
+  struct Listing {
+    FileStamp stamp;
+    std::vector<std::pair<std::u16string, fs::path>> names;
+  };
+  static bool Match(const Listing& listing, const std::u16string& name, fs::path& found) {
+    for (const auto& [entry, path] : listing.names) {
+      if (!EqualsNoCase(entry, name)) continue;
+      found = path;
+      return true;
+    }
+    return false;
+  }
+  static constexpr size_t kMaxListings = 64;
+  std::mutex mutex_;
+  std::map<std::string, Listing> listings_;
+};
+
+// Finds `name` in `dir` without regard to case; the name as given when nothing matches.
+// `exists` says whether it was found (a folder that is absent holds nothing).
+fs::path LookupComponent(const fs::path& dir, const std::u16string& name, bool& exists) {
+  static DirectoryListings listings;
+  const fs::path exact = dir / Utf16ToUtf8(name);
+  std::error_code ec;
+  exists = true;
+  if (fs::exists(exact, ec)) return exact;
+  fs::path found;
+  if (listings.Find(dir, name, found)) return found;
+  exists = false;
+  return exact;
+}
+
+fs::path LookupComponent(const fs::path& dir, const std::u16string& name) {
+  bool exists = false;
+  return LookupComponent(dir, name, exists);
 }
 
 }  // namespace
@@ -147,8 +203,9 @@ bool MapPath(std::u16string_view path, MappedPath& out, DWORD& error) {
 
   fs::path host = hostBase;
   std::u16string full = prefix;
+  bool exists = true;  // below a missing component nothing is there to find
   for (const std::u16string& part : stack) {
-    host = LookupComponent(host, part);
+    host = exists ? LookupComponent(host, part, exists) : host / Utf16ToUtf8(part);
     full += u"\\" + part;
   }
   if (stack.empty()) full += u"\\";

@@ -275,6 +275,12 @@ class Translator {
   void Init(XLATEOBJ* pxlo);
   ULONG operator()(ULONG value) const;
   bool Identity() const { return identity_; }
+  // Whether a 24-bit value comes out as it went in: no translation, or one between two palettes
+  // that order red, green and blue alike (BGR to BGR, RGB to RGB).
+  bool KeepsRgbValues() const {
+    return identity_ || (palettes_ && !table_ && source_.mode == target_.mode &&
+                         (source_.mode == PAL_BGR || source_.mode == PAL_RGB));
+  }
   // The source colour of a value as 0x00RRGGBB, when the translation knows the source palette.
   bool SourceRgb(ULONG value, ULONG& rgb) const;
   // The target value nearest to an rgb colour, when it knows the target palette.

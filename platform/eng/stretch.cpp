@@ -71,6 +71,8 @@ extern "C" BOOL EngStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMas
       columns[x - r.left] = sx;
     }
     const bool rowCopies = everyColumn && !psoMask && !dither && target.bpp % 8 == 0;
+    // 24-bit pixels whose values the translation keeps are copied as bytes.
+    const bool byteCopies = !psoMask && !dither && source.bpp == 24 && target.bpp == 24 && translate.KeepsRgbValues();
     const size_t rowBytes = static_cast<size_t>(r.right - r.left) * target.bpp / 8;
     LONG previous = -1;
     for (LONG y = r.top; y < r.bottom; ++y) {
@@ -86,6 +88,15 @@ extern "C" BOOL EngStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMas
         continue;
       }
       previous = sy;
+      if (byteCopies) {
+        const BYTE* from = source.Row(sy);
+        BYTE* to = target.Row(y) + static_cast<ptrdiff_t>(r.left) * 3;
+        for (const LONG sx : columns) {
+          if (sx >= 0) std::memcpy(to, from + static_cast<ptrdiff_t>(sx) * 3, 3);
+          to += 3;
+        }
+        continue;
+      }
       for (LONG x = r.left; x < r.right; ++x) {
         const LONG sx = columns[x - r.left];
         if (sx < 0) continue;

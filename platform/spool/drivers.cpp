@@ -72,11 +72,11 @@ extern "C" BOOL GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Le
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  SpoolState state;
-  const SpoolPrinter* printer = ReadHandlePrinter(*handle, state);
+  std::shared_ptr<const SpoolState> state;
+  const SpoolPrinter* printer = ShareHandlePrinter(*handle, state);
   if (!printer) return FALSE;
   const std::u16string_view environment = pEnvironment ? std::u16string_view(pEnvironment) : kSpoolEnvironment;
-  const SpoolDriver* driver = FindDriverIn(state, printer->driverName, environment);
+  const SpoolDriver* driver = FindDriverIn(*state, printer->driverName, environment);
   if (!driver) {
     SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
     return FALSE;

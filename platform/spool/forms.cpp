@@ -107,9 +107,9 @@ extern "C" BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbB
   *pcReturned = 0;
   if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
   if (auto fault = RunSpoolHook("EnumFormsW", hPrinter, Level, cbBuf)) return AnswerFault(*fault, pcbNeeded);
-  SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
-  const std::vector<SpoolForm> forms = AllForms(state);
+  std::shared_ptr<const SpoolState> state;
+  if (DWORD error = ShareSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
+  const std::vector<SpoolForm> forms = AllForms(*state);
   InfoLayout layout(sizeof(FORM_INFO_1W), forms.size());
   for (size_t i = 0; i < forms.size(); ++i) LayoutForm(forms[i], layout, i);
   if (!layout.Deliver(pForm, cbBuf, pcbNeeded)) return FALSE;
@@ -123,9 +123,9 @@ extern "C" BOOL GetFormW(HANDLE hPrinter, LPWSTR pFormName, DWORD Level, LPBYTE 
   if (!pFormName) return Fail(ERROR_INVALID_PARAMETER);
   if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
   if (auto fault = RunSpoolHook("GetFormW", hPrinter, Level, cbBuf)) return AnswerFault(*fault, pcbNeeded);
-  SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
-  for (const SpoolForm& form : AllForms(state)) {
+  std::shared_ptr<const SpoolState> state;
+  if (DWORD error = ShareSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
+  for (const SpoolForm& form : AllForms(*state)) {
     if (!EqualsNoCase(form.name, pFormName)) continue;
     InfoLayout layout(sizeof(FORM_INFO_1W), 1);
     LayoutForm(form, layout, 0);

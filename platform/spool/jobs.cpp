@@ -16,6 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// WritePrinter's bytes gather in a buffer of this size and reach the job's file when it fills,
+// at the end of each page and at the end of the document, as the client side of a spooler
+// buffers them; a job still being written shows its size up to the last of those.
+constexpr size_t kWriteBufferBytes = 64 * 1024;
+
 BOOL Fail(DWORD error) {
   SetLastError(error);
   return FALSE;
@@ -161,14 +166,15 @@ DWORD RunJobCommand(SpoolState& state, SpoolJob& job, DWORD command) {
   }
 }
 
-// Whether the document's job was cancelled meanwhile; the store is read again only when it
-// changed since the job was last seen alive.
+// Whether the document's job was cancelled meanwhile; the job is looked up again only in a
+// store that changed since it was last seen alive.
 bool WasCancelled(OpenDocument& doc) {
-  const uint64_t stamp = SpoolStateStamp();
-  if (stamp != 0 && stamp == doc.storeSeen) return false;
-  const std::optional<SpoolJob> job = FindSpoolJob(doc.jobId);
+  std::shared_ptr<const SpoolState> state;
+  if (ShareSpoolState(state) != ERROR_SUCCESS) return true;
+  if (state == doc.aliveIn) return false;
+  const SpoolJob* job = FindJobIn(*state, doc.jobId);
   if (!job || (job->status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED))) return true;
-  doc.storeSeen = stamp;
+  doc.aliveIn = std::move(state);
   return false;
 }
 
@@ -240,6 +246,7 @@ extern "C" DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo)
   if (handle->document.file) return Fail(ERROR_INVALID_PRINTER_STATE);
 
   std::FILE* file = nullptr;
+  std::shared_ptr<char[]> buffer;
   uint32_t jobId = 0;
   const DWORD error = EditSpoolState([&](SpoolState& state) -> DWORD {
     const SpoolPrinter* printer = FindPrinterById(state, handle->printerId);
@@ -264,6 +271,8 @@ extern "C" DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo)
     fs::create_directories(path.parent_path(), ec);
     file = std::fopen(path.c_str(), "wbe");
     if (!file) return ERROR_WRITE_FAULT;
+    buffer.reset(new char[kWriteBufferBytes]);
+    std::setvbuf(file, buffer.get(), _IOFBF, kWriteBufferBytes);
     jobId = job.id;
     state.jobs.push_back(std::move(job));
     return ERROR_SUCCESS;
@@ -272,7 +281,7 @@ extern "C" DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo)
     if (file) std::fclose(file);
     return Fail(error);
   }
-  handle->document = OpenDocument{jobId, file, 0, 0, 0};
+  handle->document = OpenDocument{jobId, file, std::move(buffer), 0, 0, {}};
   return jobId;
 }
 
@@ -290,6 +299,7 @@ extern "C" BOOL EndPagePrinter(HANDLE hPrinter) {
   if (!handle) return FALSE;
   std::lock_guard lock(handle->mutex);
   if (!handle->document.file) return Fail(ERROR_SPL_NO_STARTDOC);
+  if (std::fflush(handle->document.file) != 0) return Fail(ERROR_WRITE_FAULT);
   const OpenDocument doc = handle->document;
   const DWORD error = EditSpoolState([&](SpoolState& state) {
     if (SpoolJob* job = FindJobIn(state, doc.jobId)) job->totalPages = doc.pages;
@@ -308,8 +318,7 @@ extern "C" BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD 
   if (!doc.file) return Fail(ERROR_SPL_NO_STARTDOC);
   if (WasCancelled(doc)) return Fail(ERROR_PRINT_CANCELLED);
   if (cbBuf > UINT32_MAX - doc.written) return Fail(ERROR_DISK_FULL);
-  if (cbBuf > 0 && (std::fwrite(pBuf, 1, cbBuf, doc.file) != cbBuf || std::fflush(doc.file) != 0))
-    return Fail(ERROR_WRITE_FAULT);
+  if (cbBuf > 0 && std::fwrite(pBuf, 1, cbBuf, doc.file) != cbBuf) return Fail(ERROR_WRITE_FAULT);
   doc.written += cbBuf;
   *pcWritten = cbBuf;
   return TRUE;
@@ -343,12 +352,12 @@ extern "C" BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, 
   if (!handle) return FALSE;
   if (auto fault = RunSpoolHook("GetJobW", hPrinter, Level, cbBuf)) return AnswerFault(*fault, pcbNeeded);
   if (Level != 1 && Level != 2) return Fail(ERROR_INVALID_LEVEL);
-  SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
-  const SpoolJob* job = FindJobIn(state, JobId);
+  std::shared_ptr<const SpoolState> state;
+  if (DWORD error = ShareSpoolState(state); error != ERROR_SUCCESS) return Fail(error);
+  const SpoolJob* job = FindJobIn(*state, JobId);
   if (!job || job->printerId != handle->printerId) return Fail(ERROR_INVALID_PARAMETER);
   InfoLayout layout(Level == 1 ? sizeof(JOB_INFO_1W) : sizeof(JOB_INFO_2W), 1);
-  LayoutJob(state, *job, FindPrinterById(state, job->printerId), Level, layout);
+  LayoutJob(*state, *job, FindPrinterById(*state, job->printerId), Level, layout);
   return layout.Deliver(pJob, cbBuf, pcbNeeded);
 }
 

@@ -120,6 +120,49 @@ void LayoutPrinter(const SpoolState& state, const SpoolPrinter& p, DWORD level, 
   }
 }
 
+// Printers laid out by GetPrinterW, kept while the store's decoded state is the same one (the
+// store reads a changed file again, so a change by another process makes a new state) and the
+// calling user is the same (levels 2 and 9 show the user's own devmode).
+class PrinterLayouts {
+ public:
+  // The printer of `state` at `level`, delivered as InfoLayout::Deliver does.
+  BOOL Deliver(const std::shared_ptr<const SpoolState>& state, const SpoolPrinter& printer, DWORD level,
+               LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded) {
+    // Only a printer with users' own devmodes shows each user something else.
+    std::u16string user = printer.userDevmodes.empty() ? std::u16string() : CurrentUserName();
+    std::lock_guard lock(mutex_);
+    if (state_ != state) {
+      state_ = state;
+      laid_.clear();
+    }
+    for (const Laid& laid : laid_)
+      if (laid.printerId == printer.id && laid.level == level && laid.user == user)
+        return laid.layout.Deliver(buffer, cbBuf, pcbNeeded);
+    InfoLayout layout(PrinterInfoSize(level), 1);
+    LayoutPrinter(*state, printer, level, layout, 0);
+    if (laid_.size() >= kMaxLaid) laid_.clear();
+    laid_.push_back(Laid{printer.id, level, std::move(user), std::move(layout)});
+    return laid_.back().layout.Deliver(buffer, cbBuf, pcbNeeded);
+  }
+
+ private:
+  struct Laid {
+    uint32_t printerId;
+    DWORD level;
+    std::u16string user;
+    InfoLayout layout;
+  };
+  static constexpr size_t kMaxLaid = 16;
+  std::mutex mutex_;
+  std::shared_ptr<const SpoolState> state_;  // held, so that its address is not reused
+  std::vector<Laid> laid_;
+};
+
+PrinterLayouts& LaidOutPrinters() {
+  static PrinterLayouts layouts;
+  return layouts;
+}
+
 // The devmode a caller passed, as stored bytes; false when its header is not sane.
 bool CopyCallerDevmode(const DEVMODEW* devmode, std::string& out) {
   const size_t length = DevmodeByteCount(devmode);
@@ -223,7 +266,7 @@ const std::string* SaneDevmode(const std::string& devmode) {
 }
 
 const std::string& EffectiveDevmode(const SpoolPrinter& printer) {
-  const std::u16string user = CurrentUserName();
+  const std::u16string user = printer.userDevmodes.empty() ? std::u16string() : CurrentUserName();
   for (const auto& [name, bytes] : printer.userDevmodes)
     if (EqualsNoCase(name, user))
       if (const std::string* sane = SaneDevmode(bytes)) return *sane;
@@ -257,12 +300,12 @@ extern "C" BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_
   handle->server = NamesThisServer(name);
   bool mayAdminister = MachineSetting("administrator") == "1";
   if (!handle->server) {
-    SpoolState state;
-    const DWORD error = ReadSpoolState(state);
-    const SpoolPrinter* printer = error == ERROR_SUCCESS ? FindPrinterIn(state, name) : nullptr;
+    std::shared_ptr<const SpoolState> state;
+    const DWORD error = ShareSpoolState(state);
+    const SpoolPrinter* printer = error == ERROR_SUCCESS ? FindPrinterIn(*state, name) : nullptr;
     if (!printer && error == ERROR_SUCCESS) {
       const std::u16string_view local = WithoutThisComputer(name);
-      printer = FindPrinterIn(state, local);
+      printer = FindPrinterIn(*state, local);
       if (printer && !printer->serverName.empty()) printer = nullptr;
     }
     if (!printer) {
@@ -310,12 +353,10 @@ extern "C" BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  SpoolState state;
-  const SpoolPrinter* printer = ReadHandlePrinter(*handle, state);
+  std::shared_ptr<const SpoolState> state;
+  const SpoolPrinter* printer = ShareHandlePrinter(*handle, state);
   if (!printer) return FALSE;
-  InfoLayout layout(structSize, 1);
-  LayoutPrinter(state, *printer, Level, layout, 0);
-  return layout.Deliver(pPrinter, cbBuf, pcbNeeded);
+  return LaidOutPrinters().Deliver(state, *printer, Level, pPrinter, cbBuf, pcbNeeded);
 }
 
 extern "C" BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
@@ -386,11 +427,12 @@ extern "C" BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPri
     return FALSE;
   }
   if (auto fault = RunSpoolHook("EnumPrintersW", nullptr, Level, cbBuf)) return AnswerFault(*fault, pcbNeeded);
-  SpoolState state;
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
+  std::shared_ptr<const SpoolState> shared;
+  if (DWORD error = ShareSpoolState(shared); error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;
   }
+  const SpoolState& state = *shared;
   const bool local = Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME);
   const bool connections = Flags & PRINTER_ENUM_CONNECTIONS;
   const bool sharedOnly = Flags & PRINTER_ENUM_SHARED;

@@ -27,9 +27,12 @@ constexpr size_t kMaxPrinterNameUnits = 220;
 struct OpenDocument {
   uint32_t jobId = 0;
   std::FILE* file = nullptr;
+  std::shared_ptr<char[]> buffer;  // the file's write buffer, kept until the file is closed
   uint32_t written = 0;
   uint32_t pages = 0;
-  uint64_t storeSeen = 0;  // SpoolStateStamp() when the job was last found alive
+  // The store's decoded state in which the job was last found alive (the store hands out the same
+  // state until the store changes).
+  std::shared_ptr<const SpoolState> aliveIn;
 };
 
 // What OpenPrinterW hands out. A server handle (null printer name) has no printer.
@@ -57,13 +60,18 @@ DWORD FinishDocument(PrinterHandle& handle);
 
 // ---- Store lookups (on a state already read or being edited) ------------------------------
 
+// Each also takes a state shared read-only (ShareSpoolState).
 SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name);
+const SpoolPrinter* FindPrinterIn(const SpoolState& state, std::u16string_view name);
 SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id);
-// Reads the store into `state` and finds the handle's printer; null with the last error set
+const SpoolPrinter* FindPrinterById(const SpoolState& state, uint32_t id);
+// Reads the store, shared, and finds the handle's printer; null with the last error set
 // (the store's error, or ERROR_INVALID_HANDLE when the printer is gone).
-SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state);
+const SpoolPrinter* ShareHandlePrinter(const PrinterHandle& handle, std::shared_ptr<const SpoolState>& state);
 SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment);
+const SpoolDriver* FindDriverIn(const SpoolState& state, std::u16string_view name, std::u16string_view environment);
 SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId);
+const SpoolJob* FindJobIn(const SpoolState& state, uint32_t jobId);
 
 // A local printer's name: 1 to 220 characters, none of them a control character, ',', '\\' or '!'.
 bool IsValidPrinterName(std::u16string_view name);
@@ -77,10 +85,6 @@ bool MayAdminister(const SpoolPrinter& printer);
 const std::string& EffectiveDevmode(const SpoolPrinter& printer);
 // The stored devmode when it is sane, else none: a damaged record is never handed out.
 const std::string* SaneDevmode(const std::string& devmode);
-
-// A value that changes whenever the store's state is rewritten (0 when it cannot be read), so
-// that a writer learns cheaply whether its job may have changed.
-uint64_t SpoolStateStamp();
 
 std::optional<SpoolFault> RunSpoolHook(std::string_view function, HANDLE printer, DWORD level, DWORD bufferSize);
 

@@ -1,11 +1,11 @@
 #include "spool/spool_store.h"
 
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <type_traits>
+#include <utility>
 #include <system_error>
 
 #include <fcntl.h>
@@ -241,8 +241,8 @@ void ValueFields(IO& io, SpoolValue& v) {
 // ---- Files and the store lock ---------------------------------------------------------------
 
 fs::path StoreDir() { return MachineStore("spool"); }
-fs::path StateFile() { return StoreDir() / "spooler"; }
-fs::path ValuesFile(uint32_t printerId) { return StoreDir() / "data" / std::to_string(printerId); }
+fs::path StateFile() { return MachineStore("spool/spooler"); }
+fs::path ValuesFile(uint32_t printerId) { return MachineStore("spool/data/" + std::to_string(printerId)); }
 
 // flock on a file of its own: it serialises threads of this process as well as processes,
 // because each lock holds its own open file description.
@@ -296,24 +296,39 @@ class HeldFile {
   int fd_;
 };
 
+// Moves `size` bytes by `io(offset)` (a read or a write from there on) across short transfers
+// and interruptions; the count moved.
+template <class Io>
+size_t TransferAll(size_t size, Io io) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = io(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
 // Replaces the store file with `bytes` (the caller holds the store lock exclusively); `held`
 // receives the new file, open.
 DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared_ptr<HeldFile>& held) {
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
   const fs::path temp = file.string() + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      fs::remove(temp, ec);
-      return ERROR_WRITE_FAULT;
-    }
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = ::open(temp.c_str(), kFlags, 0666);
+  if (fd < 0 && errno == ENOENT) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    fd = ::open(temp.c_str(), kFlags, 0666);
   }
-  held = std::make_shared<HeldFile>(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
-  if (::rename(temp.c_str(), file.c_str()) != 0) {
+  if (fd < 0) return ERROR_WRITE_FAULT;
+  // The new file stays open as the held file: written whole, then renamed over the old one.
+  held = std::make_shared<HeldFile>(fd);
+  const size_t done =
+      TransferAll(bytes.size(), [&](size_t at) { return ::write(fd, bytes.data() + at, bytes.size() - at); });
+  if (done != bytes.size() || ::rename(temp.c_str(), file.c_str()) != 0) {
     held.reset();
-    fs::remove(temp, ec);
+    ::unlink(temp.c_str());
     return ERROR_WRITE_FAULT;
   }
   return ERROR_SUCCESS;
@@ -412,13 +427,8 @@ class DecodedFiles {
       result = ERROR_INVALID_DATA;
     } else {
       bytes.resize(static_cast<size_t>(stamp->size));
-      size_t done = 0;
-      while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
+      const size_t done =
+          TransferAll(bytes.size(), [&](size_t at) { return ::read(fd, bytes.data() + at, bytes.size() - at); });
       if (done != bytes.size()) result = ERROR_INVALID_DATA;
     }
     if (result == ERROR_SUCCESS) held = std::make_shared<HeldFile>(fd);
@@ -456,14 +466,14 @@ constexpr auto kValuesFields = [](auto& io, Values& v) {
 };
 
 DWORD GetState(bool locked, std::shared_ptr<const SpoolState>& state) {
-  const fs::path dir = StoreDir();
-  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
-  return States().Get(StateFile(), kStateMagic, kStateFields, locked, state);
+  const fs::path file = StateFile();
+  if (file.empty()) return ERROR_PATH_NOT_FOUND;
+  return States().Get(file, kStateMagic, kStateFields, locked, state);
 }
 DWORD GetValues(uint32_t printerId, bool locked, std::shared_ptr<const Values>& values) {
-  const fs::path dir = StoreDir();
-  if (dir.empty()) return ERROR_PATH_NOT_FOUND;
-  return ValueFiles().Get(ValuesFile(printerId), kValuesMagic, kValuesFields, locked, values);
+  const fs::path file = ValuesFile(printerId);
+  if (file.empty()) return ERROR_PATH_NOT_FOUND;
+  return ValueFiles().Get(file, kValuesMagic, kValuesFields, locked, values);
 }
 
 std::mutex g_hookMutex;
@@ -479,6 +489,8 @@ DWORD ReadSpoolState(SpoolState& state) {
   if (error == ERROR_SUCCESS) state = *read;
   return error;
 }
+
+DWORD ShareSpoolState(std::shared_ptr<const SpoolState>& state) { return GetState(false, state); }
 
 DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
   StoreLock lock(true);
@@ -622,49 +634,50 @@ bool IsSaneDevmode(const void* bytes, size_t length) {
 
 // ---- Internal helpers shared by the spooler functions ----------------------------------------
 
-SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name) {
-  for (SpoolPrinter& p : state.printers)
+const SpoolPrinter* FindPrinterIn(const SpoolState& state, std::u16string_view name) {
+  for (const SpoolPrinter& p : state.printers)
     if (EqualsNoCase(p.name, name)) return &p;
   return nullptr;
 }
+SpoolPrinter* FindPrinterIn(SpoolState& state, std::u16string_view name) {
+  return const_cast<SpoolPrinter*>(FindPrinterIn(std::as_const(state), name));
+}
 
-SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
-  for (SpoolPrinter& p : state.printers)
+const SpoolPrinter* FindPrinterById(const SpoolState& state, uint32_t id) {
+  for (const SpoolPrinter& p : state.printers)
     if (p.id == id) return &p;
   return nullptr;
 }
+SpoolPrinter* FindPrinterById(SpoolState& state, uint32_t id) {
+  return const_cast<SpoolPrinter*>(FindPrinterById(std::as_const(state), id));
+}
 
-SpoolPrinter* ReadHandlePrinter(const PrinterHandle& handle, SpoolState& state) {
-  if (DWORD error = ReadSpoolState(state); error != ERROR_SUCCESS) {
+const SpoolPrinter* ShareHandlePrinter(const PrinterHandle& handle, std::shared_ptr<const SpoolState>& state) {
+  if (DWORD error = ShareSpoolState(state); error != ERROR_SUCCESS) {
     SetLastError(error);
     return nullptr;
   }
-  SpoolPrinter* printer = FindPrinterById(state, handle.printerId);
+  const SpoolPrinter* printer = FindPrinterById(*state, handle.printerId);
   if (!printer) SetLastError(ERROR_INVALID_HANDLE);
   return printer;
 }
 
-SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
-  for (SpoolDriver& d : state.drivers)
+const SpoolDriver* FindDriverIn(const SpoolState& state, std::u16string_view name, std::u16string_view environment) {
+  for (const SpoolDriver& d : state.drivers)
     if (EqualsNoCase(d.name, name) && EqualsNoCase(d.environment, environment)) return &d;
   return nullptr;
 }
+SpoolDriver* FindDriverIn(SpoolState& state, std::u16string_view name, std::u16string_view environment) {
+  return const_cast<SpoolDriver*>(FindDriverIn(std::as_const(state), name, environment));
+}
 
-SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
-  for (SpoolJob& j : state.jobs)
+const SpoolJob* FindJobIn(const SpoolState& state, uint32_t jobId) {
+  for (const SpoolJob& j : state.jobs)
     if (j.id == jobId) return &j;
   return nullptr;
 }
-
-uint64_t SpoolStateStamp() {
-  // The generation follows the magic and the format version at the start of the file; a
-  // rename puts each new file in place whole, so these bytes are never torn.
-  std::ifstream in(StateFile(), std::ios::binary);
-  char head[12];
-  if (!in.read(head, sizeof head) || std::memcmp(head, kStateMagic, 4) != 0) return 0;
-  uint32_t generation = 0;
-  for (int i = 0; i < 4; ++i) generation |= static_cast<uint32_t>(static_cast<uint8_t>(head[8 + i])) << (8 * i);
-  return (uint64_t{1} << 32) | generation;
+SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
+  return const_cast<SpoolJob*>(FindJobIn(std::as_const(state), jobId));
 }
 
 void SetSpoolCallHook(SpoolCallHook hook) {

@@ -128,6 +128,9 @@ inline constexpr std::u16string_view kPrinterDriverDataKey = u"PrinterDriverData
 // whose function returns an error other than ERROR_SUCCESS writes nothing.
 
 DWORD ReadSpoolState(SpoolState& state);
+// The same without a copy: the state as decoded, shared with the store's cache. The pointer
+// stays the same while the store is unchanged.
+DWORD ShareSpoolState(std::shared_ptr<const SpoolState>& state);
 DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit);
 DWORD ReadPrinterValues(uint32_t printerId, std::vector<SpoolValue>& values);
 // The same without a copy: the values as decoded, shared with the store's cache.

@@ -1,12 +1,18 @@
 #include "core/path_map.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "core/winerror.h"
 #include "support/temp_root.h"
 
 namespace velm::platform {
 namespace {
+
+namespace fs = std::filesystem;
 
 class PathMapTest : public ::testing::Test {
  protected:
@@ -31,6 +37,24 @@ TEST_F(PathMapTest, DrivePathsFindExistingComponentsWithoutRegardToCase) {
   const MappedPath m = Map(u"c:\\WINDOWS\\system32\\qnset.INI");
   EXPECT_EQ(m.host, root_.OnDriveC("Windows/System32/QnSet.ini"));
   EXPECT_EQ(m.full, u"C:\\WINDOWS\\system32\\qnset.INI");
+}
+
+// A folder's listing is kept while the folder's stamp stays; a name made in another case
+// afterwards is found, even when the folder's modification time is put back (its change time
+// cannot be), and one removed is no longer found.
+TEST_F(PathMapTest, NamesMadeOrRemovedAfterALookupAreSeen) {
+  const fs::path windows = root_.OnDriveC("Windows");
+  fs::create_directories(windows);
+  const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};  // long settled
+  ASSERT_EQ(::utimensat(AT_FDCWD, windows.c_str(), old, 0), 0);
+  EXPECT_EQ(Map(u"C:\\Windows\\settings\\x.ini").host, windows / "settings" / "x.ini");
+  EXPECT_EQ(Map(u"C:\\Windows\\settings\\x.ini").host, windows / "settings" / "x.ini");
+  fs::create_directories(windows / "Settings");
+  ASSERT_EQ(::utimensat(AT_FDCWD, windows.c_str(), old, 0), 0);
+  EXPECT_EQ(Map(u"C:\\Windows\\settings\\x.ini").host, windows / "Settings" / "x.ini");
+  fs::remove(windows / "Settings");
+  ASSERT_EQ(::utimensat(AT_FDCWD, windows.c_str(), old, 0), 0);
+  EXPECT_EQ(Map(u"C:\\Windows\\settings\\x.ini").host, windows / "settings" / "x.ini");
 }
 
 TEST_F(PathMapTest, MissingComponentsKeepTheirCaseAndSlashesAreSeparators) {

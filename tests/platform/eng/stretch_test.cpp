@@ -62,5 +62,46 @@ TEST_F(EngStretchTest, StretchWithARopCombinesWithTheTarget) {
   EXPECT_EQ(target.Get(1, 2), 0x3Cu);
 }
 
+// 24-bit pixels stretched between palettes that keep them, and between two that swap red and
+// blue, mirrored and cut by the target's edge: each target pixel is the source pixel at the
+// centre of its cell, as the palettes translate it.
+TEST_F(EngStretchTest, DeepPixelsKeepOrSwapTheirChannelsAsThePalettesSay) {
+  struct Case {
+    const char* name;
+    FLONG sourceMode, targetMode;  // 0: no translation
+    bool swapped;
+  };
+  const Case cases[] = {{"none", 0, 0, false},
+                        {"BGR to BGR", PAL_BGR, PAL_BGR, false},
+                        {"RGB to RGB", PAL_RGB, PAL_RGB, false},
+                        {"BGR to RGB", PAL_BGR, PAL_RGB, true}};
+  constexpr LONG kSw = 5, kSh = 3, kTw = 13, kTh = 7;
+  Bitmap source(kSw, kSh, BMF_24BPP);
+  for (LONG y = 0; y < kSh; ++y)
+    for (LONG x = 0; x < kSw; ++x) source.Put(x, y, 0x100000 * (x + 1) + 0x0100 * (16 * y + 3) + 0x40 + x);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HPALETTE from = c.sourceMode ? EngCreatePalette(c.sourceMode, 0, nullptr, 0, 0, 0) : nullptr;
+    const HPALETTE to = c.targetMode ? EngCreatePalette(c.targetMode, 0, nullptr, 0, 0, 0) : nullptr;
+    XLATEOBJ* xlate = from ? platform::CreateXlate(from, to) : nullptr;
+    Bitmap target(kTw - 2, kTh, BMF_24BPP);  // the target rectangle runs two pixels past its right edge
+    target.Fill(0xABCDEF);
+    RECTL dest{kTw, 0, 0, kTh}, src{0, 0, kSw, kSh};  // mirrored left to right
+    ASSERT_TRUE(EngStretchBlt(target.so(), source.so(), nullptr, nullptr, xlate, nullptr, nullptr, &dest, &src,
+                              nullptr, COLORONCOLOR));
+    for (LONG y = 0; y < kTh; ++y) {
+      for (LONG x = 0; x < kTw - 2; ++x) {
+        const LONG sx = kSw - 1 - (2 * x + 1) * kSw / (2 * kTw), sy = (2 * y + 1) * kSh / (2 * kTh);
+        ULONG expected = source.Get(sx, sy);
+        if (c.swapped) expected = (expected & 0x00FF00) | (expected >> 16) | ((expected & 0xFF) << 16);
+        ASSERT_EQ(target.Get(x, y), expected) << x << "," << y;
+      }
+    }
+    if (xlate) platform::DeleteXlate(xlate);
+    if (to) EngDeletePalette(to);
+    if (from) EngDeletePalette(from);
+  }
+}
+
 }  // namespace
 }  // namespace velm::test

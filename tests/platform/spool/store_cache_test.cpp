@@ -54,5 +54,82 @@ TEST_F(SpoolTest, TheStoreIsReadAgainOnlyWhenItChanged) {
   EXPECT_GT(after.generation, before.generation);
 }
 
+// The comment, job count and devmode orientation that GetPrinterW level 2 shows.
+std::u16string Comment(HANDLE h) {
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  auto buffer = AlignedBuffer(needed);
+  if (!GetPrinterW(h, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed)) return u"(failed)";
+  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+  const auto digit = [](int n) { return std::u16string(1, static_cast<char16_t>(u'0' + n)); };
+  return std::u16string(info->pComment) + u"/" + digit(static_cast<int>(info->cJobs)) + u"/" +
+         (info->pDevMode ? digit(info->pDevMode->dmOrientation) : u"-");
+}
+
+// GetPrinterW keeps what it laid out while the store is the same: a change of another process
+// (same-sized comments, a job) and a change of user (each user's own devmode) are seen at once.
+TEST_F(SpoolTest, ThePrinterQueryShowsEveryChangeAndEachUsersDevmode) {
+  const std::vector<BYTE> portrait = MakeDevmode(0, 1), landscape = MakeDevmode(0, 2);
+  ASSERT_EQ(UpdateSpoolPrinter(u"Office", [&](SpoolPrinter& p) {
+              p.comment = u"x0";
+              p.devmode.assign(portrait.begin(), portrait.end());
+              p.userDevmodes = {{u"other", std::string(landscape.begin(), landscape.end())}};
+            }),
+            ERROR_SUCCESS);
+  HANDLE h = Open(u"Office");
+  EXPECT_EQ(Comment(h), u"x0/0/1");
+  EXPECT_EQ(Comment(h), u"x0/0/1");
+  for (int round = 1; round <= 5; ++round) {
+    ASSERT_TRUE(InAnotherProcess([&] {
+      return UpdateSpoolPrinter(u"Office", [&](SpoolPrinter& p) {
+               p.comment = u"x" + std::u16string(1, static_cast<char16_t>(u'0' + round));
+             }) == ERROR_SUCCESS;
+    }));
+    EXPECT_EQ(Comment(h), u"x" + std::u16string(1, static_cast<char16_t>(u'0' + round)) + u"/0/1") << round;
+  }
+  ASSERT_TRUE(SetMachineSetting("user", "other"));
+  EXPECT_EQ(Comment(h), u"x5/0/2");
+  ASSERT_TRUE(SetMachineSetting("user", "user"));
+  EXPECT_EQ(Comment(h), u"x5/0/1");
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"doc"), nullptr, nullptr};
+  ASSERT_NE(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+  EXPECT_EQ(Comment(h), u"x5/1/1");
+  ASSERT_TRUE(AbortPrinter(h));
+}
+
+// A job's bytes gather in the writer's buffer but are in the job's file at the end of each page,
+// and a cancelled job refuses the next write even when it would fit in the buffer.
+TEST_F(SpoolTest, AJobsBytesReachItsFileByTheEndOfEachPage) {
+  HANDLE h = Open(u"Office");
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"doc"), nullptr, nullptr};
+  const DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc));
+  ASSERT_NE(id, 0u);
+  std::string expected;
+  for (int page = 0; page < 3; ++page) {
+    ASSERT_TRUE(StartPagePrinter(h));
+    for (int piece = 0; piece < 7 + 20 * page; ++piece) {
+      std::string bytes(4093 + page, static_cast<char>('a' + piece % 26));
+      DWORD written = 0;
+      ASSERT_TRUE(WritePrinter(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written));
+      ASSERT_EQ(written, bytes.size());
+      expected += bytes;
+    }
+    ASSERT_TRUE(EndPagePrinter(h));
+    EXPECT_EQ(test::ReadHostFile(SpoolJobFile(id)), expected) << page;
+  }
+  ASSERT_TRUE(InAnotherProcess([&] {
+    HANDLE child = nullptr;
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    return OpenPrinterW(const_cast<LPWSTR>(u"Office"), &child, &all) &&
+           SetJobW(child, id, 0, nullptr, JOB_CONTROL_CANCEL) && ClosePrinter(child);
+  }));
+  char one = 'z';
+  DWORD written = 0;
+  EXPECT_FALSE(WritePrinter(h, &one, 1, &written));
+  EXPECT_EQ(GetLastError(), ERROR_PRINT_CANCELLED);
+  EXPECT_TRUE(EndDocPrinter(h));
+  EXPECT_FALSE(FindSpoolJob(id).has_value());
+}
+
 }  // namespace
 }  // namespace velm::platform
