@@ -230,8 +230,9 @@ class VectorPageTest : public DriverTest {
     EngUnlockSurface(device_);
     DrvDisableSurface(reinterpret_cast<DHPDEV>(pdev));
     DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
+    jobdump::Job job = CloseSpoolJob(spoolJob_);
     jobBytes_ = ReadHostFile(platform::SpoolJobFile(spoolJob_));
-    return CloseSpoolJob(spoolJob_);
+    return job;
   }
 
   DWORD spoolJob_ = 0;
