@@ -156,7 +156,9 @@ TEST(DevmodeVersionsTest, ByteBuffersShorterThanTheirHeadersClaimAreRefusedUntou
     const std::vector<BYTE> before = target.bytes;
     EXPECT_EQ(DmConvertBytes(from.data(), from.size(), target.bytes.data(), target.bytes.size()), cut.answer)
         << cut.sourceBytes << " into " << cut.targetBytes;
-    if (cut.answer < 0) EXPECT_EQ(target.bytes, before) << cut.sourceBytes << " into " << cut.targetBytes;
+    if (cut.answer < 0) {
+      EXPECT_EQ(target.bytes, before) << cut.sourceBytes << " into " << cut.targetBytes;
+    }
   }
 }
 
