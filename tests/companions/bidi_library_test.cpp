@@ -235,8 +235,11 @@ TEST_F(BidiLibraryTest, EachAllocationFailingIsNotEnoughMemory) {
     const BOOL asked = opened && table_.query(&table_, handle, &result, kQueryFull, work);
     const DWORD askError = GetLastError();
     platform::SetAllocationFault(0);
-    if (!opened) EXPECT_EQ(openError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
-    if (opened && !asked) EXPECT_EQ(askError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
+    if (!opened) {
+      EXPECT_EQ(openError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
+    } else if (!asked) {
+      EXPECT_EQ(askError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
+    }
     failed += !opened || !asked;
     if (handle) table_.close(&table_, handle);
   }
