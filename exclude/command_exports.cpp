@@ -123,8 +123,7 @@ DRIVER_EXPORT int32_t ExcGetCommandValue(EXCSESSION session, const char* command
   if (!ExcLineBufferInit(&list)) return kExcFailed;
   int32_t result = kExcFailed;
   if (ExcListCommandValues(session, row, command, acceptableOnly ? TRUE : FALSE, &list)) {
-    ExcReportSize(needed, list.length);
-    result = ExcCopyOut(list.text, list.length, size, buffer);
+    result = ExcHandOut(list.text, list.length, size, buffer, needed);
   }
   ExcLineBufferFree(&list);
   return result;

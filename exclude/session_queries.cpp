@@ -133,8 +133,7 @@ DRIVER_EXPORT int32_t ExcGetPrinterOption(EXCSESSION session, const char* comman
     if (!ExcLineBufferAppendNul(&list)) {
       result = kExcFailed;
     } else {
-      ExcReportSize(needed, list.length);
-      result = ExcCopyOut(list.text, list.length, size, buffer);
+      result = ExcHandOut(list.text, list.length, size, buffer, needed);
     }
   }
   ExcLineBufferFree(&list);
@@ -185,8 +184,7 @@ DRIVER_EXPORT int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind,
     if (!ExcLineBufferAppendNul(&lines)) {
       result = kExcFailed;
     } else {
-      ExcReportSize(needed, lines.length);
-      result = ExcCopyOut(lines.text, lines.length, size, buffer);
+      result = ExcHandOut(lines.text, lines.length, size, buffer, needed);
     }
   }
   ExcLineBufferFree(&lines);
