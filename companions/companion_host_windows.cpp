@@ -3,7 +3,6 @@
 #include "companions/companion_host.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace velm::companion {
 namespace {
@@ -18,7 +17,7 @@ struct HandleCloser {
   }
 };
 
-DWORD WriteAll(HANDLE file, const std::string& bytes) {
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
@@ -29,34 +28,55 @@ DWORD WriteAll(HANDLE file, const std::string& bytes) {
   return ERROR_SUCCESS;
 }
 
+// The folder part of `path` (empty when it has none).
+StorePath Parent(const StorePath& path) {
+  StorePath parent;
+  const WCHAR* end = path.text;
+  for (const WCHAR* at = path.text; *at; ++at) {
+    if (*at == WCH('\\') || *at == WCH('/')) end = at;
+  }
+  std::copy(path.text, end, parent.text);
+  return parent;
+}
+
 }  // namespace
 
-std::string Setting(std::string_view key, std::string_view fallback) {
-  const WString name = FromUtf8(key);
+String Setting(std::string_view key, std::string_view fallback) {
+  const WText name = FromUtf8(key);
   DWORD size = 0;
   if (RegGetValueW(HKEY_LOCAL_MACHINE, kSwitchesKey, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
           ERROR_SUCCESS ||
       size < sizeof(WCHAR)) {
-    return std::string(fallback);
+    return String(fallback);
   }
-  WString value(size / sizeof(WCHAR), 0);
+  WText value(size / sizeof(WCHAR), 0);
   if (RegGetValueW(HKEY_LOCAL_MACHINE, kSwitchesKey, name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
       ERROR_SUCCESS) {
-    return std::string(fallback);
+    return String(fallback);
   }
   value.resize(lstrlenW(value.c_str()));
   return ToUtf8(value);
 }
 
-std::filesystem::path StoreFolder(std::string_view area) {
-  WCHAR data[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(WSTR("ProgramData"), data, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return std::filesystem::path(data) / WSTR("Velm") / FromUtf8(area);
+StorePath StoreFolder(std::string_view area) {
+  StorePath folder;
+  const DWORD length = GetEnvironmentVariableW(WSTR("ProgramData"), folder.text, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return StorePath();
+  return folder / "Velm" / area;
 }
 
-DWORD ReadWholeFile(const std::filesystem::path& file, size_t maxBytes, std::string& bytes) {
-  HandleCloser opened{CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+DWORD MakeFolder(const StorePath& folder) {
+  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+  const DWORD attributes = GetFileAttributesW(folder.text);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_SUCCESS;
+  const StorePath parent = Parent(folder);
+  if (!parent.empty() && MakeFolder(parent) != ERROR_SUCCESS) return ERROR_PATH_NOT_FOUND;
+  return CreateDirectoryW(folder.text, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS ? ERROR_SUCCESS
+                                                                                          : GetLastError();
+}
+
+DWORD ReadWholeFile(const StorePath& file, size_t maxBytes, String& bytes) {
+  HandleCloser opened{CreateFileW(file.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (opened.handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -78,30 +98,40 @@ DWORD ReadWholeFile(const std::filesystem::path& file, size_t maxBytes, std::str
   return ERROR_SUCCESS;
 }
 
-DWORD ReplaceWholeFile(const std::filesystem::path& file, const std::string& bytes) {
-  std::filesystem::path temporary = file;
-  temporary += WSTR(".tmp") + std::to_wstring(GetCurrentProcessId()) + WSTR(".") + std::to_wstring(GetCurrentThreadId());
+DWORD ReplaceWholeFile(const StorePath& file, std::string_view bytes) {
+  const String suffix = ".tmp" + Decimal(GetCurrentProcessId()) + "." + Decimal(GetCurrentThreadId());
+  StorePath written = file;
+  size_t length = 0;
+  while (written.text[length]) ++length;
+  if (length + suffix.size() >= StorePath::kChars) return ERROR_FILENAME_EXCED_RANGE;
+  for (size_t i = 0; i < suffix.size(); ++i) written.text[length + i] = static_cast<WCHAR>(suffix[i]);
   DWORD error = ERROR_SUCCESS;
   {
-    HandleCloser written{CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (written.handle == INVALID_HANDLE_VALUE) return GetLastError();
-    error = WriteAll(written.handle, bytes);
-    if (error == ERROR_SUCCESS && !FlushFileBuffers(written.handle)) error = GetLastError();
+    HandleCloser out{CreateFileW(written.text, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (out.handle == INVALID_HANDLE_VALUE) return GetLastError();
+    error = WriteAll(out.handle, bytes);
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(out.handle)) error = GetLastError();
   }
   if (error == ERROR_SUCCESS &&
-      !MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      !MoveFileExW(written.text, file.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
   }
-  if (error != ERROR_SUCCESS) DeleteFileW(temporary.c_str());
+  if (error != ERROR_SUCCESS) DeleteFileW(written.text);
   return error;
 }
 
-StoreLock::StoreLock(const std::filesystem::path& lockFile) {
-  std::error_code ignored;
-  std::filesystem::create_directories(lockFile.parent_path(), ignored);
-  HANDLE file = CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+DWORD AppendToFile(const StorePath& file, std::string_view bytes) {
+  MakeFolder(Parent(file));
+  HandleCloser out{CreateFileW(file.text, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (out.handle == INVALID_HANDLE_VALUE) return GetLastError();
+  return WriteAll(out.handle, bytes);
+}
+
+StoreLock::StoreLock(const StorePath& lockFile) {
+  MakeFolder(Parent(lockFile));
+  HANDLE file = CreateFileW(lockFile.text, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error_ = GetLastError();
     return;
@@ -119,20 +149,20 @@ StoreLock::~StoreLock() {
   if (held_) CloseHandle(held_);  // closing drops the lock
 }
 
-std::string ToUtf8(WStringView text) {
+String ToUtf8(WStringView text) {
   if (text.empty()) return {};
   const int count = static_cast<int>(text.size());
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), count, nullptr, 0, nullptr, nullptr);
-  std::string out(bytes, '\0');
+  String out(bytes, '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), count, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 
-WString FromUtf8(std::string_view text) {
+WText FromUtf8(std::string_view text) {
   if (text.empty()) return {};
   const int count = static_cast<int>(text.size());
   const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), count, nullptr, 0);
-  WString out(units, 0);
+  WText out(units, 0);
   MultiByteToWideChar(CP_UTF8, 0, text.data(), count, out.data(), units);
   return out;
 }

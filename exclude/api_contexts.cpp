@@ -18,6 +18,7 @@
 #include "settings/persistence/folders.h"
 #include "settings/persistence/paths.h"
 #include "settings/services/spooler_info.h"
+#include "settings/context/boundary.h"
 
 namespace {
 
@@ -179,20 +180,26 @@ void ApiReleasePrinter(DriverContext* context, ApiPrinterScope* scope) {
 
 // ---- Exports -----------------------------------------------------------------------------------
 
-DRIVER_EXPORT int32_t VELMDrvCheckAPIVer(const char* printerName) {
+DRIVER_EXPORT int32_t VELMDrvCheckAPIVer(const char* printerName) try {
   return ApiCheckVersion(printerName);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{0});
 }
 
-DRIVER_EXPORT VELMAPICONTEXT VELMDrvEnable(const char* printerName) {
+DRIVER_EXPORT VELMAPICONTEXT VELMDrvEnable(const char* printerName) try {
   if (!printerName || !printerName[0]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   ApiCheckVersion(printerName);
   return reinterpret_cast<VELMAPICONTEXT>(ApiEnable(printerName));
+} catch (...) {
+  return SysFailAtBoundary(VELMAPICONTEXT{});
 }
 
-DRIVER_EXPORT int32_t VELMDrvDisable(VELMAPICONTEXT context) {
+DRIVER_EXPORT int32_t VELMDrvDisable(VELMAPICONTEXT context) try {
   ApiDisable(reinterpret_cast<DriverContext*>(context));
   return 1;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{1});
 }

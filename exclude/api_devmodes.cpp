@@ -29,6 +29,7 @@
 #include "settings/persistence/user_lists.h"
 #include "settings/context/settings_history.h"
 #include "settings/items/settings_record.h"
+#include "settings/context/boundary.h"
 
 namespace {
 
@@ -268,6 +269,8 @@ LONG ApiGetDevmode(DriverContext* context, DWORD mode, void* buffer) {
 }
 
 DRIVER_EXPORT int32_t VELMDrvGetDevmode(VELMAPICONTEXT context, uint32_t mode,
-                                                                           void* devmode) {
+                                                                           void* devmode) try {
   return ApiGetDevmode(reinterpret_cast<DriverContext*>(context), mode, devmode);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{-1});
 }

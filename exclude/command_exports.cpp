@@ -7,6 +7,7 @@
 #include "exclude/exc_session.h"
 #include "exclude/velmexc.h"
 #include "settings/context/memory.h"
+#include "settings/context/boundary.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ bool RequiredCommandsSet(const ExcSession* session) {
 }  // namespace
 
 DRIVER_EXPORT int32_t ExcSetCommandBase(EXCSESSION session, const char* block,
-                                                                           uint32_t* changeSize) {
+                                                                           uint32_t* changeSize) try {
   if (!session) return kExcFailed;
   ExcReportSize(changeSize, 0);
   // A block that cannot be read whole is refused before the session's base is given up.
@@ -66,17 +67,21 @@ DRIVER_EXPORT int32_t ExcSetCommandBase(EXCSESSION session, const char* block,
   const int result = ExcBuildChanges(session, nullptr);
   ExcReportSize(changeSize, session->changeLength);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetCommandBase(EXCSESSION session, uint32_t size,
-                                                                           char* buffer, uint32_t* needed) {
+                                                                           char* buffer, uint32_t* needed) try {
   if (!session) return kExcFailed;
   ExcReportSize(needed, session->baseLength);
   return ExcCopyOut(session->base, session->baseLength, size, buffer);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcUpdateCommand(EXCSESSION session, const char* line,
-                                                                          uint32_t* changeSize) {
+                                                                          uint32_t* changeSize) try {
   if (!session) return kExcFailed;
   ExcReportSize(changeSize, 0);
   if (!line) return kExcDone;
@@ -92,20 +97,24 @@ DRIVER_EXPORT int32_t ExcUpdateCommand(EXCSESSION session, const char* line,
   const int result = ExcBuildChanges(session, line);
   ExcReportSize(changeSize, session->changeLength);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetCommandChange(EXCSESSION session, uint32_t size,
-                                                                             char* buffer, uint32_t* needed) {
+                                                                             char* buffer, uint32_t* needed) try {
   if (!session) return kExcFailed;
   ExcReportSize(needed, session->changeLength);
   const int32_t result = ExcCopyOut(session->changes, session->changeLength, size, buffer);
   if (result == kExcDone) ExcClearChanges(session);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetCommandValue(EXCSESSION session, const char* command,
                                                                             int32_t acceptableOnly, uint32_t size,
-                                                                            char* buffer, uint32_t* needed) {
+                                                                            char* buffer, uint32_t* needed) try {
   if (!session) return kExcFailed;
   ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessJob);
@@ -114,9 +123,10 @@ DRIVER_EXPORT int32_t ExcGetCommandValue(EXCSESSION session, const char* command
   if (!ExcLineBufferInit(&list)) return kExcFailed;
   int32_t result = kExcFailed;
   if (ExcListCommandValues(session, row, command, acceptableOnly ? TRUE : FALSE, &list)) {
-    ExcReportSize(needed, list.length);
-    result = ExcCopyOut(list.text, list.length, size, buffer);
+    result = ExcHandOut(list.text, list.length, size, buffer, needed);
   }
   ExcLineBufferFree(&list);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }

@@ -10,6 +10,7 @@
 #include "settings/items/store.h"
 #include "settings/services/job_credentials.h"
 #include "settings/context/memory.h"
+#include "settings/context/boundary.h"
 
 namespace {
 
@@ -91,12 +92,16 @@ void ExcCloseSession(ExcSession* session) {
   SysFree(session);
 }
 
-DRIVER_EXPORT EXCSESSION ExcGetExclusive(const char* printerName) {
+DRIVER_EXPORT EXCSESSION ExcGetExclusive(const char* printerName) try {
   return ExcOpenSession(printerName);
+} catch (...) {
+  return SysFailAtBoundary(EXCSESSION{});
 }
 
-DRIVER_EXPORT void ExcFreeExclusive(EXCSESSION session) {
+DRIVER_EXPORT void ExcFreeExclusive(EXCSESSION session) try {
   ExcCloseSession(session);
+} catch (...) {
+  SysFailAtBoundary();
 }
 
 int ExcCopyOut(const char* text, DWORD length, uint32_t size, char* buffer) {

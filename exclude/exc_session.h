@@ -33,6 +33,11 @@ inline void ExcReportSize(uint32_t* needed, DWORD size) {
 }
 // kExcDone when copied (or nothing to copy), kExcMore when the buffer is too small or absent.
 int ExcCopyOut(const char* text, DWORD length, uint32_t size, char* buffer);
+// Both steps for `length` bytes of `text`: the size to `needed`, then the copy.
+inline int ExcHandOut(const char* text, DWORD length, uint32_t size, char* buffer, uint32_t* needed) {
+  ExcReportSize(needed, length);
+  return ExcCopyOut(text, length, size, buffer);
+}
 
 struct ExcSession {
   DriverContext* context;

@@ -18,6 +18,7 @@
 #include "settings/persistence/paths.h"
 #include "settings/items/settings_record.h"
 #include "settings/persistence/user_lists.h"
+#include "settings/context/boundary.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ bool ConvertDevmode(BYTE* wide, BYTE* ansi, const char* printerName) {
 }  // namespace
 
 DRIVER_EXPORT int32_t ExcGetIniFileName(const char* printerName, uint32_t size,
-                                                                           char* buffer, uint32_t* needed) {
+                                                                           char* buffer, uint32_t* needed) try {
   WCHAR name[kApiNameChars];
   if (!ApiWidenPrinterName(printerName, name)) return kExcFailed;
   HANDLE printer = nullptr;
@@ -80,11 +81,13 @@ DRIVER_EXPORT int32_t ExcGetIniFileName(const char* printerName, uint32_t size,
   const DWORD required = length ? length + 1 : 0;
   ExcReportSize(needed, required);
   return ExcCopyOut(narrowed, required, size, buffer);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode,
                                                                              uint32_t size, void* buffer,
-                                                                             uint32_t* needed) {
+                                                                             uint32_t* needed) try {
   ExcReportSize(needed, kAnsiDevmodeSize);
   if (!buffer || size < kAnsiDevmodeSize) return kExcMore;
   if (mode != 1) return kExcFailed;
@@ -106,11 +109,13 @@ DRIVER_EXPORT int32_t ExcGetDriverDevmode(const char* printerName, int32_t mode,
   }
   ClosePrinter(printer);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetPrinterOption(EXCSESSION session, const char* command,
                                                                              uint32_t size, char* buffer,
-                                                                             uint32_t* needed) {
+                                                                             uint32_t* needed) try {
   if (!session) return kExcFailed;
   ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessPrinterOption);
@@ -128,17 +133,18 @@ DRIVER_EXPORT int32_t ExcGetPrinterOption(EXCSESSION session, const char* comman
     if (!ExcLineBufferAppendNul(&list)) {
       result = kExcFailed;
     } else {
-      ExcReportSize(needed, list.length);
-      result = ExcCopyOut(list.text, list.length, size, buffer);
+      result = ExcHandOut(list.text, list.length, size, buffer, needed);
     }
   }
   ExcLineBufferFree(&list);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetPrinterValue(EXCSESSION session, const char* command,
                                                                             uint32_t size, char* buffer,
-                                                                            uint32_t* needed) {
+                                                                            uint32_t* needed) try {
   if (!session) return kExcFailed;
   ExcReportSize(needed, 0);
   const ExcCommandRow* row = ExcFindCommand(session, command, kExcAccessPrinterValue);
@@ -146,11 +152,13 @@ DRIVER_EXPORT int32_t ExcGetPrinterValue(EXCSESSION session, const char* command
   const DWORD length = ExcFormatPrinterValue(row, session->context, buffer ? size : 0, buffer);
   ExcReportSize(needed, length);
   return size < length || (length && !buffer) ? kExcMore : kExcDone;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }
 
 DRIVER_EXPORT int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind,
                                                                              uint32_t size, char* buffer,
-                                                                             uint32_t* needed) {
+                                                                             uint32_t* needed) try {
   if (!session || !session->context || !session->context->settings) return kExcFailed;
   ExcReportSize(needed, 0);
   DriverContext* context = session->context;
@@ -176,10 +184,11 @@ DRIVER_EXPORT int32_t ExcGetWaterMarkList(EXCSESSION session, int32_t kind,
     if (!ExcLineBufferAppendNul(&lines)) {
       result = kExcFailed;
     } else {
-      ExcReportSize(needed, lines.length);
-      result = ExcCopyOut(lines.text, lines.length, size, buffer);
+      result = ExcHandOut(lines.text, lines.length, size, buffer, needed);
     }
   }
   ExcLineBufferFree(&lines);
   return result;
+} catch (...) {
+  return SysFailAtBoundary(int32_t{kExcFailed});
 }

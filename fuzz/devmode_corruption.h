@@ -78,6 +78,16 @@ inline std::vector<BYTE> CorruptDevmode(const std::vector<BYTE>& good, uint32_t 
   return bytes;
 }
 
+// A fuzz input or corpus seed as a devmode: zero-padded to the dmSize + dmDriverExtra its header
+// claims, as the graphics system would hand no less. Empty when it is too short for the header.
+inline std::vector<BYTE> DevmodeFromInput(const uint8_t* data, size_t size) {
+  if (size < kDevmodeOffDriverExtra + 2) return {};
+  std::vector<BYTE> devmode(data, data + size);
+  const size_t claimed = size_t{LoadWord(devmode, kDevmodeOffSize)} + LoadWord(devmode, kDevmodeOffDriverExtra);
+  if (devmode.size() < claimed) devmode.resize(claimed, 0);
+  return devmode;
+}
+
 // "" when a devmode the driver hands out is one a caller can use, else what is wrong with it.
 inline std::string DevmodeFault(const BYTE* devmode) {
   if (PublicShort(devmode, kDevmodeOffSize) != SHORT(kDevmodePublicBytes) ||

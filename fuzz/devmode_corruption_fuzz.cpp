@@ -1,6 +1,8 @@
 // Damaged devmodes through every way a devmode reaches the driver (see devmode_corruption.h).
 // An input is the devmode itself; the buffer is zero-padded to the sizes its header claims, as
 // the graphics system would hand no less. The first input sets up a machine root of its own.
+// The seeds (corpus/devmode_corruption) are the driver's own devmode, older and foreign layouts,
+// and the damage that once found faults; the fuzz preset replays them as a test.
 //   build/fuzz/bin/fuzz_devmode_corruption <new-inputs-folder> fuzz/corpus/devmode_corruption
 #include <cstdio>
 #include <cstdlib>
@@ -35,11 +37,9 @@ velm::fuzz::DevmodeCorruptionMachine& Machine() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < velm::fuzz::kDevmodeOffDriverExtra + 2 || size > 0x20000) return 0;
-  std::vector<BYTE> devmode(data, data + size);
-  const size_t claimed = size_t{velm::fuzz::LoadWord(devmode, velm::fuzz::kDevmodeOffSize)} +
-                         velm::fuzz::LoadWord(devmode, velm::fuzz::kDevmodeOffDriverExtra);
-  if (devmode.size() < claimed) devmode.resize(claimed, 0);
+  if (size > 0x20000) return 0;
+  const std::vector<BYTE> devmode = velm::fuzz::DevmodeFromInput(data, size);
+  if (devmode.empty()) return 0;
   const std::string failure = Machine().Check(devmode);
   if (!failure.empty()) {
     std::fprintf(stderr, "devmode corruption: %s\n", failure.c_str());

@@ -8,6 +8,7 @@
 #include "gr2k/device_fonts.h"
 #include "gr2k/glyph_compress.h"
 #include "gr2k/pdev.h"
+#include "settings/context/global_allocator.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ struct StringGlyph {
   WORD code;
 };
 
-bool CollectGlyphs(STROBJ* pstro, std::vector<StringGlyph>* out) {
+bool CollectGlyphs(STROBJ* pstro, CountedVector<StringGlyph>* out) {
   out->clear();
   try {
     out->reserve(pstro->cGlyphs);
@@ -233,11 +234,11 @@ BOOL SelectFont(RenderPdev* pdev, FONTOBJ* pfo, TextFont& font, bool hostIcm) {
 
 // Resident glyphs: a fixed-pitch run, a run along the baseline or column, or one 0x51 each.
 BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, const TextFont& font) {
-  std::vector<StringGlyph> glyphs;
+  CountedVector<StringGlyph> glyphs;
   if (!CollectGlyphs(pstro, &glyphs)) return FALSE;
   if (glyphs.empty()) return TRUE;
   CommandStream* stream = &pdev->stream;
-  std::vector<WORD> codes, steps;
+  CountedVector<WORD> codes, steps;
   try {
     codes.resize(glyphs.size());
     steps.resize(glyphs.size());
@@ -284,7 +285,7 @@ BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, const TextFont& font) {
 
 // Outlines: one 0x51 kind 1 per glyph with its path relative to the glyph box.
 BOOL EmitOutlines(RenderPdev* pdev, STROBJ* pstro, FONTOBJ* pfo) {
-  std::vector<StringGlyph> glyphs;
+  CountedVector<StringGlyph> glyphs;
   if (!CollectGlyphs(pstro, &glyphs)) return FALSE;
   for (const StringGlyph& glyph : glyphs) {
     HGLYPH hg = glyph.hg;
@@ -368,11 +369,11 @@ struct DownloadContext {
 
 // 0x54 for every glyph of the string not yet on the device, then one 0x55 placing them all.
 // FALSE from the download pass with *downloadFailed set; FALSE otherwise for a failed 0x55.
-BOOL EmitPlaced(const DownloadContext& c, const std::vector<StringGlyph>& glyphs, bool* downloadFailed) {
+BOOL EmitPlaced(const DownloadContext& c, const CountedVector<StringGlyph>& glyphs, bool* downloadFailed) {
   RenderPdev* pdev = c.pdev;
   GlyphCache* cache = &pdev->glyphs;
   const ULONG fontId = c.pfo->iUniq;
-  std::vector<PositionedGlyph> placed;
+  CountedVector<PositionedGlyph> placed;
   POINTL first{}, previous{};
   *downloadFailed = true;
   for (const StringGlyph& glyph : glyphs) {
@@ -411,7 +412,7 @@ BOOL EmitPlaced(const DownloadContext& c, const std::vector<StringGlyph>& glyphs
 }
 
 // One 0x53 (cache in use) or 0x57 per glyph.
-BOOL EmitEach(const DownloadContext& c, const std::vector<StringGlyph>& glyphs, bool useCache) {
+BOOL EmitEach(const DownloadContext& c, const CountedVector<StringGlyph>& glyphs, bool useCache) {
   RenderPdev* pdev = c.pdev;
   GlyphCache* cache = &pdev->glyphs;
   const ULONG fontId = c.pfo->iUniq;
@@ -458,7 +459,7 @@ BOOL EmitEach(const DownloadContext& c, const std::vector<StringGlyph>& glyphs, 
 }
 
 BOOL EmitDownload(RenderPdev* pdev, STROBJ* pstro, FONTOBJ* pfo, const TextFont& font) {
-  std::vector<StringGlyph> glyphs;
+  CountedVector<StringGlyph> glyphs;
   if (!CollectGlyphs(pstro, &glyphs)) return FALSE;
   const DownloadContext c{pdev, pstro, pfo, &font,
                           (pstro->flAccel & SO_GLYPHINDEX_TEXTOUT) ? kFlagsGlyphIndices : kFlagsCharacters};

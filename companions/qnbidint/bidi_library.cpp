@@ -28,12 +28,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <map>
 #include <mutex>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "bidi_interface.h"
 #include "companions/companion_host.h"
@@ -51,19 +47,19 @@ namespace vp = velm::companion;
 constexpr size_t kMaxDeviceFileBytes = 1u << 20;
 
 struct Device {
-  WString model = WSTR("VELM");
-  std::vector<DWORD> trayIds, trayPaper, trayMedia, trayAttributes, options;
+  vp::WText model = WSTR("VELM");
+  vp::Vector<DWORD> trayIds, trayPaper, trayMedia, trayAttributes, options;
   bool hasMemory = false, hasMemoryType = false;
   DWORD memory = 0, memoryType = 0;
-  WString system, emulation, other;
+  vp::WText system, emulation, other;
   DWORD openStatus = 1;
-  std::map<DWORD, std::string> records, classRecords;  // raw answers that replace the built ones
-  std::map<std::string, DWORD> sizes, claims, failures;
+  vp::Map<DWORD, vp::String> records, classRecords;  // raw answers that replace the built ones
+  vp::Map<vp::String, DWORD> sizes, claims, failures;
 };
 
 struct Session {
   Device device;
-  std::vector<uintptr_t> results;
+  vp::Vector<uintptr_t> results;
 };
 
 struct Result {
@@ -72,20 +68,20 @@ struct Result {
 };
 
 std::mutex g_lock;
-std::map<uintptr_t, Session> g_sessions;
-std::map<uintptr_t, Result> g_results;
+vp::Map<uintptr_t, Session> g_sessions;
+vp::Map<uintptr_t, Result> g_results;
 uintptr_t g_next = 0x1000;
 
 // ---- the log ----
 
-void Log(const std::string& line) {
+void Log(std::string_view line) {
   const DWORD error = GetLastError();
-  const std::filesystem::path store = vp::StoreFolder("bidi");
+  const vp::StorePath store = vp::StoreFolder("bidi");
   if (!store.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(store, ec);
-    std::ofstream out(store / "calls.log", std::ios::app | std::ios::binary);
-    out << VELM_BIDI_LIBRARY << ' ' << line << '\n';
+    vp::String text(VELM_BIDI_LIBRARY " ");
+    text.append(line.data(), line.size());
+    text += '\n';
+    vp::AppendToFile(store / "calls.log", text);
   }
   SetLastError(error);
 }
@@ -102,8 +98,8 @@ bool ParseNumber(std::string_view text, DWORD& value) {
   return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-std::vector<std::string_view> Split(std::string_view line) {
-  std::vector<std::string_view> words;
+vp::Vector<std::string_view> Split(std::string_view line) {
+  vp::Vector<std::string_view> words;
   size_t at = 0;
   while (at < line.size()) {
     while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
@@ -115,17 +111,17 @@ std::vector<std::string_view> Split(std::string_view line) {
 }
 
 // The text after the first word, without blanks at either end.
-WString RestOfLine(std::string_view line) {
+vp::WText RestOfLine(std::string_view line) {
   size_t at = line.find_first_not_of(" \t");
   at = line.find_first_of(" \t", at);
   if (at == std::string_view::npos) return {};
   at = line.find_first_not_of(" \t", at);
   const size_t end = line.find_last_not_of(" \t");
-  return at == std::string_view::npos ? WString() : vp::FromUtf8(line.substr(at, end - at + 1));
+  return at == std::string_view::npos ? vp::WText() : vp::FromUtf8(line.substr(at, end - at + 1));
 }
 
-bool ParseHex(const std::vector<std::string_view>& words, size_t first, std::string& bytes) {
-  std::string digits;
+bool ParseHex(const vp::Vector<std::string_view>& words, size_t first, vp::String& bytes) {
+  vp::String digits;
   for (size_t i = first; i < words.size(); ++i) digits += words[i];
   if (digits.size() % 2 != 0) return false;
   bytes.clear();
@@ -139,7 +135,7 @@ bool ParseHex(const std::vector<std::string_view>& words, size_t first, std::str
 }
 
 bool ParseLine(std::string_view line, Device& device) {
-  const std::vector<std::string_view> w = Split(line);
+  const vp::Vector<std::string_view> w = Split(line);
   if (w.empty()) return true;
   const std::string_view kind = w[0];
   DWORD a = 0, b = 0, c = 0, d = 0;
@@ -170,18 +166,18 @@ bool ParseLine(std::string_view line, Device& device) {
     if (kind == "memorytype") device.hasMemoryType = true, device.memoryType = a;
     if (kind == "openstatus") device.openStatus = a;
   } else if (kind == "record" || kind == "classrecord") {
-    std::string bytes;
+    vp::String bytes;
     if (w.size() < 2 || !ParseNumber(w[1], a) || !ParseHex(w, 2, bytes)) return false;
     (kind == "record" ? device.records : device.classRecords)[a] = bytes;
   } else if (kind == "size" || kind == "claim") {
     if (w.size() != 3 || !ParseNumber(w[2], a)) return false;
-    (kind == "size" ? device.sizes : device.claims)[std::string(w[1])] = a;
+    (kind == "size" ? device.sizes : device.claims)[vp::String(w[1])] = a;
   } else if (kind == "fail") {
     if (w.size() < 2 || w.size() > 3 || (w.size() == 3 && !ParseNumber(w[2], a))) return false;
-    device.failures[std::string(w[1])] = w.size() == 3 ? a : ERROR_GEN_FAILURE;
+    device.failures[vp::String(w[1])] = w.size() == 3 ? a : ERROR_GEN_FAILURE;
   } else if (kind == "timeout") {
     if (w.size() != 2) return false;
-    device.failures[std::string(w[1])] = ERROR_TIMEOUT;
+    device.failures[vp::String(w[1])] = ERROR_TIMEOUT;
   } else {
     return false;
   }
@@ -190,19 +186,19 @@ bool ParseLine(std::string_view line, Device& device) {
 
 // The device of the machine root; false when there is none (no file, or one it cannot read).
 bool LoadDevice(Device& device) {
-  const std::filesystem::path store = vp::StoreFolder("bidi");
-  std::string text;
+  const vp::StorePath store = vp::StoreFolder("bidi");
+  vp::String text;
   if (store.empty() || vp::ReadWholeFile(store / "device.txt", kMaxDeviceFileBytes, text) != ERROR_SUCCESS)
     return false;
   size_t start = 0, number = 1;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    if (end == vp::String::npos) end = text.size();
     std::string_view line(text.data() + start, end - start);
     if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!ParseLine(line, device)) {
-      Log("device.txt: cannot read line " + std::to_string(number));
+      Log("device.txt: cannot read line " + vp::Decimal(number));
       return false;
     }
     start = end + 1;
@@ -212,7 +208,7 @@ bool LoadDevice(Device& device) {
 }
 
 // Whether the device file makes `call` fail; if so the last error is set.
-bool Fails(const Device& device, const std::string& call) {
+bool Fails(const Device& device, const vp::String& call) {
   const auto found = device.failures.find(call);
   if (found == device.failures.end()) return false;
   SetLastError(found->second);
@@ -221,16 +217,16 @@ bool Fails(const Device& device, const std::string& call) {
 
 // ---- records ----
 
-std::string Numbers(const std::vector<DWORD>& values) {
-  return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(DWORD));
+vp::String Numbers(const vp::Vector<DWORD>& values) {
+  return vp::String(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(DWORD));
 }
 
-std::string Text(const WString& text) {
+vp::String Text(const vp::WText& text) {
   if (text.empty()) return {};
-  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
+  return vp::String(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
 }
 
-std::string RecordBytes(const Device& device, DWORD code) {
+vp::String RecordBytes(const Device& device, DWORD code) {
   if (const auto raw = device.records.find(code); raw != device.records.end()) return raw->second;
   switch (code) {
     case kRecordTrayIds: return Numbers(device.trayIds);
@@ -238,16 +234,16 @@ std::string RecordBytes(const Device& device, DWORD code) {
     case kRecordTrayMedia: return Numbers(device.trayMedia);
     case kRecordTrayAttributes: return Numbers(device.trayAttributes);
     case kRecordOptions: return Numbers(device.options);
-    case kRecordMemory: return device.hasMemory ? Numbers({device.memory}) : std::string();
+    case kRecordMemory: return device.hasMemory ? Numbers({device.memory}) : vp::String();
     case kRecordSystemVersion: return Text(device.system);
     default: return {};
   }
 }
 
-std::string ClassRecordBytes(const Device& device, DWORD subCode) {
+vp::String ClassRecordBytes(const Device& device, DWORD subCode) {
   if (const auto raw = device.classRecords.find(subCode); raw != device.classRecords.end()) return raw->second;
   switch (subCode) {
-    case kClassMemoryType: return device.hasMemoryType ? Numbers({device.memoryType}) : std::string();
+    case kClassMemoryType: return device.hasMemoryType ? Numbers({device.memoryType}) : vp::String();
     case kClassEmulationVersion: return Text(device.emulation);
     case kClassOtherDevice: return Text(device.other);
     default: return {};
@@ -279,13 +275,13 @@ uintptr_t NewResult(uintptr_t session, bool classResult) {
   return result;
 }
 
-DWORD Override(const std::map<std::string, DWORD>& values, const std::string& call, DWORD fallback) {
+DWORD Override(const vp::Map<vp::String, DWORD>& values, const vp::String& call, DWORD fallback) {
   const auto found = values.find(call);
   return found == values.end() ? fallback : found->second;
 }
 
 // The read protocol of slots 6 and 7: a size query with a null buffer, then the copy.
-LONG Answer(const Device& device, const std::string& call, const std::string& bytes, void* buffer, DWORD size,
+LONG Answer(const Device& device, const vp::String& call, const vp::String& bytes, void* buffer, DWORD size,
             DWORD* needed) {
   const DWORD actual = static_cast<DWORD>(bytes.size());
   if (!buffer) {
@@ -304,7 +300,7 @@ LONG Answer(const Device& device, const std::string& call, const std::string& by
 
 // ---- the slots ----
 
-BOOL Open(BidiInterface* table, LPCWSTR printerName, BidiHandle* handle, DWORD* status) {
+BOOL Open(BidiInterface* table, LPCWSTR printerName, BidiHandle* handle, DWORD* status) try {
   if (!table || !printerName || !handle || !status) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -324,9 +320,12 @@ BOOL Open(BidiInterface* table, LPCWSTR printerName, BidiHandle* handle, DWORD* 
   *handle = reinterpret_cast<BidiHandle>(session);
   *status = device.openStatus;
   return TRUE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
-BOOL Close(BidiInterface*, BidiHandle handle) {
+BOOL Close(BidiInterface*, BidiHandle handle) try {
   Log("close");
   std::lock_guard guard(g_lock);
   const auto found = g_sessions.find(reinterpret_cast<uintptr_t>(handle));
@@ -338,10 +337,13 @@ BOOL Close(BidiInterface*, BidiHandle handle) {
   for (const uintptr_t result : found->second.results) g_results.erase(result);
   g_sessions.erase(found);
   return fails ? FALSE : TRUE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
 // Slots 2 and 3: a failure with kErrorAnswerKept still hands out the result.
-BOOL Ask(BidiHandle handle, BidiResult* result, const std::string& call, bool classResult) {
+BOOL Ask(BidiHandle handle, BidiResult* result, const vp::String& call, bool classResult) {
   if (!result) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -360,19 +362,25 @@ BOOL Ask(BidiHandle handle, BidiResult* result, const std::string& call, bool cl
   return fails ? FALSE : TRUE;
 }
 
-BOOL Query(BidiInterface*, BidiHandle handle, BidiResult* result, DWORD flags, void*) {
+BOOL Query(BidiInterface*, BidiHandle handle, BidiResult* result, DWORD flags, void*) try {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%#x", static_cast<unsigned>(flags));
-  Log(std::string("query ") + hex);
+  Log(vp::String("query ") + hex);
   return Ask(handle, result, "query", false);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
-BOOL QueryClass(BidiHandle handle, BidiResult* result, DWORD recordClass, DWORD) {
-  Log("class " + std::to_string(recordClass));
+BOOL QueryClass(BidiHandle handle, BidiResult* result, DWORD recordClass, DWORD) try {
+  Log("class " + vp::Decimal(recordClass));
   return Ask(handle, result, "class", true);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
-BOOL ModelName(BidiInterface*, BidiHandle handle, WCHAR* name) {
+BOOL ModelName(BidiInterface*, BidiHandle handle, WCHAR* name) try {
   Log("model");
   Device device;
   if (!name || !FindSession(reinterpret_cast<uintptr_t>(handle), device)) {
@@ -384,43 +392,55 @@ BOOL ModelName(BidiInterface*, BidiHandle handle, WCHAR* name) {
   std::memcpy(name, device.model.data(), chars * sizeof(WCHAR));
   name[chars] = 0;
   return TRUE;
-}
-
-BOOL Reserved(BidiHandle) {
-  SetLastError(ERROR_NOT_SUPPORTED);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return FALSE;
 }
 
-LONG ReadRecord(BidiResult result, DWORD code, void* buffer, DWORD size, DWORD* needed) {
-  Log("record " + std::to_string(code) + (buffer ? "" : " size"));
+BOOL Reserved(BidiHandle) try {
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return FALSE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
+}
+
+LONG ReadRecord(BidiResult result, DWORD code, void* buffer, DWORD size, DWORD* needed) try {
+  Log("record " + vp::Decimal(code) + (buffer ? "" : " size"));
   Device device;
   if (!needed || !FindResult(reinterpret_cast<uintptr_t>(result), false, device)) {
     SetLastError(needed ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
     return -1;
   }
-  const std::string call = "record:" + std::to_string(code);
+  const vp::String call = "record:" + vp::Decimal(code);
   if (Fails(device, call)) return -1;
   return Answer(device, call, RecordBytes(device, code), buffer, size, needed);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return -1;
 }
 
-BOOL ReadClassRecord(BidiResult result, DWORD recordClass, DWORD subCode, void* buffer, DWORD size, DWORD* needed) {
-  Log("classrecord " + std::to_string(recordClass) + " " + std::to_string(subCode) + (buffer ? "" : " size"));
+BOOL ReadClassRecord(BidiResult result, DWORD recordClass, DWORD subCode, void* buffer, DWORD size, DWORD* needed) try {
+  Log("classrecord " + vp::Decimal(recordClass) + " " + vp::Decimal(subCode) + (buffer ? "" : " size"));
   Device device;
   if (!needed || !FindResult(reinterpret_cast<uintptr_t>(result), true, device)) {
     SetLastError(needed ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string call = "classrecord:" + std::to_string(subCode);
+  const vp::String call = "classrecord:" + vp::Decimal(subCode);
   if (Fails(device, call)) return FALSE;
-  const std::string bytes = recordClass == kClassVersions ? ClassRecordBytes(device, subCode) : std::string();
-  const bool sizeFails = !buffer && device.failures.count("classsize:" + std::to_string(subCode)) != 0;
+  const vp::String bytes = recordClass == kClassVersions ? ClassRecordBytes(device, subCode) : vp::String();
+  const bool sizeFails = !buffer && device.failures.count("classsize:" + vp::Decimal(subCode)) != 0;
   if (Answer(device, call, bytes, buffer, size, needed) < 0) return FALSE;
-  return sizeFails && Fails(device, "classsize:" + std::to_string(subCode)) ? FALSE : TRUE;
+  return sizeFails && Fails(device, "classsize:" + vp::Decimal(subCode)) ? FALSE : TRUE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
 }  // namespace
 
-DRIVER_EXPORT BOOL QuirnInitializeBidiApiW(BidiInterface* table) {
+DRIVER_EXPORT BOOL QuirnInitializeBidiApiW(BidiInterface* table) try {
   Log("init");
   if (!table) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -430,4 +450,7 @@ DRIVER_EXPORT BOOL QuirnInitializeBidiApiW(BidiInterface* table) {
   if (LoadDevice(device) && Fails(device, "init")) return FALSE;
   *table = BidiInterface{Open, Close, Query, QueryClass, ModelName, Reserved, ReadRecord, ReadClassRecord};
   return TRUE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }

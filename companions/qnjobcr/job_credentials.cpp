@@ -22,11 +22,8 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <mutex>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "companions/companion_host.h"
 #include "win32.h"
@@ -44,23 +41,23 @@ constexpr size_t kMaxStoreBytes = 8u << 20;
 constexpr DWORD kMaxArgumentBytes = 64u << 10;
 
 struct Record {
-  WString user;
-  WString printer;
+  vp::WText user;
+  vp::WText printer;
   DWORD item = 0;
   DWORD kind = 0;
-  std::string value;
+  vp::String value;
 };
 
 struct Session {
-  WString user;
-  WString printer;
+  vp::WText user;
+  vp::WText printer;
   DWORD version = 0;
 };
 
 std::mutex g_lock;
-std::map<uintptr_t, Session> g_sessions;
+vp::Map<uintptr_t, Session> g_sessions;
 uintptr_t g_nextSession = 1;
-std::map<const JcInterface*, size_t> g_granted;  // interfaces handed out and not yet disposed
+vp::Map<const JcInterface*, size_t> g_granted;  // interfaces handed out and not yet disposed
 
 // ---- machine settings ----
 
@@ -81,7 +78,7 @@ DWORD ForcedFailure(const char* key) {
 }
 
 bool VersionGranted(DWORD version) {
-  const std::string list = vp::Setting("qnjobcr_versions", "257,258");
+  const vp::String list = vp::Setting("qnjobcr_versions", "257,258");
   size_t start = 0;
   while (start <= list.size()) {
     const size_t comma = std::min(list.find(',', start), list.size());
@@ -106,7 +103,7 @@ DWORD ItemKind(DWORD item, DWORD version) {
   return 0;
 }
 
-bool ValidStoredValue(DWORD kind, const std::string& value) {
+bool ValidStoredValue(DWORD kind, const vp::String& value) {
   if (kind == kKindNumber) return value.size() == 4;
   if (value.size() < 2 || value.size() > kMaxValueBytes || value.size() % 2 != 0) return false;
   for (size_t at = 0; at + 2 < value.size(); at += 2) {
@@ -117,8 +114,8 @@ bool ValidStoredValue(DWORD kind, const std::string& value) {
 
 // ---- the store ----
 
-std::filesystem::path StoreFile() { return vp::StoreFolder("jobcr") / "credentials"; }
-std::filesystem::path LockFile() { return vp::StoreFolder("jobcr") / "credentials.lock"; }
+vp::StorePath StoreFile() { return vp::StoreFolder("jobcr") / "credentials"; }
+vp::StorePath LockFile() { return vp::StoreFolder("jobcr") / "credentials.lock"; }
 
 class ByteReader {
  public:
@@ -131,13 +128,13 @@ class ByteReader {
   }
   bool U16(uint16_t& value) { return Take(&value, 2); }  // the build is little-endian
   bool U32(DWORD& value) { return Take(&value, 4); }
-  bool Name(WString& name) {
+  bool Name(vp::WText& name) {
     uint16_t chars = 0;
     if (!U16(chars) || chars == 0 || chars > kMaxNameChars) return false;
     name.resize(chars);
-    return Take(name.data(), chars * 2u) && name.find(WCH('\0')) == WString::npos;
+    return Take(name.data(), chars * 2u) && name.find(WCH('\0')) == vp::WText::npos;
   }
-  bool Bytes(std::string& value, size_t size) {
+  bool Bytes(vp::String& value, size_t size) {
     if (bytes_.size() - at_ < size) return false;
     value.assign(bytes_.data() + at_, size);
     at_ += size;
@@ -150,7 +147,7 @@ class ByteReader {
   size_t at_ = 0;
 };
 
-bool ParseStore(std::string_view bytes, std::vector<Record>& records) {
+bool ParseStore(std::string_view bytes, vp::Vector<Record>& records) {
   ByteReader in(bytes);
   char magic[8];
   DWORD count = 0;
@@ -172,15 +169,15 @@ bool ParseStore(std::string_view bytes, std::vector<Record>& records) {
   return in.AtEnd();
 }
 
-void AppendU16(std::string& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }
-void AppendU32(std::string& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
-void AppendName(std::string& out, const WString& name) {
+void AppendU16(vp::String& out, uint16_t value) { out.append(reinterpret_cast<const char*>(&value), 2); }
+void AppendU32(vp::String& out, uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
+void AppendName(vp::String& out, const vp::WText& name) {
   AppendU16(out, static_cast<uint16_t>(name.size()));
   out.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
 }
 
-std::string SerializeStore(const std::vector<Record>& records) {
-  std::string out(kMagic, sizeof kMagic);
+vp::String SerializeStore(const vp::Vector<Record>& records) {
+  vp::String out(kMagic, sizeof kMagic);
   AppendU32(out, static_cast<uint32_t>(records.size()));
   for (const Record& r : records) {
     AppendName(out, r.user);
@@ -194,8 +191,8 @@ std::string SerializeStore(const std::vector<Record>& records) {
 }
 
 // Reads the store; an absent store is an empty one. The caller holds the store lock.
-DWORD LoadStore(std::vector<Record>& records) {
-  std::string bytes;
+DWORD LoadStore(vp::Vector<Record>& records) {
+  vp::String bytes;
   const DWORD error = vp::ReadWholeFile(StoreFile(), kMaxStoreBytes, bytes);
   if (error == ERROR_FILE_NOT_FOUND) {
     records.clear();
@@ -206,7 +203,7 @@ DWORD LoadStore(std::vector<Record>& records) {
   return ParseStore(bytes, records) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
-std::vector<Record>::iterator FindRecord(std::vector<Record>& records, WStringView user, const WString& printer,
+vp::Vector<Record>::iterator FindRecord(vp::Vector<Record>& records, WStringView user, const vp::WText& printer,
                                          DWORD item) {
   for (auto it = records.begin(); it != records.end(); ++it) {
     if (it->item == item && vp::EqualsNoCase(it->user, user) && vp::EqualsNoCase(it->printer, printer)) {
@@ -216,7 +213,7 @@ std::vector<Record>::iterator FindRecord(std::vector<Record>& records, WStringVi
   return records.end();
 }
 
-std::vector<Record>::iterator FindRecord(std::vector<Record>& records, const Session& session, DWORD item) {
+vp::Vector<Record>::iterator FindRecord(vp::Vector<Record>& records, const Session& session, DWORD item) {
   return FindRecord(records, session.user, session.printer, item);
 }
 
@@ -226,7 +223,7 @@ DWORD WithStore(Work work) {
   if (vp::StoreFolder("jobcr").empty()) return ERROR_PATH_NOT_FOUND;
   vp::StoreLock lock(LockFile());
   if (lock.error() != ERROR_SUCCESS) return lock.error();
-  std::vector<Record> records;
+  vp::Vector<Record> records;
   const DWORD error = LoadStore(records);
   return error != ERROR_SUCCESS ? error : work(records);
 }
@@ -263,7 +260,7 @@ DWORD CheckItem(const Session& session, DWORD item, DWORD kind) {
 
 // Turns a caller's value into the stored form: text up to its first NUL, terminated; an
 // empty text clears the item (empty `value`).
-DWORD StoredValue(DWORD kind, const void* data, DWORD size, std::string& value) {
+DWORD StoredValue(DWORD kind, const void* data, DWORD size, vp::String& value) {
   if (size > kMaxArgumentBytes || (data == nullptr && size != 0)) return ERROR_INVALID_PARAMETER;
   if (kind == kKindNumber) {
     if (size != 4) return ERROR_INVALID_PARAMETER;
@@ -285,9 +282,11 @@ DWORD StoredValue(DWORD kind, const void* data, DWORD size, std::string& value) 
 // ---- the interface's calls ----
 
 template <int Slot>
-DWORD Status(LPCWSTR printerName) {
+DWORD Status(LPCWSTR printerName) try {
   if (!ValidName(printerName)) return ERROR_INVALID_PARAMETER;
   return ForcedFailure(Slot == 0 ? "qnjobcr_status0" : "qnjobcr_status1");
+} catch (...) {
+  return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 template <DWORD Version>
@@ -299,7 +298,7 @@ DWORD Open(LPCWSTR printerName, JcSessionHandle* session) try {
   WCHAR user[kMaxNameChars + 1];
   DWORD userChars = kMaxNameChars + 1;
   if (!GetUserNameW(user, &userChars)) return GetLastError();
-  Session opened{WString(user, static_cast<size_t>(lstrlenW(user))), printerName, Version};
+  Session opened{vp::WText(user, static_cast<size_t>(lstrlenW(user))), printerName, Version};
   if (opened.user.empty()) return ERROR_INVALID_PARAMETER;
   std::lock_guard guard(g_lock);
   const uintptr_t id = g_nextSession++;
@@ -310,9 +309,11 @@ DWORD Open(LPCWSTR printerName, JcSessionHandle* session) try {
   return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-DWORD Close(JcSessionHandle session) {
+DWORD Close(JcSessionHandle session) try {
   std::lock_guard guard(g_lock);
   return g_sessions.erase(reinterpret_cast<uintptr_t>(session)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+} catch (...) {
+  return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 DWORD Query(JcSessionHandle handle, DWORD item, DWORD* flags) try {
@@ -322,7 +323,7 @@ DWORD Query(JcSessionHandle handle, DWORD item, DWORD* flags) try {
   if (!FindSession(handle, session)) return ERROR_INVALID_HANDLE;
   if (const DWORD error = CheckItem(session, item)) return error;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_query")) return forced;
-  return WithStore([&](std::vector<Record>& records) {
+  return WithStore([&](vp::Vector<Record>& records) {
     if (FindRecord(records, session, item) != records.end()) *flags = kFlagHasValue;
     return ERROR_SUCCESS;
   });
@@ -343,9 +344,9 @@ DWORD ReadValue(JcSessionHandle handle, LPCWSTR user, DWORD item, DWORD kind, vo
   if (user != nullptr) {
     if (const DWORD forced = ForcedFailure("qnjobcr_fail_user_read")) return forced;
   }
-  const WString owner = user != nullptr ? WString(user) : session.user;
+  const vp::WText owner = user != nullptr ? vp::WText(user) : session.user;
   const bool shortBuffer = vp::Setting("qnjobcr_short_buffer") == "1";
-  return WithStore([&](std::vector<Record>& records) -> DWORD {
+  return WithStore([&](vp::Vector<Record>& records) -> DWORD {
     const auto it = FindRecord(records, owner, session.printer, item);
     if (it == records.end()) return ERROR_INVALID_DATA;
     const DWORD bytes = static_cast<DWORD>(it->value.size());
@@ -375,10 +376,10 @@ DWORD Write(JcSessionHandle handle, DWORD item, DWORD kind, const void* data, DW
   Session session;
   if (!FindSession(handle, session)) return ERROR_INVALID_HANDLE;
   if (const DWORD error = CheckItem(session, item, kind)) return error;
-  std::string value;
+  vp::String value;
   if (const DWORD error = StoredValue(kind, data, size, value)) return error;
   if (const DWORD forced = ForcedFailure("qnjobcr_fail_write")) return forced;
-  return WithStore([&](std::vector<Record>& records) -> DWORD {
+  return WithStore([&](vp::Vector<Record>& records) -> DWORD {
     const auto it = FindRecord(records, session, item);
     if (value.empty()) {
       if (it == records.end()) return ERROR_SUCCESS;
@@ -389,8 +390,7 @@ DWORD Write(JcSessionHandle handle, DWORD item, DWORD kind, const void* data, DW
       if (records.size() >= kMaxRecords) return ERROR_DISK_FULL;
       records.push_back({session.user, session.printer, item, kind, value});
     }
-    std::error_code ec;
-    std::filesystem::create_directories(StoreFile().parent_path(), ec);
+    if (const DWORD error = vp::MakeFolder(vp::StoreFolder("jobcr"))) return error;
     return vp::ReplaceWholeFile(StoreFile(), SerializeStore(records));
   });
 } catch (...) {
@@ -423,10 +423,12 @@ DRIVER_EXPORT DWORD JCGetInterface(DWORD version, velm::jobcr::JcInterface** tab
 
 // Gives back an interface; ERROR_INVALID_PARAMETER for one not handed out (or given back already).
 // Sessions opened through it stay open until closed.
-DRIVER_EXPORT DWORD JCDisposeInterface(velm::jobcr::JcInterface* table) {
+DRIVER_EXPORT DWORD JCDisposeInterface(velm::jobcr::JcInterface* table) try {
   std::lock_guard guard(g_lock);
   const auto it = g_granted.find(table);
   if (it == g_granted.end()) return ERROR_INVALID_PARAMETER;
   if (--it->second == 0) g_granted.erase(it);
   return ERROR_SUCCESS;
+} catch (...) {
+  return ERROR_NOT_ENOUGH_MEMORY;
 }

@@ -15,14 +15,14 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <mutex>
-#include <string>
 
 #include "companions/companion_host.h"
 #include "win32.h"
 
 namespace {
+
+namespace vp = velm::companion;
 
 struct Document {
   HANDLE printer = nullptr;
@@ -32,27 +32,27 @@ struct Document {
 };
 
 std::mutex g_lock;
-std::map<DWORD, Document> g_documents;
+vp::Map<DWORD, Document> g_documents;
 DWORD g_nextHandle = 1;
 
 uint64_t NumberSetting(const char* key, uint64_t fallback) {
-  const std::string text = velm::companion::Setting(key);
+  const vp::String text = vp::Setting(key);
   uint64_t value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return !text.empty() && ec == std::errc() && end == text.data() + text.size() ? value : fallback;
 }
 
 // Appends a line to the log file the machine names, leaving the caller's last error alone.
-void Log(const std::string& line) {
-  const std::string path = velm::companion::Setting("qnoutlib_log");
+void Log(const vp::String& line) {
+  const vp::String path = vp::Setting("qnoutlib_log");
   if (path.empty()) return;
   const DWORD error = GetLastError();
-  const WString name = velm::companion::FromUtf8(path);
+  const vp::WText name = vp::FromUtf8(path);
   HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     SetFilePointer(file, 0, nullptr, FILE_END);
-    const std::string text = line + "\n";
+    const vp::String text = line + "\n";
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
@@ -60,7 +60,7 @@ void Log(const std::string& line) {
   SetLastError(error);
 }
 
-std::string Hex(const void* pointer) {
+vp::String Hex(const void* pointer) {
   char text[24];
   std::snprintf(text, sizeof text, "%#llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
   return text;
@@ -70,33 +70,39 @@ DWORD HandleNumber(HANDLE output) { return static_cast<DWORD>(reinterpret_cast<u
 
 DWORD StartDocument(const char* entry, HANDLE printer, DWORD jobId) {
   DWORD handle = 0;
-  if (velm::companion::Setting("qnoutlib_start") != "refuse") {
+  if (vp::Setting("qnoutlib_start") != "refuse") {
     Document document;
     document.printer = printer;
     document.limit = NumberSetting("qnoutlib_write_limit", UINT64_MAX);
-    document.shortWrite = velm::companion::Setting("qnoutlib_write_fault") == "short";
+    document.shortWrite = vp::Setting("qnoutlib_write_fault") == "short";
     std::lock_guard guard(g_lock);
     handle = g_nextHandle++;
     g_documents[handle] = document;
   }
-  Log(std::string(entry) + " " + Hex(printer) + " " + std::to_string(jobId) + " -> " + std::to_string(handle));
+  Log(vp::String(entry) + " " + Hex(printer) + " " + vp::Decimal(jobId) + " -> " + vp::Decimal(handle));
   return handle;
 }
 
-void Note(const char* entry, HANDLE output) { Log(std::string(entry) + " " + std::to_string(HandleNumber(output))); }
+void Note(const char* entry, HANDLE output) { Log(vp::String(entry) + " " + vp::Decimal(HandleNumber(output))); }
 
 }  // namespace
 
 
-DRIVER_EXPORT DWORD WINAPI DrvSplStartDocEx(HANDLE printer, DWORD jobId) {
+DRIVER_EXPORT DWORD WINAPI DrvSplStartDocEx(HANDLE printer, DWORD jobId) try {
   return StartDocument("StartDocEx", printer, jobId);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return 0;
 }
 
-DRIVER_EXPORT DWORD WINAPI DrvSplStartDoc(HANDLE printer, DWORD jobId) {
+DRIVER_EXPORT DWORD WINAPI DrvSplStartDoc(HANDLE printer, DWORD jobId) try {
   return StartDocument("StartDoc", printer, jobId);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return 0;
 }
 
-DRIVER_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWORD count, LPDWORD written) {
+DRIVER_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWORD count, LPDWORD written) try {
   if (!written || (!bytes && count)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -133,16 +139,35 @@ DRIVER_EXPORT BOOL WINAPI DrvSplWritePrinter(HANDLE output, LPVOID bytes, DWORD 
     return FALSE;
   }
   return TRUE;
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FALSE;
 }
 
-DRIVER_EXPORT void WINAPI DrvSplStartPage(HANDLE output) { Note("StartPage", output); }
+DRIVER_EXPORT void WINAPI DrvSplStartPage(HANDLE output) try {
+  Note("StartPage", output);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+}
 
-DRIVER_EXPORT void WINAPI DrvSplEndPage(HANDLE output) { Note("EndPage", output); }
+DRIVER_EXPORT void WINAPI DrvSplEndPage(HANDLE output) try {
+  Note("EndPage", output);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+}
 
-DRIVER_EXPORT void WINAPI DrvSplEndDoc(HANDLE output) { Note("EndDoc", output); }
+DRIVER_EXPORT void WINAPI DrvSplEndDoc(HANDLE output) try {
+  Note("EndDoc", output);
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+}
 
-DRIVER_EXPORT void WINAPI DrvSplClose(HANDLE output) {
+DRIVER_EXPORT void WINAPI DrvSplClose(HANDLE output) try {
+  {
+    std::lock_guard guard(g_lock);
+    g_documents.erase(HandleNumber(output));  // first, so that a log that cannot be written keeps no document
+  }
   Note("Close", output);
-  std::lock_guard guard(g_lock);
-  g_documents.erase(HandleNumber(output));
+} catch (...) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
 }

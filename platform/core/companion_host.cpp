@@ -1,38 +1,81 @@
-// The companion stand-ins' host services over the machine root.
+// The companion stand-ins' host services over the machine root. Store paths are host paths; what
+// is handed back to a companion is copied into its counted containers (which may throw
+// std::bad_alloc, as the companions expect).
 #include "companions/companion_host.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <new>
+#include <string>
+#include <system_error>
 
 #include "core/host_file.h"
 #include "core/machine_root.h"
 #include "core/unicode.h"
 
 namespace velm::companion {
+namespace {
 
-std::string Setting(std::string_view key, std::string_view fallback) {
-  return platform::MachineSetting(key, fallback);
+std::filesystem::path HostPath(const StorePath& path) { return std::filesystem::path(std::u16string(path.text)); }
+
+}  // namespace
+
+String Setting(std::string_view key, std::string_view fallback) {
+  const std::string value = platform::MachineSetting(key, fallback);
+  return String(value.data(), value.size());
 }
 
-std::filesystem::path StoreFolder(std::string_view area) { return platform::MachineStore(area); }
-
-DWORD ReadWholeFile(const std::filesystem::path& file, size_t maxBytes, std::string& bytes) {
-  return platform::ReadWholeFile(file, maxBytes, bytes);
+StorePath StoreFolder(std::string_view area) {
+  StorePath folder;
+  const std::u16string text = platform::MachineStore(area).u16string();
+  if (text.empty() || text.size() >= StorePath::kChars) return folder;
+  std::copy(text.begin(), text.end(), folder.text);
+  return folder;
 }
 
-DWORD ReplaceWholeFile(const std::filesystem::path& file, const std::string& bytes) {
-  return platform::ReplaceWholeFile(file, bytes);
+DWORD MakeFolder(const StorePath& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(HostPath(folder), ec);
+  return std::filesystem::is_directory(HostPath(folder), ec) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
 }
 
-StoreLock::StoreLock(const std::filesystem::path& lockFile) {
-  auto* lock = new (std::nothrow) platform::FileLock(lockFile);
+DWORD ReadWholeFile(const StorePath& file, size_t maxBytes, String& bytes) {
+  std::string read;
+  const DWORD error = platform::ReadWholeFile(HostPath(file), maxBytes, read);
+  if (error == ERROR_SUCCESS) bytes.assign(read.data(), read.size());
+  return error;
+}
+
+DWORD ReplaceWholeFile(const StorePath& file, std::string_view bytes) {
+  return platform::ReplaceWholeFile(HostPath(file), std::string(bytes));
+}
+
+DWORD AppendToFile(const StorePath& file, std::string_view bytes) {
+  const std::filesystem::path path = HostPath(file);
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  FILE* out = std::fopen(path.c_str(), "ab");
+  if (!out) return ERROR_ACCESS_DENIED;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && written ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+StoreLock::StoreLock(const StorePath& lockFile) {
+  auto* lock = new (std::nothrow) platform::FileLock(HostPath(lockFile));
   held_ = lock;
   error_ = lock ? lock->error() : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 StoreLock::~StoreLock() { delete static_cast<platform::FileLock*>(held_); }
 
-std::string ToUtf8(WStringView text) { return platform::Utf16ToUtf8(text); }
+String ToUtf8(WStringView text) {
+  const std::string utf8 = platform::Utf16ToUtf8(text);
+  return String(utf8.data(), utf8.size());
+}
 
-WString FromUtf8(std::string_view text) { return platform::Utf8ToUtf16(text); }
+WText FromUtf8(std::string_view text) {
+  const std::u16string utf16 = platform::Utf8ToUtf16(text);
+  return WText(utf16.data(), utf16.size());
+}
 
 }  // namespace velm::companion

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "win32.h"
 
@@ -33,3 +34,5 @@ struct GlobalAllocator {
 // Strings drawn from the same allocator.
 using CountedString = std::basic_string<char, std::char_traits<char>, GlobalAllocator<char>>;
 using CountedWString = std::basic_string<WCHAR, std::char_traits<WCHAR>, GlobalAllocator<WCHAR>>;
+template <class T>
+using CountedVector = std::vector<T, GlobalAllocator<T>>;

@@ -114,10 +114,10 @@ void DeriveOutputPaper(DriverContext* context) {
 
 }  // namespace
 
-void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming) {
+void DmApplyPublicToItems(DriverContext* context, const PrivateDevmode* incoming) {
   if (!Usable(context)) return;
   const DWORD own = OptGetValue(context, kItemFields);
-  const DWORD fields = incoming ? own & DmLoadU32(reinterpret_cast<const BYTE*>(incoming), kDmOffFields) : own;
+  const DWORD fields = incoming ? own & DmLoadU32(incoming->bytes, kDmOffFields) : own;
 
   if (fields & DM_DUPLEX) ApplyDuplex(context);
   if (fields & DM_MEDIATYPE) {

@@ -23,7 +23,7 @@ constexpr int kResyncMerge = 2;
 // neither is marked but the orientation is, from the record's own dmFields), the output paper,
 // the environment bytes of present-UI mode, bidi support and server connection, the model code
 // text when empty; then item 880 := 0 and the item default handlers in test mode.
-void DmApplyPublicToItems(DriverContext* context, const DEVMODEW* incoming);
+void DmApplyPublicToItems(DriverContext* context, const PrivateDevmode* incoming);
 
 // After a change of items: DmSyncItemsFromPublic, DmSetPublicDuplex, DmSetPublicMediaType and
 // the device configuration's copy in the devmode.

@@ -32,11 +32,10 @@ constexpr size_t kKeptEnvironmentBytes[] = {1241, 1242, 1243, 1244, 1245, 1246, 
 bool Usable(const DriverContext* context) { return context && context->settings && context->itemTable && context->work; }
 
 // Whether `bytes` bytes hold the whole devmode its header claims.
-bool FitsGivenBytes(const DEVMODEW* devmode, size_t bytes) {
+bool FitsGivenBytes(const BYTE* devmode, size_t bytes) {
   if (!devmode || bytes < kHeaderEnd) return false;
-  const BYTE* b = reinterpret_cast<const BYTE*>(devmode);
-  const size_t size = DmLoadU16(b, kDmOffSize);
-  return size >= kHeaderEnd && size + DmLoadU16(b, kDmOffDriverExtra) <= bytes;
+  const size_t size = DmLoadU16(devmode, kDmOffSize);
+  return size >= kHeaderEnd && size + DmLoadU16(devmode, kDmOffDriverExtra) <= bytes;
 }
 
 }  // namespace
@@ -45,16 +44,16 @@ BOOL DmConvertIncoming(DriverContext* context, const DEVMODEW* incoming, size_t 
   if (!Usable(context) || !scratch) return FALSE;
   const PrivateDevmode& record = context->settings->devmode;
   *scratch = record;
-  if (!FitsGivenBytes(incoming, bytes)) return FALSE;
+  const auto* given = reinterpret_cast<const BYTE*>(incoming);
+  if (!FitsGivenBytes(given, bytes)) return FALSE;
   // The conversion keeps the target's size and version fields: they must describe this layout,
   // whatever the record's public fields say.
   const ModelDefaults& defaults = ContextModelDefaults(context);
   DmStoreU16(scratch->bytes, kDmOffSize, kDmPublicSize);
   DmStoreU16(scratch->bytes, kDmOffDriverExtra, kDmPrivateSize);
   DmStoreU16(scratch->bytes, kOffDriverVersion, static_cast<WORD>(defaults.driverVersion));
-  auto* target = reinterpret_cast<DEVMODEW*>(scratch->bytes);
-  const LONG converted = DmConvert(incoming, target);
-  const WORD extra = DmLoadU16(reinterpret_cast<const BYTE*>(incoming), kDmOffDriverExtra);
+  const LONG converted = DmConvertBytes(given, bytes, scratch->bytes, kDmSize);
+  const WORD extra = DmLoadU16(given, kDmOffDriverExtra);
   // A private part cut short of its header would mix another driver's bytes with this record's
   // header; one of another model, or another machine identifier, is foreign.
   if (converted < 0 || extra < kDmPrivateHeaderBytes || !DmHasOwnPrivatePart(scratch, defaults))
@@ -93,8 +92,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
   if (DescGetDefaultValue(kItemDeviceFontSelect, context) != 0) state |= kDmStateItem394Default;
   DmSetStateFlags(devmode, state);
 
-  const auto* merged = reinterpret_cast<const DEVMODEW*>(scratch->bytes);
-  DmMergePublicFields(context, merged);
+  DmMergePublicFields(context, scratch);
 
   if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored) &&
       !CfgLoad(context->printer, kCfgLoadSettings, context)) {
@@ -103,7 +101,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
     return 0;
   }
   CfgLoadUserCodeIfEnabled(context);
-  DmApplyPublicToItems(context, converted ? merged : nullptr);
+  DmApplyPublicToItems(context, converted ? scratch : nullptr);
   DmResetJobActions(context, FALSE);
   DmCopyDeviceConfig(context);
   OptSetValue(context, kItemUIStart, 0);
@@ -122,6 +120,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
 }
 
 int DmMerge(DriverContext* context, const DEVMODEW* incoming, DWORD flags) {
-  const size_t bytes = incoming ? static_cast<size_t>(incoming->dmSize) + incoming->dmDriverExtra : 0;
+  const auto* given = reinterpret_cast<const BYTE*>(incoming);
+  const size_t bytes = given ? size_t{DmLoadU16(given, kDmOffSize)} + DmLoadU16(given, kDmOffDriverExtra) : 0;
   return DmMergeBytes(context, incoming, bytes, flags);
 }

@@ -41,7 +41,7 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
 // The two steps a merge of the interface library shares (it applies its summary record between
 // them):
 // `scratch` := the context's devmode with `incoming` (`bytes` bytes, checked as above) converted
-// into it (DmConvert). The incoming private part stays in `scratch` only when the conversion took
+// into it (DmConvertBytes: nothing past `bytes` is read). The incoming private part stays in `scratch` only when the conversion took
 // it, it covers the whole private header (kDmPrivateHeaderBytes) and it is this driver's own for
 // this model (DmHasOwnPrivatePart); otherwise `scratch` keeps the context's own. TRUE when an
 // incoming devmode was converted, FALSE when there was none to take.

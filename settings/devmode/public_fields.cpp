@@ -310,10 +310,10 @@ void ValidateField(DriverContext* context, const PublicField& field) {
 
 // ---- Merge --------------------------------------------------------------------------------------
 
-const BYTE* BytesOf(const DEVMODEW* devmode) { return reinterpret_cast<const BYTE*>(devmode); }
+const BYTE* BytesOf(const PrivateDevmode* devmode) { return devmode->bytes; }
 
 // A public field of the incoming devmode, read as its item row types it (s16 sign-extended).
-LONG In(DriverContext* context, const DEVMODEW* incoming, WORD item) {
+LONG In(DriverContext* context, const PrivateDevmode* incoming, WORD item) {
   const ItemTableRow* row = OptFindItem(context->itemTable, item);
   if (!row || row->offset + 4 > kDmPublicSize) return 0;
   switch (DescriptorType(row->descriptor)) {
@@ -352,7 +352,7 @@ constexpr ValidatedMerge kMergeColorManagement[] = {
 };
 
 template <size_t N>
-void MergeValidated(DriverContext* context, const DEVMODEW* incoming, DWORD fields, const ValidatedMerge (&rows)[N]) {
+void MergeValidated(DriverContext* context, const PrivateDevmode* incoming, DWORD fields, const ValidatedMerge (&rows)[N]) {
   for (const ValidatedMerge& row : rows) {
     if (!(fields & row.bit)) continue;
     const LONG value = In(context, incoming, row.item);
@@ -395,7 +395,7 @@ void TakeCustomSize(DriverContext* context, LONG length, LONG width) {
 // The form name of the incoming devmode: empty empties the field; a name terminated within the
 // field is taken, with the model's paper of that name; one that runs over the field cannot be,
 // and the model's form name stands.
-void MergeFormName(DriverContext* context, const DEVMODEW* incoming) {
+void MergeFormName(DriverContext* context, const PrivateDevmode* incoming) {
   WCHAR name[kFormNameChars] = {};
   int length = kFormNameChars;
   for (int i = 0; i < kFormNameChars; ++i) {
@@ -424,7 +424,7 @@ void MergeFormName(DriverContext* context, const DEVMODEW* incoming) {
 // incoming fields carry. The custom size a user defined lives in the record's own dmPaperLength
 // and dmPaperWidth (marked by the record's state flags 0x4 and 0x8), so a paper value taken here,
 // or an orientation alone, leaves those two as they are.
-void MergePaper(DriverContext* context, const DEVMODEW* incoming, DWORD fields) {
+void MergePaper(DriverContext* context, const PrivateDevmode* incoming, DWORD fields) {
   const LONG paper = In(context, incoming, kItemPaperSize);
   if (paper == kPaperCustom) fields |= kCustomSizeFields;
   const LONG length = In(context, incoming, kItemPaperLength);
@@ -469,7 +469,7 @@ bool WithinFieldRange(DriverContext* context, WORD item, LONG value, LONG minimu
   return value >= minimum && value <= maximum;
 }
 
-void MergeWithinRange(DriverContext* context, const DEVMODEW* incoming, WORD item, LONG minimum, LONG maximum,
+void MergeWithinRange(DriverContext* context, const PrivateDevmode* incoming, WORD item, LONG minimum, LONG maximum,
                       LONG fallback) {
   const LONG value = In(context, incoming, item);
   Put(context, item, WithinFieldRange(context, item, value, minimum, maximum) ? value : fallback);
@@ -487,7 +487,7 @@ LONG FollowedResolution(DriverContext* context) {
   return Get(context, kItemDstResolutionW);
 }
 
-void MergePrintQuality(DriverContext* context, const DEVMODEW* incoming) {
+void MergePrintQuality(DriverContext* context, const PrivateDevmode* incoming) {
   const LONG quality = In(context, incoming, kItemPrintQuality);
   if (DmValueSetHas(kDraftValues, quality)) {
     ResetToModelDefault(context, kItemPrintQuality);
@@ -515,7 +515,7 @@ void MergePrintQuality(DriverContext* context, const DEVMODEW* incoming) {
 
 // Collate is judged whether or not the caller marked it: off unless collation is available; then
 // the caller's choice when marked, else the sort item's.
-void MergeCollate(DriverContext* context, const DEVMODEW* incoming, DWORD fields) {
+void MergeCollate(DriverContext* context, const PrivateDevmode* incoming, DWORD fields) {
   ChangeFields(context, 0, DM_COLLATE);
   Put(context, kItemCollate, 0);
   if (!CapsCanCollate(context)) return;
@@ -583,7 +583,7 @@ void DmCheckStoredPublic(DriverContext* context) {
   }
 }
 
-void DmMergePublicFields(DriverContext* context, const DEVMODEW* incoming) {
+void DmMergePublicFields(DriverContext* context, const PrivateDevmode* incoming) {
   if (!Usable(context) || !incoming) return;
   const DWORD fields = DmLoadU32(BytesOf(incoming), kDmOffFields);
   const ModelDefaults& defaults = ContextModelDefaults(context);

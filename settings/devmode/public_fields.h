@@ -37,7 +37,7 @@ void DmValidatePublic(DriverContext* context);
 // lengths are bounded where the geometry is derived (DmDeriveSrcPaperCustom).
 void DmCheckStoredPublic(DriverContext* context);
 
-// Merges the public fields of `incoming` (at least the 220 bytes of a DEVMODEW; after version
+// Merges the public fields of `incoming` (a record-sized devmode: the caller's after version
 // conversion, as the record merge hands it) into the record. Only fields whose bit the incoming
 // dmFields sets are considered, in this order: source, orientation, paper (custom size, paper
 // value with free sizes, orientation only, form name), scale, copies, print quality (with the
@@ -46,4 +46,4 @@ void DmCheckStoredPublic(DriverContext* context);
 // dither type, media type. A value the field validators refuse takes the model default: the
 // model's default when the model describes the field, else the model defaults record's. A kept
 // dmMediaType changes no dmFields bit. Nothing happens for a null `incoming`.
-void DmMergePublicFields(DriverContext* context, const DEVMODEW* incoming);
+void DmMergePublicFields(DriverContext* context, const PrivateDevmode* incoming);

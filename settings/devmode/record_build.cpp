@@ -6,7 +6,6 @@
 #include "settings/context/open_steps.h"
 #include "settings/devmode/derived_items.h"
 #include "settings/devmode/environment.h"
-#include "settings/devmode/versions.h"
 #include "settings/services/help_language.h"
 #include "settings/devmode/item_checks.h"
 #include "settings/devmode/item_defaults.h"
@@ -152,8 +151,7 @@ BOOL DmLoadFromPrinter(DriverContext* context) {
   if (!HasRecord(context)) return FALSE;
   void* info = nullptr;
   const BYTE* devmode = PrinterDevmode(context, &info);
-  const bool own = devmode && DmGetSpecVersion(reinterpret_cast<const DEVMODEW*>(devmode)) != 0 &&
-                   IsOwnFullDevmode(devmode, ContextModelDefaults(context));
+  const bool own = devmode && IsOwnFullDevmode(devmode, ContextModelDefaults(context));
   if (own) CopyIntoRecord(context, devmode);
   SysFree(info);
   return own ? TRUE : FALSE;

@@ -31,3 +31,8 @@ LONG DmCopyAcrossVersions(const DEVMODEW* source, DEVMODEW* target);
 // devmode and for a private part not taken, in which case the public part has been taken
 // already: a merge keeps an application's public fields whatever its private part.
 LONG DmConvert(const DEVMODEW* source, DEVMODEW* target);
+
+// DmConvert over byte buffers of known size: -1 as DmConvert, and also when either buffer is
+// shorter than its header or than the dmSize + dmDriverExtra its header claims, so that no byte
+// past either buffer is read or written.
+LONG DmConvertBytes(const BYTE* source, size_t sourceBytes, BYTE* target, size_t targetBytes);

@@ -8,7 +8,7 @@
 #include "win32.h"
 
 // A zeroed block of `bytes` (SysAlloc) registered under a new handle, written to *handle. Null
-// and handle 0 when either the block or the handle cannot be had.
+// and handle 0 when either the block or the handle cannot be had (ERROR_NOT_ENOUGH_MEMORY).
 void* SysBlockAlloc(SIZE_T bytes, DWORD* handle);
 // The block of `handle` and its size, or null (and size 0) for 0, an unknown or a freed handle.
 void* SysBlockGet(DWORD handle, SIZE_T* bytes = nullptr);

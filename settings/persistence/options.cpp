@@ -403,7 +403,9 @@ BOOL CfgSaveActionGroup(DriverContext* context) {
 
 int CfgSave(HANDLE printer, DriverContext* context) {
   const int work = CfgSaveClass(printer, context, kSectionWork, 0);
+  const DWORD workError = GetLastError();
   const int devmode = CfgSaveClass(printer, context, kSectionDevmode, 0);
+  if (!work) SetLastError(workError);  // the first failure's reason
   return work && devmode ? 1 : 0;
 }
 
@@ -417,6 +419,11 @@ int CfgSaveClass(HANDLE printer, DriverContext* context, int section, DWORD flag
   // Asked once, and only when a user-code row comes up.
   int userCodeWithheld = -1;
   bool written = true;
+  DWORD firstError = ERROR_SUCCESS;
+  const auto note = [&](BOOL ok) {
+    if (!ok && written) firstError = GetLastError();
+    written = written && ok;
+  };
   bool actionGroup = false;
   ItemTable& table = *context->itemTable;
   for (int i = 0; i < table.count; ++i) {
@@ -436,13 +443,15 @@ int CfgSaveClass(HANDLE printer, DriverContext* context, int section, DWORD flag
     }
     if (rowSection == kSectionConfig && row.storage == kStorageDevmode) {
       if (onlyDiffering && !DiffersFromSaved(context, &row)) continue;
-      written &= CfgWritePrinterDataEntry(printer, context, &row) != FALSE;
+      note(CfgWritePrinterDataEntry(printer, context, &row));
     } else if (row.storage == kStorageSettingsIni) {
       if (onlyDiffering && !DiffersFromSaved(context, &row)) continue;
-      written &= CfgWriteIniEntry(context, &row, iniPath, nullptr) != FALSE;
+      note(CfgWriteIniEntry(context, &row, iniPath, nullptr));
     }
   }
-  if (actionGroup) written &= SaveActionGroup(context, iniPath) != FALSE;
+  if (actionGroup) note(SaveActionGroup(context, iniPath));
+  // The reason of the first write that failed, whatever the later writes left as the last error.
+  if (!written) SetLastError(firstError != ERROR_SUCCESS ? firstError : ERROR_WRITE_FAULT);
   return written ? 1 : 0;
 }
 

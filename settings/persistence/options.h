@@ -84,14 +84,16 @@ inline int CfgLoadClass(HANDLE printer, DriverContext* context, int section, DWO
 // Writes the job-action word (items 224..239) to the settings INI as "vdmAction". TRUE on success.
 BOOL CfgSaveActionGroup(DriverContext* context);
 
-// Saves the INI items of sections 3 and 1. 1 when every write succeeded, else 0.
+// Saves the INI items of sections 3 and 1. 1 when every write succeeded, else 0 with the first
+// failure's reason as the last error.
 int CfgSave(HANDLE printer, DriverContext* context);
 // Saves the rows of `section` (or every section) to their stores, under the global settings
 // mutex unless the caller holds it. The font lists are not saved here; user-code rows 10002 and
 // 10003 are not saved for a printer on a server that publishes no user code (item 10001 = 0).
 // With kCfgDeviceInfoOnly only device-information rows are saved. On a kind-0 context with a
 // saved copy, a section-2 save with flags >= 0 (as signed) writes only values that differ from
-// the saved copy. 1 when every write succeeded; 0 when any failed (the others are still written).
+// the saved copy. 1 when every write succeeded; 0 when any failed (the others are still written),
+// the last error then being the first failure's reason.
 int CfgSaveClass(HANDLE printer, DriverContext* context, int section, DWORD flags);
 
 // ---- One entry ------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "companions/qnbidint/bidi_interface.h"
 #include "core/machine_root.h"
+#include "core/memory.h"
 #include "core/modules.h"
 #include "core/winerror.h"
 #include "support/temp_root.h"
@@ -216,6 +217,33 @@ TEST_F(BidiLibraryTest, EveryCallIsLoggedUnderTheLibrarysName) {
             "qnbidi9x init\n"
             "qnbidi9x open Velm Printer\n"
             "qnbidi9x query 0x2011c\n");
+}
+
+// Each allocation of an open and a query failing in turn: the call fails with
+// ERROR_NOT_ENOUGH_MEMORY (never as a device that does not answer) or works.
+TEST_F(BidiLibraryTest, EachAllocationFailingIsNotEnoughMemory) {
+  Device("model VELM X\ntray 1 9 0 0\nmemory 64\n");
+  int failed = 0;
+  for (uint64_t n = 1; n <= 120; ++n) {
+    BidiHandle handle = nullptr;
+    DWORD status = 0;
+    platform::SetAllocationFault(n);
+    const BOOL opened = table_.open(&table_, u"Velm Printer", &handle, &status);
+    const DWORD openError = GetLastError();
+    BidiResult result = nullptr;
+    BYTE work[kQueryWorkBytes] = {};
+    const BOOL asked = opened && table_.query(&table_, handle, &result, kQueryFull, work);
+    const DWORD askError = GetLastError();
+    platform::SetAllocationFault(0);
+    if (!opened) {
+      EXPECT_EQ(openError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
+    } else if (!asked) {
+      EXPECT_EQ(askError, DWORD{ERROR_NOT_ENOUGH_MEMORY}) << "allocation " << n;
+    }
+    failed += !opened || !asked;
+    if (handle) table_.close(&table_, handle);
+  }
+  EXPECT_GT(failed, 0);
 }
 
 }  // namespace

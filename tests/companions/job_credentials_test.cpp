@@ -13,6 +13,7 @@
 
 #include "companions/qnjobcr/job_credentials.h"
 #include "core/machine_root.h"
+#include "core/memory.h"
 #include "core/modules.h"
 #include "core/unicode.h"
 #include "core/winerror.h"
@@ -410,6 +411,38 @@ TEST_F(JobCredentialsTest, ProcessesShareTheStore) {
     JcSessionHandle mine = Open(i, printer.c_str());
     for (DWORD item = 1; item <= 8; ++item) EXPECT_EQ(ReadText(i, mine, item), printer) << c << " " << item;
   }
+}
+
+// Each allocation of a write, a read and an open failing in turn: the call answers
+// ERROR_NOT_ENOUGH_MEMORY or works, and the store keeps every value it held or takes the new one.
+TEST_F(JobCredentialsTest, EachAllocationFailingIsNotEnoughMemoryAndLosesNoValue) {
+  JcInterface* i = Interface(kVersion258);
+  JcSessionHandle s = Open(i);
+  ASSERT_EQ(WriteText(i, s, kItemOwnerName, u"owner"), kResultOk);
+  ASSERT_EQ(WriteText(i, s, kItemUserCode, u"old"), kResultOk);
+  int failed = 0;
+  for (uint64_t n = 1; n <= 200; ++n) {
+    ASSERT_EQ(WriteText(i, s, kItemUserCode, u"old"), kResultOk);
+    platform::SetAllocationFault(n);
+    const DWORD written = WriteText(i, s, kItemUserCode, u"new");
+    JcSessionHandle opened = nullptr;
+    const DWORD open = i->open(u"Velm Printer", &opened);
+    platform::SetAllocationFault(0);
+    EXPECT_TRUE(written == kResultOk || written == ERROR_NOT_ENOUGH_MEMORY) << n << ": " << written;
+    EXPECT_TRUE(open == kResultOk || open == ERROR_NOT_ENOUGH_MEMORY) << n << ": " << open;
+    if (opened != nullptr) i->close(opened);
+    failed += written != kResultOk;
+    EXPECT_EQ(ReadText(i, s, kItemUserCode), written == kResultOk ? u"new" : u"old") << n;
+    EXPECT_EQ(ReadText(i, s, kItemOwnerName), u"owner") << n;
+
+    platform::SetAllocationFault(n);
+    DWORD needed = 0;
+    char buffer[64];
+    const DWORD read = i->read(s, kItemOwnerName, kKindText, buffer, sizeof buffer, &needed);
+    platform::SetAllocationFault(0);
+    EXPECT_TRUE(read == kResultOk || read == ERROR_NOT_ENOUGH_MEMORY) << n << ": " << read;
+  }
+  EXPECT_GT(failed, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "core/memory.h"
@@ -79,4 +80,18 @@ TEST_F(DevmodeCorruptionTest, FreedLibrariesLeaveNothingAllocated) {
 }
 
 }  // namespace
+// The fuzz target's seeds, taken as the target takes them.
+TEST_F(DevmodeCorruptionTest, TheFuzzSeedsAreAnsweredSanely) {
+  size_t seeds = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(SourceDir() / "fuzz" / "corpus" / "devmode_corruption")) {
+    const std::string bytes = ReadHostFile(entry.path());
+    const std::vector<BYTE> devmode =
+        fuzz::DevmodeFromInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_FALSE(devmode.empty()) << entry.path();
+    EXPECT_EQ(machine_->Check(devmode), "") << entry.path().filename();
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 10u);
+}
+
 }  // namespace velm::test

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "settings/context/boundary.h"
 
 namespace velm::test {
 namespace {
@@ -28,8 +29,10 @@ TEST(PdevEntryTest, EnableDriverHandsOutThirtyHooksInTheirOrder) {
     EXPECT_EQ(data.pdrvfn[i].iFunc, order[i]) << "row " << i + 1;
     EXPECT_NE(data.pdrvfn[i].pfn, nullptr) << "row " << i + 1;
   }
-  EXPECT_EQ(platform::HookAs<void*>(data.pdrvfn[0].pfn), reinterpret_cast<void*>(&DrvEnablePDEV));
-  EXPECT_EQ(platform::HookAs<void*>(data.pdrvfn[29].pfn), reinterpret_cast<void*>(&DrvTextOut));
+  // Each hook is its function behind the guard that keeps exceptions from GDI.
+  EXPECT_EQ(platform::HookAs<void*>(data.pdrvfn[0].pfn),
+            reinterpret_cast<void*>(&SysGuardedHook<DrvEnablePDEV>::Call));
+  EXPECT_EQ(platform::HookAs<void*>(data.pdrvfn[29].pfn), reinterpret_cast<void*>(&SysGuardedHook<DrvTextOut>::Call));
 }
 
 TEST(PdevEntryTest, DriverQueryAnswersUserModeOnly) {

@@ -94,14 +94,14 @@ TEST_F(ContextTest, AnAllocationFailureAnywhereInOpenFreesWhatWasBuilt) {
   HANDLE printer = Open();
   auto* info = static_cast<PRINTER_INFO_2W*>(PrnGetPrinterInfo(printer, 2));
   // The context, item table, model defaults, work area, three history records, the driver's
-  // data-file answer, saved copy, evaluation stack and record, and the 14 of loading the stored
-  // settings (whose items would otherwise keep defaults a save could write over them): each
-  // failure fails the open.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 25);
+  // data-file answer, saved copy, evaluation stack and record, and the 15 of loading the stored
+  // settings (whose items would otherwise keep defaults a save could write over them; one is the
+  // block registry's storage, taken for the first font-list block): each failure fails the open.
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, info), 26);
   EXPECT_EQ(FailEachAllocationInTurn(printer, kKindNamesOnly, info), 8);
   SysFree(info);
   // A failed question to the spooler leaves an open without printer information.
-  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 25);
+  EXPECT_EQ(FailEachAllocationInTurn(printer, kKindOrdinary, nullptr), 26);
 }
 
 TEST_F(ContextTest, TheSnapshotOwnsCopiesOfTheFontBlocks) {

@@ -84,4 +84,11 @@ inline DEVMODEW Incoming(DWORD fields) {
   return devmode;
 }
 
+// A caller's public fields as the merge hands them on: in a record-sized devmode.
+inline PrivateDevmode AsRecord(const DEVMODEW& devmode) {
+  PrivateDevmode record{};
+  std::memcpy(record.bytes, &devmode, sizeof devmode);
+  return record;
+}
+
 }  // namespace velm::test

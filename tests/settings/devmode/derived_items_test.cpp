@@ -10,6 +10,7 @@
 namespace {
 
 using velm::test::DerivedItemsTest;
+using velm::test::AsRecord;
 using velm::test::Incoming;
 
 constexpr WORD kFields = 6, kOrientation = 7, kPaperSize = 8, kPrintQuality = 14, kDuplex = 16, kYResolution = 17,
@@ -26,7 +27,7 @@ class PublicFieldsTest : public DerivedItemsTest {
   }
   // Applies a caller's devmode that marks `fields` after the public fields were merged.
   void Apply(DWORD fields) {
-    const DEVMODEW incoming = Incoming(fields);
+    const PrivateDevmode incoming = AsRecord(Incoming(fields));
     DmApplyPublicToItems(context_, &incoming);
   }
   // The binding after a caller's dmDuplex in `orientation`, duplex being on with `binding`.

@@ -137,6 +137,20 @@ TEST_F(DevmodeMergeTest, ADevmodeThatClaimsMoreThanItHoldsCountsAsNone) {
   EXPECT_TRUE(DmHasOwnPrivatePart(&context_->settings->devmode));
 }
 
+// A caller's devmode cut at every length short of what its header claims, each in a buffer of
+// exactly that size: the merge reads nothing past it and takes none of its fields.
+TEST_F(DevmodeMergeTest, ADevmodeCutAtAnyLengthIsReadNoFurtherAndTakenAsNone) {
+  SetIn(&incoming_, kPresetNo, 3);
+  Field(86, 2, 7, DM_COPIES);
+  for (size_t cut = 0; cut < kDmSize; cut += cut < 80 ? 1 : 37) {
+    std::vector<BYTE> given(incoming_.bytes, incoming_.bytes + cut);
+    const DEVMODEW* devmode = given.empty() ? nullptr : reinterpret_cast<const DEVMODEW*>(given.data());
+    ASSERT_EQ(DmMergeBytes(context_, devmode, given.size(), kGraphics), 1) << cut;
+    EXPECT_EQ(Get(context_, 12), 1u) << cut;
+    EXPECT_EQ(Get(context_, kPresetNo), 0u) << cut;
+  }
+}
+
 // An application changes one public field; the merge takes it (or its default when the value is
 // not valid), carries it into the items, and leaves the other public fields as they were.
 TEST_F(DevmodeMergeTest, ApplicationDevmodesThatChangeOneFieldAtATime) {

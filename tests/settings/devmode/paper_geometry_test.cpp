@@ -11,6 +11,7 @@ namespace {
 
 using velm::test::DerivedItemsTest;
 using velm::test::g_disabledPapers;
+using velm::test::AsRecord;
 using velm::test::Incoming;
 
 constexpr WORD kFields = 6, kPaperSize = 8, kPaperLength = 9, kPaperWidth = 10, kPrintQuality = 14, kResolutionW = 42,
@@ -130,7 +131,7 @@ TEST_F(PaperGeometryTest, TheCustomDevmodeSizeIsTakenAtThePrintQuality) {
   Set(kFields, DM_PAPERLENGTH | DM_PAPERWIDTH);
   Set(kPaperLength, 2970);
   Set(kPaperWidth, 2100);
-  const DEVMODEW incoming = Incoming(DM_PAPERLENGTH | DM_PAPERWIDTH);
+  const PrivateDevmode incoming = AsRecord(Incoming(DM_PAPERLENGTH | DM_PAPERWIDTH));
   DmApplyPublicToItems(context_, &incoming);
   EXPECT_EQ(Items(kSrcLength, 6), (Dots{7015, 4960, 6817, 4762, 99, 99}));
   EXPECT_EQ(Get(kFields), DWORD(DM_PAPERLENGTH | DM_PAPERWIDTH));

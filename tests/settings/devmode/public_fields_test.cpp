@@ -237,7 +237,10 @@ class PublicMergeTest : public PublicFieldTest {
     devmode.dmFields = fields;
     return devmode;
   }
-  void Merge(const DEVMODEW& devmode) { DmMergePublicFields(context_, &devmode); }
+  void Merge(const DEVMODEW& devmode) {
+    const PrivateDevmode incoming = velm::test::AsRecord(devmode);
+    DmMergePublicFields(context_, &incoming);
+  }
   std::vector<BYTE> PublicPart() const { return At(0, 220); }
 };
 

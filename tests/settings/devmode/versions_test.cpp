@@ -137,4 +137,29 @@ TEST(DevmodeVersionsTest, NullShortAndVersionlessDevmodesAreRefusedUntouched) {
   EXPECT_EQ(target.bytes, before);
 }
 
+// Buffers of exactly the bytes given (so the sanitizer sees any read past them): a source or
+// target cut short of its header or of what its header claims is refused, the target untouched.
+TEST(DevmodeVersionsTest, ByteBuffersShorterThanTheirHeadersClaimAreRefusedUntouched) {
+  const Buffer source(220, 1040, 0x401, 0x400, 0x11);
+  struct Cut {
+    size_t sourceBytes, targetBytes;
+    LONG answer;
+  };
+  const Cut cuts[] = {
+      {0, 1260, -1},    {60, 1260, -1},   {75, 1260, -1},  {219, 1260, -1},
+      {1259, 1260, -1}, {1260, 1259, -1}, {1260, 70, -1},  {1260, 1260, 1260},
+  };
+  for (const Cut& cut : cuts) {
+    std::vector<BYTE> from(source.bytes.begin(), source.bytes.begin() + cut.sourceBytes);
+    Buffer target = Target();
+    target.bytes.resize(cut.targetBytes);
+    const std::vector<BYTE> before = target.bytes;
+    EXPECT_EQ(DmConvertBytes(from.data(), from.size(), target.bytes.data(), target.bytes.size()), cut.answer)
+        << cut.sourceBytes << " into " << cut.targetBytes;
+    if (cut.answer < 0) {
+      EXPECT_EQ(target.bytes, before) << cut.sourceBytes << " into " << cut.targetBytes;
+    }
+  }
+}
+
 }  // namespace
