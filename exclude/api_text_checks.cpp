@@ -52,7 +52,7 @@ struct FontSearch {
   bool found;
 };
 
-int CALLBACK MatchFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD fontType, LPARAM state) {
+int CALLBACK MatchFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD fontType, LPARAM state) try {
   FontSearch* search = reinterpret_cast<FontSearch*>(state);
   if (!(fontType & TRUETYPE_FONTTYPE) || !font || font->lfFaceName[0] == WCH('@')) return 1;
   for (int i = 0; i < kFontNameChars; ++i) {
@@ -60,6 +60,8 @@ int CALLBACK MatchFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD fon
     if (font->lfFaceName[i] == 0) break;
   }
   search->found = true;
+  return 0;
+} catch (...) {
   return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "exclude/velmexc.h"
 #include "settings/constraints/eval.h"
 #include "settings/constraints/option_availability.h"
+#include "settings/context/boundary.h"
 #include "settings/context/memory.h"
 #include "settings/context/settings_history.h"
 #include "settings/description/access.h"
@@ -539,6 +540,8 @@ intptr_t ApiGetCaps(DriverContext* context, DWORD capability, void* buffer) {
   return result;
 }
 
-DRIVER_EXPORT intptr_t VELMDrvGetCaps(VELMAPICONTEXT context, uint32_t capability, void* buffer) {
+DRIVER_EXPORT intptr_t VELMDrvGetCaps(VELMAPICONTEXT context, uint32_t capability, void* buffer) try {
   return ApiGetCaps(reinterpret_cast<DriverContext*>(context), capability, buffer);
+} catch (...) {
+  return SysFailAtBoundary(intptr_t{-1});
 }

@@ -11,6 +11,7 @@
 #include "exclude/status_handlers.h"
 #include "exclude/velmexc.h"
 #include "settings/constraints/eval.h"
+#include "settings/context/boundary.h"
 #include "settings/context/memory.h"
 #include "settings/description/access.h"
 #include "settings/devmode/item_checks.h"
@@ -291,11 +292,15 @@ LONG ApiSetStatus(DriverContext* context, DWORD rowNumber, const void* record, B
   return result == 1 ? versionResult : -1;
 }
 
-DRIVER_EXPORT int32_t VELMDrvGetStatus(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion) {
+DRIVER_EXPORT int32_t VELMDrvGetStatus(VELMAPICONTEXT context, uint32_t row, void* record, uint32_t callerVersion) try {
   return ApiGetStatus(reinterpret_cast<DriverContext*>(context), row, record, callerVersion);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{-1});
 }
 
 DRIVER_EXPORT int32_t VELMDrvSetStatus(VELMAPICONTEXT context, uint32_t row, const void* record, void* bitmap,
-                                       uint32_t mode) {
+                                       uint32_t mode) try {
   return ApiSetStatus(reinterpret_cast<DriverContext*>(context), row, record, static_cast<BYTE*>(bitmap), mode);
+} catch (...) {
+  return SysFailAtBoundary(int32_t{-1});
 }
