@@ -174,6 +174,7 @@ struct Font {
   bool device = false;
   LONG scale = 1;
   IFIMETRICS* ifi = nullptr;
+  const FD_GLYPHSET* glyphSet = nullptr;  // a device font's handles, when the driver gave them
   std::vector<BYTE> ownIfi;
   XFORMOBJ* xform = nullptr;
   std::map<HGLYPH, std::unique_ptr<GlyphEntry>> glyphs;

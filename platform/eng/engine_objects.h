@@ -109,6 +109,10 @@ FONTOBJ* CreateEngineFontObj(LONG cellHeight, LONG resolution);
 // A device font: iFace (1-based) of the driver, its metrics (kept by the caller; may be null)
 // and the notional-to-device transform. The engine draws no glyphs for it.
 FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform, LONG resolution);
+// Gives a device font the driver's glyph set (kept by the caller): strings in it then carry
+// the set's handles, as the font mapper hands them out, and a character the set lacks takes
+// the handle of the font's default character (0 when that is missing too).
+void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs);
 void DeleteFontObj(FONTOBJ* pfo);
 // The advance of a glyph of an engine font in pixels (0 for a device font or missing glyph).
 LONG FontAdvance(FONTOBJ* pfo, HGLYPH hg);

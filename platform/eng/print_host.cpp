@@ -850,7 +850,12 @@ FONTOBJ* Host::MakeFont(const PageCall& call) {
   Log("DrvQueryFont " + std::to_string(call.deviceFont) + (ifi ? " -> IFIMETRICS" : " -> NULL"));
   if (!ifi || ifi->fwdUnitsPerEm <= 0) return nullptr;
   const FLOATL scale = static_cast<FLOATL>(call.size) / ifi->fwdUnitsPerEm;
-  return CreateDeviceFontObj(call.deviceFont, ifi, XFORML{scale, 0, 0, scale, 0, 0}, resolution);
+  FONTOBJ* font = CreateDeviceFontObj(call.deviceFont, ifi, XFORML{scale, 0, 0, scale, 0, 0}, resolution);
+  if (const auto tree = Hook<PFN_DrvQueryFontTree>(INDEX_DrvQueryFontTree); font && tree) {
+    ULONG_PTR treeId = 0;
+    SetDeviceFontGlyphSet(font, static_cast<const FD_GLYPHSET*>(tree(pdev_->dhpdev, 0, call.deviceFont, QFT_GLYPHSET, &treeId)));
+  }
+  return font;
 }
 
 void Host::DestroyFont(FONTOBJ* pfo) {

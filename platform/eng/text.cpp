@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "core/codepage.h"
 #include "core/winerror.h"
@@ -211,6 +212,31 @@ FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform,
   return &fo;
 }
 
+void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs) {
+  if (Font* font = FindFont(pfo)) font->glyphSet = font->device ? glyphs : nullptr;
+}
+
+namespace {
+
+// The handle of `c` in a glyph set, or nothing.
+std::optional<HGLYPH> GlyphSetHandle(const FD_GLYPHSET& set, WCHAR c) {
+  for (ULONG i = 0; i < set.cRuns; ++i) {
+    const WCRUN& run = set.awcrun[i];
+    if (c < run.wcLow || c - run.wcLow >= run.cGlyphs) continue;
+    return run.phg ? run.phg[c - run.wcLow] : HGLYPH{c};
+  }
+  return std::nullopt;
+}
+
+HGLYPH DeviceHandle(const Font& font, WCHAR c) {
+  if (!font.glyphSet) return c;
+  if (const auto hg = GlyphSetHandle(*font.glyphSet, c)) return *hg;
+  const auto fallback = font.ifi ? GlyphSetHandle(*font.glyphSet, font.ifi->wcDefaultChar) : std::nullopt;
+  return fallback ? *fallback : 0;
+}
+
+}  // namespace
+
 void DeleteFontObj(FONTOBJ* pfo) {
   Font* font = FindFont(pfo);
   if (!font || !Fonts().Remove(font)) return;
@@ -269,7 +295,7 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULON
   FontExtent(pfo, ascent, descent);
   LONG x = origin.x, advance = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    HGLYPH hg = text[i];
+    HGLYPH hg = font->device ? DeviceHandle(*font, text[i]) : text[i];
     if (!font->device && !BuiltinGlyphColumns(text[i])) hg = kDefaultChar;
     GLYPHPOS& position = str->positions[i];
     position.hg = hg;
