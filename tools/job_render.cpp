@@ -40,7 +40,9 @@ struct DrawingState {
 struct ResidentFont {
   int32_t scale = 1;
   int32_t rotation = 0;
+  bool vertical = false;  // the select's direction bit: runs step down the column
 };
+constexpr uint32_t kStyleVertical = 0x0040;
 
 uint32_t U32(const Record& r, const char* field) { return static_cast<uint32_t>(r.Get(field)); }
 int32_t Int(const Record& r, const char* field) { return static_cast<int32_t>(r.Get(field)); }
@@ -328,6 +330,7 @@ class PageDrawer {
   void SelectResident(const Record& r) {
     resident_.scale = std::clamp<int32_t>((std::max<int32_t>(Int(r, "height"), 1) + kCell / 2) / kCell, 1, kMaxScale);
     resident_.rotation = Int(r, "rotation");
+    resident_.vertical = (U32(r, "style") & kStyleVertical) != 0;
   }
 
   void ResidentGlyph(const Record& r) {
@@ -342,7 +345,8 @@ class PageDrawer {
       PaintBitmap(ResidentBitmap(r.codes[i]), x, y, resident_.rotation);
       // Steps are signed: a reversed string steps back.
       const int64_t step = static_cast<int16_t>(r.steps.size() == 1 ? r.steps[0] : r.steps[i]);
-      switch (resident_.rotation) {
+      // A vertical run steps a quarter turn clockwise from its baseline's direction.
+      switch ((resident_.rotation + (resident_.vertical ? 270 : 0)) % 360) {
         case 90: y -= step; break;
         case 180: x -= step; break;
         case 270: y += step; break;

@@ -124,6 +124,16 @@ void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent);
 // horizontally with SO_FLAG_DEFAULT_PLACEMENT. batch > 0 hands positions out that many at a
 // time through STROBJ_bEnum (pgp is then null).
 STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, ULONG batch = 0);
+// How a string is laid out beyond the default: down the page (SO_VERTICAL, each glyph a cell
+// height below the last), and whether it carries glyph indices (SO_GLYPHINDEX_TEXTOUT).
+struct StrLayout {
+  bool vertical = false;
+  bool glyphIndex = false;
+};
+STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, const StrLayout& layout,
+                     ULONG batch = 0);
+// Names an engine font's face (at most 31 characters), as its metrics give it to the driver.
+BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face);
 void DeleteStrObj(STROBJ* pstro);
 
 // Output -----------------------------------------------------------------------------------

@@ -33,8 +33,8 @@ Font* NewFont() {
   return font;
 }
 
-void FillEngineMetrics(Font& font) {
-  const size_t nameBytes = sizeof kFaceName;
+void FillEngineMetrics(Font& font, std::u16string_view face = kFaceName) {
+  const size_t nameBytes = (face.size() + 1) * sizeof(char16_t);
   font.ownIfi.assign(sizeof(IFIMETRICS) + nameBytes, 0);
   IFIMETRICS ifi{};
   ifi.cjThis = static_cast<ULONG>(font.ownIfi.size());
@@ -69,7 +69,7 @@ void FillEngineMetrics(Font& font) {
   ifi.ptlCaret = POINTL{0, 1};
   ifi.rclFontBox = RECTL{0, kAscent, kGlyphWidth, -(kCell - kAscent)};
   std::memcpy(font.ownIfi.data(), &ifi, sizeof ifi);
-  std::memcpy(font.ownIfi.data() + sizeof ifi, kFaceName, nameBytes);
+  std::memcpy(font.ownIfi.data() + sizeof ifi, face.data(), nameBytes - sizeof(char16_t));
   font.ifi = reinterpret_cast<IFIMETRICS*>(font.ownIfi.data());
 }
 
@@ -212,6 +212,16 @@ FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform,
   return &fo;
 }
 
+BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face) {
+  Font* font = FindFont(pfo);
+  if (!font || font->device || face.empty() || face.size() > 31) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  FillEngineMetrics(*font, face);
+  return TRUE;
+}
+
 void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs) {
   if (Font* font = FindFont(pfo)) font->glyphSet = font->device ? glyphs : nullptr;
 }
@@ -276,6 +286,10 @@ void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent) {
 }
 
 STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULONG batch) {
+  return CreateStrObj(pfo, text, origin, StrLayout{}, batch);
+}
+
+STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, const StrLayout& layout, ULONG batch) {
   Font* font = FindFont(pfo);
   if (!font || text.size() > kMaxText) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -293,26 +307,30 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULON
   str->defs.resize(text.size());
   LONG ascent, descent;
   FontExtent(pfo, ascent, descent);
-  LONG x = origin.x, advance = 0;
+  LONG x = origin.x, y = origin.y, advance = 0;
+  const LONG cellStep = ascent + descent;
   for (size_t i = 0; i < text.size(); ++i) {
     HGLYPH hg = font->device ? DeviceHandle(*font, text[i]) : text[i];
     if (!font->device && !BuiltinGlyphColumns(text[i])) hg = kDefaultChar;
     GLYPHPOS& position = str->positions[i];
     position.hg = hg;
-    position.ptl = POINTL{x, origin.y};
+    position.ptl = POINTL{x, y};
     position.pgdf = nullptr;
     if (GlyphEntry* glyph = EngineGlyph(*font, hg, false)) {
       str->defs[i].pgb = glyph->bitsData.gdf.pgb;
       position.pgdf = &str->defs[i];
     }
     advance = FontAdvance(pfo, hg);
-    x += advance;
+    if (layout.vertical) y += cellStep;
+    else x += advance;
   }
   STROBJ& so = str->so;
   so.cGlyphs = static_cast<ULONG>(text.size());
-  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | SO_HORIZONTAL;
-  so.ulCharInc = static_cast<ULONG>(advance);
-  so.rclBkGround = RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
+  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | (layout.vertical ? SO_VERTICAL : SO_HORIZONTAL) |
+               (layout.glyphIndex ? SO_GLYPHINDEX_TEXTOUT : 0);
+  so.ulCharInc = static_cast<ULONG>(layout.vertical ? cellStep : advance);
+  so.rclBkGround = layout.vertical ? RECTL{origin.x, origin.y - ascent, origin.x + advance, y - ascent}
+                                   : RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
   so.pwszOrg = str->text.data();
   so.pgp = batch == 0 || batch >= text.size() ? str->positions.data() : nullptr;
   Strs().Add(str);

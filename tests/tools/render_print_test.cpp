@@ -144,6 +144,34 @@ TEST_F(RenderPrintTest, TextPagesAgreeInVectorAndRasterMode) {
   }
 }
 
+// The text call's other forms in both modes, on a colour machine so that colours compare too:
+// opaque coloured text, a strike-out beside an underline, a glyph-index string, the face "EUDC"
+// (drawn as outlines when EUDC is on) and a vertical string; resident, downloaded, and with EUDC
+// on. Tolerance as for the page above: glyph edges at most 2 pixels apart at 600 dpi.
+TEST_F(RenderPrintTest, TextFormsAgreeInVectorAndRasterMode) {
+  constexpr char kText[] =
+      "text 4 20 \"Opaque\" size=16 color=red bg=#FFFF00\n"
+      "text 4 48 \"Struck\" size=16 strikeout underline\n"
+      "text 4 76 \"Index\" size=16 glyphindex color=blue\n"
+      "text 4 104 \"Eudc\" size=16 face=EUDC\n"
+      "text 130 12 \"VERT\" size=16 vertical\n";
+  const std::vector<std::pair<const char*, std::vector<ItemAssignment>>> variants = {
+      {"resident", {}},
+      {"downloaded", {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}}},
+      {"EUDC on", {{"361", "1"}}},
+  };
+  for (const auto& [what, extra] : variants) {
+    std::vector<ItemAssignment> items = kSmallPage;
+    items.push_back({"246", "1"});
+    items.insert(items.end(), extra.begin(), extra.end());
+    const ModeComparison text = CompareModes(printer_, kText, items);
+    ASSERT_TRUE(text.printed) << text.error;
+    EXPECT_TRUE(text.problems.empty()) << what << ": " << text.problems.front();
+    ASSERT_EQ(text.pages.size(), 1u);
+    EXPECT_TRUE(text.Within({600, 2})) << what << ": " << text.Describe();
+  }
+}
+
 TEST(PictureComparisonTest, OnePixelOfEdgeDisplacementIsAllowed) {
   const auto canvas = [](int32_t left) {
     jobrender::Canvas c{12, 6, 600, 600, std::vector<uint8_t>(12 * 6 * 3, 0xFF)};
