@@ -226,7 +226,8 @@ void TakeBrush(const Line& line, Options& options, PageCall& call, const char* c
   if ((call.hatch != HS_DDI_MAX || !call.pattern.empty()) && !call.hasBrush) line.Fail("hatch or pattern without a colour");
 }
 
-// The text options of the string's layout and face: face=NAME, vertical, glyphindex, strikeout.
+// The text options of the string's layout and face: face=NAME, vertical, glyphindex, strikeout,
+// rotate=DEGREES, mirror.
 void TakeTextLayout(const Line& line, Options& options, PageCall& call) {
   if (auto face = options.Take("face")) {
     call.face = Utf8ToUtf16(*face);
@@ -235,6 +236,11 @@ void TakeTextLayout(const Line& line, Options& options, PageCall& call) {
   call.vertical = options.Flag("vertical");
   call.glyphIndex = options.Flag("glyphindex");
   call.strikeOut = options.Flag("strikeout");
+  if (auto rotation = options.Take("rotate")) {
+    call.rotation = static_cast<LONG>(line.Integer(*rotation, 0, 270, "rotation"));
+    if (call.rotation % 90) line.Fail("rotate is 0, 90, 180 or 270");
+  }
+  call.mirror = options.Flag("mirror");
 }
 
 void TakePen(const Line& line, Options& options, PageCall& call) {

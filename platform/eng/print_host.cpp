@@ -836,9 +836,12 @@ void Host::DrawPath(const PageCall& call, PATHOBJ* ppo, CLIPOBJ* clip, const Pas
   }
 }
 
-// An engine font under the face name the call gives; null when it cannot be named.
+// An engine font under the face name and turn the call gives; null when it cannot have them.
 FONTOBJ* NameEngineFont(FONTOBJ* font, const PageCall& call) {
-  if (!font || call.face.empty() || SetEngineFontFace(font, call.face)) return font;
+  if (!font) return nullptr;
+  if ((call.face.empty() || SetEngineFontFace(font, call.face)) &&
+      ((call.rotation == 0 && !call.mirror) || SetEngineFontTransform(font, call.rotation, call.mirror)))
+    return font;
   DeleteFontObj(font);
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <optional>
 
@@ -77,9 +78,53 @@ bool InkAt(const BYTE* columns, LONG scale, LONG x, LONG y) {
   return (columns[x / scale] >> (y / scale)) & 1;
 }
 
+bool Turned(const Font& font) { return font.turn[0] != 1 || font.turn[1] || font.turn[2] || font.turn[3] != 1; }
+
+// Turns an upright GLYPHBITS in place: each pixel's centre goes through the font's turn.
+void TurnBitmap(const Font& font, std::vector<BYTE>& bits) {
+  const auto* upright = reinterpret_cast<const GLYPHBITS*>(bits.data());
+  const LONG w = upright->sizlBitmap.cx, h = upright->sizlBitmap.cy;
+  const POINTL origin = upright->ptlOrigin;
+  const size_t stride = (static_cast<size_t>(w) + 7) / 8;
+  const LONG* t = font.turn;
+  // Twice the centre's position, so that halves stay whole; the pixel is its floor.
+  const auto floorHalf = [](LONG twice) { return twice >= 0 ? twice / 2 : -((1 - twice) / 2); };
+  const auto place = [&](LONG u, LONG v, LONG& x, LONG& y) {
+    const LONG cu = 2 * (origin.x + u) + 1, cv = 2 * (origin.y + v) + 1;
+    x = floorHalf(cu * t[0] + cv * t[2]);
+    y = floorHalf(cu * t[1] + cv * t[3]);
+  };
+  LONG left = std::numeric_limits<LONG>::max(), top = left, right = std::numeric_limits<LONG>::min(), bottom = right;
+  for (LONG v : {LONG{0}, h - 1}) {
+    for (LONG u : {LONG{0}, w - 1}) {
+      LONG x, y;
+      place(u, v, x, y);
+      left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  const LONG tw = right - left + 1, th = bottom - top + 1;
+  const size_t turnedStride = (static_cast<size_t>(tw) + 7) / 8;
+  std::vector<BYTE> out(offsetof(GLYPHBITS, aj) + turnedStride * th, 0);
+  auto* turned = reinterpret_cast<GLYPHBITS*>(out.data());
+  turned->ptlOrigin = POINTL{left, top};
+  turned->sizlBitmap = SIZEL{tw, th};
+  for (LONG v = 0; v < h; ++v) {
+    for (LONG u = 0; u < w; ++u) {
+      if (!((upright->aj[v * stride + u / 8] >> (7 - u % 8)) & 1)) continue;
+      LONG x, y;
+      place(u, v, x, y);
+      turned->aj[(y - top) * turnedStride + (x - left) / 8] |= static_cast<BYTE>(0x80 >> ((x - left) % 8));
+    }
+  }
+  bits.swap(out);
+}
+
 // A glyph's outline: one closed rectangle per run of ink in each pixel row, relative to the
 // glyph's baseline origin.
-PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale) {
+PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale, const LONG* turn) {
+  const auto at = [turn](LONG u, LONG v) {
+    return POINTFIX{LTOFX(u * turn[0] + v * turn[2]), LTOFX(u * turn[1] + v * turn[3])};
+  };
   PATHOBJ* ppo = EngCreatePath();
   if (!ppo) return nullptr;
   const LONG w = kGlyphWidth * scale, h = kGlyphHeight * scale;
@@ -92,8 +137,8 @@ PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale) {
       LONG end = x;
       while (end < w && InkAt(columns, scale, end, y)) ++end;
       const LONG top = y - kAscent * scale, bottom = top + 1;
-      POINTFIX corners[3] = {{LTOFX(end), LTOFX(top)}, {LTOFX(end), LTOFX(bottom)}, {LTOFX(x), LTOFX(bottom)}};
-      if (!PATHOBJ_bMoveTo(ppo, POINTFIX{LTOFX(x), LTOFX(top)}) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
+      POINTFIX corners[3] = {at(end, top), at(end, bottom), at(x, bottom)};
+      if (!PATHOBJ_bMoveTo(ppo, at(x, top)) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
           !PATHOBJ_bCloseFigure(ppo)) {
         EngDeletePath(ppo);
         return nullptr;
@@ -139,6 +184,8 @@ GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
         if (InkAt(columns, s, x, y)) gb->aj[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
       }
     }
+    if (Turned(font)) TurnBitmap(font, entry->bits);
+    gb = reinterpret_cast<GLYPHBITS*>(entry->bits.data());
     GLYPHDATA data{};
     data.hg = hg;
     data.fxD = LTOFX(kAdvance * s);
@@ -154,7 +201,7 @@ GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
     slot = std::move(entry);
   }
   if (outline && !slot->outline) {
-    slot->outline = GlyphOutline(columns, font.scale);
+    slot->outline = GlyphOutline(columns, font.scale, font.turn);
     if (!slot->outline) return nullptr;
     slot->pathData.gdf.ppo = slot->outline;
   }
@@ -219,6 +266,26 @@ BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face) {
     return FALSE;
   }
   FillEngineMetrics(*font, face);
+  return TRUE;
+}
+
+BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror) {
+  Font* font = FindFont(pfo);
+  if (!font || font->device || degrees % 90 != 0 || !font->glyphs.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Counter-clockwise on a page whose y runs down: the baseline (1, 0) goes to (cos, -sin).
+  const LONG quarter = ((degrees / 90) % 4 + 4) % 4;
+  static constexpr LONG kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
+  const LONG c = kCos[quarter], sn = kSin[quarter], m = mirror ? -1 : 1;
+  const LONG turn[4] = {c * m, -sn * m, sn, c};
+  XFORMOBJ* xform = NewXform(XFORML{static_cast<FLOATL>(turn[0] * font->scale), static_cast<FLOATL>(turn[1] * font->scale),
+                                    static_cast<FLOATL>(turn[2] * font->scale), static_cast<FLOATL>(turn[3] * font->scale), 0, 0});
+  if (!xform) return FALSE;
+  DeleteXformObj(font->xform);
+  font->xform = xform;
+  std::copy(std::begin(turn), std::end(turn), font->turn);
   return TRUE;
 }
 
@@ -322,7 +389,7 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, cons
     }
     advance = FontAdvance(pfo, hg);
     if (layout.vertical) y += cellStep;
-    else x += advance;
+    else x += advance * font->turn[0], y += advance * font->turn[1];
   }
   STROBJ& so = str->so;
   so.cGlyphs = static_cast<ULONG>(text.size());
@@ -331,6 +398,21 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, cons
   so.ulCharInc = static_cast<ULONG>(layout.vertical ? cellStep : advance);
   so.rclBkGround = layout.vertical ? RECTL{origin.x, origin.y - ascent, origin.x + advance, y - ascent}
                                    : RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
+  if (Turned(*font) && !layout.vertical) {
+    // The cells' box: the turned corners of the run from the baseline origin.
+    const LONG run = advance * static_cast<LONG>(text.size());
+    constexpr LONG kBig = std::numeric_limits<LONG>::max();
+    RECTL box{kBig, kBig, -kBig, -kBig};
+    for (LONG u : {LONG{0}, run}) {
+      for (LONG v : {-ascent, descent}) {
+        const LONG px = origin.x + u * font->turn[0] + v * font->turn[2], py = origin.y + u * font->turn[1] + v * font->turn[3];
+        box = RECTL{std::min(box.left, px), std::min(box.top, py), std::max(box.right, px), std::max(box.bottom, py)};
+      }
+    }
+    so.rclBkGround = box;
+    so.flAccel &= ~(SO_HORIZONTAL | SO_FLAG_DEFAULT_PLACEMENT);
+    so.ulCharInc = 0;
+  }
   so.pwszOrg = str->text.data();
   so.pgp = batch == 0 || batch >= text.size() ? str->positions.data() : nullptr;
   Strs().Add(str);

@@ -78,5 +78,34 @@ TEST_F(TextFormsTest, AStrikeOutFollowsTheUnderline) {
   EXPECT_EQ(rects[1]->Get("bottom"), 96);
 }
 
+TEST_F(TextFormsTest, TurnedTextGoesGlyphByGlyph) {
+  // Resident: the select carries the turn (the transform's angle of -90 negated), then one 0x51
+  // per glyph at its baseline point moved by the ascent (14) along the turn.
+  jobdump::Job job = Print("text 40 100 \"AB\" size=16 rotate=90\n", {});
+  auto selects = RecordsOf(job, 0x50);
+  ASSERT_EQ(selects.size(), 1u);
+  EXPECT_EQ(selects[0]->Get("rotation"), 90);
+  auto glyphs = RecordsOf(job, 0x51);
+  ASSERT_EQ(glyphs.size(), 2u);
+  EXPECT_EQ(glyphs[0]->Get("x"), 40 - 14);
+  EXPECT_EQ(glyphs[0]->Get("y"), 100);
+  EXPECT_EQ(glyphs[1]->Get("y"), 100 - 12);  // the next cell up the page
+  // Downloaded: rotated strings are never placed.
+  job = Print("text 40 100 \"AB\" size=16 rotate=180\n", kDownload);
+  EXPECT_TRUE(RecordsOf(job, 0x55).empty());
+  EXPECT_EQ(RecordsOf(job, 0x53).size(), 2u);
+}
+
+TEST_F(TextFormsTest, MirroredTextIsOutlinedOrSentUncached) {
+  jobdump::Job job = Print("text 40 100 \"AB\" size=16 mirror\n", {});
+  auto selects = RecordsOf(job, 0x50);
+  ASSERT_EQ(selects.size(), 1u);
+  EXPECT_EQ(selects[0]->Get("kind"), kFontKindOutline);
+  EXPECT_EQ(RecordsOf(job, 0x51).size(), 2u);
+  job = Print("text 40 100 \"AA\" size=16 mirror\n", kDownload);
+  EXPECT_EQ(RecordsOf(job, 0x57).size(), 2u);
+  EXPECT_TRUE(RecordsOf(job, 0x54).empty());
+}
+
 }  // namespace
 }  // namespace velm::test

@@ -172,6 +172,28 @@ TEST_F(RenderPrintTest, TextFormsAgreeInVectorAndRasterMode) {
   }
 }
 
+// Turned and mirrored text in both modes: each quarter turn and a mirrored string, resident
+// (one glyph record each, drawn turned; the mirrored string as outlines) and downloaded (turned
+// bitmaps glyph by glyph; the mirrored string uncached). Tolerance as above: a turned glyph's
+// pixels may land one pixel off on either side of its edges.
+TEST_F(RenderPrintTest, TurnedAndMirroredTextAgreesInVectorAndRasterMode) {
+  constexpr char kText[] =
+      "text 40 60 \"R0\" size=16\n"
+      "text 40 150 \"R90\" size=16 rotate=90\n"
+      "text 100 20 \"R180\" size=16 rotate=180\n"
+      "text 110 40 \"R270\" size=16 rotate=270\n"
+      "text 100 110 \"Mirror\" size=16 mirror\n";
+  for (const bool download : {false, true}) {
+    std::vector<ItemAssignment> items = {{"6", "0"}, {"47", "160"}, {"46", "160"}};
+    if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
+    const ModeComparison text = CompareModes(printer_, kText, items);
+    ASSERT_TRUE(text.printed) << text.error;
+    EXPECT_TRUE(text.problems.empty()) << text.problems.front();
+    ASSERT_EQ(text.pages.size(), 1u);
+    EXPECT_TRUE(text.Within({600, 2})) << (download ? "downloaded: " : "resident: ") << text.Describe();
+  }
+}
+
 TEST(PictureComparisonTest, OnePixelOfEdgeDisplacementIsAllowed) {
   const auto canvas = [](int32_t left) {
     jobrender::Canvas c{12, 6, 600, 600, std::vector<uint8_t>(12 * 6 * 3, 0xFF)};
