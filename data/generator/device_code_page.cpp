@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "generator_files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -184,21 +186,14 @@ CodePageTables Read(const fs::path& file) {
   }
   bool leadUsed[256] = {};
   int previousRow = -1;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    const std::string where = name + ":" + std::to_string(number);
-    if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::string kind;
-    if (!(words >> kind)) continue;
-    std::vector<std::string> rest;
-    for (std::string w; words >> w;) rest.push_back(w);
+  velm::data::ForEachDataLine(in, name, [&](const std::string& where, const std::string& kind,
+                                            const std::vector<std::string>& rest) {
     unsigned a = 0, b = 0;
     if (kind == "row") {
       if (rest.size() != 3 || !ParseHex(rest[0], 0xFF, a) || !ParseHex(rest[1], 0xFF, b) ||
           (rest[2] != "whole" && rest[2] != "low")) {
         Fail(where, "expected: row <high byte> <lead byte> <whole|low>");
-        continue;
+        return;
       }
       if (static_cast<int>(a) <= previousRow) Fail(where, "row " + Hex(a, 2) + " out of order or twice");
       if (b == 0) Fail(where, "a lead byte of 0");
@@ -209,7 +204,7 @@ CodePageTables Read(const fs::path& file) {
     } else if (kind == "special") {
       if (rest.size() != 2 || !ParseHex(rest[0], 0xFF, a) || !ParseHex(rest[1], 0xFFFF, b)) {
         Fail(where, "expected: special <device byte> <character>");
-        continue;
+        return;
       }
       if (b < 0x100 && (b < 0x80 || b > 0x9F)) Fail(where, "a special below 256 outside 80..9F is never searched");
       if (!t.specials.empty() && b <= t.specials.back().code) Fail(where, "specials out of order or twice");
@@ -225,7 +220,7 @@ CodePageTables Read(const fs::path& file) {
     } else {
       Fail(where, "unknown line kind \"" + kind + "\"");
     }
-  }
+  });
   if (t.specials.size() != kSpecialCount)
     Fail(name, std::to_string(t.specials.size()) + " specials, not " + std::to_string(kSpecialCount));
   return t;
@@ -265,18 +260,6 @@ std::string Source(const CodePageTables& t) {
   return out.str();
 }
 
-bool WriteAtomically(const fs::path& out, const std::string& content) {
-  const fs::path temporary = out.string() + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << content;
-    if (!file.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(temporary, out, error);
-  return !error;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -296,7 +279,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const CodePageTables derived = Derive();
-  if (!generate.empty()) return WriteAtomically(generate, Text(derived)) ? 0 : 1;
+  if (!generate.empty()) return velm::data::WriteAtomically(generate, Text(derived)) ? 0 : 1;
   const fs::path file = data / "device_code_page.txt";
   const CodePageTables tables = Read(file);
   if (g_errors == 0) CompareWithDerivation(tables, derived, file.filename().string());
@@ -304,7 +287,7 @@ int main(int argc, char** argv) {
     std::cerr << "velm_codepagegen: " << g_errors << " fault(s); no tables written\n";
     return 1;
   }
-  if (!WriteAtomically(out, Source(tables))) {
+  if (!velm::data::WriteAtomically(out, Source(tables))) {
     std::cerr << "velm_codepagegen: cannot write " << out.string() << "\n";
     return 1;
   }

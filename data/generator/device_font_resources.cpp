@@ -13,6 +13,8 @@
 #include <optional>
 #include <sstream>
 
+#include "generator_files.h"
+
 namespace velm::data {
 namespace {
 
@@ -201,21 +203,13 @@ bool ReadDeviceFontResources(const std::filesystem::path& file, std::vector<Font
   std::vector<uint8_t> ifi(kIfiMetricsBytes, 0);
   std::vector<Face> faces;
   std::map<int, GlyphMap> glyphSets;
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    const std::string where = name + ":" + std::to_string(number);
-    if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::string kind;
-    if (!(words >> kind)) continue;
-    std::vector<std::string> rest;
-    for (std::string w; words >> w;) rest.push_back(w);
+  ForEachDataLine(in, name, [&](const std::string& where, const std::string& kind, const std::vector<std::string>& rest) {
     long long a = 0, b = 0;
     if (kind == "ifi") {
       const IfiField* field = rest.empty() ? nullptr : FindField(rest[0]);
       if (rest.size() != 2 || !field || !ParseNumber(rest[1], a)) {
         fail(where, "expected: ifi <IFIMETRICS field> <number>");
-        continue;
+        return;
       }
       if (!InRange(*field, a)) fail(where, std::string(field->name) + " out of range");
       Store(ifi, field->offset, static_cast<uint32_t>(a), field->width);
@@ -223,7 +217,7 @@ bool ReadDeviceFontResources(const std::filesystem::path& file, std::vector<Font
       if (rest.size() < 3 || !ParseNumber(rest[0], a) || !ParseNumber(rest[2], b) || rest[1].size() < 2 ||
           rest[1].front() != '"' || rest[1].back() != '"') {
         fail(where, "expected: face <resource id> \"<face name>\" <glyph set id> [<field>=<number> ...]");
-        continue;
+        return;
       }
       Face face{where, static_cast<int>(a), rest[1].substr(1, rest[1].size() - 2), static_cast<int>(b), {}};
       for (size_t i = 3; i < rest.size(); ++i) {
@@ -238,7 +232,7 @@ bool ReadDeviceFontResources(const std::filesystem::path& file, std::vector<Font
     } else if (kind == "glyphset") {
       if (rest.size() < 2 || !ParseNumber(rest[0], a)) {
         fail(where, "expected: glyphset <resource id> <first>-<last> ...");
-        continue;
+        return;
       }
       GlyphMap& glyphs = glyphSets[static_cast<int>(a)];
       for (size_t i = 1; i < rest.size(); ++i) {
@@ -257,7 +251,7 @@ bool ReadDeviceFontResources(const std::filesystem::path& file, std::vector<Font
     } else {
       fail(where, "unknown line kind \"" + kind + "\"");
     }
-  }
+  });
   if (faces.size() != 4) fail(name, "expected the four device faces");
   for (size_t i = 0; i < faces.size() && i < 4; ++i) {
     const Face& face = faces[i];

@@ -36,6 +36,7 @@
 
 #include "core/resources.h"
 #include "device_font_resources.h"
+#include "generator_files.h"
 #include "ui/dialog_template.h"
 #include "ui/style_names.h"
 #include "ui/winuser.h"
@@ -603,18 +604,7 @@ std::vector<Resource> ReadResourceFolder(const fs::path& folder) {
   return out;
 }
 
-// Writes `content` to a temporary file beside `out` and renames it into place.
-bool WriteAtomically(const fs::path& out, const std::string& content) {
-  const fs::path temporary = out.string() + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << content;
-    if (!file.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(temporary, out, error);
-  return !error;
-}
+using velm::data::WriteAtomically;
 
 bool WriteSource(const fs::path& out, const std::vector<uint8_t>& image, const std::string& code) {
   std::ostringstream file;
@@ -716,6 +706,9 @@ std::string CurFile(const velm::ui::CursorResource& cursor) {
   return out;
 }
 
+// Types from 256 up are the driver's own (the device fonts'); Windows' types lie below.
+constexpr uint16_t kFirstOwnResourceType = 256;
+
 // A resource of the driver's own type: its bytes in a file beside the script, named by type.
 bool WriteRawResource(std::ostringstream& out, const fs::path& script, const Resource& resource,
                       const std::string& stem, const std::string& id) {
@@ -769,7 +762,7 @@ bool WriteScript(const fs::path& script, std::vector<Resource> resources, const 
       const fs::path file = script.parent_path() / (stem + "_cursor_" + id + ".cur");
       if (!cursor || !WriteAtomically(file, CurFile(*cursor))) return false;
       out << "\n" << id << " CURSOR " << ScriptFileName(file) << "\n";
-    } else {
+    } else if (resource.type >= kFirstOwnResourceType) {
       if (!WriteRawResource(out, script, resource, stem, id)) return false;
     }
   }

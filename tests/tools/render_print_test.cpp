@@ -34,6 +34,15 @@ constexpr char kDrawing[] =
 
 class RenderPrintTest : public PrinterTest {
  protected:
+  // Prints one page in vector and in raster mode and expects the pictures to agree: nothing
+  // either rendering could not draw, the largest differing box at most 2 pixels on a side.
+  void ExpectModesAgree(const std::string& pages, const std::vector<ItemAssignment>& items, const std::string& what) {
+    const ModeComparison comparison = CompareModes(printer_, pages, items);
+    ASSERT_TRUE(comparison.printed) << what << ": " << comparison.error;
+    EXPECT_TRUE(comparison.problems.empty()) << what << ": " << comparison.problems.front();
+    ASSERT_EQ(comparison.pages.size(), 1u) << what;
+    EXPECT_TRUE(comparison.Within({600, 2})) << what << ": " << comparison.Describe();
+  }
 
   // Prints in raster mode, keeping the host's rasters, and checks every pixel of every page:
   // `expected` turns the raster's colour into the colour the job carries.
@@ -126,11 +135,7 @@ TEST_F(RenderPrintTest, TextPagesAgreeInVectorAndRasterMode) {
   for (const bool download : {false, true}) {
     std::vector<ItemAssignment> items = kSmallPage;
     if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
-    const ModeComparison text = CompareModes(printer_, kText, items);
-    ASSERT_TRUE(text.printed) << text.error;
-    EXPECT_TRUE(text.problems.empty()) << text.problems.front();
-    ASSERT_EQ(text.pages.size(), 1u);
-    EXPECT_TRUE(text.Within({600, 2})) << (download ? "downloaded: " : "resident: ") << text.Describe();
+    ExpectModesAgree(kText, items, download ? "downloaded" : "resident");
   }
   if (const char* out = std::getenv("VELM_TEXT_PNG")) {
     PrintedPages printed;
@@ -164,11 +169,7 @@ TEST_F(RenderPrintTest, TextFormsAgreeInVectorAndRasterMode) {
     std::vector<ItemAssignment> items = kSmallPage;
     items.push_back({"246", "1"});
     items.insert(items.end(), extra.begin(), extra.end());
-    const ModeComparison text = CompareModes(printer_, kText, items);
-    ASSERT_TRUE(text.printed) << text.error;
-    EXPECT_TRUE(text.problems.empty()) << what << ": " << text.problems.front();
-    ASSERT_EQ(text.pages.size(), 1u);
-    EXPECT_TRUE(text.Within({600, 2})) << what << ": " << text.Describe();
+    ExpectModesAgree(kText, items, what);
   }
 }
 
@@ -186,11 +187,7 @@ TEST_F(RenderPrintTest, TurnedAndMirroredTextAgreesInVectorAndRasterMode) {
   for (const bool download : {false, true}) {
     std::vector<ItemAssignment> items = {{"6", "0"}, {"47", "160"}, {"46", "160"}};
     if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
-    const ModeComparison text = CompareModes(printer_, kText, items);
-    ASSERT_TRUE(text.printed) << text.error;
-    EXPECT_TRUE(text.problems.empty()) << text.problems.front();
-    ASSERT_EQ(text.pages.size(), 1u);
-    EXPECT_TRUE(text.Within({600, 2})) << (download ? "downloaded: " : "resident: ") << text.Describe();
+    ExpectModesAgree(kText, items, download ? "downloaded" : "resident");
   }
 }
 
