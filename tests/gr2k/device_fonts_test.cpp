@@ -7,6 +7,7 @@
 
 #include "driver_fixture.h"
 #include "gr2k/device_fonts.h"
+#include "settings/context/process_state.h"
 
 namespace velm::test {
 namespace {
@@ -125,6 +126,28 @@ TEST_F(DeviceFontTest, ResidentTextCarriesTheDeviceCodes) {
   const auto runs = RecordsOf(job, 0x52);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0]->codes, (std::vector<uint16_t>{0x41, 0xB1, 0x93FA}));  // A, ｱ, 日
+}
+
+TEST_F(DeviceFontTest, TheFontsComeFromTheLibrarysOwnResources) {
+  // The installed library carries them; a module without them gives no device font and keeps
+  // nothing (the fixture counts the blocks).
+  const HMODULE own = SysProcessState().module;
+  const HMODULE library = LoadLibraryW(platform::kDefaultGraphicsDriver);
+  const HMODULE without = LoadLibraryW(u"C:\\Windows\\System32\\spool\\drivers\\w32x86\\3\\qnoutlib.dll");
+  ASSERT_NE(library, nullptr);
+  ASSERT_NE(without, nullptr);
+  for (const auto& [module, fonts] : {std::pair{library, kDeviceFontCount}, std::pair{without, DWORD{0}}}) {
+    SysProcessState().module = module;
+    RenderPdev* pdev = Enable();
+    SysProcessState().module = own;
+    ASSERT_NE(pdev, nullptr);
+    EXPECT_EQ(devinfo_.cFonts, fonts);
+    EXPECT_EQ(pdev->fonts != nullptr, fonts != 0);
+    if (fonts) EXPECT_NE(DrvQueryFontTree(reinterpret_cast<DHPDEV>(pdev), 0, 4, QFT_GLYPHSET, nullptr), nullptr);
+    DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
+  }
+  FreeLibrary(without);
+  FreeLibrary(library);
 }
 
 }  // namespace
