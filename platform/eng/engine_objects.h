@@ -134,8 +134,9 @@ STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, con
                      ULONG batch = 0);
 // Names an engine font's face (at most 31 characters), as its metrics give it to the driver.
 BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face);
-// Turns an engine font by a multiple of 90 degrees (counter-clockwise on the page), its glyphs
-// mirrored left to right first when `mirror` is set; before any string is made in it. Strings
+// Turns an engine font by whole degrees (counter-clockwise on the page), its glyphs mirrored left
+// to right first when `mirror` is set; before any string is made in it. A turned glyph's pixels
+// are those under the turned pixel centres (quarter turns move pixels whole). Strings
 // in a turned or mirrored font carry their positions (no SO_HORIZONTAL, no ulCharInc).
 BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror);
 void DeleteStrObj(STROBJ* pstro);

@@ -237,8 +237,7 @@ void TakeTextLayout(const Line& line, Options& options, PageCall& call) {
   call.glyphIndex = options.Flag("glyphindex");
   call.strikeOut = options.Flag("strikeout");
   if (auto rotation = options.Take("rotate")) {
-    call.rotation = static_cast<LONG>(line.Integer(*rotation, 0, 270, "rotation"));
-    if (call.rotation % 90) line.Fail("rotate is 0, 90, 180 or 270");
+    call.rotation = static_cast<LONG>(line.Integer(*rotation, 0, 359, "rotation"));
   }
   call.mirror = options.Flag("mirror");
 }

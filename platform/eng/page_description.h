@@ -15,7 +15,7 @@
 //   path [pen=COLOR] [brush=COLOR] [hatch=N] [pattern=HEX] [bg=COLOR] [width=W] [mix=N]
 //        [winding] : M x y L x y C x1 y1 x2 y2 x3 y3 Z ...
 //   text X Y "TEXT" [size=H] [color=COLOR] [bg=COLOR] [device=N] [underline]
-//        [face=NAME] [vertical] [glyphindex] [strikeout] [rotate=0|90|180|270] [mirror]
+//        [face=NAME] [vertical] [glyphindex] [strikeout] [rotate=DEGREES] [mirror]
 //   image L T R B W H [bpp=1|4|8|16|24|32] [fill=gradient|checker|COLOR|hex:HEX]
 //                     [rop=0xCCCC] [brush=COLOR [hatch=N] [pattern=...] [bg=COLOR]]
 //                     [alpha=N] [mask] [bottomup] [halftone]
@@ -32,7 +32,7 @@
 // the driver's device font N (the engine's font when the driver offers none); underline draws a
 // bar under the text. face=NAME names the engine's font (UTF-8, no blanks) as the driver sees it;
 // vertical runs the text down the page; glyphindex marks the string as glyph indices;
-// strikeout draws a bar through the text; rotate turns the engine's font counter-clockwise and
+// strikeout draws a bar through the text; rotate (0 to 359) turns the engine's font counter-clockwise and
 // mirror flips its glyphs left to right (a device font is never turned). An image is a W x H source bitmap drawn into L T R B: copied when
 // the sizes agree, stretched otherwise (halftone: mode HALFTONE); its pixels are a gradient
 // (the default), an 8-pixel checker, one colour, or the raw rows in hex (each row padded to
@@ -85,7 +85,7 @@ struct PageCall {
   bool underline = false;
   std::u16string face;  // the engine font's face name; empty keeps its own
   bool vertical = false, glyphIndex = false, strikeOut = false;
-  LONG rotation = 0;  // degrees counter-clockwise, a multiple of 90
+  LONG rotation = 0;  // degrees counter-clockwise
   bool mirror = false;
 
   LONG imageWidth = 0, imageHeight = 0;

@@ -80,40 +80,38 @@ bool InkAt(const BYTE* columns, LONG scale, LONG x, LONG y) {
 
 bool Turned(const Font& font) { return font.turn[0] != 1 || font.turn[1] || font.turn[2] || font.turn[3] != 1; }
 
-// Turns an upright GLYPHBITS in place: each pixel's centre goes through the font's turn.
+// Turns an upright GLYPHBITS in place: each pixel of the turned box takes the upright pixel
+// under its centre. A quarter turn or a mirror moves every pixel whole.
 void TurnBitmap(const Font& font, std::vector<BYTE>& bits) {
   const auto* upright = reinterpret_cast<const GLYPHBITS*>(bits.data());
   const LONG w = upright->sizlBitmap.cx, h = upright->sizlBitmap.cy;
   const POINTL origin = upright->ptlOrigin;
   const size_t stride = (static_cast<size_t>(w) + 7) / 8;
-  const LONG* t = font.turn;
-  // Twice the centre's position, so that halves stay whole; the pixel is its floor.
-  const auto floorHalf = [](LONG twice) { return twice >= 0 ? twice / 2 : -((1 - twice) / 2); };
-  const auto place = [&](LONG u, LONG v, LONG& x, LONG& y) {
-    const LONG cu = 2 * (origin.x + u) + 1, cv = 2 * (origin.y + v) + 1;
-    x = floorHalf(cu * t[0] + cv * t[2]);
-    y = floorHalf(cu * t[1] + cv * t[3]);
-  };
-  LONG left = std::numeric_limits<LONG>::max(), top = left, right = std::numeric_limits<LONG>::min(), bottom = right;
-  for (LONG v : {LONG{0}, h - 1}) {
-    for (LONG u : {LONG{0}, w - 1}) {
-      LONG x, y;
-      place(u, v, x, y);
+  const double* t = font.turn;
+  const double det = t[0] * t[3] - t[2] * t[1];
+  double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
+  for (const double v : {double(origin.y), double(origin.y + h)}) {
+    for (const double u : {double(origin.x), double(origin.x + w)}) {
+      const double x = u * t[0] + v * t[2], y = u * t[1] + v * t[3];
       left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
     }
   }
-  const LONG tw = right - left + 1, th = bottom - top + 1;
+  // Rounded before flooring, so that a quarter turn's exact corners stay whole.
+  const LONG boxLeft = static_cast<LONG>(std::floor(left + 1e-9)), boxTop = static_cast<LONG>(std::floor(top + 1e-9));
+  const LONG tw = static_cast<LONG>(std::ceil(right - 1e-9)) - boxLeft;
+  const LONG th = static_cast<LONG>(std::ceil(bottom - 1e-9)) - boxTop;
   const size_t turnedStride = (static_cast<size_t>(tw) + 7) / 8;
   std::vector<BYTE> out(offsetof(GLYPHBITS, aj) + turnedStride * th, 0);
   auto* turned = reinterpret_cast<GLYPHBITS*>(out.data());
-  turned->ptlOrigin = POINTL{left, top};
+  turned->ptlOrigin = POINTL{boxLeft, boxTop};
   turned->sizlBitmap = SIZEL{tw, th};
-  for (LONG v = 0; v < h; ++v) {
-    for (LONG u = 0; u < w; ++u) {
-      if (!((upright->aj[v * stride + u / 8] >> (7 - u % 8)) & 1)) continue;
-      LONG x, y;
-      place(u, v, x, y);
-      turned->aj[(y - top) * turnedStride + (x - left) / 8] |= static_cast<BYTE>(0x80 >> ((x - left) % 8));
+  for (LONG y = 0; y < th; ++y) {
+    for (LONG x = 0; x < tw; ++x) {
+      const double cx = boxLeft + x + 0.5, cy = boxTop + y + 0.5;
+      const LONG u = static_cast<LONG>(std::floor((t[3] * cx - t[2] * cy) / det)) - origin.x;
+      const LONG v = static_cast<LONG>(std::floor((-t[1] * cx + t[0] * cy) / det)) - origin.y;
+      if (u < 0 || v < 0 || u >= w || v >= h || !((upright->aj[v * stride + u / 8] >> (7 - u % 8)) & 1)) continue;
+      turned->aj[y * turnedStride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
     }
   }
   bits.swap(out);
@@ -121,9 +119,10 @@ void TurnBitmap(const Font& font, std::vector<BYTE>& bits) {
 
 // A glyph's outline: one closed rectangle per run of ink in each pixel row, relative to the
 // glyph's baseline origin.
-PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale, const LONG* turn) {
+PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale, const double* turn) {
   const auto at = [turn](LONG u, LONG v) {
-    return POINTFIX{LTOFX(u * turn[0] + v * turn[2]), LTOFX(u * turn[1] + v * turn[3])};
+    return POINTFIX{static_cast<FIX>(std::lround(16 * (u * turn[0] + v * turn[2]))),
+                    static_cast<FIX>(std::lround(16 * (u * turn[1] + v * turn[3])))};
   };
   PATHOBJ* ppo = EngCreatePath();
   if (!ppo) return nullptr;
@@ -271,15 +270,19 @@ BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face) {
 
 BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror) {
   Font* font = FindFont(pfo);
-  if (!font || font->device || degrees % 90 != 0 || !font->glyphs.empty()) {
+  if (!font || font->device || !font->glyphs.empty()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   // Counter-clockwise on a page whose y runs down: the baseline (1, 0) goes to (cos, -sin).
-  const LONG quarter = ((degrees / 90) % 4 + 4) % 4;
-  static constexpr LONG kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
-  const LONG c = kCos[quarter], sn = kSin[quarter], m = mirror ? -1 : 1;
-  const LONG turn[4] = {c * m, -sn * m, sn, c};
+  // Quarter turns take exact values.
+  degrees = (degrees % 360 + 360) % 360;
+  static constexpr double kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
+  const double radians = degrees * 3.14159265358979323846 / 180;
+  const double c = degrees % 90 ? std::cos(radians) : kCos[degrees / 90];
+  const double sn = degrees % 90 ? std::sin(radians) : kSin[degrees / 90];
+  const double m = mirror ? -1 : 1;
+  const double turn[4] = {c * m, -sn * m, sn, c};
   XFORMOBJ* xform = NewXform(XFORML{static_cast<FLOATL>(turn[0] * font->scale), static_cast<FLOATL>(turn[1] * font->scale),
                                     static_cast<FLOATL>(turn[2] * font->scale), static_cast<FLOATL>(turn[3] * font->scale), 0, 0});
   if (!xform) return FALSE;
@@ -389,7 +392,11 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, cons
     }
     advance = FontAdvance(pfo, hg);
     if (layout.vertical) y += cellStep;
-    else x += advance * font->turn[0], y += advance * font->turn[1];
+    else {
+      // Along the turned baseline from the origin, so that rounding does not pile up.
+      x = origin.x + RoundLong((i + 1.0) * advance * font->turn[0]);
+      y = origin.y + RoundLong((i + 1.0) * advance * font->turn[1]);
+    }
   }
   STROBJ& so = str->so;
   so.cGlyphs = static_cast<ULONG>(text.size());

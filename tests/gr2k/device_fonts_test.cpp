@@ -143,7 +143,9 @@ TEST_F(DeviceFontTest, TheFontsComeFromTheLibrarysOwnResources) {
     ASSERT_NE(pdev, nullptr);
     EXPECT_EQ(devinfo_.cFonts, fonts);
     EXPECT_EQ(pdev->fonts != nullptr, fonts != 0);
-    if (fonts) EXPECT_NE(DrvQueryFontTree(reinterpret_cast<DHPDEV>(pdev), 0, 4, QFT_GLYPHSET, nullptr), nullptr);
+    if (fonts) {
+      EXPECT_NE(DrvQueryFontTree(reinterpret_cast<DHPDEV>(pdev), 0, 4, QFT_GLYPHSET, nullptr), nullptr);
+    }
     DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
   }
   FreeLibrary(without);

@@ -34,13 +34,13 @@ constexpr char kDrawing[] =
 
 class RenderPrintTest : public PrinterTest {
  protected:
-  // Prints one page in vector and in raster mode and expects the pictures to agree: nothing
+  // Prints pages in vector and in raster mode and expects the pictures to agree: nothing
   // either rendering could not draw, the largest differing box at most 2 pixels on a side.
   void ExpectModesAgree(const std::string& pages, const std::vector<ItemAssignment>& items, const std::string& what) {
     const ModeComparison comparison = CompareModes(printer_, pages, items);
     ASSERT_TRUE(comparison.printed) << what << ": " << comparison.error;
     EXPECT_TRUE(comparison.problems.empty()) << what << ": " << comparison.problems.front();
-    ASSERT_EQ(comparison.pages.size(), 1u) << what;
+    ASSERT_FALSE(comparison.pages.empty()) << what;
     EXPECT_TRUE(comparison.Within({600, 2})) << what << ": " << comparison.Describe();
   }
 
@@ -173,17 +173,22 @@ TEST_F(RenderPrintTest, TextFormsAgreeInVectorAndRasterMode) {
   }
 }
 
-// Turned and mirrored text in both modes: each quarter turn and a mirrored string, resident
-// (one glyph record each, drawn turned; the mirrored string as outlines) and downloaded (turned
-// bitmaps glyph by glyph; the mirrored string uncached). Tolerance as above: a turned glyph's
-// pixels may land one pixel off on either side of its edges.
+// Turned and mirrored text in both modes: each quarter turn and a mirrored string, then turns of
+// other angles, resident (one glyph record each, drawn turned; mirrored strings as outlines)
+// and downloaded (turned bitmaps glyph by glyph; mirrored strings uncached). Tolerance as above:
+// a turned glyph's pixels may land one pixel off on either side of its edges (the device turns
+// the glyph about its cell's corner, the engine about its baseline origin, each rounding once).
 TEST_F(RenderPrintTest, TurnedAndMirroredTextAgreesInVectorAndRasterMode) {
   constexpr char kText[] =
       "text 40 60 \"R0\" size=16\n"
       "text 40 150 \"R90\" size=16 rotate=90\n"
       "text 100 20 \"R180\" size=16 rotate=180\n"
       "text 110 40 \"R270\" size=16 rotate=270\n"
-      "text 100 110 \"Mirror\" size=16 mirror\n";
+      "text 100 110 \"Mirror\" size=16 mirror\n"
+      "page\n"
+      "text 40 60 \"Thirty\" size=16 rotate=30\n"
+      "text 150 150 \"R135\" size=16 rotate=135\n"
+      "text 10 100 \"M300\" size=16 rotate=300 mirror\n";
   for (const bool download : {false, true}) {
     std::vector<ItemAssignment> items = {{"6", "0"}, {"47", "160"}, {"46", "160"}};
     if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
