@@ -152,5 +152,16 @@ TEST_F(DeviceFontTest, TheFontsComeFromTheLibrarysOwnResources) {
   FreeLibrary(library);
 }
 
+TEST_F(DeviceFontTest, AJobNameIsWrittenInTheMachinesCodePage) {
+  // The job-control text is read in the machine's code page: on a code page 932 machine a
+  // name with half-width katakana and double-byte characters goes out in Shift-JIS.
+  ASSERT_TRUE(platform::SetMachineSetting("codepage", "932"));
+  const platform::PrintResult result = PrintThroughHost("", {}, u"A\uFF71\u65E5\u672C");
+  ASSERT_TRUE(result.ok) << result.message;
+  const jobdump::Job job = JobOf(result);
+  ASSERT_GE(job.packets.size(), 2u);
+  EXPECT_EQ(job.packets[1].text, "@PJL SET JOBNAME = \"A\xB1\x93\xFA\x96\x7B\"\r\n");
+}
+
 }  // namespace
 }  // namespace velm::test
