@@ -17,6 +17,10 @@ constexpr BYTE kFontMagic[4] = {'V', 'F', 'N', 'T'};
 constexpr BYTE kGlyphSetMagic[4] = {'V', 'G', 'L', 'S'};
 constexpr WORD kFontFormatVersion = 1;
 constexpr DWORD kGlyphSetHeaderBytes = 20;
+// The IFIMETRICS as a resource stores it: every field up to the PANOSE, padded to 4 bytes
+// (Windows' 64-bit structure adds an alignment member behind, which the copy leaves zero).
+constexpr DWORD kStoredIfiBytes = 184;
+static_assert(kStoredIfiBytes == ((offsetof(IFIMETRICS, panose) + sizeof(PANOSE) + 3) & ~size_t{3}));
 // Header fields that every metrics resource shares with the template: magic, header bytes and
 // version (0..7), code page (22..23).
 constexpr DWORD kSharedFormat[][2] = {{0, 8}, {22, 2}};
@@ -42,11 +46,11 @@ bool MetricsResourceSound(const BYTE* data, DWORD size) {
       DmLoadU32(data, 8) != size || DmLoadU32(data, 12) != kFontHeaderBytes)
     return false;
   const DWORD ifiBytes = DmLoadU32(data, 16);
-  if (ifiBytes < sizeof(IFIMETRICS) || ifiBytes > size - kFontHeaderBytes) return false;
+  if (ifiBytes < kStoredIfiBytes || ifiBytes > size - kFontHeaderBytes) return false;
   const BYTE* ifi = data + kFontHeaderBytes;
   if (DmLoadU32(ifi, offsetof(IFIMETRICS, cjThis)) != ifiBytes) return false;
   const DWORD face = DmLoadU32(ifi, offsetof(IFIMETRICS, dpwszFaceName));
-  if (face < sizeof(IFIMETRICS) || face >= ifiBytes || face % sizeof(WCHAR)) return false;
+  if (face < kStoredIfiBytes || face >= ifiBytes || face % sizeof(WCHAR)) return false;
   for (DWORD at = face; at + 1 < ifiBytes; at += sizeof(WCHAR)) {
     if (DmLoadU16(ifi, at) == 0) return true;
   }
@@ -58,8 +62,12 @@ BYTE* CopyMetrics(RenderPdev* pdev, HMODULE module, WORD id) {
   DWORD size = 0;
   const BYTE* data = ResourceBytes(module, kFontMetricsResourceType, id, &size);
   if (!MetricsResourceSound(data, size)) return nullptr;
-  auto* copy = static_cast<BYTE*>(PdevMemAlloc(pdev->allocations, size));
-  if (copy) std::memcpy(copy, data, size);
+  // At least a whole IFIMETRICS behind the header, whatever the resource's own size.
+  const size_t bytes = size > kFontHeaderBytes + sizeof(IFIMETRICS) ? size : kFontHeaderBytes + sizeof(IFIMETRICS);
+  auto* copy = static_cast<BYTE*>(PdevMemAlloc(pdev->allocations, bytes));
+  if (!copy) return nullptr;
+  std::memset(copy, 0, bytes);
+  std::memcpy(copy, data, size);
   return copy;
 }
 
