@@ -105,6 +105,11 @@ TEST_F(TextFormsTest, MirroredTextIsOutlinedOrSentUncached) {
   job = Print("text 40 100 \"AA\" size=16 mirror\n", kDownload);
   EXPECT_EQ(RecordsOf(job, 0x57).size(), 2u);
   EXPECT_TRUE(RecordsOf(job, 0x54).empty());
+  // Mirrored and turned a quarter: the diagonal is 0, the mirror is still seen.
+  job = Print("text 40 100 \"AB\" size=16 mirror rotate=90\n", {});
+  selects = RecordsOf(job, 0x50);
+  ASSERT_EQ(selects.size(), 1u);
+  EXPECT_EQ(selects[0]->Get("kind"), kFontKindOutline);
 }
 
 }  // namespace

@@ -188,7 +188,8 @@ TEST_F(RenderPrintTest, TurnedAndMirroredTextAgreesInVectorAndRasterMode) {
       "page\n"
       "text 40 60 \"Thirty\" size=16 rotate=30\n"
       "text 150 150 \"R135\" size=16 rotate=135\n"
-      "text 10 100 \"M300\" size=16 rotate=300 mirror\n";
+      "text 10 100 \"M300\" size=16 rotate=300 mirror\n"
+      "text 150 60 \"M90\" size=16 rotate=90 mirror\n";
   for (const bool download : {false, true}) {
     std::vector<ItemAssignment> items = {{"6", "0"}, {"47", "160"}, {"46", "160"}};
     if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
