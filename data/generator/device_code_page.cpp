@@ -64,9 +64,18 @@ void Fail(const std::string& where, const std::string& what) {
 }
 
 // Converts `in` from one code page to another through iconv; nothing when iconv refuses any of it.
+// The converters opened so far, closed when the program ends.
+struct Converters {
+  std::map<std::pair<std::string, std::string>, iconv_t> open;
+  ~Converters() {
+    for (const auto& [pair, cd] : open)
+      if (cd && cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
 std::optional<std::string> Convert(const char* to, const char* from, const std::string& in) {
-  static std::map<std::pair<std::string, std::string>, iconv_t> open;
-  iconv_t& cd = open[{to, from}];
+  static Converters converters;
+  iconv_t& cd = converters.open[{to, from}];
   if (!cd) cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
