@@ -19,12 +19,15 @@ ExternalProject_Add(velm_host_tools
   CMAKE_ARGS -DVELM_SOURCE_DIR=${CMAKE_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${velm_host_dir}/velm_tablegen ${velm_host_dir}/velm_rescomp)
+  BUILD_BYPRODUCTS ${velm_host_dir}/velm_tablegen ${velm_host_dir}/velm_rescomp ${velm_host_dir}/velm_codepagegen)
 foreach(tool velm_tablegen velm_rescomp)
   add_executable(${tool} IMPORTED GLOBAL)
   set_target_properties(${tool} PROPERTIES IMPORTED_LOCATION ${velm_host_dir}/${tool})
   add_dependencies(${tool} velm_host_tools)
 endforeach()
+add_executable(velm_codepagegen IMPORTED GLOBAL)
+set_target_properties(velm_codepagegen PROPERTIES IMPORTED_LOCATION ${velm_host_dir}/velm_codepagegen)
+add_dependencies(velm_codepagegen velm_host_tools)
 
 # Every library's export table must list exactly the names of its exports list: checked after
 # each link, from the DLL's export table.

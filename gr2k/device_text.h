@@ -3,10 +3,15 @@
 
 #include "win32.h"
 
+// How TxtUnicodeToDevice writes characters.
+enum : BYTE {
+  kDeviceTextPlain = 0x00,     // specials, then the device's two-byte rows; below 256 one byte
+  kDeviceTextEngine = 0x80,    // specials the engine's code page cannot mistake, then the engine's conversion
+  kDeviceTextTwoByte = 0xFE,   // every character two bytes
+};
+
 // Converts `sourceBytes` / 2 UTF-16 characters of `source` into at most `capacity` bytes of
-// `destination` (no terminator) and answers the bytes written; a character that does not fit
-// whole is left out. `mode` selects how the device codes characters: 0xFE two bytes for every
-// character, 0x80 the engine's conversion for what the device tables lack, other modes the
-// device tables. The device tables come with the text hooks; until then every mode converts
-// through the engine's conversion into the machine's ANSI code page.
+// `destination` (no terminator) and answers the bytes written. It stops at the first character
+// that does not fit whole, so a two-byte character is never split. Any mode other than 0x80
+// and 0xFE converts as kDeviceTextPlain.
 DWORD TxtUnicodeToDevice(BYTE* destination, DWORD capacity, const WCHAR* source, DWORD sourceBytes, BYTE mode);

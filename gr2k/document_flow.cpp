@@ -38,7 +38,7 @@ void TakeJobName(RenderPdev* pdev, const WCHAR* name) {
   if (chars == 0) return;
   auto* bytes = static_cast<BYTE*>(PdevMemAlloc(pdev->allocations, kJobNameBytes));
   if (!bytes) return;
-  const DWORD length = TxtUnicodeToDevice(bytes, kJobNameBytes, name, chars * sizeof(WCHAR), 0);
+  const DWORD length = TxtUnicodeToDevice(bytes, kJobNameBytes, name, chars * sizeof(WCHAR), kDeviceTextEngine);
   for (DWORD i = 0; i < length; ++i)
     if (bytes[i] < 0x20 || bytes[i] == '"') bytes[i] = ' ';
   if (length == 0) {

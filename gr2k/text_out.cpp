@@ -52,9 +52,12 @@ LONG FixLength(XFORMOBJ* xform, LONG x, LONG y) {
 }
 LONG PixelLength(XFORMOBJ* xform, LONG x, LONG y) { return (FixLength(xform, x, y) + 8) >> 4; }
 
+// Diagonal terms of opposite signs; a quarter turn leaves them 0, so a mirror turned by one is
+// known by its negative determinant.
 bool Mirrors(const XFORML& m) {
   const double a = m.eM11 * 5000.0, d = m.eM22 * 5000.0;
-  return (a < 0) != (d < 0) && a != 0 && d != 0;
+  if (a != 0 && d != 0) return (a < 0) != (d < 0);
+  return static_cast<double>(m.eM11) * m.eM22 - static_cast<double>(m.eM12) * m.eM21 < 0;
 }
 
 bool StartsWith(const WCHAR* s, const WCHAR* prefix) {

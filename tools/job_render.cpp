@@ -40,7 +40,9 @@ struct DrawingState {
 struct ResidentFont {
   int32_t scale = 1;
   int32_t rotation = 0;
+  bool vertical = false;  // the select's direction bit: runs step down the column
 };
+constexpr uint32_t kStyleVertical = 0x0040;
 
 uint32_t U32(const Record& r, const char* field) { return static_cast<uint32_t>(r.Get(field)); }
 int32_t Int(const Record& r, const char* field) { return static_cast<int32_t>(r.Get(field)); }
@@ -286,9 +288,30 @@ class PageDrawer {
     const Brush brush = CurrentBrush();
     const Painter painter(canvas_, state_.clip, brush, state_.rop);
     const int32_t stride = (glyph.width + 7) / 8;
+    const auto inked = [&](int64_t u, int64_t v) {
+      return u >= 0 && v >= 0 && u < glyph.width && v < glyph.height &&
+             ((glyph.bits[static_cast<size_t>(v) * stride + u / 8] >> (7 - u % 8)) & 1);
+    };
+    if (rotation % 90) {
+      // Any other turn: each pixel of the turned box takes the glyph's pixel under its centre.
+      const double radians = rotation * 3.14159265358979323846 / 180, c = std::cos(radians), s = std::sin(radians);
+      const double reach = std::hypot(glyph.width, glyph.height) + 1;
+      for (int64_t dy = static_cast<int64_t>(-reach); dy <= reach; ++dy) {
+        for (int64_t dx = static_cast<int64_t>(-reach); dx <= reach; ++dx) {
+          const double x = dx + 0.5, y = dy + 0.5;
+          if (!inked(static_cast<int64_t>(std::floor(c * x - s * y)), static_cast<int64_t>(std::floor(s * x + c * y))))
+            continue;
+          const int64_t px = left + dx, py = top + dy;
+          if (px >= 0 && py >= 0 && px < canvas_.width && py < canvas_.height) {
+            painter.Pixel(static_cast<int32_t>(px), static_cast<int32_t>(py));
+          }
+        }
+      }
+      return;
+    }
     for (int32_t v = 0; v < glyph.height; ++v) {
       for (int32_t u = 0; u < glyph.width; ++u) {
-        if (!((glyph.bits[static_cast<size_t>(v) * stride + u / 8] >> (7 - u % 8)) & 1)) continue;
+        if (!inked(u, v)) continue;
         int64_t x = left, y = top;
         switch (rotation) {
           case 90: x += v, y -= u; break;
@@ -319,35 +342,31 @@ class PageDrawer {
     return glyph;
   }
 
-  bool ResidentRotationDrawable(const Record& r) {
-    if (resident_.rotation % 90 == 0) return true;
-    Problem(r, "text rotated by " + std::to_string(resident_.rotation) + " degrees is not drawn");
-    return false;
-  }
 
   void SelectResident(const Record& r) {
     resident_.scale = std::clamp<int32_t>((std::max<int32_t>(Int(r, "height"), 1) + kCell / 2) / kCell, 1, kMaxScale);
     resident_.rotation = Int(r, "rotation");
+    resident_.vertical = (U32(r, "style") & kStyleVertical) != 0;
   }
 
   void ResidentGlyph(const Record& r) {
-    if (!ResidentRotationDrawable(r)) return;
     PaintBitmap(ResidentBitmap(static_cast<uint16_t>(r.Get("code"))), r.Get("x"), r.Get("y"), resident_.rotation);
   }
 
   void GlyphRun(const Record& r) {
-    if (!ResidentRotationDrawable(r)) return;
-    int64_t x = r.Get("x"), y = r.Get("y");
+    // The run's direction: its baseline's, or for a vertical run a quarter turn clockwise from it.
+    const int32_t direction = (resident_.rotation + (resident_.vertical ? 270 : 0)) % 360;
+    static constexpr double kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
+    const double radians = direction * 3.14159265358979323846 / 180;
+    const double c = direction % 90 ? std::cos(radians) : kCos[direction / 90];
+    const double s = direction % 90 ? std::sin(radians) : kSin[direction / 90];
+    double along = 0;
+    const int64_t x0 = r.Get("x"), y0 = r.Get("y");
     for (size_t i = 0; i < r.codes.size(); ++i) {
-      PaintBitmap(ResidentBitmap(r.codes[i]), x, y, resident_.rotation);
+      PaintBitmap(ResidentBitmap(r.codes[i]), x0 + std::llround(along * c), y0 - std::llround(along * s),
+                  resident_.rotation);
       // Steps are signed: a reversed string steps back.
-      const int64_t step = static_cast<int16_t>(r.steps.size() == 1 ? r.steps[0] : r.steps[i]);
-      switch (resident_.rotation) {
-        case 90: y -= step; break;
-        case 180: x -= step; break;
-        case 270: y += step; break;
-        default: x += step; break;
-      }
+      along += static_cast<int16_t>(r.steps.size() == 1 ? r.steps[0] : r.steps[i]);
     }
   }
 

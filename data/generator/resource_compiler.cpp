@@ -5,9 +5,11 @@
 //
 //   velm_rescomp --data <data folder> --language <code> [--out <file.cpp>] [--rc <file.rc>]
 //   velm_rescomp --resources <folder> [--out <file.cpp>] [--rc <file.rc>]
+//   velm_rescomp --fonts <device_fonts.txt> [--out <file.cpp>] [--rc <file.rc>]
 //
 // The second form compiles only the *.txt resource files of a folder, in the neutral language
-// (the test programs' resource modules). With --rc the same resources are also written as a
+// (the test programs' resource modules). The third compiles the graphics library's device-font
+// resources (device_font_resources.h), in the neutral language. With --rc the same resources are also written as a
 // Windows resource script, for windres to build the library's Windows form (see WriteScript).
 //
 // English ("us") is the fallback language: every library holds every English string, and a
@@ -33,6 +35,8 @@
 #include <vector>
 
 #include "core/resources.h"
+#include "device_font_resources.h"
+#include "generator_files.h"
 #include "ui/dialog_template.h"
 #include "ui/style_names.h"
 #include "ui/winuser.h"
@@ -600,18 +604,7 @@ std::vector<Resource> ReadResourceFolder(const fs::path& folder) {
   return out;
 }
 
-// Writes `content` to a temporary file beside `out` and renames it into place.
-bool WriteAtomically(const fs::path& out, const std::string& content) {
-  const fs::path temporary = out.string() + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << content;
-    if (!file.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(temporary, out, error);
-  return !error;
-}
+using velm::data::WriteAtomically;
 
 bool WriteSource(const fs::path& out, const std::vector<uint8_t>& image, const std::string& code) {
   std::ostringstream file;
@@ -713,6 +706,18 @@ std::string CurFile(const velm::ui::CursorResource& cursor) {
   return out;
 }
 
+// Types from 256 up are the driver's own (the device fonts'); Windows' types lie below.
+constexpr uint16_t kFirstOwnResourceType = 256;
+
+// A resource of the driver's own type: its bytes in a file beside the script, named by type.
+bool WriteRawResource(std::ostringstream& out, const fs::path& script, const Resource& resource,
+                      const std::string& stem, const std::string& id) {
+  const fs::path file = script.parent_path() / (stem + "_" + std::to_string(resource.type) + "_" + id + ".bin");
+  if (!WriteAtomically(file, std::string(resource.data.begin(), resource.data.end()))) return false;
+  out << "\n" << id << " " << resource.type << " " << ScriptFileName(file) << "\n";
+  return true;
+}
+
 // The script of `resources` and `strings` in `language`; bitmaps and cursors go into files named
 // after the script. False when a file cannot be written.
 bool WriteScript(const fs::path& script, std::vector<Resource> resources, const std::map<long, std::u16string>& strings,
@@ -757,6 +762,8 @@ bool WriteScript(const fs::path& script, std::vector<Resource> resources, const 
       const fs::path file = script.parent_path() / (stem + "_cursor_" + id + ".cur");
       if (!cursor || !WriteAtomically(file, CurFile(*cursor))) return false;
       out << "\n" << id << " CURSOR " << ScriptFileName(file) << "\n";
+    } else if (resource.type >= kFirstOwnResourceType) {
+      if (!WriteRawResource(out, script, resource, stem, id)) return false;
     }
   }
   return WriteAtomically(script, out.str());
@@ -782,10 +789,23 @@ int WriteOutputs(const fs::path& out, const fs::path& script, std::vector<Resour
   return 0;
 }
 
+// The device-font resources of the graphics library; the exit status.
+int WriteFontResources(const fs::path& fonts, const fs::path& out, const fs::path& script) {
+  std::vector<velm::data::FontResource> read;
+  std::string errors;
+  if (!velm::data::ReadDeviceFontResources(fonts, read, errors)) {
+    std::cerr << errors;
+    ++g_errors;
+  }
+  std::vector<Resource> resources;
+  for (velm::data::FontResource& font : read) resources.push_back(Resource{font.type, font.name, std::move(font.data)});
+  return WriteOutputs(out, script, std::move(resources), {}, LANG_NEUTRAL, "velmgr");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path data, out, script, resources;
+  fs::path data, out, script, resources, fonts;
   std::string code;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -794,15 +814,18 @@ int main(int argc, char** argv) {
     else if (arg == "--out" && i + 1 < argc) out = argv[++i];
     else if (arg == "--rc" && i + 1 < argc) script = argv[++i];
     else if (arg == "--resources" && i + 1 < argc) resources = argv[++i];
+    else if (arg == "--fonts" && i + 1 < argc) fonts = argv[++i];
     else data.clear(), i = argc;
   }
+  if (!fonts.empty() && data.empty() && code.empty() && resources.empty()) return WriteFontResources(fonts, out, script);
   if (!resources.empty() && data.empty() && code.empty()) {
     if (!fs::is_directory(resources)) Fail(resources.string(), "is not a folder");
     return WriteOutputs(out, script, ReadResourceFolder(resources), {}, LANG_NEUTRAL, "test");
   }
   if (data.empty() || code.empty() || !resources.empty()) {
     std::cerr << "usage: velm_rescomp --data <folder> --language <code> [--out <file.cpp>] [--rc <file.rc>]\n"
-                 "       velm_rescomp --resources <folder> [--out <file.cpp>] [--rc <file.rc>]\n";
+                 "       velm_rescomp --resources <folder> [--out <file.cpp>] [--rc <file.rc>]\n"
+                 "       velm_rescomp --fonts <device_fonts.txt> [--out <file.cpp>] [--rc <file.rc>]\n";
     return 2;
   }
   const std::map<std::string, int> languages = ReadLanguageIds(data / "languages.txt");

@@ -174,7 +174,11 @@ struct Font {
   bool device = false;
   LONG scale = 1;
   IFIMETRICS* ifi = nullptr;
+  const FD_GLYPHSET* glyphSet = nullptr;  // a device font's handles, when the driver gave them
   std::vector<BYTE> ownIfi;
+  // An engine font's turn and mirror: a glyph-space (u, v) lands at
+  // (u * turn[0] + v * turn[2], u * turn[1] + v * turn[3]) from its baseline origin.
+  double turn[4] = {1, 0, 0, 1};
   XFORMOBJ* xform = nullptr;
   std::map<HGLYPH, std::unique_ptr<GlyphEntry>> glyphs;
   std::mutex mutex;

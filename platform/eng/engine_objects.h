@@ -109,6 +109,10 @@ FONTOBJ* CreateEngineFontObj(LONG cellHeight, LONG resolution);
 // A device font: iFace (1-based) of the driver, its metrics (kept by the caller; may be null)
 // and the notional-to-device transform. The engine draws no glyphs for it.
 FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform, LONG resolution);
+// Gives a device font the driver's glyph set (kept by the caller): strings in it then carry
+// the set's handles, as the font mapper hands them out, and a character the set lacks takes
+// the handle of the font's default character (0 when that is missing too).
+void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs);
 void DeleteFontObj(FONTOBJ* pfo);
 // The advance of a glyph of an engine font in pixels (0 for a device font or missing glyph).
 LONG FontAdvance(FONTOBJ* pfo, HGLYPH hg);
@@ -120,6 +124,21 @@ void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent);
 // horizontally with SO_FLAG_DEFAULT_PLACEMENT. batch > 0 hands positions out that many at a
 // time through STROBJ_bEnum (pgp is then null).
 STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, ULONG batch = 0);
+// How a string is laid out beyond the default: down the page (SO_VERTICAL, each glyph a cell
+// height below the last), and whether it carries glyph indices (SO_GLYPHINDEX_TEXTOUT).
+struct StrLayout {
+  bool vertical = false;
+  bool glyphIndex = false;
+};
+STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, const StrLayout& layout,
+                     ULONG batch = 0);
+// Names an engine font's face (at most 31 characters), as its metrics give it to the driver.
+BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face);
+// Turns an engine font by whole degrees (counter-clockwise on the page), its glyphs mirrored left
+// to right first when `mirror` is set; before any string is made in it. A turned glyph's pixels
+// are those under the turned pixel centres (quarter turns move pixels whole). Strings
+// in a turned or mirrored font carry their positions (no SO_HORIZONTAL, no ulCharInc).
+BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror);
 void DeleteStrObj(STROBJ* pstro);
 
 // Output -----------------------------------------------------------------------------------

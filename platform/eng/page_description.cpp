@@ -21,6 +21,7 @@ constexpr size_t kMaxPages = 10000;
 constexpr size_t kMaxPoints = 100000;
 constexpr size_t kMaxClipRects = 1000;
 constexpr size_t kMaxText = 1024;
+constexpr size_t kMaxFaceChars = 31;
 constexpr size_t kMaxEscapeData = 65536;
 constexpr size_t kMaxStyle = 16;
 constexpr LONG kMaxCoordinate = 1000000;
@@ -227,6 +228,22 @@ void TakeBrush(const Line& line, Options& options, PageCall& call, const char* c
   if ((call.hatch != HS_DDI_MAX || !call.pattern.empty()) && !call.hasBrush) line.Fail("hatch or pattern without a colour");
 }
 
+// The text options of the string's layout and face: face=NAME, vertical, glyphindex, strikeout,
+// rotate=DEGREES, mirror.
+void TakeTextLayout(const Line& line, Options& options, PageCall& call) {
+  if (auto face = options.Take("face")) {
+    call.face = Utf8ToUtf16(*face);
+    if (call.face.empty() || call.face.size() > kMaxFaceChars) line.Fail("face is 1 to 31 characters");
+  }
+  call.vertical = options.Flag("vertical");
+  call.glyphIndex = options.Flag("glyphindex");
+  call.strikeOut = options.Flag("strikeout");
+  if (auto rotation = options.Take("rotate")) {
+    call.rotation = static_cast<LONG>(line.Integer(*rotation, 0, 359, "rotation"));
+  }
+  call.mirror = options.Flag("mirror");
+}
+
 void TakePen(const Line& line, Options& options, PageCall& call) {
   if (auto pen = options.Take("pen")) {
     if (*pen != "none") {
@@ -366,6 +383,7 @@ PageCall ParseCall(const Line& line, const std::string& verb, int number) {
     if (auto device = options.Take("device")) {
       call.deviceFont = static_cast<ULONG>(line.Integer(*device, 1, 1000, "device font"));
     }
+    TakeTextLayout(line, options, call);
     options.Finish();
   } else if (verb == "image") {
     call.kind = PageCall::Kind::Image;

@@ -17,6 +17,7 @@
 //        LINE OPTIONS: [join=round|bevel|miter] [cap=round|square|butt] [miter=N] [geometric]
 //                      [startgap]
 //   text X Y "TEXT" [size=H] [color=COLOR] [bg=COLOR] [device=N] [underline]
+//        [face=NAME] [vertical] [glyphindex] [strikeout] [rotate=DEGREES] [mirror]
 //   image L T R B W H [bpp=1|4|8|16|24|32] [fill=gradient|checker|COLOR|hex:HEX]
 //                     [rop=0xCCCC] [brush=COLOR [hatch=N] [pattern=...] [bg=COLOR]]
 //                     [alpha=N] [mask] [bottomup] [halftone]
@@ -31,7 +32,10 @@
 // keeps its rows bottom row first in memory. Text is UTF-8 between double quotes (\" and \\ escape);
 // its point (X, Y) is the baseline start; size is the cell height in pixels; device=N draws with
 // the driver's device font N (the engine's font when the driver offers none); underline draws a
-// bar under the text. An image is a W x H source bitmap drawn into L T R B: copied when
+// bar under the text. face=NAME names the engine's font (UTF-8, no blanks) as the driver sees it;
+// vertical runs the text down the page; glyphindex marks the string as glyph indices;
+// strikeout draws a bar through the text; rotate (0 to 359) turns the engine's font counter-clockwise and
+// mirror flips its glyphs left to right (a device font is never turned). An image is a W x H source bitmap drawn into L T R B: copied when
 // the sizes agree, stretched otherwise (halftone: mode HALFTONE); its pixels are a gradient
 // (the default), an 8-pixel checker, one colour, or the raw rows in hex (each row padded to
 // 4 bytes, top row first). R < L or B < T mirrors the image. A 32-bit image's fourth bytes are
@@ -88,6 +92,10 @@ struct PageCall {
   LONG size = 0;
   ULONG deviceFont = 0;
   bool underline = false;
+  std::u16string face;  // the engine font's face name; empty keeps its own
+  bool vertical = false, glyphIndex = false, strikeOut = false;
+  LONG rotation = 0;  // degrees counter-clockwise
+  bool mirror = false;
 
   LONG imageWidth = 0, imageHeight = 0;
   ULONG bpp = 24;

@@ -924,12 +924,30 @@ BOOL Host::FillShapeThroughDriver(const std::function<BOOL(SURFOBJ* mask, BRUSHO
   return done;
 }
 
+// An engine font under the face name and turn the call gives; null when it cannot have them.
+FONTOBJ* NameEngineFont(FONTOBJ* font, const PageCall& call) {
+  if (!font) return nullptr;
+  if ((call.face.empty() || SetEngineFontFace(font, call.face)) &&
+      ((call.rotation == 0 && !call.mirror) || SetEngineFontTransform(font, call.rotation, call.mirror)))
+    return font;
+  DeleteFontObj(font);
+  return nullptr;
+}
+
+// A strike-out: a bar of an eighth of the size (at least a pixel) through the middle of the
+// cells above the baseline.
+RECTL StrikeOutBar(const STROBJ& string, LONG size) {
+  const RECTL& cells = string.rclBkGround;
+  const LONG y = string.pgp ? string.pgp[0].ptl.y - size * 3 / 8 : (cells.top + cells.bottom) / 2;
+  return RECTL{cells.left, y, cells.right, y + std::max<LONG>(1, size / 8)};
+}
+
 FONTOBJ* Host::MakeFont(const PageCall& call) {
   const LONG resolution = static_cast<LONG>(pdev_->gdi.ulLogPixelsY);
   // A device font the driver does not offer is mapped, as the font mapper does, to the engine's font.
   if (call.deviceFont == 0 || call.deviceFont > pdev_->devinfo.cFonts) {
     if (call.deviceFont) Log("device font " + std::to_string(call.deviceFont) + " mapped to the engine font");
-    return CreateEngineFontObj(call.size, resolution);
+    return NameEngineFont(CreateEngineFontObj(call.size, resolution), call);
   }
   const auto query = Hook<PFN_DrvQueryFont>(INDEX_DrvQueryFont);
   if (!query) return nullptr;
@@ -938,7 +956,12 @@ FONTOBJ* Host::MakeFont(const PageCall& call) {
   Log("DrvQueryFont " + std::to_string(call.deviceFont) + (ifi ? " -> IFIMETRICS" : " -> NULL"));
   if (!ifi || ifi->fwdUnitsPerEm <= 0) return nullptr;
   const FLOATL scale = static_cast<FLOATL>(call.size) / ifi->fwdUnitsPerEm;
-  return CreateDeviceFontObj(call.deviceFont, ifi, XFORML{scale, 0, 0, scale, 0, 0}, resolution);
+  FONTOBJ* font = CreateDeviceFontObj(call.deviceFont, ifi, XFORML{scale, 0, 0, scale, 0, 0}, resolution);
+  if (const auto tree = Hook<PFN_DrvQueryFontTree>(INDEX_DrvQueryFontTree); font && tree) {
+    ULONG_PTR treeId = 0;
+    SetDeviceFontGlyphSet(font, static_cast<const FD_GLYPHSET*>(tree(pdev_->dhpdev, 0, call.deviceFont, QFT_GLYPHSET, &treeId)));
+  }
+  return font;
 }
 
 void Host::DestroyFont(FONTOBJ* pfo) {
@@ -957,8 +980,8 @@ void Host::DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
   if (const auto mode = Hook<PFN_DrvGetGlyphMode>(INDEX_DrvGetGlyphMode)) {
     Log("DrvGetGlyphMode -> " + std::to_string(mode(pdev_->dhpdev, font)));
   }
-  STROBJ* string =
-      CreateStrObj(font, call.text, POINTL{call.points[0].x - pass.origin.x, call.points[0].y - pass.origin.y});
+  STROBJ* string = CreateStrObj(font, call.text, POINTL{call.points[0].x - pass.origin.x, call.points[0].y - pass.origin.y},
+                                StrLayout{call.vertical, call.glyphIndex});
   BrushHolder fore, opaque;
   if (!string || !MakeBrush(fore, call.brush, HS_DDI_MAX, {}, 0) ||
       (call.hasBackground && !MakeBrush(opaque, call.background, HS_DDI_MAX, {}, 0))) {
@@ -974,12 +997,13 @@ void Host::DrawText(const PageCall& call, CLIPOBJ* clip, const Pass& pass) {
   RECTL* opaqueRect = call.hasBackground ? &background : nullptr;
   // An underline: a bar of an eighth of the size (at least a pixel) one pixel under the baseline,
   // then the all-zero rectangle that ends the list.
-  RECTL extra[2] = {};
+  RECTL extra[3] = {};
   if (call.underline) {
     const LONG y = string->pgp ? string->pgp[0].ptl.y + 1 : background.bottom;
     extra[0] = RECTL{background.left, y, background.right, y + std::max<LONG>(1, call.size / 8)};
   }
-  RECTL* extraRects = call.underline ? extra : nullptr;
+  if (call.strikeOut) extra[call.underline ? 1 : 0] = StrikeOutBar(*string, call.size);
+  RECTL* extraRects = call.underline || call.strikeOut ? extra : nullptr;
   if (pdev_->facts.hooks & HOOK_TEXTOUT) {
     const BOOL done = Hook<PFN_DrvTextOut>(INDEX_DrvTextOut)(pso, string, font, clip, extraRects, opaqueRect,
                                                              fore.bo, opaque.bo, &origin, mix);

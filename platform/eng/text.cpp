@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <optional>
 
 #include "core/codepage.h"
 #include "core/winerror.h"
@@ -32,8 +34,8 @@ Font* NewFont() {
   return font;
 }
 
-void FillEngineMetrics(Font& font) {
-  const size_t nameBytes = sizeof kFaceName;
+void FillEngineMetrics(Font& font, std::u16string_view face = kFaceName) {
+  const size_t nameBytes = (face.size() + 1) * sizeof(char16_t);
   font.ownIfi.assign(sizeof(IFIMETRICS) + nameBytes, 0);
   IFIMETRICS ifi{};
   ifi.cjThis = static_cast<ULONG>(font.ownIfi.size());
@@ -68,7 +70,7 @@ void FillEngineMetrics(Font& font) {
   ifi.ptlCaret = POINTL{0, 1};
   ifi.rclFontBox = RECTL{0, kAscent, kGlyphWidth, -(kCell - kAscent)};
   std::memcpy(font.ownIfi.data(), &ifi, sizeof ifi);
-  std::memcpy(font.ownIfi.data() + sizeof ifi, kFaceName, nameBytes);
+  std::memcpy(font.ownIfi.data() + sizeof ifi, face.data(), nameBytes - sizeof(char16_t));
   font.ifi = reinterpret_cast<IFIMETRICS*>(font.ownIfi.data());
 }
 
@@ -76,9 +78,52 @@ bool InkAt(const BYTE* columns, LONG scale, LONG x, LONG y) {
   return (columns[x / scale] >> (y / scale)) & 1;
 }
 
+bool Turned(const Font& font) { return font.turn[0] != 1 || font.turn[1] || font.turn[2] || font.turn[3] != 1; }
+
+// Turns an upright GLYPHBITS in place: each pixel of the turned box takes the upright pixel
+// under its centre. A quarter turn or a mirror moves every pixel whole.
+void TurnBitmap(const Font& font, std::vector<BYTE>& bits) {
+  const auto* upright = reinterpret_cast<const GLYPHBITS*>(bits.data());
+  const LONG w = upright->sizlBitmap.cx, h = upright->sizlBitmap.cy;
+  const POINTL origin = upright->ptlOrigin;
+  const size_t stride = (static_cast<size_t>(w) + 7) / 8;
+  const double* t = font.turn;
+  const double det = t[0] * t[3] - t[2] * t[1];
+  double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
+  for (const double v : {double(origin.y), double(origin.y + h)}) {
+    for (const double u : {double(origin.x), double(origin.x + w)}) {
+      const double x = u * t[0] + v * t[2], y = u * t[1] + v * t[3];
+      left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  // Rounded before flooring, so that a quarter turn's exact corners stay whole.
+  const LONG boxLeft = static_cast<LONG>(std::floor(left + 1e-9)), boxTop = static_cast<LONG>(std::floor(top + 1e-9));
+  const LONG tw = static_cast<LONG>(std::ceil(right - 1e-9)) - boxLeft;
+  const LONG th = static_cast<LONG>(std::ceil(bottom - 1e-9)) - boxTop;
+  const size_t turnedStride = (static_cast<size_t>(tw) + 7) / 8;
+  std::vector<BYTE> out(offsetof(GLYPHBITS, aj) + turnedStride * th, 0);
+  auto* turned = reinterpret_cast<GLYPHBITS*>(out.data());
+  turned->ptlOrigin = POINTL{boxLeft, boxTop};
+  turned->sizlBitmap = SIZEL{tw, th};
+  for (LONG y = 0; y < th; ++y) {
+    for (LONG x = 0; x < tw; ++x) {
+      const double cx = boxLeft + x + 0.5, cy = boxTop + y + 0.5;
+      const LONG u = static_cast<LONG>(std::floor((t[3] * cx - t[2] * cy) / det)) - origin.x;
+      const LONG v = static_cast<LONG>(std::floor((-t[1] * cx + t[0] * cy) / det)) - origin.y;
+      if (u < 0 || v < 0 || u >= w || v >= h || !((upright->aj[v * stride + u / 8] >> (7 - u % 8)) & 1)) continue;
+      turned->aj[y * turnedStride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+    }
+  }
+  bits.swap(out);
+}
+
 // A glyph's outline: one closed rectangle per run of ink in each pixel row, relative to the
 // glyph's baseline origin.
-PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale) {
+PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale, const double* turn) {
+  const auto at = [turn](LONG u, LONG v) {
+    return POINTFIX{static_cast<FIX>(std::lround(16 * (u * turn[0] + v * turn[2]))),
+                    static_cast<FIX>(std::lround(16 * (u * turn[1] + v * turn[3])))};
+  };
   PATHOBJ* ppo = EngCreatePath();
   if (!ppo) return nullptr;
   const LONG w = kGlyphWidth * scale, h = kGlyphHeight * scale;
@@ -91,8 +136,8 @@ PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale) {
       LONG end = x;
       while (end < w && InkAt(columns, scale, end, y)) ++end;
       const LONG top = y - kAscent * scale, bottom = top + 1;
-      POINTFIX corners[3] = {{LTOFX(end), LTOFX(top)}, {LTOFX(end), LTOFX(bottom)}, {LTOFX(x), LTOFX(bottom)}};
-      if (!PATHOBJ_bMoveTo(ppo, POINTFIX{LTOFX(x), LTOFX(top)}) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
+      POINTFIX corners[3] = {at(end, top), at(end, bottom), at(x, bottom)};
+      if (!PATHOBJ_bMoveTo(ppo, at(x, top)) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
           !PATHOBJ_bCloseFigure(ppo)) {
         EngDeletePath(ppo);
         return nullptr;
@@ -138,6 +183,8 @@ GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
         if (InkAt(columns, s, x, y)) gb->aj[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
       }
     }
+    if (Turned(font)) TurnBitmap(font, entry->bits);
+    gb = reinterpret_cast<GLYPHBITS*>(entry->bits.data());
     GLYPHDATA data{};
     data.hg = hg;
     data.fxD = LTOFX(kAdvance * s);
@@ -153,7 +200,7 @@ GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
     slot = std::move(entry);
   }
   if (outline && !slot->outline) {
-    slot->outline = GlyphOutline(columns, font.scale);
+    slot->outline = GlyphOutline(columns, font.scale, font.turn);
     if (!slot->outline) return nullptr;
     slot->pathData.gdf.ppo = slot->outline;
   }
@@ -211,6 +258,65 @@ FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform,
   return &fo;
 }
 
+BOOL SetEngineFontFace(FONTOBJ* pfo, std::u16string_view face) {
+  Font* font = FindFont(pfo);
+  if (!font || font->device || face.empty() || face.size() > 31) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  FillEngineMetrics(*font, face);
+  return TRUE;
+}
+
+BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror) {
+  Font* font = FindFont(pfo);
+  if (!font || font->device || !font->glyphs.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Counter-clockwise on a page whose y runs down: the baseline (1, 0) goes to (cos, -sin).
+  // Quarter turns take exact values.
+  degrees = (degrees % 360 + 360) % 360;
+  static constexpr double kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
+  const double radians = degrees * 3.14159265358979323846 / 180;
+  const double c = degrees % 90 ? std::cos(radians) : kCos[degrees / 90];
+  const double sn = degrees % 90 ? std::sin(radians) : kSin[degrees / 90];
+  const double m = mirror ? -1 : 1;
+  const double turn[4] = {c * m, -sn * m, sn, c};
+  XFORMOBJ* xform = NewXform(XFORML{static_cast<FLOATL>(turn[0] * font->scale), static_cast<FLOATL>(turn[1] * font->scale),
+                                    static_cast<FLOATL>(turn[2] * font->scale), static_cast<FLOATL>(turn[3] * font->scale), 0, 0});
+  if (!xform) return FALSE;
+  DeleteXformObj(font->xform);
+  font->xform = xform;
+  std::copy(std::begin(turn), std::end(turn), font->turn);
+  return TRUE;
+}
+
+void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs) {
+  if (Font* font = FindFont(pfo)) font->glyphSet = font->device ? glyphs : nullptr;
+}
+
+namespace {
+
+// The handle of `c` in a glyph set, or nothing.
+std::optional<HGLYPH> GlyphSetHandle(const FD_GLYPHSET& set, WCHAR c) {
+  for (ULONG i = 0; i < set.cRuns; ++i) {
+    const WCRUN& run = set.awcrun[i];
+    if (c < run.wcLow || c - run.wcLow >= run.cGlyphs) continue;
+    return run.phg ? run.phg[c - run.wcLow] : HGLYPH{c};
+  }
+  return std::nullopt;
+}
+
+HGLYPH DeviceHandle(const Font& font, WCHAR c) {
+  if (!font.glyphSet) return c;
+  if (const auto hg = GlyphSetHandle(*font.glyphSet, c)) return *hg;
+  const auto fallback = font.ifi ? GlyphSetHandle(*font.glyphSet, font.ifi->wcDefaultChar) : std::nullopt;
+  return fallback ? *fallback : 0;
+}
+
+}  // namespace
+
 void DeleteFontObj(FONTOBJ* pfo) {
   Font* font = FindFont(pfo);
   if (!font || !Fonts().Remove(font)) return;
@@ -250,6 +356,10 @@ void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent) {
 }
 
 STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULONG batch) {
+  return CreateStrObj(pfo, text, origin, StrLayout{}, batch);
+}
+
+STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, const StrLayout& layout, ULONG batch) {
   Font* font = FindFont(pfo);
   if (!font || text.size() > kMaxText) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -267,26 +377,49 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, ULON
   str->defs.resize(text.size());
   LONG ascent, descent;
   FontExtent(pfo, ascent, descent);
-  LONG x = origin.x, advance = 0;
+  LONG x = origin.x, y = origin.y, advance = 0;
+  const LONG cellStep = ascent + descent;
   for (size_t i = 0; i < text.size(); ++i) {
-    HGLYPH hg = text[i];
+    HGLYPH hg = font->device ? DeviceHandle(*font, text[i]) : text[i];
     if (!font->device && !BuiltinGlyphColumns(text[i])) hg = kDefaultChar;
     GLYPHPOS& position = str->positions[i];
     position.hg = hg;
-    position.ptl = POINTL{x, origin.y};
+    position.ptl = POINTL{x, y};
     position.pgdf = nullptr;
     if (GlyphEntry* glyph = EngineGlyph(*font, hg, false)) {
       str->defs[i].pgb = glyph->bitsData.gdf.pgb;
       position.pgdf = &str->defs[i];
     }
     advance = FontAdvance(pfo, hg);
-    x += advance;
+    if (layout.vertical) y += cellStep;
+    else {
+      // Along the turned baseline from the origin, so that rounding does not pile up.
+      x = origin.x + RoundLong((i + 1.0) * advance * font->turn[0]);
+      y = origin.y + RoundLong((i + 1.0) * advance * font->turn[1]);
+    }
   }
   STROBJ& so = str->so;
   so.cGlyphs = static_cast<ULONG>(text.size());
-  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | SO_HORIZONTAL;
-  so.ulCharInc = static_cast<ULONG>(advance);
-  so.rclBkGround = RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
+  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | (layout.vertical ? SO_VERTICAL : SO_HORIZONTAL) |
+               (layout.glyphIndex ? SO_GLYPHINDEX_TEXTOUT : 0);
+  so.ulCharInc = static_cast<ULONG>(layout.vertical ? cellStep : advance);
+  so.rclBkGround = layout.vertical ? RECTL{origin.x, origin.y - ascent, origin.x + advance, y - ascent}
+                                   : RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
+  if (Turned(*font) && !layout.vertical) {
+    // The cells' box: the turned corners of the run from the baseline origin.
+    const LONG run = advance * static_cast<LONG>(text.size());
+    constexpr LONG kBig = std::numeric_limits<LONG>::max();
+    RECTL box{kBig, kBig, -kBig, -kBig};
+    for (LONG u : {LONG{0}, run}) {
+      for (LONG v : {-ascent, descent}) {
+        const LONG px = origin.x + u * font->turn[0] + v * font->turn[2], py = origin.y + u * font->turn[1] + v * font->turn[3];
+        box = RECTL{std::min(box.left, px), std::min(box.top, py), std::max(box.right, px), std::max(box.bottom, py)};
+      }
+    }
+    so.rclBkGround = box;
+    so.flAccel &= ~(SO_HORIZONTAL | SO_FLAG_DEFAULT_PLACEMENT);
+    so.ulCharInc = 0;
+  }
   so.pwszOrg = str->text.data();
   so.pgp = batch == 0 || batch >= text.size() ? str->positions.data() : nullptr;
   Strs().Add(str);

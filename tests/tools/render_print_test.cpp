@@ -34,6 +34,15 @@ constexpr char kDrawing[] =
 
 class RenderPrintTest : public PrinterTest {
  protected:
+  // Prints pages in vector and in raster mode and expects the pictures to agree: nothing
+  // either rendering could not draw, the largest differing box at most 2 pixels on a side.
+  void ExpectModesAgree(const std::string& pages, const std::vector<ItemAssignment>& items, const std::string& what) {
+    const ModeComparison comparison = CompareModes(printer_, pages, items);
+    ASSERT_TRUE(comparison.printed) << what << ": " << comparison.error;
+    EXPECT_TRUE(comparison.problems.empty()) << what << ": " << comparison.problems.front();
+    ASSERT_FALSE(comparison.pages.empty()) << what;
+    EXPECT_TRUE(comparison.Within({600, 2})) << what << ": " << comparison.Describe();
+  }
 
   // Prints in raster mode, keeping the host's rasters, and checks every pixel of every page:
   // `expected` turns the raster's colour into the colour the job carries.
@@ -126,11 +135,7 @@ TEST_F(RenderPrintTest, TextPagesAgreeInVectorAndRasterMode) {
   for (const bool download : {false, true}) {
     std::vector<ItemAssignment> items = kSmallPage;
     if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
-    const ModeComparison text = CompareModes(printer_, kText, items);
-    ASSERT_TRUE(text.printed) << text.error;
-    EXPECT_TRUE(text.problems.empty()) << text.problems.front();
-    ASSERT_EQ(text.pages.size(), 1u);
-    EXPECT_TRUE(text.Within({600, 2})) << (download ? "downloaded: " : "resident: ") << text.Describe();
+    ExpectModesAgree(kText, items, download ? "downloaded" : "resident");
   }
   if (const char* out = std::getenv("VELM_TEXT_PNG")) {
     PrintedPages printed;
@@ -141,6 +146,54 @@ TEST_F(RenderPrintTest, TextPagesAgreeInVectorAndRasterMode) {
     ASSERT_NE(f, nullptr);
     std::fwrite(png.data(), 1, png.size(), f);
     std::fclose(f);
+  }
+}
+
+// The text call's other forms in both modes, on a colour machine so that colours compare too:
+// opaque coloured text, a strike-out beside an underline, a glyph-index string, the face "EUDC"
+// (drawn as outlines when EUDC is on) and a vertical string; resident, downloaded, and with EUDC
+// on. Tolerance as for the page above: glyph edges at most 2 pixels apart at 600 dpi.
+TEST_F(RenderPrintTest, TextFormsAgreeInVectorAndRasterMode) {
+  constexpr char kText[] =
+      "text 4 20 \"Opaque\" size=16 color=red bg=#FFFF00\n"
+      "text 4 48 \"Struck\" size=16 strikeout underline\n"
+      "text 4 76 \"Index\" size=16 glyphindex color=blue\n"
+      "text 4 104 \"Eudc\" size=16 face=EUDC\n"
+      "text 130 12 \"VERT\" size=16 vertical\n";
+  const std::vector<std::pair<const char*, std::vector<ItemAssignment>>> variants = {
+      {"resident", {}},
+      {"downloaded", {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}}},
+      {"EUDC on", {{"361", "1"}}},
+  };
+  for (const auto& [what, extra] : variants) {
+    std::vector<ItemAssignment> items = kSmallPage;
+    items.push_back({"246", "1"});
+    items.insert(items.end(), extra.begin(), extra.end());
+    ExpectModesAgree(kText, items, what);
+  }
+}
+
+// Turned and mirrored text in both modes: each quarter turn and a mirrored string, then turns of
+// other angles, resident (one glyph record each, drawn turned; mirrored strings as outlines)
+// and downloaded (turned bitmaps glyph by glyph; mirrored strings uncached). Tolerance as above:
+// a turned glyph's pixels may land one pixel off on either side of its edges (the device turns
+// the glyph about its cell's corner, the engine about its baseline origin, each rounding once).
+TEST_F(RenderPrintTest, TurnedAndMirroredTextAgreesInVectorAndRasterMode) {
+  constexpr char kText[] =
+      "text 40 60 \"R0\" size=16\n"
+      "text 40 150 \"R90\" size=16 rotate=90\n"
+      "text 100 20 \"R180\" size=16 rotate=180\n"
+      "text 110 40 \"R270\" size=16 rotate=270\n"
+      "text 100 110 \"Mirror\" size=16 mirror\n"
+      "page\n"
+      "text 40 60 \"Thirty\" size=16 rotate=30\n"
+      "text 150 150 \"R135\" size=16 rotate=135\n"
+      "text 10 100 \"M300\" size=16 rotate=300 mirror\n"
+      "text 150 60 \"M90\" size=16 rotate=90 mirror\n";
+  for (const bool download : {false, true}) {
+    std::vector<ItemAssignment> items = {{"6", "0"}, {"47", "160"}, {"46", "160"}};
+    if (download) items.insert(items.end(), {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}});
+    ExpectModesAgree(kText, items, download ? "downloaded" : "resident");
   }
 }
 
