@@ -106,6 +106,30 @@ void FillInfoHeader(LPARAM lParam, LPWSTR printerName) {
   header->IconID = kUiSheetIconId;
 }
 
+// The end of INIT for both sheets: the host's callback kept, the pages added.
+LONG StartSheet(UiContext* ui, PROPSHEETUI_INFO* info, WORD kind) {
+  ui->state.pfnComPropSheet = info->pfnComPropSheet;
+  ui->state.hComPropSheet = info->hComPropSheet;
+  ui->state.okPressed = 0;
+  ui->state.sheetKind = kind;
+  UiGetSeams().sheetAddPages(ui, kind);
+  return 1;
+}
+
+// GET_INFO_HEADER and SET_RESULT, alike for both sheets; -1 for BEFORE_INIT and the others.
+LONG CommonReason(PROPSHEETUI_INFO* info, LPARAM lParam, LPWSTR printerName) {
+  switch (info->Reason) {
+    case PROPSHEETUI_REASON_GET_INFO_HEADER:
+      FillInfoHeader(lParam, printerName);
+      return 1;
+    case PROPSHEETUI_REASON_SET_RESULT:
+      if (lParam) info->Result = static_cast<ULONG_PTR>(reinterpret_cast<SETRESULT_INFO*>(lParam)->Result);
+      return 1;
+    default:
+      return -1;
+  }
+}
+
 // Whether this caller may write printer data: item 10014's entry written as it stands.
 BOOL CanWriteDeviceEntry(UiContext* ui) {
   return CfgWritePrinterDataEntry(ui->driver->printer, ui->driver,
@@ -288,27 +312,15 @@ LONG UiDocumentPropertySheets(PROPSHEETUI_INFO* info, LPARAM lParam) {
         SysFree(ui->state.bidiCopy);
         ui->state.bidiCopy = nullptr;
       }
-      UiState& state = ui->state;
-      state.pdmIn = header->pdmIn;
-      state.pdmOut = header->pdmOut;
-      state.fMode = header->fMode;
-      state.pfnComPropSheet = info->pfnComPropSheet;
-      state.hComPropSheet = info->hComPropSheet;
-      state.okPressed = 0;
-      state.sheetKind = kUiSheetDocument;
-      UiGetSeams().sheetAddPages(ui, kUiSheetDocument);
-      return 1;
+      ui->state.pdmIn = header->pdmIn;
+      ui->state.pdmOut = header->pdmOut;
+      ui->state.fMode = header->fMode;
+      return StartSheet(ui, info, kUiSheetDocument);
     }
-    case PROPSHEETUI_REASON_GET_INFO_HEADER:
-      FillInfoHeader(lParam, header->pszPrinterName);
-      return 1;
     case PROPSHEETUI_REASON_DESTROY:
       return DocumentDestroy(info, ui, exFlag, bidiFlag);
-    case PROPSHEETUI_REASON_SET_RESULT:
-      if (lParam) info->Result = static_cast<ULONG_PTR>(reinterpret_cast<SETRESULT_INFO*>(lParam)->Result);
-      return 1;
     default:
-      return -1;
+      return CommonReason(info, lParam, header->pszPrinterName);
   }
 }
 
@@ -336,18 +348,9 @@ LONG UiDevicePropertySheets(PROPSHEETUI_INFO* info, LPARAM lParam) {
       UiSetModeByte(ui, kEnvCallSrc, 1);
       UiSetModeByte(ui, kEnvPropertyType, 1);
       UiSetModeByte(ui, kEnvNoPermission, noPermission ? 1 : 0);
-      UiState& state = ui->state;
-      state.mayChange = noPermission ? 0 : 1;
-      state.pfnComPropSheet = info->pfnComPropSheet;
-      state.hComPropSheet = info->hComPropSheet;
-      state.okPressed = 0;
-      state.sheetKind = kUiSheetDevice;
-      UiGetSeams().sheetAddPages(ui, kUiSheetDevice);
-      return 1;
+      ui->state.mayChange = noPermission ? 0 : 1;
+      return StartSheet(ui, info, kUiSheetDevice);
     }
-    case PROPSHEETUI_REASON_GET_INFO_HEADER:
-      FillInfoHeader(lParam, header->pszPrinterName);
-      return 1;
     case PROPSHEETUI_REASON_DESTROY:
       if (ui->state.changed == 1) {
         UiGetSeams().instRefreshPresetsOnce(ui, TRUE);
@@ -360,11 +363,8 @@ LONG UiDevicePropertySheets(PROPSHEETUI_INFO* info, LPARAM lParam) {
       UiDestroyContext(ui);
       info->UserData = 0;
       return 1;
-    case PROPSHEETUI_REASON_SET_RESULT:
-      if (lParam) info->Result = static_cast<ULONG_PTR>(reinterpret_cast<SETRESULT_INFO*>(lParam)->Result);
-      return 1;
     default:
-      return -1;
+      return CommonReason(info, lParam, header->pszPrinterName);
   }
 }
 

@@ -90,6 +90,30 @@ TEST_F(SheetsTest, DocumentSheetCommittedOnApplyWritesTheDevmodeBackAndAnswersOk
   EXPECT_EQ(out[285 + 1], 0) << "the written-back summary never asks to be applied";
 }
 
+// The first sheet after the device reported its options: cancelling it still keeps what the
+// device said (the copy taken at INIT is committed) and answers OK; once the ex flag is set a
+// cancel is a cancel.
+TEST_F(SheetsTest, ACancelledFirstUseBidiSheetKeepsTheDeviceCopyAndAnswersOk) {
+  const DWORD one = 1;
+  ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(u"BidiFlag"), 3, reinterpret_cast<LPBYTE>(const_cast<DWORD*>(&one)), 4),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  std::vector<BYTE> in = DefaultDevmode();
+  std::vector<BYTE> out(1260);
+  DOCUMENTPROPERTYHEADER header = Header(Dm(in), Dm(out), DM_IN_BUFFER | DM_PROMPT | DM_COPY);
+  g_page.commitOnApply = false;
+  ui::HostResult result = RunDocument(header, false);
+  EXPECT_EQ(result.returned, CPSUI_CANCEL);
+  EXPECT_EQ(result.result, static_cast<DWORD>(CPSUI_OK));
+  EXPECT_EQ(g_spy.okResults, 1);
+  EXPECT_EQ(Count(UiSeamCalls(), "BidiUiApplyDefaults"), 2);
+  EXPECT_EQ(Count(UiSeamCalls(), "BidiUiSetExFlag"), 1);
+
+  seams_.bidiUiGetExFlag = [](UiContext*) -> DWORD { return 1; };
+  result = RunDocument(header, false);
+  EXPECT_EQ(result.result, static_cast<DWORD>(CPSUI_CANCEL));
+  EXPECT_EQ(g_spy.okResults, 0);
+}
+
 TEST_F(SheetsTest, DocumentSheetWithoutInfoIsSilentAndAFailedReadinessRefuses) {
   DOCUMENTPROPERTYHEADER header = Header(nullptr, nullptr, 0);
   UiClearSeamCalls();

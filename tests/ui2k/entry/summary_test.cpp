@@ -85,6 +85,27 @@ TEST_F(SummaryTest, TheBitsNameOnlyTheItemsThatWereSet) {
   EXPECT_EQ(bits, (1u << 4) | (1u << 10) | (1u << 11));
 }
 
+// Staple on without a stapler is a conflict whose rule switches stapling off; the rule runs only
+// when the summary set a staple item.
+TEST_F(SummaryTest, OnlyTheItemsTheSummarySetHaveTheirRulesRun) {
+  OptSetValue(ui_->driver, kItemFuncSelectStaple, 1);
+  const std::vector<BYTE> own(Own(), Own() + 1260);
+  for (const auto& [code, staple] : {std::pair<int, DWORD>{0, 1}, {5, 0}}) {
+    SCOPED_TRACE(code);
+    std::vector<BYTE> devmode = own;
+    devmode[285] = 0;
+    devmode[286] = 1;
+    devmode[285 + 7] = 2;  // 600 dpi
+    devmode[285 + 5] = static_cast<BYTE>(code);
+    ASSERT_EQ(DmApplyCapsSummary(ui_, reinterpret_cast<PrivateDevmode*>(devmode.data())), 1);
+    EXPECT_EQ(std::vector<BYTE>(Own(), Own() + 1260), own) << "the context's own devmode is put back";
+    std::copy(devmode.begin(), devmode.end(), Own());
+    EXPECT_EQ(Item(kItemFuncSelectStaple), staple);
+    EXPECT_EQ(Item(kItemDstResolutionW), 600u);
+    std::copy(own.begin(), own.end(), Own());
+  }
+}
+
 TEST_F(SummaryTest, ARecordWithoutItsMarkOrAMergeWithoutFlagsChangesNothing) {
   std::vector<BYTE> devmode = DefaultDevmode();
   devmode[285] = 5;
