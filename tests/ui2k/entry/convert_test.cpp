@@ -189,21 +189,24 @@ TEST_F(ConvertTest, JobQueryMatchesFormsAndNeverRefusesTheJob) {
   EXPECT_GT(a4Index, 0);
 
   job = DefaultDevmode();
+  info.pDevMode = Dm(job);
   Dm(job)->dmFields = DM_PAPERLENGTH | DM_PAPERWIDTH;
-  Dm(job)->dmPaperWidth = 2106;  // 0.6 mm off: a custom size as it is
+  Dm(job)->dmPaperWidth = 2111;  // 1.1 mm off (the tolerance is 1 mm): a custom size as it is
   Dm(job)->dmPaperLength = 2970;
   std::memset(Dm(job)->dmFormName, 0, sizeof Dm(job)->dmFormName);
   EXPECT_TRUE(DevQueryPrintEx(&info));
-  EXPECT_EQ(Dm(job)->dmPaperWidth, 2106);
+  EXPECT_EQ(Dm(job)->dmPaperWidth, 2111);
   EXPECT_EQ(Dm(job)->dmFormName[0], 0);
 
   job = DefaultDevmode();
+  info.pDevMode = Dm(job);
   Dm(job)->dmFields = DM_PAPERSIZE;
   Dm(job)->dmPaperSize = a4Index;
   EXPECT_TRUE(DevQueryPrintEx(&info));
   EXPECT_EQ(std::u16string(Dm(job)->dmFormName), u"A4");
 
   job = DefaultDevmode();
+  info.pDevMode = Dm(job);
   Dm(job)->dmFields = DM_FORMNAME;
   const std::u16string a4 = u"A4";
   std::memset(Dm(job)->dmFormName, 0, sizeof Dm(job)->dmFormName);
