@@ -28,6 +28,8 @@ constexpr DWORD kDeviceMergeFlags = 0x400000a;
 constexpr DWORD kAdvancedMode = DM_ADVANCED | DM_PROMPT | DM_COPY;
 constexpr WCHAR kInstallDefaultsIni[] = WSTR("qndef.ini");
 constexpr int kInstDoneUnset = -1;
+// The device sheet answers 1 at once to reasons after this one (the five of INIT..4).
+constexpr WORD kLastSheetReason = 4;
 
 BOOL IsReady(HANDLE printer) { return UiGetSeams().instEnsurePrinterReady(printer) == 1; }
 
@@ -101,7 +103,8 @@ void FillInfoHeader(LPARAM lParam, LPWSTR printerName) {
   auto* header = reinterpret_cast<PROPSHEETUI_INFO_HEADER*>(lParam);
   if (!header) return;
   header->Flags = PSUIHDRF_NOAPPLYNOW | PSUIHDRF_PROPTITLE;
-  header->pTitle = printerName;
+  // CommonPropertySheetUIW reads the title as wide text whatever the header's declared type.
+  header->pTitle = reinterpret_cast<decltype(header->pTitle)>(printerName);
   header->hInst = UiModuleHandle();
   header->IconID = kUiSheetIconId;
 }
@@ -339,7 +342,7 @@ LONG UiDevicePropertySheets(PROPSHEETUI_INFO* info, LPARAM lParam) {
   }
   PRINTER_INFO_7W publish{nullptr, DSPRINT_UPDATE};
   SetPrinterW(header->hPrinter, 7, reinterpret_cast<LPBYTE>(&publish), 0);
-  if (info->Reason > PROPSHEETUI_REASON_BEFORE_INIT) return 1;
+  if (info->Reason > kLastSheetReason) return 1;
 
   const bool noPermission = header->Flags & DPS_NOPERMISSION;
   switch (info->Reason) {
