@@ -68,3 +68,6 @@ add_custom_command(OUTPUT ${velm_signatures}
   VERBATIM)
 add_library(velm_windows_signatures OBJECT ${velm_signatures})
 target_link_libraries(velm_windows_signatures PRIVATE velmplatform)
+# The spooler's identity functions a printer interface calls (RevertToPrinterSelf,
+# ImpersonatePrinterClient) live in spoolss.dll.
+target_link_libraries(velmplatform INTERFACE spoolss)

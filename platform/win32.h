@@ -17,6 +17,11 @@
 #include <compstui.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <winddiui.h>
+#include <winsplp.h>
+#ifdef __MINGW32__
+#include <winddiui_wdk.h>
+#endif
 #define STRSAFE_NO_DEPRECATE
 #include <strsafe.h>
 
@@ -47,6 +52,7 @@
 #include "ui/prsht.h"
 #include "ui/compstui.h"
 #include "ui/commdlg.h"
+#include "spool/winddiui.h"
 
 #define WSTR(text) u##text
 #define WCH(c) u##c

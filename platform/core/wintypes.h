@@ -55,6 +55,7 @@ using LPCSTR = const CHAR*;
 using PSTR = CHAR*;
 using PCSTR = const CHAR*;
 using LPWSTR = WCHAR*;
+using PWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 using PWSTR = WCHAR*;
 using PCWSTR = const WCHAR*;

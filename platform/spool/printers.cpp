@@ -1,6 +1,7 @@
 // Printer handles and the printer's own information: OpenPrinterW, ClosePrinter, GetPrinterW,
 // SetPrinterW and EnumPrintersW.
 #include <algorithm>
+#include <mutex>
 
 #include "core/machine_root.h"
 #include "core/unicode.h"
@@ -234,6 +235,32 @@ DWORD SetPrinterInfo2(SpoolState& state, SpoolPrinter& printer, const PRINTER_IN
   return ERROR_SUCCESS;
 }
 
+// Level 7: nothing here publishes printers; the action is reported (as 4 bytes) once the
+// handle's rights allow it.
+BOOL ReportPublishing(const PrinterHandle& handle, LPBYTE pPrinter, DWORD command) {
+  if (!(handle.granted & PRINTER_ACCESS_ADMINISTER)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  PRINTER_INFO_7W info;
+  std::memcpy(&info, pPrinter, sizeof info);
+  ObservedWrite write;
+  write.kind = ObservedWrite::Kind::kSetPrinter;
+  write.number = 7;
+  write.command = command;
+  write.bytes.assign(reinterpret_cast<const char*>(&info.dwAction), sizeof info.dwAction);
+  ReportWrite(write);
+  return TRUE;
+}
+
+std::mutex g_openRefusalLock;
+OpenPrinterRefusal g_openRefusal;
+
+bool RefusesOpen(std::u16string_view name, ACCESS_MASK access) {
+  std::lock_guard lock(g_openRefusalLock);
+  return g_openRefusal && g_openRefusal(name, access);
+}
+
 void SetUserDevmode(SpoolPrinter& printer, const std::u16string& user, const std::string* devmode) {
   auto& users = printer.userDevmodes;
   std::erase_if(users, [&](const auto& entry) { return EqualsNoCase(entry.first, user); });
@@ -283,6 +310,11 @@ std::shared_ptr<PrinterHandle> LookupPrinterHandle(HANDLE handle, bool needPrint
   return object;
 }
 
+void SetOpenPrinterRefusal(OpenPrinterRefusal refusal) {
+  std::lock_guard lock(g_openRefusalLock);
+  g_openRefusal = std::move(refusal);
+}
+
 }  // namespace velm::platform
 
 using namespace velm::platform;
@@ -316,6 +348,10 @@ extern "C" BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_
     mayAdminister = MayAdminister(*printer);
   }
 
+  if (RefusesOpen(name, pDefault ? pDefault->DesiredAccess : 0)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   ACCESS_MASK wanted = MapGenericRights(pDefault ? pDefault->DesiredAccess : 0, handle->server);
   const ACCESS_MASK administer = handle->server ? SERVER_ACCESS_ADMINISTER : PRINTER_ACCESS_ADMINISTER;
   const ACCESS_MASK use = handle->server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
@@ -362,7 +398,7 @@ extern "C" BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
 extern "C" BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
   const auto handle = LookupPrinterHandle(hPrinter);
   if (!handle) return FALSE;
-  if (Level != 0 && Level != 2 && Level != 8 && Level != 9) {
+  if (Level != 0 && Level != 2 && Level != 7 && Level != 8 && Level != 9) {
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
@@ -376,6 +412,7 @@ extern "C" BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (Level == 7) return ReportPublishing(*handle, pPrinter, Command);
   const DWORD error = EditSpoolState([&](SpoolState& state) -> DWORD {
     SpoolPrinter* printer = FindPrinterById(state, handle->printerId);
     if (!printer) return ERROR_INVALID_HANDLE;

@@ -186,4 +186,17 @@ using SpoolCallHook = std::function<std::optional<SpoolFault>(const SpoolCall&)>
 // Installs the hook for this process (an empty function removes it).
 void SetSpoolCallHook(SpoolCallHook hook);
 
+// OpenPrinterW asks the refusal first: when it answers true for the printer name and the access
+// asked for, the open fails with ERROR_ACCESS_DENIED, as a spooler that denies that right does.
+// An empty function removes it.
+using OpenPrinterRefusal = std::function<bool(std::u16string_view name, ACCESS_MASK access)>;
+void SetOpenPrinterRefusal(OpenPrinterRefusal refusal);
+
+// The identity calls of this process, in order ("RevertToPrinterSelf",
+// "ImpersonatePrinterClient"), from the last clear on.
+std::vector<std::string> PrinterIdentityCalls();
+void ClearPrinterIdentityCalls();
+// While set, RevertToPrinterSelf answers no token (null) and the thread keeps its identity.
+void SetRevertToPrinterSelfFails(bool fails);
+
 }  // namespace velm::platform

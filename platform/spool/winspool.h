@@ -152,6 +152,17 @@ struct PRINTER_INFO_8W {
   LPDEVMODEW pDevMode;
 };
 
+// Level 7: the printer's directory-service publishing. SetPrinterW takes the action.
+struct PRINTER_INFO_7W {
+  LPWSTR pszObjectGUID;
+  DWORD dwAction;
+};
+constexpr DWORD DSPRINT_PUBLISH = 0x00000001;
+constexpr DWORD DSPRINT_UPDATE = 0x00000002;
+constexpr DWORD DSPRINT_UNPUBLISH = 0x00000004;
+constexpr DWORD DSPRINT_REPUBLISH = 0x00000008;
+constexpr DWORD DSPRINT_PENDING = 0x80000000;
+
 // Level 9: the calling user's own default devmode (null when the user has none).
 struct PRINTER_INFO_9W {
   LPDEVMODEW pDevMode;
@@ -255,6 +266,7 @@ BOOL ClosePrinter(HANDLE hPrinter);
 // Levels 1, 2, 4, 8 and 9.
 BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
 // Level 0 runs Command (PRINTER_CONTROL_*); levels 2 and 8 need PRINTER_ACCESS_ADMINISTER;
+// level 7 (publishing) needs it too, changes nothing in the store and is only reported;
 // level 9 sets (or, with a null devmode, removes) the calling user's own default devmode.
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 // PRINTER_ENUM_LOCAL, PRINTER_ENUM_CONNECTIONS, PRINTER_ENUM_NAME (this machine) and

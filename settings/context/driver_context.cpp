@@ -201,7 +201,7 @@ const DriverContext& CtxGetTemplate() {
 DriverContext* CtxCreateEx(HANDLE printer, ULONG_PTR callerValue, WORD kindWord, DWORD creationFlags, DWORD extra,
                            const PRINTER_INFO_2W* info) {
   // 1. While a printer is being installed, contexts keep to the shared settings folder.
-  if (UiInstalling.load(std::memory_order_relaxed)) creationFlags |= kCreateSharedFolderOnly;
+  if (UiInstalling.load(std::memory_order_relaxed) > 0) creationFlags |= kCreateSharedFolderOnly;
   // 2. The printer's information, asked of the spooler when not given.
   PRINTER_INFO_2W* fetched = nullptr;
   if (!info) info = fetched = static_cast<PRINTER_INFO_2W*>(PrnGetPrinterInfo(printer, 2));

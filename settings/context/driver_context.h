@@ -127,8 +127,9 @@ struct DriverContext {
 // defaults, a zeroed record and the work-area template. Read-only: nothing writes through it.
 const DriverContext& CtxGetTemplate();
 
-// Set by the printer interface library while it installs a printer; every context opened in the
-// process meanwhile keeps to the shared settings folder (creation flag 0x40000).
+// Counted up by the printer interface library for each install under way and down when it ends;
+// while it is above 0 every context opened in the process keeps to the shared settings folder
+// (creation flag 0x40000).
 extern std::atomic<LONG> UiInstalling;
 
 // Opens a context for `printer`.

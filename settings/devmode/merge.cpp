@@ -84,19 +84,26 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
 
   auto* scratch = static_cast<PrivateDevmode*>(SysAlloc(sizeof(PrivateDevmode)));
   if (!scratch) return 0;
-  const bool converted = DmConvertIncoming(context, incoming, bytes, scratch) != FALSE;
+  const BOOL converted = DmConvertIncoming(context, incoming, bytes, scratch);
   DmTakePrivatePart(context, scratch, FALSE);
+  const int result = DmMergeFinish(context, scratch, converted, flags, nullptr, nullptr);
+  SysFree(scratch);
+  return result;
+}
 
+int DmMergeFinish(DriverContext* context, const PrivateDevmode* scratch, BOOL converted, DWORD flags,
+                  void (*afterPublicFields)(DriverContext* context, void* argument), void* argument) {
+  if (!Usable(context) || !scratch) return 1;
   PrivateDevmode* devmode = &context->settings->devmode;
   DWORD state = DmGetStateFlags(devmode) & ~kDmStateItem394Default;
   if (DescGetDefaultValue(kItemDeviceFontSelect, context) != 0) state |= kDmStateItem394Default;
   DmSetStateFlags(devmode, state);
 
   DmMergePublicFields(context, scratch);
+  if (afterPublicFields) afterPublicFields(context, argument);
 
   if (!(flags & kMergeKeepStored) && (flags & kMergeReloadStored) &&
       !CfgLoad(context->printer, kCfgLoadSettings, context)) {
-    SysFree(scratch);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return 0;
   }
@@ -115,7 +122,6 @@ int DmMergeBytes(DriverContext* context, const DEVMODEW* incoming, size_t bytes,
   if (static_cast<SHORT>(OptGetValue(context, kItemPaperSize)) == static_cast<SHORT>(kPaperCustom) &&
       OptGetValue(context, kItemUserPaperField))
     OptSetValue(context, kItemFields, OptGetValue(context, kItemFields) | DM_PAPERSIZE);
-  SysFree(scratch);
   return 1;
 }
 

@@ -51,3 +51,10 @@ BOOL DmConvertIncoming(DriverContext* context, const DEVMODEW* incoming, size_t 
 // byte of the word at 832 (its upper three bytes are cleared) and its section bases. The others
 // (1247, 1248, 1250..1252, 1254) come with the scratch copy.
 void DmTakePrivatePart(DriverContext* context, const PrivateDevmode* scratch, BOOL keepUserCodeDll);
+// The rest of a merge once the private part is taken, as DmMerge does it: the state flag, the
+// public fields of `scratch` (`converted`: whether an incoming devmode was converted into it),
+// `afterPublicFields` (null: none) with `argument`, the stored items reloaded, the user code, the
+// items that follow the public fields, the job actions, the device configuration's copy, the
+// constraint rules and the re-sync. 1; 0 when the stored items could not be read for want of memory.
+int DmMergeFinish(DriverContext* context, const PrivateDevmode* scratch, BOOL converted, DWORD flags,
+                  void (*afterPublicFields)(DriverContext* context, void* argument), void* argument);

@@ -22,7 +22,7 @@ import pathlib
 import re
 import sys
 
-HEADERS = ["platform/core/*.h", "platform/spool/winspool.h", "platform/eng/*.h", "platform/ui/*.h"]
+HEADERS = ["platform/core/*.h", "platform/spool/winspool.h", "platform/spool/winddiui.h", "platform/eng/*.h", "platform/ui/*.h"]
 DRIVER = ["settings", "gr2k", "ui2k", "exclude", "companions"]
 CONSTANT = re.compile(r"^constexpr (?P<type>\w+) (?P<name>[A-Za-z_]\w*) = (?P<value>.+)$", re.S)
 DECLARATION = re.compile(r"^(?P<ret>[\w\s\*]+?[\s\*])(?P<name>[A-Za-z_]\w*)\s*\((?P<params>.*)\)$", re.S)

@@ -1,0 +1,86 @@
+#include "ui2k/entry/seams.h"
+
+#include <atomic>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+std::mutex g_callsLock;
+std::vector<std::string>& Calls() {
+  static auto* calls = new std::vector<std::string>();
+  return *calls;
+}
+
+std::atomic<const UiSeams*> g_seams{&kUiSeamsRecording};
+
+void Note(const char* name) { UiNoteSeamCall(name); }
+void Note(const char* name, DWORD a) { UiNoteSeamCall(std::string(name) + " " + std::to_string(a)); }
+void Note(const char* name, DWORD a, DWORD b) {
+  UiNoteSeamCall(std::string(name) + " " + std::to_string(a) + " " + std::to_string(b));
+}
+
+}  // namespace
+
+void UiNoteSeamCall(std::string call) {
+  std::lock_guard lock(g_callsLock);
+  try {
+    Calls().push_back(std::move(call));
+  } catch (...) {
+    // A record lost for want of memory changes nothing the driver does.
+  }
+}
+
+std::vector<std::string> UiSeamCalls() {
+  std::lock_guard lock(g_callsLock);
+  return Calls();
+}
+
+void UiClearSeamCalls() {
+  std::lock_guard lock(g_callsLock);
+  Calls().clear();
+}
+
+const UiSeams kUiSeamsRecording = {
+    [](HANDLE) -> LONG { return Note("InstEnsurePrinterReady"), 1; },
+    [](HANDLE, int kind) -> BOOL { return Note("InstInitializePrinter", kind), TRUE; },
+    [](HANDLE, int type, int kind) -> BOOL { return Note("InstWriteStamp", type, kind), TRUE; },
+    [](UiContext*) { Note("InstHandlePrinterRename"); },
+    [](UiContext*, BOOL force) { Note("InstRefreshPresetsOnce", force); },
+    [](UiContext*) -> BOOL { return Note("InstRegisterDriverFiles"), TRUE; },
+    [](HANDLE) -> BOOL { return Note("InstSetPermission"), TRUE; },
+    [](UiContext*) { Note("InstApplyInstallDefaults"); },
+    [](HANDLE, const WCHAR*) -> BOOL { return Note("InstRefreshDriverFiles"), TRUE; },
+    [](const WCHAR*) -> BOOL { return Note("InstHasInstallData"), FALSE; },
+    [](UiContext*) { Note("InstRunPendingInstSet"); },
+    [](UiContext*, DWORD flags) -> BOOL { return Note("InstCopyInstallFiles", flags), TRUE; },
+    [](UiContext*) { Note("InstImportBatchLists"); },
+    [](UiContext*) { Note("InstSaveDeviceSetup"); },
+    [](UiContext*) -> DWORD { return Note("BidiUiGetExFlag"), 0; },
+    [](UiContext*) { Note("BidiUiSetExFlag"); },
+    [](UiContext*) { Note("BidiUiSelectSource"); },
+    [](UiContext*) { Note("BidiUiApplyDefaults"); },
+    [](UiContext*) { Note("BidiUiFetchInstalledOptions"); },
+    [](UiContext*) -> BOOL { return Note("BidiUiQueryForSummary"), TRUE; },
+    [](UiContext*) { Note("SrvImportRemoteSettings"); },
+    [](UiContext*, DEVMODEW*, DWORD) -> BOOL { return Note("SrvGetServerDevmode"), FALSE; },
+    [](UiContext*) -> BOOL { return Note("JcBridgeOpen"), TRUE; },
+    [](UiContext*) { Note("JcBridgeClose"); },
+    [](UiContext*, DWORD mask) { Note("JcBridgeReadOptions", mask); },
+    [](UiContext*, DWORD mask) { Note("JcBridgeWriteOptions", mask); },
+    [](UiContext*, DWORD mask) { Note("JcBridgeStoreOptions", mask); },
+    [](UiContext*, DWORD code) { Note("JcBridgeNotify", code); },
+    [](UiContext*) { Note("JcBridgeSync"); },
+    [](UiContext*) { Note("UcInitOptionStates"); },
+    [](UiContext*) { Note("UcStoreUserCode"); },
+    [](UiContext*) -> BOOL { return Note("FontSubSaveTables"), TRUE; },
+    [](UiContext*) { Note("LstReloadQualityList"); },
+    [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
+    [](HANDLE, WCHAR*, WORD capability, void*, DEVMODEW*) -> DWORD {
+      return Note("UiDeviceCapabilities", capability), static_cast<DWORD>(-1);
+    },
+};
+
+const UiSeams& UiGetSeams() { return *g_seams.load(); }
+
+void UiSetSeams(const UiSeams* seams) { g_seams.store(seams ? seams : &kUiSeamsRecording); }

@@ -1,0 +1,76 @@
+// Calls from the entry points into work that later parts of the interface library do: install
+// bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
+// (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the font substitution table
+// (FontSub…), the quality list, the page framework (SheetAddPages) and the device capabilities.
+//
+// Until those parts are built, each seam records its call (name and argument) and does nothing:
+// a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
+// 0 for the flags and tests that read stored state, FALSE for the server devmode fetch), and UiDeviceCapabilities answers GDI_ERROR
+// (-1, nothing is known). Tests put their own functions in to watch a call or fail one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/context/driver_context.h"
+#include "win32.h"
+
+struct UiContext;
+
+struct UiSeams {
+  // Install bookkeeping and deployment.
+  LONG (*instEnsurePrinterReady)(HANDLE printer);  // 1: the printer's stored settings exist
+  BOOL (*instInitializePrinter)(HANDLE printer, int kind);
+  BOOL (*instWriteStamp)(HANDLE printer, int type, int installKind);
+  void (*instHandlePrinterRename)(UiContext* ui);
+  void (*instRefreshPresetsOnce)(UiContext* ui, BOOL force);
+  BOOL (*instRegisterDriverFiles)(UiContext* ui);
+  BOOL (*instSetPermission)(HANDLE printer);        // printer data "Permission" = DWORD 1
+  void (*instApplyInstallDefaults)(UiContext* ui);
+  BOOL (*instRefreshDriverFiles)(HANDLE printer, const WCHAR* printerName);
+  BOOL (*instHasInstallData)(const WCHAR* printerName);  // the system INI's section for the printer
+  void (*instRunPendingInstSet)(UiContext* ui);     // "DrvInstSet": bridge refresh, user-code file
+  BOOL (*instCopyInstallFiles)(UiContext* ui, DWORD flags);
+  void (*instImportBatchLists)(UiContext* ui);
+  void (*instSaveDeviceSetup)(UiContext* ui);       // "SaveDeviceSetup": default file, printer items
+  // Bidirectional status.
+  DWORD (*bidiUiGetExFlag)(UiContext* ui);
+  void (*bidiUiSetExFlag)(UiContext* ui);
+  void (*bidiUiSelectSource)(UiContext* ui);
+  void (*bidiUiApplyDefaults)(UiContext* ui);
+  void (*bidiUiFetchInstalledOptions)(UiContext* ui);
+  BOOL (*bidiUiQueryForSummary)(UiContext* ui);
+  // Server pull.
+  void (*srvImportRemoteSettings)(UiContext* ui);
+  BOOL (*srvGetServerDevmode)(UiContext* ui, DEVMODEW* devmode, DWORD size);
+  // Job-control bridge.
+  BOOL (*jcBridgeOpen)(UiContext* ui);
+  void (*jcBridgeClose)(UiContext* ui);
+  void (*jcBridgeReadOptions)(UiContext* ui, DWORD mask);
+  void (*jcBridgeWriteOptions)(UiContext* ui, DWORD mask);
+  void (*jcBridgeStoreOptions)(UiContext* ui, DWORD mask);
+  void (*jcBridgeNotify)(UiContext* ui, DWORD code);
+  void (*jcBridgeSync)(UiContext* ui);
+  // User code, fonts, quality list.
+  void (*ucInitOptionStates)(UiContext* ui);
+  void (*ucStoreUserCode)(UiContext* ui);
+  BOOL (*fontSubSaveTables)(UiContext* ui);
+  void (*lstReloadQualityList)(UiContext* ui);
+  // Page framework and device capabilities.
+  BOOL (*sheetAddPages)(UiContext* ui, WORD sheetKind);
+  DWORD (*uiDeviceCapabilities)(HANDLE printer, WCHAR* deviceName, WORD capability, void* output,
+                                DEVMODEW* devmode);
+};
+
+// The seams' own functions (record and answer as said above).
+extern const UiSeams kUiSeamsRecording;
+// The seams in force.
+const UiSeams& UiGetSeams();
+// Puts `seams` in force (null: the recording ones). Only while no entry point runs.
+void UiSetSeams(const UiSeams* seams);
+
+// What the recording seams were called with, oldest first: "InstWriteStamp 1 2".
+std::vector<std::string> UiSeamCalls();
+void UiClearSeamCalls();
+// Records one call (the recording seams use it; a test's own seam may too).
+void UiNoteSeamCall(std::string call);
