@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "page_sources.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -464,28 +466,6 @@ std::vector<Page> ReadPages(const fs::path& folder) {
   return pages;
 }
 
-std::vector<PageItem> ReadPageItems(const fs::path& folder) {
-  std::vector<PageItem> rows;
-  for (const Line& line : ReadTable(folder / "page_items.txt")) {
-    if (line.fields.size() != 7) {
-      Fail(line.where, "expected: page item control type help partner flags");
-      continue;
-    }
-    PageItem r;
-    r.where = line.where;
-    long long v;
-    if (Number(line, 0, "page", 1, 65535, v)) r.page = static_cast<int>(v);
-    if (Number(line, 1, "item", 0, 65535, v)) r.item = static_cast<int>(v);
-    if (Number(line, 2, "control", 1, 65535, v)) r.control = static_cast<int>(v);
-    if (Number(line, 3, "control type", 0, 65535, v)) r.type = static_cast<int>(v);
-    if (Number(line, 4, "help", 0, 65535, v)) r.help = static_cast<int>(v);
-    if (Number(line, 5, "partner", 0, 65535, v)) r.partner = static_cast<int>(v);
-    Number(line, 6, "flags", 0, 0xFFFFFFFF, r.flags);
-    rows.push_back(r);
-  }
-  return rows;
-}
-
 std::vector<Resolution> ReadResolutions(const fs::path& folder) {
   std::vector<Resolution> rows;
   std::set<int> ids;
@@ -631,34 +611,6 @@ void CheckItemsAgainstTables(std::vector<Item>& items, std::map<std::string, Val
         std::find(second.begin(), second.end(), pair) == second.end()) {
       Fail(symbol.where, "value symbol " + symbol.name + " (" + std::to_string(symbol.value) + " -> " +
                              std::to_string(symbol.model) + ") disagrees with value map " + item.map);
-    }
-  }
-}
-
-void CheckPageItems(const std::vector<Page>& pages, const std::vector<PageItem>& rows,
-                    const std::vector<Item>& items) {
-  std::set<int> itemIds;
-  for (const Item& item : items) itemIds.insert(item.id);
-  std::map<int, size_t> order;
-  for (size_t i = 0; i < pages.size(); ++i) order[pages[i].id] = i;
-  std::map<int, int> counts;
-  size_t lastPage = 0;
-  for (const PageItem& row : rows) {
-    auto it = order.find(row.page);
-    if (it == order.end()) {
-      Fail(row.where, "unknown page " + std::to_string(row.page));
-      continue;
-    }
-    if (it->second < lastPage) Fail(row.where, "page rows must follow the page-table order");
-    lastPage = it->second;
-    if (row.item != 0 && !itemIds.count(row.item)) Fail(row.where, "unknown item " + std::to_string(row.item));
-    ++counts[row.page];
-  }
-  for (const Page& page : pages) {
-    auto it = counts.find(page.id);
-    if (it != counts.end() && it->second != page.declared) {
-      Fail(page.where, "page " + page.name + " lists " + std::to_string(it->second) + " rows, not " +
-                           std::to_string(page.declared));
     }
   }
 }
@@ -1925,6 +1877,47 @@ void WriteOutputTrays(std::ostream& out, const OutputTrays& trays) {
   out << "};\n\nconst size_t kUiOutputTrayBitCount = " << trays.bits.size() << ";\n";
 }
 
+// ---- Page sources -----------------------------------------------------------------------
+
+// The pages' sources of data/pages, checked against the page table, the item and value tables,
+// the model description, the string tables of every language and the pictures.
+std::vector<velm::data::PageSource> ReadCheckedPageSources(const fs::path& data, const std::vector<Item>& items,
+                                                          const std::vector<ItemSymbol>& itemSymbols,
+                                                          const std::vector<ValueSymbol>& valueSymbols) {
+  std::vector<velm::data::PageSource> sources = velm::data::ReadPageSources(data, Fail);
+  velm::data::PageCheckTables tables;
+  std::set<int> itemIds;
+  for (const Item& item : items) itemIds.insert(item.id);
+  for (const ItemSymbol& symbol : itemSymbols)
+    if (symbol.item != 0 && itemIds.count(symbol.item)) tables.items[symbol.name] = symbol.item;
+  for (const ValueSymbol& symbol : valueSymbols)
+    if (symbol.flag == 1) tables.valueNames[symbol.item].push_back(static_cast<int>(symbol.model));
+  tables.describedItems = velm::data::ReadDescribedItems(data);
+  tables.strings = velm::data::ReadLanguageStringIds(data, Fail);
+  tables.bitmaps = velm::data::ReadBitmapIds(data);
+  velm::data::CheckPageSources(velm::data::ReadPageEntries(data, Fail), sources, tables, Fail);
+  return sources;
+}
+
+std::vector<PageItem> PageItemsOf(const std::vector<velm::data::PageSource>& sources) {
+  std::vector<PageItem> rows;
+  for (const velm::data::PageSource& page : sources) {
+    for (const velm::data::PageRow& row : page.rows) {
+      PageItem item;
+      item.where = row.where;
+      item.page = page.id;
+      item.item = row.itemId;
+      item.control = row.controlId;
+      item.type = row.type;
+      item.help = row.help;
+      item.partner = row.partnerId;
+      item.flags = row.flags;
+      rows.push_back(item);
+    }
+  }
+  return rows;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1951,13 +1944,13 @@ int main(int argc, char** argv) {
   std::vector<ValueSymbol> valueSymbols = ReadValueSymbols(data);
   const std::vector<Message> messages = ReadMessages(data);
   const std::vector<Page> pages = ReadPages(data);
-  const std::vector<PageItem> pageItems = ReadPageItems(data);
+  std::vector<velm::data::PageSource> pageSources = ReadCheckedPageSources(data, items, itemSymbols, valueSymbols);
+  const std::vector<PageItem> pageItems = PageItemsOf(pageSources);
   const std::vector<Resolution> resolutions = ReadResolutions(data);
   const std::vector<Language> languages = ReadLanguages(data);
   const ItemDefaults itemDefaults = ReadItemDefaults(data);
   CheckItemLayout(items);
   CheckItemsAgainstTables(items, maps, itemSymbols, valueSymbols);
-  CheckPageItems(pages, pageItems, items);
   CommandTable commands = ReadCommandTable(data);
   CheckCommandTable(commands, items);
   DeviceCodes codes = ReadDeviceCodes(data);
@@ -1978,6 +1971,7 @@ int main(int argc, char** argv) {
         WriteItemDefaults(file, itemDefaults);
         WriteCommandTables(file, commands);
         WriteDeviceCodes(file, codes);
+        velm::data::WritePageControlExtras(file, pageSources);
       })) {
     return 1;
   }

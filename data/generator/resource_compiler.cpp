@@ -37,6 +37,7 @@
 #include "core/resources.h"
 #include "device_font_resources.h"
 #include "generator_files.h"
+#include "page_sources.h"
 #include "ui/dialog_template.h"
 #include "ui/style_names.h"
 #include "ui/winuser.h"
@@ -604,6 +605,49 @@ std::vector<Resource> ReadResourceFolder(const fs::path& folder) {
   return out;
 }
 
+// ---- The pages' dialog templates ------------------------------------------------------------
+// Every page source of data/pages becomes the dialog template of its page id, its captions taken
+// from the language's strings (velm_tablegen has checked that every language holds them). Tab
+// pages, nested sheets and the file dialogs' hook templates are child templates.
+
+void FailFault(const std::string& where, const std::string& what) { Fail(where, what); }
+
+std::vector<Resource> PageDialogs(const fs::path& data, const std::map<long, std::u16string>& strings) {
+  std::vector<Resource> out;
+  auto text = [&](char kind, int id, const std::string& where) -> std::u16string {
+    if (kind == 'b') {
+      const std::string number = std::to_string(id);
+      return u"#" + std::u16string(number.begin(), number.end());
+    }
+    if (kind != 's') return u"";
+    const auto found = strings.find(id);
+    if (found == strings.end()) Fail(where, "string " + std::to_string(id) + " is missing");
+    return found == strings.end() ? u"" : found->second;
+  };
+  for (const velm::data::PageSource& page : velm::data::ReadPageSources(data, FailFault)) {
+    velm::ui::DialogTemplate dialog;
+    dialog.caption = text(page.caption ? 's' : 0, page.caption, page.where);
+    dialog.style = velm::data::IsChildTemplate(page.kind) ? WS_CHILD | DS_CONTROL
+                                                          : kDefaultDialogStyle;
+    dialog.width = page.width;
+    dialog.height = page.height;
+    for (const velm::data::PageControl& source : page.controls) {
+      velm::ui::DialogControl control;
+      control.id = static_cast<DWORD>(source.id);
+      control.className.assign(source.className.begin(), source.className.end());
+      control.text = text(source.captionKind, source.caption, source.where);
+      control.style = (kControlStyle | source.style) & ~source.styleCleared;
+      control.exStyle = source.exStyle;
+      control.x = source.x, control.y = source.y, control.width = source.width, control.height = source.height;
+      dialog.controls.push_back(std::move(control));
+    }
+    const auto bytes = velm::ui::EncodeDialogTemplate(dialog);
+    if (!bytes) Fail(page.where, "the template is too large");
+    else out.push_back({5, static_cast<uint16_t>(page.id), *bytes});  // RT_DIALOG
+  }
+  return out;
+}
+
 using velm::data::WriteAtomically;
 
 bool WriteSource(const fs::path& out, const std::vector<uint8_t>& image, const std::string& code) {
@@ -854,6 +898,8 @@ int main(int argc, char** argv) {
     strings[id] = text.text;
   }
 
-  return WriteOutputs(out, script, ReadResourceFolder(data / "dialogs"), strings,
+  std::vector<Resource> library = ReadResourceFolder(data / "dialogs");
+  for (Resource& dialog : PageDialogs(data, strings)) library.push_back(std::move(dialog));
+  return WriteOutputs(out, script, std::move(library), strings,
                       language == languages.end() ? LANG_NEUTRAL : language->second, code);
 }

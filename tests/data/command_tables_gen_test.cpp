@@ -20,10 +20,8 @@ class CommandTablesGenTest : public ::testing::Test {
   void SetUp() override {
     std::random_device seed;
     folder_ = fs::temp_directory_path() / ("velm-cmdgen-" + std::to_string(seed()));
-    fs::create_directories(folder_ / "data");
-    for (const auto& entry : fs::directory_iterator(velm::test::SourceDir() / "data")) {
-      if (entry.path().extension() == ".txt") fs::copy_file(entry.path(), folder_ / "data" / entry.path().filename());
-    }
+    fs::create_directories(folder_);
+    fs::copy(velm::test::SourceDir() / "data", folder_ / "data", fs::copy_options::recursive);
   }
   void TearDown() override { fs::remove_all(folder_); }
 

@@ -20,10 +20,8 @@ class OutputTraysGenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() / ("velm-trays-" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_ / "data" / "model");
-    for (const auto& entry : fs::directory_iterator(SourceDir() / "data"))
-      if (entry.path().extension() == ".txt") fs::copy_file(entry.path(), folder_ / "data" / entry.path().filename());
-    fs::copy_file(SourceDir() / "data" / "model" / "qnvelm.dsc", folder_ / "data" / "model" / "qnvelm.dsc");
+    fs::create_directories(folder_);
+    fs::copy(SourceDir() / "data", folder_ / "data", fs::copy_options::recursive);
   }
   void TearDown() override { fs::remove_all(folder_); }
 

@@ -155,13 +155,10 @@ TEST_F(CapsRecordsTest, TerminalServerAndMarkPaperRows) {
   OptSetValue(context, kItemTSE, 1);
   for (DWORD row = 49; row <= 53; ++row) EXPECT_EQ(getCaps_(context_, row, nullptr), 0) << row;
   OptSetValue(context, kItemTSE, 0);
-  // Separator sheets with trays to spare: the mark paper's model node is absent, so {1, 0}.
+  // Separator sheets with trays to spare: the mark paper's model node is a number range, not a
+  // list, so its allowed values cannot be listed (-1).
   if (getCaps_(context_, 23, nullptr) == 1) {
-    intptr_t count = 0;
-    const std::vector<BYTE> marks = List(56, 4, &count);
-    ASSERT_EQ(count, 2);
-    EXPECT_EQ(U32(marks.data(), 0), 1u);
-    EXPECT_EQ(U32(marks.data(), 4), 0u);
+    EXPECT_EQ(getCaps_(context_, 56, nullptr), -1);
   } else {
     EXPECT_EQ(getCaps_(context_, 56, nullptr), 0);
   }
@@ -234,14 +231,14 @@ TEST_F(CapsRecordsTest, AllCapabilitiesRecordAgainstTheRows) {
 
 // The shipped description's answers, worked out from its text: copies "1 1 1 999", scale
 // "1 100 25 400" both ways, face margins "0 .. 2362" dots (499.96 -> 500 tenths of a millimetre),
-// no range for item 105; Letter is 215.9 x 279.4 mm; trays 7, 1, 3 are strings 2206, 2200, 2201.
+// item 105's range "0 .. 2400" dots (508 tenths of a millimetre); Letter is 215.9 x 279.4 mm; trays 7, 1, 3 are strings 2206, 2200, 2201.
 TEST_F(CapsRecordsTest, ShippedDescriptionAsGoldenValues) {
   struct Value {
     DWORD row;
     intptr_t expected;
   };
   const Value values[] = {{17, 999}, {20, 400 << 16 | 400}, {21, 25 << 16 | 25}, {26, 500}, {27, 0}, {28, 500},
-                          {29, 0},   {34, 0},                {35, -1},            {38, -1},  {19, 1}};
+                          {29, 0},   {34, 1},                {35, 508},           {38, 0},   {19, 1}};
   for (const Value& v : values) EXPECT_EQ(getCaps_(context_, v.row, nullptr), v.expected) << v.row;
   WORD pair[2] = {};
   getCaps_(context_, 20, pair);
@@ -274,11 +271,11 @@ TEST_F(CapsRecordsTest, ShippedDescriptionAsGoldenValues) {
   const std::vector<BYTE> names = List(11, 64, &count);
   EXPECT_STREQ(reinterpret_cast<const char*>(names.data()), "Letter");
 
-  // The record without a range for item 105: row 34's value and the four after it are zero.
+  // The record with item 105's range: row 34's value 1 at 196, the maximum 508 at 200.
   BYTE* record = reinterpret_cast<BYTE*>(getCaps_(context_, kCapsBuildAll, nullptr));
   ASSERT_NE(record, nullptr);
-  const BYTE zeros[20] = {};
-  EXPECT_EQ(std::memcmp(record + 196, zeros, 20), 0);
+  const BYTE range[8] = {1, 0, 0, 0, 0xFC, 0x01, 0, 0};
+  EXPECT_EQ(std::memcmp(record + 196, range, 8), 0);
   const BYTE limits[8] = {0x90, 0x01, 0x90, 0x01, 0x19, 0x00, 0x19, 0x00};  // scale 400, 400; 25, 25
   EXPECT_EQ(std::memcmp(record + 128, limits, 8), 0);
   const BYTE copies[4] = {0xE7, 0x03, 0, 0};

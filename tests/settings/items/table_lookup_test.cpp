@@ -183,9 +183,14 @@ TEST(ItemLookupTest, PagesAndControlRows) {
   EXPECT_EQ(OptFindPageByName(nullptr, "ZMD_IDD_EDIT")->id, 1003);
   EXPECT_EQ(OptFindPageByName(pages, "ZMD_IDD_NONE"), nullptr);
   EXPECT_EQ(OptFindPageByName(pages, nullptr), nullptr);
-  // The static pages carry no control rows yet.
-  EXPECT_EQ(OptGetPageItem(basic, 0), nullptr);
-  EXPECT_EQ(OptFindPageItem(pages, nullptr, 2001), nullptr);
+  // The static pages carry the rows of their sources: the basic page begins with its saved-settings
+  // combo, and the saved-settings icon list stands on the preset page.
+  ASSERT_NE(OptGetPageItem(basic, 0), nullptr);
+  EXPECT_EQ(OptGetPageItem(basic, 0)->controlId, 2036);
+  EXPECT_EQ(OptGetPageItem(basic, 0)->itemId, 41);
+  EXPECT_EQ(OptGetPageItem(basic, 50), nullptr);
+  ASSERT_NE(OptFindPageItem(pages, nullptr, 2001), nullptr);
+  EXPECT_EQ(OptFindPageItem(pages, nullptr, 2001)->controlType, 0x32);
 
   // A context's copy with bound rows.
   std::vector<PageTemplate> rows(pages->rows, pages->rows + pages->count);

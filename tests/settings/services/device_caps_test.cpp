@@ -153,8 +153,9 @@ TEST_F(DeviceCapsTest, ResolutionsAndRangesOfTheShippedDescription) {
   EXPECT_EQ(CapsGetPaperScaleRanges(context_, ranges), 2);
   EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[0].maximum), std::make_pair(25, 400));
   EXPECT_EQ(std::make_pair(ranges[1].minimum, ranges[1].maximum), std::make_pair(25, 400));
-  EXPECT_EQ(CapsGetMarginRanges(context_, ranges), 0);
-  EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[1].maximum), std::make_pair(0, 0));
+  EXPECT_EQ(CapsGetMarginRanges(context_, ranges), 2);  // the margin dialog's nodes
+  EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[0].maximum), std::make_pair(0, 2400));
+  EXPECT_EQ(std::make_pair(ranges[1].minimum, ranges[1].maximum), std::make_pair(0, 2400));
   // The face margins have the ranges of their query commands.
   EXPECT_EQ(CapsGetOddEvenMarginRanges(context_, ranges), 2);
   EXPECT_EQ(std::make_pair(ranges[0].minimum, ranges[0].maximum), std::make_pair(0, 2362));

@@ -1,0 +1,568 @@
+#include "page_sources.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "ui/style_names.h"
+
+namespace fs = std::filesystem;
+
+namespace velm::data {
+namespace {
+
+// The words of a line without its comment.
+std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line.substr(0, line.find('#')));
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+bool ParseNumber(const std::string& word, long long low, long long high, long long& value) {
+  if (word.empty()) return false;
+  size_t used = 0;
+  try {
+    value = std::stoll(word, &used, 0);
+  } catch (...) {
+    return false;
+  }
+  return used == word.size() && value >= low && value <= high;
+}
+
+bool ParseInt(const std::string& word, long long low, long long high, int& value) {
+  long long v = 0;
+  if (!ParseNumber(word, low, high, v)) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+// `s<n>` or `b<n>` (ids 1..65535) or "-".
+bool ParseCaption(const std::string& word, char& kind, int& id) {
+  if (word == "-") return kind = 0, id = 0, true;
+  if (word.size() < 2 || (word[0] != 's' && word[0] != 'b')) return false;
+  kind = word[0];
+  return ParseInt(word.substr(1), 1, 0xFFFF, id);
+}
+
+bool ParseStringId(const std::string& word, int& id) {
+  char kind = 0;
+  return ParseCaption(word, kind, id) && kind == 's';
+}
+
+bool ParseFlags(const std::string& word, uint32_t& set, uint32_t& cleared) {
+  std::istringstream parts(word);
+  std::string part;
+  while (std::getline(parts, part, '|')) {
+    const bool remove = !part.empty() && part[0] == '~';
+    if (remove) part.erase(0, 1);
+    long long number = 0;
+    uint32_t value = 0;
+    if (ParseNumber(part, 0, 0xFFFFFFFFll, number)) value = static_cast<uint32_t>(number);
+    else if (const auto named = velm::ui::StyleValue(part)) value = *named;
+    else return false;
+    (remove ? cleared : set) |= value;
+  }
+  return true;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+constexpr int kControlTypes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x15, 0x16, 0x17, 0x29, 0x2a, 0x2b,
+                                 0x2c, 0x2d, 0x2e, 0x2f, 0x30, 0x31, 0x32, 0x3d, 0x3e, 0x3f, 0x40, 0x41,
+                                 0x51, 0x52, 0x53, 0x54, 0x55, 0x65, 0x66, 0x68, 0x69};
+
+// The extra data words after `row … `; false with a reason.
+bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, std::string& why) {
+  const std::string& key = words[i];
+  auto next = [&](std::string& out) {
+    if (i + 1 >= words.size()) return false;
+    out = words[++i];
+    return true;
+  };
+  auto setKind = [&](std::initializer_list<int> head) {
+    if (!row.extra.empty()) return why = "a row carries one kind of extra data", false;
+    row.extra.assign(head);
+    return true;
+  };
+  std::string value, second;
+  if (key == "mark") {
+    int bitmap = 0;
+    if (!next(value) || !ParseInt(value, 1, 0xFFFF, bitmap)) return why = "mark takes a bitmap id", false;
+    row.extraBitmaps.push_back(bitmap);
+    return setKind({4, 1, bitmap});
+  }
+  if (key == "space") return setKind({5});
+  if (key == "steps") {
+    int line = 0, page = 0;
+    if (!next(value) || !next(second) || !ParseInt(value, 1, 0xFFFF, line) || !ParseInt(second, 1, 0xFFFF, page))
+      return why = "steps takes a line and a page step", false;
+    return setKind({3, line, page, 1});
+  }
+  if (key == "tabs") {
+    if (!next(value)) return why = "tabs takes <caption>:<control>,…/…", false;
+    const auto tabs = Split(value, '/');
+    if (!setKind({6, static_cast<int>(tabs.size())})) return false;
+    for (const std::string& tab : tabs) {
+      const auto parts = Split(tab, ':');
+      int caption = 0;
+      if (parts.size() != 2 || !ParseStringId(parts[0], caption)) return why = "a tab is <s-caption>:<controls>", false;
+      const auto controls = Split(parts[1], ',');
+      row.extra.push_back(caption);
+      row.extra.push_back(static_cast<int>(controls.size()));
+      row.extraStrings.push_back(caption);
+      for (const std::string& control : controls) {
+        row.extraControls.push_back(control);
+        row.extra.push_back(0);  // the control's id, filled by the checks
+      }
+    }
+    return true;
+  }
+  if (key == "lines") {
+    if (!next(value)) return why = "lines takes <s-label>:<item>:<item|->,…", false;
+    const auto lines = Split(value, ',');
+    if (!setKind({7, static_cast<int>(lines.size())})) return false;
+    for (const std::string& line : lines) {
+      const auto parts = Split(line, ':');
+      int label = 0;
+      if (parts.size() != 3 || !ParseStringId(parts[0], label)) return why = "a line is <s-label>:<item>:<item|->", false;
+      row.extraStrings.push_back(label);
+      row.extra.push_back(label);
+      for (size_t k = 1; k < 3; ++k) {
+        row.extra.push_back(0);  // item ids, filled by the checks
+        row.extraItems.push_back(parts[k]);
+      }
+    }
+    return true;
+  }
+  if (key == "checks") {
+    if (!next(value)) return why = "checks takes <item>,…", false;
+    const auto items = Split(value, ',');
+    if (!setKind({8, static_cast<int>(items.size())})) return false;
+    for (const std::string& item : items) {
+      row.extra.push_back(0);
+      row.extraItems.push_back(item);
+    }
+    return true;
+  }
+  if (key == "info") {
+    if (!next(value) || !ParseStringId(value, row.info)) return why = "info takes a string s<n>", false;
+    row.extraStrings.push_back(row.info);
+    return true;
+  }
+  if (key == "dialog") return next(row.dialog) || (why = "dialog takes a page name", false);
+  if (key == "link") return next(row.link) || (why = "link takes a control name", false);
+  return why = "unexpected \"" + key + "\"", false;
+}
+
+void ParseRow(const std::vector<std::string>& words, const std::string& where, PageSource& page, FaultReporter fail) {
+  PageRow row;
+  row.where = where;
+  if (words.size() < 4 || !ParseInt(words[2], 0, 0xFFFF, row.type)) {
+    fail(where, "expected: row <control> <type> <item|-> [help n] [partner control] [flags n] [extra …]");
+    return;
+  }
+  row.control = words[1];
+  row.item = words[3];
+  for (size_t i = 4; i < words.size(); ++i) {
+    const std::string& key = words[i];
+    std::string why;
+    const bool hasValue = i + 1 < words.size();
+    if (key == "help" && hasValue) {
+      if (!ParseInt(words[++i], 0, 0xFFFF, row.help)) return fail(where, "help takes 0..65535");
+    } else if (key == "partner" && hasValue) {
+      row.partner = words[++i];
+    } else if (key == "flags" && hasValue) {
+      if (!ParseNumber(words[++i], 0, 0xFFFFFFFFll, row.flags)) return fail(where, "flags take a 32-bit number");
+    } else if (!ParseExtra(words, i, row, why)) {
+      return fail(where, why);
+    }
+  }
+  page.rows.push_back(std::move(row));
+}
+
+void ParseControl(const std::vector<std::string>& words, const std::string& where, PageSource& page,
+                  FaultReporter fail) {
+  PageControl control;
+  control.where = where;
+  long long rect[4] = {};
+  bool fine = words.size() >= 8 && ParseCaption(words[3], control.captionKind, control.caption);
+  for (int k = 0; fine && k < 4; ++k) fine = ParseNumber(words[4 + k], k < 2 ? -32768 : 0, 32767, rect[k]);
+  if (!fine) {
+    fail(where, "expected: control <name|-> <class> <caption> <x> <y> <width> <height> [style f] [exstyle f]");
+    return;
+  }
+  control.name = words[1];
+  control.className = words[2];
+  control.x = rect[0], control.y = rect[1], control.width = rect[2], control.height = rect[3];
+  for (size_t i = 8; i < words.size(); ++i) {
+    uint32_t set = 0, cleared = 0;
+    if ((words[i] != "style" && words[i] != "exstyle") || i + 1 >= words.size() ||
+        !ParseFlags(words[i + 1], set, cleared)) {
+      fail(where, "unexpected or unknown style \"" + words[i] + "\"");
+      return;
+    }
+    if (words[i] == "style") {
+      control.style |= set;
+      control.styleCleared |= cleared;
+      control.styled = true;
+    } else {
+      control.exStyle = (control.exStyle | set) & ~cleared;
+    }
+    ++i;
+  }
+  page.controls.push_back(std::move(control));
+}
+
+// Reads one source; false when it has no page line.
+bool ReadSource(const fs::path& file, PageSource& page, FaultReporter fail) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string name = "pages/" + file.filename().string();
+  if (!in) {
+    fail(name, "cannot be read");
+    return false;
+  }
+  std::string line;
+  bool headed = false;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string where = name + ":" + std::to_string(number);
+    const auto words = Words(line);
+    if (words.empty()) continue;
+    if (words[0] == "page") {
+      if (headed) {
+        fail(where, "a second page line");
+        continue;
+      }
+      char kind = 0;
+      long long width = 0, height = 0;
+      if (words.size() != 5 || !ParseCaption(words[2], kind, page.caption) || kind == 'b' ||
+          !ParseNumber(words[3], 1, 32767, width) || !ParseNumber(words[4], 1, 32767, height)) {
+        fail(where, "expected: page <name> <s-caption|-> <width> <height>");
+        continue;
+      }
+      headed = true;
+      page.where = where;
+      page.name = words[1];
+      page.width = width;
+      page.height = height;
+    } else if (!headed) {
+      fail(where, "the file must begin with its page line");
+    } else if (words[0] == "control") {
+      ParseControl(words, where, page, fail);
+    } else if (words[0] == "row") {
+      ParseRow(words, where, page, fail);
+    } else {
+      fail(where, "unknown statement \"" + words[0] + "\"");
+    }
+  }
+  if (!headed) fail(name, "has no page line");
+  return headed;
+}
+
+// Items whose rows show names found at run time (the saved settings' own names), not the names
+// of their values.
+constexpr int kItemSavedSettings = 41;
+bool NamedAtRunTime(int item) { return item == kItemSavedSettings; }
+
+bool Contains(const std::vector<int>& list, int value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// Strings the interface loads by number, in every language.
+struct InterfaceStrings {
+  int first, last;
+  const char* what;
+};
+constexpr InterfaceStrings kInterfaceStrings[] = {
+    {109, 118, "user paper size slot names"}, {119, 134, "saved-settings keys"}, {135, 144, "quality-set keys"},
+    {153, 154, "unit names"}, {235, 235, "a message"}, {336, 338, "address list headers"},
+    {372, 373, "the replaced OK button's texts"}, {376, 377, "file dialog filters"}, {433, 433, "file dialog filter"},
+    {563, 563, "the stamp check box's caption with overlays"}, {5002, 5009, "file dialog titles"},
+    {6001, 6004, "tray list headers"}, {10002, 10005, "messages"}, {10007, 10007, "a message"},
+    {10009, 10012, "messages"}, {10016, 10016, "a message"}, {10024, 10024, "a message"}, {10029, 10029, "a message"},
+    {10031, 10032, "messages"}, {10034, 10034, "a message"}, {10036, 10036, "a message"}, {10041, 10041, "a message"},
+    {10043, 10043, "a message"}, {10045, 10045, "a message"}, {10047, 10047, "a message"}, {10049, 10052, "messages"},
+    {10054, 10054, "a message"}, {10056, 10056, "a message"}, {10058, 10058, "a message"}, {10063, 10063, "a message"},
+    {13187, 13193, "button captions"},
+};
+
+bool Overlap(const PageControl& a, const PageControl& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// Group boxes and tab controls hold other controls; they may lie under them.
+bool IsContainer(const PageControl& control) {
+  return control.className == "SysTabControl32" ||
+         (control.className == "BUTTON" && (control.style & 0xF) == BS_GROUPBOX);
+}
+
+}  // namespace
+
+bool IsChildTemplate(long kind) { return (kind & kTabPageKinds) != 0 && (kind & 0x4) == 0; }
+
+bool IsControlType(int type) { return Contains({std::begin(kControlTypes), std::end(kControlTypes)}, type); }
+
+bool ListsValueNames(int type) {
+  return type == kPictureOfValues || type == 0x2a || type == 0x2b || type == 0x2f || type == 0x30 || type == 0x69;
+}
+
+std::map<std::string, PageEntry> ReadPageEntries(const fs::path& data, FaultReporter fail) {
+  std::map<std::string, PageEntry> pages;
+  std::ifstream in(data / "pages.txt");
+  if (!in) fail("pages.txt", "cannot be read");
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const auto words = Words(line);
+    if (words.size() != 6) continue;  // velm_tablegen reports malformed rows
+    PageEntry entry;
+    long long kind = 0;
+    if (!ParseInt(words[0], 1, 0xFFFF, entry.id) || !ParseNumber(words[2], 0, 0xFFFFFFFFll, kind) ||
+        !ParseInt(words[4], 0, 1000, entry.rows))
+      continue;
+    entry.kind = static_cast<long>(kind);
+    pages[words[5]] = entry;
+  }
+  return pages;
+}
+
+std::map<std::string, int> ReadControlIds(const fs::path& data, FaultReporter fail) {
+  std::map<std::string, int> ids;
+  std::set<int> seen;
+  std::ifstream in(data / "control_ids.txt");
+  if (!in) fail("control_ids.txt", "cannot be read");
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const std::string where = "control_ids.txt:" + std::to_string(number);
+    const auto words = Words(line);
+    if (words.empty()) continue;
+    int id = 0;
+    if (words.size() != 2 || !ParseInt(words[0], 1, 0xFFFE, id) || words[1].rfind("ZMD_IDC_", 0) != 0) {
+      fail(where, "expected: <id 1..65534> ZMD_IDC_<name>");
+      continue;
+    }
+    if (!seen.insert(id).second) fail(where, "control id " + std::to_string(id) + " named twice");
+    if (!ids.emplace(words[1], id).second) fail(where, "control name " + words[1] + " twice");
+  }
+  return ids;
+}
+
+std::vector<PageSource> ReadPageSources(const fs::path& data, FaultReporter fail) {
+  const auto pages = ReadPageEntries(data, fail);
+  const auto controlIds = ReadControlIds(data, fail);
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(data / "pages", error))
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::vector<PageSource> sources;
+  std::set<std::string> seen;
+  for (const fs::path& file : files) {
+    PageSource page;
+    if (!ReadSource(file, page, fail)) continue;
+    const auto entry = pages.find(page.name);
+    if (entry == pages.end()) {
+      fail(page.where, "page " + page.name + " is not in pages.txt");
+      continue;
+    }
+    if (!seen.insert(page.name).second) {
+      fail(page.where, "page " + page.name + " has a second source");
+      continue;
+    }
+    page.id = entry->second.id;
+    page.kind = entry->second.kind;
+    auto idOf = [&](const std::string& name, const std::string& where, int& id) {
+      if (name == "-") return;
+      const auto found = controlIds.find(name);
+      if (found == controlIds.end()) fail(where, "control " + name + " is not in control_ids.txt");
+      else id = found->second;
+    };
+    for (PageControl& control : page.controls) idOf(control.name, control.where, control.id);
+    for (PageRow& row : page.rows) {
+      idOf(row.control, row.where, row.controlId);
+      if (row.control == "-") fail(row.where, "a row needs a control with an identifier");
+      if (!row.partner.empty()) idOf(row.partner, row.where, row.partnerId);
+      if (!row.link.empty()) idOf(row.link, row.where, row.linkId);
+    }
+    sources.push_back(std::move(page));
+  }
+  for (const auto& [name, entry] : pages)
+    if (!seen.count(name)) fail("pages/", "page " + name + " has no source");
+  std::sort(sources.begin(), sources.end(), [](const PageSource& a, const PageSource& b) { return a.id < b.id; });
+  return sources;
+}
+
+std::map<std::string, std::vector<int>> ReadLanguageStringIds(const fs::path& data, FaultReporter fail) {
+  std::map<std::string, std::vector<int>> strings;
+  std::ifstream languages(data / "languages.txt");
+  std::string line;
+  while (std::getline(languages, line)) {
+    const auto words = Words(line);
+    if (words.size() != 5) continue;
+    const fs::path file = data / "strings" / (words[4] + ".txt");
+    if (!fs::exists(file)) continue;  // the model has no library in that language
+    std::ifstream in(file);
+    std::vector<int>& ids = strings[words[4]];
+    for (std::string text; std::getline(in, text);) {
+      const auto first = Words(text);
+      int id = 0;
+      if (!first.empty() && ParseInt(first[0], 1, 0xFFFF, id)) ids.push_back(id);
+    }
+    std::sort(ids.begin(), ids.end());
+  }
+  if (strings.empty()) fail("strings/", "no language of languages.txt has a string table");
+  return strings;
+}
+
+std::vector<std::string> ReadDescribedItems(const fs::path& data) {
+  std::vector<std::string> items;
+  std::ifstream in(data / "model" / "qnvelm.dsc", std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("*OpenUI *", 0) != 0) continue;
+    const size_t end = line.find_first_of(" :", 9);
+    items.push_back(line.substr(9, end == std::string::npos ? std::string::npos : end - 9));
+  }
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+std::vector<int> ReadBitmapIds(const fs::path& data) {
+  std::vector<int> ids;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(data / "dialogs", error)) {
+    if (entry.path().extension() != ".txt") continue;
+    std::ifstream in(entry.path());
+    for (std::string line; std::getline(in, line);) {
+      const auto words = Words(line);
+      int id = 0;
+      if (words.size() >= 3 && words[0] == "bitmap" && ParseInt(words[1], 1, 0xFFFF, id)) ids.push_back(id);
+    }
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector<PageSource>& sources,
+                      const PageCheckTables& tables, FaultReporter fail) {
+  auto needString = [&](int id, const std::string& where, const std::string& what) {
+    for (const auto& [code, ids] : tables.strings)
+      if (!std::binary_search(ids.begin(), ids.end(), id))
+        fail(where, "string " + std::to_string(id) + " (" + what + ") is missing from strings/" + code + ".txt");
+  };
+  for (const InterfaceStrings& range : kInterfaceStrings)
+    for (int id = range.first; id <= range.last; ++id) needString(id, "strings/", range.what);
+  auto needBitmap = [&](int id, const std::string& where, const std::string& what) {
+    if (!std::binary_search(tables.bitmaps.begin(), tables.bitmaps.end(), id))
+      fail(where, "bitmap " + std::to_string(id) + " (" + what + ") is not in dialogs/");
+  };
+  auto itemOf = [&](const std::string& symbol, const std::string& where, int& id) {
+    const auto found = tables.items.find(symbol);
+    if (found == tables.items.end()) return fail(where, "item " + symbol + " is not in the item table");
+    id = found->second;
+    if (!std::binary_search(tables.describedItems.begin(), tables.describedItems.end(), symbol))
+      fail(where, "item " + symbol + " has no node in the model description");
+  };
+  for (PageSource& page : sources) {
+    const PageEntry& entry = pages.at(page.name);
+    if (static_cast<int>(page.rows.size()) != entry.rows)
+      fail(page.where, "page " + page.name + " has " + std::to_string(page.rows.size()) + " rows, the page table " +
+                           std::to_string(entry.rows));
+    if (page.caption) needString(page.caption, page.where, "the page's caption");
+
+    std::map<int, const PageControl*> byId;
+    for (const PageControl& control : page.controls) {
+      if (control.id != 0xFFFF && !byId.emplace(control.id, &control).second)
+        fail(control.where, "control " + control.name + " twice on page " + page.name);
+      if (control.x < 0 || control.y < 0 || control.x + control.width > page.width ||
+          control.y + control.height > page.height)
+        fail(control.where, "control " + control.name + " lies outside its dialog");
+      if (control.captionKind == 's') needString(control.caption, control.where, "the control's caption");
+      if (control.captionKind == 'b') needBitmap(control.caption, control.where, "the control's picture");
+    }
+    for (size_t a = 0; a < page.controls.size(); ++a) {
+      for (size_t b = a + 1; b < page.controls.size(); ++b) {
+        const PageControl& first = page.controls[a];
+        const PageControl& second = page.controls[b];
+        if (!IsContainer(first) && !IsContainer(second) && Overlap(first, second))
+          fail(second.where, "control " + second.name + " overlaps " + first.name + " (" + first.where + ")");
+      }
+    }
+
+    std::set<int> rowControls;
+    for (PageRow& row : page.rows) {
+      if (row.controlId && !rowControls.insert(row.controlId).second)
+        fail(row.where, "control " + row.control + " has a second row on page " + page.name);
+      if (row.controlId && !byId.count(row.controlId))
+        fail(row.where, "control " + row.control + " is not in the template of " + page.name);
+      if (row.partnerId && !byId.count(row.partnerId))
+        fail(row.where, "partner " + row.partner + " is not in the template of " + page.name);
+      if (row.linkId && !byId.count(row.linkId))
+        fail(row.where, "linked control " + row.link + " is not in the template of " + page.name);
+      if (!IsControlType(row.type)) fail(row.where, "control type " + std::to_string(row.type) + " has no control class");
+      if (row.item != "-") itemOf(row.item, row.where, row.itemId);
+      if (!row.dialog.empty()) {
+        const auto dialog = pages.find(row.dialog);
+        if (dialog == pages.end()) fail(row.where, "dialog " + row.dialog + " is not in pages.txt");
+        else row.dialogId = dialog->second.id;
+      }
+      for (int id : row.extraStrings) needString(id, row.where, "named by the row's extra data");
+      for (int id : row.extraBitmaps) needBitmap(id, row.where, "the row's conflict mark");
+      // Control and item names of the extra data, in the order their zero words stand.
+      size_t control = 0, item = 0;
+      for (size_t w = row.extra.empty() ? 0 : 2; w < row.extra.size(); ++w) {
+        if (row.extra[w] != 0) continue;
+        if (row.extra[0] == 6 && control < row.extraControls.size()) {
+          const std::string& name = row.extraControls[control++];
+          const auto found = std::find_if(page.controls.begin(), page.controls.end(),
+                                          [&](const PageControl& c) { return c.name == name; });
+          if (found == page.controls.end()) fail(row.where, "tab control " + name + " is not in the template");
+          else row.extra[w] = found->id;
+        } else if ((row.extra[0] == 7 || row.extra[0] == 8) && item < row.extraItems.size()) {
+          const std::string& symbol = row.extraItems[item++];
+          if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
+        }
+      }
+      if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
+        const auto values = tables.valueNames.find(row.itemId);
+        if (values == tables.valueNames.end()) continue;
+        for (int value : values->second) {
+          if (value == 0) continue;  // 0 stands for the item itself and is never listed
+          needString(value, row.where, "a value name of " + row.item);
+          if (row.type == kPictureOfValues) needBitmap(value, row.where, "a value picture of " + row.item);
+        }
+      }
+    }
+  }
+}
+
+void WritePageControlExtras(std::ostream& out, const std::vector<PageSource>& sources) {
+  out << "\n#include \"settings/items/page_control_extras.h\"\n\nnamespace {\n";
+  std::ostringstream rows;
+  int count = 0;
+  for (const PageSource& page : sources) {
+    for (const PageRow& row : page.rows) {
+      if (row.extra.empty() && !row.info && !row.dialogId && !row.linkId) continue;
+      const std::string words = "kExtraWords_" + std::to_string(page.id) + "_" + std::to_string(row.controlId);
+      if (!row.extra.empty()) {
+        out << "const WORD " << words << "[] = {";
+        for (size_t i = 0; i < row.extra.size(); ++i) out << (i ? ", " : "") << row.extra[i];
+        out << "};\n";
+      }
+      rows << "    {" << page.id << ", " << row.controlId << ", " << row.info << ", " << row.dialogId << ", "
+           << row.linkId << ", " << (row.extra.empty() ? "nullptr" : words) << ", " << row.extra.size() << "},\n";
+      ++count;
+    }
+  }
+  out << "}  // namespace\n\nextern const PageControlExtra kPageControlExtras[] = {\n" << rows.str()
+      << (count ? "" : "    {0, 0, 0, 0, 0, nullptr, 0},\n") << "};\nextern const int kPageControlExtraCount = " << count
+      << ";\n";
+}
+
+}  // namespace velm::data

@@ -1,0 +1,148 @@
+// velm_tablegen against broken copies of the pages' sources (data/pages) and what they name: each
+// fault is refused with a message that names it and no tables are written; the sound sources
+// give every page its rows and the extra data its words.
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_root.h"
+
+namespace fs = std::filesystem;
+using velm::test::BuildDir;
+using velm::test::ReadHostFile;
+using velm::test::WriteHostFile;
+
+namespace {
+
+class PageSourcesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    folder_ = fs::temp_directory_path() / ("velm-pages-" + std::to_string(seed()));
+    fs::create_directories(folder_);
+    fs::copy(velm::test::SourceDir() / "data", folder_ / "data", fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // Runs the generator; its status, and stderr.
+  int Run(std::string* err) {
+    const fs::path errFile = folder_ / "err.txt";
+    const std::string command = "\"" + (BuildDir() / "bin" / "velm_tablegen").string() + "\" --data \"" +
+                                (folder_ / "data").string() + "\" --out \"" + (folder_ / "tables.cpp").string() +
+                                "\" > /dev/null 2> \"" + errFile.string() + "\"";
+    const int status = std::system(command.c_str());
+    *err = ReadHostFile(errFile);
+    return status;
+  }
+
+  // Replaces the first match of `pattern` in data/`file` (ECMAScript, multiline by line).
+  void Edit(const std::string& file, const std::string& pattern, const std::string& replacement) {
+    const fs::path path = folder_ / "data" / file;
+    const std::string text = ReadHostFile(path);
+    const std::regex expression(pattern);
+    ASSERT_TRUE(std::regex_search(text, expression)) << file << " holds no " << pattern;
+    WriteHostFile(path, std::regex_replace(text, expression, replacement, std::regex_constants::format_first_only));
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(PageSourcesTest, TheSourcesPassAndGiveEveryPageItsRows) {
+  std::string err;
+  ASSERT_EQ(Run(&err), 0) << err;
+  const std::string tables = ReadHostFile(folder_ / "tables.cpp");
+  // The basic page: 50 rows, in the order of its source; the first binds the saved settings.
+  const size_t start = tables.find("kPageItems_1002[] = {");
+  ASSERT_NE(start, std::string::npos);
+  const std::string basic = tables.substr(start, tables.find("};", start) - start);
+  size_t rows = 0;
+  for (size_t at = basic.find("\n    {"); at != std::string::npos; at = basic.find("\n    {", at + 1)) ++rows;
+  EXPECT_EQ(rows, 50u);
+  EXPECT_NE(basic.find("{41, 2036, 43, 0, 0, 0x0u,"), std::string::npos) << basic.substr(0, 200);
+  // A spin row names its edit as partner; a length edit carries bit 31.
+  EXPECT_NE(tables.find("{860, 2221, 23, 0, 2220, 0x0u,"), std::string::npos);
+  EXPECT_NE(tables.find("{860, 2220, 63, 0, 0, 0x80000000u,"), std::string::npos);
+  EXPECT_NE(tables.find("{0, 2361, 2, 0, 0, 0x20000000u,"), std::string::npos);
+}
+
+struct Refusal {
+  const char* what;
+  const char* file;
+  const char* pattern;
+  const char* replacement;
+  const char* message;
+};
+
+const Refusal kRefusals[] = {
+    {"a row fewer than the page table's count", "pages/1020_status.txt", "row ZMD_IDC_BIDISTATE [^\n]*\n", "",
+     "page ZMD_IDD_DIALOG_STATUS has 2 rows, the page table 3"},
+    {"a row whose control is not in the template", "pages/1020_status.txt", "row ZMD_IDC_BIDISTATE ",
+     "row ZMD_IDC_COLLATE_CHECK ", "control ZMD_IDC_COLLATE_CHECK is not in the template of ZMD_IDD_DIALOG_STATUS"},
+    {"a control name without an identifier", "pages/1020_status.txt", "row ZMD_IDC_BIDISTATE ",
+     "row ZMD_IDC_NO_SUCH_CONTROL ", "control ZMD_IDC_NO_SUCH_CONTROL is not in control_ids.txt"},
+    {"an item the item table lacks", "pages/1020_status.txt", "ZMD_wdmBidiState", "ZMD_vdmNoSuchItem",
+     "item ZMD_vdmNoSuchItem is not in the item table"},
+    {"an item without a description node", "pages/1020_status.txt", "ZMD_wdmBidiState", "ZMD_vdmAction15",
+     "item ZMD_vdmAction15 has no node in the model description"},
+    {"a control type outside the class table", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE) 0x2c", "$1 0x07",
+     "control type 7 has no control class"},
+    {"a control twice on a page", "pages/1020_status.txt", "(control ZMD_IDC_BIDISTATE [^\n]*\n)", "$1$1",
+     "control ZMD_IDC_BIDISTATE twice on page ZMD_IDD_DIALOG_STATUS"},
+    {"a control with two rows", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*\n)", "$1$1",
+     "control ZMD_IDC_BIDISTATE has a second row"},
+    {"overlapping controls", "pages/1002_basic.txt", "(control ZMD_IDC_COLLATE_CHECK BUTTON s\\d+) \\d+ \\d+",
+     "$1 8 8", "control ZMD_IDC_COLLATE_CHECK overlaps"},
+    {"a control outside its dialog", "pages/1020_status.txt", "(control ZMD_IDC_BIDISTATE STATIC -) \\d+", "$1 4000",
+     "control ZMD_IDC_BIDISTATE lies outside its dialog"},
+    {"a caption string a language lacks", "strings/jp.txt", "\n40307 [^\n]*", "",
+     "string 40307 (the control's caption) is missing from strings/jp.txt"},
+    {"a page caption English lacks", "strings/us.txt", "\n40309 [^\n]*", "",
+     "string 40309 (the page's caption) is missing from strings/us.txt"},
+    {"a value name a language lacks", "strings/jp.txt", "\n3001 [^\n]*", "",
+     "string 3001 (a value name of ZMD_dmPaperSize) is missing from strings/jp.txt"},
+    {"a string the interface loads", "strings/jp.txt", "\n372 [^\n]*", "",
+     "string 372 (the replaced OK button's texts) is missing from strings/jp.txt"},
+    {"a conflict-mark picture the library lacks", "dialogs/pictures.txt", "bitmap 6195 [^\n]*\n", "",
+     "bitmap 6195 (the row's conflict mark) is not in dialogs/"},
+    {"a value picture the library lacks", "dialogs/pictures.txt", "bitmap 2027 [^\n]*\n", "",
+     "bitmap 2027 (a value picture of ZMD_dmOrientation) is not in dialogs/"},
+    {"a page without a source", "pages.txt", "(1065  1065   0x4     0      3   ZMD_IDD_DIALOG_HIDDEN_FUNC)",
+     "$1\n1066  1066   0x4     0      0   ZMD_IDD_DIALOG_EXTRA", "page ZMD_IDD_DIALOG_EXTRA has no source"},
+    {"a source of an unknown page", "pages/1020_status.txt", "page ZMD_IDD_DIALOG_STATUS", "page ZMD_IDD_NO_SUCH",
+     "page ZMD_IDD_NO_SUCH is not in pages.txt"},
+    {"a check-list item the item table lacks", "pages/1065_hidden_func.txt", "ZMD_vdmHideFunc2", "ZMD_vdmNoSuchItem",
+     "item ZMD_vdmNoSuchItem is not in the item table"},
+    {"an edit line item without a node", "pages/1025_version.txt", "ZMD_vdmModelCode:-", "ZMD_vdmAction15:-",
+     "item ZMD_vdmAction15 has no node in the model description"},
+    {"a sub-dialog that is no page", "pages/1002_basic.txt", "dialog ZMD_IDD_DIALOG_SCALE", "dialog ZMD_IDD_NOTHING",
+     "dialog ZMD_IDD_NOTHING is not in pages.txt"},
+    {"a spin's partner outside the template", "pages/1017_freesize.txt", "partner ZMD_IDC_FREESIZE_WIDTH",
+     "partner ZMD_IDC_COLLATE_CHECK", "partner ZMD_IDC_COLLATE_CHECK is not in the template"},
+    {"an unknown style", "pages/1020_status.txt", "(control ZMD_IDC_BIDISTATE [^\n]*)\n", "$1 style WS_NOTHING\n",
+     "unknown style"},
+    {"two kinds of extra data on one row", "pages/1002_basic.txt", "(row ZMD_IDC_PAPER_SIZE_COMBO [^\n]*)\n",
+     "$1 space\n", "a row carries one kind of extra data"},
+    {"an identifier named twice", "control_ids.txt", "\n2001 ", "\n2002 ", "control id 2002 named twice"},
+};
+
+class PageSourceRefusals : public PageSourcesTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(PageSourceRefusals, AreReportedAndNothingIsWritten) {
+  const Refusal& refusal = GetParam();
+  Edit(refusal.file, refusal.pattern, refusal.replacement);
+  std::string err;
+  EXPECT_NE(Run(&err), 0);
+  EXPECT_NE(err.find(refusal.message), std::string::npos) << refusal.what << "\nstderr: " << err;
+  EXPECT_FALSE(fs::exists(folder_ / "tables.cpp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, PageSourceRefusals, ::testing::ValuesIn(kRefusals),
+                         [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+
+}  // namespace
