@@ -11,9 +11,10 @@ namespace {
 
 HANDLE Printer() {
   static HANDLE printer = [] {
-    // Each job's PDEVs load and free every companion in turn.
-    velm::fuzz::SetUpFuzzMachine("escape", {u"qntsetst.dll", u"qnoutlib.dll", u"qnjobcr.dll", u"qnbidint.dll",
-                                            u"qnbidi9x.dll", u"qnresus.dll", u"qnresjp.dll"});
+    // Each job loads and frees the graphics library, and its PDEVs every companion in turn.
+    velm::fuzz::SetUpFuzzMachine("escape", {u"velmgr.dll", u"velmui.dll", u"qntsetst.dll", u"qnoutlib.dll",
+                                            u"qnjobcr.dll", u"qnbidint.dll", u"qnbidi9x.dll", u"qnresus.dll",
+                                            u"qnresjp.dll"});
     HANDLE opened = nullptr;
     if (!OpenPrinterW(const_cast<LPWSTR>(velm::tools::kDefaultPrinterName.data()), &opened, nullptr))
       velm::fuzz::FailSetUp("escape", "the printer does not open");
