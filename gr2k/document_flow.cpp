@@ -9,6 +9,7 @@
 #include "gr2k/packets.h"
 #include "gr2k/pdev.h"
 #include "gr2k/pjl_templates.h"
+#include "settings/description/command_node_values.h"
 #include "settings/devmode/merge.h"
 #include "settings/items/store.h"
 #include "settings/context/memory.h"
@@ -29,8 +30,7 @@ void FreeJobName(RenderPdev* pdev) {
 }
 
 // Keeps the document name in the device code page, at most kJobNameBytes. The name goes
-// between double quotes of a PJL line, so a quote or control byte in it becomes a blank;
-// trail bytes of double-byte characters are never below 0x40, so they stay.
+// between double quotes of a PJL line, so it goes through the line rule of job text.
 void TakeJobName(RenderPdev* pdev, const WCHAR* name) {
   FreeJobName(pdev);
   DWORD chars = 0;
@@ -38,9 +38,9 @@ void TakeJobName(RenderPdev* pdev, const WCHAR* name) {
   if (chars == 0) return;
   auto* bytes = static_cast<BYTE*>(PdevMemAlloc(pdev->allocations, kJobNameBytes));
   if (!bytes) return;
-  const DWORD length = TxtUnicodeToDevice(bytes, kJobNameBytes, name, chars * sizeof(WCHAR), kDeviceTextEngine);
-  for (DWORD i = 0; i < length; ++i)
-    if (bytes[i] < 0x20 || bytes[i] == '"') bytes[i] = ' ';
+  const DWORD length =
+      CmdBlankLineBreakers(reinterpret_cast<char*>(bytes), TxtUnicodeToDevice(bytes, kJobNameBytes, name,
+                                                                             chars * sizeof(WCHAR), kDeviceTextEngine));
   if (length == 0) {
     PdevMemFree(pdev->allocations, bytes);
     return;

@@ -89,8 +89,9 @@ DWORD Narrow(char* out, int capacity, const WCHAR* source) {
   if (!source) return 0;
   const int n = StrWideToAnsi(out, capacity, source);
   if (n <= 0) return 0;
-  CmdBlankLineBreakers(out, static_cast<DWORD>(n));
-  return static_cast<DWORD>(n);
+  const DWORD kept = CmdBlankLineBreakers(out, static_cast<DWORD>(n));
+  out[kept] = '\0';
+  return kept;
 }
 
 // ---- Reading the settings ------------------------------------------------------------------

@@ -255,10 +255,18 @@ DWORD CmdLineBytes(DriverContext* context, const DescNode* node) {
   return DWORD(std::strlen(prefix) + std::strlen(suffix)) + kCmdValueTextBytes;
 }
 
-void CmdBlankLineBreakers(char* bytes, DWORD n) {
+DWORD CmdBlankLineBreakers(char* bytes, DWORD n) {
   for (DWORD i = 0; i < n; ++i) {
     if (static_cast<unsigned char>(bytes[i]) < 0x20 || bytes[i] == '"') bytes[i] = ' ';
   }
+  DWORD whole = 0;
+  for (DWORD i = 0; i < n;) {
+    const DWORD step = IsDBCSLeadByte(static_cast<BYTE>(bytes[i])) ? 2 : 1;
+    if (i + step > n) break;
+    i += step;
+    whole = i;
+  }
+  return whole;
 }
 
 DWORD CmdItemText(DriverContext* context, const ItemTableRow* row, char* out, DWORD capacity) {
@@ -271,19 +279,9 @@ DWORD CmdItemText(DriverContext* context, const ItemTableRow* row, char* out, DW
   if (!at || field == 0) return 0;
   DWORD n = 0;
   if (type == kTypeAnsi || type == kTypeAnsiAlt) {
+    // A field cut by the buffer may end inside a double-byte character: the line rule below
+    // takes it back to the last whole character.
     while (n < field && n + 1 < capacity && at[n]) ++n;
-    // A field cut by the buffer must not end inside a double-byte character: take back to the
-    // last whole character.
-    if (n < field && at[n]) {
-      DWORD whole = 0;
-      for (DWORD i = 0; i < n;) {
-        const DWORD step = IsDBCSLeadByte(at[i]) ? 2 : 1;
-        if (i + step > n) break;
-        i += step;
-        whole = i;
-      }
-      n = whole;
-    }
     std::memcpy(out, at, n);
     out[n] = '\0';
   } else if (type == kTypeWide || type == kTypeWideAlt) {
@@ -295,7 +293,8 @@ DWORD CmdItemText(DriverContext* context, const ItemTableRow* row, char* out, DW
   } else {
     return 0;
   }
-  CmdBlankLineBreakers(out, n);
+  n = CmdBlankLineBreakers(out, n);
+  out[n] = '\0';
   return n;
 }
 

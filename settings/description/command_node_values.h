@@ -77,12 +77,14 @@ DWORD CmdFormatLine(DriverContext* context, const ItemTableRow* row, const DescN
 DWORD CmdLineBytes(DriverContext* context, const DescNode* node);
 // The text of a string item in ANSI into `out` (capacity with the NUL): an ANSI field as
 // stored, a wide field narrowed, each bounded by its field; a double quote or a control byte
-// becomes a blank, so that the text cannot end the quotes or the line it is written in. The
-// length; 0 for another type or an empty field.
+// becomes a blank and a lead byte left alone at the end is dropped, so that the text cannot end
+// the quotes or the line it is written in. The length; 0 for another type or an empty field.
 DWORD CmdItemText(DriverContext* context, const ItemTableRow* row, char* out, DWORD capacity);
 // Blanks double quotes and control bytes of text bound for a PJL line (trail bytes of
-// double-byte characters are never below 0x40, so they stay).
-void CmdBlankLineBreakers(char* bytes, DWORD n);
+// double-byte characters are never below 0x40, so they stay) and returns the length to send:
+// a lead byte without its trail byte at the end is left off, or it would take the closing
+// quote along as its trail byte.
+DWORD CmdBlankLineBreakers(char* bytes, DWORD n);
 
 // Parses `text` as a model value of the item through `node`: name -> the value of the entry of
 // that text; on/off -> 1 for the true text, else 0; number -> a decimal number (sign allowed)

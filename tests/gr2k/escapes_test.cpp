@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/item_ids.h"
 #include "driver_fixture.h"
 #include "gr2k/escapes.h"
 #include "settings/items/settings_record.h"
@@ -247,6 +248,37 @@ TEST_F(EscapesTest, SettersChangeExactlyTheirItem) {
   EXPECT_TRUE(DrvSendPage(device_));
   End(pdev);
   JobBytes();
+}
+
+// Text an application sets by escape reaches the job-start PJL of a locked job between double
+// quotes: quotes and line ends become blanks, so the text cannot end its line or start a command.
+TEST_F(EscapesTest, HostileJobTextStaysInsideItsQuotedPjlValue) {
+  const struct {
+    ULONG escape;
+    std::string text;
+    std::string line;
+    bool doubleByte = false;
+  } cases[] = {
+      {114, "A\"B", "@PJL SET USERID = \"A B\" \r\n"},
+      {114, "\r\n@PJL", "@PJL SET USERID = \"  @PJL\" \r\n"},
+      {114, "\n@PJL X", "@PJL SET USERID = \" @PJL X\" \r\n"},
+      {113, "\x1b%\x01\"", "@PJL SET LOCKEDPASSWORD = \" %  \" \r\n"},
+      // Last, on a double-byte code page: a lone lead byte would take the closing quote.
+      {114, "AB\x81", "@PJL SET USERID = \"AB\" \r\n", true},
+  };
+  for (const auto& c : cases) {
+    if (c.doubleByte) ASSERT_TRUE(platform::SetMachineSetting("codepage", "932"));
+    RenderPdev* pdev = Start({{kItemPrnMethod, 1}}, false);  // locked: user id and password are sent
+    ASSERT_NE(pdev, nullptr);
+    EXPECT_EQ(Escape(c.escape, c.text.data(), ULONG(c.text.size())), 1u);
+    ASSERT_TRUE(DrvStartPage(device_));
+    EXPECT_TRUE(DrvSendPage(device_));
+    End(pdev);
+    const std::string job = JobBytes();
+    EXPECT_NE(job.find(c.line), std::string::npos) << c.line;
+    EXPECT_EQ(job.find("\n@PJL X"), std::string::npos);
+    EXPECT_EQ(job.find("\n@PJL\""), std::string::npos);
+  }
 }
 
 TEST_F(EscapesTest, ReadersAnswerAWordWhenThereIsRoom) {

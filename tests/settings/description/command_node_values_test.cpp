@@ -6,6 +6,8 @@
 
 #include "settings/devmode/item_checks_fixture.h"
 #include "settings/description/command_node_values.h"
+#include "core/machine_root.h"
+#include "support/temp_root.h"
 
 namespace {
 
@@ -160,6 +162,31 @@ TEST_F(CommandNodeValuesTest, StringsAreQuotedAloneAndBareBetweenTheNodeTexts) {
   EXPECT_STREQ(out, "\"");
   EXPECT_FALSE(CmdParseString("ABCDEFGH", out, sizeof out));
   EXPECT_STREQ(out, "");
+}
+
+// Text bound for a quoted PJL value: quotes and control bytes become blanks, and a lead byte
+// left alone at the end is dropped, or the printer would read the closing quote as its trail.
+TEST(LineBreakersTest, QuotesAndControlBytesBlankAndALoneLeadByteIsDropped) {
+  velm::test::TempMachineRoot root;
+  ASSERT_TRUE(velm::platform::SetMachineSetting("codepage", "932"));
+  const struct {
+    std::string text, sent;
+  } cases[] = {
+      {"plain", "plain"},
+      {"a\"b", "a b"},
+      {"a\r\n@PJL SET X=1", "a  @PJL SET X=1"},
+      {std::string("\x01\x1b%\x7f\x00z", 6), std::string("  %\x7f z", 6)},
+      {"ab\x81", "ab"},                  // a lead byte without its trail byte
+      {"ab\x81\x40", "ab\x81\x40"},        // a whole double-byte character
+      {"\x81\"", "\x81 "},               // the blank is taken as the trail: the quote is gone
+      {"\x81\x81\x81", "\x81\x81"},       // a trail byte in the lead range, then a lone lead
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = c.text;
+    bytes.resize(CmdBlankLineBreakers(bytes.data(), DWORD(bytes.size())));
+    EXPECT_EQ(bytes, c.sent) << c.text;
+  }
 }
 
 TEST_F(CommandNodeValuesTest, LinesAndNodesAroundTheValue) {
