@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/devmode.h"
 #include "core/resources.h"
 #include "core/wintypes.h"
 #include "eng/gdi_types.h"
@@ -365,6 +366,58 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, U
 // ---- The theme library ("UxTheme.DLL") -------------------------------------------------------
 // Does nothing but record the call (UiThemeCalls); S_OK.
 HRESULT SetWindowTheme(HWND window, LPCWSTR subAppName, LPCWSTR subIdList);
+}
+
+// ---- Device capabilities ---------------------------------------------------------------------
+// The queries of DeviceCapabilitiesW, as the printer interface's DrvDeviceCapabilities answers them.
+constexpr WORD DC_FIELDS = 1;
+constexpr WORD DC_PAPERS = 2;
+constexpr WORD DC_PAPERSIZE = 3;
+constexpr WORD DC_MINEXTENT = 4;
+constexpr WORD DC_MAXEXTENT = 5;
+constexpr WORD DC_BINS = 6;
+constexpr WORD DC_DUPLEX = 7;
+constexpr WORD DC_SIZE = 8;
+constexpr WORD DC_EXTRA = 9;
+constexpr WORD DC_VERSION = 10;
+constexpr WORD DC_DRIVER = 11;
+constexpr WORD DC_BINNAMES = 12;
+constexpr WORD DC_ENUMRESOLUTIONS = 13;
+constexpr WORD DC_FILEDEPENDENCIES = 14;
+constexpr WORD DC_TRUETYPE = 15;
+constexpr WORD DC_PAPERNAMES = 16;
+constexpr WORD DC_ORIENTATION = 17;
+constexpr WORD DC_COPIES = 18;
+constexpr WORD DC_BINADJUST = 19;
+constexpr WORD DC_EMF_COMPLIANT = 20;
+constexpr WORD DC_DATATYPE_PRODUCED = 21;
+constexpr WORD DC_COLLATE = 22;
+constexpr WORD DC_MANUFACTURER = 23;
+constexpr WORD DC_MODEL = 24;
+constexpr WORD DC_PERSONALITY = 25;
+constexpr WORD DC_PRINTRATE = 26;
+constexpr WORD DC_PRINTRATEUNIT = 27;
+constexpr WORD DC_PRINTERMEM = 28;
+constexpr WORD DC_MEDIAREADY = 29;
+constexpr WORD DC_STAPLE = 30;
+constexpr WORD DC_PRINTRATEPPM = 31;
+constexpr WORD DC_COLORDEVICE = 32;
+constexpr WORD DC_NUP = 33;
+constexpr LONG DCTT_BITMAP = 0x1;
+constexpr LONG DCTT_DOWNLOAD = 0x2;
+constexpr LONG DCTT_SUBDEV = 0x4;
+constexpr LONG DCTT_DOWNLOAD_OUTLINE = 0x8;
+constexpr DWORD PRINTRATEUNIT_PPM = 1;
+constexpr DWORD PRINTRATEUNIT_CPS = 2;
+constexpr DWORD PRINTRATEUNIT_LPM = 3;
+constexpr DWORD PRINTRATEUNIT_IPM = 4;
+
+extern "C" {
+// Asks the printer `pDevice`'s interface library (its driver's configuration file, loaded by
+// name from the driver folder for the call) through its export DrvDeviceCapabilities and
+// answers what it answers. `pPort` is not read. -1 with the last error set when the printer
+// cannot be opened, its driver is unknown, or the library or its export cannot be loaded.
+int DeviceCapabilitiesW(LPCWSTR pDevice, LPCWSTR pPort, WORD fwCapability, LPWSTR pOutput, const DEVMODEW* pDevMode);
 }
 
 // ---- What tests read back ------------------------------------------------------------------
