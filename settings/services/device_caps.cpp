@@ -152,16 +152,21 @@ int CapsGetValueNames(DriverContext* context, WCHAR* names, DWORD width, WORD it
     std::fill(field, field + width, WCHAR{0});
     const DWORD paper = OptModelToRawValue(context, list.row, model);
     if (list.papers && LstIsFreeSizePaper(paper)) {
-      if (FreeSizeSlot slot; Slot(context, paper, slot)) {
-        char name[sizeof(slot.displayName) + 1] = {};
-        std::memcpy(name, slot.displayName, sizeof(slot.displayName));  // need not end with a NUL
-        StrAnsiToWide(field, static_cast<int>(std::min<DWORD>(width, sizeof(name))), name);
-      }
+      CapsGetFreeSizeName(context, paper, field, width);
       return;
     }
     ResLoadString(context, model, field, width, TRUE);
   });
   return count > 0 ? count : -1;
+}
+
+BOOL CapsGetFreeSizeName(DriverContext* context, DWORD paper, WCHAR* field, DWORD width) {
+  FreeSizeSlot slot;
+  if (!field || width == 0 || !Slot(context, paper, slot)) return FALSE;
+  char name[sizeof(slot.displayName) + 1] = {};
+  std::memcpy(name, slot.displayName, sizeof(slot.displayName));  // need not end with a NUL
+  StrAnsiToWide(field, static_cast<int>(std::min<DWORD>(width, sizeof(name))), name);
+  return TRUE;
 }
 
 int CapsGetPaperSizes(DriverContext* context, POINT* sizes, WORD item) {

@@ -22,6 +22,11 @@
 // item without a list record, without values, with every value left out, or for width 0.
 int CapsGetValueNames(DriverContext* context, WCHAR* names, DWORD width, WORD item);
 
+// The display name of free-size paper `paper`'s slot (as loaded by LstLoadFreeSizes) into
+// `field` of `width` characters, cut to width-1 and a NUL. FALSE, nothing written, when the
+// paper is not a free size or the field is empty.
+BOOL CapsGetFreeSizeName(DriverContext* context, DWORD paper, WCHAR* field, DWORD width);
+
 // Sizes of the papers of CapsGetValueNames, in the same order: x the width and y the length in
 // 0.1 mm. A free-size paper gives its slot's size converted from 1200-dpi dots, rounded up to
 // the first 0.1 mm that covers them (DmDotsToUnits); any other paper its metric size in the

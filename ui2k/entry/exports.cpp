@@ -1,6 +1,7 @@
 // The printer interface's exports: each forwards to its worker.
 #include "settings/context/boundary.h"
 #include "settings/context/process_state.h"
+#include "ui2k/entry/device_capabilities.h"
 #include "ui2k/entry/install_entries.h"
 #include "ui2k/entry/property_sheets.h"
 #include "ui2k/entry/seams.h"
@@ -101,7 +102,7 @@ DRIVER_EXPORT BOOL WINAPI DrvPrinterEvent(LPWSTR printerName, INT event, DWORD f
 
 DRIVER_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capability, PVOID output,
                                                  PDEVMODEW devmode) try {
-  return UiGetSeams().uiDeviceCapabilities(printer, deviceName, capability, output, devmode);
+  return UiDeviceCapabilities(printer, deviceName, capability, output, devmode);
 } catch (...) {
   return SysFailAtBoundary(DWORD{0xFFFFFFFF});
 }

@@ -76,9 +76,6 @@ const UiSeams kUiSeamsRecording = {
     [](UiContext*) -> BOOL { return Note("FontSubSaveTables"), TRUE; },
     [](UiContext*) { Note("LstReloadQualityList"); },
     [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
-    [](HANDLE, WCHAR*, WORD capability, void*, DEVMODEW*) -> DWORD {
-      return Note("UiDeviceCapabilities", capability), static_cast<DWORD>(-1);
-    },
 };
 
 const UiSeams& UiGetSeams() { return *g_seams.load(); }

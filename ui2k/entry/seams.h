@@ -1,12 +1,12 @@
 // Calls from the entry points into work that later parts of the interface library do: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
 // (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the font substitution table
-// (FontSub…), the quality list, the page framework (SheetAddPages) and the device capabilities.
+// (FontSub…), the quality list and the page framework (SheetAddPages).
 //
 // Until those parts are built, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
-// 0 for the flags and tests that read stored state, FALSE for the server devmode fetch), and UiDeviceCapabilities answers GDI_ERROR
-// (-1, nothing is known). Tests put their own functions in to watch a call or fail one.
+// 0 for the flags and tests that read stored state, FALSE for the server devmode fetch). Tests put
+// their own functions in to watch a call or fail one.
 #pragma once
 
 #include <string>
@@ -56,10 +56,8 @@ struct UiSeams {
   void (*ucStoreUserCode)(UiContext* ui);
   BOOL (*fontSubSaveTables)(UiContext* ui);
   void (*lstReloadQualityList)(UiContext* ui);
-  // Page framework and device capabilities.
+  // Page framework.
   BOOL (*sheetAddPages)(UiContext* ui, WORD sheetKind);
-  DWORD (*uiDeviceCapabilities)(HANDLE printer, WCHAR* deviceName, WORD capability, void* output,
-                                DEVMODEW* devmode);
 };
 
 // The seams' own functions (record and answer as said above).

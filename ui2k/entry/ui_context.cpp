@@ -70,7 +70,9 @@ UiContext* UiCreateContext(HANDLE printer, ULONG_PTR callerValue, WORD kindWord,
   return ui;
 }
 
-void UiDestroyContext(UiContext* ui) {
+void UiDestroyContext(UiContext* ui) { UiDestroyContextEx(ui, kReleaseToTable2); }
+
+void UiDestroyContextEx(UiContext* ui, int releaseKind) {
   if (!ui) return;
   for (HBRUSH& brush : ui->state.brushes) {
     if (brush) DeleteObject(brush);
@@ -78,7 +80,7 @@ void UiDestroyContext(UiContext* ui) {
   }
   SysFree(ui->state.bidiCopy);
   FreePages(ui->pages);
-  CtxDestroyEx(ui->driver, kReleaseToTable2);
+  CtxDestroyEx(ui->driver, releaseKind);
   SysFree(ui);
   g_openContexts.fetch_sub(1);
 }

@@ -57,6 +57,9 @@ UiContext* UiCreateContext(HANDLE printer, ULONG_PTR callerValue, WORD kindWord,
 // Frees the additions (brushes, bidirectional copy, page rows) and closes the driver context
 // (release kind 0: kinds 0 and 4 may go to the reuse cache). Null is ignored.
 void UiDestroyContext(UiContext* ui);
+// The same, closing the driver context with `releaseKind` (kReleaseToTable1: the reuse cache's
+// table 1).
+void UiDestroyContextEx(UiContext* ui, int releaseKind);
 // UI contexts open in this process (created and not yet destroyed).
 LONG UiOpenContextCount();
 
