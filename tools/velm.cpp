@@ -7,6 +7,7 @@
 #include "core/unicode.h"
 #include "core/host_file.h"
 #include "core/winerror.h"
+#include "caps_command.h"
 #include "job_decoder.h"
 #include "job_render.h"
 #include "machine_setup.h"
@@ -39,7 +40,10 @@ int Usage() {
                "usage: velm sheet --page ID [--printer NAME | --module PATH] -o FILE.png\n"
                "  draw dialog template ID of the printer's user-interface resource library (or of\n"
                "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG; a page\n"
-               "  template is drawn as the one page of a property sheet\n");
+               "  template is drawn as the one page of a property sheet\n"
+               "usage: velm caps [--printer NAME] [INDEX ...]\n"
+               "  ask a printer of $VELM_ROOT for its device capabilities (INDEX: a DC_ number or\n"
+               "  name, such as 2 or DC_PAPERS; all of them when none is given), lists entry by entry\n");
   return 2;
 }
 
@@ -323,6 +327,34 @@ int Query(int argc, char** argv) {
   return 0;
 }
 
+// Prints the printer's answers to device-capability queries.
+int Caps(int argc, char** argv) {
+  velm::tools::CapsOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    WORD index = 0;
+    if (arg == "--printer" && i + 1 < argc) {
+      options.printer = velm::platform::Utf8ToUtf16(argv[++i]);
+    } else if (velm::tools::ParseCapsIndex(arg, &index)) {
+      options.indexes.push_back(index);
+    } else {
+      return Usage();
+    }
+  }
+  if (velm::platform::MachineRoot().empty()) {
+    std::fprintf(stderr, "velm caps: set VELM_ROOT to a machine root made by velm setup\n");
+    return 2;
+  }
+  std::string out;
+  std::string error;
+  if (!velm::tools::RunCaps(options, &out, &error)) {
+    std::fprintf(stderr, "velm caps: %s\n", error.c_str());
+    return 1;
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
@@ -332,5 +364,6 @@ int main(int argc, char** argv) {
   if (command == "print") return Print(argc, argv);
   if (command == "query") return Query(argc, argv);
   if (command == "sheet") return Sheet(argc, argv);
+  if (command == "caps") return Caps(argc, argv);
   return Usage();
 }
