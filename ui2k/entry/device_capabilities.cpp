@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -27,10 +28,11 @@ constexpr WCHAR kPersonality[] = WSTR("VELM");
 constexpr WCHAR kPrintRateKey[] = WSTR("PPM");
 constexpr WORD kTraySlots = 32;
 
-// The queries answered on a context of the printer.
-constexpr WORD kContextQueries[] = {DC_FIELDS,   DC_PAPERS,     DC_PAPERSIZE,   DC_BINS,         DC_DUPLEX,
-                                    DC_BINNAMES, DC_ENUMRESOLUTIONS, DC_TRUETYPE, DC_PAPERNAMES, DC_COLLATE,
-                                    DC_PRINTRATE, DC_MEDIAREADY, DC_STAPLE,       DC_PRINTRATEPPM, DC_COLORDEVICE};
+// The queries answered on a context of the printer (AnswerOnContext); any other index that is not
+// a constant answers -1 without one.
+constexpr WORD kContextQueries[] = {
+    DC_FIELDS,     DC_PAPERS,  DC_PAPERSIZE, DC_BINS,      DC_DUPLEX,     DC_BINNAMES,     DC_ENUMRESOLUTIONS, DC_TRUETYPE,
+    DC_PAPERNAMES, DC_COLLATE, DC_PRINTRATE, DC_MEDIAREADY, DC_STAPLE,    DC_PRINTRATEPPM, DC_COLORDEVICE};
 
 DWORD Count(int count) { return static_cast<DWORD>(count); }
 

@@ -210,6 +210,26 @@ TEST_F(DevCapsTest, ColourDeviceAndTrueTypeFollowThePrinterDevmode) {
   EXPECT_EQ(Ask(DC_TRUETYPE), DCTT_BITMAP);
 }
 
+// TrueType is the printer's stored setting: the caller's devmode is not merged for it.
+TEST_F(DevCapsTest, TrueTypeIgnoresTheCallersDevmode) {
+  const size_t frontFunc = OptFindItem(CtxGetTemplate().itemTable, kItemFrontFunc)->offset;
+  SetPrinterDevmode(DriverDevmodeWith(frontFunc, 0x80));
+  std::string callers = DriverDevmodeWith(frontFunc, 0x81);
+  EXPECT_EQ(Ask(DC_TRUETYPE, nullptr, reinterpret_cast<const DEVMODEW*>(callers.data())), DCTT_BITMAP);
+}
+
+// Stored settings that are not ready: the context queries answer -1 without opening a context,
+// the constants still answer (the worker in this process, whose readiness seam the test sets).
+TEST_F(DevCapsTest, SettingsNotReadyAnswerOnlyTheConstants) {
+  seams_.instEnsurePrinterReady = [](HANDLE) -> LONG { return UiNoteSeamCall("NotReady"), 0; };
+  for (WORD index : kContextIndexes)
+    EXPECT_EQ(UiDeviceCapabilities(printer_, g_printerName.data(), index, nullptr, nullptr), 0xFFFFFFFFu) << index;
+  EXPECT_EQ(Count(UiSeamCalls(), "NotReady"), static_cast<int>(std::size(kContextIndexes)));
+  for (const ConstantCase& c : kConstants)
+    EXPECT_EQ(UiDeviceCapabilities(printer_, g_printerName.data(), c.index, nullptr, nullptr), DWORD(c.answer)) << c.index;
+  EXPECT_EQ(Count(UiSeamCalls(), "NotReady"), static_cast<int>(std::size(kContextIndexes)));
+}
+
 TEST_F(DevCapsTest, CollateAndStapleFollowTheInstalledFinisher) {
   EXPECT_EQ(Ask(DC_COLLATE), 1);
   EXPECT_EQ(Ask(DC_STAPLE), 0);
