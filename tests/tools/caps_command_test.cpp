@@ -2,22 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "caps_command.h"
-#include "machine_setup.h"
-#include "support/temp_root.h"
+#include "printer_fixture.h"
 #include "ui/wingdi.h"
 
 namespace velm::test {
 namespace {
 
-class CapsCommandTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(tools::InstallDriver({ModuleDir(), {}}, &error)) << error;
-    ASSERT_TRUE(tools::AddPrinter({}, &error)) << error;
-  }
-  TempMachineRoot root_;
-};
+using CapsCommandTest = tools::PrinterTest;
 
 TEST(CapsIndexTest, NumbersAndNamesInAnyCase) {
   const std::pair<const char*, int> cases[] = {
