@@ -18,6 +18,7 @@
 #include "ui2k/entry/seams.h"
 #include "ui2k/entry/sheet_commit.h"
 #include "ui2k/store/file_utils.h"
+#include "ui2k/store/font_substitution.h"
 
 namespace {
 
@@ -313,7 +314,7 @@ BOOL UiUpgradePrinter(DWORD level, BYTE* upgradeInfo) {
   if (UiGetSeams().instEnsurePrinterReady(printer.get()) != 1) return FALSE;
   ContextScope scope{UiCreateContext(printer.get(), 0, kKindOrdinary, kUiCreateSheet, 0, nullptr)};
   if (!scope.ui) return FALSE;
-  const BOOL fonts = UiGetSeams().fontSubSaveTables(scope.ui);
+  const BOOL fonts = FontSubWriteTableValues(scope.ui, 0);
   const BOOL files = UiGetSeams().instRegisterDriverFiles(scope.ui);
   return fonts && files;
 }

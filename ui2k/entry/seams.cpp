@@ -73,7 +73,6 @@ const UiSeams kUiSeamsRecording = {
     [](UiContext*) { Note("JcBridgeSync"); },
     [](UiContext*) { Note("UcInitOptionStates"); },
     [](UiContext*) { Note("UcStoreUserCode"); },
-    [](UiContext*) -> BOOL { return Note("FontSubSaveTables"), TRUE; },
     [](UiContext*) { Note("LstReloadQualityList"); },
     [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
     [](HANDLE, WCHAR*, WORD capability, void*, DEVMODEW*) -> DWORD {

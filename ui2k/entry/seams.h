@@ -1,7 +1,7 @@
 // Calls from the entry points into work that later parts of the interface library do: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
-// (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the font substitution table
-// (FontSub…), the quality list, the page framework (SheetAddPages) and the device capabilities.
+// (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the quality list, the page
+// framework (SheetAddPages) and the device capabilities.
 //
 // Until those parts are built, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
@@ -51,10 +51,9 @@ struct UiSeams {
   void (*jcBridgeStoreOptions)(UiContext* ui, DWORD mask);
   void (*jcBridgeNotify)(UiContext* ui, DWORD code);
   void (*jcBridgeSync)(UiContext* ui);
-  // User code, fonts, quality list.
+  // User code, quality list.
   void (*ucInitOptionStates)(UiContext* ui);
   void (*ucStoreUserCode)(UiContext* ui);
-  BOOL (*fontSubSaveTables)(UiContext* ui);
   void (*lstReloadQualityList)(UiContext* ui);
   // Page framework and device capabilities.
   BOOL (*sheetAddPages)(UiContext* ui, WORD sheetKind);

@@ -11,6 +11,7 @@
 #include "ui2k/entry/caps_summary.h"
 #include "ui2k/entry/devmode_convert.h"
 #include "ui2k/entry/seams.h"
+#include "ui2k/store/font_substitution.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ int DmMergeIntoUiContext(UiContext* ui, const DEVMODEW* devmode, DWORD flags) {
 void SheetStoreUserCodeAndFonts(UiContext* ui, int mode) {
   UiGetSeams().ucStoreUserCode(ui);
   DmResync(ui->driver, mode);
-  UiGetSeams().fontSubSaveTables(ui);
+  FontSubWriteTableValues(ui, 0);
 }
 
 int SheetCommitDevmode(UiContext* ui) {

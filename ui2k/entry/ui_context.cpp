@@ -77,6 +77,7 @@ void UiDestroyContext(UiContext* ui) {
     brush = nullptr;
   }
   SysFree(ui->state.bidiCopy);
+  FontSubDropKeptTable(ui);
   FreePages(ui->pages);
   CtxDestroyEx(ui->driver, kReleaseToTable2);
   SysFree(ui);

@@ -107,10 +107,14 @@ TEST_F(EntryTest, UpgradeTakesLevelOneOnlyAndClosesWhatItOpened) {
   EXPECT_FALSE(DrvUpgradePrinter(2, reinterpret_cast<LPBYTE>(&info)));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   EXPECT_FALSE(DrvUpgradePrinter(1, nullptr));
+  DeletePrinterDataW(printer_, const_cast<LPWSTR>(u"LastFontTableNum"));
   EXPECT_TRUE(DrvUpgradePrinter(1, reinterpret_cast<LPBYTE>(&info)));
-  EXPECT_EQ(Count(UiSeamCalls(), "FontSubSaveTables"), 1);
+  BYTE count[2];
+  DWORD type = 0, needed = 0;
+  EXPECT_EQ(GetPrinterDataW(printer_, const_cast<LPWSTR>(u"LastFontTableNum"), &type, count, sizeof count, &needed),
+            static_cast<DWORD>(ERROR_SUCCESS));  // the font table was saved
   EXPECT_EQ(Count(UiSeamCalls(), "InstRegisterDriverFiles"), 1);
-  seams_.fontSubSaveTables = [](UiContext*) -> BOOL { return FALSE; };
+  seams_.instRegisterDriverFiles = [](UiContext*) -> BOOL { return FALSE; };
   EXPECT_FALSE(DrvUpgradePrinter(1, reinterpret_cast<LPBYTE>(&info)));
   seams_.instEnsurePrinterReady = [](HANDLE) -> LONG { return 0; };
   EXPECT_FALSE(DrvUpgradePrinter(1, reinterpret_cast<LPBYTE>(&info)));
