@@ -1,6 +1,6 @@
 // Calls from the entry points into work that later parts of the interface library do: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
-// (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the quality list, the page
+// (Srv…), the user code (Uc…), the quality list, the page
 // framework (SheetAddPages) and the device capabilities.
 //
 // Until those parts are built, each seam records its call (name and argument) and does nothing:
@@ -43,14 +43,6 @@ struct UiSeams {
   // Server pull.
   void (*srvImportRemoteSettings)(UiContext* ui);
   BOOL (*srvGetServerDevmode)(UiContext* ui, DEVMODEW* devmode, DWORD size);
-  // Job-control bridge.
-  BOOL (*jcBridgeOpen)(UiContext* ui);
-  void (*jcBridgeClose)(UiContext* ui);
-  void (*jcBridgeReadOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeWriteOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeStoreOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeNotify)(UiContext* ui, DWORD code);
-  void (*jcBridgeSync)(UiContext* ui);
   // User code, quality list.
   void (*ucInitOptionStates)(UiContext* ui);
   void (*ucStoreUserCode)(UiContext* ui);
