@@ -20,24 +20,20 @@ struct FontRecords {
   LONG count;
 };
 
-FontRecords ListOf(DriverContext* context, WORD countId, WORD handleId) {
+// The list of items `countId` and `handleId`, entries of `entryBytes`; a block shorter than its
+// count says is read only as far as it reaches.
+FontRecords ListOf(DriverContext* context, WORD countId, WORD handleId, DWORD entryBytes = kDeviceFontBytes) {
   const LONG count = static_cast<SHORT>(OptGetValue(context, countId));
   SIZE_T size = 0;
   const auto* bytes = static_cast<const BYTE*>(SysBlockGet(OptGetValue(context, handleId), &size));
   if (count <= 0 || !bytes) return {nullptr, 0};
-  // A block shorter than its count says is read only as far as it reaches.
-  const LONG whole = static_cast<LONG>(size / kDeviceFontBytes);
+  const LONG whole = static_cast<LONG>(size / entryBytes);
   return {bytes, count < whole ? count : whole};
 }
 
-// The table in force: its rows, bounded by its block.
+// The table in force.
 FontRecords TableOf(DriverContext* context) {
-  const LONG count = static_cast<SHORT>(OptGetValue(context, kItemFontTableNum));
-  SIZE_T size = 0;
-  const auto* bytes = static_cast<const BYTE*>(SysBlockGet(OptGetValue(context, kItemFontTable), &size));
-  if (count <= 0 || !bytes) return {nullptr, 0};
-  const LONG whole = static_cast<LONG>(size / kFontTableRowBytes);
-  return {bytes, count < whole ? count : whole};
+  return ListOf(context, kItemFontTableNum, kItemFontTable, kFontTableRowBytes);
 }
 
 // Copies a name of at most kFontSubNameUnits units (ending at a terminator or at its end) into
