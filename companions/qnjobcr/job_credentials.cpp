@@ -13,6 +13,10 @@
 //   qnjobcr_short_buffer  "1": every read into a buffer answers the buffer is too small
 //   qnjobcr_status0, qnjobcr_status1  what slots 0 and 1 answer (default 0)
 //
+// Every write that works and every notify is logged as a line of <root>/machine/jobcr/calls.log
+// with the session's printer: "write <printer> <item>", "notify <printer> <code>" (and " <hex
+// bytes>" of the data when there is any).
+//
 // Store format, little-endian: "VELMJCR1", u32 record count, then per record: u16 user length
 // and the user's name (UTF-16, no terminator), u16 printer length and the printer's name, u32
 // item, u32 kind, u32 value size and the value (text with its terminator, or 4 bytes).
@@ -279,6 +283,29 @@ DWORD StoredValue(DWORD kind, const void* data, DWORD size, vp::String& value) {
   return ERROR_SUCCESS;
 }
 
+// ---- the log ----
+
+// The log is a convenience for tests: a line that cannot be written (or built, for want of
+// memory) is lost without failing the call, whose work is done by then.
+void Log(const Session& session, std::string_view what, DWORD number, const void* data = nullptr,
+         DWORD size = 0) noexcept try {
+  static constexpr char kHex[] = "0123456789abcdef";
+  vp::String line(what);
+  line += ' ';
+  line += vp::ToUtf8(session.printer);
+  line += ' ';
+  line += vp::Decimal(number);
+  if (size > 0) line += ' ';
+  for (DWORD i = 0; i < size; ++i) {
+    const auto byte = static_cast<const unsigned char*>(data)[i];
+    line += kHex[byte >> 4];
+    line += kHex[byte & 15];
+  }
+  line += '\n';
+  vp::AppendToFile(vp::StoreFolder("jobcr") / "calls.log", line);
+} catch (...) {
+}
+
 // ---- the interface's calls ----
 
 template <int Slot>
@@ -391,15 +418,33 @@ DWORD Write(JcSessionHandle handle, DWORD item, DWORD kind, const void* data, DW
       records.push_back({session.user, session.printer, item, kind, value});
     }
     if (const DWORD error = vp::MakeFolder(vp::StoreFolder("jobcr"))) return error;
-    return vp::ReplaceWholeFile(StoreFile(), SerializeStore(records));
+    const DWORD error = vp::ReplaceWholeFile(StoreFile(), SerializeStore(records));
+    if (error == ERROR_SUCCESS) Log(session, "write", item);
+    return error;
   });
+} catch (...) {
+  return ERROR_NOT_ENOUGH_MEMORY;
+}
+
+DWORD Notify(JcSessionHandle handle, DWORD code, const void* data, DWORD size) try {
+  Session session;
+  if (!FindSession(handle, session)) return ERROR_INVALID_HANDLE;
+  if ((data == nullptr && size != 0) || size > kMaxArgumentBytes) return ERROR_INVALID_PARAMETER;
+  if (code == kNotifyLanguage) {
+    DWORD declared = 0;
+    if (size != kLanguageRecordBytes) return ERROR_INVALID_PARAMETER;
+    std::memcpy(&declared, data, sizeof declared);
+    if (declared != kLanguageRecordBytes) return ERROR_INVALID_PARAMETER;
+  }
+  Log(session, "notify", code, data, size);
+  return ERROR_SUCCESS;
 } catch (...) {
   return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 template <DWORD Version>
 constinit JcInterface kInterface = {&Status<0>, &Status<1>, &Open<Version>, &Close, &Query, &Read, &Write,
-                                    Version >= kVersion259 ? &ReadForUser : nullptr};
+                                    Version >= kVersion259 ? &ReadForUser : nullptr, &Notify};
 
 }  // namespace
 

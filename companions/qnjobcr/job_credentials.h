@@ -49,6 +49,17 @@ inline constexpr DWORD kMaxValueBytes = 512;
 
 using JcSessionHandle = void*;
 
+// Notify codes: what happened to the session's printer or user. The display language comes with
+// kNotifyLanguage and a JcLanguageRecord; every other code carries no data.
+inline constexpr DWORD kNotifyLanguage = 1;
+inline constexpr DWORD kNotifyDeleteConnection = 8;  // with 2..5 before it
+inline constexpr DWORD kNotifyDeletePrinter = 258;   // with 256 and 257 before it
+
+// The language record of kNotifyLanguage, 8 bytes little-endian:
+//   u32 size (8), u8 the driver's language value, u8 0, u16 the language identifier
+//   (sub-language << 10 | primary language).
+inline constexpr DWORD kLanguageRecordBytes = 8;
+
 struct JcInterface {
   DWORD (*status0)(LPCWSTR printerName);
   DWORD (*status1)(LPCWSTR printerName);
@@ -61,6 +72,10 @@ struct JcInterface {
   // session's printer, whoever opened the session.
   DWORD (*readForUser)(JcSessionHandle session, LPCWSTR userName, DWORD item, DWORD kind, void* buffer, DWORD size,
                        DWORD* needed);
+  // Every version: tells the service of an event on the session's printer (`code`, with `size`
+  // bytes of `data`, none for most codes). 0, or ERROR_INVALID_HANDLE for a session not open,
+  // ERROR_INVALID_PARAMETER for a language record of the wrong size.
+  DWORD (*notify)(JcSessionHandle session, DWORD code, const void* data, DWORD size);
 };
 
 using JCGetInterfaceProc = DWORD (*)(DWORD version, JcInterface** table);

@@ -1,5 +1,6 @@
 #include "settings/persistence/font_lists.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "settings/items/block_handles.h"
@@ -258,6 +259,12 @@ BOOL CfgWriteFontTables(HANDLE printer, const BYTE* rows, LONG count, DWORD flag
     return FALSE;
   }
   const TableNames& names = NamesFor(flags);
+  // Rows past the new count are deleted afterwards, so that a shorter table reloads whole; the
+  // larger of the two old counts says how far the old table reached.
+  LONG oldCount = 0;
+  LONG oldLastCount = 0;
+  ReadCount(printer, names.count, &oldCount);
+  ReadCount(printer, names.lastCount, &oldLastCount);
   bool written = WriteCount(printer, names.count, count);
   BYTE trueType[kFontTableHalfBytes];
   BYTE device[kFontTableHalfBytes];
@@ -268,6 +275,10 @@ BOOL CfgWriteFontTables(HANDLE printer, const BYTE* rows, LONG count, DWORD flag
     written &= HalfName(name, names.deviceHalf, row + 1) && PrnSetDataBinary(printer, name, device, sizeof device);
   }
   written &= WriteCount(printer, names.lastCount, count);
+  for (LONG row = count; row < std::max(oldCount, oldLastCount); ++row) {
+    written &= HalfName(name, names.trueTypeHalf, row + 1) && PrnDeleteData(printer, name);
+    written &= HalfName(name, names.deviceHalf, row + 1) && PrnDeleteData(printer, name);
+  }
   return written ? TRUE : FALSE;
 }
 

@@ -38,8 +38,9 @@ BOOL CfgSaveFontTables(HANDLE printer, DriverContext* context, DWORD flags);
 
 // Writes `count` rows of 128 bytes as a font table (the default table's names with
 // kFontDefaultTable): the count, each row's two halves, then the count again as
-// "LastFontTableNum" (or "DefFontTableNum"). A count of 0 writes only the counts. TRUE when
-// every write succeeded.
+// "LastFontTableNum" (or "DefFontTableNum"); then the rows the old counts reached past the new
+// count are deleted. A count of 0 writes only the counts. TRUE when every write and delete
+// succeeded.
 BOOL CfgWriteFontTables(HANDLE printer, const BYTE* rows, LONG count, DWORD flags);
 // Reads a font table (the default one with kFontDefaultTable) into a new block: `count` and
 // `handle` receive its row count and the block's handle (0 for a table of 0 rows). FALSE (and

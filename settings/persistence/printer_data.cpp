@@ -39,3 +39,16 @@ BOOL PrnSetData(HANDLE printer, const WCHAR* name, DWORD type, const void* data,
 BOOL PrnSetDataBinary(HANDLE printer, const WCHAR* name, const void* data, DWORD size) {
   return PrnSetData(printer, name, REG_BINARY, data, size);
 }
+
+BOOL PrnDeleteData(HANDLE printer, const WCHAR* name) {
+  if (!name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const DWORD status = DeletePrinterDataW(printer, const_cast<LPWSTR>(name));
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+    SetLastError(status);
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -22,3 +22,7 @@ BOOL PrnGetData(HANDLE printer, const WCHAR* name, void* data, DWORD size, DWORD
 BOOL PrnSetData(HANDLE printer, const WCHAR* name, DWORD type, const void* data, DWORD size);
 // The same as REG_BINARY.
 BOOL PrnSetDataBinary(HANDLE printer, const WCHAR* name, const void* data, DWORD size);
+
+// Deletes the value `name`. TRUE when it is gone, also when it was never there; FALSE with the
+// spooler's answer as the last error otherwise.
+BOOL PrnDeleteData(HANDLE printer, const WCHAR* name);

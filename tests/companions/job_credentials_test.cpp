@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -276,6 +279,25 @@ TEST_F(JobCredentialsTest, SessionsAreCheckedAndValuesKeptPerPrinterAndUser) {
   EXPECT_EQ(i->query(a, kItemUserCode, &flags), ERROR_INVALID_HANDLE);
   EXPECT_EQ(i->read(a, kItemDocumentName, kKindText, nullptr, 0, &needed), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WriteText(i, nullptr, kItemUserCode, u"1"), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(JobCredentialsTest, NotifyChecksItsSessionAndLanguageRecordAndLogsPerPrinter) {
+  JcInterface* i = Interface(kVersion257);
+  JcSessionHandle session = Open(i, u"Printer A");
+  const BYTE record[8] = {8, 0, 0, 0, 6, 0, 0x0c, 0};
+  const BYTE wrongSize[8] = {9, 0, 0, 0, 6, 0, 0x0c, 0};
+  EXPECT_EQ(i->notify(reinterpret_cast<JcSessionHandle>(std::uintptr_t{999}), 2, nullptr, 0), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(i->notify(session, kNotifyLanguage, record, 7), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(i->notify(session, kNotifyLanguage, wrongSize, 8), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(i->notify(session, kNotifyLanguage, nullptr, 8), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(i->notify(session, kNotifyLanguage, record, 8), kResultOk);
+  EXPECT_EQ(i->notify(session, kNotifyDeletePrinter, nullptr, 0), kResultOk);
+  const char16_t code[] = u"42";
+  EXPECT_EQ(i->write(session, kItemUserCode, kKindText, code, sizeof code), kResultOk);
+  std::ifstream in(platform::MachineStore("jobcr") / "calls.log", std::ios::binary);
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(log, "notify Printer A 1 0800000006000c00\nnotify Printer A 258\nwrite Printer A 1\n");
+  EXPECT_EQ(i->close(session), kResultOk);
 }
 
 TEST_F(JobCredentialsTest, StatusSlotsAnswerWhatTheMachineSays) {

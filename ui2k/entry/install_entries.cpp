@@ -17,7 +17,9 @@
 #include "ui2k/entry/devmode_convert.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/entry/sheet_commit.h"
+#include "ui2k/install/job_control_bridge.h"
 #include "ui2k/store/file_utils.h"
+#include "ui2k/store/font_substitution.h"
 
 namespace {
 
@@ -205,7 +207,7 @@ BOOL ConvertAndInstall(WCHAR* printerName, const DEVMODEW* pdmIn, DEVMODEW* pdmO
   UiContext* ui = scope.ui;
   if (!ui || !ui->driver->settings) return FALSE;
   const UiSeams& seams = UiGetSeams();
-  seams.jcBridgeSync(ui);
+  JcBridgeSync(ui);
   const DWORD model = ContextModelDefaults(ui->driver).formatVersion;
   const DWORD version = VersionWord(pdmIn);
   int kind = kInstallFresh;
@@ -313,7 +315,7 @@ BOOL UiUpgradePrinter(DWORD level, BYTE* upgradeInfo) {
   if (UiGetSeams().instEnsurePrinterReady(printer.get()) != 1) return FALSE;
   ContextScope scope{UiCreateContext(printer.get(), 0, kKindOrdinary, kUiCreateSheet, 0, nullptr)};
   if (!scope.ui) return FALSE;
-  const BOOL fonts = UiGetSeams().fontSubSaveTables(scope.ui);
+  const BOOL fonts = FontSubWriteTableValues(scope.ui, 0);
   const BOOL files = UiGetSeams().instRegisterDriverFiles(scope.ui);
   return fonts && files;
 }
@@ -338,12 +340,11 @@ BOOL UiOnDeleteConnection(WCHAR* printerName) {
   if (printer.OpenFirst(printerName, kMaintenanceAccess)) {
     ContextScope scope{UiCreateContext(printer.get(), 0, kKindOrdinary, kUiCreateSheet, 0, nullptr)};
     if (scope.ui) {
-      const UiSeams& seams = UiGetSeams();
-      seams.jcBridgeOpen(scope.ui);
+      JcBridgeOpen(scope.ui);
       OptSetString(scope.ui->driver, OptFindItem(scope.ui->driver->itemTable, kItemUserCode), WSTR(""));
-      seams.jcBridgeWriteOptions(scope.ui, 1);
-      for (DWORD code : {2u, 3u, 4u, 5u, 8u}) seams.jcBridgeNotify(scope.ui, code);
-      seams.jcBridgeClose(scope.ui);
+      JcBridgeWriteOptions(scope.ui, kJcBridgeMaskUserCode);
+      for (DWORD code : {2u, 3u, 4u, 5u, 8u}) JcBridgeNotify(scope.ui, code);
+      JcBridgeClose(scope.ui);
     }
   }
   WCHAR path[MAX_PATH];
@@ -373,10 +374,9 @@ BOOL UiOnDeletePrinter(WCHAR* printerName) {
   if (!printer.OpenFirst(printerName, kMaintenanceAccess)) return TRUE;
   ContextScope scope{UiCreateContext(printer.get(), 0, kKindOrdinary, kUiCreateSheet, 0, nullptr)};
   if (scope.ui) {
-    const UiSeams& seams = UiGetSeams();
-    seams.jcBridgeOpen(scope.ui);
-    for (DWORD code : {256u, 257u, 258u}) seams.jcBridgeNotify(scope.ui, code);
-    seams.jcBridgeClose(scope.ui);
+    JcBridgeOpen(scope.ui);
+    for (DWORD code : {256u, 257u, 258u}) JcBridgeNotify(scope.ui, code);
+    JcBridgeClose(scope.ui);
   }
   return TRUE;
 }

@@ -19,6 +19,7 @@
 #include "settings/services/spooler_info.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/entry/sheet_commit.h"
+#include "ui2k/install/job_control_bridge.h"
 
 namespace {
 
@@ -181,10 +182,10 @@ LONG DocumentDestroy(PROPSHEETUI_INFO* info, UiContext* ui, DWORD exFlag, DWORD 
   const UiSeams& seams = UiGetSeams();
   const bool pending = exFlag == 0 && bidiFlag;
   if (ui->state.changed == 1) {
-    seams.jcBridgeOpen(ui);
-    seams.jcBridgeWriteOptions(ui, 158);
-    seams.jcBridgeReadOptions(ui, 1);
-    seams.jcBridgeClose(ui);
+    JcBridgeOpen(ui);
+    JcBridgeWriteOptions(ui, kJcBridgeMaskSheet);
+    JcBridgeReadOptions(ui, kJcBridgeMaskUserCode);
+    JcBridgeClose(ui);
     if (ui->state.fMode & (DM_UPDATE | DM_COPY)) SheetCommitWithMode(ui, kCommitDeviceSheet);
     if (pending) seams.bidiUiSetExFlag(ui);
     seams.instSaveDeviceSetup(ui);

@@ -1,7 +1,6 @@
 // Calls from the entry points into work that later parts of the interface library do: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
-// (Srv…), the job-control bridge (JcBridge…), the user code (Uc…), the font substitution table
-// (FontSub…), the quality list and the page framework (SheetAddPages).
+// (Srv…), the user code (Uc…), the quality list and the page framework (SheetAddPages).
 //
 // Until those parts are built, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
@@ -43,18 +42,9 @@ struct UiSeams {
   // Server pull.
   void (*srvImportRemoteSettings)(UiContext* ui);
   BOOL (*srvGetServerDevmode)(UiContext* ui, DEVMODEW* devmode, DWORD size);
-  // Job-control bridge.
-  BOOL (*jcBridgeOpen)(UiContext* ui);
-  void (*jcBridgeClose)(UiContext* ui);
-  void (*jcBridgeReadOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeWriteOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeStoreOptions)(UiContext* ui, DWORD mask);
-  void (*jcBridgeNotify)(UiContext* ui, DWORD code);
-  void (*jcBridgeSync)(UiContext* ui);
-  // User code, fonts, quality list.
+  // User code, quality list.
   void (*ucInitOptionStates)(UiContext* ui);
   void (*ucStoreUserCode)(UiContext* ui);
-  BOOL (*fontSubSaveTables)(UiContext* ui);
   void (*lstReloadQualityList)(UiContext* ui);
   // Page framework.
   BOOL (*sheetAddPages)(UiContext* ui, WORD sheetKind);

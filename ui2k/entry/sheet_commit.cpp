@@ -11,6 +11,8 @@
 #include "ui2k/entry/caps_summary.h"
 #include "ui2k/entry/devmode_convert.h"
 #include "ui2k/entry/seams.h"
+#include "ui2k/install/job_control_bridge.h"
+#include "ui2k/store/font_substitution.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ void AfterPublicFields(DriverContext*, void* argument) {
   const MergeStep& step = *static_cast<MergeStep*>(argument);
   UiSetJbInstalled(step.ui);
   UiGetSeams().ucInitOptionStates(step.ui);
-  if (step.flags & DM_PROMPT) UiGetSeams().jcBridgeReadOptions(step.ui, kMaskAll);
+  if (step.flags & DM_PROMPT) JcBridgeReadOptions(step.ui, kMaskAll);
 }
 
 // The collate rule of a written-back devmode `target` (dmSize bytes at least 102).
@@ -81,14 +83,14 @@ int DmMergeIntoUiContext(UiContext* ui, const DEVMODEW* devmode, DWORD flags) {
 void SheetStoreUserCodeAndFonts(UiContext* ui, int mode) {
   UiGetSeams().ucStoreUserCode(ui);
   DmResync(ui->driver, mode);
-  UiGetSeams().fontSubSaveTables(ui);
+  FontSubWriteTableValues(ui, 0);
 }
 
 int SheetCommitDevmode(UiContext* ui) {
   const DWORD fMode = ui->state.fMode;
   if (!(fMode & (DM_UPDATE | DM_COPY))) return 1;
   if (fMode & DM_COPY) DmBuildCapsSummary(ui);
-  UiGetSeams().jcBridgeStoreOptions(ui, kMaskAll);
+  JcBridgeStoreOptions(ui, kMaskAll);
   auto* own = reinterpret_cast<DEVMODEW*>(ui->driver->settings->devmode.bytes);
   if ((fMode & DM_COPY) || (UiGetStateFlags(ui) & kUiFlagWriteBack)) {
     DmConvertForApply(own, ui->state.pdmIn, ui->state.pdmOut);
@@ -113,11 +115,10 @@ void SheetCommitSheetKind(UiContext* ui) {
     SheetStoreUserCodeAndFonts(ui, kCommitDeviceSheet);
     return;
   }
-  const UiSeams& seams = UiGetSeams();
-  seams.jcBridgeOpen(ui);
-  seams.jcBridgeWriteOptions(ui, kMaskSheetOptions);
-  seams.jcBridgeReadOptions(ui, kMaskUserCode);
-  seams.jcBridgeClose(ui);
+  JcBridgeOpen(ui);
+  JcBridgeWriteOptions(ui, kMaskSheetOptions);
+  JcBridgeReadOptions(ui, kMaskUserCode);
+  JcBridgeClose(ui);
   SheetCommitWithMode(ui, kCommitDocumentSheet);
 }
 
@@ -128,7 +129,7 @@ void SheetCommit(UiContext* ui) {
   SheetCommitSheetKind(ui);
   CtxFreeSnapshot(ui->driver);
   CtxSnapshotDevmode(ui->driver);
-  UiGetSeams().jcBridgeReadOptions(ui, kMaskAll);
+  JcBridgeReadOptions(ui, kMaskAll);
   UiSetModeByte(ui, kEnvPresentUiMode, presentUiMode);
   if (!ui->state.pfnComPropSheet) return;
   if (ui->state.sheetKind == kUiSheetDevice) {

@@ -79,6 +79,7 @@ void UiDestroyContextEx(UiContext* ui, int releaseKind) {
     brush = nullptr;
   }
   SysFree(ui->state.bidiCopy);
+  FontSubDropKeptTable(ui);
   FreePages(ui->pages);
   CtxDestroyEx(ui->driver, releaseKind);
   SysFree(ui);

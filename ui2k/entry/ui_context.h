@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "settings/context/driver_context.h"
+#include "ui2k/store/font_substitution.h"
 #include "win32.h"
 
 // UI-state flags.
@@ -40,6 +41,7 @@ struct UiState {
   WORD sheetKind;                  // kUiSheetDocument, kUiSheetDevice, or 0
   SettingsRecord* bidiCopy;        // document sheet: the record as the device's options left it
   HBRUSH brushes[2];               // the pages' background brushes
+  FontSubKept fontSubKept;         // the font table before the font page's changes, for a cancel
 };
 
 struct UiContext {

@@ -7,6 +7,7 @@
 #include "settings/context/open_steps.h"
 #include "settings/description/access.h"
 #include "settings/persistence/font_lists.h"
+#include "settings/persistence/printer_data.h"
 #include "settings/context/memory.h"
 
 namespace {
@@ -65,6 +66,28 @@ TEST_F(OptionPersistenceTest, AFontTableIsStoredAsHalvesBetweenItsCounts) {
   EXPECT_FALSE(CfgReadFontTables(printer_, 0, &count, &handle));
   EXPECT_EQ(count, 0);
   EXPECT_EQ(handle, 0u);
+}
+
+TEST_F(OptionPersistenceTest, AShorterTableDeletesTheRowsTheOldCountsReached) {
+  const std::string rows = TableRows(3);
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(rows.data());
+  for (DWORD flags : {DWORD{0}, kFontDefaultTable}) {
+    const std::u16string trueType = flags ? u"TTFontDefTable" : u"TTFontTable";
+    const std::u16string device = flags ? u"DevFontDefTable" : u"DevFontTable";
+    ASSERT_TRUE(CfgWriteFontTables(printer_, bytes, 3, flags));
+    ASSERT_TRUE(CfgWriteFontTables(printer_, bytes, 1, flags));
+    EXPECT_EQ(Data(trueType + u"1").bytes, rows.substr(0, 64));
+    for (const std::u16string& gone : {trueType + u"2", device + u"2", trueType + u"3", device + u"3"}) {
+      EXPECT_EQ(Data(gone).error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
+    // Only a "LastFontTableNum" of an interrupted save still reaches row 3.
+    ASSERT_TRUE(CfgWriteFontTables(printer_, bytes, 3, flags));
+    if (!flags) {
+      ASSERT_TRUE(PrnSetDataBinary(printer_, u"FontTableNum", "\x01\x00", 2));
+    }
+    ASSERT_TRUE(CfgWriteFontTables(printer_, bytes, 0, flags));
+    EXPECT_EQ(Data(device + u"3").error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  }
 }
 
 TEST_F(OptionPersistenceTest, TheDefaultTableHasNamesOfItsOwn) {

@@ -111,7 +111,7 @@ TEST_F(ConvertTest, ConvertRefusesWhatItCannotDoWithTheRightErrors) {
 TEST_F(ConvertTest, DriverDefaultAndConvertInstallWithTheInstallingCountRaised) {
   static std::atomic<DWORD> flagsSeen{0};
   flagsSeen = 0;
-  seams_.jcBridgeSync = [](UiContext* ui) { flagsSeen |= ui->driver->work->creationFlags; };
+  seams_.instRunPendingInstSet = [](UiContext* ui) { flagsSeen |= ui->driver->work->creationFlags; };
   seams_.instInitializePrinter = [](HANDLE, int kind) -> BOOL {
     UiNoteSeamCall("InstInitializePrinter " + std::to_string(kind));
     return UiInstalling.load() > 0;
