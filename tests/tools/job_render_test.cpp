@@ -362,13 +362,13 @@ TEST(JobRenderTest, CurvesAreFlattenedBeforeFilling) {
   EXPECT_EQ(drawn.At(45, 11), kWhite);
 }
 
-// The engine font's 'I' at scale 1: columns 1 to 3 of the top and bottom rows, column 2 between.
-TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
+// A resident font select (0x50) of face "A" at a cell `height` pixels high.
+std::vector<uint8_t> ResidentSelect(uint16_t height) {
   std::vector<uint8_t> select = Bytes()
                                     .Raw({0x50, 2, 0x31, 0})
                                     .U16(0)
                                     .U16(400)
-                                    .U16(16)  // height: cells of 8 at scale 2
+                                    .U16(height)
                                     .U16(0)
                                     .U16(0)
                                     .U16(0)
@@ -379,6 +379,12 @@ TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
                                     .U16(0)
                                     .Done(false);
   select[14] = static_cast<uint8_t>(select.size());
+  return select;
+}
+
+// The engine font's 'I' at scale 1: columns 1 to 3 of the top and bottom rows, column 2 between.
+TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
+  const std::vector<uint8_t> select = ResidentSelect(16);  // cells of 8 at scale 2
   const std::vector<uint8_t> run =
       Bytes().Raw({0x52, 0, 0, 0}).U32(0).Rect(0, 0, 0, 0).U32(10).U32(4).U16(2).U16(0).U16(12).U16('I').U16('I').Done();
   const Drawn drawn = Draw(60, 30, {Colour(0x0000FF), select, run});
@@ -398,21 +404,7 @@ TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
 // glyph is 30 pixels wide and its row 7 pixel row 9 (centres: (2y + 1) * 16 / 40), columns
 // 0..27; the half-width one 15 wide, its row 6 pixel rows 7 and 8, columns 2 and 3.
 TEST(JobRenderTest, ResidentCodesAreCodePage932CharactersAtAnyHeight) {
-  std::vector<uint8_t> select = Bytes()
-                                    .Raw({0x50, 2, 0x31, 0})
-                                    .U16(0)
-                                    .U16(400)
-                                    .U16(20)  // height: not a multiple of the cell
-                                    .U16(0)
-                                    .U16(0)
-                                    .U16(0)
-                                    .U32(0)
-                                    .U16(0)
-                                    .U16(0)
-                                    .U16('A')
-                                    .U16(0)
-                                    .Done(false);
-  select[14] = static_cast<uint8_t>(select.size());
+  const std::vector<uint8_t> select = ResidentSelect(20);  // not a multiple of the cell
   const std::vector<uint8_t> run = Bytes()
                                        .Raw({0x52, 0, 0x80, 0})  // one step a glyph
                                        .U32(0)
