@@ -1,10 +1,12 @@
 #include "job_render.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
 
-#include "eng/eng_internal.h"
+#include "eng/engine_font.h"
 #include "eng/line_geometry.h"
 #include "ui/png_writer.h"
 
@@ -13,8 +15,6 @@ namespace {
 
 using jobdump::Record;
 
-// The engine's font design: 5 x 7 glyphs in cells of 8 units.
-constexpr int32_t kGlyphWidth = 5, kGlyphHeight = 7, kCell = 8, kMaxScale = 64;
 constexpr char16_t kMissingGlyph = u'?';
 constexpr int32_t kMaxGlyphSide = 4096;
 
@@ -38,11 +38,39 @@ struct DrawingState {
 
 // The resident font selected by 0x50.
 struct ResidentFont {
-  int32_t scale = 1;
+  int32_t height = platform::eng::kEngineFontCell;  // the cell in pixels
   int32_t rotation = 0;
   bool vertical = false;  // the select's direction bit: runs step down the column
 };
 constexpr uint32_t kStyleVertical = 0x0040;
+
+// The characters of the resident fonts' codes, code page 932: a code below 0x100 is one byte,
+// any other its lead byte and trail byte; kMissingGlyph where the code page has none.
+std::vector<char16_t> DeviceCharacters() {
+  std::vector<char16_t> characters(0x10000, kMissingGlyph);
+  const iconv_t convert = iconv_open("UTF-16LE", "CP932");
+  if (convert == reinterpret_cast<iconv_t>(-1)) return characters;
+  for (uint32_t code = 0; code <= 0xFFFF; ++code) {
+    char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    char* in = code < 0x100 ? bytes + 1 : bytes;
+    size_t inLeft = code < 0x100 ? 1 : 2;
+    char out[8];
+    char* outAt = out;
+    size_t outLeft = sizeof out;
+    iconv(convert, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(convert, &in, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+        outAt - out == 2) {
+      characters[code] = static_cast<char16_t>(static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8);
+    }
+  }
+  iconv_close(convert);
+  return characters;
+}
+
+char16_t DeviceCharacter(uint16_t code) {
+  static const std::vector<char16_t> characters = DeviceCharacters();
+  return characters[code];
+}
 
 uint32_t U32(const Record& r, const char* field) { return static_cast<uint32_t>(r.Get(field)); }
 int32_t Int(const Record& r, const char* field) { return static_cast<int32_t>(r.Get(field)); }
@@ -326,25 +354,20 @@ class PageDrawer {
     }
   }
 
-  // The engine font's glyph of a resident code at the selected size.
+  // The engine font's glyph of a resident code's character at the selected size, from its
+  // cell's top-left corner.
   Glyph ResidentBitmap(uint16_t code) const {
-    const BYTE* columns = platform::eng::BuiltinGlyphColumns(static_cast<WCHAR>(code));
-    if (!columns) columns = platform::eng::BuiltinGlyphColumns(kMissingGlyph);
-    const int32_t s = resident_.scale;
-    Glyph glyph{kGlyphWidth * s, kGlyphHeight * s, {}};
-    const int32_t stride = (glyph.width + 7) / 8;
-    glyph.bits.assign(static_cast<size_t>(stride) * glyph.height, 0);
-    for (int32_t y = 0; y < glyph.height; ++y) {
-      for (int32_t x = 0; x < glyph.width; ++x) {
-        if ((columns[x / s] >> (y / s)) & 1) glyph.bits[static_cast<size_t>(y) * stride + x / 8] |= 0x80 >> (x % 8);
-      }
+    platform::eng::EngineGlyphBitmap drawn;
+    if (!platform::eng::DrawEngineGlyph(DeviceCharacter(code), resident_.height, &drawn)) {
+      platform::eng::DrawEngineGlyph(kMissingGlyph, resident_.height, &drawn);
     }
-    return glyph;
+    return Glyph{drawn.width, drawn.height, std::move(drawn.bits)};
   }
 
 
   void SelectResident(const Record& r) {
-    resident_.scale = std::clamp<int32_t>((std::max<int32_t>(Int(r, "height"), 1) + kCell / 2) / kCell, 1, kMaxScale);
+    resident_.height =
+        std::clamp<int32_t>(Int(r, "height"), platform::eng::kEngineFontMinHeight, platform::eng::kEngineFontMaxHeight);
     resident_.rotation = Int(r, "rotation");
     resident_.vertical = (U32(r, "style") & kStyleVertical) != 0;
   }

@@ -7,7 +7,8 @@
 // Where the layouts leave a meaning open the graphics engine's meaning is taken: the ternary
 // ROP (bit P << 2 | S << 1 | D; fills, strokes and glyphs use the brush as both source and
 // pattern), centre-sampled fills, the engine's pens, nearest-pixel stretching, and the engine's
-// 5 x 7 font for the printer's resident fonts (scaled to the selected height in cells of 8).
+// font (eng/engine_font.h) at the selected cell height for the printer's resident fonts, whose
+// codes are code page 932's (mapped to their characters through iconv).
 // Downloaded glyphs are kept for the whole job under the downloaded font selected with them.
 // Whatever cannot be drawn is named in the problems, never skipped silently.
 #pragma once

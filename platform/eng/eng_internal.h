@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "eng/engine_font.h"
 #include "eng/engine_objects.h"
 
 namespace velm::platform::eng {
@@ -172,7 +173,7 @@ struct GlyphEntry {
 struct Font {
   FONTOBJ fo{};
   bool device = false;
-  LONG scale = 1;
+  LONG height = kEngineFontCell;  // an engine font's cell height in pixels
   IFIMETRICS* ifi = nullptr;
   const FD_GLYPHSET* glyphSet = nullptr;  // a device font's handles, when the driver gave them
   std::vector<BYTE> ownIfi;

@@ -102,9 +102,10 @@ void DeleteXformObj(XFORMOBJ* pxo);
 
 // Fonts and strings ------------------------------------------------------------------------
 
-// The engine's own bitmap font (printable ASCII, 5 x 7 glyphs in a 6 x 8 cell) scaled by a
-// whole factor so that the cell is about cellHeight pixels tall. Glyph handles are the
-// character codes; other characters have no glyph. resolution is the device's dpi.
+// The engine's own bitmap font (eng/engine_font.h: printable ASCII in 5 x 7 glyphs of a 6 x 8
+// cell, the host's unifont for the rest, full-width characters two cells wide) with a cell
+// cellHeight pixels tall (1 to 512). Glyph handles are the characters; characters the font does
+// not cover have no glyph. resolution is the device's dpi.
 FONTOBJ* CreateEngineFontObj(LONG cellHeight, LONG resolution);
 // A device font: iFace (1-based) of the driver, its metrics (kept by the caller; may be null)
 // and the notional-to-device transform. The engine draws no glyphs for it.
@@ -114,14 +115,16 @@ FONTOBJ* CreateDeviceFontObj(ULONG iFace, IFIMETRICS* pifi, const XFORML& xform,
 // the handle of the font's default character (0 when that is missing too).
 void SetDeviceFontGlyphSet(FONTOBJ* pfo, const FD_GLYPHSET* glyphs);
 void DeleteFontObj(FONTOBJ* pfo);
-// The advance of a glyph of an engine font in pixels (0 for a device font or missing glyph).
+// The advance of a glyph in pixels: an engine font's glyph (0 when missing), or a device font's
+// average width.
 LONG FontAdvance(FONTOBJ* pfo, HGLYPH hg);
 // Ascent and descent of an engine font in pixels.
 void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent);
 
 // A string in `font` from the baseline point `origin`: glyph handles are the characters,
-// advances from the font (an engine font's fixed advance; a device font's metrics), placed
-// horizontally with SO_FLAG_DEFAULT_PLACEMENT. batch > 0 hands positions out that many at a
+// advances from the font (an engine font's glyphs; a device font's metrics, double-byte
+// characters of a double-byte fixed-pitch font twice as wide), placed horizontally with
+// SO_FLAG_DEFAULT_PLACEMENT (ulCharInc 0 when the advances differ). batch > 0 hands positions out that many at a
 // time through STROBJ_bEnum (pgp is then null).
 STROBJ* CreateStrObj(FONTOBJ* font, std::u16string_view text, POINTL origin, ULONG batch = 0);
 // How a string is laid out beyond the default: down the page (SO_VERTICAL, each glyph a cell

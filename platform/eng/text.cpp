@@ -11,14 +11,15 @@
 #include "core/codepage.h"
 #include "core/winerror.h"
 #include "eng/eng_internal.h"
+#include "eng/engine_font.h"
 
 namespace velm::platform::eng {
 namespace {
 
-// The engine font's design: 5 x 7 glyphs, 6 units of advance, a cell of 8 units with the
-// baseline 7 units down.
-constexpr LONG kGlyphWidth = 5, kGlyphHeight = 7, kAdvance = 6, kCell = 8, kAscent = 7;
-constexpr LONG kMaxScale = 64;
+// The engine font's design (eng/engine_font.h): a cell of 8 units with the baseline 7 units
+// down, half-width characters 6 units wide and full-width ones 12.
+constexpr LONG kCell = kEngineFontCell, kAscent = kEngineFontAscent, kAdvance = kEngineFontAdvance;
+constexpr LONG kWideAdvance = 2 * kAdvance;
 constexpr WCHAR kDefaultChar = u'?';
 constexpr char16_t kFaceName[] = u"Engine Mono";
 constexpr size_t kMaxText = 4096;
@@ -43,15 +44,17 @@ void FillEngineMetrics(Font& font, std::u16string_view face = kFaceName) {
   ifi.jWinCharSet = ANSI_CHARSET;
   ifi.jWinPitchAndFamily = FIXED_PITCH | FF_MODERN;
   ifi.usWinWeight = FW_NORMAL;
-  ifi.flInfo = FM_INFO_TECH_BITMAP | FM_INFO_1BPP | FM_INFO_INTEGER_WIDTH | FM_INFO_CONSTANT_WIDTH |
-               FM_INFO_RETURNS_BITMAPS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED | FM_INFO_INTEGRAL_SCALING;
+  // Full-width glyphs are twice as wide as half-width ones.
+  ifi.flInfo = FM_INFO_TECH_BITMAP | FM_INFO_1BPP | FM_INFO_INTEGER_WIDTH | FM_INFO_DBCS_FIXED_PITCH |
+               FM_INFO_RETURNS_BITMAPS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED;
   ifi.fwdUnitsPerEm = kCell;
   ifi.fwdLowestPPEm = kCell;
   ifi.fwdWinAscender = ifi.fwdMacAscender = ifi.fwdTypoAscender = kAscent;
   ifi.fwdWinDescender = kCell - kAscent;
   ifi.fwdMacDescender = ifi.fwdTypoDescender = -(kCell - kAscent);
-  ifi.fwdAveCharWidth = ifi.fwdMaxCharInc = kAdvance;
-  ifi.fwdCapHeight = kGlyphHeight;
+  ifi.fwdAveCharWidth = kAdvance;
+  ifi.fwdMaxCharInc = kWideAdvance;
+  ifi.fwdCapHeight = kAscent;
   ifi.fwdXHeight = 5;
   ifi.fwdUnderscoreSize = 1;
   ifi.fwdUnderscorePosition = -1;
@@ -62,20 +65,16 @@ void FillEngineMetrics(Font& font, std::u16string_view face = kFaceName) {
   ifi.chDefaultChar = static_cast<BYTE>(kDefaultChar);
   ifi.chBreakChar = 0x20;
   ifi.wcFirstChar = 0x20;
-  ifi.wcLastChar = 0x7E;
+  ifi.wcLastChar = 0xFFFF;
   ifi.wcDefaultChar = kDefaultChar;
   ifi.wcBreakChar = 0x20;
   ifi.ptlBaseline = POINTL{1, 0};
   ifi.ptlAspect = POINTL{1, 1};
   ifi.ptlCaret = POINTL{0, 1};
-  ifi.rclFontBox = RECTL{0, kAscent, kGlyphWidth, -(kCell - kAscent)};
+  ifi.rclFontBox = RECTL{0, kAscent, kWideAdvance, -(kCell - kAscent)};
   std::memcpy(font.ownIfi.data(), &ifi, sizeof ifi);
   std::memcpy(font.ownIfi.data() + sizeof ifi, face.data(), nameBytes - sizeof(char16_t));
   font.ifi = reinterpret_cast<IFIMETRICS*>(font.ownIfi.data());
-}
-
-bool InkAt(const BYTE* columns, LONG scale, LONG x, LONG y) {
-  return (columns[x / scale] >> (y / scale)) & 1;
 }
 
 bool Turned(const Font& font) { return font.turn[0] != 1 || font.turn[1] || font.turn[2] || font.turn[3] != 1; }
@@ -119,23 +118,25 @@ void TurnBitmap(const Font& font, std::vector<BYTE>& bits) {
 
 // A glyph's outline: one closed rectangle per run of ink in each pixel row, relative to the
 // glyph's baseline origin.
-PATHOBJ* GlyphOutline(const BYTE* columns, LONG scale, const double* turn) {
+PATHOBJ* GlyphOutline(const EngineGlyphBitmap& glyph, const double* turn) {
   const auto at = [turn](LONG u, LONG v) {
     return POINTFIX{static_cast<FIX>(std::lround(16 * (u * turn[0] + v * turn[2]))),
                     static_cast<FIX>(std::lround(16 * (u * turn[1] + v * turn[3])))};
   };
   PATHOBJ* ppo = EngCreatePath();
   if (!ppo) return nullptr;
-  const LONG w = kGlyphWidth * scale, h = kGlyphHeight * scale;
+  const LONG w = glyph.width, h = glyph.height;
+  const size_t stride = (static_cast<size_t>(w) + 7) / 8;
+  const auto inked = [&](LONG x, LONG y) { return (glyph.bits[y * stride + x / 8] >> (7 - x % 8)) & 1; };
   for (LONG y = 0; y < h; ++y) {
     for (LONG x = 0; x < w;) {
-      if (!InkAt(columns, scale, x, y)) {
+      if (!inked(x, y)) {
         ++x;
         continue;
       }
       LONG end = x;
-      while (end < w && InkAt(columns, scale, end, y)) ++end;
-      const LONG top = y - kAscent * scale, bottom = top + 1;
+      while (end < w && inked(end, y)) ++end;
+      const LONG top = y + glyph.top, bottom = top + 1;
       POINTFIX corners[3] = {at(end, top), at(end, bottom), at(x, bottom)};
       if (!PATHOBJ_bMoveTo(ppo, at(x, top)) || !PATHOBJ_bPolyLineTo(ppo, corners, 3) ||
           !PATHOBJ_bCloseFigure(ppo)) {
@@ -165,34 +166,32 @@ Str* FindStr(const STROBJ* pstro) { return pstro ? Strs().Find(pstro) : nullptr;
 
 GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
   if (font.device || hg > 0xFFFF) return nullptr;
-  const BYTE* columns = BuiltinGlyphColumns(static_cast<WCHAR>(hg));
-  if (!columns) return nullptr;
+  EngineGlyphBitmap upright;
+  if (!EngineFontCovers(static_cast<char16_t>(hg))) return nullptr;
   std::lock_guard<std::mutex> lock(font.mutex);
   std::unique_ptr<GlyphEntry>& slot = font.glyphs[hg];
+  if (!slot || (outline && !slot->outline)) {
+    if (!DrawEngineGlyph(static_cast<char16_t>(hg), font.height, &upright)) return nullptr;
+  }
   if (!slot) {
     auto entry = std::unique_ptr<GlyphEntry>(new (std::nothrow) GlyphEntry);
     if (!entry) return nullptr;
-    const LONG s = font.scale, w = kGlyphWidth * s, h = kGlyphHeight * s;
-    const size_t stride = (static_cast<size_t>(w) + 7) / 8;
-    entry->bits.assign(offsetof(GLYPHBITS, aj) + stride * h, 0);
+    const LONG w = upright.width, h = upright.height;
+    entry->bits.assign(offsetof(GLYPHBITS, aj), 0);
+    entry->bits.insert(entry->bits.end(), upright.bits.begin(), upright.bits.end());
     auto* gb = reinterpret_cast<GLYPHBITS*>(entry->bits.data());
-    gb->ptlOrigin = POINTL{0, -kAscent * s};
+    gb->ptlOrigin = POINTL{0, upright.top};
     gb->sizlBitmap = SIZEL{w, h};
-    for (LONG y = 0; y < h; ++y) {
-      for (LONG x = 0; x < w; ++x) {
-        if (InkAt(columns, s, x, y)) gb->aj[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-      }
-    }
     if (Turned(font)) TurnBitmap(font, entry->bits);
     gb = reinterpret_cast<GLYPHBITS*>(entry->bits.data());
     GLYPHDATA data{};
     data.hg = hg;
-    data.fxD = LTOFX(kAdvance * s);
+    data.fxD = LTOFX(upright.advance);
     data.fxA = 0;
     data.fxAB = LTOFX(w);
-    data.fxInkTop = LTOFX(kAscent * s);
+    data.fxInkTop = LTOFX(-upright.top);
     data.fxInkBottom = 0;
-    data.rclInk = RECTL{0, -kAscent * s, w, h - kAscent * s};
+    data.rclInk = RECTL{0, upright.top, w, h + upright.top};
     data.ptqD.x.u.HighPart = data.fxD;
     entry->bitsData = data;
     entry->bitsData.gdf.pgb = gb;
@@ -200,7 +199,7 @@ GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
     slot = std::move(entry);
   }
   if (outline && !slot->outline) {
-    slot->outline = GlyphOutline(columns, font.scale, font.turn);
+    slot->outline = GlyphOutline(upright, font.turn);
     if (!slot->outline) return nullptr;
     slot->pathData.gdf.ppo = slot->outline;
   }
@@ -218,20 +217,20 @@ FONTOBJ* CreateEngineFontObj(LONG cellHeight, LONG resolution) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  const LONG scale = std::clamp<LONG>((std::max<LONG>(cellHeight, 1) + kCell / 2) / kCell, 1, kMaxScale);
-  font->scale = scale;
+  font->height = std::clamp(cellHeight, kEngineFontMinHeight, kEngineFontMaxHeight);
+  const auto scale = static_cast<FLOATL>(font->height) / kCell;
   FillEngineMetrics(*font);
-  font->xform = NewXform(XFORML{static_cast<FLOATL>(scale), 0, 0, static_cast<FLOATL>(scale), 0, 0});
+  font->xform = NewXform(XFORML{scale, 0, 0, scale, 0, 0});
   if (!font->xform) {
     DeleteFontObj(&font->fo);
     return nullptr;
   }
   FONTOBJ& fo = font->fo;
   fo.iFace = 0;
-  fo.cxMax = static_cast<ULONG>(kGlyphWidth * scale);
+  fo.cxMax = static_cast<ULONG>(EngineFontPixels(kWideAdvance, font->height));
   fo.flFontType = FO_TYPE_RASTER;
   fo.sizLogResPpi = SIZEL{resolution, resolution};
-  fo.ulStyleSize = resolution > 0 ? static_cast<ULONG>(kCell * scale * 72 / resolution) : 0;
+  fo.ulStyleSize = resolution > 0 ? static_cast<ULONG>(font->height * 72 / resolution) : 0;
   fo.pvProducer = font;
   return &fo;
 }
@@ -283,8 +282,9 @@ BOOL SetEngineFontTransform(FONTOBJ* pfo, LONG degrees, bool mirror) {
   const double sn = degrees % 90 ? std::sin(radians) : kSin[degrees / 90];
   const double m = mirror ? -1 : 1;
   const double turn[4] = {c * m, -sn * m, sn, c};
-  XFORMOBJ* xform = NewXform(XFORML{static_cast<FLOATL>(turn[0] * font->scale), static_cast<FLOATL>(turn[1] * font->scale),
-                                    static_cast<FLOATL>(turn[2] * font->scale), static_cast<FLOATL>(turn[3] * font->scale), 0, 0});
+  const double scale = static_cast<double>(font->height) / kCell;
+  XFORMOBJ* xform = NewXform(XFORML{static_cast<FLOATL>(turn[0] * scale), static_cast<FLOATL>(turn[1] * scale),
+                                    static_cast<FLOATL>(turn[2] * scale), static_cast<FLOATL>(turn[3] * scale), 0, 0});
   if (!xform) return FALSE;
   DeleteXformObj(font->xform);
   font->xform = xform;
@@ -306,6 +306,15 @@ std::optional<HGLYPH> GlyphSetHandle(const FD_GLYPHSET& set, WCHAR c) {
     return run.phg ? run.phg[c - run.wcLow] : HGLYPH{c};
   }
   return std::nullopt;
+}
+
+// Whether a device font steps c two cells on: a double-byte character of its character set's
+// code page in a font whose double-byte glyphs are twice as wide.
+bool DoubleWidth(const Font& font, WCHAR c) {
+  if (!font.ifi || !(font.ifi->flInfo & FM_INFO_DBCS_FIXED_PITCH) || font.ifi->jWinCharSet != SHIFTJIS_CHARSET) {
+    return false;
+  }
+  return WideCharToMultiByte(932, 0, &c, 1, nullptr, 0, nullptr, nullptr) == 2;
 }
 
 HGLYPH DeviceHandle(const Font& font, WCHAR c) {
@@ -336,7 +345,7 @@ LONG FontAdvance(FONTOBJ* pfo, HGLYPH hg) {
     XFORMOBJ_iGetXform(font->xform, &m);
     return std::max<LONG>(0, RoundLong(font->ifi->fwdAveCharWidth * m.eM11));
   }
-  return hg <= 0xFFFF && BuiltinGlyphColumns(static_cast<WCHAR>(hg)) ? kAdvance * font->scale : 0;
+  return hg <= 0xFFFF ? EngineGlyphAdvance(static_cast<char16_t>(hg), font->height) : 0;
 }
 
 void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent) {
@@ -344,8 +353,8 @@ void FontExtent(FONTOBJ* pfo, LONG& ascent, LONG& descent) {
   Font* font = FindFont(pfo);
   if (!font) return;
   if (!font->device) {
-    ascent = kAscent * font->scale;
-    descent = (kCell - kAscent) * font->scale;
+    ascent = EngineFontPixels(kAscent, font->height);
+    descent = font->height - ascent;
     return;
   }
   if (!font->ifi) return;
@@ -377,11 +386,12 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, cons
   str->defs.resize(text.size());
   LONG ascent, descent;
   FontExtent(pfo, ascent, descent);
-  LONG x = origin.x, y = origin.y, advance = 0;
+  LONG x = origin.x, y = origin.y, advance = 0, along = 0, widest = 0;
+  bool evenPitch = true;
   const LONG cellStep = ascent + descent;
   for (size_t i = 0; i < text.size(); ++i) {
     HGLYPH hg = font->device ? DeviceHandle(*font, text[i]) : text[i];
-    if (!font->device && !BuiltinGlyphColumns(text[i])) hg = kDefaultChar;
+    if (!font->device && !EngineFontCovers(text[i])) hg = kDefaultChar;
     GLYPHPOS& position = str->positions[i];
     position.hg = hg;
     position.ptl = POINTL{x, y};
@@ -390,24 +400,28 @@ STROBJ* CreateStrObj(FONTOBJ* pfo, std::u16string_view text, POINTL origin, cons
       str->defs[i].pgb = glyph->bitsData.gdf.pgb;
       position.pgdf = &str->defs[i];
     }
-    advance = FontAdvance(pfo, hg);
+    const LONG step = FontAdvance(pfo, hg) * (font->device && DoubleWidth(*font, text[i]) ? 2 : 1);
+    evenPitch = evenPitch && (i == 0 || step == advance);
+    advance = step;
+    widest = std::max(widest, step);
+    along += step;
     if (layout.vertical) y += cellStep;
     else {
       // Along the turned baseline from the origin, so that rounding does not pile up.
-      x = origin.x + RoundLong((i + 1.0) * advance * font->turn[0]);
-      y = origin.y + RoundLong((i + 1.0) * advance * font->turn[1]);
+      x = origin.x + RoundLong(along * font->turn[0]);
+      y = origin.y + RoundLong(along * font->turn[1]);
     }
   }
   STROBJ& so = str->so;
   so.cGlyphs = static_cast<ULONG>(text.size());
   so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | (layout.vertical ? SO_VERTICAL : SO_HORIZONTAL) |
                (layout.glyphIndex ? SO_GLYPHINDEX_TEXTOUT : 0);
-  so.ulCharInc = static_cast<ULONG>(layout.vertical ? cellStep : advance);
-  so.rclBkGround = layout.vertical ? RECTL{origin.x, origin.y - ascent, origin.x + advance, y - ascent}
+  so.ulCharInc = static_cast<ULONG>(layout.vertical ? cellStep : evenPitch ? advance : 0);
+  so.rclBkGround = layout.vertical ? RECTL{origin.x, origin.y - ascent, origin.x + widest, y - ascent}
                                    : RECTL{origin.x, origin.y - ascent, x, origin.y + descent};
   if (Turned(*font) && !layout.vertical) {
     // The cells' box: the turned corners of the run from the baseline origin.
-    const LONG run = advance * static_cast<LONG>(text.size());
+    const LONG run = along;
     constexpr LONG kBig = std::numeric_limits<LONG>::max();
     RECTL box{kBig, kBig, -kBig, -kBig};
     for (LONG u : {LONG{0}, run}) {
@@ -460,9 +474,11 @@ extern "C" XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo) {
 extern "C" ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg) {
   Font* font = FindFont(pfo);
   if (!font || font->device) return 0;
-  const ULONG count = 0x7E - 0x20 + 1;
-  if (phg) {
-    for (ULONG i = 0; i < count; ++i) phg[i] = 0x20 + i;
+  ULONG count = 0;
+  for (ULONG c = 0; c <= 0xFFFF; ++c) {
+    if (!EngineFontCovers(static_cast<char16_t>(c))) continue;
+    if (phg) phg[count] = c;
+    ++count;
   }
   return count;
 }

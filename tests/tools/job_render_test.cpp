@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -360,13 +362,13 @@ TEST(JobRenderTest, CurvesAreFlattenedBeforeFilling) {
   EXPECT_EQ(drawn.At(45, 11), kWhite);
 }
 
-// The engine font's 'I' at scale 1: columns 1 to 3 of the top and bottom rows, column 2 between.
-TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
+// A resident font select (0x50) of face "A" at a cell `height` pixels high.
+std::vector<uint8_t> ResidentSelect(uint16_t height) {
   std::vector<uint8_t> select = Bytes()
                                     .Raw({0x50, 2, 0x31, 0})
                                     .U16(0)
                                     .U16(400)
-                                    .U16(16)  // height: cells of 8 at scale 2
+                                    .U16(height)
                                     .U16(0)
                                     .U16(0)
                                     .U16(0)
@@ -377,6 +379,12 @@ TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
                                     .U16(0)
                                     .Done(false);
   select[14] = static_cast<uint8_t>(select.size());
+  return select;
+}
+
+// The engine font's 'I' at scale 1: columns 1 to 3 of the top and bottom rows, column 2 between.
+TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
+  const std::vector<uint8_t> select = ResidentSelect(16);  // cells of 8 at scale 2
   const std::vector<uint8_t> run =
       Bytes().Raw({0x52, 0, 0, 0}).U32(0).Rect(0, 0, 0, 0).U32(10).U32(4).U16(2).U16(0).U16(12).U16('I').U16('I').Done();
   const Drawn drawn = Draw(60, 30, {Colour(0x0000FF), select, run});
@@ -389,6 +397,39 @@ TEST(JobRenderTest, ResidentTextIsDrawnWithTheEngineFontAtTheSelectedHeight) {
   const Drawn one = Draw(20, 20, {Colour(kBlack), Bytes().Raw({0x51, 0, 0, 0}).U32(0).Rect(0, 0, 0, 0).U32(5).U32(5).U16('I').U16(0).Done()});
   EXPECT_EQ(one.At(5 + 2, 5 + 3), kBlack);
   EXPECT_EQ(one.At(5 + 2, 5 + 7), kWhite);
+}
+
+// Resident codes are code page 932's: 0x88EA is U+4E00 (unifont: row 7, columns 0..14) and
+// 0xB0 U+FF70 (row 6 column 1, row 7 columns 2..7). At a cell of 20 pixels the full-width
+// glyph is 30 pixels wide and its row 7 pixel row 9 (centres: (2y + 1) * 16 / 40), columns
+// 0..27; the half-width one 15 wide, its row 6 pixel rows 7 and 8, columns 2 and 3.
+TEST(JobRenderTest, ResidentCodesAreCodePage932CharactersAtAnyHeight) {
+  const std::vector<uint8_t> select = ResidentSelect(20);  // not a multiple of the cell
+  const std::vector<uint8_t> run = Bytes()
+                                       .Raw({0x52, 0, 0x80, 0})  // one step a glyph
+                                       .U32(0)
+                                       .Rect(0, 0, 0, 0)
+                                       .U32(10)
+                                       .U32(4)
+                                       .U16(2)
+                                       .U16(0)
+                                       .U16(30)
+                                       .U16(0)
+                                       .U16(0x88EA)
+                                       .U16(0xB0)
+                                       .Done();
+  const Drawn drawn = Draw(80, 40, {Colour(kBlack), select, run});
+  EXPECT_TRUE(drawn.rendering.problems.empty());
+  std::set<std::pair<int, int>> expected = {{42, 11}, {43, 11}, {42, 12}, {43, 12}};
+  for (int x = 10; x <= 37; ++x) expected.insert({x, 13});
+  for (int x = 44; x <= 54; ++x) expected.insert({x, 13});
+  std::set<std::pair<int, int>> inked;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 80; ++x) {
+      if (drawn.At(x, y) != kWhite) inked.insert({x, y});
+    }
+  }
+  EXPECT_EQ(inked, expected);
 }
 
 TEST(JobRenderTest, AGlyphOutlineIsFilledAtItsBox) {

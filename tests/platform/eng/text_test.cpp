@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "eng_test_support.h"
 
 namespace velm::test {
@@ -26,18 +28,34 @@ TEST_F(EngTextTest, TheEngineFontGivesScaledGlyphBitsAndMetrics) {
   // 'I' is a vertical bar in columns 2 (scaled: 4 and 5) with serifs top and bottom.
   EXPECT_EQ(bits->aj[2 * 7], 0x0C);   // row 7 of stride 2: pixels 4 and 5
   EXPECT_EQ(bits->aj[0], 0x3F);       // top serif: columns 1..3 scaled to pixels 2..7
+  // A full-width character fills two cells of 6 x 8 units; a control character has no glyph.
   hg = 0x3042;
+  ASSERT_EQ(FONTOBJ_cGetGlyphs(font, FO_GLYPHBITS, 1, &hg, &data), 1u);
+  EXPECT_EQ(static_cast<GLYPHDATA*>(data)->fxD, 24 * 16);
+  EXPECT_EQ(static_cast<GLYPHDATA*>(data)->gdf.pgb->sizlBitmap.cx, 24);
+  EXPECT_EQ(static_cast<GLYPHDATA*>(data)->gdf.pgb->sizlBitmap.cy, 16);
+  EXPECT_EQ(static_cast<GLYPHDATA*>(data)->gdf.pgb->ptlOrigin.y, -14);
+  hg = 0x0007;
   EXPECT_EQ(FONTOBJ_cGetGlyphs(font, FO_GLYPHBITS, 1, &hg, &data), 0u);
   const IFIMETRICS* ifi = FONTOBJ_pifi(font);
   ASSERT_NE(ifi, nullptr);
   EXPECT_EQ(ifi->fwdUnitsPerEm, 8);
-  EXPECT_EQ(ifi->flInfo & FM_INFO_CONSTANT_WIDTH, FM_INFO_CONSTANT_WIDTH);
+  EXPECT_EQ(ifi->flInfo & (FM_INFO_CONSTANT_WIDTH | FM_INFO_DBCS_FIXED_PITCH), FM_INFO_DBCS_FIXED_PITCH);
+  EXPECT_EQ(ifi->fwdMaxCharInc, 12);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(reinterpret_cast<const BYTE*>(ifi) + ifi->dpwszFaceName)),
             u"Engine Mono");
   XFORML m;
   EXPECT_EQ(XFORMOBJ_iGetXform(FONTOBJ_pxoGetXform(font), &m), GX_SCALE);
   EXPECT_EQ(m.eM11, 2.0f);
-  EXPECT_EQ(FONTOBJ_cGetAllGlyphHandles(font, nullptr), 95u);
+  std::vector<HGLYPH> handles(FONTOBJ_cGetAllGlyphHandles(font, nullptr));
+  ASSERT_GT(handles.size(), 95u);
+  EXPECT_EQ(FONTOBJ_cGetAllGlyphHandles(font, handles.data()), handles.size());
+  for (HGLYPH present : {HGLYPH{' '}, HGLYPH{'~'}, HGLYPH{0xFF71}, HGLYPH{0x6F22}}) {
+    EXPECT_TRUE(std::binary_search(handles.begin(), handles.end(), present)) << present;
+  }
+  for (HGLYPH absent : {HGLYPH{0x1F}, HGLYPH{0x7F}, HGLYPH{0x85}, HGLYPH{0xD800}}) {
+    EXPECT_FALSE(std::binary_search(handles.begin(), handles.end(), absent)) << absent;
+  }
   platform::DeleteFontObj(font);
 }
 
@@ -155,6 +173,42 @@ TEST_F(EngTextTest, DeviceFontsHaveMetricsButNoEngineGlyphs) {
   EXPECT_EQ(text->rclBkGround.top, 84);
   platform::DeleteStrObj(text);
   platform::DeleteFontObj(font);
+}
+
+// Double-byte characters of a Shift-JIS font with double-byte fixed pitch step two cells; a
+// string of mixed steps carries no ulCharInc. The engine font's full-width glyphs do the same.
+TEST_F(EngTextTest, FullWidthCharactersStepTwoCells) {
+  IFIMETRICS ifi{};
+  ifi.fwdUnitsPerEm = 1000;
+  ifi.fwdAveCharWidth = 750;
+  ifi.fwdWinAscender = 875;
+  ifi.jWinCharSet = SHIFTJIS_CHARSET;
+  ifi.flInfo = FM_INFO_DBCS_FIXED_PITCH;
+  FONTOBJ* device = platform::CreateDeviceFontObj(1, &ifi, XFORML{0.02f, 0, 0, 0.02f, 0, 0}, 600);
+  FONTOBJ* engine = platform::CreateEngineFontObj(20, 600);
+  struct Case {
+    FONTOBJ* font;
+    const char16_t* text;
+    std::vector<LONG> xs;
+    ULONG charInc;
+  };
+  const Case cases[] = {
+      {device, u"A\xFF71\x6F22" u"B", {0, 15, 30, 60}, 0},  // ASCII and half-width katakana one cell
+      {device, u"AB", {0, 15}, 15},
+      {engine, u"A\xFF71\x6F22" u"B", {0, 15, 30, 60}, 0},
+      {engine, u"\x6F22\x5B57", {0, 30}, 30},
+  };
+  for (const Case& c : cases) {
+    STROBJ* text = platform::CreateStrObj(c.font, c.text, POINTL{0, 100});
+    ASSERT_NE(text, nullptr);
+    std::vector<LONG> xs;
+    for (ULONG i = 0; i < text->cGlyphs; ++i) xs.push_back(text->pgp[i].ptl.x);
+    EXPECT_EQ(xs, c.xs) << (c.font == device ? "device" : "engine");
+    EXPECT_EQ(text->ulCharInc, c.charInc) << (c.font == device ? "device" : "engine");
+    platform::DeleteStrObj(text);
+  }
+  platform::DeleteFontObj(device);
+  platform::DeleteFontObj(engine);
 }
 
 }  // namespace
