@@ -129,6 +129,16 @@ const Refusal kRefusals[] = {
     {"two kinds of extra data on one row", "pages/1002_basic.txt", "(row ZMD_IDC_PAPER_SIZE_COMBO [^\n]*)\n",
      "$1 space\n", "a row carries one kind of extra data"},
     {"an identifier named twice", "control_ids.txt", "\n2001 ", "\n2002 ", "control id 2002 named twice"},
+    {"a combo over a number range", "pages/1010_init.txt", "(row ZMD_IDC_LANGUAGE_COMBO 0x2b) ZMD_vdmLanguageID",
+     "$1 ZMD_vdmNUPOrder", "control type 0x2b offers values for choice, but the node of ZMD_vdmNUPOrder is a number range"},
+    {"a radio button over a number range", "pages/1006_printquality.txt", "(row ZMD_IDC_QUALITY_1 0x29) ZMD_vdmQualityMode",
+     "$1 ZMD_vdmGamma", "control type 0x29 offers values for choice, but the node of ZMD_vdmGamma is a number range"},
+    {"a decimal edit over a list", "pages/1021_user_pqc.txt", "(row ZMD_IDC_PQC_BRIGHTNESS 0x3f) ZMD_vdmBrightness",
+     "$1 ZMD_vdmMarkPaperType",
+     "control type 0x3f steps a number, but the node of ZMD_vdmMarkPaperType is a list of values"},
+    {"a slider over a list shared by Identity", "pages/1006_printquality.txt",
+     "(row ZMD_IDC_GREENBALANCE 0x52) ZMD_vdmGreenBalance", "$1 ZMD_vdmTrayMediaTray1",
+     "control type 0x52 steps a number, but the node of ZMD_vdmTrayMediaTray1 is a list of values"},
 };
 
 class PageSourceRefusals : public PageSourcesTest, public ::testing::WithParamInterface<Refusal> {};
