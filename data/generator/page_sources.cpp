@@ -271,6 +271,12 @@ bool ReadSource(const fs::path& file, PageSource& page, FaultReporter fail) {
 constexpr int kItemSavedSettings = 41;
 bool NamedAtRunTime(int item) { return item == kItemSavedSettings; }
 
+// The owner-drawn lists whose rows show each value's picture beside its name (binding edges and
+// slip sheets on the edit page, staple and punch positions, the free size's icon).
+bool DrawsValuePictures(int control) {
+  return control == 2085 || control == 2087 || control == 2100 || control == 2102 || control == 2457;
+}
+
 // Items whose list or combo the page fills itself (the stored stamps, the address list's entries,
 // the option rows), so that their nodes are numbers; the saved settings' index is one too, as its
 // "none" (255) is a signed byte's -1.
@@ -578,7 +584,8 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
         for (int value : values->second) {
           if (value == 0) continue;  // 0 stands for the item itself and is never listed
           needString(value, row.where, "a value name of " + row.item);
-          if (row.type == kPictureOfValues) needBitmap(value, row.where, "a value picture of " + row.item);
+          if (row.type == kPictureOfValues || DrawsValuePictures(row.controlId))
+            needBitmap(value, row.where, "a value picture of " + row.item);
         }
       }
     }

@@ -112,6 +112,8 @@ const Refusal kRefusals[] = {
      "bitmap 6195 (the row's conflict mark) is not in dialogs/"},
     {"a value picture the library lacks", "dialogs/pictures.txt", "bitmap 2027 [^\n]*\n", "",
      "bitmap 2027 (a value picture of ZMD_dmOrientation) is not in dialogs/"},
+    {"a staple position's picture the library lacks", "dialogs/pictures.txt", "bitmap 2731 [^\n]*\n", "",
+     "bitmap 2731 (a value picture of ZMD_vdmStapleType) is not in dialogs/"},
     {"a page without a source", "pages.txt", "(1065  1065   0x4     0      3   ZMD_IDD_DIALOG_HIDDEN_FUNC)",
      "$1\n1066  1066   0x4     0      0   ZMD_IDD_DIALOG_EXTRA", "page ZMD_IDD_DIALOG_EXTRA has no source"},
     {"a source of an unknown page", "pages/1020_status.txt", "page ZMD_IDD_DIALOG_STATUS", "page ZMD_IDD_NO_SUCH",
