@@ -69,6 +69,11 @@ TEST_F(PageSourcesTest, TheSourcesPassAndGiveEveryPageItsRows) {
   EXPECT_NE(tables.find("{860, 2221, 23, 0, 2220, 0x0u,"), std::string::npos);
   EXPECT_NE(tables.find("{860, 2220, 63, 0, 0, 0x80000000u,"), std::string::npos);
   EXPECT_NE(tables.find("{0, 2361, 2, 0, 0, 0x20000000u,"), std::string::npos);
+  // The unit dialog chooses the unit with a check box; the edit page's icon lists show the binding
+  // edge and the slip-sheet kind.
+  EXPECT_NE(tables.find("{179, 3036, 22, 0, 0, 0x0u,"), std::string::npos);
+  EXPECT_NE(tables.find("{103, 2085, 47, "), std::string::npos);
+  EXPECT_NE(tables.find("{137, 2087, 47, "), std::string::npos);
 }
 
 struct Refusal {
