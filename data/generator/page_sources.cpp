@@ -271,6 +271,34 @@ bool ReadSource(const fs::path& file, PageSource& page, FaultReporter fail) {
 constexpr int kItemSavedSettings = 41;
 bool NamedAtRunTime(int item) { return item == kItemSavedSettings; }
 
+// The owner-drawn lists whose rows show each value's picture beside its name (binding edges and
+// slip sheets on the edit page, staple and punch positions, the free size's icon).
+bool DrawsValuePictures(int control) {
+  return control == 2085 || control == 2087 || control == 2100 || control == 2102 || control == 2457;
+}
+
+// Items whose list or combo the page fills itself (the stored stamps, the address list's entries,
+// the option rows), so that their nodes are numbers; the saved settings' index is one too, as its
+// "none" (255) is a signed byte's -1.
+bool FilledByItsPage(int item) { return item == 120 || item == 242 || item == 10013; }
+
+bool IsListNode(const std::string& type) {
+  return type == "PickOne" || type == "PickPage" || type == "PickSlot" || type == "FontTbl";
+}
+
+// A row's control must fit its item's node: a choice needs a list, a number control a number.
+void CheckControlFitsNode(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  const auto node = tables.describedItems.find(row.item);
+  if (node == tables.describedItems.end()) return;
+  std::ostringstream type;
+  type << "control type 0x" << std::hex << row.type;
+  if (ChoosesAValue(row.type) && node->second == "Numeric" && !FilledByItsPage(row.itemId) &&
+      !NamedAtRunTime(row.itemId))
+    fail(row.where, type.str() + " offers values for choice, but the node of " + row.item + " is a number range");
+  if (StepsANumber(row.type) && IsListNode(node->second))
+    fail(row.where, type.str() + " steps a number, but the node of " + row.item + " is a list of values");
+}
+
 bool Contains(const std::vector<int>& list, int value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
@@ -308,6 +336,14 @@ bool IsContainer(const PageControl& control) {
 bool IsChildTemplate(long kind) { return (kind & kTabPageKinds) != 0 && (kind & 0x4) == 0; }
 
 bool IsControlType(int type) { return Contains({std::begin(kControlTypes), std::end(kControlTypes)}, type); }
+
+bool ChoosesAValue(int type) {
+  return ListsValueNames(type) || type == 0x29 || type == 0x32;
+}
+
+bool StepsANumber(int type) {
+  return type == 0x3f || type == 0x17 || type == 0x51 || type == 0x52 || type == 0x54 || type == 0x55;
+}
 
 bool ListsValueNames(int type) {
   return type == kPictureOfValues || type == 0x2a || type == 0x2b || type == 0x2f || type == 0x30 || type == 0x69;
@@ -420,16 +456,27 @@ std::map<std::string, std::vector<int>> ReadLanguageStringIds(const fs::path& da
   return strings;
 }
 
-std::vector<std::string> ReadDescribedItems(const fs::path& data) {
-  std::vector<std::string> items;
+std::map<std::string, std::string> ReadDescribedItems(const fs::path& data) {
+  std::map<std::string, std::string> items;
+  std::map<std::string, std::string> sharing;  // item -> the item whose node it shares
   std::ifstream in(data / "model" / "qnvelm.dsc", std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     if (line.rfind("*OpenUI *", 0) != 0) continue;
     const size_t end = line.find_first_of(" :", 9);
-    items.push_back(line.substr(9, end == std::string::npos ? std::string::npos : end - 9));
+    if (end == std::string::npos) continue;
+    const std::string item = line.substr(9, end - 9);
+    const size_t colon = line.find(':', end);
+    auto words = Words(colon == std::string::npos ? "" : line.substr(colon + 1));
+    if (words.empty()) words.push_back("-");
+    const std::string type = words[0].substr(0, words[0].find('|'));
+    if (type == "Identity" && words.size() > 1 && words[1].size() > 1) sharing.emplace(item, words[1].substr(1));
+    items.emplace(item, type);  // a numbered record keeps the first record's type
   }
-  std::sort(items.begin(), items.end());
+  for (const auto& [item, shared] : sharing) {
+    const auto found = items.find(shared);
+    if (found != items.end()) items[item] = found->second;
+  }
   return items;
 }
 
@@ -466,8 +513,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
     const auto found = tables.items.find(symbol);
     if (found == tables.items.end()) return fail(where, "item " + symbol + " is not in the item table");
     id = found->second;
-    if (!std::binary_search(tables.describedItems.begin(), tables.describedItems.end(), symbol))
-      fail(where, "item " + symbol + " has no node in the model description");
+    if (!tables.describedItems.count(symbol)) fail(where, "item " + symbol + " has no node in the model description");
   };
   for (PageSource& page : sources) {
     const PageEntry& entry = pages.at(page.name);
@@ -506,7 +552,10 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
       if (row.linkId && !byId.count(row.linkId))
         fail(row.where, "linked control " + row.link + " is not in the template of " + page.name);
       if (!IsControlType(row.type)) fail(row.where, "control type " + std::to_string(row.type) + " has no control class");
-      if (row.item != "-") itemOf(row.item, row.where, row.itemId);
+      if (row.item != "-") {
+        itemOf(row.item, row.where, row.itemId);
+        CheckControlFitsNode(row, tables, fail);
+      }
       if (!row.dialog.empty()) {
         const auto dialog = pages.find(row.dialog);
         if (dialog == pages.end()) fail(row.where, "dialog " + row.dialog + " is not in pages.txt");
@@ -535,7 +584,8 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
         for (int value : values->second) {
           if (value == 0) continue;  // 0 stands for the item itself and is never listed
           needString(value, row.where, "a value name of " + row.item);
-          if (row.type == kPictureOfValues) needBitmap(value, row.where, "a value picture of " + row.item);
+          if (row.type == kPictureOfValues || DrawsValuePictures(row.controlId))
+            needBitmap(value, row.where, "a value picture of " + row.item);
         }
       }
     }

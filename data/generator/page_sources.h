@@ -99,17 +99,23 @@ bool IsControlType(int type);
 // Types that list an item's values by their names, and the picture of values.
 bool ListsValueNames(int type);
 constexpr int kPictureOfValues = 0x03;
+// Types that offer the item's values for choice (lists, combos, radios, pictures of values), and
+// those that step a number through its range (edits of numbers, spins, sliders, trackbars).
+bool ChoosesAValue(int type);
+bool StepsANumber(int type);
 
 // Everything the semantic checks compare against.
 struct PageCheckTables {
   std::map<std::string, int> items;                  // item symbol -> item id
   std::map<int, std::vector<int>> valueNames;        // item -> model values offered for choice
-  std::vector<std::string> describedItems;           // item symbols with a node in the description
+  std::map<std::string, std::string> describedItems; // item symbol -> its node's type (PickOne, Numeric, …)
   std::map<std::string, std::vector<int>> strings;   // language code -> string ids
   std::vector<int> bitmaps;                          // bitmap ids of the resource library
 };
 std::map<std::string, std::vector<int>> ReadLanguageStringIds(const std::filesystem::path& data, FaultReporter fail);
-std::vector<std::string> ReadDescribedItems(const std::filesystem::path& data);
+// The items with a node in the model description and the node's type; a node that shares
+// another item's (Identity) has that item's type.
+std::map<std::string, std::string> ReadDescribedItems(const std::filesystem::path& data);
 std::vector<int> ReadBitmapIds(const std::filesystem::path& data);
 
 // The checks of the sources against the page table and the other tables.

@@ -69,6 +69,11 @@ TEST_F(PageSourcesTest, TheSourcesPassAndGiveEveryPageItsRows) {
   EXPECT_NE(tables.find("{860, 2221, 23, 0, 2220, 0x0u,"), std::string::npos);
   EXPECT_NE(tables.find("{860, 2220, 63, 0, 0, 0x80000000u,"), std::string::npos);
   EXPECT_NE(tables.find("{0, 2361, 2, 0, 0, 0x20000000u,"), std::string::npos);
+  // The unit dialog chooses the unit with a check box; the edit page's icon lists show the binding
+  // edge and the slip-sheet kind.
+  EXPECT_NE(tables.find("{179, 3036, 22, 0, 0, 0x0u,"), std::string::npos);
+  EXPECT_NE(tables.find("{103, 2085, 47, "), std::string::npos);
+  EXPECT_NE(tables.find("{137, 2087, 47, "), std::string::npos);
 }
 
 struct Refusal {
@@ -112,6 +117,8 @@ const Refusal kRefusals[] = {
      "bitmap 6195 (the row's conflict mark) is not in dialogs/"},
     {"a value picture the library lacks", "dialogs/pictures.txt", "bitmap 2027 [^\n]*\n", "",
      "bitmap 2027 (a value picture of ZMD_dmOrientation) is not in dialogs/"},
+    {"a staple position's picture the library lacks", "dialogs/pictures.txt", "bitmap 2731 [^\n]*\n", "",
+     "bitmap 2731 (a value picture of ZMD_vdmStapleType) is not in dialogs/"},
     {"a page without a source", "pages.txt", "(1065  1065   0x4     0      3   ZMD_IDD_DIALOG_HIDDEN_FUNC)",
      "$1\n1066  1066   0x4     0      0   ZMD_IDD_DIALOG_EXTRA", "page ZMD_IDD_DIALOG_EXTRA has no source"},
     {"a source of an unknown page", "pages/1020_status.txt", "page ZMD_IDD_DIALOG_STATUS", "page ZMD_IDD_NO_SUCH",
@@ -129,6 +136,16 @@ const Refusal kRefusals[] = {
     {"two kinds of extra data on one row", "pages/1002_basic.txt", "(row ZMD_IDC_PAPER_SIZE_COMBO [^\n]*)\n",
      "$1 space\n", "a row carries one kind of extra data"},
     {"an identifier named twice", "control_ids.txt", "\n2001 ", "\n2002 ", "control id 2002 named twice"},
+    {"a combo over a number range", "pages/1010_init.txt", "(row ZMD_IDC_LANGUAGE_COMBO 0x2b) ZMD_vdmLanguageID",
+     "$1 ZMD_vdmNUPOrder", "control type 0x2b offers values for choice, but the node of ZMD_vdmNUPOrder is a number range"},
+    {"a radio button over a number range", "pages/1006_printquality.txt", "(row ZMD_IDC_QUALITY_1 0x29) ZMD_vdmQualityMode",
+     "$1 ZMD_vdmGamma", "control type 0x29 offers values for choice, but the node of ZMD_vdmGamma is a number range"},
+    {"a decimal edit over a list", "pages/1021_user_pqc.txt", "(row ZMD_IDC_PQC_BRIGHTNESS 0x3f) ZMD_vdmBrightness",
+     "$1 ZMD_vdmMarkPaperType",
+     "control type 0x3f steps a number, but the node of ZMD_vdmMarkPaperType is a list of values"},
+    {"a slider over a list shared by Identity", "pages/1006_printquality.txt",
+     "(row ZMD_IDC_GREENBALANCE 0x52) ZMD_vdmGreenBalance", "$1 ZMD_vdmTrayMediaTray1",
+     "control type 0x52 steps a number, but the node of ZMD_vdmTrayMediaTray1 is a list of values"},
 };
 
 class PageSourceRefusals : public PageSourcesTest, public ::testing::WithParamInterface<Refusal> {};

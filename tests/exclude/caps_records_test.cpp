@@ -155,13 +155,15 @@ TEST_F(CapsRecordsTest, TerminalServerAndMarkPaperRows) {
   OptSetValue(context, kItemTSE, 1);
   for (DWORD row = 49; row <= 53; ++row) EXPECT_EQ(getCaps_(context_, row, nullptr), 0) << row;
   OptSetValue(context, kItemTSE, 0);
-  // Separator sheets with trays to spare: the mark paper's model node is a number range, not a
-  // list, so its allowed values cannot be listed (-1).
-  if (getCaps_(context_, 23, nullptr) == 1) {
-    EXPECT_EQ(getCaps_(context_, 56, nullptr), -1);
-  } else {
-    EXPECT_EQ(getCaps_(context_, 56, nullptr), 0);
-  }
+  // Separator sheets with trays to spare: the mark paper's kinds (blank 1, printed 2) and a
+  // closing 0.
+  ASSERT_EQ(getCaps_(context_, 23, nullptr), 1);
+  intptr_t count = 0;
+  const std::vector<BYTE> kinds = List(56, 4, &count);
+  ASSERT_EQ(count, 3);
+  EXPECT_EQ(U32(kinds.data(), 0), 1u);
+  EXPECT_EQ(U32(kinds.data(), 4), 2u);
+  EXPECT_EQ(U32(kinds.data(), 8), 0u);
 }
 
 TEST_F(CapsRecordsTest, ListCallsKeepTheirCapacity) {
