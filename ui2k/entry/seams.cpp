@@ -8,16 +8,24 @@ namespace {
 
 std::mutex g_callsLock;
 std::vector<std::string>& Calls() {
-  static auto* calls = new std::vector<std::string>();
-  return *calls;
+  static std::vector<std::string> calls;  // destroyed when the library unloads
+  return calls;
 }
 
 std::atomic<const UiSeams*> g_seams{&kUiSeamsRecording};
 
-void Note(const char* name) { UiNoteSeamCall(name); }
-void Note(const char* name, DWORD a) { UiNoteSeamCall(std::string(name) + " " + std::to_string(a)); }
-void Note(const char* name, DWORD a, DWORD b) {
+// A record lost for want of memory changes nothing the driver does.
+void Note(const char* name) try {
+  UiNoteSeamCall(name);
+} catch (...) {
+}
+void Note(const char* name, DWORD a) try {
+  UiNoteSeamCall(std::string(name) + " " + std::to_string(a));
+} catch (...) {
+}
+void Note(const char* name, DWORD a, DWORD b) try {
   UiNoteSeamCall(std::string(name) + " " + std::to_string(a) + " " + std::to_string(b));
+} catch (...) {
 }
 
 }  // namespace
