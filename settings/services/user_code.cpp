@@ -31,8 +31,10 @@ void StoreCode(DriverContext* context, WORD item, const WCHAR* code) {
 
 void CfgSetUserCodeSwitch(CfgUserCodeSwitchProc proc) { g_switch.store(proc ? proc : CfgUserCodeSwitch); }
 
+int CfgUserCodeSwitchOn(DriverContext* context) { return g_switch.load()(context); }
+
 int CfgLoadUserCodeIfEnabled(DriverContext* context) {
-  if (!g_switch.load()(context)) return 1;
+  if (!CfgUserCodeSwitchOn(context)) return 1;
   return CfgLoadUserCodeUnlessServer(context);
 }
 

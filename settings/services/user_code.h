@@ -15,6 +15,8 @@
 // own in. Null puts CfgUserCodeSwitch back. Only while no load runs.
 using CfgUserCodeSwitchProc = int (*)(DriverContext* context);
 void CfgSetUserCodeSwitch(CfgUserCodeSwitchProc proc);
+// The switch in force, asked for `context`.
+int CfgUserCodeSwitchOn(DriverContext* context);
 
 // The switch off: 1, nothing read or written. On: CfgLoadUserCodeUnlessServer.
 int CfgLoadUserCodeIfEnabled(DriverContext* context);

@@ -20,6 +20,7 @@
 #include "ui2k/entry/seams.h"
 #include "ui2k/entry/sheet_commit.h"
 #include "ui2k/install/job_control_bridge.h"
+#include "ui2k/install/user_code.h"
 
 namespace {
 
@@ -164,7 +165,7 @@ UiContext* OpenDocumentSheet(const DOCUMENTPROPERTYHEADER& header, DWORD* exFlag
   }
   ui->state.sheetKind = kUiSheetDocument;
   UiSetModeBytes(ui, header.fMode);
-  seams.ucInitOptionStates(ui);
+  UcInitOptionStates(ui);
   const BYTE userCodeGet = UiGetModeByte(ui, kEnvUserCodeGet);
   const bool nt5 = UiIsNt5OrLater();
   const bool mayChange = UiGetModeByte(ui, kEnvNoPermission) == 0;
@@ -219,7 +220,7 @@ UiContext* OpenDeviceSheet(const DEVICEPROPERTYHEADER& header) {
   const bool noPermission = header.Flags & DPS_NOPERMISSION;
   UiSetModeBytes(ui, noPermission ? DM_NOPERMISSION : 0);
   UiSetModeByte(ui, kEnvCallSrc, 1);
-  UiGetSeams().ucInitOptionStates(ui);
+  UcInitOptionStates(ui);
   if (!DmMergeIntoUiContext(ui, nullptr, kDeviceMergeFlags)) {
     UiDestroyContext(ui);
     return nullptr;
@@ -257,7 +258,7 @@ LONG UiDocumentPropertiesSilent(DOCUMENTPROPERTYHEADER* header) {
   UiGetSeams().instHandlePrinterRename(ui);
   if (SysTestFeatureBit(kFeatureRemoteManagement)) UiGetSeams().srvImportRemoteSettings(ui);
   UiSetModeBytes(ui, header->fMode);
-  UiGetSeams().ucInitOptionStates(ui);
+  UcInitOptionStates(ui);
   const BYTE userCodeGet = UiGetModeByte(ui, kEnvUserCodeGet);
   if ((header->fMode & DM_IN_BUFFER) && header->pdmIn) {
     if (!DmMergeIntoUiContext(ui, header->pdmIn, header->fMode | kSilentMergeFlags)) {

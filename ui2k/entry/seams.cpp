@@ -64,6 +64,7 @@ const UiSeams kUiSeamsRecording = {
     [](UiContext*, DWORD flags) -> BOOL { return Note("InstCopyInstallFiles", flags), TRUE; },
     [](UiContext*) { Note("InstImportBatchLists"); },
     [](UiContext*) { Note("InstSaveDeviceSetup"); },
+    [](UiContext*, int mode) { Note("InstWriteUserCodeSection", mode); },
     [](UiContext*) -> DWORD { return Note("BidiUiGetExFlag"), 0; },
     [](UiContext*) { Note("BidiUiSetExFlag"); },
     [](UiContext*) { Note("BidiUiSelectSource"); },
@@ -72,8 +73,6 @@ const UiSeams kUiSeamsRecording = {
     [](UiContext*) -> BOOL { return Note("BidiUiQueryForSummary"), TRUE; },
     [](UiContext*) { Note("SrvImportRemoteSettings"); },
     [](UiContext*, DEVMODEW*, DWORD) -> BOOL { return Note("SrvGetServerDevmode"), FALSE; },
-    [](UiContext*) { Note("UcInitOptionStates"); },
-    [](UiContext*) { Note("UcStoreUserCode"); },
     [](UiContext*) { Note("LstReloadQualityList"); },
     [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
 };

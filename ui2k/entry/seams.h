@@ -1,6 +1,6 @@
 // Calls from the entry points into work that later parts of the interface library do: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
-// (Srv…), the user code (Uc…), the quality list and the page framework (SheetAddPages).
+// (Srv…), the quality list and the page framework (SheetAddPages).
 //
 // Until those parts are built, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
@@ -32,6 +32,7 @@ struct UiSeams {
   BOOL (*instCopyInstallFiles)(UiContext* ui, DWORD flags);
   void (*instImportBatchLists)(UiContext* ui);
   void (*instSaveDeviceSetup)(UiContext* ui);       // "SaveDeviceSetup": default file, printer items
+  void (*instWriteUserCodeSection)(UiContext* ui, int mode);  // the printer's user-code keys of "qndef.ini"
   // Bidirectional status.
   DWORD (*bidiUiGetExFlag)(UiContext* ui);
   void (*bidiUiSetExFlag)(UiContext* ui);
@@ -42,9 +43,7 @@ struct UiSeams {
   // Server pull.
   void (*srvImportRemoteSettings)(UiContext* ui);
   BOOL (*srvGetServerDevmode)(UiContext* ui, DEVMODEW* devmode, DWORD size);
-  // User code, quality list.
-  void (*ucInitOptionStates)(UiContext* ui);
-  void (*ucStoreUserCode)(UiContext* ui);
+  // Quality list.
   void (*lstReloadQualityList)(UiContext* ui);
   // Page framework.
   BOOL (*sheetAddPages)(UiContext* ui, WORD sheetKind);

@@ -12,6 +12,7 @@
 #include "ui2k/entry/devmode_convert.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/install/job_control_bridge.h"
+#include "ui2k/install/user_code.h"
 #include "ui2k/store/font_substitution.h"
 
 namespace {
@@ -31,7 +32,7 @@ struct MergeStep {
 void AfterPublicFields(DriverContext*, void* argument) {
   const MergeStep& step = *static_cast<MergeStep*>(argument);
   UiSetJbInstalled(step.ui);
-  UiGetSeams().ucInitOptionStates(step.ui);
+  UcInitOptionStates(step.ui);
   if (step.flags & DM_PROMPT) JcBridgeReadOptions(step.ui, kMaskAll);
 }
 
@@ -81,7 +82,7 @@ int DmMergeIntoUiContext(UiContext* ui, const DEVMODEW* devmode, DWORD flags) {
 }
 
 void SheetStoreUserCodeAndFonts(UiContext* ui, int mode) {
-  UiGetSeams().ucStoreUserCode(ui);
+  UcStoreUserCode(ui);
   DmResync(ui->driver, mode);
   FontSubWriteTableValues(ui, 0);
 }

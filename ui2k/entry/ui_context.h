@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "settings/context/driver_context.h"
+#include "ui2k/install/user_code.h"
 #include "ui2k/store/font_substitution.h"
 #include "win32.h"
 
@@ -42,6 +43,7 @@ struct UiState {
   SettingsRecord* bidiCopy;        // document sheet: the record as the device's options left it
   HBRUSH brushes[2];               // the pages' background brushes
   FontSubKept fontSubKept;         // the font table before the font page's changes, for a cancel
+  UcKept userCode;                 // the user's own code while a provider's code stands in for it
 };
 
 struct UiContext {
