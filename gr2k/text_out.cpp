@@ -113,6 +113,58 @@ bool CollectGlyphs(STROBJ* pstro, CountedVector<StringGlyph>* out) {
   return true;
 }
 
+// The code page of the printer's resident fonts; the device fonts' handles are already in it.
+constexpr UINT kResidentCodePage = 932;
+
+// The character that `hg` stands for in the font's glyph set, or 0.
+WCHAR GlyphCharacter(const FD_GLYPHSET* set, HGLYPH hg) {
+  for (ULONG i = 0; set && i < set->cRuns; ++i) {
+    const WCRUN& run = set->awcrun[i];
+    if (!run.phg) {
+      if (hg >= run.wcLow && hg - run.wcLow < run.cGlyphs) return static_cast<WCHAR>(hg);
+      continue;
+    }
+    for (USHORT k = 0; k < run.cGlyphs; ++k) {
+      if (run.phg[k] == hg) return static_cast<WCHAR>(run.wcLow + k);
+    }
+  }
+  return 0;
+}
+
+// The resident code of each glyph: a device font's handle as it is; another font's character in
+// the resident code page. False when a character has no code there.
+bool ResidentCodes(FONTOBJ* pfo, const CountedVector<StringGlyph>& glyphs, WORD* codes) {
+  const bool deviceFont = (pfo->flFontType & FO_TYPE_DEVICE) != 0;
+  const FD_GLYPHSET* set = deviceFont ? nullptr : FONTOBJ_pfdg(pfo);
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    if (deviceFont) {
+      codes[i] = static_cast<WORD>(glyphs[i].hg);
+      continue;
+    }
+    const WCHAR c = GlyphCharacter(set, glyphs[i].hg);
+    CHAR bytes[2] = {};
+    BOOL lost = FALSE;
+    const int n = c ? WideCharToMultiByte(kResidentCodePage, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, 2, nullptr, &lost) : 0;
+    if (n < 1 || lost) return false;
+    codes[i] = n == 1 ? static_cast<BYTE>(bytes[0])
+                      : static_cast<WORD>(static_cast<BYTE>(bytes[0]) << 8 | static_cast<BYTE>(bytes[1]));
+  }
+  return true;
+}
+
+// Whether every glyph of the string has a resident code.
+bool ResidentCodesHeld(STROBJ* pstro, FONTOBJ* pfo) {
+  CountedVector<StringGlyph> glyphs;
+  CountedVector<WORD> codes;
+  try {
+    if (!CollectGlyphs(pstro, &glyphs)) return false;
+    codes.resize(glyphs.size());
+  } catch (...) {
+    return false;
+  }
+  return ResidentCodes(pfo, glyphs, codes.data());
+}
+
 // What one text call selects and measures.
 struct TextFont {
   FontSelect select{};
@@ -236,7 +288,7 @@ BOOL SelectFont(RenderPdev* pdev, FONTOBJ* pfo, TextFont& font, bool hostIcm) {
 }
 
 // Resident glyphs: a fixed-pitch run, a run along the baseline or column, or one 0x51 each.
-BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, const TextFont& font) {
+BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, FONTOBJ* pfo, const TextFont& font) {
   CountedVector<StringGlyph> glyphs;
   if (!CollectGlyphs(pstro, &glyphs)) return FALSE;
   if (glyphs.empty()) return TRUE;
@@ -249,7 +301,10 @@ BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, const TextFont& font) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
-  for (size_t i = 0; i < glyphs.size(); ++i) codes[i] = static_cast<WORD>(glyphs[i].hg);
+  if (!ResidentCodes(pfo, glyphs, codes.data())) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return FALSE;
+  }
   const DWORD count = static_cast<DWORD>(glyphs.size());
   const RECTL& background = pstro->rclBkGround;
   const FLONG accel = pstro->flAccel;
@@ -281,7 +336,7 @@ BOOL EmitResident(RenderPdev* pdev, STROBJ* pstro, const TextFont& font) {
   for (const StringGlyph& glyph : glyphs) {
     const LONG x = glyph.at.x - dx, y = glyph.at.y - dy;
     const RECTL cell{x, y, x + font.cellWidth, y + font.height};
-    if (!StrmEmitTextPos(stream, cell, x, y, static_cast<WORD>(glyph.hg))) return FALSE;
+    if (!StrmEmitTextPos(stream, cell, x, y, codes[&glyph - glyphs.data()])) return FALSE;
   }
   return TRUE;
 }
@@ -536,13 +591,17 @@ BOOL TxtTextOut(RenderPdev* pdev, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, REC
   BOOL ok = FALSE;
   if (s.deviceFontsUsable && s.printType != 5 && !s.apiUse) {
     const bool deviceFace = DevFontFaceIndex(font.face) >= 0;
-    font.kind = deviceFace ? kFontKindResident : kFontKindDownload;
+    // Another font named as a device face is downloaded when the resident codes cannot hold it.
+    font.kind = deviceFace && ResidentCodesHeld(pstro, pfo) ? kFontKindResident : kFontKindDownload;
     ok = SelectFont(pdev, pfo, font, fore.hostIcm) &&
-         (font.kind == kFontKindDownload ? EmitDownload(pdev, pstro, pfo, font) : EmitResident(pdev, pstro, font));
+         (font.kind == kFontKindDownload ? EmitDownload(pdev, pstro, pfo, font)
+                                         : EmitResident(pdev, pstro, pfo, font));
   } else {
+    // Text whose characters the resident code page cannot hold goes as outlines.
+    if (font.kind == kFontKindResident && !ResidentCodesHeld(pstro, pfo)) font.kind = kFontKindOutline;
     ApplyEudc(pdev, pstro, pfo, font);
     ok = SelectFont(pdev, pfo, font, fore.hostIcm) &&
-         (font.kind == kFontKindOutline ? EmitOutlines(pdev, pstro, pfo) : EmitResident(pdev, pstro, font));
+         (font.kind == kFontKindOutline ? EmitOutlines(pdev, pstro, pfo) : EmitResident(pdev, pstro, pfo, font));
   }
   if (!ok) return FALSE;
   for (int i = 0; prclExtra; ++i) {

@@ -240,6 +240,9 @@ IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo);
 XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo);
 // Every glyph handle of the font into phg (when given); returns the count.
 ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg);
+// The font's characters and their glyph handles: the glyph set the driver gave for a device
+// font (null when none), the engine font's covered characters (handles are the characters).
+FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo);
 
 void STROBJ_vEnumStart(STROBJ* pstro);
 // Hands out the next batch of glyph positions; TRUE while more remain after it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -481,6 +482,46 @@ extern "C" ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg) {
     ++count;
   }
   return count;
+}
+
+namespace {
+
+// The engine font's glyph set: one run per stretch of covered characters, handles null.
+const FD_GLYPHSET* EngineGlyphSet() {
+  static const std::vector<BYTE> storage = [] {
+    std::vector<WCRUN> runs;
+    ULONG glyphs = 0;
+    for (ULONG c = 0; c <= 0xFFFF; ++c) {
+      if (!EngineFontCovers(static_cast<char16_t>(c))) continue;
+      ++glyphs;
+      if (!runs.empty() && runs.back().wcLow + runs.back().cGlyphs == c && runs.back().cGlyphs < 0xFFFF) {
+        ++runs.back().cGlyphs;
+      } else {
+        runs.push_back(WCRUN{static_cast<WCHAR>(c), 1, nullptr});
+      }
+    }
+    const size_t bytes = offsetof(FD_GLYPHSET, awcrun) + std::max<size_t>(runs.size(), 1) * sizeof(WCRUN);
+    std::vector<BYTE> out(bytes, 0);
+    FD_GLYPHSET set{};
+    set.cjThis = static_cast<ULONG>(bytes);
+    set.cGlyphsSupported = glyphs;
+    set.cRuns = static_cast<ULONG>(runs.size());
+    std::memcpy(out.data(), &set, offsetof(FD_GLYPHSET, awcrun));
+    if (!runs.empty()) std::memcpy(out.data() + offsetof(FD_GLYPHSET, awcrun), runs.data(), runs.size() * sizeof(WCRUN));
+    return out;
+  }();
+  return reinterpret_cast<const FD_GLYPHSET*>(storage.data());
+}
+
+}  // namespace
+
+extern "C" FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo) {
+  Font* font = FindFont(pfo);
+  if (!font) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return const_cast<FD_GLYPHSET*>(font->device ? font->glyphSet : EngineGlyphSet());
 }
 
 extern "C" void STROBJ_vEnumStart(STROBJ* pstro) {

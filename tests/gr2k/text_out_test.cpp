@@ -113,6 +113,36 @@ TEST_F(TextOutTest, TheSelectAndTheGlyphsAreSentOncePerPageForOneFont) {
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(pdev));
 }
 
+// The engine's face with device fonts off: its handles are characters, sent as code page 932
+// codes (half-width katakana one byte, 漢 0x8A 0xBF); a string holding a character that code
+// page lacks goes as outlines instead.
+TEST_F(TextOutTest, TheEngineFaceSendsResidentCodesInTheDeviceCodePage) {
+  const struct {
+    const char* text;
+    int kind;
+    std::vector<uint16_t> residentCodes;
+  } cases[] = {
+      {"\"\uFF71\uFF72\u6F22\"", kFontKindResident, {0xB1, 0xB2, 0x8ABF}},
+      {"\"A\uFF71 \u6F22\"", kFontKindResident, {'A', 0xB1, ' ', 0x8ABF}},
+      {"\"\u00E9\u6F22\"", kFontKindOutline, {}},
+  };
+  for (const auto& c : cases) {
+    const jobdump::Job job = Print(std::string("text 40 100 ") + c.text + " size=16\n");
+    const auto selects = RecordsOf(job, 0x50);
+    ASSERT_EQ(selects.size(), 1u) << c.text;
+    EXPECT_EQ(selects[0]->Get("kind"), c.kind) << c.text;
+    std::vector<uint16_t> codes;
+    for (const Record* r : RecordsOf(job, 0x52)) codes.insert(codes.end(), r->codes.begin(), r->codes.end());
+    size_t outlines = 0;
+    for (const Record* r : RecordsOf(job, 0x51)) {
+      if (r->Has("figure")) ++outlines;
+      else codes.push_back(static_cast<uint16_t>(r->Get("code")));
+    }
+    EXPECT_EQ(codes, c.residentCodes) << c.text;
+    EXPECT_EQ(outlines, c.kind == kFontKindOutline ? 2u : 0u) << c.text;
+  }
+}
+
 TEST_F(TextOutTest, FontQueriesAnswerHandWorkedFigures) {
   RenderPdev* pdev = Enable();
   ASSERT_NE(pdev, nullptr);

@@ -2,13 +2,16 @@
 // both jobs. Through a device face the driver sends code page 932 codes, which the renderer maps
 // back to their characters and draws with the engine font's glyphs; in raster mode (no device
 // fonts there) the engine draws the same characters with its own font. Through the engine's
-// face with device fonts usable the driver downloads the engine font's glyph bitmaps.
+// face with device fonts usable the driver downloads the engine font's glyph bitmaps; with them
+// off it sends the characters as code page 932 codes too, and a string holding a character
+// that code page lacks as outlines.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "page_compare.h"
 #include "printer_fixture.h"
@@ -25,8 +28,11 @@ constexpr char kText[] =
     "text 4 56 \"漢字と仮名\" size=28 device=1\n"
     "text 4 84 \"ABC ｱｲｳ 日本語\" size=20 device=1\n"
     "text 4 104 \"全角ﾃｽﾄ 12\" size=12 device=1 underline\n";
-// The engine's face, downloaded when device fonts are usable.
-constexpr char kEngineFaceText[] = "text 4 140 \"ﾀﾞｳﾝ 字形\" size=20\n";
+// The engine's face, downloaded when device fonts are usable, else resident; "é" is not in
+// code page 932.
+constexpr char kEngineFaceText[] =
+    "text 4 140 \"ﾀﾞｳﾝ 字形\" size=20\n"
+    "text 150 140 \"é字\" size=20\n";
 const std::vector<ItemAssignment> kDeviceFontsUsable = {{"vdmDeviceFontOK", "1"}, {"vdmDeviceFontOK2", "1"}};
 
 class CodePageTextPicturesTest : public PrinterTest {};
@@ -40,6 +46,7 @@ TEST_F(CodePageTextPicturesTest, KatakanaAndDoubleByteTextAgreesInVectorAndRaste
   const std::vector<std::tuple<const char*, std::string, std::vector<ItemAssignment>>> variants = {
       {"device faces", kText, {}},
       {"device faces and a downloaded face", withDownload, kDeviceFontsUsable},
+      {"device faces and the engine's face resident", withDownload, {}},
   };
   for (const auto& [what, text, extra] : variants) {
     std::vector<ItemAssignment> items = kPage;
@@ -52,15 +59,17 @@ TEST_F(CodePageTextPicturesTest, KatakanaAndDoubleByteTextAgreesInVectorAndRaste
   }
   // VELM_TEXT_PNG=prefix writes the pictures of both modes, to look at.
   if (const char* prefix = std::getenv("VELM_TEXT_PNG")) {
+    for (const auto& [name, extra] : {std::pair{std::string(), kDeviceFontsUsable},
+                                      std::pair{std::string("-resident"), std::vector<ItemAssignment>{}}})
     for (const bool raster : {false, true}) {
       std::vector<ItemAssignment> items = kPage;
-      items.insert(items.end(), kDeviceFontsUsable.begin(), kDeviceFontsUsable.end());
+      items.insert(items.end(), extra.begin(), extra.end());
       items.push_back({"vdmRasterMode", raster ? "1" : "0"});
       PrintedPages printed;
       std::string error;
       ASSERT_TRUE(PrintAndDraw(printer_, withDownload, items, false, &printed, &error)) << error;
       const std::vector<uint8_t> png = jobrender::PagePng(printed.rendering.pages.at(0), 600);
-      FILE* f = std::fopen((std::string(prefix) + (raster ? "-raster.png" : "-vector.png")).c_str(), "wb");
+      FILE* f = std::fopen((prefix + name + (raster ? "-raster.png" : "-vector.png")).c_str(), "wb");
       ASSERT_NE(f, nullptr);
       std::fwrite(png.data(), 1, png.size(), f);
       std::fclose(f);
