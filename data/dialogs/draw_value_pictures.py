@@ -158,7 +158,7 @@ def main():
         keep(punch(edge, HOLES[count], False), 2600 + k, name + ".ppm", "punch %s%s" % (edge, count))
         keep(punch(edge, HOLES[count], True), 2620 + k, name + "_l.ppm", "punch %s%s, landscape sheet" % (edge, count))
     for k, edge in enumerate(["TOP", "RIGHT", "LEFT", "BOTTOM"]):
-        keep(binding(edge), 1 + k, "bind_%s.ppm" % edge.lower(), "binding edge %s" % edge.lower())
+        keep(binding(edge), 4302 + k, "bind_%s.ppm" % edge.lower(), "binding edge %s" % edge.lower())
     keep(slip_sheet(False), 4201, "slip_blank.ppm", "blank slip sheets")
     keep(slip_sheet(True), 4202, "slip_printed.ppm", "printed slip sheets")
     print("\n".join(sorted(lines, key=lambda l: int(l.split()[1]))))

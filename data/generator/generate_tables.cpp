@@ -1892,6 +1892,11 @@ std::vector<velm::data::PageSource> ReadCheckedPageSources(const fs::path& data,
     if (symbol.item != 0 && itemIds.count(symbol.item)) tables.items[symbol.name] = symbol.item;
   for (const ValueSymbol& symbol : valueSymbols)
     if (symbol.flag == 1) tables.valueNames[symbol.item].push_back(static_cast<int>(symbol.model));
+  std::set<int> mapped;
+  for (const Item& item : items)
+    if (!item.map.empty()) mapped.insert(item.id);
+  for (const ValueSymbol& symbol : valueSymbols)
+    if (mapped.count(symbol.item)) tables.mappedValues[symbol.item][static_cast<int>(symbol.model)] = symbol.value;
   tables.describedItems = velm::data::ReadDescribedItems(data);
   tables.strings = velm::data::ReadLanguageStringIds(data, Fail);
   tables.bitmaps = velm::data::ReadBitmapIds(data);

@@ -496,6 +496,36 @@ std::vector<int> ReadBitmapIds(const fs::path& data) {
   return ids;
 }
 
+// A listed value shows the string whose id is its model value, so that id must be the value's own:
+// an item listing another listed item's value names (the language list's among them) would show
+// that item's texts. Items with the same list of values share their names, and so do two items
+// whose value maps store the same value under a name (the paper codes of the paper and tray lists).
+bool ShareValueName(int item, int other, int value, const PageCheckTables& tables) {
+  if (tables.valueNames.at(item) == tables.valueNames.at(other)) return true;
+  const auto mine = tables.mappedValues.find(item), theirs = tables.mappedValues.find(other);
+  if (mine == tables.mappedValues.end() || theirs == tables.mappedValues.end()) return false;
+  const auto a = mine->second.find(value), b = theirs->second.find(value);
+  return a != mine->second.end() && b != theirs->second.end() && a->second == b->second;
+}
+
+void CheckOwnValueNames(const std::map<int, std::string>& listed, const PageCheckTables& tables, FaultReporter fail) {
+  std::map<int, std::vector<int>> owners;  // value name -> listed items whose values use it
+  for (const auto& [item, where] : listed) {
+    const auto values = tables.valueNames.find(item);
+    if (values == tables.valueNames.end()) continue;
+    for (int value : values->second)
+      if (value != 0) owners[value].push_back(item);
+  }
+  std::map<int, std::string> symbols;
+  for (const auto& [name, id] : tables.items) symbols.emplace(id, name);
+  for (const auto& [value, items] : owners)
+    for (int item : items)
+      for (int other : items)
+        if (other != item && !ShareValueName(item, other, value, tables))
+          fail(listed.at(item), "string " + std::to_string(value) + " (a value name of " + symbols[item] +
+                                    ") is a value name of " + symbols[other] + " as well");
+}
+
 void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector<PageSource>& sources,
                       const PageCheckTables& tables, FaultReporter fail) {
   auto needString = [&](int id, const std::string& where, const std::string& what) {
@@ -515,6 +545,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
     id = found->second;
     if (!tables.describedItems.count(symbol)) fail(where, "item " + symbol + " has no node in the model description");
   };
+  std::map<int, std::string> listed;  // items whose values a row lists by name -> the first such row
   for (PageSource& page : sources) {
     const PageEntry& entry = pages.at(page.name);
     if (static_cast<int>(page.rows.size()) != entry.rows)
@@ -579,6 +610,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
         }
       }
       if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
+        listed.emplace(row.itemId, row.where);
         const auto values = tables.valueNames.find(row.itemId);
         if (values == tables.valueNames.end()) continue;
         for (int value : values->second) {
@@ -590,6 +622,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
       }
     }
   }
+  CheckOwnValueNames(listed, tables, fail);
 }
 
 void WritePageControlExtras(std::ostream& out, const std::vector<PageSource>& sources) {

@@ -108,6 +108,7 @@ bool StepsANumber(int type);
 struct PageCheckTables {
   std::map<std::string, int> items;                  // item symbol -> item id
   std::map<int, std::vector<int>> valueNames;        // item -> model values offered for choice
+  std::map<int, std::map<int, unsigned>> mappedValues;  // item with a value map -> model value -> stored value
   std::map<std::string, std::string> describedItems; // item symbol -> its node's type (PickOne, Numeric, …)
   std::map<std::string, std::vector<int>> strings;   // language code -> string ids
   std::vector<int> bitmaps;                          // bitmap ids of the resource library

@@ -148,6 +148,42 @@ const Refusal kRefusals[] = {
      "control type 0x52 steps a number, but the node of ZMD_vdmTrayMediaTray1 is a list of values"},
 };
 
+// A list shows each value's name by the value's model value, so a value may not name itself with
+// a string another listed item's value uses: changes to a value map and its value symbols.
+struct ForeignValueName {
+  const char* what;
+  const char* map;     // value_maps.txt: pattern, replacement
+  const char* mapTo;
+  const char* symbol;  // value_symbols.txt: pattern, replacement
+  const char* symbolTo;
+  const char* message;
+};
+const ForeignValueName kForeignValueNames[] = {
+    {"a language's name", " 1=4302 ", " 1=2 ", "4302( +1 VDMSIMPLEXBINDTYPE_TOP)", "2$1",
+     "string 2 (a value name of ZMD_vdmSimplexBindType) is a value name of ZMD_vdmLanguageID as well"},
+    {"another list's value name", " 1=4302 ", " 1=4202 ", "4302( +1 VDMSIMPLEXBINDTYPE_TOP)", "4202$1",
+     "string 4202 (a value name of ZMD_vdmSimplexBindType) is a value name of ZMD_vdmMarkPaperType as well"},
+    {"a paper name under another paper code", "(traypaper first [^\n]*) 3=3003 ", "$1 3=3517 ",
+     "3003( +1 VDMTRAYPAPERTRAY1_LEDGER)", "3517$1",
+     "string 3517 (a value name of ZMD_vdmTrayPaperTray1) is a value name of ZMD_dmPaperSize as well"},
+};
+
+class ForeignValueNames : public PageSourcesTest, public ::testing::WithParamInterface<ForeignValueName> {};
+
+TEST_P(ForeignValueNames, AreRefused) {
+  const ForeignValueName& change = GetParam();
+  Edit("value_maps.txt", change.map, change.mapTo);
+  Edit("value_symbols.txt", change.symbol, change.symbolTo);
+  std::string err;
+  EXPECT_NE(Run(&err), 0);
+  EXPECT_NE(err.find(change.message), std::string::npos) << change.what << "\nstderr: " << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, ForeignValueNames, ::testing::ValuesIn(kForeignValueNames),
+                         [](const ::testing::TestParamInfo<ForeignValueName>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
 class PageSourceRefusals : public PageSourcesTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(PageSourceRefusals, AreReportedAndNothingIsWritten) {
