@@ -20,6 +20,7 @@ namespace {
 std::mutex g_rootMutex;
 fs::path g_root;
 bool g_rootSet = false;
+uint64_t g_rootVersion = 0;  // counts the changes of the root in force
 
 using SettingsMap = std::map<std::string, std::string, std::less<>>;
 
@@ -80,14 +81,15 @@ const fs::path& RootLocked() {
   static const fs::path none;
   if (g_rootSet) return g_root;
   const char* env = std::getenv("VELM_ROOT");
-  if (!env || !*env) return none;
+  if (!env) env = "";
   static std::string seen;
   static fs::path parsed;
   if (seen != env) {
     seen = env;
     parsed = fs::path(seen);
+    ++g_rootVersion;
   }
-  return parsed;
+  return *env ? parsed : none;
 }
 
 }  // namespace
@@ -101,7 +103,14 @@ void SetMachineRoot(const fs::path& root) {
   std::lock_guard lock(g_rootMutex);
   g_root = root;
   g_rootSet = true;
+  ++g_rootVersion;
   ::setenv("VELM_ROOT", root.c_str(), 1);
+}
+
+uint64_t MachineRootVersion() {
+  std::lock_guard lock(g_rootMutex);
+  RootLocked();
+  return g_rootVersion;
 }
 
 fs::path MachineStore(std::string_view area) {

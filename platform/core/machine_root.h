@@ -14,6 +14,10 @@ namespace velm::platform {
 // The root in force: the one set by SetMachineRoot, else $VELM_ROOT; empty when neither.
 std::filesystem::path MachineRoot();
 
+// A number that changes whenever the root in force may have (set again, or $VELM_ROOT changed),
+// for caches of what was read from one root.
+uint64_t MachineRootVersion();
+
 // Makes `root` the root of this process and of the processes it starts (VELM_ROOT).
 void SetMachineRoot(const std::filesystem::path& root);
 

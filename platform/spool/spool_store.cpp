@@ -8,8 +8,11 @@
 #include <utility>
 #include <system_error>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -296,6 +299,74 @@ class HeldFile {
   int fd_;
 };
 
+// spool/.changes: one 64-bit counter, mapped shared by every process of the machine. Every writer
+// adds one after it replaced or removed a store file, holding the store lock, so a copy checked
+// while the counter stood at its present value is still the store's. Without the counter (no
+// writer made it yet, or it cannot be mapped) readers check each file's stamp.
+class ChangeCounter {
+ public:
+  ~ChangeCounter() { Unmap(); }
+
+  // The counter's value for the root of `rootVersion`; none without a counter.
+  std::optional<uint64_t> Read(uint64_t rootVersion) {
+    std::lock_guard guard(mutex_);
+    if (!Map(rootVersion, false)) return std::nullopt;
+    return std::atomic_ref<uint64_t>(*counter_).load(std::memory_order_acquire);
+  }
+
+  // Adds one after a store file changed (the caller holds the store lock exclusively), making
+  // the counter first when there is none; the new value.
+  std::optional<uint64_t> Bump(uint64_t rootVersion) {
+    std::lock_guard guard(mutex_);
+    if (!Map(rootVersion, true)) return std::nullopt;
+    return std::atomic_ref<uint64_t>(*counter_).fetch_add(1, std::memory_order_acq_rel) + 1;
+  }
+
+ private:
+  bool Map(uint64_t rootVersion, bool create) {
+    if (rootVersion != root_) {
+      Unmap();
+      root_ = rootVersion;
+    }
+    if (counter_) return true;
+    const fs::path dir = MachineStore("spool");
+    if (dir.empty()) return false;
+    const fs::path file = dir / ".changes";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool sized = ::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(sizeof(uint64_t));
+    if (!sized && create) {
+      ::fchmod(fd, 0666);  // every user of the machine writes the store (fails harmlessly when not ours)
+      sized = ::ftruncate(fd, sizeof(uint64_t)) == 0;
+    }
+    void* map = sized ? ::mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    ::close(fd);
+    if (map == MAP_FAILED) return false;
+    counter_ = static_cast<uint64_t*>(map);
+    return true;
+  }
+  void Unmap() {
+    if (counter_) ::munmap(counter_, sizeof(uint64_t));
+    counter_ = nullptr;
+  }
+
+  std::mutex mutex_;
+  uint64_t root_ = 0;
+  uint64_t* counter_ = nullptr;
+};
+
+ChangeCounter& StoreChanges() {
+  static ChangeCounter counter;
+  return counter;
+}
+
+// Removes a store file (the caller holds the store lock exclusively).
+void RemoveStoreFile(const fs::path& file) {
+  std::error_code ec;
+  if (fs::remove(file, ec)) StoreChanges().Bump(MachineRootVersion());
+}
+
 // Moves `size` bytes by `io(offset)` (a read or a write from there on) across short transfers
 // and interruptions; the count moved.
 template <class Io>
@@ -334,10 +405,12 @@ DWORD WriteStoreFile(const fs::path& file, const std::string& bytes, std::shared
   return ERROR_SUCCESS;
 }
 
-// A store file as last read and decoded by this process (see core/file_stamp.h): trusted while a
-// stat shows the same stamp, settled or of the file this process holds open; otherwise the file is read again, under the store lock, and
-// decoded again only when its bytes changed. So a change another process made is always seen,
-// and an unchanged store is decoded once.
+// A store file as last read and decoded by this process. It is trusted while the store's change
+// counter stands where it stood when the copy was read or last checked; else (and without a
+// counter) while a stat shows the same stamp (see core/file_stamp.h), settled or of the file
+// this process holds open; otherwise the file is read again, under the store lock, and decoded
+// again only when its bytes changed. So a change another process made is always seen, and an
+// unchanged store is decoded once.
 template <class T>
 struct DecodedFile {
   std::optional<FileStamp> stamp;
@@ -345,22 +418,38 @@ struct DecodedFile {
   std::shared_ptr<HeldFile> held;  // the file decoded, kept open (see HeldFile)
   std::string bytes;
   std::shared_ptr<const T> value;
+  std::optional<uint64_t> checkedAt;  // the change counter when the copy was last known current
 };
 
+// The files of one kind, each by a number naming it in the store (a printer's id, or 0).
 template <class T>
 class DecodedFiles {
  public:
-  // The file's value decoded by `fields`; an absent file is an empty value. `locked`: the
-  // caller holds the store lock; otherwise a read that cannot use the cache takes it shared.
-  template <class Fields>
-  DWORD Get(const fs::path& file, const char (&magic)[4], Fields fields, bool locked, std::shared_ptr<const T>& out) {
-    const std::string key = file.string();
+  // The file's value decoded by `fields`; an absent file is an empty value. `path()` gives the
+  // file, asked only when the change counter cannot vouch for the copy. `locked`: the caller
+  // holds the store lock; otherwise a read that cannot use the cache takes it shared.
+  template <class Path, class Fields>
+  DWORD Get(uint32_t id, Path path, const char (&magic)[4], Fields fields, bool locked,
+            std::shared_ptr<const T>& out) {
+    const uint64_t root = MachineRootVersion();
+    const std::optional<uint64_t> counter = StoreChanges().Read(root);  // before the file is looked at
+    {
+      std::lock_guard guard(mutex_);
+      const DecodedFile<T>* cached = Find(root, id);
+      if (cached && counter && cached->checkedAt == counter) {
+        out = cached->value;
+        return ERROR_SUCCESS;
+      }
+    }
+    const fs::path file = path();
+    if (file.empty()) return ERROR_PATH_NOT_FOUND;
     const std::optional<FileStamp> seen = StampOfFile(file);
     {
       std::lock_guard guard(mutex_);
-      const auto it = files_.find(key);
-      if (it != files_.end() && (it->second.settled || it->second.held) && it->second.stamp == seen) {
-        out = it->second.value;
+      DecodedFile<T>* cached = Find(root, id);
+      if (cached && (cached->settled || cached->held) && cached->stamp == seen) {
+        cached->checkedAt = counter;
+        out = cached->value;
         return ERROR_SUCCESS;
       }
     }
@@ -370,10 +459,11 @@ class DecodedFiles {
       if (!lock->held()) return ERROR_PATH_NOT_FOUND;
     }
     DecodedFile<T> read;
+    read.checkedAt = counter;
     const DWORD error = ReadStoreFile(file, read.bytes, read.stamp, read.held);
     if (error != ERROR_SUCCESS) return error;
     std::lock_guard guard(mutex_);
-    DecodedFile<T>& cached = Slot(key);
+    DecodedFile<T>& cached = Slot(root, id);
     if (cached.value && cached.bytes == read.bytes) {
       read.value = cached.value;
     } else if (!read.stamp) {
@@ -383,7 +473,7 @@ class DecodedFiles {
       auto decoded = std::make_shared<T>();
       fields(reader, *decoded);
       if (!reader.ok() || !reader.AtEnd()) {
-        files_.erase(key);
+        files_.erase(id);
         return ERROR_INVALID_DATA;
       }
       read.value = std::move(decoded);
@@ -394,23 +484,25 @@ class DecodedFiles {
     return ERROR_SUCCESS;
   }
 
-  // Writes `value` encoded by `fields` (the caller holds the store lock exclusively) and keeps it.
+  // Writes `value` encoded by `fields` to `file` (the caller holds the store lock exclusively),
+  // counts the change and keeps the value.
   template <class Fields>
-  DWORD Put(const fs::path& file, const char (&magic)[4], Fields fields, T value) {
+  DWORD Put(uint32_t id, const fs::path& file, const char (&magic)[4], Fields fields, T value) {
     RecordWriter writer(magic);
     fields(writer, value);
-    const std::string key = file.string();
+    const uint64_t root = MachineRootVersion();
     std::shared_ptr<HeldFile> held;
     const DWORD error = WriteStoreFile(file, writer.bytes(), held);
+    const std::optional<uint64_t> counter = error == ERROR_SUCCESS ? StoreChanges().Bump(root) : std::nullopt;
     std::lock_guard guard(mutex_);
     if (error != ERROR_SUCCESS) {
-      files_.erase(key);
+      if (Find(root, id)) files_.erase(id);
       return error;
     }
     const bool open = held && held->fd() >= 0;
-    Slot(key) = DecodedFile<T>{open ? StampOfDescriptor(held->fd()) : StampOfFile(file), false,
-                                 open ? std::move(held) : nullptr, writer.bytes(),
-                                 std::make_shared<const T>(std::move(value))};
+    Slot(root, id) = DecodedFile<T>{open ? StampOfDescriptor(held->fd()) : StampOfFile(file), false,
+                                    open ? std::move(held) : nullptr, writer.bytes(),
+                                    std::make_shared<const T>(std::move(value)), counter};
     return ERROR_SUCCESS;
   }
 
@@ -436,16 +528,24 @@ class DecodedFiles {
     return result;
   }
 
-  // The entry of `key`; a process that went through many machine roots keeps only a few files
-  // (and descriptors) of the ones before.
-  DecodedFile<T>& Slot(const std::string& key) {
-    if (files_.size() >= kMaxFiles && !files_.count(key)) files_.clear();
-    return files_[key];
+  // The entry of file `id` read from the root of `rootVersion`, if any.
+  DecodedFile<T>* Find(uint64_t rootVersion, uint32_t id) {
+    if (rootVersion != root_) return nullptr;
+    const auto it = files_.find(id);
+    return it == files_.end() ? nullptr : &it->second;
+  }
+  // The entry of file `id`; a new root starts afresh, and a process that went through many
+  // printers keeps only a few files (and descriptors).
+  DecodedFile<T>& Slot(uint64_t rootVersion, uint32_t id) {
+    if (rootVersion != root_ || (files_.size() >= kMaxFiles && !files_.count(id))) files_.clear();
+    root_ = rootVersion;
+    return files_[id];
   }
   static constexpr size_t kMaxFiles = 16;
 
   std::mutex mutex_;
-  std::map<std::string, DecodedFile<T>> files_;  // by host path, so a new machine root starts afresh
+  uint64_t root_ = 0;  // the machine root's version that the files were read from
+  std::map<uint32_t, DecodedFile<T>> files_;
 };
 
 using Values = std::vector<SpoolValue>;
@@ -466,14 +566,11 @@ constexpr auto kValuesFields = [](auto& io, Values& v) {
 };
 
 DWORD GetState(bool locked, std::shared_ptr<const SpoolState>& state) {
-  const fs::path file = StateFile();
-  if (file.empty()) return ERROR_PATH_NOT_FOUND;
-  return States().Get(file, kStateMagic, kStateFields, locked, state);
+  return States().Get(0, StateFile, kStateMagic, kStateFields, locked, state);
 }
 DWORD GetValues(uint32_t printerId, bool locked, std::shared_ptr<const Values>& values) {
-  const fs::path file = ValuesFile(printerId);
-  if (file.empty()) return ERROR_PATH_NOT_FOUND;
-  return ValueFiles().Get(file, kValuesMagic, kValuesFields, locked, values);
+  return ValueFiles().Get(printerId, [&] { return ValuesFile(printerId); }, kValuesMagic, kValuesFields, locked,
+                          values);
 }
 
 std::mutex g_hookMutex;
@@ -502,7 +599,7 @@ DWORD EditSpoolState(const std::function<DWORD(SpoolState&)>& edit) {
   error = edit(state);
   if (error != ERROR_SUCCESS) return error;
   ++state.generation;
-  return States().Put(StateFile(), kStateMagic, kStateFields, std::move(state));
+  return States().Put(0, StateFile(), kStateMagic, kStateFields, std::move(state));
 }
 
 DWORD ReadPrinterValues(uint32_t printerId, std::vector<SpoolValue>& values) {
@@ -525,7 +622,7 @@ DWORD EditPrinterValues(uint32_t printerId, const std::function<DWORD(std::vecto
   Values values = *read;
   error = edit(values);
   if (error != ERROR_SUCCESS) return error;
-  return ValueFiles().Put(ValuesFile(printerId), kValuesMagic, kValuesFields, std::move(values));
+  return ValueFiles().Put(printerId, ValuesFile(printerId), kValuesMagic, kValuesFields, std::move(values));
 }
 
 // ---- Installing -------------------------------------------------------------------------------
@@ -562,8 +659,7 @@ DWORD AddSpoolPrinter(const SpoolPrinter& printer, SpoolPrinter* added) {
     state.printers.push_back(stored);
     if (added) *added = stored;
     // A printer id is never reused, but a stale data file of a damaged store must not leak in.
-    std::error_code ec;
-    fs::remove(ValuesFile(stored.id), ec);
+    RemoveStoreFile(ValuesFile(stored.id));
     return ERROR_SUCCESS;
   });
 }
@@ -573,8 +669,8 @@ DWORD DeleteSpoolPrinter(std::u16string_view name) {
     SpoolPrinter* printer = FindPrinterIn(state, name);
     if (!printer) return ERROR_INVALID_PRINTER_NAME;
     const uint32_t id = printer->id;
+    RemoveStoreFile(ValuesFile(id));
     std::error_code ec;
-    fs::remove(ValuesFile(id), ec);
     std::erase_if(state.jobs, [&](const SpoolJob& job) {
       if (job.printerId != id) return false;
       fs::remove(SpoolJobFile(job.id), ec);
@@ -678,6 +774,11 @@ const SpoolJob* FindJobIn(const SpoolState& state, uint32_t jobId) {
 }
 SpoolJob* FindJobIn(SpoolState& state, uint32_t jobId) {
   return const_cast<SpoolJob*>(FindJobIn(std::as_const(state), jobId));
+}
+
+void NoteSpoolStoreChanged() {
+  StoreLock lock(true);
+  if (lock.held()) StoreChanges().Bump(MachineRootVersion());
 }
 
 void SetSpoolCallHook(SpoolCallHook hook) {

@@ -3,9 +3,10 @@
 //                  jobs and the id counters
 //   data/<id>      the printer data of printer <id>: typed values under their keys
 //   jobs/<id>.spl  the bytes of job <id>
+//   .changes       a counter every writer raises after it replaced or removed a store file
 // Every file is rewritten through a temporary file and a rename, under an exclusive lock on
 // spool/.lock; readers take the lock shared. Each process keeps what it decoded and reads a file
-// again only when a stat shows that it changed. Files are read with bounds on every length, and
+// again only when the counter moved and a stat shows that the file changed. Files are read with bounds on every length, and
 // a store that fails them is refused (ERROR_INVALID_DATA), never half-read.
 //
 // The Win32 functions of winspool.h work on the store; the set-up tools and tests use this
@@ -167,6 +168,10 @@ size_t DevmodeByteCount(const void* devmode);
 bool IsImpersonatingPrinterClient();
 
 // ---- Test hooks ----------------------------------------------------------------------------
+
+// A test that writes a store file itself (to stage damage) announces the change as the store's
+// own writers do, so that every process reads the file again.
+void NoteSpoolStoreChanged();
 
 // Every sized query (GetPrinterW, GetPrinterDriverW, GetPrinterDataW/ExW, EnumPrintersW,
 // EnumFormsW, GetFormW, GetJobW) calls the hook first. A hook can stage a change between the

@@ -172,6 +172,7 @@ TEST_F(SpoolTest, ADamagedStoreIsRefusedAndNeverHalfRead) {
                                                                      std::string("\xff\xff\xff\x7f", 4),
                                  good + "x", std::string("garbage")}) {
     test::WriteHostFile(file, bad);
+    NoteSpoolStoreChanged();
     EXPECT_EQ(ReadSpoolState(state), ERROR_INVALID_DATA);
     HANDLE h = nullptr;
     EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, nullptr));
@@ -182,6 +183,7 @@ TEST_F(SpoolTest, ADamagedStoreIsRefusedAndNeverHalfRead) {
   }
   test::WriteHostFile(file, good);
   fs::resize_file(file, (64u << 20) + 1);  // beyond the store's bound (sparse, so cheap)
+  NoteSpoolStoreChanged();
   EXPECT_EQ(ReadSpoolState(state), ERROR_INVALID_DATA);
 }
 

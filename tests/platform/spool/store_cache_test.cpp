@@ -7,6 +7,7 @@
 namespace velm::platform {
 namespace {
 
+namespace fs = std::filesystem;
 using test::InAnotherProcess;
 
 DWORD ReadByte(HANDLE h, const char16_t* name) {
@@ -16,8 +17,9 @@ DWORD ReadByte(HANDLE h, const char16_t* name) {
   return error == ERROR_SUCCESS ? value : 0x100 + error;
 }
 
-TEST_F(SpoolTest, WhatAnotherProcessWritesIsSeenAtOnce) {
-  HANDLE h = Open(u"Office");
+// Twenty rounds of a child rewriting a value (twice, to the same size) and the printer's comment,
+// each checked by this process at once.
+void ExpectEveryChangeOfAnotherProcessSeen(HANDLE h) {
   const BYTE one = 1;
   ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"level"), kRegBinary, const_cast<BYTE*>(&one), 1), ERROR_SUCCESS);
   for (int round = 0; round < 20; ++round) {
@@ -39,6 +41,70 @@ TEST_F(SpoolTest, WhatAnotherProcessWritesIsSeenAtOnce) {
     EXPECT_EQ(FindSpoolPrinter(u"Office")->comment, u"round " + std::u16string(1, u'a' + round % 2)) << round;
     ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"level"), kRegBinary, const_cast<BYTE*>(&one), 1), ERROR_SUCCESS);
   }
+}
+
+TEST_F(SpoolTest, WhatAnotherProcessWritesIsSeenAtOnce) { ExpectEveryChangeOfAnotherProcessSeen(Open(u"Office")); }
+
+// A store whose change counter cannot be made (its name taken by a folder): every read checks
+// the files' stamps instead, and still sees every change.
+class SpoolWithoutCounterTest : public SpoolTest {
+ protected:
+  void SetUp() override {
+    fs::create_directories(MachineStore("spool") / ".changes");
+    SpoolTest::SetUp();
+  }
+};
+
+TEST_F(SpoolWithoutCounterTest, WhatAnotherProcessWritesIsSeenAtOnce) {
+  ExpectEveryChangeOfAnotherProcessSeen(Open(u"Office"));
+}
+
+// The counter as the store file holds it (eight bytes, little-endian).
+uint64_t ChangeCount() {
+  const std::string bytes = test::ReadHostFile(MachineStore("spool") / ".changes");
+  uint64_t count = 0;
+  for (size_t i = 0; i < 8 && i < bytes.size(); ++i) count |= uint64_t{static_cast<uint8_t>(bytes[i])} << (8 * i);
+  return bytes.size() == 8 ? count : 0;
+}
+
+// Every kind of store change, each made by another process while this one holds a checked copy of
+// everything it then looks at: each raises the counter and is seen here at once.
+TEST_F(SpoolTest, EveryStoreChangeOfAnotherProcessRaisesTheCounterAndIsSeen) {
+  HANDLE h = Open(u"Office");
+  const BYTE seven = 7;
+  ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"x"), kRegBinary, const_cast<BYTE*>(&seven), 1), ERROR_SUCCESS);
+  const uint32_t office = FindSpoolPrinter(u"Office")->id;
+  const auto inChild = [](auto step) { return InAnotherProcess([&] { return step() == ERROR_SUCCESS; }); };
+  uint64_t count = ChangeCount();
+  const auto raised = [&] {
+    const uint64_t now = ChangeCount();
+    const bool up = now > count;
+    count = now;
+    return up;
+  };
+  EXPECT_GT(count, 0u);
+
+  ASSERT_TRUE(inChild([this] { return AddPrinter(u"Second"); }));
+  EXPECT_TRUE(raised());
+  EXPECT_TRUE(FindSpoolPrinter(u"Second").has_value());
+
+  EXPECT_EQ(ReadByte(h, u"x"), 7u);
+  ASSERT_TRUE(inChild([&] {
+    return EditPrinterValues(office, [](std::vector<SpoolValue>& values) {
+      values.at(0).data = "\x09";
+      return DWORD{ERROR_SUCCESS};
+    });
+  }));
+  EXPECT_TRUE(raised());
+  EXPECT_EQ(ReadByte(h, u"x"), 9u);
+
+  ASSERT_TRUE(inChild([] { return DeleteSpoolPrinter(u"Office"); }));
+  EXPECT_TRUE(raised());
+  EXPECT_FALSE(FindSpoolPrinter(u"Office").has_value());
+  std::vector<SpoolValue> values;
+  ASSERT_EQ(ReadPrinterValues(office, values), ERROR_SUCCESS);
+  EXPECT_TRUE(values.empty());
+  EXPECT_EQ(ReadByte(h, u"x"), 0x100u + ERROR_FILE_NOT_FOUND);
 }
 
 // A value this process wrote is read back from its own copy, and a printer added by another
