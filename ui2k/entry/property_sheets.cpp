@@ -141,9 +141,9 @@ BOOL CanWriteDeviceEntry(UiContext* ui) {
                                   OptFindItem(ui->driver->itemTable, kItemSourceOptionTypeDuplex));
 }
 
-// INIT of the document sheet up to storing the context; null on failure (nothing left behind).
-UiContext* OpenDocumentSheet(const DOCUMENTPROPERTYHEADER& header, DWORD* exFlag, DWORD* bidiFlag) {
-  UiContext* ui = UiCreateContext(header.hPrinter, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
+// A sheet's context with a description, prepared and carrying the session's bytes; null on failure.
+UiContext* OpenSheetContext(HANDLE printer) {
+  UiContext* ui = UiCreateContext(printer, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
   if (!ui) return nullptr;
   if (!ui->driver->description) {
     UiDestroyContext(ui);
@@ -151,6 +151,13 @@ UiContext* OpenDocumentSheet(const DOCUMENTPROPERTYHEADER& header, DWORD* exFlag
   }
   PrepareContext(ui);
   SetSessionBytes(ui);
+  return ui;
+}
+
+// INIT of the document sheet up to storing the context; null on failure (nothing left behind).
+UiContext* OpenDocumentSheet(const DOCUMENTPROPERTYHEADER& header, DWORD* exFlag, DWORD* bidiFlag) {
+  UiContext* ui = OpenSheetContext(header.hPrinter);
+  if (!ui) return nullptr;
   const UiSeams& seams = UiGetSeams();
   seams.bidiUiSelectSource(ui);
   *exFlag = seams.bidiUiGetExFlag(ui);
@@ -207,14 +214,8 @@ LONG DocumentDestroy(PROPSHEETUI_INFO* info, UiContext* ui, DWORD exFlag, DWORD 
 
 // The device sheet's context at INIT; null on failure.
 UiContext* OpenDeviceSheet(const DEVICEPROPERTYHEADER& header) {
-  UiContext* ui = UiCreateContext(header.hPrinter, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
+  UiContext* ui = OpenSheetContext(header.hPrinter);
   if (!ui) return nullptr;
-  if (!ui->driver->description) {
-    UiDestroyContext(ui);
-    return nullptr;
-  }
-  PrepareContext(ui);
-  SetSessionBytes(ui);
   UiGetSeams().bidiUiFetchInstalledOptions(ui);
   ui->state.sheetKind = kUiSheetDevice;
   const bool noPermission = header.Flags & DPS_NOPERMISSION;
