@@ -1,8 +1,8 @@
 #include "eng/engine_font.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "eng/eng_internal.h"
@@ -14,12 +14,17 @@ constexpr char kUnifontPath[] = "/usr/share/unifont/unifont.hex";
 constexpr int kHexRows = 16;
 constexpr LONG kAsciiWidth = 5, kAsciiHeight = 7;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+constexpr std::array<signed char, 256> kHexDigits = [] {
+  std::array<signed char, 256> digits{};
+  for (int c = 0; c < 256; ++c)
+    digits[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                : -1);
+  return digits;
+}();
+
+int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 bool Ascii(char16_t c) { return c >= 0x20 && c <= 0x7E; }
 
@@ -39,15 +44,18 @@ void Scale(LONG sourceWidth, LONG sourceHeight, Inked inked, EngineGlyphBitmap* 
 
 }  // namespace
 
-HexGlyphs HexGlyphs::Read(std::string_view text) {
+HexGlyphs HexGlyphs::Read(std::string text) {
   HexGlyphs glyphs;
+  glyphs.text_ = std::move(text);
+  const std::string_view all = glyphs.text_;
   glyphs.offset_.assign(0x10000, 0);
   glyphs.wide_.assign(0x10000, 0);
   size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+  while (start < all.size()) {
+    size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    const size_t lineStart = start;
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const size_t colon = line.find(':');
@@ -61,33 +69,40 @@ HexGlyphs HexGlyphs::Read(std::string_view text) {
     }
     const std::string_view digits = line.substr(colon + 1);
     if (!valid || code > 0xFFFF || (digits.size() != 32 && digits.size() != 64)) continue;
-    std::vector<uint8_t> rows(digits.size() / 2);
-    for (size_t i = 0; i < rows.size() && valid; ++i) {
-      const int high = HexDigit(digits[2 * i]), low = HexDigit(digits[2 * i + 1]);
-      valid = high >= 0 && low >= 0;
-      rows[i] = static_cast<uint8_t>(high * 16 + low);
-    }
+    for (size_t i = 0; i < digits.size() && valid; ++i) valid = HexDigit(digits[i]) >= 0;
     if (!valid) continue;
     if (!glyphs.offset_[code]) ++glyphs.count_;
-    glyphs.offset_[code] = static_cast<uint32_t>(glyphs.rows_.size() + 1);
+    glyphs.offset_[code] = static_cast<uint32_t>(lineStart + colon + 1 + 1);
     glyphs.wide_[code] = digits.size() == 64;
-    glyphs.rows_.insert(glyphs.rows_.end(), rows.begin(), rows.end());
   }
   return glyphs;
 }
 
 const uint8_t* HexGlyphs::Rows(char16_t c, int* columns) const {
   if (offset_.empty() || !offset_[c]) return nullptr;
+  const size_t bytes = wide_[c] ? 32 : 16;
   if (columns) *columns = wide_[c] ? 16 : 8;
-  return rows_.data() + offset_[c] - 1;
+  std::lock_guard lock(*mutex_);
+  const auto [slot, fresh] = decoded_.try_emplace(c);
+  if (fresh) {
+    const char* digits = text_.data() + offset_[c] - 1;
+    for (size_t i = 0; i < bytes; ++i)
+      slot->second[i] = static_cast<uint8_t>(HexDigit(digits[2 * i]) * 16 + HexDigit(digits[2 * i + 1]));
+  }
+  return slot->second.data();
 }
 
 const HexGlyphs& UnifontGlyphs() {
   static const HexGlyphs glyphs = [] {
-    std::ifstream file(kUnifontPath, std::ios::binary);
-    std::ostringstream text;
-    if (file) text << file.rdbuf();
-    return HexGlyphs::Read(text.str());
+    std::ifstream file(kUnifontPath, std::ios::binary | std::ios::ate);
+    std::string text;
+    if (file) {
+      text.resize(static_cast<size_t>(std::max<std::streamoff>(file.tellg(), 0)));
+      file.seekg(0);
+      file.read(text.data(), static_cast<std::streamsize>(text.size()));
+      text.resize(static_cast<size_t>(file.gcount()));
+    }
+    return HexGlyphs::Read(std::move(text));
   }();
   return glyphs;
 }
@@ -99,7 +114,12 @@ LONG EngineFontPixels(LONG units, LONG height) {
 bool EngineFontCovers(char16_t c) {
   if (Ascii(c)) return true;
   if (c < 0xA0 || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  return UnifontGlyphs().Rows(c, nullptr) != nullptr;
+  return UnifontGlyphs().Columns(c) != 0;
+}
+
+bool EngineFontStates(char16_t c) {
+  if (Ascii(c)) return true;
+  return c >= 0xA0 && !(c >= 0xD800 && c <= 0xDFFF) && c < 0xFFFE;
 }
 
 bool DrawEngineGlyph(char16_t c, LONG height, EngineGlyphBitmap* out) {
@@ -127,7 +147,7 @@ bool DrawEngineGlyph(char16_t c, LONG height, EngineGlyphBitmap* out) {
 LONG EngineGlyphAdvance(char16_t c, LONG height) {
   if (!EngineFontCovers(c)) return 0;
   int columns = 8;
-  if (!Ascii(c)) UnifontGlyphs().Rows(c, &columns);
+  if (!Ascii(c)) columns = UnifontGlyphs().Columns(c);
   return EngineFontPixels(kEngineFontAdvance * columns / 8, std::clamp(height, kEngineFontMinHeight, kEngineFontMaxHeight));
 }
 

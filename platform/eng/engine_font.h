@@ -11,8 +11,13 @@
 // design is a whole square, as it was when the font came in those sizes only.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/wintypes.h"
@@ -28,16 +33,21 @@ constexpr LONG kEngineFontMinHeight = 1, kEngineFontMaxHeight = 512;
 // bit. Lines beyond the Basic Multilingual Plane, or of any other form, are skipped.
 class HexGlyphs {
  public:
-  static HexGlyphs Read(std::string_view text);
+  // Indexes the lines of `text`; a glyph's rows are decoded when first asked for.
+  static HexGlyphs Read(std::string text);
   // The 16 rows of c, columns / 8 bytes each, with its columns (8 or 16); null when missing.
   const uint8_t* Rows(char16_t c, int* columns) const;
+  // Its columns (8 or 16) without decoding it; 0 when missing.
+  int Columns(char16_t c) const { return offset_.empty() || !offset_[c] ? 0 : wide_[c] ? 16 : 8; }
   size_t Count() const { return count_; }
 
  private:
-  std::vector<uint32_t> offset_;  // per code unit: 1 + its rows' offset, 0 when missing
+  std::string text_;
+  std::vector<uint32_t> offset_;  // per code unit: 1 + its digits' offset in text_, 0 when missing
   std::vector<uint8_t> wide_;     // per code unit: 16 columns
-  std::vector<uint8_t> rows_;
   size_t count_ = 0;
+  std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>();
+  mutable std::unordered_map<char16_t, std::array<uint8_t, 32>> decoded_;  // nodes stay put
 };
 
 // The host's unifont glyphs, read once from /usr/share/unifont/unifont.hex; none when missing.
@@ -48,6 +58,11 @@ LONG EngineFontPixels(LONG units, LONG height);
 
 // Whether the engine font draws c (control characters and surrogates it never does).
 bool EngineFontCovers(char16_t c);
+
+// The character set the engine font states (its glyph handles and glyph set): printable ASCII and
+// U+00A0 on, less surrogates and U+FFFE/U+FFFF. A stated character it does not cover draws as the
+// default character. Stating the set does not read the glyph file.
+bool EngineFontStates(char16_t c);
 
 // A glyph at a cell height: its bitmap starts at the cell's top-left corner (left 0, top minus
 // the ascent from the baseline origin) and is as wide as the glyph's ink (ASCII) or its advance.

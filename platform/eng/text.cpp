@@ -168,7 +168,8 @@ Str* FindStr(const STROBJ* pstro) { return pstro ? Strs().Find(pstro) : nullptr;
 GlyphEntry* EngineGlyph(Font& font, HGLYPH hg, bool outline) {
   if (font.device || hg > 0xFFFF) return nullptr;
   EngineGlyphBitmap upright;
-  if (!EngineFontCovers(static_cast<char16_t>(hg))) return nullptr;
+  if (!EngineFontStates(static_cast<char16_t>(hg))) return nullptr;
+  if (!EngineFontCovers(static_cast<char16_t>(hg))) hg = kDefaultChar;
   std::lock_guard<std::mutex> lock(font.mutex);
   std::unique_ptr<GlyphEntry>& slot = font.glyphs[hg];
   if (!slot || (outline && !slot->outline)) {
@@ -477,7 +478,7 @@ extern "C" ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg) {
   if (!font || font->device) return 0;
   ULONG count = 0;
   for (ULONG c = 0; c <= 0xFFFF; ++c) {
-    if (!EngineFontCovers(static_cast<char16_t>(c))) continue;
+    if (!EngineFontStates(static_cast<char16_t>(c))) continue;
     if (phg) phg[count] = c;
     ++count;
   }
@@ -486,13 +487,13 @@ extern "C" ULONG FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg) {
 
 namespace {
 
-// The engine font's glyph set: one run per stretch of covered characters, handles null.
+// The engine font's glyph set: one run per stretch of stated characters, handles null.
 const FD_GLYPHSET* EngineGlyphSet() {
   static const std::vector<BYTE> storage = [] {
     std::vector<WCRUN> runs;
     ULONG glyphs = 0;
     for (ULONG c = 0; c <= 0xFFFF; ++c) {
-      if (!EngineFontCovers(static_cast<char16_t>(c))) continue;
+      if (!EngineFontStates(static_cast<char16_t>(c))) continue;
       ++glyphs;
       if (!runs.empty() && runs.back().wcLow + runs.back().cGlyphs == c && runs.back().cGlyphs < 0xFFFF) {
         ++runs.back().cGlyphs;

@@ -124,3 +124,10 @@ TEST(EngineFontTest, DoublingAWholeScaleDoublesEveryPixel) {
 
 }  // namespace
 }  // namespace velm::test
+
+TEST(EngineFontTest, TheStatedSetLeavesOutControlsSurrogatesAndNonCharacters) {
+  const std::pair<char16_t, bool> cases[] = {{u' ', true},     {u'~', true},     {0x7F, false},  {0x9F, false},
+                                             {0xA0, true},     {0x6F22, true},   {0xD800, false}, {0xDFFF, false},
+                                             {0xFFFD, true},   {0xFFFE, false},  {0x1F, false}};
+  for (const auto& [c, stated] : cases) EXPECT_EQ(velm::platform::eng::EngineFontStates(c), stated) << int{c};
+}
