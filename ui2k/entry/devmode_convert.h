@@ -17,7 +17,7 @@ constexpr LONG kConvertDefaultNeeded = 1040 + 220;
 //   CDM_CONVERT: `pdmIn` converted into `pdmOut`, which keeps its own size and version fields;
 //     *pcbNeeded must cover pdmOut's size fields and then its dmSize + dmDriverExtra; done: 1
 //     with *pcbNeeded = that size; else ERROR_INVALID_PARAMETER, 0 (also for a null devmode);
-//   CDM_CONVERT351: `pdmOut` becomes a 3.51 devmode (spec 0x320, dmSize 188, driver version 0x350,
+//   CDM_CONVERT351: `pdmOut` becomes a 3.51 devmode (dmSpecVersion 0x320, dmSize 188, driver version 0x350,
 //     driver extra 1040) of `pdmIn`; short of 1228 bytes: *pcbNeeded = 1228,
 //     ERROR_INSUFFICIENT_BUFFER, 0;
 //   CDM_DRIVER_DEFAULT: short of 1260 bytes: as above; else *pcbNeeded = 1260 and 2 (the caller

@@ -1,8 +1,8 @@
-// Calls from the entry points into work that later parts of the interface library do: install
+// Calls from the entry points into work the interface library does not hold yet: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
 // (Srv…), the quality list and the page framework (SheetAddPages).
 //
-// Until those parts are built, each seam records its call (name and argument) and does nothing:
+// Until that code exists, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
 // 0 for the flags and tests that read stored state, FALSE for the server devmode fetch). Tests put
 // their own functions in to watch a call or fail one.
