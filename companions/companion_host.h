@@ -90,6 +90,11 @@ class StoreLock {
   DWORD error_ = ERROR_SUCCESS;
 };
 
+// Takes `procName` out of what GetProcAddress finds in the companion's own `module` until it is
+// unloaded, for a stand-in of a build without that entry (called from the companion's DllMain).
+// ERROR_SUCCESS; ERROR_NOT_SUPPORTED on Windows, whose loader has no such switch.
+DWORD WithholdExport(HMODULE module, std::string_view procName);
+
 // UTF-16 <-> UTF-8; unpaired surrogates and malformed bytes become U+FFFD.
 String ToUtf8(WStringView text);
 WText FromUtf8(std::string_view text);

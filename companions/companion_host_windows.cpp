@@ -149,6 +149,9 @@ StoreLock::~StoreLock() {
   if (held_) CloseHandle(held_);  // closing drops the lock
 }
 
+// Windows' loader offers no way to take back an export: a build without it is the only way.
+DWORD WithholdExport(HMODULE, std::string_view) { return ERROR_NOT_SUPPORTED; }
+
 String ToUtf8(WStringView text) {
   if (text.empty()) return {};
   const int count = static_cast<int>(text.size());

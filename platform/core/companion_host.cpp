@@ -11,6 +11,7 @@
 
 #include "core/host_file.h"
 #include "core/machine_root.h"
+#include "core/modules.h"
 #include "core/unicode.h"
 
 namespace velm::companion {
@@ -67,6 +68,10 @@ StoreLock::StoreLock(const StorePath& lockFile) {
 }
 
 StoreLock::~StoreLock() { delete static_cast<platform::FileLock*>(held_); }
+
+DWORD WithholdExport(HMODULE module, std::string_view procName) {
+  return platform::WithholdModuleExport(module, procName) ? ERROR_SUCCESS : ERROR_MOD_NOT_FOUND;
+}
 
 String ToUtf8(WStringView text) {
   const std::string utf8 = platform::Utf16ToUtf8(text);

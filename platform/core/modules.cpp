@@ -34,6 +34,7 @@ struct Module {
   fs::path host;               // canonical host file
   std::u16string windowsPath;  // as first loaded; the executable's is worked out at each call
   unsigned references = 0;     // system modules and the executable are never unloaded
+  std::set<std::string, std::less<>> withheld;  // exports the module took out of GetProcAddress's reach
 };
 
 // Windows' own libraries. All of them are the stand-in, which holds their functions.
@@ -410,6 +411,18 @@ void WithdrawSystemExport(std::string_view procName, bool withdrawn) {
     WithdrawnExports().erase(std::string(procName));
 }
 
+bool WithholdModuleExport(HMODULE module, std::string_view procName) {
+  try {
+    std::lock_guard lock(g_loaderLock);
+    Module* found = module ? FindModule(module) : nullptr;
+    if (!found || found->kind != ModuleKind::kCode) return false;
+    found->withheld.emplace(procName);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 bool QueryModule(HMODULE module, ModuleInfo& info) {
   try {
     std::lock_guard lock(g_loaderLock);
@@ -483,6 +496,7 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     }
     void* symbol = FindExport(found->object, procName);  // a data module has no object, so no exports
     if (symbol && found->kind == ModuleKind::kSystem && WithdrawnExports().count(procName)) symbol = nullptr;
+    if (symbol && found->withheld.count(std::string_view(procName))) symbol = nullptr;
     if (!symbol) {
       SetLastError(ERROR_PROC_NOT_FOUND);
       return nullptr;

@@ -81,4 +81,9 @@ bool QueryModule(HMODULE module, ModuleInfo& info);
 bool WithdrawSystemModule(std::u16string_view name, bool withdrawn);
 void WithdrawSystemExport(std::string_view procName, bool withdrawn);
 
+// A code module's own switch, for a stand-in of a library built without some of its entries
+// (a module calls it from its DllMain): GetProcAddress no longer finds `procName` in `module`
+// until the module is unloaded. False for a handle that is not a loaded code module.
+bool WithholdModuleExport(HMODULE module, std::string_view procName);
+
 }  // namespace velm::platform
