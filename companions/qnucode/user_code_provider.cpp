@@ -4,6 +4,9 @@
 //   qnucode_get    the result of ZUCGetClientUserCodeA (decimal; default 0)
 //   qnucode_code   the code it hands out (ANSI; default empty); "fill" fills the whole buffer
 //                  with digits and no terminator
+// and, read when the library is loaded:
+//   qnucode_exports  the entry points it offers, comma-separated (default "*": all three); the
+//                    others are not found by GetProcAddress, as in a build without them
 // Opens and closes are logged as lines of <root>/machine/qnucode/calls.log: "open <result>",
 // "close".
 #include "companions/qnucode/user_code_provider.h"
@@ -30,6 +33,16 @@ DWORD Number(std::string_view key) {
   return ec == std::errc() && end == text.data() + text.size() ? value : ERROR_INVALID_DATA;
 }
 
+// Whether the comma-separated `list` names `entry`.
+bool Lists(std::string_view list, std::string_view entry) {
+  while (!list.empty()) {
+    const size_t comma = std::min(list.find(','), list.size());
+    if (list.substr(0, comma) == entry) return true;
+    list.remove_prefix(std::min(comma + 1, list.size()));
+  }
+  return false;
+}
+
 void Log(std::string_view line) {
   vp::String text(line);
   text += '\n';
@@ -37,6 +50,17 @@ void Log(std::string_view line) {
 }
 
 }  // namespace
+
+DRIVER_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) try {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  const vp::String offered = vp::Setting("qnucode_exports", "*");
+  if (offered == "*") return TRUE;
+  for (const char* entry : {kOpenExport, kCloseExport, kGetCodeExport})
+    if (!Lists(offered, entry)) vp::WithholdExport(instance, entry);
+  return TRUE;
+} catch (...) {
+  return FALSE;
+}
 
 DRIVER_EXPORT DWORD WINAPI ZUCOpenUCDataA(HANDLE* session) try {
   if (!session) return ERROR_INVALID_PARAMETER;
@@ -68,7 +92,6 @@ DRIVER_EXPORT DWORD WINAPI ZUCGetClientUserCodeA(HANDLE session, LPSTR code, DWO
   return ERROR_NOT_ENOUGH_MEMORY;
 }
 
-#ifndef QNUCODE_WITHOUT_CLOSE
 DRIVER_EXPORT DWORD WINAPI ZUCCloseUCDataA(HANDLE session) try {
   if (!session) return ERROR_INVALID_HANDLE;
   Log("close");
@@ -76,4 +99,3 @@ DRIVER_EXPORT DWORD WINAPI ZUCCloseUCDataA(HANDLE session) try {
 } catch (...) {
   return ERROR_NOT_ENOUGH_MEMORY;
 }
-#endif

@@ -44,7 +44,8 @@ class UserCodeTest : public EntryTest {
   void TearDown() override {
     UiDestroyContext(ui_);
     CfgSetUserCodeSwitch(nullptr);
-    for (const char* key : {"qnucode_open", "qnucode_get", "qnucode_code"}) platform::EraseMachineSetting(key);
+    for (const char* key : {"qnucode_open", "qnucode_get", "qnucode_code", "qnucode_exports"})
+      platform::EraseMachineSetting(key);
     EntryTest::TearDown();
   }
   void InstallProvider(const char* module) {
@@ -52,6 +53,7 @@ class UserCodeTest : public EntryTest {
     std::filesystem::create_directories(target.parent_path());
     std::filesystem::copy_file(ModuleDir() / module, target, std::filesystem::copy_options::overwrite_existing);
   }
+  static bool ProviderLoaded() { return GetModuleHandleW(kProviderPath) != nullptr; }
   static void Register(DWORD type, const std::u16string& path) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProvidersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -120,6 +122,7 @@ TEST_P(ProviderQueryTest, TheProvidersAnswerDecidesTheCodeItems) {
   EXPECT_EQ(UiGetModeByte(ui_, kEnvUserCodeDll), inUse);
   EXPECT_EQ(PrinterByte(u"DllUserCodeUse"), inUse);
   EXPECT_EQ(ProviderLog(), c.log);
+  EXPECT_FALSE(ProviderLoaded());
   const bool saved = c.result != kUcNoProvider;
   EXPECT_EQ(Count(UiSeamCalls(), "InstWriteUserCodeSection 1"), saved ? 1 : 0);
   if (saved) { EXPECT_EQ(g_writtenCode, c.userCode); }
@@ -139,9 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct BindingCase {
   const char* name;
-  const char* module;  // installed as the registered library (null: none)
+  bool installed;       // the provider's library is at the registered path
   DWORD type;
   const char16_t* path;
+  const char* exports;  // the entry points the provider offers (null: all three)
 };
 
 class ProviderBindingTest : public UserCodeTest, public ::testing::WithParamInterface<BindingCase> {};
@@ -149,23 +153,36 @@ class ProviderBindingTest : public UserCodeTest, public ::testing::WithParamInte
 TEST_P(ProviderBindingTest, AProviderThatCannotBeBoundIsNoProvider) {
   const BindingCase& c = GetParam();
   std::filesystem::remove(root_.OnDriveC("Program Files/Quirn/qnucode.dll"));
-  if (c.module) InstallProvider(c.module);
+  if (c.installed) InstallProvider("qnucode.so");
   Register(c.type, c.path);
+  if (c.exports) platform::SetMachineSetting("qnucode_exports", c.exports);
   platform::SetMachineSetting("qnucode_code", "1234");
   EXPECT_EQ(UcQueryProvider(ui_), kUcNoProvider);
   EXPECT_EQ(Text(ui_, kItemLogCode), u"555");
   EXPECT_EQ(Count(UiSeamCalls(), "InstWriteUserCodeSection 1"), 0);
-  if (!c.module) { EXPECT_EQ(ProviderLog(), ""); }
+  EXPECT_EQ(ProviderLog(), "");  // never opened
+  EXPECT_FALSE(ProviderLoaded());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ProviderBindingTest,
-    ::testing::Values(BindingCase{"notAString", "qnucode.so", REG_EXPAND_SZ, kProviderPath},
-                      BindingCase{"emptyPath", "qnucode.so", REG_SZ, u""},
-                      BindingCase{"libraryMissing", nullptr, REG_SZ, kProviderPath},
-                      BindingCase{"closeEntryMissing", "test_ucode_provider_without_close.so", REG_SZ,
-                                  kProviderPath}),
+    ::testing::Values(BindingCase{"notAString", true, REG_EXPAND_SZ, kProviderPath, nullptr},
+                      BindingCase{"emptyPath", true, REG_SZ, u"", nullptr},
+                      BindingCase{"libraryMissing", false, REG_SZ, kProviderPath, nullptr},
+                      BindingCase{"openEntryMissing", true, REG_SZ, kProviderPath,
+                                  "ZUCCloseUCDataA,ZUCGetClientUserCodeA"},
+                      BindingCase{"closeEntryMissing", true, REG_SZ, kProviderPath,
+                                  "ZUCOpenUCDataA,ZUCGetClientUserCodeA"},
+                      BindingCase{"getEntryMissing", true, REG_SZ, kProviderPath, "ZUCOpenUCDataA,ZUCCloseUCDataA"}),
     [](const ::testing::TestParamInfo<BindingCase>& info) { return info.param.name; });
+
+// The setting only takes entries away: with all three listed the provider binds and answers.
+TEST_F(UserCodeTest, AProviderOfferingAllThreeEntriesBinds) {
+  platform::SetMachineSetting("qnucode_exports", "ZUCGetClientUserCodeA,ZUCOpenUCDataA,ZUCCloseUCDataA");
+  platform::SetMachineSetting("qnucode_code", "1234");
+  EXPECT_EQ(UcQueryProvider(ui_), kUcProviderCode);
+  EXPECT_EQ(ProviderLog(), "open 0\nclose\n");
+}
 
 TEST_F(UserCodeTest, WithTheSwitchOffNothingIsAskedOrWritten) {
   CfgSetUserCodeSwitch(nullptr);
