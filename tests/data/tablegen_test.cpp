@@ -37,7 +37,8 @@ class TablegenTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  RunResult Run(bool withOutput = false) {
+  // `extra`: further arguments, written as they stand.
+  RunResult Run(bool withOutput = false, const std::string& extra = "") {
     const fs::path out = folder_ / "out.txt";
     const fs::path err = folder_ / "err.txt";
     std::string command = "\"" + (BuildDir() / "bin" / "velm_tablegen").string() + "\" --data \"" +
@@ -45,7 +46,7 @@ class TablegenTest : public ::testing::Test {
     if (withOutput) {
       command += " --out \"" + (folder_ / "tables.cpp").string() + "\" --ids \"" + (folder_ / "ids.h").string() + "\"";
     }
-    command += " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+    command += extra + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
     const int status = std::system(command.c_str());
     return {status, ReadHostFile(out), ReadHostFile(err)};
   }
@@ -272,5 +273,74 @@ TEST_F(TablegenTest, EveryFaultIsReported) {
   EXPECT_NE(result.err.find("value_symbols.txt:"), std::string::npos);
   EXPECT_NE(result.err.find("2 fault(s)"), std::string::npos) << result.err;
 }
+
+// ---- The job-credential items' printer-data names ----
+
+struct CredentialNameCase {
+  const char* name;
+  const char* item;  // the item whose row `row` replaces (null: `row` is added)
+  const char* row;   // "" drops the row
+  const char* message;
+};
+
+class CredentialNamesGenTest : public TablegenTest {
+ protected:
+  fs::path Header() const { return folder_ / "names.h"; }
+  RunResult RunNames() { return Run(false, " --job-credential-names \"" + Header().string() + "\""); }
+};
+
+class CredentialNamesTest : public CredentialNamesGenTest,
+                            public ::testing::WithParamInterface<CredentialNameCase> {};
+
+TEST_F(CredentialNamesGenTest, TheShippedNamesPassAndAreWrittenInKindOrder) {
+  const RunResult result = RunNames();
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string header = ReadHostFile(Header());
+  const size_t userCode = header.find("{1, 216, WSTR(\"JcUserCode\")},");
+  const size_t jobPassword = header.find("{3, 220, nullptr},");
+  const size_t storedPassword = header.find("{8, 221, nullptr},");
+  EXPECT_NE(userCode, std::string::npos) << header;
+  EXPECT_NE(storedPassword, std::string::npos) << header;
+  EXPECT_LT(userCode, jobPassword);
+  EXPECT_LT(jobPassword, storedPassword);
+}
+
+TEST_P(CredentialNamesTest, ABadRowIsRefused) {
+  const CredentialNameCase& c = GetParam();
+  if (c.item) {
+    EditLines("job_credential_names.txt", [&](std::string& line) {
+      if (line.rfind(std::string(c.item) + " ", 0) != 0) return true;
+      line = c.row;
+      return !line.empty();
+    });
+  } else {
+    Append("job_credential_names.txt", c.row);
+  }
+  const RunResult result = RunNames();
+  EXPECT_NE(result.status, 0);
+  EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(Header()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, CredentialNamesTest,
+    ::testing::Values(
+        CredentialNameCase{"unknownItem", nullptr, "vdmNoSuchItem JcNoSuch", "unknown item vdmNoSuchItem"},
+        CredentialNameCase{"notACredentialItem", nullptr, "dmCopies JcCopies",
+                           "dmCopies is not a credential item of the job-credential service"},
+        CredentialNameCase{"passwordWithAName", "vdmJOBPassword", "vdmJOBPassword JcJobPassword",
+                           "vdmJOBPassword is a password"},
+        CredentialNameCase{"storedPasswordWithAName", "vdmStoredPassword", "vdmStoredPassword JcStored",
+                           "vdmStoredPassword is a password"},
+        CredentialNameCase{"nameTwiceInAnyCase", "vdmUserID", "vdmUserID jcownername",
+                           "printer-data value name jcownername is taken (job_credential_names.txt:"},
+        CredentialNameCase{"anItemsOwnName", "vdmUserCode", "vdmUserCode UserCode",
+                           "printer-data value name UserCode is taken (items.txt:"},
+        CredentialNameCase{"nameWithOtherCharacters", "vdmTelNo", "vdmTelNo Jc-TelNo",
+                           "letters, digits and _: Jc-TelNo"},
+        CredentialNameCase{"itemTwice", nullptr, "vdmOwnerName JcOwner2", "vdmOwnerName has a row already"},
+        CredentialNameCase{"itemWithoutARow", "vdmTelLine", "", "vdmTelLine has no row"},
+        CredentialNameCase{"rowWithoutAName", nullptr, "vdmTelLine", "expected: ITEM NAME"}),
+    [](const ::testing::TestParamInfo<CredentialNameCase>& info) { return info.param.name; });
 
 }  // namespace
