@@ -1,6 +1,10 @@
 #include "ui2k/install/job_control_bridge.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "data/item_ids.h"
+#include "data/job_credential_names.h"
 #include "settings/items/settings_record.h"
 #include "settings/items/store.h"
 #include "settings/items/table.h"
@@ -13,24 +17,20 @@ namespace {
 
 namespace jc = velm::jobcr;
 
-// Each credential kind's printer-data name; null keeps the item out of printer data.
-struct AltNameRow {
-  DWORD kind;
-  const WCHAR* name;
-};
-constexpr AltNameRow kAltNames[] = {
-    {jc::kItemUserCode, WSTR("UserCode")},
-    {jc::kItemOwnerName, WSTR("JcOwnerName")},
-    {jc::kItemJobPassword, nullptr},
-    {jc::kItemUserId, WSTR("JcUserID")},
-    {jc::kItemDocumentName, WSTR("JcDocumentName")},
-    {jc::kItemTelephoneNumber, WSTR("JcTelNo")},
-    {jc::kItemTelephoneLine, WSTR("JcTelLine")},
-    {jc::kItemStoredPassword, nullptr},
-};
+// The generated names follow the service's kind map, one row per credential kind.
+constexpr bool NamesFollowTheKindMap() {
+  for (const JcPrinterDataName& name : kJcPrinterDataNames) {
+    const JcItemMapRow* map = std::find_if(std::begin(kJcItemMap), std::end(kJcItemMap),
+                                           [&](const JcItemMapRow& row) { return row.item == name.kind; });
+    if (map == std::end(kJcItemMap) || map->devmodeItem != name.item) return false;
+  }
+  return std::size(kJcPrinterDataNames) == std::size(kJcItemMap);
+}
+static_assert(NamesFollowTheKindMap(), "data/job_credential_names.txt disagrees with kJcItemMap");
 
+// The kind's printer-data name; null keeps the item out of printer data.
 const WCHAR* AltNameOf(DWORD kind) {
-  for (const AltNameRow& row : kAltNames)
+  for (const JcPrinterDataName& row : kJcPrinterDataNames)
     if (row.kind == kind) return row.name;
   return nullptr;
 }

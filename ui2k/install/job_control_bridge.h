@@ -1,19 +1,9 @@
 // The interface library's side of the job-credential service: the eight credential items kept in
 // step between the option store, the service (through the settings library's JcDispatch) and
-// the printer's data, where each item has a name of its own:
-//
-//   kind  item                       printer data
-//   1     216 user code              "UserCode"
-//   2     217 owner                  "JcOwnerName"
-//   3     220 job password           - (never in printer data)
-//   4     215 user identifier        "JcUserID"
-//   5     219 document name          "JcDocumentName"
-//   6     243 telephone number       "JcTelNo"
-//   7     244 telephone line         "JcTelLine"
-//   8     221 stored-job password    - (never in printer data)
-//
-// Printer data is the printer's, readable by every user of it; the passwords stay in the
-// devmode and the service. Masks are the service's (settings/services/job_credentials.h).
+// the printer's data, where each item has a name of its own (data/job_credential_names.txt,
+// generated into "data/job_credential_names.h"). The passwords (kinds 3 and 8) have none:
+// printer data is the printer's, readable by every user of it, so they stay in the devmode and
+// the service. Masks are the service's (settings/services/job_credentials.h).
 #pragma once
 
 #include "win32.h"

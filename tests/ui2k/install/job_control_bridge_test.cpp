@@ -23,7 +23,7 @@ struct KindCase {
   const char16_t* value;
 };
 const KindCase kKinds[] = {
-    {1, kItemUserCode, u"UserCode", u"1234"},      {2, kItemOwnerName, u"JcOwnerName", u"Owner"},
+    {1, kItemUserCode, u"JcUserCode", u"1234"},      {2, kItemOwnerName, u"JcOwnerName", u"Owner"},
     {3, kItemJOBPassword, nullptr, u"9876"},       {4, kItemUserID, u"JcUserID", u"uid7"},
     {5, kItemDocumentName, u"JcDocumentName", u"Doc"}, {6, kItemTelNo, u"JcTelNo", u"5550100"},
     {7, kItemTelLine, u"JcTelLine", u"3"},          {8, kItemStoredPassword, nullptr, u"4321"},
@@ -163,6 +163,29 @@ TEST_F(BridgeTest, StoringTheSheetMaskKeepsThePasswordsOutOfPrinterData) {
   }
   EXPECT_FALSE(JcBridgeReadOptionFileAlt(ui, 3));
   EXPECT_FALSE(JcBridgeReadOptionFileAlt(ui, 8));
+}
+
+// A print server publishes its user code as "UserCode" (9 ANSI bytes); the user-code credential
+// (written as text) neither overwrites it nor is read from it.
+TEST_F(BridgeTest, TheUserCodeCredentialLeavesTheServersUserCodeAlone) {
+  char published[9] = "4321";
+  ASSERT_EQ(SetPrinterDataW(printer_, const_cast<LPWSTR>(u"UserCode"), REG_BINARY, reinterpret_cast<LPBYTE>(published),
+                            sizeof published),
+            ERROR_SUCCESS);
+  UiContext* ui = NewContext();
+  Set(ui, kKinds[0]);
+  EXPECT_TRUE(JcBridgeStoreOptions(ui, kJcBridgeMaskUserCode));
+  char read[16] = {};
+  DWORD type = 0, needed = 0;
+  ASSERT_EQ(GetPrinterDataW(printer_, const_cast<LPWSTR>(u"UserCode"), &type, reinterpret_cast<LPBYTE>(read),
+                            sizeof read, &needed),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::string(read, needed), std::string(published, sizeof published));
+
+  ASSERT_EQ(DeletePrinterDataW(printer_, const_cast<LPWSTR>(u"JcUserCode")), ERROR_SUCCESS);
+  UiContext* fresh = NewContext();
+  EXPECT_FALSE(JcBridgeRefreshOptions(fresh, kJcBridgeMaskUserCode));
+  EXPECT_EQ(Text(fresh, kItemUserCode), u"");
 }
 
 TEST_F(BridgeTest, ClearingTheTelephoneLineLeavesItsNeighboursBytes) {
