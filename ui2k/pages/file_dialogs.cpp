@@ -31,6 +31,18 @@ const FdlgKind kKinds[] = {
 
 constexpr WCHAR kSpoolDirectoryValue[] = WSTR("SpoolDirectory");
 
+// The settings-file dialog hook's seam: notes the dialog it starts and handles nothing.
+UINT_PTR CALLBACK RstFileDialogHook(HWND, UINT message, WPARAM, LPARAM lParam) try {
+  if (message == WM_INITDIALOG && lParam) {
+    const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);
+    const auto* data = reinterpret_cast<const FdlgHookData*>(ofn->lCustData);
+    UiNoteSeamCall("RstFileDialogHook " + std::to_string(data ? data->kind : 0));
+  }
+  return 0;
+} catch (...) {
+  return 0;  // a record lost for want of memory changes nothing the dialog does
+}
+
 std::atomic<LPOFNHOOKPROC> g_settingsFileHook{RstFileDialogHook};
 
 BOOL Copy(const WCHAR* text, WCHAR* out, DWORD capacity) {
@@ -205,8 +217,9 @@ BOOL FdlgCreatedFilesFolder(UiContext* ui, WCHAR* folder, DWORD capacity) {
   WCHAR windows[MAX_PATH];
   const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
   if (!length || length >= MAX_PATH) return FALSE;
-  const WString temp = WString(windows, length) + WSTR("\\temp");
-  return IsExistingFolder(temp.c_str()) ? Copy(temp.c_str(), folder, capacity) : Copy(windows, folder, capacity);
+  WCHAR temp[MAX_PATH];
+  if (PathJoin(temp, MAX_PATH, {windows, WSTR("\\temp")}) && IsExistingFolder(temp)) return Copy(temp, folder, capacity);
+  return Copy(windows, folder, capacity);
 }
 
 BOOL FdlgMatchExtension(const WCHAR* name, DWORD kind) {
@@ -267,19 +280,6 @@ INT_PTR FdlgRunFileDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
   name[kDialogChars - 1] = 0;
   StoreResult(ui, *row, parent, name);
   return IDOK;
-}
-
-UINT_PTR CALLBACK RstFileDialogHook(HWND, UINT message, WPARAM, LPARAM lParam) {
-  if (message == WM_INITDIALOG && lParam) {
-    const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);
-    const auto* data = reinterpret_cast<const FdlgHookData*>(ofn->lCustData);
-    try {
-      UiNoteSeamCall("RstFileDialogHook " + std::to_string(data ? data->kind : 0));
-    } catch (...) {
-      // A record lost for want of memory changes nothing the dialog does.
-    }
-  }
-  return 0;
 }
 
 void FdlgSetSettingsFileHook(LPOFNHOOKPROC hook) { g_settingsFileHook.store(hook ? hook : RstFileDialogHook); }

@@ -75,9 +75,8 @@ struct FdlgHookData {
   WORD pageId;
 };
 
-// The settings-file dialog hook that FdlgRunFileDialog sets in every dialog it runs: the checks
-// and commands of the stored settings files. Until that hook is joined, RstFileDialogHook stands
-// in: at WM_INITDIALOG it notes "RstFileDialogHook <kind>" (UiNoteSeamCall) and it leaves every
-// message to the dialog. Null puts the stand-in back.
-UINT_PTR CALLBACK RstFileDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Puts in force the settings-file dialog hook that FdlgRunFileDialog sets in every dialog it
+// runs: the checks and commands of the stored settings files. Until that hook is joined, a seam
+// stands in: at WM_INITDIALOG it notes "RstFileDialogHook <kind>" (UiNoteSeamCall) and it leaves
+// every message to the dialog. Null puts the seam back.
 void FdlgSetSettingsFileHook(LPOFNHOOKPROC hook);

@@ -4,6 +4,7 @@
 // parent's control, item 875, the folder keys of "qnset.ini", the file-name buffer); the
 // extension test; the settings-file hook's seam.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -222,74 +223,82 @@ TEST(FdlgFolderOf, CutsAtTheLastBackslashAndKeepsTheDriveRoot) {
 
 class CreatedFilesFolderTest : public FileDialogTest {
  protected:
-  std::u16string Folder() {
-    WCHAR folder[MAX_PATH] = {};
-    EXPECT_TRUE(FdlgCreatedFilesFolder(ui_, folder, MAX_PATH));
-    return folder;
-  }
-  bool ReadRegistry(std::u16string* text) {
+  // The driver's registry value; null when it is missing.
+  std::optional<std::u16string> Registry() {
     WCHAR data[MAX_PATH] = {};
-    DWORD size = sizeof data;
+    DWORD size = sizeof data - sizeof(WCHAR);
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\QUIRN\\VelmDrv", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\QUIRN\\VelmDrv", 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
     const LONG status = RegQueryValueExW(key, u"SpoolDirectory", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    *text = data;
-    return status == ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return {};
+    return std::u16string(data);
   }
   void SetRegistry(const char16_t* text) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\QUIRN\\VelmDrv", 0, nullptr, 0, KEY_WRITE, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\QUIRN\\VelmDrv", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExW(key, u"SpoolDirectory", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>((std::char_traits<char16_t>::length(text) + 1) * 2));
+    if (text) {
+      RegSetValueExW(key, u"SpoolDirectory", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>((std::char_traits<char16_t>::length(text) + 1) * 2));
+    } else {
+      RegDeleteValueW(key, u"SpoolDirectory");
+    }
     RegCloseKey(key);
   }
-  bool ReadPrinterData(std::u16string* text) {
+  // The printer data value; null when it is missing.
+  std::optional<std::u16string> PrinterData() {
     WCHAR data[MAX_PATH] = {};
-    const BOOL read = PrnGetData(ui_->driver->printer, u"SpoolDirectory", data, sizeof data - 2);
-    *text = data;
-    return read;
+    if (!PrnGetData(ui_->driver->printer, u"SpoolDirectory", data, sizeof data - sizeof(WCHAR))) return {};
+    return std::u16string(data);
   }
   void SetPrinterData(const char16_t* text) {
+    if (!text) {
+      ASSERT_TRUE(PrnDeleteData(ui_->driver->printer, u"SpoolDirectory"));
+      return;
+    }
     ASSERT_TRUE(PrnSetData(ui_->driver->printer, u"SpoolDirectory", REG_SZ, text,
                            static_cast<DWORD>((std::char_traits<char16_t>::length(text) + 1) * 2)));
   }
-  DWORD AllUsers() { return OptGetValue(ui_->driver, kItemSpoolDirAllUsers); }
 };
 
-TEST_F(CreatedFilesFolderTest, NothingStoredGivesTheTempFolderAndWritesBothValuesEmpty) {
-  std::filesystem::create_directories(root_.OnDriveC("Windows/Temp"));
-  OptSetValue(ui_->driver, kItemSpoolDirAllUsers, 1);
-  EXPECT_EQ(Folder(), WindowsFolder() + u"\\temp");
-  EXPECT_EQ(AllUsers(), 0u);
-  std::u16string text = u"x";
-  EXPECT_TRUE(ReadRegistry(&text));
-  EXPECT_EQ(text, u"");
-  text = u"x";
-  EXPECT_TRUE(ReadPrinterData(&text));
-  EXPECT_EQ(text, u"");
-}
-
-TEST_F(CreatedFilesFolderTest, WithoutATempFolderTheWindowsFolder) {
-  std::filesystem::remove_all(root_.OnDriveC("Windows/Temp"));
-  EXPECT_EQ(Folder(), WindowsFolder());
-}
-
-TEST_F(CreatedFilesFolderTest, AnEmptyRegistryValueGivesWayToThePrinterData) {
-  SetRegistry(u"");
-  SetPrinterData(u"D:\\Spool\\Mine");
-  EXPECT_EQ(Folder(), u"D:\\Spool\\Mine");
-  EXPECT_EQ(AllUsers(), 0u);
-}
-
-TEST_F(CreatedFilesFolderTest, TheRegistryValueIsForAllUsersAndLeavesThePrinterDataAlone) {
-  SetRegistry(u"E:\\Shared");
-  EXPECT_EQ(Folder(), u"E:\\Shared");
-  EXPECT_EQ(AllUsers(), 1u);
-  std::u16string text;
-  EXPECT_FALSE(ReadPrinterData(&text));  // not read, so not written either
+TEST_F(CreatedFilesFolderTest, RegistryThenPrinterDataThenTheTempFolderThenTheWindowsFolder) {
+  const std::u16string windows = WindowsFolder();
+  const std::u16string temp = windows + u"\\temp";
+  struct Row {
+    const char16_t* registry;     // null: missing
+    const char16_t* printerData;  // null: missing
+    bool tempExists;
+    std::u16string folder;
+    DWORD allUsers;
+    std::optional<std::u16string> registryAfter, printerDataAfter;
+  } rows[] = {
+      // Nothing stored: both values are written empty.
+      {nullptr, nullptr, true, temp, 0, u"", u""},
+      {nullptr, nullptr, false, windows, 0, u"", u""},
+      // An empty registry value gives way to the printer data.
+      {u"", u"D:\\Spool\\Mine", true, u"D:\\Spool\\Mine", 0, u"", u"D:\\Spool\\Mine"},
+      // The registry's folder is for all users; the printer data is not read, so not written.
+      {u"E:\\Shared", nullptr, true, u"E:\\Shared", 1, u"E:\\Shared", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.folder.begin(), row.folder.end()));
+    SetRegistry(row.registry);
+    SetPrinterData(row.printerData);
+    if (row.tempExists) {
+      std::filesystem::create_directories(root_.OnDriveC("Windows/Temp"));
+    } else {
+      std::filesystem::remove_all(root_.OnDriveC("Windows/Temp"));
+    }
+    OptSetValue(ui_->driver, kItemSpoolDirAllUsers, 1 - row.allUsers);
+    WCHAR folder[MAX_PATH] = {};
+    EXPECT_TRUE(FdlgCreatedFilesFolder(ui_, folder, MAX_PATH));
+    EXPECT_EQ(std::u16string(folder), row.folder);
+    EXPECT_EQ(OptGetValue(ui_->driver, kItemSpoolDirAllUsers), row.allUsers);
+    EXPECT_EQ(Registry(), row.registryAfter);
+    EXPECT_EQ(PrinterData(), row.printerDataAfter);
+  }
 }
 
 TEST_F(CreatedFilesFolderTest, TheDialogStartsInTheChainsFolderAndStoresNothing) {
