@@ -766,8 +766,8 @@ DescAlertView HoldingAlert(DriverContext* context, const DescNode* node) {
   return DescAlertView{};
 }
 
-constexpr WORD kRotateOn = 60, kRotateType = 211, kUserCodeFromProvider = 728;
-constexpr WORD kUserCodePage = 1008, kRotationDialog = 1012;
+constexpr WORD kRotateOn = 60, kRotateType = 211, kRasterMode = 183;
+constexpr WORD kFontSubstitutionPage = 1009, kRotationDialog = 1012;
 constexpr SHORT kIconStop = 0x10, kIconQuestion = 0x20, kIconExclamation = 0x30, kIconInformation = 0x40;
 constexpr SHORT kOk = 0, kOkCancel = 1, kAbortRetryIgnore = 2, kYesNoCancel = 3, kYesNo = 4, kRetryCancel = 5;
 constexpr SHORT kAtOnce = 0, kProperty = 1, kOkApply = 2, kDialog = 3;
@@ -878,16 +878,16 @@ TEST_F(ShippedConstraintTest, SwitchingRotationOnWithoutATypeOpensTheRotationDia
   EXPECT_EQ(Get(kRotateType), 0u);
 }
 
-TEST_F(ShippedConstraintTest, TheUserCodePageIsLeftOutWhileAProviderGivesTheCode) {
-  Says("{ZMD_IDD_USER_CODE UserCodeFromProvider NULL NULL NULL NULL NULL}");
-  EXPECT_EQ(CondEvalEntry(kUserCodePage, 0, context_), 0);
-  Set(kUserCodeFromProvider, 1);
-  EXPECT_EQ(CondEvalEntry(kUserCodePage, 0, context_), 1);
-  Set(kUserCodeFromProvider, 0);
-  EXPECT_EQ(CondEvalEntry(kUserCodePage, 0, context_), 0);
+TEST_F(ShippedConstraintTest, TheFontSubstitutionPageIsLeftOutOfRasterOutput) {
+  Says("{ZMD_IDD_TTF RasterOutput NULL NULL NULL NULL NULL}");
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 0);
+  Set(kRasterMode, 1);
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 1);
+  Set(kRasterMode, 0);
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 0);
   // No other page is excluded by the description.
   EXPECT_EQ(CondEvalEntry(kRotationDialog, 0, context_), -1);
-  EXPECT_EQ(CondEvalEntry(1009, 0, context_), -1);
+  EXPECT_EQ(CondEvalEntry(1008, 0, context_), -1);
 }
 
 }  // namespace
