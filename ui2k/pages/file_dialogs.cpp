@@ -159,7 +159,9 @@ DWORD FdlgBuildFilter(UiContext* ui, const FdlgKind& kind, WCHAR* out, DWORD cap
   out[0] = 0;
   if (!ui || !kind.filterName || !kind.pattern) return 0;
   WCHAR name[kDialogChars];
-  ResLoadString(ui->driver, kind.filterName, name, kDialogChars, FALSE);
+  // Without the resource library's text the pattern names itself: a filter with an empty name
+  // would read as no filter at all.
+  if (!ResLoadString(ui->driver, kind.filterName, name, kDialogChars, FALSE)) Copy(kind.pattern, name, kDialogChars);
   const DWORD nameLength = static_cast<DWORD>(lstrlenW(name));
   const DWORD patternLength = static_cast<DWORD>(lstrlenW(kind.pattern));
   const DWORD total = nameLength + 1 + patternLength + 1 + 1;

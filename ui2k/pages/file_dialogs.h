@@ -31,8 +31,8 @@ struct FdlgKind {
 // The row of `kind`; null for a kind that is no file dialog.
 const FdlgKind* FdlgFindKind(DWORD kind);
 
-// The filter of `kind`: its name string, NUL, its pattern, NUL, NUL, into `out` (`capacity`
-// characters). The characters written with every NUL; 0 (and nothing usable) when the kind has
+// The filter of `kind`: its name string (the pattern when the string cannot be had), NUL, its
+// pattern, NUL, NUL, into `out` (`capacity` characters). The characters written with every NUL; 0 (and nothing usable) when the kind has
 // no filter or it does not fit.
 DWORD FdlgBuildFilter(UiContext* ui, const FdlgKind& kind, WCHAR* out, DWORD capacity);
 

@@ -147,6 +147,19 @@ TEST_F(FileDialogTest, TheFilterIsItsNameAndPatternEachEndedAndOneMoreNul) {
   EXPECT_EQ(FdlgBuildFilter(ui_, *FdlgFindKind(0x8000), filter, 64), 0u);
 }
 
+TEST_F(FileDialogTest, WithoutTheResourceLibraryTheBuiltInDialogShowsThePatternAsItsFilter) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_.path())) {
+    if (entry.path().filename() == "qnresus.dll") std::filesystem::remove(entry.path());
+  }
+  const UiFileDialogCall call = Run(0x400, 4003, UiFileDialogAnswer::Choose(u"C:\\stamp.bmp"));
+  EXPECT_EQ(call.templateId, 0);
+  EXPECT_TRUE(call.hooked);
+  EXPECT_EQ(call.title, u"");
+  ASSERT_EQ(call.filter.size(), 1u);
+  EXPECT_EQ(call.filter[0].first, u"*.bmp");
+  EXPECT_EQ(Control(kStampFileControl), u"C:\\stamp.bmp");
+}
+
 // ---- The initial folder -----------------------------------------------------------------------
 
 TEST_F(FileDialogTest, ABarePatternStartsInTheStoredFolderElseTheDocumentsFolder) {
