@@ -201,6 +201,12 @@ WORD ItemOfToken(const DescToken& token) {
   return row ? static_cast<WORD>(row->itemId) : 0;
 }
 
+// The page or dialog a token names; null for any other name.
+const PageTemplate* PageOfToken(const DescToken& token) {
+  char name[128];
+  return ToCString(token.text, name) ? OptFindPageByName(nullptr, name) : nullptr;
+}
+
 }  // namespace
 
 // `*Item <n>[=<Name>]: { {<value> <disabled Judge> <hidden Judge>} ... }`.
@@ -215,8 +221,7 @@ bool DescParser::Item() {
 bool DescParser::Action() {
   return ReadSet<DescActionEntry>(kRefKindAction, &result_->actionSets, 2, [this](const DescToken* t) {
     DescActionEntry entry{0, kActionTargetItem, 0};
-    char name[128];
-    if (const PageTemplate* page = ToCString(t[0].text, name) ? OptFindPageByName(nullptr, name) : nullptr) {
+    if (const PageTemplate* page = PageOfToken(t[0])) {
       entry.target = page->id;
       entry.targetKind = kActionTargetPage;
     } else {
@@ -277,14 +282,16 @@ bool DescParser::Alert() {
   });
 }
 
-// `*Exclusive: { {<item symbol> <disabled Judge> <hidden Judge> <Item> <Alert> <Transact>
-// <Transact>} ... }`: each entry is the conditions block of its item.
+// `*Exclusive: { {<item symbol | page name> <disabled Judge> <hidden Judge> <Item> <Alert>
+// <Transact> <Transact>} ... }`: each entry is the conditions block of its item. A page's block
+// has no item and is keyed by the page id: its disabled Judge leaves the page out of its sheet.
 bool DescParser::Exclusive() {
   DescVector<DescExclusiveEntry> entries;
   if (!ReadBody(7, [&](const DescToken* t) {
         const ItemSymbolRow* item = DescFindItemSymbol(t[0].text);
+        const PageTemplate* page = item ? nullptr : PageOfToken(t[0]);
         entries.push_back({item ? static_cast<WORD>(item->itemId) : WORD(0),
-                           item ? static_cast<WORD>(item->key) : WORD(0),
+                           item ? static_cast<WORD>(item->key) : page ? page->id : WORD(0),
                            ResolveReference(t[1].text, kRefKindJudge), ResolveReference(t[2].text, kRefKindJudge),
                            ResolveReference(t[3].text, kRefKindItem), ResolveReference(t[4].text, kRefKindAlert),
                            ResolveReference(t[5].text, kRefKindTransact),

@@ -12,3 +12,6 @@ inline constexpr WCHAR kDriverRegistryKey[] = WSTR("SOFTWARE\\QUIRN\\VelmDrv");
 BOOL SysReadHklmValue(const WCHAR* subKey, const WCHAR* valueName, DWORD* type, BYTE* data, DWORD* size);
 // The same under the driver's key.
 BOOL SysReadDriverRegValue(const WCHAR* valueName, DWORD* type, BYTE* data, DWORD* size);
+// Writes `text` as the REG_SZ value `valueName` under the driver's key, creating the key when it
+// is missing. TRUE on success.
+BOOL SysWriteDriverRegText(const WCHAR* valueName, const WCHAR* text);

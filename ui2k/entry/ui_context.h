@@ -44,6 +44,7 @@ struct UiState {
   HBRUSH brushes[2];               // the pages' background brushes
   FontSubKept fontSubKept;         // the font table before the font page's changes, for a cancel
   UcKept userCode;                 // the user's own code while a provider's code stands in for it
+  WCHAR fileName[kUiTextChars];    // the name last chosen in a file dialog
 };
 
 struct UiContext {

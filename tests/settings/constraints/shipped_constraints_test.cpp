@@ -172,7 +172,7 @@ TEST(ShippedConstraintFileTest, EveryConstraintStatementCompilesAndEveryNameReso
   same(statements.entries.at("Alert"), fields);
   fields.clear();
   for (const auto& e : parsed->exclusives)
-    fields.push_back({e.itemId, e.disabledJudge, e.hiddenJudge, e.itemSet, e.alertSet, e.rules, e.secondRules});
+    fields.push_back({e.key, e.disabledJudge, e.hiddenJudge, e.itemSet, e.alertSet, e.rules, e.secondRules});
   same(statements.entries.at("Exclusive"), fields);
 }
 
@@ -747,6 +747,147 @@ TEST_F(ShippedConstraintTest, ATentativeRepassUndoneLeavesTheRecordByteIdentical
   ASSERT_TRUE(DmHistoryPop(context_, FALSE));
   EXPECT_EQ(Record(), repassed);
   EXPECT_EQ(DmHistoryDepth(context_), 0u);
+}
+
+
+// ---- The sheets' alerts and rules -------------------------------------------------------------
+
+// The item's first alert whose Judge holds, as the property pages find it; message 0 when none.
+DescAlertView HoldingAlert(DriverContext* context, const DescNode* node) {
+  const ModelDescription* d = context->description;
+  DescConditionsView view{};
+  DescReadConditions(d, DescNodeConditions(d, node), &view);
+  for (const DescAlert* entry = view.alerts; entry;) {
+    DescAlertView alert{};
+    DescReadAlert(d, entry, &alert);
+    if (CondEvaluate(context, alert.program)) return alert;
+    entry = alert.next;
+  }
+  return DescAlertView{};
+}
+
+constexpr WORD kRotateOn = 60, kRotateType = 211, kRasterMode = 183;
+constexpr WORD kFontSubstitutionPage = 1009, kRotationDialog = 1012;
+constexpr SHORT kIconStop = 0x10, kIconQuestion = 0x20, kIconExclamation = 0x30, kIconInformation = 0x40;
+constexpr SHORT kOk = 0, kOkCancel = 1, kAbortRetryIgnore = 2, kYesNoCancel = 3, kYesNo = 4, kRetryCancel = 5;
+constexpr SHORT kAtOnce = 0, kProperty = 1, kOkApply = 2, kDialog = 3;
+
+TEST_F(ShippedConstraintTest, EachSheetAlertHoldsOnlyForItsConflictAndReadsBackAsWritten) {
+  struct Case {
+    const char* says;
+    WORD item;
+    std::function<void()> conflict;  // makes the alert hold
+    std::function<void()> resolve;   // one change that ends it
+    const char* message;
+    SHORT icon, buttons, kind;
+    bool action;
+  };
+  const Case cases[] = {
+      {"{NupOnBooklet ZMD_PrintSizeIllegalMessage MB_ICONQUESTION MB_YESNO AlertAtOnce FixNup}", kNupOn,
+       [this] { Set(kDuplexOn, 1), Set(kDuplexType, 17), Set(kNupOn, 1); },
+       [this] { Set(kDuplexType, 3); }, "ZMD_PrintSizeIllegalMessage", kIconQuestion, kYesNo, kAtOnce, true},
+      {"{NupOnBooklet ZMD_PrintSizeIllegalMessage MB_ICONEXCLAMATION MB_OKCANCEL AlertOkApply FixNup}", kDuplexType,
+       [this] { Set(kDuplexOn, 1), Set(kNupOn, 1), Set(kDuplexType, 17); },
+       [this] { Set(kNupOn, 0); }, "ZMD_PrintSizeIllegalMessage", kIconExclamation, kOkCancel, kOkApply, true},
+      {"{FinishingToPlainBin ZMD_PrintSizeIllegalMessage MB_ICONSTOP MB_OK AlertDialog FixFinishing}", kOutputTray,
+       [this] { Set(kStapleOn, 1), Pick(kOutputTray, "VDMOUTPUTTRAYID_UPPER"); },
+       [this] { Pick(kOutputTray, "VDMOUTPUTTRAYID_FINISHERSHIFT"); }, "ZMD_PrintSizeIllegalMessage",
+       kIconStop, kOk, kDialog, true},
+      {"{FinishingToPlainBin ZMD_PrintSizeIllegalMessage MB_ICONSTOP MB_OK AlertDialog FixFinishing}", kOutputTray,
+       [this] { Set(kPunchOn, 1), Pick(kOutputTray, "VDMOUTPUTTRAYID_FACEUP"); },
+       [this] { Set(kPunchOn, 0); }, "ZMD_PrintSizeIllegalMessage", kIconStop, kOk, kDialog, true},
+      {"{DuplexOnUnsuitableMedia ZMD_PrintSizeIllegalMessage MB_ICONSTOP MB_RETRYCANCEL AlertDialog NULL}",
+       kMediaType, [this] { Set(kDuplexOn, 1), Pick(kMediaType, "DMMEDIATYPE_THICK"); },
+       [this] { Set(kDuplexOn, 0); }, "ZMD_PrintSizeIllegalMessage", kIconStop, kRetryCancel, kDialog, false},
+      {"{BypassMediaFromTray ZMD_PrintSizeIllegalMessage MB_ICONINFORMATION MB_OKCANCEL AlertProperty FixMediaFeed}",
+       kMediaType, [this] { Pick(kMediaType, "DMMEDIATYPE_TRANSPARENCY"); },
+       [this] { Pick(kSource, "DMDEFAULTSOURCE_MANUAL"); }, "ZMD_PrintSizeIllegalMessage", kIconInformation,
+       kOkCancel, kProperty, true},
+      {"{Tray1HoldsOtherPaper ZMD_PrintSizeIllegalMessage MB_ICONINFORMATION MB_OK AlertProperty NULL}", kTray1Paper,
+       [this] { Set(kTray1Paper, kPaperLetter); }, [this] { Set(kTray1Paper, kPaperA4); },
+       "ZMD_PrintSizeIllegalMessage", kIconInformation, kOk, kProperty, false},
+      {"{Tray2HoldsOtherPaper ZMD_PrintSizeIllegalMessage MB_ICONINFORMATION MB_OK AlertProperty NULL}", kTray2Paper,
+       [this] { Pick(kSource, "DMDEFAULTSOURCE_TRAY2"), Set(kTray2Paper, kPaperA5); },
+       [this] { Pick(kSource, "DMDEFAULTSOURCE_TRAY1"); }, "ZMD_PrintSizeIllegalMessage", kIconInformation,
+       kOk, kProperty, false},
+      {"{JobStorageWithoutHdd ZMD_JobTypeWarnMessage MB_ICONEXCLAMATION MB_YESNOCANCEL AlertOkApply FixJobType}", kHdd,
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_STORED"), Set(kHdd, 0); }, [this] { Set(kHdd, 1); },
+       "ZMD_JobTypeWarnMessage", kIconExclamation, kYesNoCancel, kOkApply, true},
+      {"{JobStorageWithoutHdd ZMD_JobTypeWarnMessage MB_ICONEXCLAMATION MB_YESNOCANCEL AlertOkApply FixJobType}", kHdd,
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_PROOF"), Set(kHdd, 0); },
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_NORMAL"); }, "ZMD_JobTypeWarnMessage", kIconExclamation,
+       kYesNoCancel, kOkApply, true},
+      {"{SecureWithoutUserId ZMD_SecurityUserIdNullMessage MB_ICONSTOP MB_ABORTRETRYIGNORE AlertDialog NULL}", kUserId,
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_SECURITY"); }, [this] { SetText(kUserId, u"ANNA"); },
+       "ZMD_SecurityUserIdNullMessage", kIconStop, kAbortRetryIgnore, kDialog, false},
+      {"{StoredWithoutOwner ZMD_StoredOwnerNullMessage MB_ICONEXCLAMATION MB_OKCANCEL AlertProperty NULL}", kUserId,
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_STORED"); },
+       [this] { Pick(kPrnMethod, "VDMPRNMETHOD_NORMAL"); }, "ZMD_StoredOwnerNullMessage", kIconExclamation,
+       kOkCancel, kProperty, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    Says(c.says);
+    // A fresh office set-up holds no conflic
+    CtxDestroyEx(context_, kReleaseDestroy);
+    context_ = CtxCreate(Open(), 0, 0);
+    ASSERT_NE(context_, nullptr);
+    Office();
+    Set(kHdd, 1);
+    Set(kTray1Paper, kPaperA4);
+    ASSERT_EQ(HoldingAlert(context_, Node(c.item)).message, 0);
+    c.conflict();
+    const DescAlertView alert = HoldingAlert(context_, Node(c.item));
+    EXPECT_EQ(alert.message, Message(c.message));
+    EXPECT_EQ(alert.icon, c.icon);
+    EXPECT_EQ(alert.buttons, c.buttons);
+    EXPECT_EQ(alert.kind, c.kind);
+    EXPECT_EQ(alert.alertAction != nullptr, c.action);
+    c.resolve();
+    EXPECT_EQ(HoldingAlert(context_, Node(c.item)).message, 0);
+  }
+}
+
+TEST_F(ShippedConstraintTest, TheSheetAlertsTogetherUseEveryKindIconAndButtonSet) {
+  const velm::test::ParsedDescription parsed = ParseDescription(text_);
+  ASSERT_TRUE(parsed);
+  std::set<LONG> icons, buttons, kinds;
+  for (const auto& set : parsed->alertSets) {
+    if (set.number < 101) continue;  // the sheets' own alerts
+    for (const auto& e : set.entries) icons.insert(e.icon), buttons.insert(e.buttons), kinds.insert(e.kind);
+  }
+  EXPECT_EQ(icons, (std::set<LONG>{0x10, 0x20, 0x30, 0x40}));
+  EXPECT_EQ(buttons, (std::set<LONG>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(kinds, (std::set<LONG>{0, 1, 2, 3}));
+}
+
+TEST_F(ShippedConstraintTest, SwitchingRotationOnWithoutATypeOpensTheRotationDialog) {
+  Says("*Judge 201=RotationWithoutType: ZMD_vdmFuncSelectRotate && (ZMD_vdmRotateType == 0)");
+  Says("*Action 101=AskRotation: { {ZMD_IDD_DIALOG_ROTATION 0} }");
+  EXPECT_EQ(Rules(kRotateOn), 0);
+  Set(kRotateOn, 1);
+  const std::vector<BYTE> before = Record();
+  EXPECT_EQ(Rules(kRotateOn), kRotationDialog);
+  EXPECT_EQ(Record(), before);  // the page is opened; nothing is set
+  Set(kRotateType, 1);
+  EXPECT_EQ(Rules(kRotateOn), 0);
+  // The re-pass runs the rule too: it stops at the page and changes nothing.
+  Set(kRotateType, 0);
+  CondApplyAllRules(context_);
+  EXPECT_EQ(Get(kRotateOn), 1u);
+  EXPECT_EQ(Get(kRotateType), 0u);
+}
+
+TEST_F(ShippedConstraintTest, TheFontSubstitutionPageIsLeftOutOfRasterOutput) {
+  Says("{ZMD_IDD_TTF RasterOutput NULL NULL NULL NULL NULL}");
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 0);
+  Set(kRasterMode, 1);
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 1);
+  Set(kRasterMode, 0);
+  EXPECT_EQ(CondEvalEntry(kFontSubstitutionPage, 0, context_), 0);
+  // No other page is excluded by the description.
+  EXPECT_EQ(CondEvalEntry(kRotationDialog, 0, context_), -1);
+  EXPECT_EQ(CondEvalEntry(1008, 0, context_), -1);
 }
 
 }  // namespace

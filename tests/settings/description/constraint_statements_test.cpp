@@ -234,7 +234,8 @@ TEST(DescriptionConstraintTest, ExclusiveEntriesAreTakenInSevens) {
       "  ZMD_dmPaperSize Paper JudgeFoo Values Warn Rule Transact3\n"
       "  {ZMD_dmCopies NULL NULL Item4 Alert9 NULL NULL}\n"
       "}\n"
-      "*Exclusive: { {ZMD_vdmFuncSelectDuplex Paper} }\n";  // a short entry: the rest empty
+      "*Exclusive: { {ZMD_vdmFuncSelectDuplex Paper} }\n"  // a short entry: the rest empty
+      "*Exclusive: { {ZMD_IDD_USER_CODE Paper NULL NULL NULL NULL NULL} {ZMD_IDD_NOSUCH Paper NULL NULL NULL NULL NULL} }\n";
   const auto result = ParseDescription(text);
   ASSERT_TRUE(result);
   ASSERT_EQ(IssueKinds(*result), std::vector<DescIssue>{DescIssue::kEntriesMisaligned}) << IssueList(*result);
@@ -246,7 +247,9 @@ TEST(DescriptionConstraintTest, ExclusiveEntriesAreTakenInSevens) {
   }();
   EXPECT_EQ(rows, (std::vector<std::vector<LONG>>{{8, 8, 5, 6, 4, 9, 3, 3},
                                                   {12, 12, 0, 0, 4, 9, 0, 0},
-                                                  {61, 61, 5, 0, 0, 0, 0, 0}}));
+                                                  {61, 61, 5, 0, 0, 0, 0, 0},
+                                                  {0, 1008, 5, 0, 0, 0, 0, 0},   // a page: keyed by its id
+                                                  {0, 0, 5, 0, 0, 0, 0, 0}}));   // an unknown name
 }
 
 }  // namespace
