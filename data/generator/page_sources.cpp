@@ -299,6 +299,18 @@ void CheckControlFitsNode(const PageRow& row, const PageCheckTables& tables, Fau
     fail(row.where, type.str() + " steps a number, but the node of " + row.item + " is a list of values");
 }
 
+// The numbered spare bits of the settings (print options, function options, job actions without a
+// name) mean nothing yet; no control may stand for one of them.
+bool IsSpareBit(const std::string& symbol) {
+  for (const char* prefix : {"ZMD_vdmPrintOption", "ZMD_vdmFuncOption", "ZMD_vdmAction"}) {
+    const std::string head = prefix;
+    if (symbol.size() > head.size() && symbol.compare(0, head.size(), head) == 0 &&
+        std::all_of(symbol.begin() + head.size(), symbol.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return true;
+  }
+  return false;
+}
+
 bool Contains(const std::vector<int>& list, int value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
@@ -584,6 +596,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
         fail(row.where, "linked control " + row.link + " is not in the template of " + page.name);
       if (!IsControlType(row.type)) fail(row.where, "control type " + std::to_string(row.type) + " has no control class");
       if (row.item != "-") {
+        if (IsSpareBit(row.item)) fail(row.where, "item " + row.item + " is a spare bit that no control may stand for");
         itemOf(row.item, row.where, row.itemId);
         CheckControlFitsNode(row, tables, fail);
       }

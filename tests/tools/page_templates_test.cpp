@@ -92,6 +92,7 @@ constexpr KnownControl kKnownControls[] = {
     {1024, 2350, u"Margins"},        {1034, 2482, u"Use the address list"}, {1035, 2499, u"Add"},
     {4002, 5001, u"Save"},           {4002, 2897, u"For all users"},   {1032, 1, u"OK"},
     {1065, 2818, u"Print as raster"},
+    {1015, 2194, u"Bin 1:"},         {1030, 3614, u"Front cover"},     {1024, 2117, u"Units..."},
 };
 
 TEST_F(PageTemplatesTest, KnownControlsShowTheirCaptionsWherePlaced) {

@@ -43,7 +43,7 @@ TEST_F(ShippedDescriptionTest, DropsNothing) {
   EXPECT_EQ(result().uiResDllName, u"qnresus.dll");
   EXPECT_TRUE(result().hasExcDepDllName);
   for (int point = kPointJobStart; point <= kPointDocReset; ++point) EXPECT_TRUE(result().hasCommandTree[point]) << point;
-  EXPECT_EQ(result().records.size(), 362u);  // 83 of the printing settings, 279 of the pages
+  EXPECT_EQ(result().records.size(), 311u);  // 83 of the printing settings, 228 of the pages
   EXPECT_EQ(result().judges.size(), 104u);
   EXPECT_EQ(result().itemSets.size(), 9u);
   EXPECT_EQ(result().actionSets.size(), 18u);
