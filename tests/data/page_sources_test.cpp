@@ -167,6 +167,13 @@ const ForeignValueName kForeignValueNames[] = {
     {"a paper name under another paper code", "(traypaper first [^\n]*) 3=3003 ", "$1 3=3517 ",
      "3003( +1 VDMTRAYPAPERTRAY1_LEDGER)", "3517$1",
      "string 3517 (a value name of ZMD_vdmTrayPaperTray1) is a value name of ZMD_dmPaperSize as well"},
+    // Lists that only static texts show: their current value's name is shown all the same.
+    {"a language's name shown in static text", " 0=4471 ", " 0=2 ", "4471( +1 VDMGAMMA_STANDARD)", "2$1",
+     "string 2 (a value name of ZMD_vdmGamma) is a value name of ZMD_vdmLanguageID as well"},
+    {"two lists shown in static text", " 2=4463 ", " 2=4472 ", "4463( +1 VDMCOLORMATCH_PHOTO)", "4472$1",
+     "string 4472 (a value name of ZMD_vdmColorMatch) is a value name of ZMD_vdmGamma as well"},
+    {"a public field's value named by its number", " 2=4602 ", " 2=2 ", "4602( +1 DMMEDIATYPE_TRANSPARENCY)", "2$1",
+     "string 2 (a value name of ZMD_dmMediaType) is a value name of ZMD_vdmLanguageID as well"},
 };
 
 class ForeignValueNames : public PageSourcesTest, public ::testing::WithParamInterface<ForeignValueName> {};
