@@ -286,6 +286,12 @@ bool IsListNode(const std::string& type) {
   return type == "PickOne" || type == "PickPage" || type == "PickSlot" || type == "FontTbl";
 }
 
+// A static text over a list shows the current value's name.
+bool ShowsValueName(const PageRow& row, const PageCheckTables& tables) {
+  const auto node = tables.describedItems.find(row.item);
+  return row.type == kStaticValueText && node != tables.describedItems.end() && IsListNode(node->second);
+}
+
 // A row's control must fit its item's node: a choice needs a list, a number control a number.
 void CheckControlFitsNode(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
   const auto node = tables.describedItems.find(row.item);
@@ -558,6 +564,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
     if (!tables.describedItems.count(symbol)) fail(where, "item " + symbol + " has no node in the model description");
   };
   std::map<int, std::string> listed;  // items whose values a row lists by name -> the first such row
+  std::map<int, std::string> shown;   // items whose current value's name a static text shows
   for (PageSource& page : sources) {
     const PageEntry& entry = pages.at(page.name);
     if (static_cast<int>(page.rows.size()) != entry.rows)
@@ -622,6 +629,7 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
           if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
         }
       }
+      if (row.itemId && ShowsValueName(row, tables)) shown.emplace(row.itemId, row.where);
       if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
         listed.emplace(row.itemId, row.where);
         const auto values = tables.valueNames.find(row.itemId);
@@ -635,6 +643,8 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
       }
     }
   }
+  // Names a static text shows must be the value's own as well.
+  listed.insert(shown.begin(), shown.end());
   CheckOwnValueNames(listed, tables, fail);
 }
 

@@ -99,6 +99,8 @@ bool IsControlType(int type);
 // Types that list an item's values by their names, and the picture of values.
 bool ListsValueNames(int type);
 constexpr int kPictureOfValues = 0x03;
+// The static text that shows its item's current value (by the value's name when the item is a list).
+constexpr int kStaticValueText = 0x2c;
 // Types that offer the item's values for choice (lists, combos, radios, pictures of values), and
 // those that step a number through its range (edits of numbers, spins, sliders, trackbars).
 bool ChoosesAValue(int type);

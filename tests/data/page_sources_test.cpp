@@ -143,9 +143,10 @@ const Refusal kRefusals[] = {
     {"an unnamed job action bound to a check box", "pages/1016_action.txt", "ZMD_vdmActionOverlay", "ZMD_vdmAction7",
      "item ZMD_vdmAction7 is a spare bit that no control may stand for"},
     {"a combo over a number range", "pages/1010_init.txt", "(row ZMD_IDC_LANGUAGE_COMBO 0x2b) ZMD_vdmLanguageID",
-     "$1 ZMD_vdmNUPOrder", "control type 0x2b offers values for choice, but the node of ZMD_vdmNUPOrder is a number range"},
+     "$1 ZMD_vdmBookletType",
+     "control type 0x2b offers values for choice, but the node of ZMD_vdmBookletType is a number range"},
     {"a radio button over a number range", "pages/1006_printquality.txt", "(row ZMD_IDC_QUALITY_1 0x29) ZMD_vdmQualityMode",
-     "$1 ZMD_vdmGamma", "control type 0x29 offers values for choice, but the node of ZMD_vdmGamma is a number range"},
+     "$1 ZMD_vdmWmLayer", "control type 0x29 offers values for choice, but the node of ZMD_vdmWmLayer is a number range"},
     {"a decimal edit over a list", "pages/1021_user_pqc.txt", "(row ZMD_IDC_PQC_BRIGHTNESS 0x3f) ZMD_vdmBrightness",
      "$1 ZMD_vdmMarkPaperType",
      "control type 0x3f steps a number, but the node of ZMD_vdmMarkPaperType is a list of values"},
@@ -172,6 +173,13 @@ const ForeignValueName kForeignValueNames[] = {
     {"a paper name under another paper code", "(traypaper first [^\n]*) 3=3003 ", "$1 3=3517 ",
      "3003( +1 VDMTRAYPAPERTRAY1_LEDGER)", "3517$1",
      "string 3517 (a value name of ZMD_vdmTrayPaperTray1) is a value name of ZMD_dmPaperSize as well"},
+    // Lists that only static texts show: their current value's name is shown all the same.
+    {"a language's name shown in static text", " 0=4471 ", " 0=2 ", "4471( +1 VDMGAMMA_STANDARD)", "2$1",
+     "string 2 (a value name of ZMD_vdmGamma) is a value name of ZMD_vdmLanguageID as well"},
+    {"two lists shown in static text", " 2=4463 ", " 2=4472 ", "4463( +1 VDMCOLORMATCH_PHOTO)", "4472$1",
+     "string 4472 (a value name of ZMD_vdmColorMatch) is a value name of ZMD_vdmGamma as well"},
+    {"a public field's value named by its number", " 2=4602 ", " 2=2 ", "4602( +1 DMMEDIATYPE_TRANSPARENCY)", "2$1",
+     "string 2 (a value name of ZMD_dmMediaType) is a value name of ZMD_vdmLanguageID as well"},
 };
 
 class ForeignValueNames : public PageSourcesTest, public ::testing::WithParamInterface<ForeignValueName> {};

@@ -99,7 +99,8 @@ TEST_F(ApiModelTestsTest, ControlFeaturesAndUsableItems) {
       {kItemOutputTrayID, kApiUsableNotDisabled | kApiUsableNotHidden, 1},
       {kItemFuncSelectDuplex, 0, 1},                              // a Boolean allows 0 and 1
       {kItemUserID, 0, 0},                                        // a String has no values
-      {kItemCoverType, 0, 0},                                     // no node in the model
+      {kItemAction15, 0, 0},                                      // no node in the model
+      {kItemCoverType, kApiUsableNotDisabled | kApiUsableNotHidden, 1},  // a list of three cover kinds
   };
   for (const Case& c : usable) EXPECT_EQ(ApiIsItemUsable(context_, c.item, 0, c.flags), c.expected) << c.item << " " << c.flags;
 }

@@ -544,20 +544,25 @@ TEST_F(StatusRecordsTest, CoverTypeUnderBookletDuplexMustBeAModelValue) {
   Store(duplex, 4, 17);  // booklet
   Store(duplex, 28, 1);
   ASSERT_EQ(Set(c, 15, duplex), 0);
-  // The model gives the cover type no values: under booklet duplex every cover type is refused,
-  // and the cover tray written before the refusal is put back.
+  // Under booklet duplex a cover type outside the model's list (blank, front, both sides) is
+  // refused, and the cover tray written before the refusal is put back.
   Record cover = Get(c, 12);
   const DWORD tray = Load(cover, 8);
-  Store(cover, 4, 1);
-  Store(cover, 8, tray + 1);
+  ASSERT_NE(tray, 3u);
+  Store(cover, 4, 5);
+  Store(cover, 8, 3);  // tray 2, a value of the tray list the cover tray shares
   Store(cover, 28, 1);
   EXPECT_EQ(Set(c, 12, cover), -1);
   EXPECT_EQ(Load(Get(c, 12), 8), tray);
-  // Without booklet duplex the same record is taken.
-  Store(duplex, 4, 3);
-  ASSERT_EQ(Set(c, 15, duplex), 0);
+  // A listed cover type is taken with its tray.
+  Store(cover, 4, 1);
   EXPECT_EQ(Set(c, 12, cover), 0);
-  EXPECT_EQ(Load(Get(c, 12), 8), tray + 1);
+  EXPECT_EQ(Load(Get(c, 12), 4), 1u);
+  EXPECT_EQ(Load(Get(c, 12), 8), 3u);
+  // A cover tray that is no tray value is refused.
+  Store(cover, 8, 9);
+  EXPECT_EQ(Set(c, 12, cover), -1);
+  EXPECT_EQ(Load(Get(c, 12), 8), 3u);
 }
 
 }  // namespace

@@ -591,6 +591,19 @@ TEST_F(ShippedConstraintTest, AlertsNameTheConflictTheComputedItemsFind) {
   EXPECT_EQ(FirstAlert(kPrnMethod), Message("ZMD_JobTypeWarnMessage"));
 }
 
+TEST_F(ShippedConstraintTest, CoverAndMarkSheetsFromTheirDefaultTraysRaiseNoConflict) {
+  Office();
+  // The sheets' trays share the source list; their default is a tray, so that switching covers
+  // or mark sheets on with the body's paper in it is no conflict.
+  Set(kCoverOn, 1);
+  Set(kMarkOn, 1);
+  EXPECT_EQ(FirstAlert(kCoverOn), 0);
+  EXPECT_EQ(FirstAlert(kMarkOn), 0);
+  CondReapplyAll(context_);
+  EXPECT_EQ(Get(kCoverOn), 1u);
+  EXPECT_EQ(Get(kMarkOn), 1u);
+}
+
 TEST_F(ShippedConstraintTest, RulesFireInOrder) {
   Office();
   // PaperFeed: two rules share SourceRefusesPaper. A3 from Tray 1: the first moves the source to
@@ -862,7 +875,7 @@ TEST_F(ShippedConstraintTest, TheSheetAlertsTogetherUseEveryKindIconAndButtonSet
 }
 
 TEST_F(ShippedConstraintTest, SwitchingRotationOnWithoutATypeOpensTheRotationDialog) {
-  Says("*Judge 201=RotationWithoutType: ZMD_vdmFuncSelectRotate && (ZMD_vdmRotateType == 0)");
+  Says("*Judge 201=RotationWithoutType: ZMD_vdmFuncSelectRotate && (ZMD_vdmRotateType == VDMROTATETYPE_NONE)");
   Says("*Action 101=AskRotation: { {ZMD_IDD_DIALOG_ROTATION 0} }");
   EXPECT_EQ(Rules(kRotateOn), 0);
   Set(kRotateOn, 1);

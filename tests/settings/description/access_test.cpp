@@ -138,7 +138,7 @@ TEST_F(DescriptionAccessTest, ListsOfTheShippedDescriptionAreTheFilesText) {
   // The driver's media item is an Identity of dmMediaType: the same list.
   EXPECT_EQ(DescGetValueList(kDriverMedia, context_, nullptr), DescGetValueList(kMediaType, context_, nullptr));
   EXPECT_EQ(DescGetValueCount(kDriverMedia, context_), 9);
-  EXPECT_EQ(DescGetDefaultValue(kDriverMedia, context_), 1);
+  EXPECT_EQ(DescGetDefaultValue(kDriverMedia, context_), 4601);  // DMMEDIATYPE_PLAIN
   EXPECT_EQ(DescGetNodeKind(kDriverMedia, context_), kUiPickOne);
   EXPECT_EQ(DescGetNodeType(kDriverMedia, context_), kUiIdentity | kUiPickOne);
   EXPECT_EQ(std::u16string(DescGetLangFileBase(context_)), u"qnresus.dll");

@@ -66,6 +66,21 @@ TEST_F(ShippedDescriptionTest, PublicFieldsHaveTheKindsTheirValidationExpects) {
   for (WORD item : {2, 3, 4, 5, 6}) EXPECT_EQ(Record(item), nullptr) << item;  // never described
 }
 
+TEST_F(ShippedDescriptionTest, CoverInsertAndMarkSheetItemsShareTheTrayPaperAndMediaLists) {
+  struct Shared {
+    WORD source, paper, media;
+  };
+  const Shared sheets[] = {{142, 143, 144}, {146, 147, 148}, {131, 132, 133}, {138, 139, 140}};
+  for (const Shared& sheet : sheets) {
+    EXPECT_EQ(Record(sheet.source)->values, Record(13)->values) << sheet.source;
+    EXPECT_EQ(Record(sheet.paper)->values, Record(8)->values) << sheet.paper;
+    EXPECT_EQ(Record(sheet.media)->values, Record(29)->values) << sheet.media;
+    EXPECT_EQ(Kind(sheet.source), kUiPickSlot);
+    EXPECT_EQ(Kind(sheet.paper), kUiPickPage);
+    EXPECT_EQ(Kind(sheet.media), kUiPickOne);
+  }
+}
+
 TEST_F(ShippedDescriptionTest, RecordsAreComplete) {
   for (const DescUiRecord& record : result().records) {
     const WORD kind = DescUiKind(record.type);

@@ -135,8 +135,8 @@ TEST(DescriptionUiBlockTest, CloseTurnsTheDefaultValueIntoAnIndex) {
       "*DefaultZMD_dmColor: DMDUPLEX_VERTICAL\n"
       "*CloseUI\n"
       // Without a default line the entry of value 0 is the default.
-      "*OpenUI *ZMD_vdmSortType: PickOne\n"
-      "*ZMD_vdmSortType: IDList { VDMSORTTYPE_STACK VDMSORTTYPE_SORT VDMSORTTYPE_OFF }\n"
+      "*OpenUI *ZMD_vdmLanguageID: PickOne\n"
+      "*ZMD_vdmLanguageID: IDList { VDMLANGUAGEID_CZ VDMLANGUAGEID_US VDMLANGUAGEID_JP }\n"
       "*CloseUI\n"
       // An unknown default is dropped.
       "*OpenUI *ZMD_dmDuplex: PickOne\n"
@@ -268,7 +268,7 @@ TEST(DescriptionUiBlockTest, IdentitySharesTheReferencedList) {
   EXPECT_EQ(shared.type, kUiIdentity | kUiTypeUnknown | kUiPickOne);
   EXPECT_EQ(shared.values, media.values);
   EXPECT_EQ(shared.defaultIndex, 1);
-  EXPECT_EQ(DescParsedDefaultValue(result.get(), 378), 257);
+  EXPECT_EQ(DescParsedDefaultValue(result.get(), 378), 4604);  // DMMEDIATYPE_THICK
 }
 
 TEST(DescriptionUiBlockTest, NumberedCopyHasItsOwnListAndLeavesTheSlotToTheFirst) {
@@ -377,12 +377,12 @@ TEST(DescriptionUiBlockTest, StringBlocks) {
   EXPECT_EQ(password.length, 8);
   EXPECT_EQ(password.stringClass, 4);
   EXPECT_EQ(password.showFlags, 0x100);
-  EXPECT_EQ(password.defaultValue, 3);
+  EXPECT_EQ(password.defaultValue, 4674);  // VDMPRNMETHOD_STORED
   const DescStringBlock& user = result->records.at(1).values->string;
   EXPECT_EQ(user.stringClass, 1);  // unknown names give 1
   EXPECT_EQ(user.showFlags, 1);
   EXPECT_EQ(result->records.at(2).values->string.showFlags, 0);  // no show flag given
-  EXPECT_EQ(DescParsedDefaultValue(result.get(), 220), 3);
+  EXPECT_EQ(DescParsedDefaultValue(result.get(), 220), 4674);
 }
 
 TEST(DescriptionUiBlockTest, OptionCommandNeedsTwoTexts) {

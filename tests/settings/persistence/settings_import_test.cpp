@@ -64,7 +64,7 @@ TEST_F(SettingsExportTest, ModelSectionIsReadWhenItHasAHeaderAndThePrinterNameCo
 TEST_F(SettingsExportTest, AfterAnImportTheDevmodeFollowsThisSystemsKind) {
   Write(file_, "[Velm Printer]\r\n" + HeaderLines(0) + "dmFields=" + std::to_string(0x03800000u) +
                    "\r\ndmICMMethod=3\r\ndmICMIntent=4\r\n"
-                   "vdmICMProgram=2\r\nvdmICMType=9\r\nvdmICMIntent=9\r\nvdmUIModeChange=1\r\n");
+                   "vdmICMProgram=2\r\nvdmICMType=2\r\nvdmICMIntent=3\r\nvdmUIModeChange=1\r\n");
   for (DWORD kind : {0u, 1u, 2u, 3u}) {
     SCOPED_TRACE(kind);
     DriverContext* c = Fresh(printer_);
@@ -74,8 +74,8 @@ TEST_F(SettingsExportTest, AfterAnImportTheDevmodeFollowsThisSystemsKind) {
     EXPECT_EQ(OptGetValue(c, 27), icm ? 1u : 3u);
     EXPECT_EQ(OptGetValue(c, 28), icm ? 1u : 4u);
     EXPECT_EQ(OptGetValue(c, 149), icm ? 0u : 2u);
-    EXPECT_EQ(OptGetModelValueById(c, 150), icm ? static_cast<DWORD>(DescGetDefaultValue(150, c)) : 9u);
-    EXPECT_EQ(OptGetModelValueById(c, 151), icm ? static_cast<DWORD>(DescGetDefaultValue(151, c)) : 9u);
+    EXPECT_EQ(OptGetModelValueById(c, 150), static_cast<DWORD>(icm ? DescGetDefaultValue(150, c) : 4523));  // graphics
+    EXPECT_EQ(OptGetModelValueById(c, 151), static_cast<DWORD>(icm ? DescGetDefaultValue(151, c) : 4534));  // absolute
     // The ICM and media-type bits follow the kind; the re-validation merge keeps the others.
     const DWORD media = kind == 0 || kind == 3 ? 0x02000000u : 0;
     EXPECT_EQ(OptGetValue(c, 6) & 0x03800000u, (icm ? 0u : 0x01800000u) | media);

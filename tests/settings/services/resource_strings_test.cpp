@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "settings/description/access.h"
+#include "settings/description/image.h"
 #include "settings/description/image_fixture.h"
 #include "settings/context/open_steps.h"
 #include "settings/items/store.h"
@@ -194,6 +198,66 @@ TEST_F(ResourceStringsTest, ABitmapFileIsAcceptedByItsFortyByteInfoHeader) {
   // The refused files were closed again: they can be deleted.
   EXPECT_TRUE(DeleteFileW(u"C:\\images\\core.bmp"));
   EXPECT_TRUE(DeleteFileW(u"C:\\images\\short.bmp"));
+}
+
+// A static text over a list shows the name of the item's current value: the string whose id is
+// the stored value's model value.
+TEST_F(ResourceStringsTest, ListItemsShowTheNameOfTheirCurrentValue) {
+  OpenContext();
+  struct Case {
+    WORD item;
+    DWORD stored;
+    std::u16string name;
+  };
+  const Case cases[] = {
+      {kItemOutputFace, 2, u"Face up"},
+      {kItemPageOrder, 1, u"Last page first"},
+      {kItemScreen, 513, u"Diffusion 2"},
+      {kItemHalftone, 129, u"Text, fine"},
+      {kItemNUPOrder, 0, u"Left to right, then down"},
+      {kItemWmPatternDir, 3, u"Diagonal, falling"},
+      {29, 260, u"Recycled paper"},              // dmMediaType
+      {kItemVdmMediaType, 2, u"Transparency"},   // shares the media list and its names
+      {kItemCoverMedia, 257, u"Thick paper"},
+      {kItemCoverPaper, 9, u"A4"},               // paper codes name their papers
+      {kItemCoverInputTray, 3, u"Tray 2"},       // tray codes name their trays
+      {kItemPrnMethod, 3, u"Stored print"},
+      {kItemYResolution, 600, u"600 dpi"},
+      {kItemUnit, 1, u"Inches"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(OptSetValue(context_, c.item, c.stored)) << c.item;
+    EXPECT_EQ(Load(OptGetModelValueById(context_, c.item)), c.name) << c.item << " " << c.stored;
+  }
+}
+
+// Every value of the lists that the pages show only in static texts has a name of its own in
+// each language; items sharing a list show its names.
+TEST_F(ResourceStringsTest, EveryValueOfTheStaticTextListsHasItsName) {
+  for (const char16_t* help : {u"", u"velmjp.chm"}) {
+    OpenContext(help);
+    const ModelDescription* description = context_->description;
+    auto names = [&](WORD item) {
+      std::vector<std::u16string> all;
+      for (const DescValue* v = DescGetValueList(item, context_, nullptr); v; v = DescNextValue(description, v))
+        all.push_back(Load(DescValueValue(v)));
+      return all;
+    };
+    for (WORD item : {kItemNUPOrder, kItemNUPPages, kItemCoverType, kItemBackCoverType, kItemInsertType,
+                      kItemOutputFace, kItemPageOrder, kItemRotateType, kItemColorMatch, kItemGamma, kItemHalftone,
+                      kItemScreen, kItemICMProgram, kItemICMType, kItemVdmICMIntent, kItemWmPatternKind,
+                      kItemWmPatternAlign, kItemWmPatternDir, kItemWmTileKind}) {
+      const auto all = names(item);
+      EXPECT_GE(all.size(), 2u) << item;
+      for (const std::u16string& name : all) EXPECT_FALSE(name.empty()) << item;
+      EXPECT_EQ(std::set<std::u16string>(all.begin(), all.end()).size(), all.size()) << item << " names a value twice";
+    }
+    EXPECT_EQ(names(kItemCoverPaper), names(8));
+    EXPECT_EQ(names(kItemMPInputTray), names(13));
+    EXPECT_EQ(names(kItemInsertMedia), names(29));
+    CtxDestroyEx(context_, kReleaseDestroy);
+    context_ = nullptr;
+  }
 }
 
 }  // namespace
