@@ -82,7 +82,7 @@ constexpr int pshHelp = 0x040E;
 // dialog, with the hook as its procedure. OK sends the hook WM_NOTIFY CDN_FILEOK (an OFNOTIFYW)
 // once the name is checked; a non-zero DWLP_MSGRESULT keeps the dialog open.
 constexpr UINT CDN_FIRST = 0U - 601U;
-constexpr UINT CDN_FILEOK = CDN_FIRST - 0x0004;
+constexpr UINT CDN_FILEOK = CDN_FIRST - 0x0005;
 struct OFNOTIFYW {
   NMHDR hdr;
   LPOPENFILENAMEW lpOFN;

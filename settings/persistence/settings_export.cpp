@@ -470,8 +470,15 @@ BOOL XferSaveSection(HANDLE printer, const WCHAR* file, DWORD flags, DriverConte
 
 // ---- Header ---------------------------------------------------------------------------------
 
-BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
-  if (!context || !text) return FALSE;
+namespace {
+
+struct HeaderEntry {
+  const WCHAR* key;
+  WCHAR value[kNumberChars];
+};
+
+// The four header keys and their values as text; false when one cannot be formatted.
+bool HeaderEntries(DriverContext* context, HeaderEntry (&entries)[4]) {
   const ModelDefaults& model = ContextModelDefaults(context);
   const struct {
     const WCHAR* key;
@@ -482,11 +489,28 @@ BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
       {kXferLanguageKey, OptGetValue(context, kItemLanguageID)},
       {kXferOSKindKey, OptGetValue(context, kItemOSKind)},
   };
-  for (const auto& entry : header) {
-    WCHAR value[kNumberChars];
-    if (swprintf_s(value, kNumberChars, WSTR("%u"), static_cast<UINT>(entry.value)) <= 0) return FALSE;
-    if (!IniAppendEntry(text, entry.key, value)) return FALSE;
+  for (int i = 0; i < 4; ++i) {
+    entries[i].key = header[i].key;
+    if (swprintf_s(entries[i].value, kNumberChars, WSTR("%u"), static_cast<UINT>(header[i].value)) <= 0) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
+  HeaderEntry entries[4];
+  if (!context || !text || !HeaderEntries(context, entries)) return FALSE;
+  for (const HeaderEntry& entry : entries)
+    if (!IniAppendEntry(text, entry.key, entry.value)) return FALSE;
+  return TRUE;
+}
+
+BOOL XferWriteHeaderKeys(DriverContext* context, const WCHAR* file, const WCHAR* section) {
+  HeaderEntry entries[4];
+  if (!context || !PathHasDrive(file) || !section || !section[0] || !HeaderEntries(context, entries)) return FALSE;
+  for (const HeaderEntry& entry : entries)
+    if (!IniProfileWriteString(section, entry.key, entry.value, file)) return FALSE;
   return TRUE;
 }
 

@@ -142,6 +142,8 @@ BOOL XferSaveSection(HANDLE printer, const WCHAR* file, DWORD flags, DriverConte
 
 // Appends the four header keys to `text`. FALSE when memory runs out.
 BOOL XferWriteHeader(DriverContext* context, IniSectionText* text);
+// Writes the four header keys into `section` of `file` one by one (the section keeps its lines).
+BOOL XferWriteHeaderKeys(DriverContext* context, const WCHAR* file, const WCHAR* section);
 // Reads "RstVersion", "RstMachine" and "RstLanguage" from `sectionText` at `*cursor` (null text:
 // all absent). TRUE when all three are present decimal numbers below 0xFFFF, the machine is the
 // model's, the language item 177's and XferVersionMatches(version, the model's version).

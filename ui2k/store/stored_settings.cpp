@@ -24,12 +24,10 @@
 namespace {
 
 constexpr DWORD kMessageChars = 1024;
-constexpr DWORD kNumberChars = 16;
 constexpr DWORD kKeyChars = 32;
 // The copy of the path a load reads (the printer's and driver's names are kept by the import's
 // own stand-in).
 constexpr DWORD kLoadBufferChars = 261;
-constexpr DWORD kNoCheckGroups = kXferGroupStamp | kXferGroupFreeSize | kXferGroupSrcFreeSize | kXferPrinterItemFile;
 constexpr DWORD kSilentFlags = kXferQuiet | kXferGroupQuality;
 constexpr DWORD kSharedCopyFlags = kXferRsdSection | kXferWrite;
 constexpr DWORD kCredentialMasks[] = {kJcBridgeMaskUserCode, 158};
@@ -43,7 +41,7 @@ bool Usable(const UiContext* ui) { return ui && ui->driver && ui->driver->settin
 
 // The interface's check of a section's header (`sectionText`, null when the file lacks it).
 BOOL CheckHeaderText(UiContext* ui, const WCHAR* file, const char* sectionText, DWORD flags) {
-  if ((flags & kNoCheckGroups) || (flags & kXferCompanion) || !(flags & kXferRead)) return TRUE;
+  if (!XferHeaderApplies(flags)) return TRUE;
   if (XferCheckHeader(ui->driver, sectionText, nullptr)) return TRUE;
   if (!(flags & kSilentFlags)) RstShowMessage(ui, nullptr, kRstMsgHeaderMismatch, file, MB_OK);
   return FALSE;
@@ -58,20 +56,8 @@ void RederiveLists(void* owner, DriverContext* context) {
     LstStoreFreeSize(context, outSlot);
     LstSaveFreeSize(context, outSlot);
   }
-  const int srcSlot = LstPaperToFreeSizeSlot(OptGetValue(context, kItemPaperSize));
-  if (srcSlot >= 0) {
-    LstStoreSrcFreeSize(context, srcSlot);
-    LstSelectFreeSize(context, srcSlot);
-    LstSaveFreeSize(context, srcSlot);
-  }
-  // Held to the count as the settings library holds it.
-  const DWORD count = LstGetStampCount(context);
-  DWORD stamp = OptGetValue(context, kItemWmID);
-  if (stamp > count) {
-    stamp = count;
-    OptSetValue(context, kItemWmID, stamp);
-  }
-  RstLoadStamp(ui, stamp);
+  LstRederiveSrcFreeSize(context);
+  RstLoadStamp(ui, LstClampStampIndex(context));
 }
 
 void LoadQualityInUse(void* owner, DriverContext* context) {
@@ -130,7 +116,7 @@ int RstShowMessage(UiContext* ui, HWND owner, UINT id, const WCHAR* file, UINT b
 
 BOOL RstCheckHeader(UiContext* ui, const WCHAR* file, DWORD flags) {
   if (!Usable(ui)) return FALSE;
-  if ((flags & kNoCheckGroups) || (flags & kXferCompanion) || !(flags & kXferRead)) return TRUE;
+  if (!XferHeaderApplies(flags)) return TRUE;
   WCHAR section[kIniMaxNameChars + 1];
   char* text = nullptr;
   DWORD bytes = 0;
@@ -246,21 +232,6 @@ BOOL RstApplyDefaultFile(UiContext* ui) {
   if (IniProfileGetString(printer, kDefaultFileKey, WSTR(""), file, MAX_PATH + 1, ini) >= MAX_PATH || !PathHasDrive(file) ||
       !PathExists(file))
     return FALSE;
-  const ModelDefaults& model = ContextModelDefaults(context);
-  const struct {
-    const WCHAR* key;
-    DWORD value;
-  } header[] = {
-      {kXferVersionKey, model.settingsFileVersion},
-      {kXferMachineKey, model.machineId},
-      {kXferLanguageKey, OptGetValue(context, kItemLanguageID)},
-      {kXferOSKindKey, OptGetValue(context, kItemOSKind)},
-  };
-  BOOL written = TRUE;
-  for (const auto& entry : header) {
-    WCHAR value[kNumberChars];
-    _ultow(entry.value, value, 10);
-    written = written && IniProfileWriteString(printer, entry.key, value, file);
-  }
+  const BOOL written = XferWriteHeaderKeys(context, file, printer);
   return written && XferPrinterItemsInSection(context, file, printer, kXferRead);
 }
