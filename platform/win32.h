@@ -48,6 +48,7 @@
 #include "spool/winspool.h"
 #include "eng/winddi.h"
 #include "ui/winuser.h"
+#include "ui/controls.h"
 #include "ui/wingdi.h"
 #include "ui/prsht.h"
 #include "ui/compstui.h"

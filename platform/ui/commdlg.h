@@ -5,7 +5,9 @@
 // name edit (edt1, 1152), the file list (lst1), the folder chain (lst2: the drive root, then each
 // folder down to the current one, which is selected), the file types (cmb1, 1136), OK and Cancel. With OFN_ENABLEHOOK every
 // message of the dialog goes to the hook first (WM_INITDIALOG with lParam = the OPENFILENAMEW);
-// a hook answering non-zero has handled it. OK takes the name in edt1: a name with wildcards or
+// a hook answering non-zero has handled it. With OFN_EXPLORER the caller's template (or an
+// empty one) is a child dialog of the built-in one whose procedure is the hook (see CDN_FILEOK
+// below). OK takes the name in edt1: a name with wildcards or
 // none keeps the dialog open; a relative name is taken in the folder (lpstrInitialDir, else the
 // current directory). The test script of UiSetFileDialogScript answers each dialog.
 #pragma once
@@ -75,6 +77,18 @@ constexpr int lst2 = 0x0461;  // the folder chain
 constexpr int cmb1 = 0x0470;  // 1136, the file types of the filter
 constexpr int stc3 = 0x0442;  // "File name:"
 constexpr int pshHelp = 0x040E;
+
+// Explorer-style dialogs (OFN_EXPLORER): the caller's template is a child dialog of the system's
+// dialog, with the hook as its procedure. OK sends the hook WM_NOTIFY CDN_FILEOK (an OFNOTIFYW)
+// once the name is checked; a non-zero DWLP_MSGRESULT keeps the dialog open.
+constexpr UINT CDN_FIRST = 0U - 601U;
+constexpr UINT CDN_FILEOK = CDN_FIRST - 0x0005;
+struct OFNOTIFYW {
+  NMHDR hdr;
+  LPOPENFILENAMEW lpOFN;
+  LPWSTR pszFile;
+};
+using LPOFNOTIFYW = OFNOTIFYW*;
 
 // CommDlgExtendedError codes.
 constexpr DWORD CDERR_DIALOGFAILURE = 0xFFFF;

@@ -44,6 +44,8 @@ struct FileDialog {
   bool ended = false;
   bool chosen = false;
   DWORD error = 0;
+  bool explorer = false;  // OFN_EXPLORER with a hook or template: the hook runs in `child`
+  HWND child = nullptr;
 };
 
 std::map<HWND, FileDialog*>& Dialogs() {
@@ -218,6 +220,16 @@ bool Choose(HWND dialog, FileDialog& state) {
                     MB_YESNO | MB_ICONWARNING) != IDYES)
       return false;
   }
+  // An explorer-style hook sees the checked name and may keep the dialog open.
+  if (state.explorer && state.child) {
+    OFNOTIFYW note{};
+    note.hdr.hwndFrom = state.child;
+    note.hdr.code = CDN_FILEOK;
+    note.lpOFN = &ofn;
+    note.pszFile = path.data();
+    SetWindowLongPtrW(state.child, DWLP_MSGRESULT, 0);
+    if (SendMessageW(state.child, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)) != 0) return false;
+  }
   // The copy is bounded by nMaxFile; a short buffer gets the characters needed in its first WORD.
   if (path.size() + 1 > ofn.nMaxFile) {
     if (ofn.nMaxFile >= 1) ofn.lpstrFile[0] = static_cast<WCHAR>(std::min<size_t>(path.size() + 1, 0xFFFF));
@@ -249,14 +261,15 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     }
     FillDialog(dialog, *state);
     const OPENFILENAMEW& ofn = *state->ofn;
-    if ((ofn.Flags & OFN_ENABLEHOOK) && ofn.lpfnHook)
+    if (!state->explorer && (ofn.Flags & OFN_ENABLEHOOK) && ofn.lpfnHook)
       return static_cast<INT_PTR>(ofn.lpfnHook(dialog, message, wParam, reinterpret_cast<LPARAM>(state->ofn)));
     return TRUE;
   }
   FileDialog* state = FindDialog(dialog);
   if (!state) return FALSE;
   const OPENFILENAMEW& ofn = *state->ofn;
-  if ((ofn.Flags & OFN_ENABLEHOOK) && ofn.lpfnHook && ofn.lpfnHook(dialog, message, wParam, lParam)) return TRUE;
+  if (!state->explorer && (ofn.Flags & OFN_ENABLEHOOK) && ofn.lpfnHook && ofn.lpfnHook(dialog, message, wParam, lParam))
+    return TRUE;
   if (message == WM_COMMAND && !state->ended) {
     switch (LOWORD(wParam)) {
       case IDOK:
@@ -282,6 +295,39 @@ INT_PTR FileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     return TRUE;
   }
   return FALSE;
+}
+
+// The procedure of an explorer-style child dialog: the hook's, with the OPENFILENAMEW at
+// WM_INITDIALOG.
+INT_PTR ExplorerChildProc(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* state = reinterpret_cast<FileDialog*>(lParam);
+    {
+      std::lock_guard lock(g_lock);
+      Dialogs()[child] = state;
+    }
+    state->child = child;
+    const OPENFILENAMEW& ofn = *state->ofn;
+    if (!(ofn.Flags & OFN_ENABLEHOOK) || !ofn.lpfnHook) return TRUE;
+    return static_cast<INT_PTR>(ofn.lpfnHook(child, message, wParam, reinterpret_cast<LPARAM>(state->ofn)));
+  }
+  FileDialog* state = FindDialog(child);
+  if (!state || !(state->ofn->Flags & OFN_ENABLEHOOK) || !state->ofn->lpfnHook) return FALSE;
+  return static_cast<INT_PTR>(state->ofn->lpfnHook(child, message, wParam, lParam));
+}
+
+// The explorer-style child of `dialog`: the caller's template, or an empty child dialog.
+HWND CreateExplorerChild(FileDialog& state, HWND dialog) {
+  const OPENFILENAMEW& ofn = *state.ofn;
+  if (ofn.Flags & OFN_ENABLETEMPLATE)
+    return CreateDialogParamW(ofn.hInstance, ofn.lpTemplateName, dialog, ExplorerChildProc,
+                              reinterpret_cast<LPARAM>(&state));
+  HWND child = CreateWindowExW(0, WC_DIALOG, u"", WS_CHILD | WS_VISIBLE | DS_CONTROL, 0, 0, 0, 0, dialog, nullptr,
+                               nullptr, nullptr);
+  if (!child) return nullptr;
+  SetWindowLongPtrW(child, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(ExplorerChildProc));
+  SendMessageW(child, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&state));
+  return child;
 }
 
 // The built-in dialog: a dialog-class window with the controls of an open / save box.
@@ -364,7 +410,15 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save) {
     HWND owner = ofn->hwndOwner;
     const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     HWND dialog = nullptr;
-    if (ofn->Flags & OFN_ENABLETEMPLATE) {
+    state.explorer = (ofn->Flags & OFN_EXPLORER) && (ofn->Flags & (OFN_ENABLEHOOK | OFN_ENABLETEMPLATE));
+    if (state.explorer) {
+      dialog = CreateBuiltInDialog(state, owner);
+      if (!dialog) return fail(CDERR_DIALOGFAILURE);
+      if (!CreateExplorerChild(state, dialog)) {
+        DestroyWindow(dialog);
+        return fail(CDERR_FINDRESFAILURE);
+      }
+    } else if (ofn->Flags & OFN_ENABLETEMPLATE) {
       dialog = CreateDialogParamW(ofn->hInstance, ofn->lpTemplateName, owner, FileDialogProc,
                                   reinterpret_cast<LPARAM>(&state));
       if (!dialog) return fail(CDERR_FINDRESFAILURE);
@@ -405,6 +459,7 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save) {
     {
       std::lock_guard lock(g_lock);
       Dialogs().erase(dialog);
+      if (state.child) Dialogs().erase(state.child);
     }
     if (UiIsWindow(dialog)) DestroyWindow(dialog);
     if (state.chosen) return TRUE;

@@ -8,6 +8,7 @@
 #include "settings/context/open_steps.h"
 #include "settings/items/store.h"
 #include "settings/context/memory.h"
+#include "settings/context/settings_history.h"
 #include "settings/persistence/paths.h"
 #include "settings/services/spooler_info.h"
 
@@ -87,6 +88,7 @@ void FreeContext(DriverContext* context, int releaseKind) {
       SysFree(record);
       record = nullptr;
     }
+    DmHistoryFreeDeeper(context);
     SysFree(work->overrides);
     work->overrides = nullptr;
     steps.lstPresetSlots(context, nullptr, kPresetSlotsFree);

@@ -15,6 +15,7 @@
 
 struct ModelDescription;  // the compiled model description image, built with the description compiler
 struct ApiLockSnapshot;   // the application interface's lock snapshot (exclude/api_contexts.h)
+struct SettingsHistoryDeeper;  // context/settings_history.cpp
 
 // What the printer's PRINTER_INFO_2 said, kept per context so that it is asked once.
 // The printer and driver names of the cache live in the work area beside it.
@@ -104,6 +105,7 @@ struct ContextWorkArea {
   WCHAR modelName[kModelNameChars];     // CfgReadModelName: the driver INI's name of the model
   LocaleDefaults locale;                // DmSetCountryDefaults
   ApiLockSnapshot* apiLockSnapshot;     // application contexts only; freed by VELMDrvDisable
+  SettingsHistoryDeeper* historyDeeper; // history copies older than the three above, or null
 };
 
 struct DriverContext {

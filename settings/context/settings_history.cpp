@@ -2,8 +2,17 @@
 
 #include <cstring>
 
+#include "settings/context/memory.h"
 #include "settings/items/block_handles.h"
 #include "settings/items/store.h"
+
+// The copies older than the work area's three, oldest first.
+struct SettingsHistoryDeeper {
+  SettingsRecord** records;
+  DWORD* masks;
+  DWORD count;
+  DWORD capacity;
+};
 
 namespace {
 
@@ -39,6 +48,42 @@ bool Names(const DriverContext* context, const SettingsRecord* record, DWORD han
   return false;
 }
 
+// Copy n of the history, newest first (0..historyDepth-1).
+const SettingsRecord* HistoryCopy(const ContextWorkArea& work, DWORD n) {
+  if (n < kHistoryDepthMax) return work.history[n];
+  const SettingsHistoryDeeper* deeper = work.historyDeeper;
+  const DWORD back = n - kHistoryDepthMax;
+  return deeper && back < deeper->count ? deeper->records[deeper->count - 1 - back] : nullptr;
+}
+
+// Room for one more deeper copy; false when memory runs out (nothing changed).
+bool ReserveDeeper(ContextWorkArea& work) {
+  if (!work.historyDeeper) {
+    work.historyDeeper = static_cast<SettingsHistoryDeeper*>(SysAlloc(sizeof(SettingsHistoryDeeper)));
+    if (!work.historyDeeper) return false;
+  }
+  SettingsHistoryDeeper& deeper = *work.historyDeeper;
+  if (deeper.count < deeper.capacity) return true;
+  const DWORD capacity = deeper.capacity ? deeper.capacity * 2 : 4;
+  auto* records = static_cast<SettingsRecord**>(SysAlloc(capacity * sizeof(SettingsRecord*)));
+  auto* masks = static_cast<DWORD*>(SysAlloc(capacity * sizeof(DWORD)));
+  if (!records || !masks) {
+    SysFree(records);
+    SysFree(masks);
+    return false;
+  }
+  if (deeper.count) {
+    std::memcpy(records, deeper.records, deeper.count * sizeof(SettingsRecord*));
+    std::memcpy(masks, deeper.masks, deeper.count * sizeof(DWORD));
+  }
+  SysFree(deeper.records);
+  SysFree(deeper.masks);
+  deeper.records = records;
+  deeper.masks = masks;
+  deeper.capacity = capacity;
+  return true;
+}
+
 // Frees the blocks of a record that left the history that no record of the context names now.
 void ReleaseDroppedBlocks(const DriverContext* context, const FontHandles& dropped) {
   const ContextWorkArea& work = *context->work;
@@ -46,7 +91,7 @@ void ReleaseDroppedBlocks(const DriverContext* context, const FontHandles& dropp
     const DWORD handle = dropped.handles[i];
     if (handle == 0) continue;
     bool named = Names(context, context->settings, handle) || Names(context, work.savedCopy, handle);
-    for (DWORD n = 0; n < work.historyDepth && !named; ++n) named = Names(context, work.history[n], handle);
+    for (DWORD n = 0; n < work.historyDepth && !named; ++n) named = Names(context, HistoryCopy(work, n), handle);
     for (size_t j = 0; j < i && !named; ++j) named = dropped.handles[j] == handle;  // freed already
     if (!named) SysBlockFree(handle);
   }
@@ -65,9 +110,20 @@ bool HasHistory(const DriverContext* context) {
 BOOL DmHistoryPush(DriverContext* context) {
   if (!HasHistory(context)) return FALSE;
   ContextWorkArea& work = *context->work;
+  if (work.historyDepth >= kHistoryDepthMax) {
+    // The oldest of the three moves down the deeper stack; a fresh buffer takes its place.
+    auto* fresh = static_cast<SettingsRecord*>(SysAlloc(sizeof(SettingsRecord)));
+    if (!fresh || !ReserveDeeper(work)) {
+      SysFree(fresh);
+      return FALSE;
+    }
+    SettingsHistoryDeeper& deeper = *work.historyDeeper;
+    deeper.records[deeper.count] = work.history[kHistoryDepthMax - 1];
+    deeper.masks[deeper.count] = work.changeMasks[kHistoryDepthMax - 1];
+    ++deeper.count;
+    work.history[kHistoryDepthMax - 1] = fresh;
+  }
   SettingsRecord* reused = work.history[kHistoryDepthMax - 1];
-  const bool dropsOldest = work.historyDepth >= kHistoryDepthMax;
-  const FontHandles dropped = dropsOldest ? FontHandlesOf(context, reused) : FontHandles{};
   for (DWORD n = kHistoryDepthMax - 1; n > 0; --n) {
     work.history[n] = work.history[n - 1];
     work.changeMasks[n] = work.changeMasks[n - 1];
@@ -75,11 +131,7 @@ BOOL DmHistoryPush(DriverContext* context) {
   work.history[0] = reused;
   work.changeMasks[0] = work.changeMasks[kHistoryDepthMax];
   std::memcpy(reused, context->settings, sizeof(SettingsRecord));
-  if (dropsOldest) {
-    ReleaseDroppedBlocks(context, dropped);
-  } else {
-    ++work.historyDepth;
-  }
+  ++work.historyDepth;
   return TRUE;
 }
 
@@ -104,10 +156,29 @@ BOOL DmHistoryPop(DriverContext* context, BOOL restore) {
   work.history[kHistoryDepthMax - 1] = newest;
   work.changeMasks[kHistoryDepthMax - 1] = 0;
   --work.historyDepth;
+  if (SettingsHistoryDeeper* deeper = work.historyDeeper; deeper && deeper->count > 0) {
+    // The newest deeper copy comes back into the buffers; the spare buffer is not needed.
+    --deeper->count;
+    work.history[kHistoryDepthMax - 1] = deeper->records[deeper->count];
+    work.changeMasks[kHistoryDepthMax - 1] = deeper->masks[deeper->count];
+    SysFree(newest);
+  }
   ReleaseDroppedBlocks(context, dropped);
   return TRUE;
 }
 
 DWORD DmHistoryDepth(const DriverContext* context) {
   return context && context->work ? context->work->historyDepth : 0;
+}
+
+void DmHistoryFreeDeeper(DriverContext* context) {
+  ContextWorkArea* work = context ? context->work : nullptr;
+  if (!work || !work->historyDeeper) return;
+  SettingsHistoryDeeper* deeper = work->historyDeeper;
+  for (DWORD n = 0; n < deeper->count; ++n) SysFree(deeper->records[n]);
+  SysFree(deeper->records);
+  SysFree(deeper->masks);
+  SysFree(deeper);
+  work->historyDeeper = nullptr;
+  work->historyDepth = work->historyDepth > kHistoryDepthMax ? kHistoryDepthMax : work->historyDepth;
 }

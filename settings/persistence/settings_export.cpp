@@ -144,7 +144,8 @@ bool ChooseSection(DriverContext* context, DWORD flags, bool write, WCHAR* out) 
 
 // The key under which row `index` travels in a transfer with `flags`, or null when it does not
 // take part. `number` (kIdChars) holds the decimal key of an unnamed public field.
-const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write, WCHAR* number) {
+const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write, const XferPolicy& policy,
+                      WCHAR* number) {
   if (index >= kFirstDerivedRow && index <= kLastDerivedRow) return nullptr;
   const ItemTableRow& row = table.rows[index];
   const WORD id = row.id;
@@ -155,8 +156,10 @@ const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write
   if ((flags & kXferRsdSection) && !row.transfer) return nullptr;
   if ((flags & kXferGroupQuality) && !row.transfer2) return nullptr;
   // A stamp is every preset item (transfer flag or preset mark) with the pattern and tile items
-  // taken in by identifier, so that no row of the context's table is marked for it.
-  if ((flags & kXferGroupStamp) && !row.transfer && !row.preset && !IsPatternItem(id)) return nullptr;
+  // taken in by identifier, so that no row of the context's table is marked for it; a policy may
+  // take the marked rows alone.
+  if ((flags & kXferGroupStamp) && !row.transfer && !row.preset && (policy.stampMarkedRowsOnly || !IsPatternItem(id)))
+    return nullptr;
   if ((flags & kXferGroupFreeSize) && !InRange(id, kItemFreeSizeName, kFreeSizeItems)) return nullptr;
   if ((flags & kXferGroupDeviceInfo) && !OptIsDeviceInfoId(id)) return nullptr;
   if ((flags & kXferWorkRows) && DescriptorSection(row.descriptor) != kSectionWork) return nullptr;
@@ -173,12 +176,12 @@ const WCHAR* EntryKey(const ItemTable& table, int index, DWORD flags, bool write
 // Calls `visit(row, key)` for every entry of a transfer with `flags`, in table order, while it
 // answers true; false when a visit stopped the walk.
 template <typename Visit>
-bool WalkEntries(DriverContext* context, DWORD flags, bool write, Visit visit) {
+bool WalkEntries(DriverContext* context, DWORD flags, bool write, const XferPolicy& policy, Visit visit) {
   ItemTable& table = *context->itemTable;
   const int last = (flags & kXferGroupDeviceInfo) ? table.count - 1 : std::min<int>(kLastOrdinaryRow, table.count - 1);
   for (int i = 0; i <= last; ++i) {
     WCHAR number[kIdChars];
-    const WCHAR* key = EntryKey(table, i, flags, write, number);
+    const WCHAR* key = EntryKey(table, i, flags, write, policy, number);
     if (key && !visit(table.rows[i], key)) return false;
   }
   return true;
@@ -200,10 +203,10 @@ void MarkRead(DriverContext* context, ItemTableRow& row, DWORD flags) {
 }
 
 bool ReadEntries(DriverContext* context, const WCHAR* file, const WCHAR* section, const char* sectionText,
-                 DWORD flags) {
+                 DWORD flags, const XferPolicy& policy) {
   // First pass: every number present must be one, so that a damaged section changes nothing.
   LONG cursor = 0;
-  const bool sound = WalkEntries(context, flags, false, [&](ItemTableRow& row, const WCHAR* key) {
+  const bool sound = WalkEntries(context, flags, false, policy, [&](ItemTableRow& row, const WCHAR* key) {
     WCHAR text[kNumberChars];
     const LONG found = LookupForCheck(key, text, sectionText, &cursor);
     return found < 0 || IsAcceptableValue(row, text, found);
@@ -213,7 +216,7 @@ bool ReadEntries(DriverContext* context, const WCHAR* file, const WCHAR* section
     return false;
   }
   cursor = 0;
-  WalkEntries(context, flags, false, [&](ItemTableRow& row, const WCHAR* key) {
+  WalkEntries(context, flags, false, policy, [&](ItemTableRow& row, const WCHAR* key) {
     ItemTableRow entry = EntryRow(row, section, key);
     if (CfgReadIniEntry(context, &entry, file, sectionText, &cursor)) MarkRead(context, row, flags);
     return true;
@@ -221,12 +224,12 @@ bool ReadEntries(DriverContext* context, const WCHAR* file, const WCHAR* section
   return true;
 }
 
-bool WriteSection(DriverContext* context, const WCHAR* file, DWORD flags) {
+bool WriteSection(DriverContext* context, const WCHAR* file, DWORD flags, const XferPolicy& policy) {
   WCHAR section[kSectionChars];
   if (!ChooseSection(context, flags, true, section)) return false;
   IniSectionText text{};
   bool built = IniAppendSection(&text, section) && (!HasHeader(flags) || XferWriteHeader(context, &text));
-  built = built && WalkEntries(context, flags, true, [&](ItemTableRow& row, const WCHAR* key) {
+  built = built && WalkEntries(context, flags, true, policy, [&](ItemTableRow& row, const WCHAR* key) {
             const ItemTableRow entry = EntryRow(row, section, key);
             return CfgWriteIniEntry(context, &entry, file, &text) != FALSE;
           });
@@ -261,8 +264,11 @@ void LoadCurrentLists(DriverContext* context) {
 }
 
 // The steps after a plain import that read its section; `osKind` is item 716 before the read.
-bool AfterPlainImport(DriverContext* context, DWORD osKind) {
-  LstRederiveAfterImport(context);
+bool AfterPlainImport(DriverContext* context, DWORD osKind, const XferPolicy& policy) {
+  if (policy.rederiveLists)
+    policy.rederiveLists(policy.owner, context);
+  else
+    LstRederiveAfterImport(context);
   DWORD fields = OptGetValue(context, kItemFields);
   if (osKind == 0 || osKind == 1) {
     OptSetValue(context, kItemICMMethod, 1);
@@ -275,11 +281,13 @@ bool AfterPlainImport(DriverContext* context, DWORD osKind) {
   fields = (osKind == 0 || osKind == 3) ? fields | kFieldMediaType : fields & ~kFieldMediaType;
   OptSetValue(context, kItemFields, fields);
   OptSetValue(context, kItemOSKind, osKind);
+  if (policy.afterSystemKind) policy.afterSystemKind(policy.owner, context);
   OptSetValue(context, kItemPresetNo, kNoPreset);
   const bool uiModeChange = OptGetValue(context, kItemUIModeChange) == 1;
   if (uiModeChange) OptSetValue(context, kItemUIModeChange, 0);
   DmSetCountryDefaults(context);
-  const int merged = DmMerge(context, nullptr, kImportMergeFlags);
+  const int merged = policy.revalidate ? policy.revalidate(policy.owner, context, kImportMergeFlags)
+                                       : DmMerge(context, nullptr, kImportMergeFlags);
   if (uiModeChange) OptSetValue(context, kItemUIModeChange, 1);
   return merged != 0;
 }
@@ -332,7 +340,14 @@ bool IsFontItem(WORD id) { return id >= kItemFirstFontList && id <= kItemLastFon
 
 // ---- Sections -------------------------------------------------------------------------------
 
+const XferPolicy kXferLibraryPolicy = {};
+
 BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags) {
+  return XferSectionWithPolicy(printer, context, file, flags, kXferLibraryPolicy);
+}
+
+BOOL XferSectionWithPolicy(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags,
+                           const XferPolicy& policy) {
   (void)printer;  // the context's own handle serves every store a section touches
   if (!Usable(context)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -346,20 +361,25 @@ BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWOR
   if (flags & kXferPrinterItemFile) return XferPrinterItems(context, file, flags);
   if (flags & kXferRead) {
     // An absent file reads as an empty one; the import does not leave one behind.
-    if (!PathExists(file)) return XferReadText(context, file, "", 0, flags);
+    if (!PathExists(file)) return XferReadTextWithPolicy(context, file, "", 0, flags, policy);
     DWORD bytes = 0;
     char* text = IniLoadFile(file, &bytes);
     if (!text) return FALSE;
-    const BOOL read = XferReadText(context, file, text, bytes, flags);
+    const BOOL read = XferReadTextWithPolicy(context, file, text, bytes, flags, policy);
     IniFreeFile(text);
     return read;
   }
-  if (flags & kXferWrite) return WriteSection(context, file, flags) ? TRUE : FALSE;
+  if (flags & kXferWrite) return WriteSection(context, file, flags, policy) ? TRUE : FALSE;
   SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
 }
 
 BOOL XferReadText(DriverContext* context, const WCHAR* file, const char* fileText, DWORD fileBytes, DWORD flags) {
+  return XferReadTextWithPolicy(context, file, fileText, fileBytes, flags, kXferLibraryPolicy);
+}
+
+BOOL XferReadTextWithPolicy(DriverContext* context, const WCHAR* file, const char* fileText, DWORD fileBytes,
+                            DWORD flags, const XferPolicy& policy) {
   if (!Usable(context) || !fileText) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -375,16 +395,25 @@ BOOL XferReadText(DriverContext* context, const WCHAR* file, const char* fileTex
     return FALSE;
   }
   LONG cursor = 0;
-  if (HasHeader(flags) && !(flags & kXferCompanion) && !XferCheckHeader(context, sectionText, &cursor)) {
+  const auto accepted = [&] {
+    return policy.checkHeader ? policy.checkHeader(policy.owner, context, file, sectionText, flags) != FALSE
+                              : XferCheckHeader(context, sectionText, &cursor) != FALSE;
+  };
+  if (HasHeader(flags) && !(flags & kXferCompanion) && !accepted()) {
     CtxSetTransferStatus(context, kXferStatusHeaderMismatch);
     return TRUE;
   }
   // An absent section has nothing to give.
   if (!sectionText) return TRUE;
-  return ReadEntries(context, file, section, sectionText, flags) ? TRUE : FALSE;
+  return ReadEntries(context, file, section, sectionText, flags, policy) ? TRUE : FALSE;
 }
 
 BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context) {
+  return XferLoadWithPolicy(printer, file, flags, context, kXferLibraryPolicy);
+}
+
+BOOL XferLoadWithPolicy(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context,
+                        const XferPolicy& policy) {
   if (!Usable(context)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -397,9 +426,10 @@ BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
   if ((plain || (flags & kXferModelSectionTest)) && HasVersionKeyIn(file, PrnGetDriverName(context)))
     modelSection.emplace(context, PrnGetDriverName(context));
   const DWORD osKind = OptGetValue(context, kItemOSKind);
-  if (!XferSection(printer, context, file, flags)) return FALSE;
+  if (!XferSectionWithPolicy(printer, context, file, flags, policy)) return FALSE;
   const bool mismatch = CtxGetTransferStatus(context) == kXferStatusHeaderMismatch;
   if (mismatch && (flags & kXferGroupQuality)) {
+    // A missing companion leaves the user's file as it is (the copy refuses it).
     WCHAR companion[MAX_PATH];
     if (PathMakeRsqName(context, file, kRsqExtensionRsq, companion))
       XferCopySettingsFile(context, file, companion, kXferGroupQuality);
@@ -409,7 +439,7 @@ BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* con
   if (!plain || mismatch) return TRUE;
   // The steps after the read address the printer's own sections (its quality set's key).
   modelSection.reset();
-  return AfterPlainImport(context, osKind) ? TRUE : FALSE;
+  return AfterPlainImport(context, osKind, policy) ? TRUE : FALSE;
 }
 
 BOOL XferSave(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context) {
@@ -440,8 +470,15 @@ BOOL XferSaveSection(HANDLE printer, const WCHAR* file, DWORD flags, DriverConte
 
 // ---- Header ---------------------------------------------------------------------------------
 
-BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
-  if (!context || !text) return FALSE;
+namespace {
+
+struct HeaderEntry {
+  const WCHAR* key;
+  WCHAR value[kNumberChars];
+};
+
+// The four header keys and their values as text; false when one cannot be formatted.
+bool HeaderEntries(DriverContext* context, HeaderEntry (&entries)[4]) {
   const ModelDefaults& model = ContextModelDefaults(context);
   const struct {
     const WCHAR* key;
@@ -452,11 +489,28 @@ BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
       {kXferLanguageKey, OptGetValue(context, kItemLanguageID)},
       {kXferOSKindKey, OptGetValue(context, kItemOSKind)},
   };
-  for (const auto& entry : header) {
-    WCHAR value[kNumberChars];
-    if (swprintf_s(value, kNumberChars, WSTR("%u"), static_cast<UINT>(entry.value)) <= 0) return FALSE;
-    if (!IniAppendEntry(text, entry.key, value)) return FALSE;
+  for (int i = 0; i < 4; ++i) {
+    entries[i].key = header[i].key;
+    if (swprintf_s(entries[i].value, kNumberChars, WSTR("%u"), static_cast<UINT>(header[i].value)) <= 0) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+BOOL XferWriteHeader(DriverContext* context, IniSectionText* text) {
+  HeaderEntry entries[4];
+  if (!context || !text || !HeaderEntries(context, entries)) return FALSE;
+  for (const HeaderEntry& entry : entries)
+    if (!IniAppendEntry(text, entry.key, entry.value)) return FALSE;
+  return TRUE;
+}
+
+BOOL XferWriteHeaderKeys(DriverContext* context, const WCHAR* file, const WCHAR* section) {
+  HeaderEntry entries[4];
+  if (!context || !PathHasDrive(file) || !section || !section[0] || !HeaderEntries(context, entries)) return FALSE;
+  for (const HeaderEntry& entry : entries)
+    if (!IniProfileWriteString(section, entry.key, entry.value, file)) return FALSE;
   return TRUE;
 }
 
@@ -478,6 +532,15 @@ BOOL XferCheckHeader(DriverContext* context, const char* sectionText, LONG* curs
 }
 
 BOOL XferVersionMatches(WORD a, WORD b) { return a / 100 == b / 100; }
+
+BOOL XferHeaderApplies(DWORD flags) {
+  return (flags & kXferRead) && HasHeader(flags) && !(flags & kXferCompanion) ? TRUE : FALSE;
+}
+
+BOOL XferSectionName(DriverContext* context, DWORD flags, WCHAR* out, DWORD capacity) {
+  if (!Usable(context) || !out || capacity < kSectionChars) return FALSE;
+  return ChooseSection(context, flags, (flags & kXferRead) == 0, out) ? TRUE : FALSE;
+}
 
 BOOL XferHasVersionKey(const WCHAR* file, DriverContext* context) {
   return context && HasVersionKeyIn(file, PrnGetPrinterName(context)) ? TRUE : FALSE;
@@ -516,13 +579,18 @@ BOOL XferItemRange(int n, WORD* first, WORD* last) {
 }
 
 BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags) {
-  if (!Usable(context) || !file || !file[0]) {
+  const bool read = (flags & kXferRead) != 0;
+  const WCHAR* section = read && (flags & kXferPrinterItemFile) && context ? CfgLanguageCodeOfItem(context)
+                                                                          : kXferPrinterItemSection;
+  return XferPrinterItemsInSection(context, file, section, flags);
+}
+
+BOOL XferPrinterItemsInSection(DriverContext* context, const WCHAR* file, const WCHAR* section, DWORD flags) {
+  if (!Usable(context) || !file || !file[0] || !section || !section[0]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   const bool read = (flags & kXferRead) != 0;
-  const WCHAR* section =
-      read && (flags & kXferPrinterItemFile) ? CfgLanguageCodeOfItem(context) : kXferPrinterItemSection;
   if (!read) {
     // One rewrite of the section rather than a profile write per item: some three hundred keys.
     // A path that is not a drive path takes nothing, as every entry writer does.

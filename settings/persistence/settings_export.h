@@ -64,6 +64,28 @@ constexpr DWORD kXferMaxSectionBytes = 1u << 20;
 // Sections of a companion file are read in blocks of this many characters, grown as needed.
 constexpr DWORD kXferSectionCopyChars = 30720;
 
+// ---- Policies -------------------------------------------------------------------------------
+// What a caller of the section transfer and import decides for itself. The printer interface
+// checks headers with its own message, takes only marked rows into a stamp and re-derives the
+// lists and re-validates the record its own way; every other step is the library's.
+struct XferPolicy {
+  void* owner;  // handed to every function below
+  // The header check of a read that needs one (null: XferCheckHeader). `sectionText` is null
+  // when the file lacks the section. TRUE to read the section.
+  BOOL (*checkHeader)(void* owner, DriverContext* context, const WCHAR* file, const char* sectionText, DWORD flags);
+  // TRUE: a stamp takes only rows that carry the transfer flag or the preset mark, the pattern
+  // and tile items 894..903 included only as their rows are marked.
+  BOOL stampMarkedRowsOnly;
+  // After a plain import: the lists re-derived (null: LstRederiveAfterImport); a step after the
+  // system kind is restored (null: none); the record re-validated with `mergeFlags` while item 40
+  // is held at 0 (null: DmMerge). The re-validation answers 0 on failure.
+  void (*rederiveLists)(void* owner, DriverContext* context);
+  void (*afterSystemKind)(void* owner, DriverContext* context);
+  int (*revalidate)(void* owner, DriverContext* context, DWORD mergeFlags);
+};
+// The library's own: every function null.
+extern const XferPolicy kXferLibraryPolicy;
+
 // ---- Sections -------------------------------------------------------------------------------
 
 // Reads (kXferRead) or writes (kXferWrite) one section of `file`, a drive path ("X:..."), for
@@ -79,11 +101,18 @@ constexpr DWORD kXferSectionCopyChars = 30720;
 // the answer TRUE. FALSE for a path that is not a drive path (nothing touched), a damaged section
 // (nothing read), a file that cannot be read or rewritten, or no memory.
 BOOL XferSection(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags);
+BOOL XferSectionWithPolicy(HANDLE printer, DriverContext* context, const WCHAR* file, DWORD flags,
+                           const XferPolicy& policy);
+// The safe name of the section a transfer with `flags` addresses (a read with kXferRead, else a
+// write) into `out` of at least 261 characters. FALSE when the context has no such name.
+BOOL XferSectionName(DriverContext* context, DWORD flags, WCHAR* out, DWORD capacity);
 
 // XferSection's read of the text of `file` (NUL-ended, as IniLoadFile gives it, `fileBytes`
 // long): header check and entries, in two passes so that a damaged section changes nothing. The
 // transfer status is set as XferSection sets it.
 BOOL XferReadText(DriverContext* context, const WCHAR* file, const char* fileText, DWORD fileBytes, DWORD flags);
+BOOL XferReadTextWithPolicy(DriverContext* context, const WCHAR* file, const char* fileText, DWORD fileBytes,
+                            DWORD flags, const XferPolicy& policy);
 
 // Imports `file` under the settings mutex (unless the context's caller holds it). A plain import
 // (no flags beyond kXferRead and kXferQuiet), or one with kXferModelSectionTest, reads the
@@ -97,6 +126,8 @@ BOOL XferReadText(DriverContext* context, const WCHAR* file, const char* fileTex
 // cleared otherwise; 716 := the kind; 41 := 255; locale defaults; the record re-validated by a
 // merge, with item 40 held at 0 meanwhile when it is 1.
 BOOL XferLoad(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context);
+BOOL XferLoadWithPolicy(HANDLE printer, const WCHAR* file, DWORD flags, DriverContext* context,
+                        const XferPolicy& policy);
 
 // Exports under the settings mutex. The plain form (no flags beyond kXferWrite and kXferQuiet)
 // first loads the free size and source free size of the current papers, the current stamp and
@@ -111,12 +142,17 @@ BOOL XferSaveSection(HANDLE printer, const WCHAR* file, DWORD flags, DriverConte
 
 // Appends the four header keys to `text`. FALSE when memory runs out.
 BOOL XferWriteHeader(DriverContext* context, IniSectionText* text);
+// Writes the four header keys into `section` of `file` one by one (the section keeps its lines).
+BOOL XferWriteHeaderKeys(DriverContext* context, const WCHAR* file, const WCHAR* section);
 // Reads "RstVersion", "RstMachine" and "RstLanguage" from `sectionText` at `*cursor` (null text:
 // all absent). TRUE when all three are present decimal numbers below 0xFFFF, the machine is the
 // model's, the language item 177's and XferVersionMatches(version, the model's version).
 BOOL XferCheckHeader(DriverContext* context, const char* sectionText, LONG* cursor);
 // a / 100 == b / 100.
 BOOL XferVersionMatches(WORD a, WORD b);
+// Whether a transfer with `flags` checks a header: a read (kXferRead) of neither the stamp,
+// free-size or source free-size group nor the printer-item file nor a companion (kXferCompanion).
+BOOL XferHeaderApplies(DWORD flags);
 // Whether the printer's section of `file` holds "RstVersion".
 BOOL XferHasVersionKey(const WCHAR* file, DriverContext* context);
 // "RstOSKind" of the printer's section of `file`; 0xFFFF when absent or not a number below 0xFFFF.
@@ -144,6 +180,8 @@ BOOL XferItemRange(int n, WORD* first, WORD* last);
 // a write replaces the section in one rewrite (it moves to the top of the sections), and takes
 // nothing (TRUE) for a path that is not a drive path.
 BOOL XferPrinterItems(DriverContext* context, const WCHAR* file, DWORD flags);
+// The same in section `section` of `file`.
+BOOL XferPrinterItemsInSection(DriverContext* context, const WCHAR* file, const WCHAR* section, DWORD flags);
 // Writes the printer items: to "qnexport.txt" in the shared settings folder with
 // kXferPrinterItemFile, else to `file`.
 BOOL XferSavePrinterItems(const WCHAR* file, DWORD flags, DriverContext* context);

@@ -195,25 +195,31 @@ BOOL LstDeleteStamp(DriverContext* context, DWORD n) {
 
 // ---- After an import --------------------------------------------------------------------------
 
-void LstRederiveAfterImport(DriverContext* context) {
-  if (!Usable(context)) return;
-  const int outSlot = LstPaperToFreeSizeSlot(OptGetValue(context, kItemOutPaperSize));
-  if (outSlot >= 0 && LstLoadFreeSize(context, outSlot)) LstStoreFreeSize(context, outSlot);
-
+void LstRederiveSrcFreeSize(DriverContext* context) {
   const int srcSlot = LstPaperToFreeSizeSlot(OptGetValue(context, kItemPaperSize));
-  if (srcSlot >= 0) {
-    LstStoreSrcFreeSize(context, srcSlot);
-    LstSelectFreeSize(context, srcSlot);
-    LstSaveFreeSize(context, srcSlot);
-  }
+  if (srcSlot < 0) return;
+  LstStoreSrcFreeSize(context, srcSlot);
+  LstSelectFreeSize(context, srcSlot);
+  LstSaveFreeSize(context, srcSlot);
+}
 
+DWORD LstClampStampIndex(DriverContext* context) {
   const DWORD count = LstGetStampCount(context);
   DWORD stamp = OptGetValue(context, kItemWmID);
   if (stamp > count) {
     stamp = count;
     OptSetValue(context, kItemWmID, stamp);
   }
-  LstSaveStamp(context, stamp);
+  return stamp;
+}
+
+void LstRederiveAfterImport(DriverContext* context) {
+  if (!Usable(context)) return;
+  const int outSlot = LstPaperToFreeSizeSlot(OptGetValue(context, kItemOutPaperSize));
+  if (outSlot >= 0 && LstLoadFreeSize(context, outSlot)) LstStoreFreeSize(context, outSlot);
+
+  LstRederiveSrcFreeSize(context);
+  LstSaveStamp(context, LstClampStampIndex(context));
 
   const int quality = LstGetQualityIndex(context);
   if (quality >= 0) LstSaveQuality(context, quality);

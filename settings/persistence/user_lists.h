@@ -159,3 +159,9 @@ BOOL LstIsFreeSizePaper(DWORD paper);
 // to its section; item 120 held to "StampCount" and that stamp saved; the quality set in use
 // saved to its file.
 void LstRederiveAfterImport(DriverContext* context);
+// The source paper's free size (item 8) stored into its slot, selected into items 859..861 and
+// saved to its section; nothing when the paper is no free size.
+void LstRederiveSrcFreeSize(DriverContext* context);
+// Item 120 held to "StampCount" (lowered to the count when past it, as the lists keep it); the
+// index it holds.
+DWORD LstClampStampIndex(DriverContext* context);

@@ -143,7 +143,8 @@ def check(root, areas):
                 if definitions(text, name):
                     require(name, f"callback in the interface table at line {line_of(text, table.start())}", [path])
         for callback in re.finditer(r"^[^\n;{}#()]*\bCALLBACK\s+(\w+)\s*\(", text, re.M):
-            require(callback.group(1), "CALLBACK function", [path])
+            # A header declares a procedure that some source of the tree defines.
+            require(callback.group(1), "CALLBACK function", list(sources) if path.suffix == ".h" else [path])
     return offences
 
 

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "ui2k/store/quality_sets.h"
+
 namespace {
 
 std::mutex g_callsLock;
@@ -73,7 +75,10 @@ const UiSeams kUiSeamsRecording = {
     [](UiContext*) -> BOOL { return Note("BidiUiQueryForSummary"), TRUE; },
     [](UiContext*) { Note("SrvImportRemoteSettings"); },
     [](UiContext*, DEVMODEW*, DWORD) -> BOOL { return Note("SrvGetServerDevmode"), FALSE; },
-    [](UiContext*) { Note("LstReloadQualityList"); },
+    [](UiContext* ui) {
+      Note("LstReloadQualityList");
+      RstReloadQualityList(ui);
+    },
     [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
 };
 

@@ -4,8 +4,9 @@
 //
 // Until that code exists, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
-// 0 for the flags and tests that read stored state, FALSE for the server devmode fetch). Tests put
-// their own functions in to watch a call or fail one.
+// 0 for the flags and tests that read stored state, FALSE for the server devmode fetch). The
+// quality list's seam is filled: it records its call and reloads the list (RstReloadQualityList).
+// Tests put their own functions in to watch a call or fail one.
 #pragma once
 
 #include <string>

@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "settings/context/driver_context.h"
+#include "settings/persistence/user_lists.h"
 #include "ui2k/install/user_code.h"
 #include "ui2k/store/font_substitution.h"
 #include "win32.h"
@@ -45,6 +46,9 @@ struct UiState {
   FontSubKept fontSubKept;         // the font table before the font page's changes, for a cancel
   UcKept userCode;                 // the user's own code while a provider's code stands in for it
   WCHAR fileName[kUiTextChars];    // the name last chosen in a file dialog
+  char presetName[36];             // the save-preset page's name and comment of a preset (ANSI)
+  char presetComment[512];
+  FreeSizeSlot freeSizeTable[10];  // the free sizes as the pages show them (RstLoadFreeSizeTable)
 };
 
 struct UiContext {

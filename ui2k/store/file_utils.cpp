@@ -256,3 +256,5 @@ BOOL FsCreateSharedFolder() {
     return FALSE;
   return FsSetAdminOwner(folder, FALSE) && FsSetOpenSecurity(folder, FALSE);
 }
+
+BOOL FsFileExists(const WCHAR* path) { return PathExists(path); }

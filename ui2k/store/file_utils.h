@@ -59,3 +59,6 @@ BOOL InstSecurePrinterFolders(DriverContext* context);
 // Creates the shared settings folder, marks it hidden, and sets the Administrators owner and
 // the open security on the folder alone.
 BOOL FsCreateSharedFolder();
+
+// Whether the file can be opened for reading (a folder answers FALSE).
+BOOL FsFileExists(const WCHAR* path);

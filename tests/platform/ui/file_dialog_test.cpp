@@ -155,6 +155,45 @@ TEST_F(FileDialogTest, TheHookOfATemplatedDialogSeesEveryCommandFirst) {
   EXPECT_EQ(seen, expected);
 }
 
+HWND g_explorerChild = nullptr;
+std::vector<std::u16string> g_fileOks;
+
+UINT_PTR ExplorerHook(HWND child, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    g_explorerChild = child;
+    g_hookInit = lParam;
+  }
+  if (message != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lParam)->code != CDN_FILEOK) return FALSE;
+  const auto* note = reinterpret_cast<const OFNOTIFYW*>(lParam);
+  g_fileOks.emplace_back(note->pszFile);
+  EXPECT_EQ(note->lpOFN, reinterpret_cast<LPOPENFILENAMEW>(g_hookInit));
+  SetWindowLongPtrW(child, DWLP_MSGRESULT, g_refuseOk ? 1 : 0);
+  return TRUE;
+}
+
+TEST_F(FileDialogTest, AnExplorerHookRunsInAChildAndMayRefuseTheCheckedName) {
+  g_fileOks.clear();
+  g_refuseOk = true;
+  ofn_.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
+  ofn_.lpfnHook = ExplorerHook;
+  ui::onFileDialog([](const UiFileDialogCall&, ui::Dlg& dialog) {
+    EXPECT_EQ(GetParent(g_explorerChild), dialog.hwnd());
+    EXPECT_TRUE(GetWindowLongPtrW(g_explorerChild, GWL_STYLE) & WS_CHILD);
+    dialog.ctl(edt1).setText(u"*.rst");
+    dialog.ctl(IDOK).click();  // a pattern lists the folder: no CDN_FILEOK
+    dialog.ctl(edt1).setText(u"old.rst");
+    dialog.ctl(IDOK).click();  // refused by the hook: the dialog stays
+    EXPECT_TRUE(dialog.exists());
+    g_refuseOk = false;
+    dialog.ctl(IDOK).click();
+    return UiFileDialogAnswer::Driven();
+  });
+  ASSERT_TRUE(GetOpenFileNameW(&ofn_));
+  EXPECT_EQ(g_hookInit, reinterpret_cast<LPARAM>(&ofn_));
+  EXPECT_EQ(g_fileOks, (std::vector<std::u16string>{u"C:\\Data\\old.rst", u"C:\\Data\\old.rst"}));
+  EXPECT_EQ(std::u16string(file_), u"C:\\Data\\old.rst");
+}
+
 TEST_F(FileDialogTest, OverwriteAndExistenceChecksAskOrRefuse) {
   ofn_.Flags = OFN_OVERWRITEPROMPT;
   ui::onMessageBox(std::deque<int>{IDNO, IDYES});

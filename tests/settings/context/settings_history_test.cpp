@@ -1,9 +1,10 @@
 // The settings history: push, tentative change and undo leave the record byte for byte as it was;
 // pops in order with their masks; keeping a change; an empty history; the font blocks a dropped
-// record names.
+// record names; nested pushes past the three buffers.
 #include <algorithm>
 #include <vector>
 
+#include "core/memory.h"
 #include "settings/constraints/eval_fixture.h"
 #include "settings/items/block_handles.h"
 #include "settings/items/store.h"
@@ -63,25 +64,42 @@ TEST_F(SettingsHistoryTest, ATentativeChangeUndoneLeavesTheRecordByteIdentical) 
   EXPECT_EQ(DmHistoryDepth(context_), 0u);
 }
 
-TEST_F(SettingsHistoryTest, PushesPopInOrderWithTheirMasksAndAFourthDropsTheOldest) {
+TEST_F(SettingsHistoryTest, NestedPushesPastThreePopInOrderWithTheirMasks) {
+  // Five nested pushes: none overwrites an outer copy.
   std::vector<std::vector<BYTE>> records;
-  for (DWORD n = 1; n <= 4; ++n) {
+  for (DWORD n = 1; n <= 5; ++n) {
     Set(kCopies, n);
     CtxRaiseChangeMask(context_, 0);
     CtxRaiseChangeMask(context_, n);
     records.push_back(Record());
     ASSERT_TRUE(DmHistoryPush(context_));
-    EXPECT_EQ(DmHistoryDepth(context_), std::min<DWORD>(n, 3));
+    EXPECT_EQ(DmHistoryDepth(context_), n);
   }
-  Set(kCopies, 5);
-  for (int n = 4; n >= 2; --n) {
+  Set(kCopies, 6);
+  for (int n = 5; n >= 1; --n) {
     ASSERT_TRUE(DmHistoryPop(context_, TRUE)) << n;
     EXPECT_EQ(Record(), records[n - 1]) << n;
     EXPECT_EQ(Mask(), DWORD(n)) << n;
   }
   EXPECT_EQ(DmHistoryDepth(context_), 0u);
   EXPECT_FALSE(DmHistoryPop(context_, TRUE));
-  EXPECT_EQ(Record(), records[1]);
+  EXPECT_EQ(Record(), records[0]);
+}
+
+TEST_F(SettingsHistoryTest, APushPastThreeWithoutMemoryFailsAndKeepsEveryCopy) {
+  for (DWORD n = 1; n <= 3; ++n) {
+    Set(kCopies, n);
+    ASSERT_TRUE(DmHistoryPush(context_));
+  }
+  Set(kCopies, 4);
+  velm::platform::SetAllocationFault(1);
+  EXPECT_FALSE(DmHistoryPush(context_));
+  velm::platform::SetAllocationFault(0);
+  EXPECT_EQ(DmHistoryDepth(context_), 3u);
+  for (DWORD n = 3; n >= 1; --n) {
+    ASSERT_TRUE(DmHistoryPop(context_, TRUE));
+    EXPECT_EQ(Get(kCopies), n);
+  }
 }
 
 TEST_F(SettingsHistoryTest, PopWithoutRestoreKeepsTheCurrentRecord) {
@@ -160,12 +178,17 @@ TEST_F(SettingsHistoryTest, ABlockThatAnOlderCopyNamesIsNotFreed) {
   ASSERT_TRUE(DmHistoryPop(context_, TRUE));
   EXPECT_FALSE(Alive(second));
   EXPECT_EQ(Get(kFontTable), first);
-  // A block only the dropped oldest copy named goes with it; one the current record names stays.
+  // A block only a copy below the three buffers names stays while it is held, and goes when that
+  // copy is dropped by a pop that keeps the current record.
   const DWORD oldest = NewBlock();
   Set(kFontTable, oldest);
   ASSERT_TRUE(DmHistoryPush(context_));
   Set(kFontTable, first);
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(DmHistoryPush(context_));
+  EXPECT_TRUE(Alive(oldest));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(DmHistoryPop(context_, FALSE));
+  EXPECT_TRUE(Alive(oldest));
+  ASSERT_TRUE(DmHistoryPop(context_, FALSE));
   EXPECT_FALSE(Alive(oldest));
   EXPECT_TRUE(Alive(first));
   SysBlockFree(first);
