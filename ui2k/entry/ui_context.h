@@ -11,6 +11,7 @@
 
 #include "settings/context/driver_context.h"
 #include "ui2k/install/user_code.h"
+#include "ui2k/pages/page_state.h"
 #include "ui2k/store/font_substitution.h"
 #include "win32.h"
 
@@ -44,6 +45,7 @@ struct UiState {
   HBRUSH brushes[2];               // the pages' background brushes
   FontSubKept fontSubKept;         // the font table before the font page's changes, for a cancel
   UcKept userCode;                 // the user's own code while a provider's code stands in for it
+  PageFrameState frame;            // the page framework's state
 };
 
 struct UiContext {
