@@ -15,7 +15,6 @@ namespace {
 constexpr DWORD kFileDialogKinds = kPageFileOpen | kPageSettingsOpenSave | kPageFileRefer | kPagePresetSave |
                                    kPagePresetRefer | kPageCreateFiles;
 constexpr WCHAR kOverlayExtension[] = WSTR(".rpo");
-constexpr int kPathChars = MAX_PATH;
 
 INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINSTANCE instance) {
   HPROPSHEETPAGE handles[kPageWindowSlots] = {};
@@ -85,12 +84,12 @@ BOOL OkAllowed(UiContext* ui, HWND window, WORD pageId) {
   WCHAR path[kPathChars] = {};
   switch (pageId) {
     case kPageDialogStampImage:
-      GetDlgItemTextW(window, kCtlStampImageFile, path, kPathChars);
+      GetDlgItemTextW(window, kCtlStampImageFile, path, static_cast<int>(kPathChars));
       if (FileOpens(path)) return TRUE;
       Warn(ui, window, kUiResStringFileCannotOpen);
       return FALSE;
     case kPageDialogOverlay:
-      GetDlgItemTextW(window, kCtlOverlayFile, path, kPathChars);
+      GetDlgItemTextW(window, kCtlOverlayFile, path, static_cast<int>(kPathChars));
       if (EndsWithExtension(path, kOverlayExtension) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
         return TRUE;
       Warn(ui, window, kUiResStringReadOnlyPreset);

@@ -22,7 +22,7 @@ class AlertsTest : public ConstraintContextTest {
     Describe(
         "*OpenUI *ZMD_dmCopies: Numeric\n*CloseUI\n"
         "*Judge 1=Two: ZMD_dmCopies == 2\n"
-        "*Judge 2=TwoOrFour: ZMD_dmCopies == 2 || ZMD_dmCopies == 4\n"
+        "*Judge 2=TwoOrFour: (ZMD_dmCopies == 2) || (ZMD_dmCopies == 4)\n"
         "*Judge 3=Nine: ZMD_dmCopies == 9\n"
         "*Action 1=Three: { {ZMD_dmCopies 3} }\n"
         "*Action 2=Rotation: { {ZMD_dmCollate 1} {ZMD_IDD_DIALOG_ROTATION 0} {ZMD_dmDuplex 3} }\n"
