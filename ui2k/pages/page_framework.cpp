@@ -412,6 +412,18 @@ UINT CALLBACK PageCallback(HWND, UINT, PROPSHEETPAGEW* page) try {
   return SysFailAtBoundary(UINT{0});
 }
 
+HPROPSHEETPAGE PageCreateTab(UiContext* ui, HINSTANCE instance, WORD pageId) {
+  PROPSHEETPAGEW record{};
+  record.dwSize = sizeof record;
+  record.dwFlags = PSP_HASHELP;
+  record.hInstance = instance;
+  record.pszTemplate = UiResTemplate(pageId);
+  record.pfnDlgProc = PageTabDialogProc;
+  record.lParam = reinterpret_cast<LPARAM>(ui);
+  record.pfnCallback = PageCallback;
+  return CreatePropertySheetPageW(&record);
+}
+
 int SheetAddPages(UiContext* ui, WORD sheetKind) {
   if (!ui || !ui->state.pfnComPropSheet) return 0;
   const HINSTANCE instance = UiResInstance(ui->driver);
@@ -421,15 +433,7 @@ int SheetAddPages(UiContext* ui, WORD sheetKind) {
   for (SHORT i = 0; i < ui->pages.count; ++i) {
     const PageTemplate& page = ui->pages.rows[i];
     if (!(page.kind & sheetKind) || CondIsValueExcluded(ui->driver, page.symbolKey)) continue;
-    PROPSHEETPAGEW record{};
-    record.dwSize = sizeof record;
-    record.dwFlags = PSP_HASHELP;
-    record.hInstance = instance;
-    record.pszTemplate = UiResTemplate(page.id);
-    record.pfnDlgProc = PageTabDialogProc;
-    record.lParam = reinterpret_cast<LPARAM>(ui);
-    record.pfnCallback = PageCallback;
-    HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record);
+    HPROPSHEETPAGE handle = PageCreateTab(ui, instance, page.id);
     if (!handle) continue;
     if (ui->state.pfnComPropSheet(ui->state.hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle),
                                   0) > 0)

@@ -47,6 +47,10 @@ struct PageWindow {
 // resource library.
 int SheetAddPages(UiContext* ui, WORD sheetKind);
 
+// A tab page of `pageId` from `instance` on the tab pages' procedure, for the context `ui`; null
+// when the template cannot be found.
+HPROPSHEETPAGE PageCreateTab(UiContext* ui, HINSTANCE instance, WORD pageId);
+
 // The callback attached to each page: 3 when the record's second word is 6, else 0.
 UINT CALLBACK PageCallback(HWND window, UINT message, PROPSHEETPAGEW* page);
 

@@ -24,15 +24,7 @@ INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINS
     const PageTemplate& page = ui->pages.rows[i];
     const bool member = kind == kPageUserSettingsTab ? (page.kind & kPageUserSettingsTab) != 0 : page.id == pageId;
     if (!member) continue;
-    PROPSHEETPAGEW record{};
-    record.dwSize = sizeof record;
-    record.dwFlags = PSP_HASHELP;
-    record.hInstance = instance;
-    record.pszTemplate = UiResTemplate(page.id);
-    record.pfnDlgProc = PageTabDialogProc;
-    record.lParam = reinterpret_cast<LPARAM>(ui);
-    record.pfnCallback = PageCallback;
-    if (HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record)) {
+    if (HPROPSHEETPAGE handle = PageCreateTab(ui, instance, page.id)) {
       if (page.id == pageId) start = count;
       handles[count++] = handle;
     }
