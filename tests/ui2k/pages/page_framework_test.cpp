@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "settings/constraints/eval.h"
+#include "ui2k/pages/hint_window.h"
 
 namespace velm::test {
 namespace {
@@ -197,6 +198,63 @@ TEST_F(PagesTest, ControlsAreHiddenUntilLaidOutAndShownThroughTheirClasses) {
     EXPECT_GT(g_classCalls.fill, 0);
     EXPECT_GT(g_classCalls.showValue, 0);
   });
+}
+
+TEST_F(PagesTest, TheHintOfAControlAppearsBelowItWhenTheMouseRestsOnIt) {
+  Document([&](ui::Sheet& sheet) {
+    ui::Page page = sheet.activate(1002);
+    UiContext* ui = ContextOf(page);
+    HWND smoothing = GetDlgItem(page.hwnd(), kCtlSmoothing);
+    RECT rect{};
+    GetWindowRect(smoothing, &rect);
+    MapWindowPoints(nullptr, page.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    UiSendMouse(page.hwnd(), WM_MOUSEMOVE, {rect.left + 3, rect.top + 3}, 0);
+    EXPECT_TRUE(UiHasTimer(page.hwnd(), kPageHintTimer));
+    EXPECT_EQ(ui->state.frame.hint, nullptr) << "not before the mouse has rested";
+    UiAdvanceTimers(600);
+    UiPump();
+    ASSERT_NE(ui->state.frame.hint, nullptr);
+    EXPECT_TRUE(IsWindowVisible(ui->state.frame.hint));
+    EXPECT_EQ(ui::Ctl(ui->state.frame.hint).text(), String(ui, 4800));
+    RECT hint{}, control{};
+    GetWindowRect(ui->state.frame.hint, &hint);
+    GetWindowRect(smoothing, &control);
+    EXPECT_EQ(hint.left, control.left);
+    EXPECT_GT(hint.top, control.bottom - 1);
+    EXPECT_FALSE(UiHasTimer(page.hwnd(), kPageHintTimer));
+    // Away from every control the hint goes.
+    UiSendMouse(page.hwnd(), WM_MOUSEMOVE, {1, 1}, 0);
+    EXPECT_EQ(ui->state.frame.hint, nullptr);
+    // A control without an information text starts no timer.
+    GetWindowRect(GetDlgItem(page.hwnd(), kCtlDmcollate), &rect);
+    MapWindowPoints(nullptr, page.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    UiSendMouse(page.hwnd(), WM_MOUSEMOVE, {rect.left + 3, rect.top + 3}, 0);
+    EXPECT_FALSE(UiHasTimer(page.hwnd(), kPageHintTimer));
+  });
+}
+
+TEST_F(PagesTest, AColourMessageTheClassHandlesAnswersThePagesBrush) {
+  UseCountingClass();
+  Document([&](ui::Sheet& sheet) {
+    ui::Page page = sheet.activate(1002);
+    UiContext* ui = ContextOf(page);
+    HDC dc = GetDC(page.hwnd());
+    const LRESULT brush = SendMessageW(page.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(GetDlgItem(page.hwnd(), kCtlSmoothing)));
+    ReleaseDC(page.hwnd(), dc);
+    EXPECT_EQ(brush, reinterpret_cast<LRESULT>(ui->state.brushes[0]));
+    EXPECT_NE(ui->state.brushes[0], nullptr);
+    EXPECT_NE(ui->state.brushes[1], nullptr);
+  });
+}
+
+TEST(PageCallback, AnswersThreeForCodeSixInTheRecordsSecondWord) {
+  PROPSHEETPAGEW record{};
+  record.dwSize = 6u << 16;  // the second 16-bit word of the record
+  EXPECT_EQ(PageCallback(nullptr, PSPCB_CREATE, &record), 3u);
+  record.dwSize = sizeof record;
+  EXPECT_EQ(PageCallback(nullptr, PSPCB_CREATE, &record), 0u);
+  EXPECT_EQ(PageCallback(nullptr, PSPCB_CREATE, nullptr), 0u);
 }
 
 }  // namespace
