@@ -348,10 +348,14 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_RBUTTONDBLCLK:
       return Mouse(ui, window, message, wParam, lParam);
     case WM_CONTEXTMENU:
-    case WM_HELP:
-      if (PageItemTemplate* row = PageFindRow(window, static_cast<WORD>(GetDlgCtrlID(reinterpret_cast<HWND>(wParam)))))
+    case WM_HELP: {
+      // The control: the window of a context menu, the help request's control id.
+      const int controlId = message == WM_HELP ? (lParam ? reinterpret_cast<const HELPINFO*>(lParam)->iCtrlId : 0)
+                                               : GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
+      if (PageItemTemplate* row = PageFindRow(window, static_cast<WORD>(controlId)))
         return CallClass(ui, window, *row, &CtlClass::message, message, wParam, lParam) ? TRUE : FALSE;
       return FALSE;
+    }
     case kPageMsgShowConflict:
       if (lParam) PageShowConflict(ui, *reinterpret_cast<const DescAlertView*>(lParam), window);
       if (HWND control = GetDlgItem(window, static_cast<int>(wParam))) SetFocus(control);

@@ -120,8 +120,13 @@ INT_PTR PageRunSubDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
   const WORD current = frame.currentPageId;
   INT_PTR result = IDCANCEL;
   if (kind & (kPageUserSettingsTab | kPageNestedSheet)) {
+    // An OK button the nested sheet replaced goes with it: the caller's sheet keeps its own.
+    const WORD replacement = frame.okReplacement;
+    const DWORD replaced = CtxGetChangeMask(ui->driver) & kMaskOkReplaced;
     result = RunNestedSheet(ui, kind & kPageUserSettingsTab ? kPageUserSettingsTab : kPageNestedSheet, pageId, parent,
                             instance);
+    frame.okReplacement = replacement;
+    if (!replaced) CtxClearChangeMask(ui->driver, kMaskOkReplaced);
   } else {
     frame.currentPageId = pageId;
     result = DialogBoxParamW(instance, UiResTemplate(pageId), parent, PageDialogProc, reinterpret_cast<LPARAM>(ui));

@@ -30,6 +30,10 @@ class OkButtonTest : public PagesTest {
       CtxRaiseChangeMask(ui->driver, mask);
       ui::onSheet([&](ui::Sheet& sheet) { script(ui, sheet); });
       PageRunSubDialog(ui, kPageUserSettingsTab, kPageEdit, outer.current().hwnd());
+      // The caller's sheet keeps its own OK button.
+      EXPECT_EQ(CtxGetChangeMask(ui->driver) & 0x800000, 0u);
+      EXPECT_EQ(ui->state.frame.okReplacement, 0);
+      EXPECT_NE(GetDlgItem(outer.hwnd(), IDOK), nullptr);
     });
   }
   static std::u16string Text(HWND window) { return ui::Ctl(window).text(); }
