@@ -15,6 +15,7 @@ namespace {
 constexpr DWORD kFileDialogKinds = kPageFileOpen | kPageSettingsOpenSave | kPageFileRefer | kPagePresetSave |
                                    kPagePresetRefer | kPageCreateFiles;
 constexpr WCHAR kOverlayExtension[] = WSTR(".rpo");
+constexpr DWORD kPresetListValueBase = 119;  // the saved-settings list's value of entry n is 119 + n
 
 INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINSTANCE instance) {
   HPROPSHEETPAGE handles[kPageWindowSlots] = {};
@@ -97,7 +98,7 @@ void TakeOnOk(UiContext* ui, HWND window, WORD pageId) {
   if (pageId == kPageMaintenance) {
     if (PageItemTemplate* row = PageFindRow(window, kCtlMaintList); row && row->itemRow) {
       const LRESULT selection = SendDlgItemMessageW(window, kCtlMaintList, LB_GETCURSEL, 0, 0);
-      if (selection >= 0) OptWriteRaw(context, row->itemRow, static_cast<DWORD>(selection));
+      if (selection >= 0) OptWriteRaw(context, row->itemRow, kPresetListValueBase + static_cast<DWORD>(selection));
     }
     if (PageItemTemplate* row = PageFindRow(window, kCtlMaintName); row && row->itemRow) {
       WCHAR name[kUiTextChars] = {};
