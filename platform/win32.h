@@ -53,6 +53,7 @@
 #include "ui/prsht.h"
 #include "ui/compstui.h"
 #include "ui/commdlg.h"
+#include "ui/controls.h"  // the standard controls' styles and messages, as windows.h has them
 #include "spool/winddiui.h"
 
 #define WSTR(text) u##text

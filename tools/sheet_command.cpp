@@ -1,8 +1,11 @@
 #include "sheet_command.h"
 
+#include <vector>
+
 #include "core/path_map.h"
 #include "core/unicode.h"
 #include "settings/context/driver_context.h"
+#include "settings/items/table.h"
 #include "settings/services/resource_strings.h"
 #include "settings/persistence/paths.h"
 #include "ui/dialog_template.h"
@@ -126,6 +129,83 @@ bool Render(HMODULE module, const SheetOptions& options, const std::u16string& c
   return true;
 }
 
+// The printer's interface library (its driver's configuration file), loaded; null when the
+// printer has none.
+HMODULE LoadInterfaceLibrary(HANDLE printer) {
+  DWORD needed = 0;
+  GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!needed || !GetPrinterDriverW(printer, nullptr, 2, buffer.data(), needed, &needed)) return nullptr;
+  const auto* info = reinterpret_cast<const DRIVER_INFO_2W*>(buffer.data());
+  return info->pConfigFile ? LoadLibraryW(info->pConfigFile) : nullptr;
+}
+
+// A tab page of the printer's document or device sheet, drawn from the sheet the driver itself
+// shows through the common property-sheet host: its pages, their controls as the driver sets
+// them, and the page in front. False with a message when the driver or the host is missing or
+// the sheet does not have the page.
+bool RenderDriverSheet(HANDLE printer, const SheetOptions& options, DWORD sheetKind, SheetReport* report,
+                       std::string* error) {
+  const HMODULE driver = LoadInterfaceLibrary(printer);
+  const HMODULE host = LoadLibraryW(u"compstui.dll");
+  using SheetHost = LONG (*)(HWND, PFNPROPSHEETUI, LPARAM, LPDWORD);
+  const char* entry = sheetKind == kPageDocumentTab ? "DrvDocumentPropertySheets" : "DrvDevicePropertySheets";
+  auto sheetFunction = driver ? reinterpret_cast<PFNPROPSHEETUI>(reinterpret_cast<void (*)()>(GetProcAddress(driver, entry))) : nullptr;
+  auto run = host ? reinterpret_cast<SheetHost>(reinterpret_cast<void (*)()>(GetProcAddress(host, "CommonPropertySheetUIW"))) : nullptr;
+  std::string problem;
+  bool shown = false;
+  UiImage image;
+  if (!sheetFunction || !run) {
+    problem = "the printer's interface library or the property-sheet host cannot be loaded";
+  } else {
+    UiSetNextSheetScript([&](HWND frame) {
+      shown = true;
+      int index = -1;
+      for (int i = 0; i < UiSheetPageCount(frame); ++i)
+        if (UiSheetPageTemplateId(frame, i) == options.page) index = i;
+      if (index < 0) {
+        problem = "the printer's sheet has no page " + std::to_string(options.page);
+      } else {
+        SendMessageW(frame, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+        UiPump();
+        problem = Picture(frame, options, &image);
+      }
+      PostMessageW(frame, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    DOCUMENTPROPERTYHEADER document{};
+    document.cbSize = sizeof document;
+    document.hPrinter = printer;
+    document.pszPrinterName = const_cast<LPWSTR>(options.printer.c_str());
+    document.fMode = DM_PROMPT;
+    DEVICEPROPERTYHEADER device{};
+    device.cbSize = sizeof device;
+    device.hPrinter = printer;
+    device.pszPrinterName = const_cast<LPWSTR>(options.printer.c_str());
+    const LPARAM header = sheetKind == kPageDocumentTab ? reinterpret_cast<LPARAM>(&document) : reinterpret_cast<LPARAM>(&device);
+    DWORD result = 0;
+    run(nullptr, sheetFunction, header, &result);
+    UiSetNextSheetScript(nullptr);
+    if (!shown && problem.empty()) problem = "the printer's sheet cannot be shown";
+  }
+  if (host) FreeLibrary(host);
+  if (driver) FreeLibrary(driver);
+  if (!problem.empty()) return Fail(error, problem);
+  report->module = u"the printer's sheet";
+  report->width = image.width;
+  report->height = image.height;
+  report->page = true;
+  return true;
+}
+
+// The sheet whose tab page `page` is (kPageDocumentTab, kPageDeviceTab), or 0.
+DWORD SheetOfPage(WORD page) {
+  const PageTemplate* row = OptFindPage(OptGetStaticPageTable(), page);
+  if (!row) return 0;
+  if (row->kind & kPageDocumentTab) return kPageDocumentTab;
+  if (row->kind & kPageDeviceTab) return kPageDeviceTab;
+  return 0;
+}
+
 }  // namespace
 
 bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::string* error) {
@@ -151,6 +231,11 @@ bool SaveSheetPicture(const SheetOptions& options, SheetReport* report, std::str
   if (!OpenPrinterW(const_cast<LPWSTR>(options.printer.c_str()), &printer, &defaults))
     return Fail(error, "cannot open printer \"" + Utf16ToUtf8(options.printer) + "\" (error " +
                            std::to_string(GetLastError()) + ")");
+  if (const DWORD sheetKind = SheetOfPage(options.page)) {
+    const bool ok = RenderDriverSheet(printer, options, sheetKind, &out, error);
+    ClosePrinter(printer);
+    return ok;
+  }
   DriverContext* context = CtxCreateEx(printer, 0, kKindModelDefaults, 0, 0, nullptr);
   bool ok = false;
   if (!context) {

@@ -26,7 +26,9 @@ struct SheetReport {
   bool page = false;      // drawn as the page of a property sheet
 };
 
-// Loads the module (the printer's resource library as the settings library names it for the
+// A tab page of the printer's document or device sheet (with no module given) is drawn from that
+// sheet as the printer's interface library shows it, the page in front. Otherwise: loads the
+// module (the printer's resource library as the settings library names it for the
 // printer, or options.module), creates the template with a dialog procedure that does nothing,
 // renders it and writes the PNG. A top-level template is drawn as a modeless dialog; a child
 // template (a property-sheet page) as the one page of a property sheet titled after the printer

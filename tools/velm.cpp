@@ -40,7 +40,8 @@ int Usage() {
                "usage: velm sheet --page ID [--printer NAME | --module PATH] -o FILE.png\n"
                "  draw dialog template ID of the printer's user-interface resource library (or of\n"
                "  the module, a Windows path or a host path inside $VELM_ROOT) into a PNG; a page\n"
-               "  template is drawn as the one page of a property sheet\n"
+               "  template is drawn as the one page of a property sheet; a tab page of a printer's\n"
+               "  document or device sheet is drawn in front in that sheet, as its driver shows it\n"
                "usage: velm caps [--printer NAME] [INDEX ...]\n"
                "  ask a printer of $VELM_ROOT for its device capabilities (INDEX: a DC_ number or\n"
                "  name, such as 2 or DC_PAPERS; all of them when none is given), lists entry by entry\n");

@@ -317,9 +317,10 @@ LRESULT SheetMessage(Sheet& sheet, UINT message, WPARAM wParam, LPARAM lParam, b
     case PSM_PRESSBUTTON: {
       static constexpr int kButtons[] = {0, 0, 0, IDOK, IDAPPLY, IDCANCEL, IDHELP};
       if (wParam >= std::size(kButtons) || !kButtons[wParam]) return FALSE;
-      // As a click: a button that is disabled or hidden cannot be pressed.
+      // As a click: a button that is disabled or hidden cannot be pressed. A button whose id a
+      // page changed is pressed all the same, as the sheet's own command.
       HWND button = GetDlgItem(sheet.frame, kButtons[wParam]);
-      if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return FALSE;
+      if (button && (!IsWindowEnabled(button) || !IsWindowVisible(button))) return FALSE;
       PostMessageW(sheet.frame, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(kButtons[wParam]), BN_CLICKED),
                    reinterpret_cast<LPARAM>(button));
       return TRUE;

@@ -111,5 +111,28 @@ TEST_F(SheetCommandTest, APrinterLendsItsUserInterfaceResourceLibrary) {
   SysLibraryDetach();
 }
 
+TEST_F(SheetCommandTest, APrintersTabPageIsDrawnInFrontOfTheSheetItsDriverShows) {
+  std::string error;
+  ASSERT_TRUE(InstallDriver({test::ModuleDir(), {}}, &error)) << error;
+  ASSERT_TRUE(AddPrinter({}, &error)) << error;
+  SysLibraryAttach(nullptr);
+  for (WORD page : {WORD{1002}, WORD{1009}}) {
+    SCOPED_TRACE(page);
+    options_.page = page;
+    fs::remove(options_.output);
+    ASSERT_TRUE(Save()) << error_;
+    EXPECT_TRUE(report_.page);
+    EXPECT_EQ(report_.module, u"the printer's sheet");
+    EXPECT_EQ(test::ReadHostFile(options_.output).substr(12, 4), "IHDR");
+  }
+  // A modal dialog of the printer is still drawn from its template alone.
+  options_.page = 1013;
+  ASSERT_TRUE(Save()) << error_;
+  EXPECT_FALSE(report_.page);
+  EXPECT_TRUE(UiUnexpectedEvents().empty());
+  CtxFlushCache(1);
+  SysLibraryDetach();
+}
+
 }  // namespace
 }  // namespace velm::tools

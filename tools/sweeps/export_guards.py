@@ -142,9 +142,10 @@ def check(root, areas):
             for name in set(re.findall(r"&?\b([A-Z]\w*)\b(?:<[^>]*>)?", text[table.end():end])):
                 if definitions(text, name):
                     require(name, f"callback in the interface table at line {line_of(text, table.start())}", [path])
+        # A callback declared in a header is defined in one of the sources.
+        scope = [path] if path.suffix == ".cpp" else [p for p in sources if p.suffix == ".cpp"]
         for callback in re.finditer(r"^[^\n;{}#()]*\bCALLBACK\s+(\w+)\s*\(", text, re.M):
-            # A header declares a procedure that some source of the tree defines.
-            require(callback.group(1), "CALLBACK function", list(sources) if path.suffix == ".h" else [path])
+            require(callback.group(1), "CALLBACK function", scope)
     return offences
 
 

@@ -1,5 +1,7 @@
 #include "ui2k/entry/seams.h"
 
+#include "ui2k/pages/page_framework.h"
+
 #include <atomic>
 #include <mutex>
 #include <utility>
@@ -79,7 +81,7 @@ const UiSeams kUiSeamsRecording = {
       Note("LstReloadQualityList");
       RstReloadQualityList(ui);
     },
-    [](UiContext*, WORD kind) -> BOOL { return Note("SheetAddPages", kind), TRUE; },
+    [](UiContext* ui, WORD kind) -> BOOL { return SheetAddPages(ui, kind) > 0; },
 };
 
 const UiSeams& UiGetSeams() { return *g_seams.load(); }

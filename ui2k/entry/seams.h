@@ -1,12 +1,14 @@
 // Calls from the entry points into work the interface library does not hold yet: install
 // bookkeeping and deployment (Inst…), the bidirectional status (BidiUi…), the server pull
-// (Srv…), the quality list and the page framework (SheetAddPages).
+// (Srv…) and the quality list; and the page framework (SheetAddPages), which adds the real pages.
 //
 // Until that code exists, each seam records its call (name and argument) and does nothing:
 // a seam that answers a result answers "nothing failed" (TRUE, or 1 for InstEnsurePrinterReady,
 // 0 for the flags and tests that read stored state, FALSE for the server devmode fetch). The
 // quality list's seam is filled: it records its call and reloads the list (RstReloadQualityList).
-// Tests put their own functions in to watch a call or fail one.
+// The page framework's seam is filled: it adds the sheet's pages (SheetAddPages,
+// ui2k/pages/page_framework.h) and answers whether any was added. Tests put their own functions in
+// to watch a call or fail one.
 #pragma once
 
 #include <string>

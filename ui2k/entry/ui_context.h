@@ -12,6 +12,7 @@
 #include "settings/context/driver_context.h"
 #include "settings/persistence/user_lists.h"
 #include "ui2k/install/user_code.h"
+#include "ui2k/pages/page_state.h"
 #include "ui2k/store/font_substitution.h"
 #include "win32.h"
 
@@ -49,6 +50,7 @@ struct UiState {
   char presetName[36];             // the save-preset page's name and comment of a preset (ANSI)
   char presetComment[512];
   FreeSizeSlot freeSizeTable[10];  // the free sizes as the pages show them (RstLoadFreeSizeTable)
+  PageFrameState frame;            // the page framework's state
 };
 
 struct UiContext {
