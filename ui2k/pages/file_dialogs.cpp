@@ -11,7 +11,7 @@
 #include "settings/services/registry_values.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
-#include "ui2k/entry/seams.h"
+#include "ui2k/store/settings_file_dialog.h"
 #include "ui2k/sheets/resource_library.h"
 #include "data/item_ids.h"
 
@@ -31,19 +31,7 @@ const FdlgKind kKinds[] = {
 
 constexpr WCHAR kSpoolDirectoryValue[] = WSTR("SpoolDirectory");
 
-// The settings-file dialog hook's seam: notes the dialog it starts and handles nothing.
-UINT_PTR CALLBACK RstFileDialogHook(HWND, UINT message, WPARAM, LPARAM lParam) try {
-  if (message == WM_INITDIALOG && lParam) {
-    const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);
-    const auto* data = reinterpret_cast<const FdlgHookData*>(ofn->lCustData);
-    UiNoteSeamCall("RstFileDialogHook " + std::to_string(data ? data->kind : 0));
-  }
-  return 0;
-} catch (...) {
-  return 0;  // a record lost for want of memory changes nothing the dialog does
-}
-
-std::atomic<LPOFNHOOKPROC> g_settingsFileHook{RstFileDialogHook};
+std::atomic<LPOFNHOOKPROC> g_settingsFileHook{RstSettingsFileHook};
 
 BOOL Copy(const WCHAR* text, WCHAR* out, DWORD capacity) {
   if (!out || capacity == 0) return FALSE;
@@ -259,7 +247,7 @@ INT_PTR FdlgRunFileDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
   const DWORD filterChars = FdlgBuildFilter(ui, *row, filter, kDialogChars);
   if (row->title) ResLoadString(ui->driver, row->title, title, kDialogChars, FALSE);
 
-  FdlgHookData hookData{ui, kind, pageId};
+  RstFileDialog hookData{ui, kind, pageId, 0};
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = parent;
@@ -277,6 +265,9 @@ INT_PTR FdlgRunFileDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
     ofn.lpTemplateName = UiResTemplate(pageId);
     ofn.Flags |= OFN_ENABLETEMPLATE;
   }
+  // The settings files' templates are children of the system's dialog; the folder dialog's is the
+  // whole dialog.
+  if (kind != kFdlgCreatedFiles) ofn.Flags |= OFN_EXPLORER;
   const BOOL chosen = kind == kFdlgSaveSettings ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (!chosen) return IDCANCEL;
   name[kDialogChars - 1] = 0;
@@ -284,4 +275,4 @@ INT_PTR FdlgRunFileDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
   return IDOK;
 }
 
-void FdlgSetSettingsFileHook(LPOFNHOOKPROC hook) { g_settingsFileHook.store(hook ? hook : RstFileDialogHook); }
+void FdlgSetSettingsFileHook(LPOFNHOOKPROC hook) { g_settingsFileHook.store(hook ? hook : RstSettingsFileHook); }

@@ -68,15 +68,7 @@ BOOL FdlgMatchExtension(const WCHAR* name, DWORD kind);
 // chosen, IDCANCEL when the dialog was cancelled, failed, or the kind is no file dialog.
 INT_PTR FdlgRunFileDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent);
 
-// What the settings-file dialog hook finds in the record's lCustData.
-struct FdlgHookData {
-  UiContext* ui;
-  DWORD kind;
-  WORD pageId;
-};
-
-// Puts in force the settings-file dialog hook that FdlgRunFileDialog sets in every dialog it
-// runs: the checks and commands of the stored settings files. Until that hook is joined, a seam
-// stands in: at WM_INITDIALOG it notes "RstFileDialogHook <kind>" (UiNoteSeamCall) and it leaves
-// every message to the dialog. Null puts the seam back.
+// Puts in force the hook that FdlgRunFileDialog sets in every dialog it runs, with an
+// RstFileDialog record in lCustData: by default the stored settings files' checks and commands
+// (RstSettingsFileHook). Null puts that one back.
 void FdlgSetSettingsFileHook(LPOFNHOOKPROC hook);

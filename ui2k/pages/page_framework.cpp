@@ -7,6 +7,7 @@
 #include "settings/constraints/option_availability.h"
 #include "settings/context/boundary.h"
 #include "settings/context/memory.h"
+#include "settings/description/access.h"
 #include "settings/description/image.h"
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
@@ -436,7 +437,7 @@ int SheetAddPages(UiContext* ui, WORD sheetKind) {
   int added = 0;
   for (SHORT i = 0; i < ui->pages.count; ++i) {
     const PageTemplate& page = ui->pages.rows[i];
-    if (!(page.kind & sheetKind) || CondIsValueExcluded(ui->driver, page.symbolKey)) continue;
+    if (!(page.kind & sheetKind) || CondEvalEntry(page.id, 0, ui->driver) == 1) continue;  // excluded by the model
     HPROPSHEETPAGE handle = PageCreateTab(ui, instance, page.id);
     if (!handle) continue;
     if (ui->state.pfnComPropSheet(ui->state.hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle),

@@ -4,6 +4,11 @@
 #include <string>
 
 #include "ui2k/entry/seams.h"
+#include "ui2k/pages/file_dialogs.h"
+#include "ui2k/store/presets.h"
+#include "settings/items/store.h"
+#include "settings/services/string_convert.h"
+#include "data/item_ids.h"
 
 namespace {
 
@@ -18,19 +23,30 @@ void Note(const char* name, long long a = -1, long long b = -1) try {
 } catch (...) {
 }
 
+// Saved setting `index` overwritten with the current settings under the name of item 865.
+BOOL EditPreset(UiContext* ui, int index) {
+  if (index < 0 || index > 15) return FALSE;
+  WCHAR text[kUiTextChars] = {};
+  OptGetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemPresetName), text, kUiTextChars);
+  StrWideToAnsi(ui->state.presetName, sizeof ui->state.presetName, text);
+  WCHAR key[16];
+  wsprintfW(key, WSTR("PresetList%d"), index);
+  return RstEditPreset(ui, key);
+}
+
 }  // namespace
 
 const PageSeams kPageSeamsRecording = {
     [](UiContext*, PageTemplate*, HWND, UINT, WPARAM, LPARAM, INT_PTR*) -> BOOL { return FALSE; },
     [](UiContext*) { Note("PageItemSetup"); },
     [](WORD) -> const CtlClass* { return nullptr; },
-    [](UiContext*, DWORD kind, WORD pageId, HWND) -> INT_PTR { return Note("FdlgRunFileDialog", kind, pageId), 2; },
+    FdlgRunFileDialog,
     [](UiContext*) -> DWORD { return 0; },
     [](UiContext*, const WCHAR*, int) -> int { return -1; },
-    [](UiContext*, int) -> BOOL { return TRUE; },
-    [](UiContext*, int index) -> BOOL { return Note("RstEditPreset", index), TRUE; },
+    RstIsPresetWritable,
+    EditPreset,
     [](UiContext*, const WCHAR*) -> int { return Note("DlgAppendPreset"), -1; },
-    [](UiContext*, int index) { Note("RstSavePresetByIndex", index); },
+    [](UiContext* ui, int index) { RstSavePresetByIndex(ui, index); },
     [](UiContext*, int, int, WCHAR* buffer, DWORD capacity) {
       if (buffer && capacity) buffer[0] = 0;
     },

@@ -1,12 +1,12 @@
-// Calls from the page framework into work that later code of the interface library holds: the
-// item procedures and their set-up, the control classes, the file dialogs, and the saved
-// settings (presets) of the stored-settings files and their list.
+// Calls from the page framework into other code of the interface library: the item procedures
+// and their set-up, the control classes, the file dialogs, and the saved settings (presets).
 //
-// Until that code exists each seam records its call (UiNoteSeamCall, ui2k/entry/seams.h) and
-// does nothing: an item procedure takes no message, no control type has a class (a control
-// shows nothing), a file dialog answers 2 (cancelled), the preset list is empty and every preset
-// writable, and a preset operation reports success without storing anything. Tests put their
-// own functions in.
+// The file dialogs run (FdlgRunFileDialog), and applying, overwriting and testing a preset go to
+// the stored settings files (RstSavePresetByIndex, RstEditPreset under the name of item 865,
+// RstIsPresetWritable). The rest records its call (UiNoteSeamCall, ui2k/entry/seams.h) and does
+// nothing until the code that holds it exists: an item procedure takes no message, no control type
+// has a class (a control shows nothing), the preset list is empty and appending to it fails.
+// Tests put their own functions in.
 #pragma once
 
 #include "settings/items/table.h"

@@ -1,11 +1,14 @@
 #include "ui2k/pages/sub_dialogs.h"
 
+#include "ui2k/pages/file_dialogs.h"
+
 #include "data/page_ids.h"
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
 #include "ui2k/entry/seams.h"
+#include "ui2k/pages/file_dialogs.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/pages/page_seams.h"
 #include "ui2k/sheets/resource_library.h"
@@ -14,7 +17,6 @@ namespace {
 
 constexpr DWORD kFileDialogKinds = kPageFileOpen | kPageSettingsOpenSave | kPageFileRefer | kPagePresetSave |
                                    kPagePresetRefer | kPageCreateFiles;
-constexpr WCHAR kOverlayExtension[] = WSTR(".rpo");
 constexpr DWORD kPresetListValueBase = 119;  // the saved-settings list's value of entry n is 119 + n
 
 INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINSTANCE instance) {
@@ -43,21 +45,6 @@ INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINS
   return PropertySheetW(&header) > 0 ? IDOK : IDCANCEL;
 }
 
-// Whether `name` ends in `extension` (".rpo"): the last four characters, each the same or the
-// upper-case form of the extension's. Names shorter than the extension do not.
-bool EndsWithExtension(const WCHAR* name, const WCHAR* extension) {
-  const int chars = lstrlenW(name);
-  const int extensionChars = lstrlenW(extension);
-  if (chars < extensionChars) return false;
-  for (int i = 0; i < extensionChars; ++i) {
-    const WCHAR have = name[chars - extensionChars + i];
-    const WCHAR want = extension[i];
-    const WCHAR upper = want >= WCH('a') && want <= WCH('z') ? static_cast<WCHAR>(want - WCH('a') + WCH('A')) : want;
-    if (have != want && have != upper) return false;
-  }
-  return true;
-}
-
 void Warn(UiContext* ui, HWND window, UINT stringId) {
   WCHAR text[kUiTextChars] = {};
   ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE);
@@ -83,7 +70,7 @@ BOOL OkAllowed(UiContext* ui, HWND window, WORD pageId) {
       return FALSE;
     case kPageDialogOverlay:
       GetDlgItemTextW(window, kCtlOverlayFile, path, static_cast<int>(kPathChars));
-      if (EndsWithExtension(path, kOverlayExtension) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+      if (FdlgMatchExtension(path, kFdlgOverlayRefer) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
         return TRUE;
       Warn(ui, window, kUiResStringReadOnlyPreset);
       return FALSE;

@@ -14,12 +14,15 @@
 #include "settings/persistence/paths.h"
 #include "settings/persistence/printer_data.h"
 #include "settings/services/spooler_info.h"
+#include "ui2k/store/settings_file_dialog.h"
 #include "ui/controls.h"
 #include "ui2k/entry/entry_fixture.h"
 #include "ui2k/pages/file_dialogs.h"
 
 namespace velm::test {
 namespace {
+
+UINT_PTR CALLBACK PassingHook(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 constexpr WORD kStampFileControl = 2341;
 constexpr WORD kOverlayFileControl = 2586;
@@ -36,6 +39,8 @@ class FileDialogTest : public EntryTest {
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     UiSetDocumentsFolder(u"C:\\Users\\me\\Documents");
     std::filesystem::create_directories(root_.OnDriveC("_velm"));  // the shared settings folder
+    // The runner alone: the settings files' checks have tests of their own.
+    FdlgSetSettingsFileHook(PassingHook);
     UiClearSeamCalls();
   }
   void TearDown() override {
@@ -392,21 +397,19 @@ TEST(FdlgMatchExtension, TheLastFourCharactersAgainstTheKindsPattern) {
   EXPECT_FALSE(FdlgMatchExtension(nullptr, 0x1000));
 }
 
-// ---- The settings-file hook's seam --------------------------------------------------------------
+// ---- The settings-file hook ----------------------------------------------------------------------
 
-FdlgHookData g_seen{};
+RstFileDialog g_seen{};
 int g_messages = 0;
 
 UINT_PTR CALLBACK WatchingHook(HWND, UINT message, WPARAM, LPARAM lParam) {
   ++g_messages;
   if (message == WM_INITDIALOG)
-    g_seen = *reinterpret_cast<const FdlgHookData*>(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData);
+    g_seen = *reinterpret_cast<const RstFileDialog*>(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData);
   return 0;
 }
 
-TEST_F(FileDialogTest, TheSettingsFileHookIsRecordedUntilJoinedAndGetsTheContextAndKind) {
-  Cancelled(0x200, 4002);
-  EXPECT_EQ(UiSeamCalls(), std::vector<std::string>{"RstFileDialogHook 512"});
+TEST_F(FileDialogTest, TheSettingsFileHookGetsTheContextAndKindAndExplorerStyleOnTheFileKinds) {
   FdlgSetSettingsFileHook(WatchingHook);
   g_messages = 0;
   Cancelled(0x1000, 4008);
@@ -414,7 +417,10 @@ TEST_F(FileDialogTest, TheSettingsFileHookIsRecordedUntilJoinedAndGetsTheContext
   EXPECT_EQ(g_seen.ui, ui_);
   EXPECT_EQ(g_seen.kind, 0x1000u);
   EXPECT_EQ(g_seen.pageId, 4008);
-  EXPECT_EQ(UiSeamCalls().size(), 1u);
+  ASSERT_FALSE(UiFileDialogCalls().empty());
+  EXPECT_TRUE(UiFileDialogCalls().back().flags & OFN_EXPLORER);
+  Cancelled(0x8000, 4015);
+  EXPECT_FALSE(UiFileDialogCalls().back().flags & OFN_EXPLORER);
 }
 
 }  // namespace

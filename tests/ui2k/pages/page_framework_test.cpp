@@ -41,16 +41,13 @@ TEST_F(PagesTest, APageTheConstraintsExcludeIsLeftOut) {
   ASSERT_NE(ui, nullptr);
   ui->state.pfnComPropSheet = CountingComPropSheet;
   ui->state.hComPropSheet = ui;
-  // The print-quality tab is made to depend on the record of copies, which the description
-  // disables while copies are 77.
-  OptFindPage(&ui->pages, kPagePrintquality)->symbolKey =
-      static_cast<WORD>(OptFindItem(ui->driver->itemTable, kItemCopies)->key);
+  // The description leaves the font-substitution tab out of raster output.
   g_pagesHanded = 0;
-  EXPECT_EQ(SheetAddPages(ui, kUiSheetDocument), 7);
-  OptSetValue(ui->driver, kItemCopies, 77);
-  g_pagesHanded = 0;
-  EXPECT_EQ(SheetAddPages(ui, kUiSheetDocument), 6);
   EXPECT_EQ(SheetAddPages(ui, kUiSheetDevice), 4);
+  EXPECT_EQ(SheetAddPages(ui, kUiSheetDocument), 7);
+  ASSERT_TRUE(OptSetValue(ui->driver, kItemRasterMode, 1));
+  EXPECT_EQ(SheetAddPages(ui, kUiSheetDevice), 3);
+  EXPECT_EQ(SheetAddPages(ui, kUiSheetDocument), 7);
   UiDestroyContext(ui);
 }
 

@@ -106,12 +106,15 @@ TEST_F(SubDialogsTest, CtrlShiftRightDoubleClickOnAMarkedRowOpensTheHiddenFuncti
   }
 }
 
-TEST_F(SubDialogsTest, FileDialogsGoThroughTheirSeamAndANestedSheetShowsItsOnePage) {
+TEST_F(SubDialogsTest, FileDialogsRunWithTheirPagesTemplateAndANestedSheetShowsItsOnePage) {
   FromFirstPage([&](UiContext* ui, HWND page) {
-    UiClearSeamCalls();
+    ui::onFileDialog([](const UiFileDialogCall&, ui::Dlg&) { return UiFileDialogAnswer{}; });
+    const size_t before = UiFileDialogCalls().size();
     EXPECT_EQ(PageRunSubDialog(ui, kPageFileRefer, kPageFilerefer, page), IDCANCEL);
     EXPECT_EQ(PageRunSubDialog(ui, kPageCreateFiles, kPageDialogCreateMidfiles, page), IDCANCEL);
-    EXPECT_EQ(UiSeamCalls(), (std::vector<std::string>{"FdlgRunFileDialog 1024 4003", "FdlgRunFileDialog 32768 4015"}));
+    ASSERT_EQ(UiFileDialogCalls().size(), before + 2);
+    EXPECT_EQ(UiFileDialogCalls()[before].templateId, kPageFilerefer);
+    EXPECT_EQ(UiFileDialogCalls()[before + 1].templateId, kPageDialogCreateMidfiles);
     std::vector<WORD> pages;
     ui::onSheet([&](ui::Sheet& sheet) {
       pages = sheet.pageIds();
