@@ -48,6 +48,7 @@ constexpr WORD kTypeButton = 0x15;
 constexpr WORD kTypeScaleSlider = 0x54;
 constexpr WORD kNeverHotControl = 2164;
 constexpr WORD kErasedPicture = 2039;
+constexpr WORD kArrowCursor = 32512;  // IDC_ARROW, in its wide form
 
 LRESULT Call(UiContext* ui, HWND page, PageItemTemplate* row, CtlHandler CtlClass::*handler, UINT message,
              WPARAM wParam, LPARAM lParam) {
@@ -106,7 +107,7 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
       if (row->controlType != kTypeButton || wParam != VK_SPACE || !extra || !extra->words ||
           extra->words[0] != kExtraSpaceKey)
         return false;
-      SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursor)));
       PostMessageW(window, kPageMsgButtonSpace, 0, 0);
       return *result = 0, true;
     }

@@ -141,6 +141,32 @@ TEST_F(ControlClassesTest, AConstraintDisablesTheControlsItTiesToTheChangedItem)
   });
 }
 
+TEST_F(ControlClassesTest, SelectingAComboByValueCommitsItAsAUserChoice) {
+  OnBasicPage([](ui::Page& page, UiContext* ui) {
+    ui::Ctl combo = page.ctl(kCtlPaperSizeCombo);
+    const int choice = combo.selection() == 1 ? 2 : 1;
+    const auto model = static_cast<DWORD>(SendMessageW(combo.hwnd(), CB_GETITEMDATA, choice, 0));
+    EXPECT_EQ(CtlSelectComboByValue(ui, page.hwnd(), kCtlPaperSizeCombo, model), 1);
+    EXPECT_EQ(combo.selection(), choice);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPaperSize), model);
+    EXPECT_EQ(CtlSelectComboByValue(ui, page.hwnd(), kCtlPaperSizeCombo, 0xFFFE), 0) << "a value not listed";
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPaperSize), model);
+  });
+}
+
+TEST_F(ControlClassesTest, APushButtonOpensItsSubDialog) {
+  OnBasicPage([](ui::Page& page, UiContext*) {
+    int opened = 0;
+    ui::onDialog(kPageDialogScale, [&](ui::Dlg& dialog) {
+      ++opened;
+      dialog.command(IDCANCEL);
+    });
+    page.ctl(kCtlScaleButton).click();
+    page.pump();
+    EXPECT_EQ(opened, 1);
+  });
+}
+
 TEST_F(ControlClassesTest, AHiddenValueWithAConflictMarkIsRefusedWithTheInformationBox) {
   PageControlExtra extra{kPageBasic, kCtlPaperSourceCombo, kInfoString, 0, 0, kConflictWords, 3};
   OnBasicPage([&](ui::Page& page, UiContext* ui) {
