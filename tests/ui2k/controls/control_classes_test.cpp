@@ -267,6 +267,23 @@ TEST_F(ControlClassesTest, AClickOnThePictureStepsToTheNextValueAndWraps) {
   });
 }
 
+TEST_F(ControlClassesTest, APictureIsHotOnlyWhileEnabledAndShowsTheHandCursor) {
+  OnBasicPage([](ui::Page& page, UiContext* ui) {
+    HWND picture = page.ctl(kCtlOrientationPicture).hwnd();
+    ASSERT_NE(ui->state.frame.cursors[0], nullptr);
+    EXPECT_EQ(SendMessageW(picture, WM_NCHITTEST, 0, 0), HTCLIENT);
+    EXPECT_EQ(GetCursor(), ui->state.frame.cursors[0]);
+    const DWORD before = OptGetModelValueById(ui->driver, kItemOrientation);
+    EnableWindow(picture, FALSE);
+    EXPECT_NE(SendMessageW(picture, WM_NCHITTEST, 0, 0), HTCLIENT);
+    SendMessageW(picture, WM_LBUTTONDOWN, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemOrientation), before) << "a disabled picture does not step";
+    EnableWindow(picture, TRUE);
+    SendMessageW(picture, WM_LBUTTONDOWN, 0, MAKELPARAM(2, 2));
+    EXPECT_NE(OptGetModelValueById(ui->driver, kItemOrientation), before);
+  });
+}
+
 TEST_F(ControlClassesTest, APictureStepSkipsToTheFirstEnabledValueAndIgnoresAnUnlistedOne) {
   OnBasicPage([](ui::Page& page, UiContext* ui) {
     PageItemTemplate* row = Row(page, kCtlOrientationPicture);
