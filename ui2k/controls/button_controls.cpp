@@ -1,6 +1,7 @@
 #include "ui2k/controls/button_controls.h"
 
 #include "settings/services/resource_strings.h"
+#include "ui2k/controls/control_seams.h"
 #include "ui2k/controls/listed_values.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/sub_dialogs.h"
@@ -49,6 +50,33 @@ LRESULT CtlButtonCommand(CTL_HANDLER_PARAMS) {
   if (!extra || !extra->subDialog) return 0;
   if (row->node && PageCheckNodeConflict(ui, row->node, page)) return 0;
   PageRunSubDialog(ui, kPageModal, extra->subDialog, page);
+  return 1;
+}
+
+LRESULT CtlButtonDraw(CTL_HANDLER_PARAMS) {
+  if (message == WM_HELP || message == WM_CONTEXTMENU) return CtlContextHelp(ui, page, row, message, wParam, lParam);
+  if (!row->window || !lParam) return 0;
+  if (message == WM_MEASUREITEM) {
+    auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+    RECT client{};
+    GetClientRect(row->window, &client);
+    measure->itemWidth = static_cast<UINT>(client.right - client.left);
+    measure->itemHeight = static_cast<UINT>(client.bottom - client.top);
+    return 1;
+  }
+  auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+  if (message != WM_DRAWITEM || !(draw->itemAction & (ODA_DRAWENTIRE | ODA_SELECT | ODA_FOCUS))) return 0;
+  FillRect(draw->hDC, &draw->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+  CtlDraw3DFrame(draw->hDC, draw->rcItem, (draw->itemState & (ODS_SELECTED | ODS_FOCUS)) != 0);
+  WCHAR text[kUiTextChars] = {};
+  const WORD caption = CtlButtonCaption(row->controlId);
+  if (!caption)
+    lstrcpynW(text, WSTR("..."), kUiTextChars);
+  else if (caption != kNoCaption)
+    ResLoadString(ui->driver, caption, text, kUiTextChars, FALSE);
+  RECT area = draw->rcItem;
+  SetBkMode(draw->hDC, TRANSPARENT);
+  DrawTextW(draw->hDC, text, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   return 1;
 }
 

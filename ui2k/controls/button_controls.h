@@ -9,6 +9,9 @@ WORD CtlButtonCaption(WORD controlId);
 LRESULT CtlButtonInit(CTL_HANDLER_PARAMS);
 // BN_CLICKED: the control's sub-dialog opened unless the confirmation of its item stops it.
 LRESULT CtlButtonCommand(CTL_HANDLER_PARAMS);
+// A drawn button: its size, then a 3-D frame (pressed when selected or focused) with its caption
+// centred ("..." for a control without one in the table); help requests go to the context help.
+LRESULT CtlButtonDraw(CTL_HANDLER_PARAMS);
 
 // Check box: checked while the item is 1; a click commits only when box and item disagree.
 LRESULT CtlCheckShow(CTL_HANDLER_PARAMS);

@@ -20,7 +20,7 @@ constexpr CtlClass kControlClasses[] = {
     {0x04, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
     {0x05, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
     {0x06, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
-    {0x15, nullptr, CtlButtonInit, CtlStaticShowValue, CtlButtonCommand, CtlContextHelp, CtlWndProc},
+    {0x15, nullptr, CtlButtonInit, CtlStaticShowValue, CtlButtonCommand, CtlButtonDraw, CtlWndProc},
     {0x16, CtlCheckToggle, nullptr, CtlCheckShow, CtlCheckCommand, CtlContextHelp, nullptr},
     {0x29, CtlRadioSelect, nullptr, CtlRadioShow, CtlRadioCommand, CtlContextHelp, nullptr},
     {0x2a, nullptr, CtlListFill, CtlListShow, CtlListCommand, CtlContextHelp, nullptr},

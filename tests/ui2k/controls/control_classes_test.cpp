@@ -167,6 +167,33 @@ TEST_F(ControlClassesTest, APushButtonOpensItsSubDialog) {
   });
 }
 
+TEST_F(ControlClassesTest, ADrawnButtonMeasuresItselfAndDrawsAPressedFrameWhenSelected) {
+  OnBasicPage([](ui::Page& page, UiContext*) {
+    HWND button = page.ctl(kCtlScaleButton).hwnd();
+    RECT client{};
+    GetClientRect(button, &client);
+    MEASUREITEMSTRUCT measure{};
+    measure.CtlID = kCtlScaleButton;
+    SendMessageW(page.hwnd(), WM_MEASUREITEM, kCtlScaleButton, reinterpret_cast<LPARAM>(&measure));
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(client.right - client.left));
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(client.bottom - client.top));
+    HDC dc = GetDC(button);
+    for (const auto& [state, call] : {std::pair{ODS_SELECTED, "CtlDraw3DFrame 1"}, std::pair{0u, "CtlDraw3DFrame 0"}}) {
+      UiClearSeamCalls();
+      DRAWITEMSTRUCT draw{};
+      draw.CtlID = kCtlScaleButton;
+      draw.itemAction = ODA_DRAWENTIRE;
+      draw.itemState = state;
+      draw.hwndItem = button;
+      draw.hDC = dc;
+      draw.rcItem = client;
+      SendMessageW(page.hwnd(), WM_DRAWITEM, kCtlScaleButton, reinterpret_cast<LPARAM>(&draw));
+      EXPECT_EQ(Count(call), 1) << call;
+    }
+    ReleaseDC(button, dc);
+  });
+}
+
 TEST_F(ControlClassesTest, AHiddenValueWithAConflictMarkIsRefusedWithTheInformationBox) {
   PageControlExtra extra{kPageBasic, kCtlPaperSourceCombo, kInfoString, 0, 0, kConflictWords, 3};
   OnBasicPage([&](ui::Page& page, UiContext* ui) {
