@@ -338,5 +338,47 @@ TEST_F(ControlClassesTest, ATabSwitchHidesTheOtherTabsControls) {
   });
 }
 
+// A tab control and a tree made on the basic page for rows of the tests' own.
+TEST_F(ControlClassesTest, ATabControlGetsItsCaptionsAndItsSwitchShowsTheChosenTab) {
+  OnBasicPage([](ui::Page& page, UiContext* ui) {
+    const WORD words[] = {kExtraTabs, 2, 40041, 1, kCtlCollateCheck, 40042, 1, kCtlNupCheck};
+    PageControlExtra extra{kPageBasic, 3999, 0, 0, 0, words, std::size(words)};
+    PageItemTemplate row{};
+    row.controlId = 3999;
+    row.controlType = 0x68;
+    row.extra = &extra;
+    row.window = CreateWindowExW(0, WC_TABCONTROLW, u"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, page.hwnd(),
+                                 reinterpret_cast<HMENU>(3999), nullptr, nullptr);
+    ASSERT_NE(row.window, nullptr);
+    EXPECT_EQ(CtlFindClass(0x68)->fill(ui, page.hwnd(), &row, WM_INITDIALOG, 0, 0), 1);
+    EXPECT_EQ(ui::Ctl(row.window).rows(), (std::vector<std::u16string>{String(ui, 40041), String(ui, 40042)}));
+    EXPECT_TRUE(page.ctl(kCtlCollateCheck).isVisible());
+    EXPECT_FALSE(page.ctl(kCtlNupCheck).isVisible());
+    SendMessageW(row.window, TCM_SETCURSEL, 1, 0);
+    NMHDR header{row.window, 3999, TCN_SELCHANGE};
+    EXPECT_EQ(CtlFindClass(0x68)->message(ui, page.hwnd(), &row, WM_NOTIFY, 3999, reinterpret_cast<LPARAM>(&header)), 1);
+    EXPECT_FALSE(page.ctl(kCtlCollateCheck).isVisible());
+    EXPECT_TRUE(page.ctl(kCtlNupCheck).isVisible());
+    DestroyWindow(row.window);
+  });
+}
+
+TEST_F(ControlClassesTest, ATreeListsTheItemsValuesAgainOnEveryFill) {
+  OnBasicPage([](ui::Page& page, UiContext* ui) {
+    PageItemTemplate row = *Row(page, kCtlPaperSourceCombo);
+    row.controlType = 0x69;
+    row.window = CreateWindowExW(0, WC_TREEVIEWW, u"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 200, page.hwnd(),
+                                 reinterpret_cast<HMENU>(3998), nullptr, nullptr);
+    ASSERT_NE(row.window, nullptr);
+    const size_t listed = CtlListedValues(ui, row).size();
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(CtlFindClass(0x69)->fill(ui, page.hwnd(), &row, 0, 0, 0), 1);
+      EXPECT_EQ(static_cast<size_t>(SendMessageW(row.window, TVM_GETCOUNT, 0, 0)), listed);
+    }
+    EXPECT_EQ(CtlFindClass(0x69)->message, nullptr);
+    DestroyWindow(row.window);
+  });
+}
+
 }  // namespace
 }  // namespace velm::test
