@@ -9,6 +9,7 @@
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/controls/list_controls.h"
 #include "ui2k/controls/listed_values.h"
+#include "ui2k/controls/refill_groups.h"
 #include "ui2k/controls/static_controls.h"
 
 namespace velm::test {
@@ -377,6 +378,30 @@ TEST_F(ControlClassesTest, ATreeListsTheItemsValuesAgainOnEveryFill) {
     }
     EXPECT_EQ(CtlFindClass(0x69)->message, nullptr);
     DestroyWindow(row.window);
+  });
+}
+
+TEST_F(ControlClassesTest, ARefillSkipsAPageThatHasNoWindowYet) {
+  Document([](ui::Sheet& sheet) {
+    ui::Page basic = sheet.activate(kPageBasic);
+    UiContext* ui = ContextOf(basic);
+    ASSERT_NE(PageWindowOf(ui, kPagePreset), nullptr);
+    ASSERT_EQ(PageWindowOf(ui, kPageMaintenance), nullptr);
+    // No saved settings: a preset number past the first one names none.
+    OptSetValue(ui->driver, kItemPresetNo, 125);
+    DlgRefillPresetLists(ui);
+    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 119u);
+    // Groups on the edit page, which has no window yet, are skipped.
+    ASSERT_EQ(PageWindowOf(ui, kPageEdit), nullptr);
+    OptSetValue(ui->driver, kItemFuncSelectWaterMark, 1);
+    CtlRefillStampCombo(ui);
+    CtlRefillIconGroup(ui);
+    OptSetValue(ui->driver, kItemFuncSelectWaterMark, 0);
+    EXPECT_EQ(PageWindowOf(ui, kPageEdit), nullptr);
+    // A preset number inside the list stays.
+    OptSetValue(ui->driver, kItemPresetNo, 119);
+    DlgRefillPresetLists(ui);
+    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 119u);
   });
 }
 
