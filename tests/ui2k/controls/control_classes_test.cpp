@@ -195,6 +195,21 @@ TEST_F(ControlClassesTest, ADrawnButtonMeasuresItselfAndDrawsAPressedFrameWhenSe
   });
 }
 
+TEST_F(ControlClassesTest, ADropDownWithOneOfTheFirstRowsSelectedScrollsToTheTop) {
+  OnBasicPage([](ui::Page& page, UiContext* ui) {
+    HWND combo = page.ctl(kCtlPaperSizeCombo).hwnd();
+    ASSERT_GT(SendMessageW(combo, CB_GETCOUNT, 0, 0), 6);
+    const DWORD paper = OptGetValue(ui->driver, kItemPaperSize);
+    for (const auto& [row, top] : {std::pair{2, 0}, std::pair{5, 5}}) {
+      SendMessageW(combo, CB_SETCURSEL, row, 0);
+      SendMessageW(combo, CB_SETTOPINDEX, 5, 0);
+      page.command(kCtlPaperSizeCombo, CBN_DROPDOWN);
+      EXPECT_EQ(SendMessageW(combo, CB_GETTOPINDEX, 0, 0), top) << row;
+    }
+    EXPECT_EQ(OptGetValue(ui->driver, kItemPaperSize), paper) << "a drop-down changes nothing";
+  });
+}
+
 TEST_F(ControlClassesTest, AHiddenValueWithAConflictMarkIsRefusedWithTheInformationBox) {
   PageControlExtra extra{kPageBasic, kCtlPaperSourceCombo, kInfoString, 0, 0, kConflictWords, 3};
   OnBasicPage([&](ui::Page& page, UiContext* ui) {
