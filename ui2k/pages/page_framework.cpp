@@ -244,6 +244,10 @@ INT_PTR Notify(UiContext* ui, HWND window, const NMHDR& header) {
       result = Apply(ui, window);
       break;
     default:
+      // A common control's notification (a tab switch) goes to its row's class.
+      if (PageItemTemplate* row = PageFindRow(window, static_cast<WORD>(header.idFrom)))
+        return CallClass(ui, window, *row, &CtlClass::message, WM_NOTIFY, header.idFrom,
+                         reinterpret_cast<LPARAM>(&header)) ? TRUE : FALSE;
       return FALSE;
   }
   SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
@@ -328,7 +332,11 @@ INT_PTR Command(UiContext* ui, HWND window, WPARAM wParam, LPARAM lParam) {
   }
   PageItemTemplate* row = PageFindRow(window, id);
   if (!row) return FALSE;
-  CallClass(ui, window, *row, &CtlClass::command, WM_COMMAND, wParam, lParam);
+  // A class with a command commits its change itself, through PageApplyItemChange.
+  if (const CtlClass* found = ClassOf(*row); found && found->command) {
+    if (CallClass(ui, window, *row, &CtlClass::command, WM_COMMAND, wParam, lParam)) PageUpdateControls(ui, window, FALSE);
+    return TRUE;
+  }
   if (PageApplyItemChange(ui, window, row, row->itemId ? OptGetValue(ui->driver, row->itemId) : 0, FALSE) == 0)
     PageUpdateControls(ui, window, FALSE);
   return TRUE;

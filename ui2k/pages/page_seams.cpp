@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "ui2k/controls/control_classes.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/pages/file_dialogs.h"
 #include "ui2k/store/presets.h"
@@ -39,7 +40,7 @@ BOOL EditPreset(UiContext* ui, int index) {
 const PageSeams kPageSeamsRecording = {
     [](UiContext*, PageTemplate*, HWND, UINT, WPARAM, LPARAM, INT_PTR*) -> BOOL { return FALSE; },
     [](UiContext*) { Note("PageItemSetup"); },
-    [](WORD) -> const CtlClass* { return nullptr; },
+    CtlFindClass,
     FdlgRunFileDialog,
     [](UiContext*) -> DWORD { return 0; },
     [](UiContext*, const WCHAR*, int) -> int { return -1; },
