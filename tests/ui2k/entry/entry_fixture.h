@@ -149,4 +149,26 @@ class EntryTest : public ::testing::Test {
   std::vector<HANDLE> opened_;
 };
 
+
+// EntryTest with an ordinary sheet context of the test printer opened for each test.
+class UiContextTest : public EntryTest {
+ protected:
+  void SetUp() override {
+    EntryTest::SetUp();
+    ui_ = NewContext();
+    ASSERT_NE(ui_, nullptr);
+  }
+  void TearDown() override {
+    UiDestroyContext(ui_);
+    EntryTest::TearDown();
+  }
+  // A fresh context: the reuse cache is emptied first.
+  UiContext* NewContext() {
+    CtxFlushCache(1);
+    return UiCreateContext(printer_, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
+  }
+
+  UiContext* ui_ = nullptr;
+};
+
 }  // namespace velm::test

@@ -20,21 +20,8 @@ std::string Half(const std::u16string& name) {
 }
 std::string Row(const std::u16string& face, const std::u16string& device) { return Half(face) + Half(device); }
 
-class FontSubTest : public EntryTest {
+class FontSubTest : public UiContextTest {
  protected:
-  void SetUp() override {
-    EntryTest::SetUp();
-    ui_ = NewContext();
-    ASSERT_NE(ui_, nullptr);
-  }
-  void TearDown() override {
-    UiDestroyContext(ui_);
-    EntryTest::TearDown();
-  }
-  UiContext* NewContext() {
-    CtxFlushCache(1);
-    return UiCreateContext(printer_, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
-  }
   // The value `name` of the printer's data, or "<none>".
   std::string Value(const std::u16string& name) {
     std::string bytes(256, '\0');
@@ -65,8 +52,6 @@ class FontSubTest : public EntryTest {
     FontSubGetFaceName(ui, index, out, 40);
     return out;
   }
-
-  UiContext* ui_ = nullptr;
 };
 
 TEST_F(FontSubTest, AShorterTableDeletesTheRowsPastItAndReloadsWhole) {

@@ -19,21 +19,11 @@
 
 namespace velm::test {
 
-class StoredSettingsTest : public EntryTest {
+class StoredSettingsTest : public UiContextTest {
  protected:
   void SetUp() override {
-    EntryTest::SetUp();
-    ui_ = NewContext();
-    ASSERT_NE(ui_, nullptr);
+    UiContextTest::SetUp();
     ui::onMessageBox([](const UiMessageBoxCall&) { return IDOK; });
-  }
-  void TearDown() override {
-    UiDestroyContext(ui_);
-    EntryTest::TearDown();
-  }
-  UiContext* NewContext() {
-    CtxFlushCache(1);
-    return UiCreateContext(printer_, 0, kKindOrdinary, kUiCreateSheet, 0, nullptr);
   }
   DriverContext* ctx() const { return ui_->driver; }
   std::string PrinterName() const { return platform::Utf16ToUtf8(PrnGetPrinterName(ui_->driver)); }
@@ -83,7 +73,6 @@ class StoredSettingsTest : public EntryTest {
   }
   std::u16string SettingsIni() const { return PathGetSettingsIni(ui_->driver); }
 
-  UiContext* ui_ = nullptr;
   size_t taken_ = 0;
 };
 
