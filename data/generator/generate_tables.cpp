@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "page_sources.h"
+#include "saved_settings_values.h"
 
 namespace fs = std::filesystem;
 
@@ -2090,6 +2091,7 @@ int main(int argc, char** argv) {
   const std::vector<Resolution> resolutions = ReadResolutions(data);
   const std::vector<Language> languages = ReadLanguages(data);
   const ItemDefaults itemDefaults = ReadItemDefaults(data);
+  const std::vector<int> savedSettingsValues = velm::data::ReadSavedSettingsValues(data, Fail);
   CheckItemLayout(items);
   CheckItemsAgainstTables(items, maps, itemSymbols, valueSymbols);
   CommandTable commands = ReadCommandTable(data);
@@ -2115,6 +2117,7 @@ int main(int argc, char** argv) {
         WriteCommandTables(file, commands);
         WriteDeviceCodes(file, codes);
         velm::data::WritePageControlExtras(file, pageSources);
+        velm::data::WriteSavedSettingsValues(file, savedSettingsValues);
       })) {
     return 1;
   }

@@ -627,6 +627,10 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
         } else if ((row.extra[0] == 7 || row.extra[0] == 8) && item < row.extraItems.size()) {
           const std::string& symbol = row.extraItems[item++];
           if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
+          // A check-list row toggles its item between 0 and 1.
+          const auto node = tables.describedItems.find(symbol);
+          if (row.extra[0] == 8 && node != tables.describedItems.end() && node->second != "Boolean")
+            fail(row.where, "check-list item " + symbol + " is not a Boolean of the model description");
         }
       }
       if (row.itemId && ShowsValueName(row, tables)) shown.emplace(row.itemId, row.where);

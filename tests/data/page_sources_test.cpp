@@ -153,6 +153,18 @@ const Refusal kRefusals[] = {
     {"a slider over a list shared by Identity", "pages/1006_printquality.txt",
      "(row ZMD_IDC_GREENBALANCE 0x52) ZMD_vdmGreenBalance", "$1 ZMD_vdmTrayMediaTray1",
      "control type 0x52 steps a number, but the node of ZMD_vdmTrayMediaTray1 is a list of values"},
+    {"a check-list row over a number", "pages/1065_hidden_func.txt", "ZMD_vdmHideFunc3", "ZMD_vdmPresetNo",
+     "check-list item ZMD_vdmPresetNo is not a Boolean of the model description"},
+    {"a saved-settings entry out of order", "saved_settings_values.txt", "\n3    122", "\n4    122",
+     "entry 4 stands where entry 3 belongs"},
+    {"a saved-settings value off its entry", "saved_settings_values.txt", "\n7    126", "\n7    127",
+     "entry 7 has the value 127, not 126"},
+    {"a saved-settings list short of an entry", "saved_settings_values.txt", "\n15   134", "",
+     "15 entries, the saved-settings list holds 16"},
+    {"a saved-settings entry whose string is translated", "strings/jp.txt", "\"PresetList5\"", "\"Preset 5\"",
+     "string 124 is \"Preset 5\", not the entry's key \"PresetList5\""},
+    {"a saved-settings entry without its string", "strings/us.txt", "\n130 [^\n]*", "",
+     "string 130 (saved-settings entry 11) is missing"},
 };
 
 // A list shows each value's name by the value's model value, so a value may not name itself with
