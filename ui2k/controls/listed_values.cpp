@@ -3,11 +3,13 @@
 #include "settings/constraints/eval.h"
 #include "settings/description/image.h"
 #include "settings/items/store.h"
+#include "ui2k/items/item_setup.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 
 std::vector<WORD> CtlListedValues(UiContext* ui, const PageItemTemplate& row) {
-  std::vector<WORD> values;
+  std::vector<WORD> values = ItemSetupBuiltInValues(ui, row.itemId);
+  if (!values.empty()) return values;
   DriverContext* context = ui->driver;
   if (!row.node || !context->description) return values;
   for (const DescValue* value = DescNodeFirstValue(context->description, row.node); value;

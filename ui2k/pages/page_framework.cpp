@@ -13,6 +13,7 @@
 #include "settings/persistence/user_lists.h"
 #include "settings/services/spooler_info.h"
 #include "ui2k/entry/sheet_commit.h"
+#include "ui2k/items/item_setup.h"
 #include "ui2k/pages/hint_window.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/ok_button.h"
@@ -58,16 +59,17 @@ LRESULT CallClass(UiContext* ui, HWND window, PageItemTemplate& row, CtlHandler 
   return (found->*handler)(ui, window, &row, message, wParam, lParam);
 }
 
-// The model node of a row: its item's, or for a spin row with a partner the partner's item's.
-const DescNode* NodeOf(const DriverContext* context, const PageTemplate& page, const PageItemTemplate& row) {
-  if (!context->description) return nullptr;
+// The model node of a row: its item's, or for a spin row with a partner the partner's item's, as
+// the item set-up shares them.
+const DescNode* NodeOf(UiContext* ui, const PageTemplate& page, const PageItemTemplate& row) {
+  if (!ui->driver->description) return nullptr;
   WORD item = row.itemId;
   if (row.controlType == kControlTypeSpin && row.partnerId) {
     item = 0;
     for (DWORD n = 0; n < page.itemCount; ++n)
       if (page.items[n].controlId == row.partnerId) item = page.items[n].itemId;
   }
-  return item ? DescSlotNode(context->description, item) : nullptr;
+  return item ? ItemSetupNodeOf(ui, item) : nullptr;
 }
 
 void BindRows(UiContext* ui) {
@@ -77,7 +79,7 @@ void BindRows(UiContext* ui) {
     for (DWORD n = 0; n < page.itemCount; ++n) {
       PageItemTemplate& row = page.items[n];
       row.itemRow = row.itemId ? OptFindItem(context->itemTable, row.itemId) : nullptr;
-      row.node = NodeOf(context, page, row);
+      row.node = NodeOf(ui, page, row);
       if (row.helpId == 0) row.helpId = row.controlId;
     }
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "settings/constraints/eval.h"
+#include "ui2k/items/item_setup.h"
 #include "ui2k/pages/hint_window.h"
 
 namespace velm::test {
@@ -63,7 +64,7 @@ TEST_F(PagesTest, TheFirstBindingRunsOncePerContextAndBindsEveryRow) {
     UiContext* ui = ContextOf(sheet.current());
     ASSERT_NE(ui, nullptr);
     for (WORD id : sheet.pageIds()) sheet.activate(id);
-    EXPECT_EQ(Count("PageItemSetup"), 1);
+    EXPECT_EQ(OptFindItem(ui->driver->itemTable, kItemPaperSize)->flags, 0x30000u);  // the item set-up ran
     EXPECT_EQ(OptGetValue(ui->driver, kItemUIStart), 1u);
     EXPECT_EQ(ui->driver->work->dirty, 0u);
     const DriverContext* context = ui->driver;
@@ -82,9 +83,9 @@ TEST_F(PagesTest, TheFirstBindingRunsOncePerContextAndBindsEveryRow) {
           ++spins;
           const PageItemTemplate* partner = OptFindPageItem(&ui->pages, &page, row.partnerId);
           ASSERT_NE(partner, nullptr);
-          EXPECT_EQ(row.node, DescSlotNode(context->description, partner->itemId));
+          EXPECT_EQ(row.node, ItemSetupNodeOf(ui, partner->itemId));
         } else if (row.itemId && row.itemId <= 947) {
-          EXPECT_EQ(row.node, DescSlotNode(context->description, row.itemId));
+          EXPECT_EQ(row.node, ItemSetupNodeOf(ui, row.itemId));
         }
         if (window) {
           EXPECT_EQ(row.window, GetDlgItem(window, row.controlId));
