@@ -7,6 +7,7 @@
 
 // Kinds of the extra-data words; the first word is the kind.
 enum PageExtraKind : WORD {
+  kExtraLinkedSteps = 2,  // {2, pairs, then per pair: control, step (signed)}
   kExtraSliderSteps = 3,  // {3, line step, page step, 1}
   kExtraConflictMark = 4, // {4, 1, mark picture}
   kExtraSpaceKey = 5,     // {5}

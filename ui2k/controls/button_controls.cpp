@@ -1,14 +1,14 @@
 #include "ui2k/controls/button_controls.h"
 
 #include "settings/services/resource_strings.h"
-#include "ui2k/controls/control_seams.h"
 #include "ui2k/controls/listed_values.h"
+#include "ui2k/items/control_operations.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/sub_dialogs.h"
 
 namespace {
 
-constexpr WORD kNoCaption = 0xFFFF;
+constexpr WORD kNoCaption = kCtlNoCaption;
 struct ButtonCaption {
   WORD control;
   WORD string;
@@ -66,17 +66,8 @@ LRESULT CtlButtonDraw(CTL_HANDLER_PARAMS) {
   }
   auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
   if (message != WM_DRAWITEM || !(draw->itemAction & (ODA_DRAWENTIRE | ODA_SELECT | ODA_FOCUS))) return 0;
-  FillRect(draw->hDC, &draw->rcItem, GetSysColorBrush(COLOR_BTNFACE));
-  CtlDraw3DFrame(draw->hDC, draw->rcItem, (draw->itemState & (ODS_SELECTED | ODS_FOCUS)) != 0);
-  WCHAR text[kUiTextChars] = {};
-  const WORD caption = CtlButtonCaption(row->controlId);
-  if (!caption)
-    lstrcpynW(text, WSTR("..."), kUiTextChars);
-  else if (caption != kNoCaption)
-    ResLoadString(ui->driver, caption, text, kUiTextChars, FALSE);
-  RECT area = draw->rcItem;
-  SetBkMode(draw->hDC, TRANSPARENT);
-  DrawTextW(draw->hDC, text, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  const BOOL pressed = (draw->itemState & (ODS_SELECTED | ODS_FOCUS)) != 0;
+  CtlDraw3DFrame(ui, page, row, row->window, draw->hDC, draw->rcItem, kFrameDoubleBevel, pressed, FALSE);
   return 1;
 }
 

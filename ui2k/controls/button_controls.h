@@ -3,7 +3,8 @@
 
 #include "ui2k/controls/control_handler.h"
 
-// The caption string of a push button: 0xFFFF for none; 0 when the control is not in the table.
+// The caption string of a push button: kCtlNoCaption for none; 0 when the control is not in the table.
+constexpr WORD kCtlNoCaption = 0xFFFF;
 WORD CtlButtonCaption(WORD controlId);
 
 LRESULT CtlButtonInit(CTL_HANDLER_PARAMS);

@@ -8,6 +8,7 @@
 #include "ui2k/controls/list_controls.h"
 #include "ui2k/controls/listed_values.h"
 #include "ui2k/controls/static_controls.h"
+#include "ui2k/items/control_operations.h"
 #include "ui2k/pages/page_framework.h"
 
 namespace {

@@ -14,15 +14,6 @@ void Note(const char* name, WORD control) try {
 
 }  // namespace
 
-void CtlDraw3DFrame(HDC, const RECT&, BOOL pressed) { Note("CtlDraw3DFrame", pressed ? 1 : 0); }
-
-LRESULT CtlContextHelp(UiContext*, HWND, PageItemTemplate* row, UINT, WPARAM, LPARAM) {
-  Note("CtlContextHelp", row ? row->controlId : 0);
-  return 0;
-}
-
-void CtlStepLinkedItems(UiContext*, HWND, PageItemTemplate* row) { Note("CtlStepLinkedItems", row ? row->controlId : 0); }
-
 void CtlPaintPreview(UiContext*, HWND, const PageItemTemplate* row, HDC, const RECT&) {
   Note("CtlPaintPreview", row ? row->controlId : 0);
 }

@@ -8,6 +8,7 @@
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
 #include "ui2k/entry/seams.h"
+#include "ui2k/items/control_operations.h"
 #include "ui2k/pages/file_dialogs.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/pages/page_seams.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr DWORD kFileDialogKinds = kPageFileOpen | kPageSettingsOpenSave | kPageFileRefer | kPagePresetSave |
-                                   kPagePresetRefer | kPageCreateFiles;
 constexpr DWORD kPresetListValueBase = 119;  // the saved-settings list's value of entry n is 119 + n
 
 INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINSTANCE instance) {
@@ -101,7 +100,7 @@ void TakeOnOk(UiContext* ui, HWND window, WORD pageId) {
 
 INT_PTR PageRunSubDialog(UiContext* ui, DWORD kind, WORD pageId, HWND parent) {
   if (!ui) return IDCANCEL;
-  if (kind & kFileDialogKinds) return PageGetSeams().fdlgRunFileDialog(ui, kind, pageId, parent);
+  if (PageIsFileDialogKind(kind)) return PageGetSeams().fdlgRunFileDialog(ui, kind, pageId, parent);
   const HINSTANCE instance = UiResInstance(ui->driver);
   if (!instance) return IDCANCEL;
   PageFrameState& frame = ui->state.frame;

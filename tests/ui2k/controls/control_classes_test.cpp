@@ -179,8 +179,8 @@ TEST_F(ControlClassesTest, ADrawnButtonMeasuresItselfAndDrawsAPressedFrameWhenSe
     EXPECT_EQ(measure.itemWidth, static_cast<UINT>(client.right - client.left));
     EXPECT_EQ(measure.itemHeight, static_cast<UINT>(client.bottom - client.top));
     HDC dc = GetDC(button);
-    for (const auto& [state, call] : {std::pair{ODS_SELECTED, "CtlDraw3DFrame 1"}, std::pair{0u, "CtlDraw3DFrame 0"}}) {
-      UiClearSeamCalls();
+    // The outer bevel's top-left colour tells pressed from released.
+    for (const auto& [state, colour] : {std::pair{ODS_SELECTED, COLOR_BTNSHADOW}, std::pair{0u, COLOR_3DHILIGHT}}) {
       DRAWITEMSTRUCT draw{};
       draw.CtlID = kCtlScaleButton;
       draw.itemAction = ODA_DRAWENTIRE;
@@ -188,8 +188,13 @@ TEST_F(ControlClassesTest, ADrawnButtonMeasuresItselfAndDrawsAPressedFrameWhenSe
       draw.hwndItem = button;
       draw.hDC = dc;
       draw.rcItem = client;
+      const size_t before = UiDcDrawLog(dc)->size();
       SendMessageW(page.hwnd(), WM_DRAWITEM, kCtlScaleButton, reinterpret_cast<LPARAM>(&draw));
-      EXPECT_EQ(Count(call), 1) << call;
+      const UiDrawLog& log = *UiDcDrawLog(dc);
+      const auto line = std::find_if(log.begin() + static_cast<ptrdiff_t>(before), log.end(),
+                                     [](const UiDrawRecord& r) { return r.kind == UiDrawKind::kLine; });
+      ASSERT_NE(line, log.end());
+      EXPECT_EQ(line->color, GetSysColor(colour)) << state;
     }
     ReleaseDC(button, dc);
   });
