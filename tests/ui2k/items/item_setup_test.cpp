@@ -108,6 +108,13 @@ TEST_F(ItemSetupTest, TheVersionLogoOpensTheHiddenFunctionsBecauseTheSetUpMarksI
 }
 
 TEST_F(ItemSetupTest, AChangeThroughTheBasicPagesPresetComboShowsOnTheEditPage) {
+  // The set-up runs over rows bound elsewhere: the sharing controls take the first one's item.
+  pageSeams_.pageItemSetup = [](UiContext* ui) {
+    for (const auto& [pageId, control] : {std::pair{kPageEdit, kCtlPresetComboEdit}, std::pair{kPageFinish, kCtlPresetComboFinish},
+                                          std::pair{kPageDialogSavePreset, kCtlSavePresetName}})
+      OptFindPageItem(&ui->pages, OptFindPage(&ui->pages, pageId), control)->itemId = kItemCopies;
+    PageItemSetup(ui);
+  };
   Document([&](ui::Sheet& sheet) {
     ui::Page basic = sheet.activate(kPageBasic);
     ui::Ctl combo = basic.ctl(kCtlPresetComboBasic);
