@@ -8,6 +8,7 @@
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
 #include "ui2k/controls/control_classes.h"
+#include "ui2k/controls/refill_groups.h"
 #include "ui2k/items/initial_settings_page.h"
 #include "ui2k/items/item_seams.h"
 #include "ui2k/items/preset_page.h"
@@ -61,6 +62,15 @@ constexpr PageProcedure kPageProcedures[] = {
     {kPageDialogSavePreset, nullptr, DlgSavePresetProc},
 };
 
+// The saved-settings name edits of the user-settings tabs: leaving one stores the name and the
+// preset lists show it.
+LRESULT PresetNameEdit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam) {
+  if (message != WM_COMMAND || HIWORD(wParam) != EN_KILLFOCUS) return 0;
+  ItemRunClassCommand(ui, page, row, EN_KILLFOCUS);
+  DlgRefillPresetLists(ui);
+  return 1;
+}
+
 bool IsPresetControl(WORD controlId) {
   for (WORD id : kPresetControls)
     if (id == controlId) return true;
@@ -102,7 +112,9 @@ BOOL PageItemProc(UiContext* ui, PageTemplate* page, PageItemTemplate* control, 
   if (page->id == kPageEdit && message == WM_INITDIALOG && !control) CaptionStampCheck(ui, window);
   LRESULT taken = 0;
   if (control && IsPresetControl(control->controlId)) {
-    taken = ItemGetSeams().dlgPresetControlProc(ui, window, control, message, wParam, lParam);
+    if (control->controlId >= kCtlPresetNameBasic && control->controlId <= kCtlPresetNameOthers)
+      taken = PresetNameEdit(ui, window, control, message, wParam);
+    if (!taken) taken = ItemGetSeams().dlgPresetControlProc(ui, window, control, message, wParam, lParam);
   } else {
     for (const PageProcedure& procedure : kPageProcedures) {
       if (procedure.page != page->id) continue;

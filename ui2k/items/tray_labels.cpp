@@ -15,11 +15,14 @@ constexpr WORD kPictureShortEdge = 6194;
 constexpr BYTE kSwappedPicturesModel = 128;
 constexpr WCHAR kMediaSeparator[] = WSTR("/");
 
-// The display name of the slot item's current value, while the pages have `controlId`.
+// The display name of the slot item's value, read as the item of the pages' `controlId` (the
+// tray's paper or media choice) reads its values; empty while the pages have no such control.
 void ValueName(UiContext* ui, WORD controlId, WORD item, WCHAR* text) {
   text[0] = 0;
-  if (!OptFindPageItem(&ui->pages, nullptr, controlId)) return;
-  if (const DWORD model = OptGetModelValueById(ui->driver, item)) ResLoadString(ui->driver, model, text, kUiTextChars, FALSE);
+  const PageItemTemplate* row = OptFindPageItem(&ui->pages, nullptr, controlId);
+  if (!row || !row->itemRow) return;
+  const DWORD model = OptRawToModelValue(ui->driver, row->itemRow, OptGetValue(ui->driver, item));
+  if (model) ResLoadString(ui->driver, model, text, kUiTextChars, FALSE);
 }
 
 int TextWidth(HDC dc, const WCHAR* text) {

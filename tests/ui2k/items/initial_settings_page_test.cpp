@@ -4,6 +4,7 @@
 
 #include "ui2k/items/item_seams.h"
 #include "ui2k/items/tray_labels.h"
+#include "ui2k/pages/sub_dialogs.h"
 
 namespace velm::test {
 namespace {
@@ -82,6 +83,34 @@ TEST_F(InitialSettingsTest, ATrayLabelShowsPaperPictureAndMediaAndCutsALongPaper
       ASSERT_EQ(Of(later, UiDrawKind::kBitmap).size(), 1u);
       EXPECT_EQ(Of(later, UiDrawKind::kBitmap)[0]->bitmapId, 6194);
       for (const UiDrawRecord* text : Of(later, UiDrawKind::kText)) EXPECT_EQ(text->color, GetSysColor(COLOR_GRAYTEXT));
+    });
+  }
+}
+
+TEST_F(InitialSettingsTest, TheCoverAndMarkDialogsPaintTheirLabelsForTheirSlots) {
+  struct Case {
+    WORD dialog, control;
+    BYTE slot;
+  };
+  const Case cases[] = {{kPageDialogCover, 2463, 1}, {kPageDialogCover, 2521, 28}, {kPageDialogMark, 2545, 25}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.control);
+    Document([&](ui::Sheet& sheet) {
+      UiContext* ui = ContextOf(sheet.current());
+      OptSetValue(ui->driver, kTraySlotOrientationItem + c.slot, 1);
+      OptSetValue(ui->driver, kTraySlotMediaItem + c.slot, 3);
+      ui::onDialog(c.dialog, [&](ui::Dlg& dialog) {
+        dialog.pump();
+        const UiDrawLog log = dialog.ctl(c.control).paint();
+        const auto pictures = Of(log, UiDrawKind::kBitmap);
+        ASSERT_EQ(pictures.size(), 1u);
+        EXPECT_EQ(pictures[0]->bitmapId, 6193);
+        std::u16string last;
+        for (const UiDrawRecord* text : Of(log, UiDrawKind::kText)) last = text->text;
+        EXPECT_EQ(last, u"/" + String(ui, 4603));
+        dialog.command(IDCANCEL);
+      });
+      PageRunSubDialog(ui, kPageModal, c.dialog, sheet.current().hwnd());
     });
   }
 }

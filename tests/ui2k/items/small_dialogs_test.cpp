@@ -163,3 +163,29 @@ TEST_F(SmallDialogsTest, TheUserCodeInputStaysOpenWhileTheConfirmationAnswersNo)
 
 }  // namespace
 }  // namespace velm::test
+
+namespace velm::test {
+namespace {
+
+TEST_F(SmallDialogsTest, LeavingAPresetNameEditStoresItAndRefillsThePresetLists) {
+  struct Case {
+    WORD code;
+    bool refilled;
+  };
+  const Case cases[] = {{EN_KILLFOCUS, true}, {EN_CHANGE, false}};
+  Document([&](ui::Sheet& sheet) {
+    ui::Page basic = sheet.activate(kPageBasic);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.code);
+      g_seen = Seen{};
+      basic.command(kCtlPresetNameBasic, c.code);
+      EXPECT_EQ(g_seen.editCommands, (std::vector<WORD>{c.code})) << "the class command ran once";
+      const bool refilled = std::count(g_seen.inits.begin(), g_seen.inits.end(),
+                                       std::pair<WORD, WORD>{kPageBasic, kCtlPresetComboBasic}) == 1;
+      EXPECT_EQ(refilled, c.refilled);
+    }
+  });
+}
+
+}  // namespace
+}  // namespace velm::test
