@@ -82,11 +82,14 @@ TEST_F(PresetPageTest, EditAndAddOpenTheUserSettingsSheetWithTheOkButtonThePrese
   }
 }
 
-TEST_F(PresetPageTest, TheAddButtonsSaveDialogOpensOnceWhenThePageIsBack) {
+TEST_F(PresetPageTest, TheAddButtonsSaveDialogOpensOnceAsTheSheetStarts) {
   Presets(3, false);
   OnPresetPage([&](UiContext*, ui::Page& page) {
     int saveDialogs = 0;
-    ui::onSheet([](ui::Sheet& nested) { nested.pressCancel(); });
+    ui::onSheet([&](ui::Sheet& nested) {
+      EXPECT_EQ(saveDialogs, 1) << "the name is asked for before the settings are edited";
+      nested.pressCancel();
+    });
     ui::onDialog(kPageDialogSavePreset, [&](ui::Dlg& dialog) {
       ++saveDialogs;
       dialog.command(IDCANCEL);
