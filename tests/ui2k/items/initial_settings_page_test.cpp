@@ -2,6 +2,11 @@
 // language warning, and the device query's two outcomes.
 #include "../pages/pages_fixture.h"
 
+#include <fstream>
+#include <sstream>
+
+#include "core/machine_root.h"
+
 #include "ui2k/items/item_seams.h"
 #include "ui2k/items/tray_labels.h"
 #include "ui2k/pages/sub_dialogs.h"
@@ -163,6 +168,38 @@ TEST_F(InitialSettingsTest, AFailedDeviceQueryIsReportedAndASucceededOneRebuilds
       EXPECT_EQ(Count("Fetch"), 1);
       EXPECT_EQ(Count("BidiUiUpdateStatus"), answer ? 0 : 1);
       EXPECT_EQ(Count("InstRefreshPresetsOnce 0"), answer ? 1 : 0);
+    });
+  }
+}
+
+// What the job-credential service was told since the log was last removed.
+std::string ServiceLog() {
+  std::ifstream in(platform::MachineStore("jobcr") / "calls.log");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST_F(InitialSettingsTest, TheJobControlButtonSendsTheLanguageAndTheCredentialButtonWritesTheUserCode) {
+  struct Case {
+    WORD button;
+    std::string told;
+    int fetches;
+  };
+  const Case cases[] = {
+      {kCtlJobControl, "notify Velm Printer 1 0800000006000c00\n", 0},  // French
+      {kCtlQueryCredentials, "write Velm Printer 1\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    OnInitialSettings([&](UiContext* ui, ui::Page& page) {
+      ASSERT_TRUE(OptSetValue(ui->driver, kItemLanguageID, 6));
+      ASSERT_TRUE(OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemUserCode), u"1234"));
+      std::filesystem::remove(platform::MachineStore("jobcr") / "calls.log");
+      UiClearSeamCalls();
+      page.ctl(c.button).click();
+      EXPECT_EQ(ServiceLog(), c.told);
+      EXPECT_EQ(Count("BidiUiFetchInstalledOptions"), c.fetches);
     });
   }
 }
