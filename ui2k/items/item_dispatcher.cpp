@@ -24,11 +24,11 @@ constexpr UINT kStringStampFirstPageOnly = 563;
 constexpr DWORD kPresetBase = 119;
 
 // The saved-settings controls of every page: combos, name edits and restore buttons.
-constexpr WORD kPresetControls[] = {kCtlPresetComboBasic,  kCtlPresetComboEdit,  kCtlPresetComboFinish,
-                                    kCtlPresetComboOthers, kCtlPresetNameBasic,  kCtlPresetNameBasic + 1,
-                                    kCtlPresetNameBasic + 2, kCtlPresetNameOthers, kCtlPresetRestore,
-                                    kCtlRestoreBasic,      kCtlRestoreEdit,      kCtlRestoreFinish,
-                                    kCtlRestoreOthers};
+constexpr WORD kPresetControls[] = {
+    kCtlPresetComboBasic, kCtlPresetComboEdit, kCtlPresetComboFinish, kCtlPresetComboOthers,
+    kCtlPresetNameBasic,  kCtlPresetNameEdit,  kCtlPresetNameFinish,  kCtlPresetNameOthers,
+    kCtlPresetRestore,    kCtlRestoreBasic,    kCtlRestoreEdit,       kCtlRestoreFinish,
+    kCtlRestoreOthers};
 
 // A page and its procedure: one that later work builds (a seam), one handled here, or none (the
 // page takes nothing).
