@@ -2,12 +2,13 @@
 // the constant tables of the settings library as one C++ source file.
 //
 //   velm_tablegen --data <folder> [--out <file.cpp>] [--ids <file.h>] [--output-trays <file.cpp>]
-//                 [--job-credential-names <file.h>] [--page-ids <file.h>]
+//                 [--job-credential-names <file.h>] [--page-ids <file.h>] [--tray-slots <file.h>]
 //
 // --page-ids writes the header of page and control identifiers.
 // --output-trays writes the interface's output-tray tables (data/output_trays.txt).
 // --job-credential-names writes the header of the job-credential items' printer-data names
 // (data/job_credential_names.txt).
+// --tray-slots writes the header of the paper-tray slots and tray labels (data/tray_slots.txt).
 // --out writes the tables, --ids the header of item identifiers; without either only the checks
 // run. Every fault is reported as "file:line: what"; any fault
 // ends the run with exit status 1 and no output file. On success the counts are printed beside
@@ -29,6 +30,7 @@
 
 #include "page_sources.h"
 #include "saved_settings_values.h"
+#include "tray_slots.h"
 
 namespace fs = std::filesystem;
 
@@ -2062,6 +2064,7 @@ std::vector<PageItem> PageItemsOf(const std::vector<velm::data::PageSource>& sou
 int main(int argc, char** argv) {
   fs::path data, out, ids, outputTrays, pageIds;
   fs::path credentialNames;
+  fs::path traySlots;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--data" && i + 1 < argc) data = argv[++i];
@@ -2070,6 +2073,7 @@ int main(int argc, char** argv) {
     else if (arg == "--output-trays" && i + 1 < argc) outputTrays = argv[++i];
     else if (arg == "--job-credential-names" && i + 1 < argc) credentialNames = argv[++i];
     else if (arg == "--page-ids" && i + 1 < argc) pageIds = argv[++i];
+    else if (arg == "--tray-slots" && i + 1 < argc) traySlots = argv[++i];
     else {
       std::cerr << "usage: velm_tablegen --data <folder> [--out <file.cpp>] [--ids <file.h>]\n";
       return 2;
@@ -2103,6 +2107,8 @@ int main(int argc, char** argv) {
   const OutputTrays trays = outputTrays.empty() ? OutputTrays{} : ReadOutputTrays(data, items, valueSymbols);
   const std::vector<CredentialName> names =
       credentialNames.empty() ? std::vector<CredentialName>{} : ReadCredentialNames(data, items);
+  const velm::data::TraySlots traySlotTable =
+      traySlots.empty() ? velm::data::TraySlots{} : velm::data::ReadTraySlots(data, pageSources, Fail);
 
   if (g_errors > 0) {
     std::cerr << "velm_tablegen: " << g_errors << " fault(s) in " << data.string() << "; no tables written\n";
@@ -2128,6 +2134,9 @@ int main(int argc, char** argv) {
     return 1;
   if (!credentialNames.empty() &&
       !WriteFile(credentialNames, [&](std::ostream& file) { WriteCredentialNames(file, names); }))
+    return 1;
+  if (!traySlots.empty() &&
+      !WriteFile(traySlots, [&](std::ostream& file) { velm::data::WriteTraySlots(file, traySlotTable); }))
     return 1;
   return 0;
 }

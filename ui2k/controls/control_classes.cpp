@@ -90,6 +90,15 @@ LRESULT Click(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM wParam, LP
   return changed;
 }
 
+// The item procedure sees each operation's event first: TRUE when it took it.
+bool TakenByItemProc(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam,
+                     LRESULT* result) {
+  INT_PTR answer = 0;
+  if (!PageOfferToItemProc(ui, page, row, message, wParam, lParam, &answer)) return false;
+  *result = answer;
+  return true;
+}
+
 LRESULT ClassProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WCHAR name[64] = {};
   WNDCLASSW info{};
@@ -153,6 +162,7 @@ const CtlClass* CtlFindClass(WORD controlType) {
 LRESULT CtlInit(UiContext* ui, HWND page, PageItemTemplate* row) {
   const CtlClass* found = row ? CtlFindClass(row->controlType) : nullptr;
   if (!found) return 0;
+  if (LRESULT taken = 0; TakenByItemProc(ui, page, row, WM_INITDIALOG, 0, 0, &taken)) return taken;
   if (!row->window) row->window = GetDlgItem(page, row->controlId);
   if (found->subclass && row->window &&
       GetWindowLongPtrW(row->window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(found->subclass))
@@ -161,11 +171,14 @@ LRESULT CtlInit(UiContext* ui, HWND page, PageItemTemplate* row) {
 }
 
 LRESULT CtlRefresh(UiContext* ui, HWND page, PageItemTemplate* row) {
+  if (LRESULT taken = 0; row && TakenByItemProc(ui, page, row, WM_PAINT, 0, 0, &taken)) return taken;
   return Call(ui, page, row, &CtlClass::showValue, WM_PAINT, 0, 0);
 }
 
 LRESULT CtlOnCommand(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM wParam, LPARAM lParam) {
-  if (!row || LOWORD(wParam) != row->controlId) return 0;
+  if (!row) return 0;
+  if (LRESULT taken = 0; TakenByItemProc(ui, page, row, WM_COMMAND, wParam, lParam, &taken)) return taken;
+  if (LOWORD(wParam) != row->controlId) return 0;
   const LRESULT changed = Call(ui, page, row, &CtlClass::command, WM_COMMAND, wParam, lParam);
   if (changed) PageUpdateControls(ui, page, FALSE);
   return changed;
@@ -173,6 +186,7 @@ LRESULT CtlOnCommand(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM wPa
 
 LRESULT CtlOnMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!row || (row->window && !IsWindowVisible(row->window))) return 0;
+  if (LRESULT taken = 0; TakenByItemProc(ui, page, row, message, wParam, lParam, &taken)) return taken;
   if (message == WM_LBUTTONDOWN && row->controlType == kTypeScaleSlider) return 0;
   const LRESULT changed = Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
   if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR)
@@ -199,6 +213,7 @@ LRESULT CALLBACK CtlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   PageItemTemplate* row = ui ? PageFindRow(page, static_cast<WORD>(GetDlgCtrlID(window))) : nullptr;
   if (row && row->window == window) {
     LRESULT result = 0;
+    if (TakenByItemProc(ui, page, row, message, wParam, lParam, &result)) return result;
     if (Handle(ui, page, row, window, message, wParam, lParam, &result)) return result;
   }
   return ClassProcedure(window, message, wParam, lParam);

@@ -59,6 +59,33 @@ LRESULT CallClass(UiContext* ui, HWND window, PageItemTemplate& row, CtlHandler 
   return (found->*handler)(ui, window, &row, message, wParam, lParam);
 }
 
+// The class call for a message the item procedure has not seen yet: offered to it first (as
+// `offered`: WM_INITDIALOG for a fill, WM_PAINT for a show); a message it takes is not passed on.
+LRESULT OfferThenCallClass(UiContext* ui, HWND window, PageItemTemplate& row, CtlHandler CtlClass::*handler,
+                           UINT offered, UINT message, WPARAM wParam, LPARAM lParam) {
+  INT_PTR taken = 0;
+  if (PageOfferToItemProc(ui, window, &row, offered, wParam, lParam, &taken)) return taken;
+  return CallClass(ui, window, row, handler, message, wParam, lParam);
+}
+
+// The row of the control a page message concerns: the sender of a command or notification, the
+// owner-drawn control, the control asking for its colours; null for the page's own messages.
+PageItemTemplate* RowOfMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      return PageFindRow(window, LOWORD(wParam));
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+      return PageFindRow(window, static_cast<WORD>(wParam));
+    case WM_NOTIFY:
+      return lParam ? PageFindRow(window, static_cast<WORD>(reinterpret_cast<const NMHDR*>(lParam)->idFrom)) : nullptr;
+    default:
+      if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC && lParam)
+        return PageFindRow(window, static_cast<WORD>(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))));
+      return nullptr;
+  }
+}
+
 // The model node of a row: its item's, or for a spin row with a partner the partner's item's, as
 // the item set-up shares them.
 const DescNode* NodeOf(UiContext* ui, const PageTemplate& page, const PageItemTemplate& row) {
@@ -97,15 +124,7 @@ void LoadSelections(UiContext* ui) {
     PageGetSeams().dlgGetPresetRowText(ui, row, kPresetKeyComment, text, kUiTextChars);
     OptSetString(context, OptFindItem(context->itemTable, kItemPresetComment), text);
   }
-  const DWORD stamp = OptGetValue(context, kItemWmID);
-  const DWORD kind = OptGetValue(context, kItemWmKind);
-  if (OptGetValue(context, kItemFuncSelectWaterMark) && stamp < LstGetStampCount(context) && kind >= kStampKindFirst &&
-      kind <= kStampKindLast) {
-    LstLoadStamp(context, stamp);
-  } else {
-    OptSetValue(context, kItemFuncSelectWaterMark, 0);
-    OptSetValue(context, kItemWmID, 0);
-  }
+  PageReloadStamp(ui);
 }
 
 void ClearChangedFlags(DriverContext* context) {
@@ -141,7 +160,7 @@ BOOL InitPage(UiContext* ui, HWND window, BOOL modal, WORD pageId) {
     row.busy = 0;
     if (const CtlClass* found = ClassOf(row); found && found->subclass && row.window)
       SetWindowLongPtrW(row.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(found->subclass));
-    CallClass(ui, window, row, &CtlClass::fill, WM_INITDIALOG, 0, 0);
+    OfferThenCallClass(ui, window, row, &CtlClass::fill, WM_INITDIALOG, WM_INITDIALOG, 0, 0);
   }
   if (modal) EnableWindow(window, TRUE);
   PostMessageW(window, kPageMsgRescale, 0, 0);
@@ -294,7 +313,7 @@ BOOL Mouse(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM lPara
     PageHideHint(ui);
     return FALSE;
   }
-  CallClass(ui, window, *row, &CtlClass::message, message, wParam, lParam);
+  OfferThenCallClass(ui, window, *row, &CtlClass::message, message, message, wParam, lParam);
   if (message == WM_MOUSEMOVE) PageStartHint(ui, window, row);
   return TRUE;
 }
@@ -364,7 +383,8 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
       const int controlId = message == WM_HELP ? (lParam ? reinterpret_cast<const HELPINFO*>(lParam)->iCtrlId : 0)
                                                : GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
       if (PageItemTemplate* row = PageFindRow(window, static_cast<WORD>(controlId)))
-        return CallClass(ui, window, *row, &CtlClass::message, message, wParam, lParam) ? TRUE : FALSE;
+        return OfferThenCallClass(ui, window, *row, &CtlClass::message, message, message, wParam, lParam) ? TRUE
+                                                                                                           : FALSE;
       return FALSE;
     }
     case kPageMsgShowConflict:
@@ -393,6 +413,13 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
+// The page's own WM_INITDIALOG, once its controls are filled.
+void OfferInit(UiContext* ui, HWND window, WPARAM wParam, LPARAM lParam) {
+  INT_PTR ignored = 0;
+  if (PageOfferToItemProc(ui, window, nullptr, WM_INITDIALOG, wParam, lParam, &ignored))
+    PageUpdateControls(ui, window, FALSE);
+}
+
 }  // namespace
 
 UiContext* PageContextOf(HWND window) {
@@ -408,6 +435,25 @@ HWND PageWindowOf(UiContext* ui, WORD pageId) {
   const PageTemplate* page = OptFindPage(&ui->pages, pageId);
   const int index = page ? PageIndexOf(ui, page) : -1;
   return index >= 0 && index < kPageWindowSlots ? ui->state.frame.pageWindows[index] : nullptr;
+}
+
+void PageReloadStamp(UiContext* ui) {
+  DriverContext* context = ui->driver;
+  const DWORD stamp = OptGetValue(context, kItemWmID);
+  const DWORD kind = OptGetValue(context, kItemWmKind);
+  if (OptGetValue(context, kItemFuncSelectWaterMark) && stamp < LstGetStampCount(context) && kind >= kStampKindFirst &&
+      kind <= kStampKindLast) {
+    LstLoadStamp(context, stamp);
+  } else {
+    OptSetValue(context, kItemFuncSelectWaterMark, 0);
+    OptSetValue(context, kItemWmID, 0);
+  }
+}
+
+BOOL PageOfferToItemProc(UiContext* ui, HWND window, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam,
+                         INT_PTR* result) {
+  const PageWindow* record = PageRecordOf(window);
+  return PageGetSeams().pageItemProc(ui, record ? record->page : nullptr, row, window, message, wParam, lParam, result);
 }
 
 PageItemTemplate* PageFindRow(HWND window, WORD controlId) {
@@ -485,8 +531,8 @@ void PageUpdateControls(UiContext* ui, HWND window, BOOL full) {
   for (DWORD n = 0; n < record->page->itemCount; ++n) {
     PageItemTemplate& row = record->page->items[n];
     if (!row.window) continue;
-    if (full) CallClass(ui, window, row, &CtlClass::fill, 0, 0, 0);
-    CallClass(ui, window, row, &CtlClass::showValue, 0, 0, 0);
+    if (full) OfferThenCallClass(ui, window, row, &CtlClass::fill, WM_INITDIALOG, 0, 0, 0);
+    OfferThenCallClass(ui, window, row, &CtlClass::showValue, WM_PAINT, 0, 0, 0);
   }
 }
 
@@ -510,6 +556,7 @@ INT_PTR CALLBACK PageTabDialogProc(HWND window, UINT message, WPARAM wParam, LPA
   if (DrawingProgramRuns()) ResetChildProcedures(window);
   if (!InitPage(ui, window, FALSE, pageId)) return FALSE;
   HideChildren(window);
+  OfferInit(ui, window, wParam, lParam);
   return TRUE;
 } catch (...) {
   return SysFailAtBoundary(INT_PTR{FALSE});
@@ -521,17 +568,26 @@ INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     const WORD pageId = ui ? ui->state.frame.currentPageId : 0;
     if (!ui || !InitPage(ui, window, TRUE, pageId)) return FALSE;
     HideChildren(window);
+    OfferInit(ui, window, wParam, lParam);
     return TRUE;
   }
   UiContext* ui = PageContextOf(window);
-  if (!ui) return FALSE;
+  if (!ui) {
+    // An owner-drawn control measured before the dialog is set up: no context, no page.
+    INT_PTR result = FALSE;
+    if (message == WM_MEASUREITEM &&
+        PageGetSeams().pageItemProc(nullptr, nullptr, nullptr, window, message, wParam, lParam, &result))
+      return result;
+    return FALSE;
+  }
   if (message == WM_DESTROY) {
     ForgetPage(ui, window);
     return FALSE;
   }
   PageWindow* record = PageRecordOf(window);
   INT_PTR result = FALSE;
-  if (record && PageGetSeams().pageItemProc(ui, record->page, window, message, wParam, lParam, &result)) {
+  if (record && PageOfferToItemProc(ui, window, RowOfMessage(window, message, wParam, lParam), message, wParam, lParam,
+                                    &result)) {
     PageUpdateControls(ui, window, FALSE);
     return result;
   }

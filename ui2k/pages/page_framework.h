@@ -74,3 +74,12 @@ PageWindow* PageRecordOf(HWND window);
 HWND PageWindowOf(UiContext* ui, WORD pageId);
 // The row of `controlId` on the page of `window`, or null.
 PageItemTemplate* PageFindRow(HWND window, WORD controlId);
+
+// The stamp in use (item 63) loaded again when its index (item 120) is below the stamp count and
+// its kind (item 109) is 1..3; otherwise items 63 and 120 become 0.
+void PageReloadStamp(UiContext* ui);
+
+// Offers a message to the item procedure of the page of `window`, for the control of `row` (null:
+// the page itself): TRUE when the procedure took it (*result its answer).
+BOOL PageOfferToItemProc(UiContext* ui, HWND window, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam,
+                         INT_PTR* result);

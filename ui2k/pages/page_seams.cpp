@@ -6,6 +6,7 @@
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/items/item_setup.h"
+#include "ui2k/items/item_dispatcher.h"
 #include "ui2k/pages/file_dialogs.h"
 #include "ui2k/store/presets.h"
 #include "settings/items/store.h"
@@ -39,7 +40,7 @@ BOOL EditPreset(UiContext* ui, int index) {
 }  // namespace
 
 const PageSeams kPageSeamsRecording = {
-    [](UiContext*, PageTemplate*, HWND, UINT, WPARAM, LPARAM, INT_PTR*) -> BOOL { return FALSE; },
+    PageItemProc,
     PageItemSetup,
     CtlFindClass,
     FdlgRunFileDialog,

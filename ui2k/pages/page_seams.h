@@ -4,8 +4,9 @@
 // The file dialogs run (FdlgRunFileDialog), and applying, overwriting and testing a preset go to
 // the stored settings files (RstSavePresetByIndex, RstEditPreset under the name of item 865,
 // RstIsPresetWritable). The rest records its call (UiNoteSeamCall, ui2k/entry/seams.h) and does
-// nothing until the code that holds it exists: an item procedure takes no message, the preset list
-// is empty and appending to it fails. The control classes are ui2k/controls' (CtlFindClass).
+// nothing until the code that holds it exists: the preset list is empty and appending to it
+// fails. The control classes are ui2k/controls' (CtlFindClass); the item procedure is
+// ui2k/items' dispatcher (PageItemProc).
 // Tests put their own functions in.
 #pragma once
 
@@ -29,10 +30,12 @@ struct CtlClass {
 };
 
 struct PageSeams {
-  // The item procedure of the page: TRUE when it took the message (*result is then the
-  // dialog procedure's answer).
-  BOOL (*pageItemProc)(UiContext* ui, PageTemplate* page, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                       INT_PTR* result);
+  // The item procedure of the page `window` shows (`page` its row; both null for a message before
+  // the dialog is set up, when `ui` is null too), for the control of `control` (null: a message
+  // to the page itself): TRUE when it took the message (*result is then the dialog procedure's
+  // answer).
+  BOOL (*pageItemProc)(UiContext* ui, PageTemplate* page, PageItemTemplate* control, HWND window, UINT message,
+                       WPARAM wParam, LPARAM lParam, INT_PTR* result);
   // The item procedures' set-up at the first binding.
   void (*pageItemSetup)(UiContext* ui);
   // The control class of a control type, or null.
