@@ -6,6 +6,7 @@
 #include "settings/items/store.h"
 #include "settings/items/unit_conversion.h"
 #include "settings/services/resource_strings.h"
+#include "ui2k/pages/hint_window.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 
@@ -322,22 +323,60 @@ void TurnThemeOff(HWND window) {
   FreeLibrary(theme);
 }
 
-// A click on one of the 0x54 slider's arrow buttons: the popup laid over a pressed arrow.
-void PressArrow(UiContext* ui, PageItemTemplate* row, LPARAM lParam) {
+// The 0x54 slider's arrow buttons are squares at the ends of its client area.
+RECT ArrowBox(HWND window, bool plus) {
   RECT client{};
-  GetClientRect(row->window, &client);
-  const int arrow = client.bottom - client.top;  // the arrow buttons are square
-  const int x = static_cast<SHORT>(LOWORD(lParam));
-  const bool left = x < client.left + arrow, right = x >= client.right - arrow;
+  GetClientRect(window, &client);
+  const LONG side = client.bottom - client.top;
+  return plus ? RECT{client.right - side, client.top, client.right, client.bottom}
+              : RECT{client.left, client.top, client.left + side, client.bottom};
+}
+
+// An arrow button drawn as a minus or a plus sign in a raised (or pressed) frame; an arrow that
+// cannot move the value has a grey sign.
+void PaintArrow(HDC dc, RECT box, bool plus, bool pressed, bool active) {
+  FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(dc, &box, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  const LONG side = box.right - box.left, arm = side / 4, middleX = (box.left + box.right) / 2,
+             middleY = (box.top + box.bottom) / 2, offset = pressed ? 1 : 0;
+  HBRUSH ink = GetSysColorBrush(active ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+  const RECT across{middleX - arm + offset, middleY - 1 + offset, middleX + arm + offset, middleY + 1 + offset};
+  FillRect(dc, &across, ink);
+  if (!plus) return;
+  const RECT down{middleX - 1 + offset, middleY - arm + offset, middleX + 1 + offset, middleY + arm + offset};
+  FillRect(dc, &down, ink);
+}
+
+void PaintArrows(HWND window) {
+  HDC dc = GetDC(window);
+  if (!dc) return;
+  const SCROLLINFO info = GetScroll(window);
+  PaintArrow(dc, ArrowBox(window, false), false, false, info.nPos > info.nMin);
+  PaintArrow(dc, ArrowBox(window, true), true, false, info.nPos < info.nMax);
+  ReleaseDC(window, dc);
+}
+
+// A click on one of the 0x54 slider's arrow buttons: a popup drawn as the pressed arrow is laid
+// over it.
+void PressArrow(UiContext* ui, PageItemTemplate* row, LPARAM lParam) {
+  const POINT at{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+  const RECT minus = ArrowBox(row->window, false), plus = ArrowBox(row->window, true);
+  const bool left = PtInRect(&minus, at) != FALSE, right = PtInRect(&plus, at) != FALSE;
   if (!left && !right) return;
   const SCROLLINFO info = GetScroll(row->window);
   if ((left && info.nPos <= info.nMin) || (right && info.nPos >= info.nMax)) return;
   CtlSliderEndPress(ui);
-  POINT corner{left ? client.left : client.right - arrow, client.top};
+  PageHideHint(ui);
+  const RECT box = right ? plus : minus;
+  POINT corner{box.left, box.top};
   ClientToScreen(row->window, &corner);
-  ui->state.pressedArrow = CreateWindowExW(0, WSTR("STATIC"), right ? WSTR("+") : WSTR("-"),
-                                           WS_POPUP | WS_VISIBLE | SS_CENTER, corner.x, corner.y, arrow, arrow,
-                                           row->window, nullptr, nullptr, nullptr);
+  HWND popup = CreateWindowExW(0, WSTR("STATIC"), WSTR(""), WS_POPUP | WS_VISIBLE, corner.x, corner.y,
+                               box.right - box.left, box.bottom - box.top, row->window, nullptr, nullptr, nullptr);
+  ui->state.pressedArrow = popup;
+  if (HDC dc = popup ? GetDC(popup) : nullptr) {
+    PaintArrow(dc, RECT{0, 0, box.right - box.left, box.bottom - box.top}, right, true, true);
+    ReleaseDC(popup, dc);
+  }
 }
 
 }  // namespace
@@ -553,7 +592,7 @@ LRESULT CtlSliderShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, 
 LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                            LPARAM lParam) {
   CtlSliderShow(ui, page, row, message, wParam, lParam);
-  if (row->window) InvalidateRect(row->window, nullptr, TRUE);
+  if (row->window) PaintArrows(row->window);
   return 0;
 }
 

@@ -314,8 +314,33 @@ TEST_F(EditControlsTest, NoArrowPopupAtTheMinimumOrMaximumOrBetweenTheArrows) {
       Send(CtlSliderShowScale, page, &scale, WM_PAINT);
       Send(CtlSliderMessage, page, &scale, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, y));
       EXPECT_EQ(CtlSliderPressedArrow(ui) != nullptr, c.popup) << c.value << " at " << c.x;
+      if (HWND popup = CtlSliderPressedArrow(ui)) {
+        const UiDrawLog& drawn = UiWindowDrawLog(popup);
+        ASSERT_EQ(drawn.size(), c.x == left ? 3u : 4u);  // face, frame, bar (and the plus's upright)
+        EXPECT_EQ(drawn[1].kind, UiDrawKind::kEdge);
+        EXPECT_EQ(drawn[1].style, static_cast<UINT>(EDGE_SUNKEN));
+      }
       CtlSliderEndPress(ui);
     }
+  });
+}
+
+TEST_F(EditControlsTest, TheScaleSliderDrawsMinusAndPlusGreyAtTheirBound) {
+  Document([&](ui::Sheet& sheet) {
+    ui::Page page = sheet.activate(1006);
+    UiContext* ui = ContextOf(page);
+    PageItemTemplate scale = *Row(page, kCtlBrightness);
+    scale.controlType = 0x54;
+    OptSetValue(ui->driver, kItemBrightness, static_cast<DWORD>(-50));
+    UiBeginWindowLog(scale.window);
+    Send(CtlSliderShowScale, page, &scale, WM_PAINT);
+    const UiDrawLog& drawn = UiWindowDrawLog(scale.window);
+    ASSERT_EQ(drawn.size(), 7u);  // minus: face, frame, bar; plus: face, frame, two bars
+    EXPECT_EQ(drawn[1].style, static_cast<UINT>(EDGE_RAISED));
+    EXPECT_EQ(drawn[2].color, GetSysColor(COLOR_GRAYTEXT));   // nothing below the minimum
+    EXPECT_EQ(drawn[5].color, GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(drawn[6].color, GetSysColor(COLOR_BTNTEXT));
+    EXPECT_GT(drawn[6].rect.bottom - drawn[6].rect.top, drawn[5].rect.bottom - drawn[5].rect.top);  // the upright
   });
 }
 
