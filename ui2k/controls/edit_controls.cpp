@@ -4,6 +4,7 @@
 #include "data/page_ids.h"
 #include "settings/description/image.h"
 #include "settings/items/store.h"
+#include "settings/items/page_control_extras.h"
 #include "settings/items/unit_conversion.h"
 #include "settings/services/resource_strings.h"
 #include "ui2k/pages/hint_window.h"
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr int kEditTextChars = 522;         // an edit's text as the item gives it
+constexpr int kLinesChars = 10240;          // an edit's text built from its line list
 constexpr int kLongTextChars = 260;         // the limit of an edit with kCtlFlagLongText
 constexpr int kSuffixChars = 17;            // a unit suffix and its terminator
 constexpr int kNumberChars = 64;
@@ -25,7 +27,6 @@ constexpr LONGLONG kMaxWholeInch = 1789569;
 constexpr LONG kSpinDefaultMin = -100, kSpinDefaultMax = 100;
 constexpr LONG kSliderDefaultMin = 0, kSliderDefaultMax = 200;
 constexpr int kSliderLineStep = 1, kSliderPageStep = 10;
-constexpr WORD kExtraKindSteps = 3;
 constexpr WORD kTypeScaleSlider = 0x54;
 constexpr WPARAM kKeyUp = 38, kKeyDown = 40;
 constexpr WPARAM kCharBackspace = 8;
@@ -105,6 +106,14 @@ WORD PageIdOf(HWND page) {
   return record && record->page ? record->page->id : 0;
 }
 
+// The row's extra-data words: its own, else the pages' table entry of its control; null
+// without any.
+const WORD* ExtraWords(HWND page, const PageItemTemplate* row) {
+  if (row->extra) return static_cast<const WORD*>(row->extra);
+  const PageControlExtra* extra = PageFindControlExtra(PageIdOf(page), row->controlId);
+  return extra ? extra->words : nullptr;
+}
+
 // ---- Text ------------------------------------------------------------------------------
 
 int Length(const WCHAR* text) {
@@ -130,8 +139,8 @@ void Append(WCHAR* text, DWORD capacity, const WCHAR* more) {
 }
 
 void SetTextWhenDifferent(HWND window, const WCHAR* text) {
-  WCHAR shown[kEditTextChars * 2] = {};
-  GetWindowTextW(window, shown, kEditTextChars * 2);
+  WCHAR shown[kLinesChars] = {};
+  GetWindowTextW(window, shown, kLinesChars);
   if (!Same(shown, text)) SetWindowTextW(window, text);
 }
 
@@ -176,6 +185,34 @@ void CurrentDecimalText(const UiContext* ui, const PageItemTemplate* row, const 
   LONG minimum = 0, maximum = 0;
   ShownRange(ui, row, range, LONG(0x80000000), 0x7FFFFFFF, &minimum, &maximum);
   DecimalText(ui, row, range, Clamp(ShownValue(ui, row), minimum, maximum), text, capacity);
+}
+
+// The text of an item: a string item's text, else its number.
+void ItemText(UiContext* ui, WORD item, WCHAR* text, DWORD capacity) {
+  ItemTableRow* itemRow = nullptr;
+  const DWORD value = OptGetValue(ui->driver, item, &itemRow);
+  text[0] = 0;
+  if (!itemRow) return;
+  const int type = DescriptorType(itemRow->descriptor);
+  if (type == kTypeAnsi || type == kTypeWide || type == kTypeAnsiAlt || type == kTypeWideAlt)
+    OptGetString(ui->driver, itemRow, text, capacity);
+  else
+    wsprintfW(text, WSTR("%ld"), static_cast<LONG>(value));
+}
+
+// An edit's line list (kind 7 extra data): each line's label and its item's text (the
+// alternative item's when the first item is not 1), the lines joined by line breaks.
+void JoinLines(UiContext* ui, const WORD* lines, WCHAR* text, DWORD capacity) {
+  WCHAR part[kEditTextChars];
+  for (WORD n = 0; n < lines[1]; ++n) {
+    const WORD* line = lines + 2 + 3 * n;
+    const WORD item = line[2] && OptGetValue(ui->driver, line[1]) != 1 ? line[2] : line[1];
+    if (n) Append(text, capacity, WSTR("\r\n"));
+    ResLoadString(ui->driver, line[0], part, kEditTextChars, FALSE);
+    Append(text, capacity, part);
+    ItemText(ui, item, part, kEditTextChars);
+    Append(text, capacity, part);
+  }
 }
 
 // ---- Decimal edit ------------------------------------------------------------------------
@@ -298,20 +335,19 @@ SpinView SpinViewOf(const UiContext* ui, HWND page, PageItemTemplate* row) {
   return view;
 }
 
-// The slider's line and page steps: 1 and 10, or the words of its kind-3 extra data.
-void SliderSteps(const PageItemTemplate* row, int* line, int* pageStep) {
-  *line = kSliderLineStep;
-  *pageStep = kSliderPageStep;
-  const auto* extra = static_cast<const WORD*>(row->extra);
-  if (extra && extra[0] == kExtraKindSteps && extra[3]) {
-    *line = extra[1];
-    *pageStep = extra[2];
-  }
+bool HasSteps(HWND page, const PageItemTemplate* row) {
+  const WORD* extra = ExtraWords(page, row);
+  return extra && extra[0] == kExtraSliderSteps && extra[3];
 }
 
-bool HasSteps(const PageItemTemplate* row) {
-  const auto* extra = static_cast<const WORD*>(row->extra);
-  return extra && extra[0] == kExtraKindSteps && extra[3];
+// The slider's line and page steps: 1 and 10, or the words of its kind-3 extra data.
+void SliderSteps(HWND page, const PageItemTemplate* row, int* line, int* pageStep) {
+  *line = kSliderLineStep;
+  *pageStep = kSliderPageStep;
+  if (!HasSteps(page, row)) return;
+  const WORD* extra = ExtraWords(page, row);
+  *line = extra[1];
+  *pageStep = extra[2];
 }
 
 void TurnThemeOff(HWND window) {
@@ -457,8 +493,15 @@ LRESULT CtlEditInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, LP
 }
 
 // The text being typed stays: it is committed when the edit loses the focus.
-LRESULT CtlEditShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, LPARAM) {
-  if (!row->window || !row->itemRow) return 0;
+LRESULT CtlEditShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT, WPARAM, LPARAM) {
+  if (!row->window) return 0;
+  if (const WORD* lines = ExtraWords(page, row); lines && lines[0] == kExtraEditLines) {
+    WCHAR text[kLinesChars] = {};
+    JoinLines(ui, lines, text, kLinesChars);
+    SetTextWhenDifferent(row->window, text);
+    return 0;
+  }
+  if (!row->itemRow) return 0;
   WCHAR stored[kEditTextChars] = {}, shown[kEditTextChars * 2];
   OptGetString(ui->driver, row->itemRow, stored, kEditTextChars);
   const bool multiLine = (GetWindowLongW(row->window, GWL_STYLE) & ES_MULTILINE) != 0;
@@ -600,7 +643,7 @@ LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT m
                          LPARAM lParam) {
   if (!row->window) return 0;
   if (message == WM_CTLCOLORSCROLLBAR)
-    return row->controlType == kTypeScaleSlider && HasSteps(row) ? reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH))
+    return row->controlType == kTypeScaleSlider && HasSteps(page, row) ? reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH))
                                                                  : 0;
   if (message == WM_LBUTTONDOWN) {
     if (row->controlType == kTypeScaleSlider && Enabled(row)) PressArrow(ui, row, lParam);
@@ -608,7 +651,7 @@ LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT m
   }
   if (message != WM_HSCROLL || reinterpret_cast<HWND>(lParam) != row->window || !Enabled(row)) return 0;
   int line = 0, pageStep = 0;
-  SliderSteps(row, &line, &pageStep);
+  SliderSteps(page, row, &line, &pageStep);
   const SCROLLINFO info = GetScroll(row->window);
   LONG next = info.nPos;
   switch (LOWORD(wParam)) {

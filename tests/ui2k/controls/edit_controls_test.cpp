@@ -214,6 +214,27 @@ TEST_F(EditControlsTest, EditsTrimBlanksAndTurnLineBreaksIntoNewlinesAndBack) {
   });
 }
 
+TEST_F(EditControlsTest, AnEditWithALineListShowsEachLabelWithItsItemOnALineOfItsOwn) {
+  Document([&](ui::Sheet& sheet) {
+    ui::Page basic = sheet.activate(1002);
+    UiContext* ui = ContextOf(basic);
+    OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemModelCode), u"QN-4711");
+    ui::onDialog(kPageDialogVersion, [&](ui::Dlg& dialog) {
+      const std::u16string text = dialog.ctl(kCtlVersionText).text();
+      const std::u16string first = String(ui, 40001), second = String(ui, 40002), third = String(ui, 40003);
+      const size_t one = text.find(u"\r\n"), two = text.find(u"\r\n", one + 2);
+      ASSERT_NE(two, std::u16string::npos) << std::string(text.begin(), text.end());
+      EXPECT_EQ(text.substr(0, first.size()), first);
+      EXPECT_EQ(text.substr(one + 2, two - one - 2), second + u"QN-4711");
+      EXPECT_EQ(text.substr(two + 2, third.size()), third);
+      EXPECT_EQ(text.find(u"\r\n", two + 2), std::u16string::npos);
+      dialog.command(IDCANCEL);
+    });
+    PageRunSubDialog(ui, kPageModal, kPageDialogVersion, basic.hwnd());
+    ui::onDialog(kPageDialogVersion, nullptr);
+  });
+}
+
 TEST_F(EditControlsTest, ScrollBarsWithoutARangeTakeTheirDefaults) {
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(1002);
