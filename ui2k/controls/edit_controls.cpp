@@ -685,7 +685,9 @@ LRESULT CtlTrackbarInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM
   if (!row->window) return 0;
   LONG minimum = 0, maximum = 0;
   ShownRange(ui, row, RangeOf(ui, row), kSliderDefaultMin, kSliderDefaultMax, &minimum, &maximum);
-  SendMessageW(row->window, TBM_SETRANGE, TRUE, MAKELPARAM(minimum, maximum));
+  // The ends are set one by one: TBM_SETRANGE's 16-bit halves cannot carry a negative minimum.
+  SendMessageW(row->window, TBM_SETRANGEMIN, FALSE, minimum);
+  SendMessageW(row->window, TBM_SETRANGEMAX, TRUE, maximum);
   SendMessageW(row->window, TBM_SETPOS, TRUE, ShownValue(ui, row));
   return 0;
 }

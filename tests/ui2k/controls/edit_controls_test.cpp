@@ -259,6 +259,17 @@ TEST_F(EditControlsTest, ScrollBarsWithoutARangeTakeTheirDefaults) {
     Send(CtlTrackbarInit, quality, &track, WM_INITDIALOG);
     EXPECT_EQ(SendMessageW(bar, TBM_GETRANGEMIN, 0, 0), 0);
     EXPECT_EQ(SendMessageW(bar, TBM_GETRANGEMAX, 0, 0), 200);
+
+    // With the brightness range, -50..50, the position moved stores the item.
+    UiContext* ui = ContextOf(quality);
+    track.node = Row(quality, kCtlBrightness)->node;
+    OptSetValue(ui->driver, kItemBrightness, 20);
+    Send(CtlTrackbarInit, quality, &track, WM_INITDIALOG);
+    EXPECT_EQ(SendMessageW(bar, TBM_GETRANGEMIN, 0, 0), -50);
+    EXPECT_EQ(SendMessageW(bar, TBM_GETPOS, 0, 0), 20);
+    SendMessageW(bar, TBM_SETPOS, TRUE, -30);
+    Send(CtlTrackbarScroll, quality, &track, WM_HSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), -30);
     DestroyWindow(bar);
   });
 }
