@@ -248,13 +248,14 @@ void TypedDecimal(UiContext* ui, PageItemTemplate* row) {
   if (value != StoredValue(ui, row)) OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
 }
 
+// The number takes the range's text length; the suffix adds its own while the text ends with it.
 void GrowLimitForSuffix(UiContext* ui, PageItemTemplate* row) {
   const Range range = RangeOf(ui, row);
   WCHAR suffix[kSuffixChars], text[kNumberChars] = {};
   SuffixOf(ui, range, suffix);
   GetWindowTextW(row->window, text, kNumberChars);
   const WORD chars = range.given ? range.record.n3 : kDefaultDecimalChars;
-  if (EndsWith(text, suffix)) SendMessageW(row->window, EM_SETLIMITTEXT, chars + Length(suffix), 0);
+  SendMessageW(row->window, EM_SETLIMITTEXT, chars + (EndsWith(text, suffix) ? Length(suffix) : 0), 0);
 }
 
 void LeaveDecimal(UiContext* ui, HWND page, PageItemTemplate* row) {

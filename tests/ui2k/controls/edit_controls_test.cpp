@@ -184,6 +184,29 @@ TEST_F(EditControlsTest, LeavingAUserSizeBelowItsMinimumStoresTheMinimum) {
   });
 }
 
+TEST_F(EditControlsTest, AnEmptiedLengthOutsideItsRangeShowsTheBoundAndTheSuffixWidensTheLimit) {
+  FreeSize([&](UiContext* ui, ui::Dlg& dialog) {
+    pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as set
+    OptSetValue(ui->driver, kItemUnit, 0);
+    PageItemTemplate* row = Row(dialog, kCtlFreesizeWidth);
+    ui::Ctl edit = dialog.ctl(kCtlFreesizeWidth);
+    edit.setText(u"");
+    OptSetValue(ui->driver, kItemFreeSizeWidth, 100);
+    Send(CtlDecimalShow, dialog, row, WM_PAINT);
+    EXPECT_EQ(OptGetValue(ui->driver, kItemFreeSizeWidth), 900u);
+    EXPECT_EQ(edit.text(), u"19.1" + String(ui, 158));
+
+    // Five characters for the number, the suffix's own while the text ends with it.
+    const WPARAM update = MAKEWPARAM(kCtlFreesizeWidth, EN_UPDATE);
+    Send(CtlDecimalCommand, dialog, row, WM_COMMAND, update, reinterpret_cast<LPARAM>(edit.hwnd()));
+    EXPECT_EQ(SendMessageW(edit.hwnd(), EM_GETLIMITTEXT, 0, 0), static_cast<LRESULT>(5 + String(ui, 158).size()));
+    edit.setText(u"19.1");
+    Send(CtlDecimalCommand, dialog, row, WM_COMMAND, update, reinterpret_cast<LPARAM>(edit.hwnd()));
+    EXPECT_EQ(SendMessageW(edit.hwnd(), EM_GETLIMITTEXT, 0, 0), 5);
+    dialog.command(IDCANCEL);
+  });
+}
+
 TEST_F(EditControlsTest, EditsTrimBlanksAndTurnLineBreaksIntoNewlinesAndBack) {
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(1005);
