@@ -65,6 +65,12 @@ class EditControlsTest : public PagesTest {
                       PageItemTemplate* row, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return handler(PageContextOf(page.hwnd()), page.hwnd(), row, message, wParam, lParam);
   }
+  // The brightness slider of the quality page as a slider with a drawn scale (0x54).
+  static PageItemTemplate ScaleSlider(ui::Dlg page) {
+    PageItemTemplate scale = *Row(page, kCtlBrightness);
+    scale.controlType = 0x54;
+    return scale;
+  }
   static SCROLLINFO Scroll(HWND window) {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
@@ -353,8 +359,7 @@ TEST_F(EditControlsTest, NoArrowPopupAtTheMinimumOrMaximumOrBetweenTheArrows) {
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(1006);
     UiContext* ui = ContextOf(page);
-    PageItemTemplate scale = *Row(page, kCtlBrightness);
-    scale.controlType = 0x54;
+    PageItemTemplate scale = ScaleSlider(page);
     RECT client{};
     GetClientRect(scale.window, &client);
     const int left = client.left + 2, right = client.right - 2, middle = (client.left + client.right) / 2;
@@ -384,8 +389,7 @@ TEST_F(EditControlsTest, TheScaleSliderDrawsMinusAndPlusGreyAtTheirBound) {
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(1006);
     UiContext* ui = ContextOf(page);
-    PageItemTemplate scale = *Row(page, kCtlBrightness);
-    scale.controlType = 0x54;
+    PageItemTemplate scale = ScaleSlider(page);
     OptSetValue(ui->driver, kItemBrightness, static_cast<DWORD>(-50));
     UiBeginWindowLog(scale.window);
     Send(CtlSliderShowScale, page, &scale, WM_PAINT);
