@@ -264,12 +264,16 @@ void LeaveDecimal(UiContext* ui, HWND page, PageItemTemplate* row) {
   WCHAR text[kNumberChars] = {}, current[kNumberChars];
   GetWindowTextW(row->window, text, kNumberChars);
   CurrentDecimalText(ui, row, range, current, kNumberChars);
+  LONG value = StoredValue(ui, row);
   if (!(IsLength(row) && Same(text, current))) {
     const LONG shown = CtlParseDecimal(text, divisor);
-    const LONG value = IsLength(row) ? ToDots(ui, shown) : shown;
-    if (value != StoredValue(ui, row)) OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
+    value = IsLength(row) ? ToDots(ui, shown) : shown;
   }
-  PageApplyItemChange(ui, page, row, OptGetValue(ui->driver, row->itemId), FALSE);
+  // A refused change puts the previous value back; an unchanged one is checked again.
+  if (value != StoredValue(ui, row))
+    PageApplyItemChange(ui, page, row, static_cast<DWORD>(value), TRUE);
+  else if (row->node)
+    PageCheckNodeConflict(ui, row->node, page);
   if (PageIdOf(page) == kPageDialogFreesize && IsLength(row) && range.given) {
     LONG minimum = 0, maximum = 0;
     ShownRange(ui, row, range, 0, 0, &minimum, &maximum);

@@ -3,6 +3,8 @@
 // arrow keys, edits' blanks and line breaks, and the scroll bars' ranges, steps and arrows.
 #include "ui2k/controls/edit_controls.h"
 
+#include <deque>
+
 #include "../pages/pages_fixture.h"
 #include "settings/items/unit_conversion.h"
 #include "ui2k/pages/sub_dialogs.h"
@@ -98,6 +100,21 @@ TEST_F(EditControlsTest, TheCopiesEditShowsItsValueAndStoresWhatIsTyped) {
     page.ctl(kCtlCopiesEdit).focus().setText(u"").type(u"12");
     EXPECT_EQ(OptGetValue(ui->driver, kItemCopies), 12u);
     EXPECT_EQ(Scroll(page.ctl(kCtlCopiesEditSpin).hwnd()).nPos, 12);
+  });
+}
+
+TEST_F(EditControlsTest, LeavingTheEditWithARefusedNumberPutsThePreviousOneBack) {
+  Document([&](ui::Sheet& sheet) {
+    ui::Page page = sheet.activate(1002);
+    UiContext* ui = ContextOf(page);
+    OptSetValue(ui->driver, kItemCopies, 5);
+    pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as set
+    page.ctl(kCtlCopiesEdit).setText(u"950");
+    ui::onMessageBox(std::deque<int>{IDOK});
+    Send(CtlDecimalMessage, page, Row(page, kCtlCopiesEdit), WM_KILLFOCUS);
+    EXPECT_EQ(ui::messageBoxes().size(), 1u);  // more than 900 copies are refused
+    EXPECT_EQ(OptGetValue(ui->driver, kItemCopies), 5u);
+    EXPECT_TRUE(CtlHasRedisplayMark(ui, kItemCopies));
   });
 }
 
