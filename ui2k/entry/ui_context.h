@@ -51,6 +51,8 @@ struct UiState {
   char presetComment[512];
   FreeSizeSlot freeSizeTable[10];  // the free sizes as the pages show them (RstLoadFreeSizeTable)
   PageFrameState frame;            // the page framework's state
+  DWORD redisplayMarks[32];        // items 0..1023 whose controls must rebuild their text
+  HWND pressedArrow;               // the popup over a pressed slider arrow, or null
 };
 
 struct UiContext {
