@@ -7,6 +7,7 @@
 #include "settings/items/page_control_extras.h"
 #include "settings/items/unit_conversion.h"
 #include "settings/services/resource_strings.h"
+#include "ui2k/controls/control_classes.h"
 #include "ui2k/pages/hint_window.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
@@ -28,6 +29,8 @@ constexpr LONG kSpinDefaultMin = -100, kSpinDefaultMax = 100;
 constexpr LONG kSliderDefaultMin = 0, kSliderDefaultMax = 200;
 constexpr int kSliderLineStep = 1, kSliderPageStep = 10;
 constexpr WORD kTypeScaleSlider = 0x54;
+constexpr LONGLONG kScaleGaps = 20;         // at most this many gaps between a scale's ticks
+constexpr LONG kTickHeight = 3;
 constexpr WPARAM kKeyUp = 38, kKeyDown = 40;
 constexpr WPARAM kCharBackspace = 8;
 
@@ -93,10 +96,18 @@ LONG Clamp(LONG value, LONG minimum, LONG maximum) {
   return value < minimum ? minimum : value > maximum ? maximum : value;
 }
 
-// A shown value stored: lengths as dots, through the change operation.
-void ApplyShown(UiContext* ui, HWND page, PageItemTemplate* row, LONG shown) {
-  const LONG value = IsLength(row) ? ToDots(ui, shown) : shown;
-  PageApplyItemChange(ui, page, row, static_cast<DWORD>(value), TRUE);
+// A value applied through the change operation; the sheet hears of a change that was not
+// refused, and the item's edits show the value (even one with the focus). 1 when refused.
+int Apply(UiContext* ui, HWND page, PageItemTemplate* row, LONG value) {
+  const int refused = PageApplyItemChange(ui, page, row, static_cast<DWORD>(value), TRUE);
+  if (!refused) SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+  CtlSetRedisplayMark(ui, row->itemId, TRUE);
+  return refused;
+}
+
+// A shown value applied: lengths as dots.
+int ApplyShown(UiContext* ui, HWND page, PageItemTemplate* row, LONG shown) {
+  return Apply(ui, page, row, IsLength(row) ? ToDots(ui, shown) : shown);
 }
 
 bool Enabled(const PageItemTemplate* row) { return row->window && IsWindowEnabled(row->window); }
@@ -187,6 +198,22 @@ void CurrentDecimalText(const UiContext* ui, const PageItemTemplate* row, const 
   DecimalText(ui, row, range, Clamp(ShownValue(ui, row), minimum, maximum), text, capacity);
 }
 
+// A typed number as CtlParseDecimal reads it, except that a '-' before the first digit makes it
+// negative where the shown range reaches below 0.
+LONG ParseTyped(const WCHAR* text, DWORD divisor, LONG minimum) {
+  const WCHAR* digits = text;
+  bool negative = false;
+  while (*digits && (*digits < WCH('0') || *digits > WCH('9'))) negative |= *digits++ == WCH('-');
+  return negative && minimum < 0 ? -CtlParseDecimal(digits, divisor) : CtlParseDecimal(text, divisor);
+}
+
+// The decimal edit's text as a shown value.
+LONG ParseDecimalText(const UiContext* ui, const PageItemTemplate* row, const Range& range, const WCHAR* text) {
+  LONG minimum = 0, maximum = 0;
+  ShownRange(ui, row, range, 0, 0, &minimum, &maximum);
+  return ParseTyped(text, DivisorOf(ui, row, range), minimum);
+}
+
 // The text of an item: a string item's text, else its number.
 void ItemText(UiContext* ui, WORD item, WCHAR* text, DWORD capacity) {
   ItemTableRow* itemRow = nullptr;
@@ -228,24 +255,26 @@ bool LengthOverflows(const UiContext* ui, const PageItemTemplate* row, DWORD div
   return false;
 }
 
-void TypedDecimal(UiContext* ui, PageItemTemplate* row) {
-  if (!IsNumberType(ItemType(row))) return;
+// TRUE when the typed number was stored.
+BOOL TypedDecimal(UiContext* ui, PageItemTemplate* row) {
+  if (!IsNumberType(ItemType(row))) return FALSE;
   const Range range = RangeOf(ui, row);
-  WCHAR text[kNumberChars] = {};
+  WCHAR text[kNumberChars] = {}, current[kNumberChars];
   GetWindowTextW(row->window, text, kNumberChars);
-  if (IsLength(row)) {
-    WCHAR current[kNumberChars];
-    CurrentDecimalText(ui, row, range, current, kNumberChars);
-    if (Same(text, current)) return;  // the stored dots stay exact
-  }
+  // The shown value itself (also the text the class just set) stores nothing: lengths keep
+  // their exact dots.
+  CurrentDecimalText(ui, row, range, current, kNumberChars);
+  if (Same(text, current)) return FALSE;
   const DWORD divisor = DivisorOf(ui, row, range);
-  const LONG shown = CtlParseDecimal(text, divisor);
+  const LONG shown = ParseDecimalText(ui, row, range, text);
   if (IsLength(row) && LengthOverflows(ui, row, divisor, shown)) {
     PostMessageW(row->window, WM_CHAR, kCharBackspace, 0);
-    return;
+    return FALSE;
   }
   const LONG value = IsLength(row) ? ToDots(ui, shown) : shown;
-  if (value != StoredValue(ui, row)) OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
+  if (value == StoredValue(ui, row)) return FALSE;
+  OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
+  return TRUE;
 }
 
 // The number takes the range's text length; the suffix adds its own while the text ends with it.
@@ -258,22 +287,29 @@ void GrowLimitForSuffix(UiContext* ui, PageItemTemplate* row) {
   SendMessageW(row->window, EM_SETLIMITTEXT, chars + (EndsWith(text, suffix) ? Length(suffix) : 0), 0);
 }
 
+// The typed number is applied as one change from the value the edit had when it got the focus
+// (typing stored each number unchecked): a refusal puts that value back; a number equal to it
+// is checked again.
 void LeaveDecimal(UiContext* ui, HWND page, PageItemTemplate* row) {
   const Range range = RangeOf(ui, row);
-  const DWORD divisor = DivisorOf(ui, row, range);
   WCHAR text[kNumberChars] = {}, current[kNumberChars];
   GetWindowTextW(row->window, text, kNumberChars);
   CurrentDecimalText(ui, row, range, current, kNumberChars);
   LONG value = StoredValue(ui, row);
   if (!(IsLength(row) && Same(text, current))) {
-    const LONG shown = CtlParseDecimal(text, divisor);
+    const LONG shown = ParseDecimalText(ui, row, range, text);
     value = IsLength(row) ? ToDots(ui, shown) : shown;
   }
-  // A refused change puts the previous value back; an unchanged one is checked again.
-  if (value != StoredValue(ui, row))
-    PageApplyItemChange(ui, page, row, static_cast<DWORD>(value), TRUE);
-  else if (row->node)
-    PageCheckNodeConflict(ui, row->node, page);
+  const bool entered = ui->state.focusedDecimalItem == row->itemId;
+  const LONG before = entered ? static_cast<LONG>(ui->state.focusedDecimalValue) : StoredValue(ui, row);
+  ui->state.focusedDecimalItem = 0;
+  if (value != before) {
+    OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(before));
+    Apply(ui, page, row, value);
+  } else {
+    if (value != StoredValue(ui, row)) OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
+    if (row->node) PageCheckNodeConflict(ui, row->node, page);
+  }
   if (PageIdOf(page) == kPageDialogFreesize && IsLength(row) && range.given) {
     LONG minimum = 0, maximum = 0;
     ShownRange(ui, row, range, 0, 0, &minimum, &maximum);
@@ -294,6 +330,9 @@ LRESULT StepDecimal(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM key)
   if ((key == kKeyUp && shown >= maximum) || (key == kKeyDown && shown <= minimum)) return 1;
   const LONG next = Clamp(key == kKeyUp ? shown + 1 : shown - 1, minimum, maximum);
   ApplyShown(ui, page, row, next);
+  // The step is checked: leaving the edit starts from it.
+  if (ui->state.focusedDecimalItem == row->itemId)
+    ui->state.focusedDecimalValue = static_cast<DWORD>(StoredValue(ui, row));
   CtlSetRedisplayMark(ui, row->itemId, TRUE);
   CtlDecimalShow(ui, page, row, WM_PAINT, 0, 0);
   return 1;
@@ -364,11 +403,13 @@ void TurnThemeOff(HWND window) {
   FreeLibrary(theme);
 }
 
-// The 0x54 slider's arrow buttons are squares at the ends of its client area.
+// The 0x54 slider's arrow buttons at the ends of its client area, as wide as the system's
+// scroll-bar arrows (at most half the bar).
 RECT ArrowBox(HWND window, bool plus) {
   RECT client{};
   GetClientRect(window, &client);
-  const LONG side = client.bottom - client.top;
+  const LONG width = client.right - client.left, arrow = GetSystemMetrics(SM_CXHSCROLL);
+  const LONG side = arrow < width / 2 ? arrow : width / 2;
   return plus ? RECT{client.right - side, client.top, client.right, client.bottom}
               : RECT{client.left, client.top, client.left + side, client.bottom};
 }
@@ -388,13 +429,28 @@ void PaintArrow(HDC dc, RECT box, bool plus, bool pressed, bool active) {
   FillRect(dc, &down, ink);
 }
 
-void PaintArrows(HWND window) {
-  HDC dc = GetDC(window);
+// The scale: the arrows as minus and plus, and between them a tick at every page step (at most
+// kScaleGaps gaps) along the bottom of the track, from the minimum to the maximum.
+void PaintScale(HWND page, const PageItemTemplate* row) {
+  HDC dc = GetDC(row->window);
   if (!dc) return;
-  const SCROLLINFO info = GetScroll(window);
-  PaintArrow(dc, ArrowBox(window, false), false, false, info.nPos > info.nMin);
-  PaintArrow(dc, ArrowBox(window, true), true, false, info.nPos < info.nMax);
-  ReleaseDC(window, dc);
+  const SCROLLINFO info = GetScroll(row->window);
+  const RECT minus = ArrowBox(row->window, false), plus = ArrowBox(row->window, true);
+  PaintArrow(dc, minus, false, false, info.nPos > info.nMin);
+  PaintArrow(dc, plus, true, false, info.nPos < info.nMax);
+  int line = 0, pageStep = 0;
+  SliderSteps(page, row, &line, &pageStep);
+  const LONGLONG span = static_cast<LONGLONG>(info.nMax) - info.nMin;
+  LONGLONG step = pageStep > 0 ? pageStep : 1;
+  if (span / step > kScaleGaps) step = (span + kScaleGaps - 1) / kScaleGaps;
+  const LONG left = minus.right, width = plus.left - minus.right - 1;
+  HBRUSH ink = GetSysColorBrush(IsWindowEnabled(row->window) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+  for (LONGLONG at = 0; span > 0 && width > 0 && at <= span; at += step) {
+    const LONG x = left + static_cast<LONG>(at * width / span);
+    const RECT tick{x, minus.bottom - kTickHeight, x + 1, minus.bottom};
+    FillRect(dc, &tick, ink);
+  }
+  ReleaseDC(row->window, dc);
 }
 
 // A click on one of the 0x54 slider's arrow buttons: a popup drawn as the pressed arrow is laid
@@ -429,7 +485,8 @@ int CtlFormatDecimal(LONG value, DWORD divisor, WCHAR* buffer, DWORD capacity) {
   int decimals = 0;
   for (DWORD d = divisor; d > 1 && decimals < 5; d /= 10) ++decimals;
   const bool negative = value < 0;
-  const unsigned long long magnitude = negative ? 0ull - static_cast<long long>(value) : static_cast<unsigned long long>(value);
+  const unsigned long long magnitude =
+      negative ? 0ull - static_cast<long long>(value) : static_cast<unsigned long long>(value);
   WCHAR text[kNumberChars];
   if (decimals >= 1 && decimals <= 4) {
     static const WCHAR* const kFormats[] = {WSTR("%s%lu.%01u"), WSTR("%s%lu.%02u"), WSTR("%s%lu.%03u"),
@@ -515,7 +572,9 @@ LRESULT CtlEditShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT, WPARA
   return 0;
 }
 
-LRESULT CtlEditCommand(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM wParam, LPARAM) {
+// The trimmed text is stored and checked against the item's alerts; a refusal puts the previous
+// text back.
+LRESULT CtlEditCommand(UiContext* ui, HWND page, PageItemTemplate* row, UINT, WPARAM wParam, LPARAM) {
   if (HIWORD(wParam) != EN_KILLFOCUS || !row->window || !row->itemRow) return 0;
   WCHAR typed[kEditTextChars * 2] = {}, text[kEditTextChars * 2], stored[kEditTextChars] = {};
   GetWindowTextW(row->window, typed, kEditTextChars * 2);
@@ -524,6 +583,10 @@ LRESULT CtlEditCommand(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM 
   OptGetString(ui->driver, row->itemRow, stored, kEditTextChars);
   if (Same(text, stored)) return 0;
   OptSetString(ui->driver, row->itemRow, text);
+  if (PageApplyItemChange(ui, page, row, 0, FALSE))
+    OptSetString(ui->driver, row->itemRow, stored);
+  else
+    SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
   return 1;
 }
 
@@ -542,10 +605,9 @@ LRESULT CtlDecimalInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM,
 LRESULT CtlDecimalShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, LPARAM) {
   if (!row->window || !row->itemId) return 0;
   const Range range = RangeOf(ui, row);
-  const DWORD divisor = DivisorOf(ui, row, range);
   WCHAR text[kNumberChars] = {};
   GetWindowTextW(row->window, text, kNumberChars);
-  const LONG parsed = CtlParseDecimal(text, divisor);
+  const LONG parsed = ParseDecimalText(ui, row, range, text);
   const bool focused = GetFocus() == row->window;
   const bool marked = CtlHasRedisplayMark(ui, row->itemId) != FALSE;
   const bool unitMarked = IsLength(row) && CtlHasRedisplayMark(ui, kItemUnit);
@@ -566,13 +628,18 @@ LRESULT CtlDecimalShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM,
 
 LRESULT CtlDecimalCommand(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM wParam, LPARAM) {
   if (!row->window || !row->itemId) return 0;
-  if (HIWORD(wParam) == EN_CHANGE) TypedDecimal(ui, row);
-  else if (HIWORD(wParam) == EN_UPDATE) GrowLimitForSuffix(ui, row);
+  if (HIWORD(wParam) == EN_CHANGE) return TypedDecimal(ui, row);
+  if (HIWORD(wParam) == EN_UPDATE) GrowLimitForSuffix(ui, row);
   return 0;
 }
 
 LRESULT CtlDecimalMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM) {
   if (!row->window || !row->itemId) return 0;
+  if (message == WM_SETFOCUS) {
+    ui->state.focusedDecimalItem = row->itemId;
+    ui->state.focusedDecimalValue = static_cast<DWORD>(StoredValue(ui, row));
+    return 0;
+  }
   if (message == WM_KILLFOCUS) {
     LeaveDecimal(ui, page, row);
     return 1;
@@ -613,8 +680,7 @@ LRESULT CtlSpinScroll(UiContext* ui, HWND page, PageItemTemplate* row, UINT mess
   }
   next = Clamp(next, view.minimum, view.maximum);
   SetScroll(row->window, SIF_POS, 0, 0, next);
-  PageApplyItemChange(ui, page, row, static_cast<DWORD>(view.length ? ToDots(ui, next) : next), TRUE);
-  SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+  Apply(ui, page, row, view.length ? ToDots(ui, next) : next);
   return 1;
 }
 
@@ -640,18 +706,20 @@ LRESULT CtlSliderShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, 
 LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                            LPARAM lParam) {
   CtlSliderShow(ui, page, row, message, wParam, lParam);
-  if (row->window) PaintArrows(row->window);
+  if (row->window) PaintScale(page, row);
   return 0;
 }
 
 LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                          LPARAM lParam) {
   if (!row->window) return 0;
+  const bool scale = row->controlType == kTypeScaleSlider;
+  // The scale is painted with the page; painting changes nothing, so the page is not refreshed.
+  if (message == WM_PAINT) return scale ? CtlSliderShowScale(ui, page, row, message, wParam, lParam) : 0;
   if (message == WM_CTLCOLORSCROLLBAR)
-    return row->controlType == kTypeScaleSlider && HasSteps(page, row) ? reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH))
-                                                                 : 0;
+    return scale && HasSteps(page, row) ? reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)) : 0;
   if (message == WM_LBUTTONDOWN) {
-    if (row->controlType == kTypeScaleSlider && Enabled(row)) PressArrow(ui, row, lParam);
+    if (scale && Enabled(row)) PressArrow(ui, row, lParam);
     return 0;
   }
   if (message != WM_HSCROLL || reinterpret_cast<HWND>(lParam) != row->window || !Enabled(row)) return 0;
@@ -672,7 +740,7 @@ LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT m
   }
   next = Clamp(next, info.nMin, info.nMax);
   SetScroll(row->window, SIF_POS, 0, 0, next);
-  if (PageApplyItemChange(ui, page, row, static_cast<DWORD>(next), TRUE) == 0) PageUpdateControls(ui, page, FALSE);
+  Apply(ui, page, row, next);
   return 1;
 }
 
@@ -706,7 +774,7 @@ LRESULT CtlTrackbarScroll(UiContext* ui, HWND page, PageItemTemplate* row, UINT 
   if ((message != WM_HSCROLL && message != WM_VSCROLL) || reinterpret_cast<HWND>(lParam) != row->window) return 0;
   const LONG position = static_cast<LONG>(SendMessageW(row->window, TBM_GETPOS, 0, 0));
   if (position == ShownValue(ui, row)) return 0;
-  PageApplyItemChange(ui, page, row, static_cast<DWORD>(position), TRUE);
+  Apply(ui, page, row, position);
   return 1;
 }
 
@@ -715,14 +783,13 @@ LRESULT CtlTrackbarScroll(UiContext* ui, HWND page, PageItemTemplate* row, UINT 
 const CtlClass kCtlEditClasses[] = {
     {0x3d, nullptr, CtlEditInit, CtlEditShow, CtlEditCommand, nullptr, nullptr},
     {0x3e, nullptr, CtlEditInit, CtlEditShow, CtlEditCommand, nullptr, nullptr},
-    {0x3f, nullptr, CtlDecimalInit, CtlDecimalShow, CtlDecimalCommand, CtlDecimalMessage, nullptr},
+    {0x3f, nullptr, CtlDecimalInit, CtlDecimalShow, CtlDecimalCommand, CtlDecimalMessage, CtlWndProc},
     {0x17, nullptr, CtlSpinInit, CtlSpinShow, nullptr, CtlSpinScroll, nullptr},
     {0x51, nullptr, CtlSpinInit, CtlSpinShow, nullptr, CtlSpinScroll, nullptr},
     {0x52, nullptr, CtlSliderInit, CtlSliderShow, nullptr, CtlSliderMessage, nullptr},
-    {0x54, nullptr, CtlSliderInit, CtlSliderShowScale, nullptr, CtlSliderMessage, nullptr},
+    {0x54, nullptr, CtlSliderInit, CtlSliderShowScale, nullptr, CtlSliderMessage, CtlWndProc},
     {0x55, nullptr, CtlTrackbarInit, CtlTrackbarShow, nullptr, CtlTrackbarScroll, nullptr},
 };
-const int kCtlEditClassCount = static_cast<int>(sizeof kCtlEditClasses / sizeof kCtlEditClasses[0]);
 
 const CtlClass* CtlFindEditClass(WORD controlType) {
   for (const CtlClass& row : kCtlEditClasses)

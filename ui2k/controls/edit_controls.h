@@ -2,9 +2,9 @@
 // spin (0x17, 0x51), slider (0x52, 0x54) and trackbar (0x55). Each handler has the CtlHandler
 // form of ui2k/pages/page_seams.h; kCtlEditClasses holds their rows.
 //
-// Command handlers store the item and leave the change's check to the framework, which applies
-// every control's command (PageApplyItemChange after the class). Message handlers apply their
-// change themselves.
+// Every change a user makes is applied through PageApplyItemChange (stored, checked against the
+// item's alerts, refused with the previous value put back), except the decimal edit's typing,
+// which stores each number as it is typed and is checked when the edit loses the focus.
 #pragma once
 
 #include "ui2k/entry/ui_context.h"
@@ -17,8 +17,8 @@ constexpr DWORD kCtlFlagLongText = 0x400000;       // an edit's text may reach 2
 constexpr DWORD kCtlFlagNoArrowSteps = 0x200000;   // the arrow keys do not step a decimal edit
 
 // The rows of this file's control types and their count.
-extern const CtlClass kCtlEditClasses[];
-extern const int kCtlEditClassCount;
+constexpr int kCtlEditClassCount = 8;
+extern const CtlClass kCtlEditClasses[kCtlEditClassCount];
 // The row of `controlType` among them, or null.
 const CtlClass* CtlFindEditClass(WORD controlType);
 
@@ -48,8 +48,9 @@ LRESULT CtlDecimalInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT mes
 LRESULT CtlDecimalShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CtlDecimalCommand(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                           LPARAM lParam);
-// WM_KILLFOCUS stores the text; WM_KEYDOWN with the up (38) or down (40) key steps the value.
-// 1 when the message was taken.
+// WM_SETFOCUS notes the value; WM_KILLFOCUS applies the text as one change from it (a refusal
+// puts it back); WM_KEYDOWN with the up (38) or down (40) key steps the value. 1 when the
+// message was taken.
 LRESULT CtlDecimalMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                           LPARAM lParam);
 

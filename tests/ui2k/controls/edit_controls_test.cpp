@@ -7,6 +7,7 @@
 
 #include "../pages/pages_fixture.h"
 #include "settings/items/unit_conversion.h"
+#include "ui2k/controls/control_classes.h"
 #include "ui2k/pages/sub_dialogs.h"
 
 namespace velm::test {
@@ -52,6 +53,20 @@ TEST(CtlParseDecimal, ScalesTypedNumbersAndRefusesNegativesAndNoise) {
   for (const ParseCase& c : cases) EXPECT_EQ(CtlParseDecimal(c.text, c.divisor), c.value) << c.divisor << " case " << (&c - cases);
 }
 
+TEST(EditClassRows, TheTableFindsTheFamilyAndSubclassesTheDecimalEditAndTheScaleSlider) {
+  const struct {
+    WORD type;
+    bool subclassed;
+  } cases[] = {{0x3d, false}, {0x3e, false}, {0x3f, true},  {0x17, false},
+               {0x51, false}, {0x52, false}, {0x54, true}, {0x55, false}};
+  for (const auto& c : cases) {
+    const CtlClass* found = CtlFindClass(c.type);
+    ASSERT_NE(found, nullptr) << c.type;
+    EXPECT_EQ(found, CtlFindEditClass(c.type));
+    EXPECT_EQ(found->subclass == CtlWndProc, c.subclassed) << c.type;
+  }
+}
+
 class EditControlsTest : public PagesTest {
  protected:
   void SetUp() override {
@@ -80,16 +95,17 @@ class EditControlsTest : public PagesTest {
     GetScrollInfo(window, SB_CTL, &info);
     return info;
   }
-  // The user-size dialog opened from the basic page, driven by `script`.
-  void FreeSize(std::function<void(UiContext*, ui::Dlg&)> script) {
+  // The dialog `id` opened from the basic page, driven by `script`.
+  void SubDialog(WORD id, std::function<void(UiContext*, ui::Dlg&)> script) {
     Document([&](ui::Sheet& sheet) {
       ui::Page page = sheet.activate(1002);
       UiContext* ui = ContextOf(page);
-      ui::onDialog(kPageDialogFreesize, [&](ui::Dlg& dialog) { script(ui, dialog); });
-      PageRunSubDialog(ui, kPageModal, kPageDialogFreesize, page.hwnd());
-      ui::onDialog(kPageDialogFreesize, nullptr);
+      ui::onDialog(id, [&](ui::Dlg& dialog) { script(ui, dialog); });
+      PageRunSubDialog(ui, kPageModal, id, page.hwnd());
+      ui::onDialog(id, nullptr);
     });
   }
+  void FreeSize(std::function<void(UiContext*, ui::Dlg&)> script) { SubDialog(kPageDialogFreesize, script); }
 };
 
 TEST_F(EditControlsTest, TheCopiesEditShowsItsValueAndStoresWhatIsTyped) {
@@ -103,18 +119,76 @@ TEST_F(EditControlsTest, TheCopiesEditShowsItsValueAndStoresWhatIsTyped) {
   });
 }
 
-TEST_F(EditControlsTest, LeavingTheEditWithARefusedNumberPutsThePreviousOneBack) {
+TEST_F(EditControlsTest, ATypedNumberIsCheckedWhenTheEditLosesTheFocusAndARefusalPutsThePreviousOneBack) {
+  const struct {
+    const char16_t* typed;
+    DWORD stored;
+    size_t boxes;
+    const char16_t* shown;
+  } cases[] = {{u"950", 5, 1, u"5"}, {u"12", 12, 0, u"12"}, {u"5", 5, 0, u"5"}};
+  for (const auto& c : cases) {
+    Document([&](ui::Sheet& sheet) {
+      ui::Page page = sheet.activate(1002);
+      UiContext* ui = ContextOf(page);
+      OptSetValue(ui->driver, kItemCopies, 5);
+      ui::Ctl edit = page.ctl(kCtlCopiesEdit);
+      const size_t boxes = ui::messageBoxes().size();
+      edit.focus().setText(u"").type(c.typed);
+      if (c.boxes) ui::onMessageBox(std::deque<int>{IDOK});  // more than 900 copies are refused
+      page.ctl(kCtlPaperSizeCombo).focus();
+      EXPECT_EQ(ui::messageBoxes().size() - boxes, c.boxes) << c.stored;
+      EXPECT_EQ(OptGetValue(ui->driver, kItemCopies), c.stored);
+      EXPECT_EQ(edit.text(), c.shown);
+    });
+  }
+}
+
+// The copies edit and its spin on the live page: keys reach the edit's class through its window
+// procedure, scrolling reaches the spin's through the page.
+TEST_F(EditControlsTest, KeysAndScrollingOnTheLivePageReachTheClasses) {
+  const struct {
+    WORD control;
+    int key;       // a key pressed on the control, or 0
+    int scroll;    // a scroll code sent to the page, or -1
+    DWORD copies;
+  } cases[] = {
+      {kCtlCopiesEdit, VK_UP, -1, 6},       {kCtlCopiesEdit, VK_DOWN, -1, 5},   {kCtlCopiesEdit, VK_DOWN, -1, 4},
+      {kCtlCopiesEditSpin, 0, SB_LINEUP, 5}, {kCtlCopiesEditSpin, 0, SB_LINEDOWN, 4},
+      {kCtlCopiesEditSpin, 0, SB_THUMBPOSITION, 4},
+  };
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(1002);
     UiContext* ui = ContextOf(page);
     OptSetValue(ui->driver, kItemCopies, 5);
-    pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as set
-    page.ctl(kCtlCopiesEdit).setText(u"950");
+    for (const auto& c : cases) {
+      ui::Ctl control = page.ctl(c.control);
+      if (c.key) control.key(c.key);
+      if (c.scroll >= 0) control.scroll(c.scroll, static_cast<int>(c.copies));
+      EXPECT_EQ(OptGetValue(ui->driver, kItemCopies), c.copies) << (&c - cases);
+      EXPECT_EQ(page.ctl(kCtlCopiesEdit).text(), std::u16string(1, u'0' + c.copies)) << (&c - cases);
+    }
+  });
+}
+
+TEST_F(EditControlsTest, AnEditWhoseTextIsRefusedGetsItsPreviousTextBack) {
+  Document([&](ui::Sheet& sheet) {
+    ui::Page page = sheet.activate(1005);
+    UiContext* ui = ContextOf(page);
+    ItemTableRow* item = OptFindItem(ui->driver->itemTable, kItemDocumentName);
+    OptSetString(ui->driver, item, u"Report");
+    PageItemTemplate* row = Row(page, kCtlDocumentname);
+    const DescNode* node = row->node;
+    row->node = Row(sheet.activate(1002), kCtlCopiesEdit)->node;  // more than 900 copies are refused
+    OptSetValue(ui->driver, kItemCopies, 950);
+    page.ctl(kCtlDocumentname).setText(u"Letter");
     ui::onMessageBox(std::deque<int>{IDOK});
-    Send(CtlDecimalMessage, page, Row(page, kCtlCopiesEdit), WM_KILLFOCUS);
-    EXPECT_EQ(ui::messageBoxes().size(), 1u);  // more than 900 copies are refused
-    EXPECT_EQ(OptGetValue(ui->driver, kItemCopies), 5u);
-    EXPECT_TRUE(CtlHasRedisplayMark(ui, kItemCopies));
+    Send(CtlEditCommand, page, row, WM_COMMAND, MAKEWPARAM(kCtlDocumentname, EN_KILLFOCUS));
+    EXPECT_EQ(ui::messageBoxes().size(), 1u);
+    WCHAR text[64] = {};
+    OptGetString(ui->driver, item, text, 64);
+    EXPECT_EQ(std::u16string(text), u"Report");
+    row->node = node;
+    OptSetValue(ui->driver, kItemCopies, 1);
   });
 }
 
@@ -165,23 +239,22 @@ TEST_F(EditControlsTest, LengthsShowInMillimetresOrInchesByTheUnitItem) {
 
 struct OverflowCase {
   DWORD unit;
-  const char16_t* typed;
+  const char16_t* typed;  // the last character, typed after `kept`
   const char16_t* kept;
 };
 
 TEST_F(EditControlsTest, ALengthWhoseDotsWouldOverflowLosesItsLastCharacterAndStoresNothing) {
-  const OverflowCase cases[] = {{0, u"45455071", u"4545507"}, {1, u"1789570", u"178957"}};
+  const OverflowCase cases[] = {{0, u"1", u"4545507"}, {1, u"0", u"178957"}};
   for (const OverflowCase& c : cases) {
     FreeSize([&](UiContext* ui, ui::Dlg& dialog) {
       OptSetValue(ui->driver, kItemUnit, c.unit);
-      pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as typed
       ui::Ctl edit = dialog.ctl(kCtlFreesizeWidth);
+      edit.focus();
       SendMessageW(edit.hwnd(), EM_SETLIMITTEXT, 32, 0);
-      edit.setText(c.typed);
+      edit.setText(c.kept);  // stored as it is typed
       SendMessageW(edit.hwnd(), EM_SETSEL, 32, 32);
       const DWORD before = OptGetValue(ui->driver, kItemFreeSizeWidth);
-      Send(CtlDecimalCommand, dialog, Row(dialog, kCtlFreesizeWidth), WM_COMMAND,
-           MAKEWPARAM(kCtlFreesizeWidth, EN_CHANGE), reinterpret_cast<LPARAM>(edit.hwnd()));
+      edit.type(c.typed);
       dialog.pump();
       EXPECT_EQ(edit.text(), c.kept) << "unit " << c.unit;
       EXPECT_EQ(OptGetValue(ui->driver, kItemFreeSizeWidth), before) << "unit " << c.unit;
@@ -194,9 +267,8 @@ TEST_F(EditControlsTest, LeavingAUserSizeBelowItsMinimumStoresTheMinimum) {
   FreeSize([&](UiContext* ui, ui::Dlg& dialog) {
     OptSetValue(ui->driver, kItemUnit, 0);
     PageItemTemplate* row = Row(dialog, kCtlFreesizeWidth);
-    pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as set
-    dialog.ctl(kCtlFreesizeWidth).setText(u"1.0");
-    Send(CtlDecimalMessage, dialog, row, WM_KILLFOCUS);
+    dialog.ctl(kCtlFreesizeWidth).focus().setText(u"1.0");
+    dialog.ctl(kCtlFreesizeLength).focus();
     // 900 dots, the model's minimum, are 19.05 mm: the shown minimum is 19.1 mm.
     const DWORD dots = OptGetValue(ui->driver, kItemFreeSizeWidth);
     EXPECT_GE(dots, 900u);
@@ -209,7 +281,7 @@ TEST_F(EditControlsTest, LeavingAUserSizeBelowItsMinimumStoresTheMinimum) {
 
 TEST_F(EditControlsTest, AnEmptiedLengthOutsideItsRangeShowsTheBoundAndTheSuffixWidensTheLimit) {
   FreeSize([&](UiContext* ui, ui::Dlg& dialog) {
-    pageSeams_.ctlFindClass = kPageSeamsRecording.ctlFindClass;  // the text stays as set
+    pageSeams_.ctlFindClass = [](WORD) -> const CtlClass* { return nullptr; };  // the text stays as set
     OptSetValue(ui->driver, kItemUnit, 0);
     PageItemTemplate* row = Row(dialog, kCtlFreesizeWidth);
     ui::Ctl edit = dialog.ctl(kCtlFreesizeWidth);
@@ -402,21 +474,93 @@ TEST_F(EditControlsTest, NoArrowPopupAtTheMinimumOrMaximumOrBetweenTheArrows) {
   });
 }
 
-TEST_F(EditControlsTest, TheScaleSliderDrawsMinusAndPlusGreyAtTheirBound) {
-  Document([&](ui::Sheet& sheet) {
-    ui::Page page = sheet.activate(1006);
-    UiContext* ui = ContextOf(page);
-    PageItemTemplate scale = ScaleSlider(page);
+TEST_F(EditControlsTest, TheScaleSliderPaintsMinusAndPlusGreyAtTheirBoundAndATickPerPageStep) {
+  SubDialog(kPageDialogUserPqc, [&](UiContext* ui, ui::Dlg& dialog) {
+    PageItemTemplate* scale = Row(dialog, kCtlPqcBrightnessSlider);
+    ASSERT_EQ(scale->controlType, 0x54u);
     OptSetValue(ui->driver, kItemBrightness, static_cast<DWORD>(-50));
-    UiBeginWindowLog(scale.window);
-    Send(CtlSliderShowScale, page, &scale, WM_PAINT);
-    const UiDrawLog& drawn = UiWindowDrawLog(scale.window);
-    ASSERT_EQ(drawn.size(), 7u);  // minus: face, frame, bar; plus: face, frame, two bars
+    UiBeginWindowLog(scale->window);
+    EXPECT_EQ(CtlOnMessage(ui, dialog.hwnd(), scale, WM_PAINT, 0, 0), 0);
+    const UiDrawLog& drawn = UiWindowDrawLog(scale->window);
+    // Minus: face, frame, bar; plus: face, frame, two bars; then the ticks of -50..50 every 10.
+    ASSERT_EQ(drawn.size(), 7u + 11u);
     EXPECT_EQ(drawn[1].style, static_cast<UINT>(EDGE_RAISED));
     EXPECT_EQ(drawn[2].color, GetSysColor(COLOR_GRAYTEXT));   // nothing below the minimum
     EXPECT_EQ(drawn[5].color, GetSysColor(COLOR_BTNTEXT));
     EXPECT_EQ(drawn[6].color, GetSysColor(COLOR_BTNTEXT));
     EXPECT_GT(drawn[6].rect.bottom - drawn[6].rect.top, drawn[5].rect.bottom - drawn[5].rect.top);  // the upright
+    RECT client{};
+    GetClientRect(scale->window, &client);
+    const LONG arrow = GetSystemMetrics(SM_CXHSCROLL);
+    EXPECT_EQ(drawn[7].rect.left, client.left + arrow);            // the minimum's tick
+    EXPECT_EQ(drawn[17].rect.left, client.right - arrow - 1);      // the maximum's
+    EXPECT_EQ(drawn[12].rect.left, (drawn[7].rect.left + drawn[17].rect.left) / 2);  // 0 in the middle
+    EXPECT_EQ(drawn[12].rect.bottom, client.bottom);
+    dialog.command(IDCANCEL);
+  });
+}
+
+// Brightness runs from -50 to 50: its decimal edit takes a typed sign and shows what the slider
+// sets without storing its own text back.
+TEST_F(EditControlsTest, ANumberBelowZeroIsTypedAndShownWhereTheRangeReachesThere) {
+  const struct {
+    const char16_t* typed;
+    LONG stored;
+    const char16_t* shown;
+  } cases[] = {{u"-20", -20, u"-20"}, {u"20", 20, u"20"}, {u"-", 0, u"0"}, {u"x-7", -7, u"-7"}};
+  SubDialog(kPageDialogUserPqc, [&](UiContext* ui, ui::Dlg& dialog) {
+    ui::Ctl edit = dialog.ctl(kCtlPqcBrightness);
+    for (const auto& c : cases) {
+      edit.focus().setText(c.typed);
+      dialog.ctl(kCtlPqcBrightnessSlider).focus();
+      EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), c.stored) << c.stored;
+      EXPECT_EQ(edit.text(), c.shown);
+    }
+    dialog.ctl(kCtlPqcBrightnessSlider).scroll(SB_THUMBPOSITION, static_cast<WORD>(-30));
+    EXPECT_EQ(edit.text(), u"-30");
+    EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), -30);
+    dialog.command(IDCANCEL);
+  });
+}
+
+// The user's quality dialog's scale sliders on the live dialog: scrolling reaches the class
+// through the dialog, the colour message answers the null brush, and a press on an arrow moves
+// the value through the scroll bar with the pressed popup gone afterwards.
+TEST_F(EditControlsTest, TheLiveScaleSliderScrollsByItsStepsAndPressesItsArrows) {
+  const struct {
+    int code, position;
+    LONG value;
+  } scrolls[] = {{SB_LINERIGHT, 0, 1},  {SB_PAGERIGHT, 0, 11},     {SB_PAGELEFT, 0, 1}, {SB_LEFT, 0, 0},
+                 {SB_THUMBTRACK, 45, 45}, {SB_PAGERIGHT, 0, 50}, {SB_RIGHT, 0, 50}};
+  const struct {
+    LONG start;
+    bool plus;
+    LONG value;
+  } presses[] = {{-50, false, -50}, {-50, true, -49}, {50, true, 50}, {50, false, 49}};
+  SubDialog(kPageDialogUserPqc, [&](UiContext* ui, ui::Dlg& dialog) {
+    ui::Ctl slider = dialog.ctl(kCtlPqcBrightnessSlider);
+    OptSetValue(ui->driver, kItemBrightness, 0);
+    PageUpdateControls(ui, dialog.hwnd(), FALSE);
+    for (const auto& c : scrolls) {
+      slider.scroll(c.code, c.position);
+      EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), c.value) << c.code;
+      EXPECT_EQ(Scroll(slider.hwnd()).nPos, c.value) << c.code;
+    }
+    EXPECT_EQ(SendMessageW(dialog.hwnd(), WM_CTLCOLORSCROLLBAR, 0, reinterpret_cast<LPARAM>(slider.hwnd())),
+              reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
+
+    RECT client{};
+    GetClientRect(slider.hwnd(), &client);
+    const LONG y = (client.top + client.bottom) / 2;
+    for (const auto& c : presses) {
+      OptSetValue(ui->driver, kItemBrightness, static_cast<DWORD>(c.start));
+      PageUpdateControls(ui, dialog.hwnd(), FALSE);
+      const POINT at{c.plus ? client.right - 2 : client.left + 2, y};
+      slider.mouse(WM_LBUTTONDOWN, at, MK_LBUTTON).mouse(WM_LBUTTONUP, at);
+      EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), c.value) << c.start << c.plus;
+      EXPECT_EQ(CtlSliderPressedArrow(ui), nullptr);
+    }
+    dialog.command(IDCANCEL);
   });
 }
 
