@@ -170,26 +170,50 @@ TEST_F(EditControlsTest, KeysAndScrollingOnTheLivePageReachTheClasses) {
   });
 }
 
-TEST_F(EditControlsTest, AnEditWhoseTextIsRefusedGetsItsPreviousTextBack) {
-  Document([&](ui::Sheet& sheet) {
-    ui::Page page = sheet.activate(1005);
-    UiContext* ui = ContextOf(page);
-    ItemTableRow* item = OptFindItem(ui->driver->itemTable, kItemDocumentName);
-    OptSetString(ui->driver, item, u"Report");
-    PageItemTemplate* row = Row(page, kCtlDocumentname);
-    const DescNode* node = row->node;
-    row->node = Row(sheet.activate(1002), kCtlCopiesEdit)->node;  // more than 900 copies are refused
-    OptSetValue(ui->driver, kItemCopies, 950);
-    page.ctl(kCtlDocumentname).setText(u"Letter");
-    ui::onMessageBox(std::deque<int>{IDOK});
-    Send(CtlEditCommand, page, row, WM_COMMAND, MAKEWPARAM(kCtlDocumentname, EN_KILLFOCUS));
-    EXPECT_EQ(ui::messageBoxes().size(), 1u);
-    WCHAR text[64] = {};
-    OptGetString(ui->driver, item, text, 64);
-    EXPECT_EQ(std::u16string(text), u"Report");
-    row->node = node;
-    OptSetValue(ui->driver, kItemCopies, 1);
-  });
+// The sheet's PSM_CHANGED messages, counted by a procedure put over the sheet's own.
+int g_sheetChanged = 0;
+WNDPROC g_sheetProcedure = nullptr;
+LRESULT CALLBACK CountSheetChanged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PSM_CHANGED) ++g_sheetChanged;
+  return CallWindowProcW(g_sheetProcedure, window, message, wParam, lParam);
+}
+
+TEST_F(EditControlsTest, AnEditCommitsItsTextThroughTheChangeCheckAndARefusalPutsThePreviousTextBack) {
+  const struct {
+    DWORD copies;  // over 900 the alert on the copies' node refuses
+    const char16_t* stored;
+    size_t boxes;
+    int changed;
+  } cases[] = {{950, u"Report", 1, 0}, {1, u"Letter", 0, 1}};
+  for (const auto& c : cases) {
+    Document([&](ui::Sheet& sheet) {
+      const DescNode* copiesNode = Row(sheet.activate(1002), kCtlCopiesEdit)->node;
+      ui::Page page = sheet.activate(1005);
+      UiContext* ui = ContextOf(page);
+      ItemTableRow* item = OptFindItem(ui->driver->itemTable, kItemDocumentName);
+      OptSetString(ui->driver, item, u"Report");
+      PageItemTemplate* row = Row(page, kCtlDocumentname);
+      const DescNode* node = row->node;
+      row->node = copiesNode;
+      OptSetValue(ui->driver, kItemCopies, c.copies);
+      HWND frame = GetParent(page.hwnd());
+      g_sheetChanged = 0;
+      g_sheetProcedure = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountSheetChanged)));
+      const size_t boxes = ui::messageBoxes().size();
+      if (c.boxes) ui::onMessageBox(std::deque<int>{IDOK});
+      page.ctl(kCtlDocumentname).setText(u" Letter ");
+      Send(CtlEditCommand, page, row, WM_COMMAND, MAKEWPARAM(kCtlDocumentname, EN_KILLFOCUS));
+      SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_sheetProcedure));
+      EXPECT_EQ(ui::messageBoxes().size() - boxes, c.boxes);
+      EXPECT_EQ(g_sheetChanged, c.changed);
+      WCHAR text[64] = {};
+      OptGetString(ui->driver, item, text, 64);
+      EXPECT_EQ(std::u16string(text), c.stored);
+      row->node = node;
+      OptSetValue(ui->driver, kItemCopies, 1);
+    });
+  }
 }
 
 struct ArrowCase {
@@ -548,6 +572,11 @@ TEST_F(EditControlsTest, TheLiveScaleSliderScrollsByItsStepsAndPressesItsArrows)
     }
     EXPECT_EQ(SendMessageW(dialog.hwnd(), WM_CTLCOLORSCROLLBAR, 0, reinterpret_cast<LPARAM>(slider.hwnd())),
               reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
+    // Set up without its visual theme.
+    bool themeOff = false;
+    for (const UiThemeCall& call : UiThemeCalls())
+      themeOff |= call.window == slider.hwnd() && call.subAppName == u" " && call.subIdList == u" ";
+    EXPECT_TRUE(themeOff);
 
     RECT client{};
     GetClientRect(slider.hwnd(), &client);
