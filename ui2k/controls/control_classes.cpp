@@ -143,8 +143,8 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
 }
 
 // The decimal edit's focus and arrow keys go to its class; a scale slider repaints its arrows
-// with the focus, and a press on one of them shows the pressed arrow while the scroll bar
-// handles the click.
+// with the focus, draws its scale over the bar it prints, and a press on one of its arrows shows
+// the pressed arrow while the scroll bar handles the click.
 constexpr WORD kTypeDecimalEdit = 0x3f;
 
 bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
@@ -158,6 +158,11 @@ bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND wind
   }
   if (row->controlType != kTypeScaleSlider) return false;
   if (focus) InvalidateRect(window, nullptr, FALSE);
+  if (message == WM_PRINTCLIENT) {
+    *result = ClassProcedure(window, message, wParam, lParam);
+    CtlSliderPaintScale(page, row, reinterpret_cast<HDC>(wParam));
+    return true;
+  }
   if (message != WM_LBUTTONDOWN) return false;
   Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
   *result = ClassProcedure(window, message, wParam, lParam);

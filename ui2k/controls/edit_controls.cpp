@@ -333,7 +333,6 @@ LRESULT StepDecimal(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM key)
   // The step is checked: leaving the edit starts from it.
   if (ui->state.focusedDecimalItem == row->itemId)
     ui->state.focusedDecimalValue = static_cast<DWORD>(StoredValue(ui, row));
-  CtlSetRedisplayMark(ui, row->itemId, TRUE);
   CtlDecimalShow(ui, page, row, WM_PAINT, 0, 0);
   return 1;
 }
@@ -431,9 +430,7 @@ void PaintArrow(HDC dc, RECT box, bool plus, bool pressed, bool active) {
 
 // The scale: the arrows as minus and plus, and between them a tick at every page step (at most
 // kScaleGaps gaps) along the bottom of the track, from the minimum to the maximum.
-void PaintScale(HWND page, const PageItemTemplate* row) {
-  HDC dc = GetDC(row->window);
-  if (!dc) return;
+void PaintScale(HDC dc, HWND page, const PageItemTemplate* row) {
   const SCROLLINFO info = GetScroll(row->window);
   const RECT minus = ArrowBox(row->window, false), plus = ArrowBox(row->window, true);
   PaintArrow(dc, minus, false, false, info.nPos > info.nMin);
@@ -450,7 +447,6 @@ void PaintScale(HWND page, const PageItemTemplate* row) {
     const RECT tick{x, minus.bottom - kTickHeight, x + 1, minus.bottom};
     FillRect(dc, &tick, ink);
   }
-  ReleaseDC(row->window, dc);
 }
 
 // A click on one of the 0x54 slider's arrow buttons: a popup drawn as the pressed arrow is laid
@@ -706,7 +702,10 @@ LRESULT CtlSliderShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, 
 LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                            LPARAM lParam) {
   CtlSliderShow(ui, page, row, message, wParam, lParam);
-  if (row->window) PaintScale(page, row);
+  HDC dc = row->window ? GetDC(row->window) : nullptr;
+  if (!dc) return 0;
+  PaintScale(dc, page, row);
+  ReleaseDC(row->window, dc);
   return 0;
 }
 
@@ -742,6 +741,10 @@ LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT m
   SetScroll(row->window, SIF_POS, 0, 0, next);
   Apply(ui, page, row, next);
   return 1;
+}
+
+void CtlSliderPaintScale(HWND page, const PageItemTemplate* row, HDC dc) {
+  if (row && row->window && dc) PaintScale(dc, page, row);
 }
 
 HWND CtlSliderPressedArrow(const UiContext* ui) { return ui ? ui->state.pressedArrow : nullptr; }

@@ -547,6 +547,39 @@ TEST_F(EditControlsTest, ANumberBelowZeroIsTypedAndShownWhereTheRangeReachesTher
   });
 }
 
+// The scale in a picture of the slider: grey minus at the minimum, black plus, and the ticks of
+// -50..50 every 10 along the bottom of the track.
+TEST_F(EditControlsTest, APictureOfTheScaleSliderShowsItsSignsAndTicks) {
+  SubDialog(kPageDialogUserPqc, [&](UiContext* ui, ui::Dlg& dialog) {
+    HWND slider = dialog.ctl(kCtlPqcBrightnessSlider).hwnd();
+    OptSetValue(ui->driver, kItemBrightness, static_cast<DWORD>(-50));
+    PageUpdateControls(ui, dialog.hwnd(), FALSE);
+    UiImage picture;
+    ASSERT_TRUE(UiRenderWindow(slider, &picture));
+    RECT client{};
+    GetClientRect(slider, &client);
+    ASSERT_EQ(picture.width, client.right);
+    const int arrow = GetSystemMetrics(SM_CXHSCROLL), middleY = client.bottom / 2, bottom = client.bottom - 1;
+    const int first = arrow, last = client.right - arrow - 1;
+    const struct {
+      int x, y;
+      int color;
+    } pixels[] = {
+        {arrow / 2, middleY, COLOR_GRAYTEXT},                  // the minus, nothing below the minimum
+        {client.right - arrow / 2 - 1, middleY, COLOR_BTNTEXT},  // the plus's bar
+        {client.right - arrow / 2 - 1, middleY - 3, COLOR_BTNTEXT},  // and its upright
+        {first, bottom, COLOR_BTNTEXT},                        // the minimum's tick
+        {first + (last - first) / 10, bottom, COLOR_BTNTEXT},  // -40
+        {(first + last) / 2, bottom, COLOR_BTNTEXT},           // 0
+        {last, bottom, COLOR_BTNTEXT},                         // the maximum's
+    };
+    for (const auto& p : pixels)
+      EXPECT_EQ(picture.Pixel(p.x, p.y), GetSysColor(p.color)) << p.x << "," << p.y;
+    EXPECT_NE(picture.Pixel(first + (last - first) / 20, bottom), GetSysColor(COLOR_BTNTEXT));  // between ticks
+    dialog.command(IDCANCEL);
+  });
+}
+
 // The user's quality dialog's scale sliders on the live dialog: scrolling reaches the class
 // through the dialog, the colour message answers the null brush, and a press on an arrow moves
 // the value through the scroll bar with the pressed popup gone afterwards.
