@@ -5,6 +5,7 @@
 #include "settings/context/boundary.h"
 #include "ui2k/controls/button_controls.h"
 #include "ui2k/controls/control_seams.h"
+#include "ui2k/controls/edit_controls.h"
 #include "ui2k/controls/list_controls.h"
 #include "ui2k/controls/listed_values.h"
 #include "ui2k/controls/static_controls.h"
@@ -41,6 +42,7 @@ constexpr CtlClass kControlClasses[] = {
 // Every family's rows; a type is looked for in this order.
 constexpr CtlClassRows kClassFamilies[] = {
     {kControlClasses, std::size(kControlClasses)},
+    {kCtlEditClasses, std::size(kCtlEditClasses)},
 };
 
 constexpr WORD kTypePicture = 0x02;
@@ -150,6 +152,34 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
   }
 }
 
+// The decimal edit's focus and arrow keys go to its class; a scale slider repaints its arrows
+// with the focus, draws its scale over the bar it prints, and a press on one of its arrows shows
+// the pressed arrow while the scroll bar handles the click.
+constexpr WORD kTypeDecimalEdit = 0x3f;
+
+bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
+                      LPARAM lParam, LRESULT* result) {
+  const bool focus = message == WM_SETFOCUS || message == WM_KILLFOCUS;
+  if (row->controlType == kTypeDecimalEdit) {
+    if (focus) CtlOnMessage(ui, page, row, message, wParam, lParam);  // the edit still takes its focus
+    if (message != WM_KEYDOWN || !CtlOnMessage(ui, page, row, message, wParam, lParam)) return false;
+    *result = 0;
+    return true;
+  }
+  if (row->controlType != kTypeScaleSlider) return false;
+  if (focus) InvalidateRect(window, nullptr, FALSE);
+  if (message == WM_PRINTCLIENT) {
+    *result = ClassProcedure(window, message, wParam, lParam);
+    CtlSliderPaintScale(page, row, reinterpret_cast<HDC>(wParam));
+    return true;
+  }
+  if (message != WM_LBUTTONDOWN) return false;
+  Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
+  *result = ClassProcedure(window, message, wParam, lParam);
+  CtlSliderEndPress(ui);
+  return true;
+}
+
 }  // namespace
 
 const CtlClass* CtlFindClass(WORD controlType) {
@@ -215,6 +245,7 @@ LRESULT CALLBACK CtlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     LRESULT result = 0;
     if (TakenByItemProc(ui, page, row, message, wParam, lParam, &result)) return result;
     if (Handle(ui, page, row, window, message, wParam, lParam, &result)) return result;
+    if (HandleEditFamily(ui, page, row, window, message, wParam, lParam, &result)) return result;
   }
   return ClassProcedure(window, message, wParam, lParam);
 } catch (...) {

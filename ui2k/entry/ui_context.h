@@ -53,6 +53,10 @@ struct UiState {
   FreeSizeSlot freeSizeTable[10];  // the free sizes as the pages show them (RstLoadFreeSizeTable)
   PageFrameState frame;            // the page framework's state
   ItemSetupState itemSetup;        // the items' additions of the first binding (PageItemSetup)
+  DWORD redisplayMarks[32];        // items 0..1023 whose controls must rebuild their text
+  HWND pressedArrow;               // the popup over a pressed slider arrow, or null
+  WORD focusedDecimalItem;         // the item of the decimal edit that has the focus, or 0
+  DWORD focusedDecimalValue;       // its value when the edit got the focus
 };
 
 struct UiContext {

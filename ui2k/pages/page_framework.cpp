@@ -12,6 +12,7 @@
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
 #include "settings/services/spooler_info.h"
+#include "ui2k/controls/control_classes.h"
 #include "ui2k/entry/sheet_commit.h"
 #include "ui2k/items/item_setup.h"
 #include "ui2k/pages/hint_window.h"
@@ -329,6 +330,7 @@ INT_PTR RouteToRow(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPAR
   PageItemTemplate* row = controlId ? PageFindRow(window, controlId) : nullptr;
   if (!row || !ClassOf(*row) || !ClassOf(*row)->message) return FALSE;
   const LRESULT handled = CallClass(ui, window, *row, &CtlClass::message, message, wParam, lParam);
+  if (message == WM_CTLCOLORSCROLLBAR) return static_cast<INT_PTR>(handled);  // the class's own brush
   if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
     const PageWindow* record = PageRecordOf(window);
     return handled && record ? reinterpret_cast<INT_PTR>(record->brush) : FALSE;
@@ -361,6 +363,14 @@ INT_PTR Command(UiContext* ui, HWND window, WPARAM wParam, LPARAM lParam) {
   if (PageApplyItemChange(ui, window, row, row->itemId ? OptGetValue(ui->driver, row->itemId) : 0, FALSE) == 0)
     PageUpdateControls(ui, window, FALSE);
   return TRUE;
+}
+
+// A scroll bar or trackbar tells its page of scrolling (lParam its window): its row's class moves
+// the value.
+INT_PTR Scroll(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND control = reinterpret_cast<HWND>(lParam);
+  PageItemTemplate* row = control ? PageFindRow(window, static_cast<WORD>(GetDlgCtrlID(control))) : nullptr;
+  return row && CtlOnMessage(ui, window, row, message, wParam, lParam) ? TRUE : FALSE;
 }
 
 INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -397,6 +407,9 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
     case kPageMsgRescale:
       PageRescale(ui, window);
       return TRUE;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      return Scroll(ui, window, message, wParam, lParam);
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
     case WM_PAINT:
