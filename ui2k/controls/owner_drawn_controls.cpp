@@ -20,7 +20,7 @@ constexpr WORD kQualityList = 2134;
 constexpr UINT kQualityRowFormat = 13200;  // "Print quality No.%d"
 constexpr WORD kIconAndTextControls[] = {2085, 2087, 2100, 2102, 2457};
 constexpr int kTextIndent = 2;
-constexpr char16_t kSpace = 32;
+constexpr WPARAM kSpace = VK_SPACE;
 
 // Check pictures: unchecked, unchecked disabled, checked, checked disabled.
 constexpr WORD kCheckPictures[2][2] = {{7001, 7002}, {7003, 7004}};

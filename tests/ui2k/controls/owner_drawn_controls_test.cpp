@@ -3,6 +3,7 @@
 // saved setting chosen in the icon list, kept or undone on a conflict.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "../pages/pages_fixture.h"
@@ -12,6 +13,7 @@
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/controls/painters.h"
 #include "ui2k/pages/sub_dialogs.h"
+#include "ui/png_writer.h"
 
 namespace velm::test {
 namespace {
@@ -207,6 +209,48 @@ TEST_F(OwnerDrawnTest, AHiddenValueWithAConflictMarkIsGreyedAndIndentedBehindIts
       }
       EXPECT_GT(texts[0].rect.left, picture->rect.right - 1) << "the name follows the picture";
     }
+  });
+}
+
+TEST_F(OwnerDrawnTest, TheRenderedPageShowsTheMarkedValueAndTheDisabledCombo) {
+  OnPage(kPageFinish, [&](ui::Page& page, UiContext* ui) {
+    OptSetValue(ui->driver, kItemCopies, 77);
+    HWND staple = page.ctl(kCtlStapleType).hwnd();
+    HWND punch = page.ctl(kCtlPunchType).hwnd();
+    EnableWindow(staple, TRUE);
+    EnableWindow(punch, FALSE);
+    SendMessageW(staple, CB_SETCURSEL, 1, 0);
+    ASSERT_EQ(SendMessageW(staple, CB_GETITEMDATA, 1, 0), kStapleS2);
+    ASSERT_GE(SendMessageW(punch, CB_GETCURSEL, 0, 0), 0);
+    UiImage image;
+    ASSERT_TRUE(UiRenderWindow(page.hwnd(), &image));
+    if (const char* folder = std::getenv("VELM_TEST_PICTURES")) {
+      const std::vector<BYTE> png = ui::EncodePng(image.width, image.height, image.rgb);
+      std::ofstream(std::filesystem::path(folder) / "owner_drawn_finishing.png", std::ios::binary)
+          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    // Where each combo's row lies in the page's picture: inside its frame, left of its arrow.
+    auto field = [&](HWND combo) {
+      RECT rect{};
+      GetWindowRect(combo, &rect);
+      MapWindowPoints(nullptr, page.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+      return RECT{rect.left + 3, rect.top + 3, rect.right - 20, rect.bottom - 3};
+    };
+    auto count = [&](const RECT& rect, COLORREF color) {
+      int n = 0;
+      for (LONG y = rect.top; y < rect.bottom; ++y)
+        for (LONG x = rect.left; x < rect.right; ++x) n += image.Pixel(x, y) == color;
+      return n;
+    };
+    const RECT disabled = field(punch), marked = field(staple);
+    EXPECT_GT(count(disabled, GetSysColor(COLOR_GRAYTEXT)), 10) << "grey text";
+    EXPECT_EQ(count(RECT{disabled.left + 20, disabled.top, disabled.right, disabled.bottom}, GetSysColor(COLOR_WINDOW)), 0)
+        << "beside its picture, on the button face rather than the window colour";
+    const RECT markSquare{marked.left, marked.top, marked.left + 20, marked.bottom};
+    EXPECT_GT(count(RECT{marked.left + 20, marked.top, marked.right, marked.bottom}, GetSysColor(COLOR_GRAYTEXT)), 10)
+        << "the hidden value's name in grey";
+    EXPECT_LT(count(markSquare, GetSysColor(COLOR_WINDOW)), (markSquare.right - markSquare.left) * (markSquare.bottom - markSquare.top))
+        << "the mark fills part of the first square";
   });
 }
 
