@@ -99,6 +99,19 @@ class OwnerDrawnTest : public PagesTest {
     return log;
   }
 
+  // The window as the screen shows it, also written as `name`.png into $VELM_TEST_PICTURES when
+  // that is set (to look at).
+  static UiImage Picture(HWND window, const std::string& name) {
+    UiImage image;
+    EXPECT_TRUE(UiRenderWindow(window, &image));
+    if (const char* folder = std::getenv("VELM_TEST_PICTURES")) {
+      const std::vector<BYTE> png = ui::EncodePng(image.width, image.height, image.rgb);
+      std::ofstream(std::filesystem::path(folder) / (name + ".png"), std::ios::binary)
+          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    return image;
+  }
+
   static std::vector<UiDrawRecord> Of(const UiDrawLog& log, UiDrawKind kind) {
     std::vector<UiDrawRecord> found;
     for (const UiDrawRecord& record : log)
@@ -222,13 +235,7 @@ TEST_F(OwnerDrawnTest, TheRenderedPageShowsTheMarkedValueAndTheDisabledCombo) {
     SendMessageW(staple, CB_SETCURSEL, 1, 0);
     ASSERT_EQ(SendMessageW(staple, CB_GETITEMDATA, 1, 0), kStapleS2);
     ASSERT_GE(SendMessageW(punch, CB_GETCURSEL, 0, 0), 0);
-    UiImage image;
-    ASSERT_TRUE(UiRenderWindow(page.hwnd(), &image));
-    if (const char* folder = std::getenv("VELM_TEST_PICTURES")) {
-      const std::vector<BYTE> png = ui::EncodePng(image.width, image.height, image.rgb);
-      std::ofstream(std::filesystem::path(folder) / "owner_drawn_finishing.png", std::ios::binary)
-          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    }
+    const UiImage image = Picture(page.hwnd(), "owner_drawn_finishing");
     // Where each combo's row lies in the page's picture: inside its frame, left of its arrow.
     auto field = [&](HWND combo) {
       RECT rect{};
@@ -279,6 +286,59 @@ TEST_F(OwnerDrawnTest, TheOpenDrawnComboHighlightsItsRowAndHintsItsName) {
   });
 }
 
+TEST_F(OwnerDrawnTest, AListAnswersItsColourMessageWithItsBackground) {
+  Document([&](ui::Sheet& sheet) {
+    struct Case {
+      const char* what;
+      WORD pageId, control;
+      bool enabled;
+      bool pageBrush;  // else the white stock brush
+    } cases[] = {
+        {"owner-drawn list", kPagePrintquality, kCtlQualityList, true, false},
+        {"disabled owner-drawn list", kPagePrintquality, kCtlQualityList, false, true},
+        {"icon list", kPagePreset, kCtlPresetList, true, true},
+    };
+    for (const Case& c : cases) {
+      ui::Page page = sheet.activate(c.pageId);
+      page.pump();
+      UiContext* ui = ContextOf(page);
+      HWND list = page.ctl(c.control).hwnd();
+      EnableWindow(list, c.enabled);
+      HDC dc = GetDC(list);
+      const auto answer = reinterpret_cast<HBRUSH>(
+          SendMessageW(page.hwnd(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(list)));
+      ReleaseDC(list, dc);
+      EnableWindow(list, TRUE);
+      EXPECT_EQ(answer, c.pageBrush ? ui->state.brushes[0] : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))) << c.what;
+    }
+  });
+}
+
+TEST_F(OwnerDrawnTest, TheDrawnComboShowsAValueOnlyAfterItChangedAndKeepsItsRowForAnUnlistedOne) {
+  OnPage(kPageFinish, [&](ui::Page& page, UiContext* ui) {
+    PageItemTemplate* row = PageFindRow(page.hwnd(), kCtlStapleType);
+    ASSERT_NE(row, nullptr);
+    ui::Ctl combo = page.ctl(kCtlStapleType);
+    struct Case {
+      const char* what;
+      DWORD value;
+      LONG changed;
+      int selected;  // the row selected after the refresh
+    } cases[] = {
+        {"changed to the second value", kStapleS2, 1, 1},
+        {"not changed since binding", kStapleS1, 0, 1},
+        {"changed to a value without a row", 2600, 1, 1},
+        {"changed back to the first", kStapleS1, 1, 0},
+    };
+    for (const Case& c : cases) {
+      OptSetModelValueById(ui->driver, kItemStapleType, c.value);
+      row->itemRow->changed = c.changed;
+      CtlRefresh(ui, page.hwnd(), row);
+      EXPECT_EQ(combo.selection(), c.selected) << c.what;
+    }
+  });
+}
+
 TEST_F(OwnerDrawnTest, ACheckListRowIsToggledByTheSpaceKeyAndAClickWithPsmChanged) {
   Document([&](ui::Sheet& sheet) {
     ui::Page page = sheet.activate(kPageBasic);
@@ -318,6 +378,7 @@ TEST_F(OwnerDrawnTest, ACheckListRowIsToggledByTheSpaceKeyAndAClickWithPsmChange
       EXPECT_EQ(OptGetValue(ui->driver, kItemHideFunc3), 0u) << "a disabled list is not toggled";
       EXPECT_NE(Bitmap(list.paint(), kUncheckedDisabled), nullptr);
       EnableWindow(list.hwnd(), TRUE);
+      Picture(dialog.hwnd(), "owner_drawn_hidden_functions");
       dialog.ctl(IDCANCEL).click();
     });
     PageRunSubDialog(ui, kPageModal, kPageDialogHiddenFunc, page.hwnd());
@@ -381,6 +442,7 @@ TEST_F(OwnerDrawnTest, DrawingTheIconListLoadsEachRowInsideASnapshotAndOpensNoDi
       named |= record.kind == UiDrawKind::kText && record.text == u"Setting PresetList1" && (record.flags & DT_CENTER);
     EXPECT_TRUE(named);
     EXPECT_EQ(OptGetValue(ui->driver, kItemWmDensity), 5u) << "every row's load undone";
+    Picture(page.hwnd(), "owner_drawn_saved_settings");
     EXPECT_EQ(DmHistoryDepth(ui->driver), depth);
     EXPECT_TRUE(ui::messageBoxes().empty());
   });
