@@ -48,21 +48,14 @@ class OwnerDrawnTest : public PagesTest {
   void SetUp() override {
     PagesTest::SetUp();
     if (HasFatalFailure()) return;
-    const std::filesystem::path data = root_.path() / "model-data";
-    std::string text = ReadHostFile(data / "model" / "qnvelm.dsc");
-    const size_t staple = text.find("*Item 6=StapleValues: {");
-    ASSERT_NE(staple, std::string::npos);
-    text.replace(staple, text.find("\n}\n", staple) + 3 - staple, kStapleValues);
-    const std::string exclusive = "*Exclusive: {\n";
-    const size_t at = text.find(exclusive);
-    ASSERT_NE(at, std::string::npos);
-    text.insert(at + exclusive.size(), kEntries);
-    text.insert(at, kStatements);
-    WriteHostFile(data / "model" / "qnvelm.dsc", text);
-    SysLibraryDetach();
-    std::string error;
-    ASSERT_TRUE(tools::InstallDriver({ModuleDir(), data}, &error)) << error;
-    SysLibraryAttach(nullptr);
+    ReinstallModel([](std::string& text) {
+      ReplaceBlock(text, "*Item 6=StapleValues: {", kStapleValues);
+      const std::string exclusive = "*Exclusive: {\n";
+      const size_t at = text.find(exclusive);
+      ASSERT_NE(at, std::string::npos);
+      text.insert(at + exclusive.size(), kEntries);
+      text.insert(at, kStatements);
+    });
   }
 
   void OnPage(WORD pageId, std::function<void(ui::Page&, UiContext*)> script) {
