@@ -46,11 +46,15 @@ std::vector<WORD> EntryValues(UiContext* ui, const PageItemTemplate& row) {
   return values;
 }
 
-// The printer's key `key` (with `suffix`) of the settings INI into `text`.
+// The printer's key of the settings INI named by string `keyString` (with `suffix` appended, cut
+// to the buffer) into `text` (kUiTextChars), empty when it is missing.
 void ReadEntry(UiContext* ui, WORD keyString, const WCHAR* suffix, WCHAR* text) {
   WCHAR key[kUiTextChars] = {};
   ResLoadString(ui->driver, keyString, key, kUiTextChars, FALSE);
-  if (suffix) lstrcatW(key, suffix);
+  if (suffix) {
+    const int used = lstrlenW(key);
+    lstrcpynW(key + used, suffix, static_cast<int>(kUiTextChars) - used);
+  }
   text[0] = 0;
   IniProfileGetString(PrnGetPrinterName(ui->driver), key, WSTR(""), text, kUiTextChars,
                       PathGetSettingsIni(ui->driver));
@@ -128,8 +132,7 @@ LRESULT CtlIconListFill(CTL_HANDLER_PARAMS) {
     if (SendMessageW(row->window, LB_GETCOUNT, 0, 0) >= entries) break;
     if (row->node && CondIsDisabled(row->node, model, ui->driver)) continue;
     ReadEntry(ui, model, nullptr, path);
-    const LRESULT added = SendMessageW(row->window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
-    if (added >= 0) SendMessageW(row->window, LB_SETITEMDATA, static_cast<WPARAM>(added), model);
+    CtlAddListRow(row->window, path, model);
   }
   CtlListShow(ui, page, row, message, wParam, lParam);
   return 1;

@@ -65,7 +65,7 @@ void RowText(UiContext* ui, const PageItemTemplate& row, const DRAWITEMSTRUCT& d
   ResLoadString(ui->driver, static_cast<UINT>(draw.itemData), text, kUiTextChars, FALSE);
 }
 
-void DrawText(HDC dc, const WCHAR* text, RECT area, int color) {
+void DrawRowText(HDC dc, const WCHAR* text, RECT area, int color) {
   area.left += kTextIndent;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(color));
@@ -91,7 +91,7 @@ LRESULT DrawValueRow(UiContext* ui, HWND page, const PageItemTemplate& row, cons
       area.left += side;
     WCHAR text[kUiTextChars] = {};
     RowText(ui, row, draw, text);
-    DrawText(draw.hDC, text, area, textColor);
+    DrawRowText(draw.hDC, text, area, textColor);
   }
   CtlFinishRow(draw);
   return 1;
@@ -115,10 +115,7 @@ bool IsCheckList(const PageItemTemplate& row) { return row.controlType == kTypeC
 LRESULT FillCheckList(HWND page, const PageItemTemplate& row) {
   const CheckRows rows = CheckRowsOf(page, row);
   SendMessageW(row.window, LB_RESETCONTENT, 0, 0);
-  for (size_t n = 0; n < rows.count; ++n) {
-    const LRESULT added = SendMessageW(row.window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WSTR("")));
-    if (added >= 0) SendMessageW(row.window, LB_SETITEMDATA, static_cast<WPARAM>(added), rows.item(n));
-  }
+  for (size_t n = 0; n < rows.count; ++n) CtlAddListRow(row.window, WSTR(""), rows.item(n));
   return 1;
 }
 
@@ -170,12 +167,17 @@ LRESULT DrawCheckRow(UiContext* ui, HWND page, const PageItemTemplate& row, cons
                        RECT{rect.left, rect.top, rect.left + indent, rect.bottom});
   WCHAR text[kUiTextChars] = {};
   ResLoadString(context, rows.label(draw.itemID), text, kUiTextChars, FALSE);
-  DrawText(draw.hDC, text, RECT{rect.left + indent, rect.top, rect.right, rect.bottom}, look.text);
+  DrawRowText(draw.hDC, text, RECT{rect.left + indent, rect.top, rect.right, rect.bottom}, look.text);
   CtlFinishRow(draw);
   return 1;
 }
 
 }  // namespace
+
+void CtlAddListRow(HWND list, const WCHAR* text, DWORD data) {
+  const LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  if (added >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(added), data);
+}
 
 LRESULT CtlAnswerListColor(UiContext* ui, HWND page, const PageItemTemplate& row, LPARAM list) {
   PageWindow* record = PageRecordOf(page);
@@ -192,10 +194,7 @@ LRESULT CtlOwnerListFill(CTL_HANDLER_PARAMS) {
   if (IsCheckList(*row)) return FillCheckList(page, *row);
   if (!row->node) return 0;
   SendMessageW(row->window, LB_RESETCONTENT, 0, 0);
-  for (WORD model : CtlListedValues(ui, *row)) {
-    const LRESULT added = SendMessageW(row->window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WSTR("")));
-    if (added >= 0) SendMessageW(row->window, LB_SETITEMDATA, static_cast<WPARAM>(added), model);
-  }
+  for (WORD model : CtlListedValues(ui, *row)) CtlAddListRow(row->window, WSTR(""), model);
   CtlListShow(ui, page, row, message, wParam, lParam);
   return 1;
 }

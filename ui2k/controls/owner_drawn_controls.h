@@ -11,6 +11,9 @@ LRESULT CtlOwnerListFill(CTL_HANDLER_PARAMS);
 // WM_DRAWITEM of a row; WM_CTLCOLORLISTBOX of the list answers its background.
 LRESULT CtlOwnerListDraw(CTL_HANDLER_PARAMS);
 
+// A row of `text` with `data` added to the list box `list`; nothing when the list refuses it.
+void CtlAddListRow(HWND list, const WCHAR* text, DWORD data);
+
 // WM_CTLCOLORLISTBOX of the list `list` of `row` (an owner-drawn or stored-settings icon list):
 // the page's answer becomes the page brush for a disabled list or an icon list, else white. 1
 // when it was the row's list.
