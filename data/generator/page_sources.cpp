@@ -142,12 +142,17 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
     return true;
   }
   if (key == "checks") {
-    if (!next(value)) return why = "checks takes <item>,…", false;
-    const auto items = Split(value, ',');
-    if (!setKind({8, static_cast<int>(items.size())})) return false;
-    for (const std::string& item : items) {
-      row.extra.push_back(0);
-      row.extraItems.push_back(item);
+    if (!next(value)) return why = "checks takes <item>:<s-label>,…", false;
+    const auto checks = Split(value, ',');
+    if (!setKind({8, static_cast<int>(checks.size())})) return false;
+    for (const std::string& check : checks) {
+      const auto parts = Split(check, ':');
+      int label = 0;
+      if (parts.size() != 2 || !ParseStringId(parts[1], label)) return why = "a check row is <item>:<s-label>", false;
+      row.extra.push_back(0);  // the item's id, filled by the checks
+      row.extraItems.push_back(parts[0]);
+      row.extra.push_back(label);
+      row.extraStrings.push_back(label);
     }
     return true;
   }

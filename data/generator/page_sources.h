@@ -15,7 +15,7 @@
 //   steps <line> <page>      slider line and page steps (kind 3)
 //   tabs <s>:<ctl>,<ctl>/…   tab captions and the controls shown on each tab (kind 6)
 //   lines <s>:<item>:<item|->,…   edit line list: label string, item, alternative item (kind 7)
-//   checks <item>,<item>,…   items of the check-list rows (kind 8)
+//   checks <item>:<s>,…     check-list rows: each row's item and label string (kind 8)
 //   info <s>                 string of the control's information message
 //   dialog <page name>       the sub-dialog the control opens
 //   link <control name>      a picture's companion control

@@ -13,7 +13,7 @@ enum PageExtraKind : WORD {
   kExtraSpaceKey = 5,     // {5}
   kExtraTabs = 6,         // {6, tabs, then per tab: caption string, control count, control ids}
   kExtraEditLines = 7,    // {7, lines, then per line: label string, item, alternative item (0 none)}
-  kExtraCheckItems = 8,   // {8, rows, then one item per check-list row}
+  kExtraCheckItems = 8,   // {8, rows, then per check-list row: item, label string}
 };
 
 struct PageControlExtra {

@@ -6,8 +6,10 @@
 #include "ui2k/controls/button_controls.h"
 #include "ui2k/controls/control_seams.h"
 #include "ui2k/controls/edit_controls.h"
+#include "ui2k/controls/icon_list.h"
 #include "ui2k/controls/list_controls.h"
 #include "ui2k/controls/listed_values.h"
+#include "ui2k/controls/owner_drawn_controls.h"
 #include "ui2k/controls/static_controls.h"
 #include "ui2k/items/control_operations.h"
 #include "ui2k/pages/page_framework.h"
@@ -39,10 +41,20 @@ constexpr CtlClass kControlClasses[] = {
     {0x69, nullptr, CtlTreeFill, nullptr, nullptr, nullptr, nullptr},
 };
 
+// Owner-drawn lists, combos and check lists, and the stored-settings icon list.
+constexpr WORD kTypeCheckList = 0x31;
+constexpr CtlClass kOwnerDrawnClasses[] = {
+    {0x2f, nullptr, CtlOwnerListFill, nullptr, CtlListCommand, CtlOwnerListDraw, nullptr},
+    {0x30, nullptr, CtlComboFill, CtlDrawnComboShow, CtlComboCommand, CtlDrawnComboDraw, nullptr},
+    {kTypeCheckList, nullptr, CtlOwnerListFill, nullptr, CtlListCommand, CtlCheckListMessage, CtlWndProc},
+    {0x32, nullptr, CtlIconListFill, nullptr, CtlIconListCommand, CtlIconListDraw, nullptr},
+};
+
 // Every family's rows; a type is looked for in this order.
 constexpr CtlClassRows kClassFamilies[] = {
     {kControlClasses, std::size(kControlClasses)},
     {kCtlEditClasses, std::size(kCtlEditClasses)},
+    {kOwnerDrawnClasses, std::size(kOwnerDrawnClasses)},
 };
 
 constexpr WORD kTypePicture = 0x02;
@@ -246,6 +258,12 @@ LRESULT CALLBACK CtlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (TakenByItemProc(ui, page, row, message, wParam, lParam, &result)) return result;
     if (Handle(ui, page, row, window, message, wParam, lParam, &result)) return result;
     if (HandleEditFamily(ui, page, row, window, message, wParam, lParam, &result)) return result;
+    // The check list's keys and clicks reach its class once the list has moved its selection.
+    if (row->controlType == kTypeCheckList && (message == WM_CHAR || message == WM_LBUTTONUP)) {
+      result = ClassProcedure(window, message, wParam, lParam);
+      CtlOnMessage(ui, page, row, message, wParam, lParam);
+      return result;
+    }
   }
   return ClassProcedure(window, message, wParam, lParam);
 } catch (...) {

@@ -51,9 +51,7 @@ LRESULT Show(UiContext* ui, const PageItemTemplate& row, const RowMessages& m) {
 bool RefusedAsConflict(UiContext* ui, HWND page, const PageItemTemplate& row, const RowMessages& m, DWORD model,
                        DWORD previous) {
   const PageControlExtra* extra = CtlExtraOf(page, row);
-  const bool marked = extra && extra->words && extra->wordCount >= 3 && extra->words[0] == kExtraConflictMark &&
-                      extra->words[1] != 0;
-  if (!marked || !extra->infoString || !CtlIsValueHidden(ui, row, model)) return false;
+  if (!CtlConflictMark(extra) || !extra->infoString || !CtlIsValueHidden(ui, row, model)) return false;
   WCHAR text[kUiTextChars] = {};
   ResLoadString(ui->driver, extra->infoString, text, kUiTextChars, FALSE);
   MessageBoxW(page, text, WSTR("Information"), MB_OK | MB_ICONINFORMATION);

@@ -49,6 +49,12 @@ const PageControlExtra* CtlExtraOf(HWND page, const PageItemTemplate& row) {
   return record && record->page ? PageFindControlExtra(record->page->id, row.controlId) : nullptr;
 }
 
+WORD CtlConflictMark(const PageControlExtra* extra) {
+  const bool marked = extra && extra->words && extra->wordCount >= 3 && extra->words[0] == kExtraConflictMark &&
+                      extra->words[1] != 0;
+  return marked ? extra->words[2] : 0;
+}
+
 void CtlShowEnabledState(UiContext* ui, const PageItemTemplate& row) {
   if (!row.window || !row.node) return;
   const BOOL enabled = !CondIsDisabled(row.node, 0, ui->driver);

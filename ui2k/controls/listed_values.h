@@ -23,5 +23,7 @@ int CtlCommitValue(UiContext* ui, HWND page, PageItemTemplate* row, DWORD model)
 // The extra data of the control: the row's own record (a PageControlExtra) when it has one, else
 // the generated one of the control on the page of `page`; null when there is none.
 const PageControlExtra* CtlExtraOf(HWND page, const PageItemTemplate& row);
+// The mark picture of a control whose extra data carries a conflict mark (kind 4, mark set), else 0.
+WORD CtlConflictMark(const PageControlExtra* extra);
 // The control enabled unless the item's disabled condition holds.
 void CtlShowEnabledState(UiContext* ui, const PageItemTemplate& row);

@@ -37,6 +37,13 @@ void ShowHint(UiContext* ui, HWND control, UINT stringId) {
   if (ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE) <= 0) return;
   RECT rect{};
   GetWindowRect(control, &rect);
+  PageShowHintBelow(ui, control, rect, text);
+}
+
+}  // namespace
+
+void PageShowHintBelow(UiContext* ui, HWND control, const RECT& rect, const WCHAR* text) {
+  if (!ui || !control || !text || !text[0]) return;
   const int width = lstrlenW(text) * kHintCharWidth + kHintPadding;
   PageFrameState& frame = ui->state.frame;
   if (!frame.hint) {
@@ -49,9 +56,8 @@ void ShowHint(UiContext* ui, HWND control, UINT stringId) {
   }
   SetWindowPos(frame.hint, HWND_TOP, rect.left, rect.bottom + kHintGap, width, kHintHeight, SWP_NOACTIVATE);
   ShowWindow(frame.hint, SW_SHOWNOACTIVATE);
+  frame.hinted = control;
 }
-
-}  // namespace
 
 void PageHideHint(UiContext* ui) {
   if (!ui) return;

@@ -15,5 +15,8 @@ void PageStartHint(UiContext* ui, HWND window, const PageItemTemplate* row);
 // the dropped list of a combo row of types 43, 45, 48) and the control is on the page in front,
 // the hint is shown below it without activating it.
 void PageHintTimer(UiContext* ui, HWND window);
+// Shows `text` in the hint popup below the screen rectangle `rect`, for `control` (hidden again
+// with the hint of any other control).
+void PageShowHintBelow(UiContext* ui, HWND control, const RECT& rect, const WCHAR* text);
 // Hides and forgets the hint and its timer.
 void PageHideHint(UiContext* ui);

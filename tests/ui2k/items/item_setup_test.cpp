@@ -201,9 +201,13 @@ TEST_F(ItemSetupTest, TheHiddenFunctionsListChecksTheModelsHiddenSwitches) {
     const auto* extra = static_cast<const PageControlExtra*>(row->extra);
     ASSERT_NE(extra, nullptr);
     const std::vector<WORD> words(extra->words, extra->words + extra->wordCount);
-    EXPECT_EQ(words, (std::vector<WORD>{kExtraCheckItems, 4, kItemHideFunc1, kItemHideFunc2, kItemHideFunc3,
-                                        kItemHideFunc4}));
-    for (size_t i = 2; i < words.size(); ++i) {
+    // Each row: the item, then its label's string.
+    ASSERT_EQ(words.size(), 10u);
+    EXPECT_EQ(words[0], kExtraCheckItems);
+    EXPECT_EQ(words[1], 4);
+    EXPECT_EQ((std::vector<WORD>{words[2], words[4], words[6], words[8]}),
+              (std::vector<WORD>{kItemHideFunc1, kItemHideFunc2, kItemHideFunc3, kItemHideFunc4}));
+    for (size_t i = 2; i < words.size(); i += 2) {
       ItemTableRow* item = OptFindItem(ui->driver->itemTable, words[i]);
       ASSERT_NE(item, nullptr);
       EXPECT_TRUE(IsBitType(DescriptorType(item->descriptor))) << words[i];

@@ -163,6 +163,25 @@ class PagesTest : public ::testing::Test {
     ui::FailOnUnexpected(nullptr);
   }
 
+  // The installed model description changed by `edit` and installed again; the description
+  // loaded while the printer was added is dropped with the library.
+  void ReinstallModel(const std::function<void(std::string&)>& edit) {
+    const std::filesystem::path data = root_.path() / "model-data";
+    std::string text = ReadHostFile(data / "model" / "qnvelm.dsc");
+    edit(text);
+    WriteHostFile(data / "model" / "qnvelm.dsc", text);
+    SysLibraryDetach();
+    std::string error;
+    ASSERT_TRUE(tools::InstallDriver({ModuleDir(), data}, &error)) << error;
+    SysLibraryAttach(nullptr);
+  }
+  // The description's block that opens with `head`, through its closing "}" line, replaced by `block`.
+  static void ReplaceBlock(std::string& text, const std::string& head, const std::string& block) {
+    const size_t start = text.find(head);
+    ASSERT_NE(start, std::string::npos) << head;
+    text.replace(start, text.find("\n}\n", start) + 3 - start, block);
+  }
+
   // Every control shows through the counting class.
   void UseCountingClass() {
     pageSeams_.ctlFindClass = [](WORD) -> const CtlClass* { return &kCountingClass; };

@@ -156,11 +156,13 @@ TEST(PageControlExtras, TheSourcesExtraDataReachesTheTable) {
 
   const PageControlExtra* checks = PageFindControlExtra(1065, 2817);  // hidden functions: items 346..349
   ASSERT_NE(checks, nullptr);
-  ASSERT_EQ(checks->wordCount, 6u);
+  ASSERT_EQ(checks->wordCount, 2u + 4 * 2);
   EXPECT_EQ(checks->words[0], kExtraCheckItems);
   EXPECT_EQ(checks->words[1], 4);
   EXPECT_EQ(checks->words[2], 346);
-  EXPECT_EQ(checks->words[5], 349);
+  EXPECT_EQ(checks->words[3], 4930);  // its label
+  EXPECT_EQ(checks->words[8], 349);
+  EXPECT_EQ(checks->words[9], 4933);
 
   const PageControlExtra* lines = PageFindControlExtra(1025, 2360);  // version text: three lines
   ASSERT_NE(lines, nullptr);
