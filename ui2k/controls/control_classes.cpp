@@ -15,7 +15,7 @@ namespace {
 // Static texts, pictures, buttons, lists, combos, tabs and trees.
 constexpr CtlClass kControlClasses[] = {
     {0x01, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
-    {0x02, CtlPictureStep, nullptr, CtlPictureInvalidate, nullptr, nullptr, CtlWndProc},
+    {0x02, CtlPictureStep, nullptr, CtlPictureInvalidate, nullptr, CtlPictureMessage, CtlWndProc},
     {0x03, CtlPictureStep, nullptr, CtlPictureShowValues, nullptr, nullptr, CtlWndProc},
     {0x04, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
     {0x05, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
@@ -98,6 +98,21 @@ LRESULT ClassProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A picture or scale slider: its window class paints it, then its class paints over it (into
+// the DC WM_PRINTCLIENT gives, else the window's own).
+bool PaintOver(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
+               LPARAM lParam, LRESULT* result) {
+  if (row->controlType != kTypePicture && row->controlType != kTypeScaleSlider) return false;
+  *result = ClassProcedure(window, message, wParam, lParam);
+  if (message == WM_PRINTCLIENT) {
+    PagePaintControl(ui, page, row, reinterpret_cast<HDC>(wParam));
+  } else if (HDC dc = GetDC(window)) {
+    PagePaintControl(ui, page, row, dc);
+    ReleaseDC(window, dc);
+  }
+  return true;
+}
+
 // TRUE when the message was handled here; *result holds the answer.
 bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
             LRESULT* result) {
@@ -127,6 +142,9 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
         PageUpdateControls(ui, page, FALSE);
       }
       return *result = 0, true;
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      return PaintOver(ui, page, row, window, message, wParam, lParam, result);
     case WM_ERASEBKGND: {
       const PageWindow* record = PageRecordOf(page);
       if (row->controlId != kErasedPicture || !record || !wParam) return false;
@@ -174,7 +192,8 @@ LRESULT CtlOnMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT messa
   if (!row || (row->window && !IsWindowVisible(row->window))) return 0;
   if (message == WM_LBUTTONDOWN && row->controlType == kTypeScaleSlider) return 0;
   const LRESULT changed = Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
-  if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR)
+  if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR &&
+      message != WM_PAINT)  // a paint that updated the page would invalidate the previews again
     PageUpdateControls(ui, page, FALSE);
   return changed;
 }

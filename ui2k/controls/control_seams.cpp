@@ -22,7 +22,3 @@ LRESULT CtlContextHelp(UiContext*, HWND, PageItemTemplate* row, UINT, WPARAM, LP
 }
 
 void CtlStepLinkedItems(UiContext*, HWND, PageItemTemplate* row) { Note("CtlStepLinkedItems", row ? row->controlId : 0); }
-
-void CtlPaintPreview(UiContext*, HWND, const PageItemTemplate* row, HDC, const RECT&) {
-  Note("CtlPaintPreview", row ? row->controlId : 0);
-}

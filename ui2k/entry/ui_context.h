@@ -11,6 +11,7 @@
 
 #include "settings/context/driver_context.h"
 #include "settings/persistence/user_lists.h"
+#include "ui2k/controls/preview_data.h"
 #include "ui2k/install/user_code.h"
 #include "ui2k/pages/page_state.h"
 #include "ui2k/store/font_substitution.h"
@@ -51,6 +52,7 @@ struct UiState {
   char presetComment[512];
   FreeSizeSlot freeSizeTable[10];  // the free sizes as the pages show them (RstLoadFreeSizeTable)
   PageFrameState frame;            // the page framework's state
+  PreviewState previews;           // the page previews' descriptions (CtlBindPreviewData)
 };
 
 struct UiContext {

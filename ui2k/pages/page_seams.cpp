@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui2k/controls/control_classes.h"
+#include "ui2k/controls/preview_data.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/pages/file_dialogs.h"
 #include "ui2k/store/presets.h"
@@ -39,7 +40,10 @@ BOOL EditPreset(UiContext* ui, int index) {
 
 const PageSeams kPageSeamsRecording = {
     [](UiContext*, PageTemplate*, HWND, UINT, WPARAM, LPARAM, INT_PTR*) -> BOOL { return FALSE; },
-    [](UiContext*) { Note("PageItemSetup"); },
+    [](UiContext* ui) {
+      Note("PageItemSetup");
+      CtlBindPreviewData(ui);  // the item set-up's step that binds the page previews' data
+    },
     CtlFindClass,
     FdlgRunFileDialog,
     [](UiContext*) -> DWORD { return 0; },

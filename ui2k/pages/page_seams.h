@@ -3,7 +3,8 @@
 //
 // The file dialogs run (FdlgRunFileDialog), and applying, overwriting and testing a preset go to
 // the stored settings files (RstSavePresetByIndex, RstEditPreset under the name of item 865,
-// RstIsPresetWritable). The rest records its call (UiNoteSeamCall, ui2k/entry/seams.h) and does
+// RstIsPresetWritable), and the item set-up binds the page previews' data (CtlBindPreviewData).
+// The rest records its call (UiNoteSeamCall, ui2k/entry/seams.h) and does
 // nothing until the code that holds it exists: an item procedure takes no message, the preset list
 // is empty and appending to it fails. The control classes are ui2k/controls' (CtlFindClass).
 // Tests put their own functions in.
