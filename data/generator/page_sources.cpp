@@ -179,7 +179,7 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
     std::set<int> roles;
     for (const std::string& entry : entries) {
       const auto parts = Split(entry, ':');
-      const int role = parts.size() == 2 ? PreviewRoleOf(parts[0]) : 0;
+      const int role = parts.size() == 2 && parts[1] != "-" ? PreviewRoleOf(parts[0]) : 0;
       if (!role) return why = "a preview entry is <role>:<item> with a role of " + PreviewRoleNames(), false;
       if (!roles.insert(role).second) return why = "preview role " + parts[0] + " named twice", false;
       row.extra.push_back(role);
