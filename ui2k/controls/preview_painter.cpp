@@ -282,6 +282,7 @@ void CtlPaintPreview(UiContext* ui, HWND page, const PageItemTemplate* row, HDC 
   if (!description) return;
   const PreviewSettings settings = CtlReadPreviewSettings(ui, *description);
   const int saved = SaveDC(dc);
+  SetStretchBltMode(dc, COLORONCOLOR);  // shrunk pictures keep their lines
   Fill(dc, rect, RGB(255, 255, 255));
   Pictures pictures(ui, dc);
   const RECT area = Inset(rect, kMargin);

@@ -125,6 +125,9 @@ TEST_F(PreviewPainterTest, DrawsTheSettingsOfItsDescription) {
       RECT client{};
       GetClientRect(preview.hwnd(), &client);
       for (const UiDrawRecord& r : log) {
+        if (r.kind == UiDrawKind::kBitmap) {
+          EXPECT_EQ(r.flags, static_cast<UINT>(COLORONCOLOR)) << "shrunk lines stay";
+        }
         if (r.kind != UiDrawKind::kBitmap && r.kind != UiDrawKind::kRectangle) continue;
         RECT inside{};
         EXPECT_TRUE(IntersectRect(&inside, &r.rect, &client) && EqualRect(&inside, &r.rect));
