@@ -30,6 +30,31 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 
 RECT Inset(const RECT& r, int by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
 
+// The largest rectangle of `width` by `length` proportions centred in `area`.
+RECT Fit(const RECT& area, LONG width, LONG length) {
+  const LONG w = Width(area), h = Height(area);
+  if (w <= 0 || h <= 0 || width <= 0 || length <= 0) return {area.left, area.top, area.left, area.top};
+  LONG fitW = w, fitH = static_cast<LONG>(static_cast<long long>(w) * length / width);
+  if (fitH > h) {
+    fitH = h;
+    fitW = static_cast<LONG>(static_cast<long long>(h) * width / length);
+  }
+  const LONG left = area.left + (w - fitW) / 2, top = area.top + (h - fitH) / 2;
+  return {left, top, left + fitW, top + fitH};
+}
+
+// The binding edge of a two-sided binding value (1..3 and the booklet values 17..22).
+PreviewBinding BindingOf(DWORD binding) {
+  if (binding >= 17 && binding <= 19) binding -= 16;       // booklet
+  else if (binding >= 20 && binding <= 22) binding -= 19;  // booklet, the other way round
+  switch (binding) {
+    case 1: return kPreviewBindTop;
+    case 2: return kPreviewBindRight;
+    case 3: return kPreviewBindLeft;
+    default: return kPreviewNoBinding;
+  }
+}
+
 // The paper's metric size (0.1 mm, portrait) from the model's value of the paper item.
 void PaperSize(DriverContext* context, ItemTableRow* paper, LONG* width, LONG* length) {
   *width = kA4Width;
@@ -76,7 +101,7 @@ class Pictures {
     if (!bitmap) return;
     BITMAP size{};
     if (GetObjectW(bitmap, sizeof size, &size) && size.bmWidth > 0 && size.bmHeight > 0) {
-      const RECT place = keepShape ? CtlPreviewFit(to, size.bmWidth, size.bmHeight) : to;
+      const RECT place = keepShape ? Fit(to, size.bmWidth, size.bmHeight) : to;
       const HGDIOBJ previous = SelectObject(memory_, bitmap);
       StretchBlt(dc, place.left, place.top, Width(place), Height(place), memory_, 0, 0, size.bmWidth, size.bmHeight,
                  SRCCOPY);
@@ -206,17 +231,6 @@ PreviewOrder CtlPreviewOrderOf(DWORD layout) {
   }
 }
 
-PreviewBinding CtlPreviewBindingOf(DWORD binding) {
-  if (binding >= 17 && binding <= 19) binding -= 16;       // booklet
-  else if (binding >= 20 && binding <= 22) binding -= 19;  // booklet, the other way round
-  switch (binding) {
-    case 1: return kPreviewBindTop;
-    case 2: return kPreviewBindRight;
-    case 3: return kPreviewBindLeft;
-    default: return kPreviewNoBinding;
-  }
-}
-
 PreviewSettings CtlReadPreviewSettings(UiContext* ui, const PreviewDescription& description) {
   DriverContext* context = ui->driver;
   auto value = [&](WORD role, DWORD otherwise) {
@@ -231,7 +245,7 @@ PreviewSettings CtlReadPreviewSettings(UiContext* ui, const PreviewDescription& 
   settings.order = CtlPreviewOrderOf(layout);
   // Two pages lie side by side on a sheet turned the other way.
   if (settings.landscape != (settings.pagesPerSheet == 2)) std::swap(settings.sheetWidth, settings.sheetLength);
-  settings.binding = value(kPreviewDuplex, 0) ? CtlPreviewBindingOf(value(kPreviewBinding, 0)) : kPreviewNoBinding;
+  settings.binding = value(kPreviewDuplex, 0) ? BindingOf(value(kPreviewBinding, 0)) : kPreviewNoBinding;
   settings.stamp = value(kPreviewStamp, 0) != 0;
   if (settings.stamp) StampText(context, description, settings.stampText);
   settings.tone = CtlPreviewItem(description, kPreviewBrightness) || CtlPreviewItem(description, kPreviewContrast);
@@ -262,18 +276,6 @@ int CtlPreviewCells(const PreviewSettings& settings, const RECT& sheet, RECT cel
   return pages;
 }
 
-RECT CtlPreviewFit(const RECT& area, LONG width, LONG length) {
-  const LONG w = Width(area), h = Height(area);
-  if (w <= 0 || h <= 0 || width <= 0 || length <= 0) return {area.left, area.top, area.left, area.top};
-  LONG fitW = w, fitH = static_cast<LONG>(static_cast<long long>(w) * length / width);
-  if (fitH > h) {
-    fitH = h;
-    fitW = static_cast<LONG>(static_cast<long long>(h) * width / length);
-  }
-  const LONG left = area.left + (w - fitW) / 2, top = area.top + (h - fitH) / 2;
-  return {left, top, left + fitW, top + fitH};
-}
-
 void CtlPaintPreview(UiContext* ui, HWND page, const PageItemTemplate* row, HDC dc, const RECT& rect) {
   const PageWindow* record = PageRecordOf(page);
   if (!ui || !row || !dc || !record || !record->page || Width(rect) <= 2 * kMargin || Height(rect) <= 2 * kMargin)
@@ -290,6 +292,6 @@ void CtlPaintPreview(UiContext* ui, HWND page, const PageItemTemplate* row, HDC 
   const int column = std::min(Height(area) / 3, Width(area) / 4);
   DrawIcons(dc, pictures, settings, {area.left, area.top, area.left + column, area.bottom});
   const RECT sheetArea{area.left + column + kMargin, area.top, area.right, area.bottom};
-  DrawSheet(dc, page, pictures, settings, CtlPreviewFit(sheetArea, settings.sheetWidth, settings.sheetLength));
+  DrawSheet(dc, page, pictures, settings, Fit(sheetArea, settings.sheetWidth, settings.sheetLength));
   RestoreDC(dc, saved);
 }

@@ -50,14 +50,9 @@ PreviewSettings CtlReadPreviewSettings(UiContext* ui, const PreviewDescription& 
 // Pages per sheet and their order for an n-up layout value (the item's stored value).
 int CtlPreviewPagesOf(DWORD layout);
 PreviewOrder CtlPreviewOrderOf(DWORD layout);
-// The binding edge of a two-sided binding value (1..3 and the booklet values 17..22).
-PreviewBinding CtlPreviewBindingOf(DWORD binding);
 
 // The rectangles of the sheet's pages in `sheet`, cells[0] holding page 1; their count.
 int CtlPreviewCells(const PreviewSettings& settings, const RECT& sheet, RECT cells[kPreviewMaxCells]);
-
-// The largest rectangle of `width` by `length` proportions centred in `area`.
-RECT CtlPreviewFit(const RECT& area, LONG width, LONG length);
 
 // The preview that `row` (a preview picture, or a list whose rows show one) describes, drawn
 // into `rect` of `dc` from the current settings. Nothing for a control without a description.

@@ -213,33 +213,6 @@ TEST(PreviewCells, NumberThePagesInTheLayoutsOrder) {
   EXPECT_GT(cells[0].left, cells[2].left);
 }
 
-TEST(PreviewFit, KeepsTheProportionsInsideTheArea) {
-  struct Case {
-    RECT area;
-    LONG width, length;
-    RECT fit;
-  } cases[] = {
-      {{0, 0, 100, 100}, 210, 297, {15, 0, 85, 100}},    // upright in a square: centred across
-      {{0, 0, 100, 100}, 297, 210, {0, 15, 100, 85}},    // lying: centred down
-      {{10, 20, 110, 70}, 1, 1, {35, 20, 85, 70}},       // a square in a wide area
-      {{0, 0, 100, 100}, 0, 297, {0, 0, 0, 0}},          // no size: nothing
-      {{5, 5, 5, 50}, 210, 297, {5, 5, 5, 5}},           // no room: nothing
-  };
-  for (const Case& c : cases) {
-    const RECT fit = CtlPreviewFit(c.area, c.width, c.length);
-    EXPECT_TRUE(EqualRect(&fit, &c.fit)) << fit.left << "," << fit.top << "," << fit.right << "," << fit.bottom;
-  }
-}
-
-TEST(PreviewBinding, ReadsTheEdgeOfEveryBindingValue) {
-  const std::pair<DWORD, PreviewBinding> cases[] = {
-      {0, kPreviewNoBinding}, {1, kPreviewBindTop},  {2, kPreviewBindRight}, {3, kPreviewBindLeft},
-      {4, kPreviewNoBinding}, {17, kPreviewBindTop}, {19, kPreviewBindLeft}, {20, kPreviewBindTop},
-      {22, kPreviewBindLeft}, {23, kPreviewNoBinding},
-  };
-  for (const auto& [value, edge] : cases) EXPECT_EQ(CtlPreviewBindingOf(value), edge) << value;
-}
-
 // ---- One description for many controls -----------------------------------------------------
 
 TEST_F(PreviewPainterTest, ThePreviewsShareTheirDescriptionsBoundToTheContextsRows) {
