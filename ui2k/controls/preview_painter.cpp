@@ -184,8 +184,10 @@ void DrawText(HDC dc, const WCHAR* text, RECT box, COLORREF color) {
 }
 
 // The sheet: its pages (each the paper picture, numbered on an n-up sheet) or the tone strip,
-// its binding edge, its frame and the stamp over it all.
-void DrawSheet(HDC dc, HWND page, Pictures& pictures, const PreviewSettings& settings, const RECT& sheet) {
+// its binding edge, its frame and the stamp over it all, centred on the sheet and as wide as
+// `area` allows.
+void DrawSheet(HDC dc, HWND page, Pictures& pictures, const PreviewSettings& settings, const RECT& area) {
+  const RECT sheet = Fit(area, settings.sheetWidth, settings.sheetLength);
   Fill(dc, sheet, RGB(255, 255, 255));
   const RECT inside = Inset(sheet, kCellGap);
   const Selected font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(page, WM_GETFONT, 0, 0)), false);
@@ -209,7 +211,8 @@ void DrawSheet(HDC dc, HWND page, Pictures& pictures, const PreviewSettings& set
     const Selected hollow(dc, GetStockObject(NULL_BRUSH), false);
     Rectangle(dc, sheet.left, sheet.top, sheet.right, sheet.bottom);
   }
-  if (settings.stamp && settings.stampText[0]) DrawText(dc, settings.stampText, inside, kStampColor);
+  if (settings.stamp && settings.stampText[0])
+    DrawText(dc, settings.stampText, {area.left, inside.top, area.right, inside.bottom}, kStampColor);
 }
 
 }  // namespace
@@ -292,6 +295,6 @@ void CtlPaintPreview(UiContext* ui, HWND page, const PageItemTemplate* row, HDC 
   const int column = std::min(Height(area) / 3, Width(area) / 4);
   DrawIcons(dc, pictures, settings, {area.left, area.top, area.left + column, area.bottom});
   const RECT sheetArea{area.left + column + kMargin, area.top, area.right, area.bottom};
-  DrawSheet(dc, page, pictures, settings, Fit(sheetArea, settings.sheetWidth, settings.sheetLength));
+  DrawSheet(dc, page, pictures, settings, sheetArea);
   RestoreDC(dc, saved);
 }

@@ -38,10 +38,6 @@ RECT SheetOf(const UiDrawLog& log) {
   return frame ? frame->rect : RECT{};
 }
 
-const UiDrawRecord* TextOf(const UiDrawLog& log, std::u16string_view text) {
-  return Find(log, [&](const UiDrawRecord& r) { return r.kind == UiDrawKind::kText && r.text == text; });
-}
-
 class PreviewPainterTest : public PagesTest {
  protected:
   // The interface library as the process knows it: its file name names the preview library,
@@ -97,6 +93,8 @@ const Drawn kDrawn[] = {
     {"a layout while n-up is off", {{kItemFuncSelectNup, 0}, {kItemNUPType, 33}}, true, 2026, 1, false, nullptr, 0},
     {"stamp on", {{kItemFuncSelectWaterMark, 1}, {kItemWmKind, 1}}, true, 2026, 1, false, u"DRAFT", 0},
     {"stamp off", {{kItemFuncSelectWaterMark, 0}, {kItemWmKind, 1}}, true, 2026, 1, false, nullptr, 0},
+    {"an image stamp shows its kind", {{kItemFuncSelectWaterMark, 1}, {kItemWmKind, 2}}, true, 2026, 1, false,
+     u"Image stamp", 0},
     {"two-sided, left edge", {{kItemFuncSelectDuplex, 1}, {kItemDuplexType, 3}}, true, 2026, 1, false, nullptr, 3},
     {"booklet, top edge", {{kItemFuncSelectDuplex, 1}, {kItemDuplexType, 17}}, true, 2026, 1, false, nullptr, 1},
     {"binding while one-sided", {{kItemFuncSelectDuplex, 0}, {kItemDuplexType, 3}}, true, 2026, 1, false, nullptr, 0},
@@ -133,10 +131,11 @@ TEST_F(PreviewPainterTest, DrawsTheSettingsOfItsDescription) {
         EXPECT_TRUE(IntersectRect(&inside, &r.rect, &client) && EqualRect(&inside, &r.rect));
       }
 
-      const UiDrawRecord* stamp = TextOf(log, u"DRAFT");
+      const UiDrawRecord* stamp =
+          Find(log, [](const UiDrawRecord& r) { return r.kind == UiDrawKind::kText && r.color == kStampColor; });
       ASSERT_EQ(stamp != nullptr, drawn.stamp != nullptr);
       if (stamp) {
-        EXPECT_EQ(stamp->color, kStampColor);
+        EXPECT_EQ(stamp->text, drawn.stamp);
       }
 
       const UiDrawRecord* edge = Find(log, [](const UiDrawRecord& r) {
