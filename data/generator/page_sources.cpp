@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -78,6 +79,26 @@ constexpr int kControlTypes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x15, 0x16,
                                  0x2c, 0x2d, 0x2e, 0x2f, 0x30, 0x31, 0x32, 0x3d, 0x3e, 0x3f, 0x40, 0x41,
                                  0x51, 0x52, 0x53, 0x54, 0x55, 0x65, 0x66, 0x68, 0x69};
 
+// The roles of a preview's items (kind 9 pairs), numbered as PagePreviewRole of
+// settings/items/page_control_extras.h.
+constexpr int kPreviewExtraKind = 9;
+constexpr const char* kPreviewRoles[] = {nullptr,  "paper",     "orientation", "nup",        "layout",  "duplex",
+                                         "binding", "stamp",     "stampkind",   "stamptext",  "brightness",
+                                         "contrast"};
+
+int PreviewRoleOf(const std::string& name) {
+  for (int role = 1; role < static_cast<int>(std::size(kPreviewRoles)); ++role)
+    if (name == kPreviewRoles[role]) return role;
+  return 0;
+}
+
+std::string PreviewRoleNames() {
+  std::string names;
+  for (int role = 1; role < static_cast<int>(std::size(kPreviewRoles)); ++role)
+    names += (role > 1 ? ", " : "") + std::string(kPreviewRoles[role]);
+  return names;
+}
+
 // The extra data words after `row … `; false with a reason.
 bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, std::string& why) {
   const std::string& key = words[i];
@@ -153,6 +174,22 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
       row.extraItems.push_back(parts[0]);
       row.extra.push_back(label);
       row.extraStrings.push_back(label);
+    }
+    return true;
+  }
+  if (key == "preview") {
+    if (!next(value)) return why = "preview takes <role>:<item>,…", false;
+    const auto entries = Split(value, ',');
+    if (!setKind({kPreviewExtraKind, static_cast<int>(entries.size())})) return false;
+    std::set<int> roles;
+    for (const std::string& entry : entries) {
+      const auto parts = Split(entry, ':');
+      const int role = parts.size() == 2 && parts[1] != "-" ? PreviewRoleOf(parts[0]) : 0;
+      if (!role) return why = "a preview entry is <role>:<item> with a role of " + PreviewRoleNames(), false;
+      if (!roles.insert(role).second) return why = "preview role " + parts[0] + " named twice", false;
+      row.extra.push_back(role);
+      row.extra.push_back(0);  // the item's id, filled by the checks
+      row.extraItems.push_back(parts[1]);
     }
     return true;
   }
@@ -629,7 +666,8 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
                                           [&](const PageControl& c) { return c.name == name; });
           if (found == page.controls.end()) fail(row.where, "tab control " + name + " is not in the template");
           else row.extra[w] = found->id;
-        } else if ((row.extra[0] == 7 || row.extra[0] == 8) && item < row.extraItems.size()) {
+        } else if ((row.extra[0] == 7 || row.extra[0] == 8 || row.extra[0] == kPreviewExtraKind) &&
+                   item < row.extraItems.size()) {
           const std::string& symbol = row.extraItems[item++];
           if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
           // A check-list row toggles its item between 0 and 1.
@@ -638,6 +676,8 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
             fail(row.where, "check-list item " + symbol + " is not a Boolean of the model description");
         }
       }
+      if (!row.extra.empty() && row.extra[0] == kPreviewExtraKind && row.type != kPreviewPicture)
+        fail(row.where, "a preview is drawn by a picture (type 0x02), not by type " + std::to_string(row.type));
       if (row.itemId && ShowsValueName(row, tables)) shown.emplace(row.itemId, row.where);
       if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
         listed.emplace(row.itemId, row.where);

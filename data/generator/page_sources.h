@@ -19,6 +19,9 @@
 //   info <s>                 string of the control's information message
 //   dialog <page name>       the sub-dialog the control opens
 //   link <control name>      a picture's companion control
+//   preview <role>:<item>,…  the items a page preview draws, by role (paper, orientation, nup,
+//                            layout, duplex, binding, stamp, stampkind, stamptext, brightness,
+//                            contrast; kind 9)
 #pragma once
 
 #include <cstdint>
@@ -99,6 +102,8 @@ bool IsControlType(int type);
 // Types that list an item's values by their names, and the picture of values.
 bool ListsValueNames(int type);
 constexpr int kPictureOfValues = 0x03;
+// The picture that draws a page preview.
+constexpr int kPreviewPicture = 0x02;
 // The static text that shows its item's current value (by the value's name when the item is a list).
 constexpr int kStaticValueText = 0x2c;
 // Types that offer the item's values for choice (lists, combos, radios, pictures of values), and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "core/winerror.h"
 #include "ui/gdi_internal.h"
@@ -518,9 +519,26 @@ BOOL StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, int sou
   UiDrawRecord entry = Record(UiDrawKind::kBitmap, {x, y, x + width, y + height});
   entry.bitmapId = BitmapIdOf(from.get());
   entry.style = rop;
+  entry.flags = static_cast<UINT>(record->state.stretchMode);
   LogRecord(*record, entry);
   RasterBlit(*record, x, y, width, height, from.get(), sourceX, sourceY, sourceWidth, sourceHeight, rop);
   return TRUE;
+}
+
+int SetStretchBltMode(HDC hdc, int mode) {
+  std::lock_guard lock(GdiMutex());
+  const DeviceContextPtr record = FindDc(hdc);
+  if (!record || mode < static_cast<int>(BLACKONWHITE) || mode > static_cast<int>(HALFTONE)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return std::exchange(record->state.stretchMode, mode);
+}
+
+int GetStretchBltMode(HDC hdc) {
+  std::lock_guard lock(GdiMutex());
+  const DeviceContextPtr record = FindDc(hdc);
+  return record ? record->state.stretchMode : 0;
 }
 
 }  // extern "C"

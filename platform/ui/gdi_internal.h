@@ -57,6 +57,7 @@ struct DcState {
   COLORREF textColor = RGB(0, 0, 0);
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
+  int stretchMode = static_cast<int>(BLACKONWHITE);
   POINT origin{};    // viewport origin: device = logical + origin
   POINT position{};  // MoveToEx/LineTo, logical
   std::optional<ClipRects> clip;  // the caller's clip; none = everything

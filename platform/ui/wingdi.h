@@ -329,6 +329,10 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
 BOOL StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
                 int sourceHeight, DWORD rop);
+// How StretchBlt shrinks a picture (BLACKONWHITE .. HALFTONE of gdi_types.h); the previous mode, 0 for an
+// unknown DC or mode. The stand-in samples the nearest pixel in every mode and records the mode.
+int SetStretchBltMode(HDC hdc, int mode);
+int GetStretchBltMode(HDC hdc);
 
 // ---- Clipping ----------------------------------------------------------------------------
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
@@ -434,7 +438,8 @@ enum class UiDrawKind {
   kPixel,          // points {at}, color
   kEdge,           // rect (before adjusting), style = edge, flags = BF_*
   kText,           // rect = the line's box, text as drawn, color, background, bkMode, flags = DT_*/ETO_*
-  kBitmap,         // rect = destination, bitmapId (0 for a bitmap not from a resource), style = ROP
+  kBitmap,         // rect = destination, bitmapId (0 for a bitmap not from a resource), style = ROP,
+                   // flags = the stretch mode
   kPatBlt,         // rect, color = brush, style = ROP
   kExcludeClip,    // rect
   kIntersectClip,  // rect

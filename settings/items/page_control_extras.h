@@ -14,6 +14,22 @@ enum PageExtraKind : WORD {
   kExtraTabs = 6,         // {6, tabs, then per tab: caption string, control count, control ids}
   kExtraEditLines = 7,    // {7, lines, then per line: label string, item, alternative item (0 none)}
   kExtraCheckItems = 8,   // {8, rows, then per check-list row: item, label string}
+  kExtraPreview = 9,      // {9, entries, then per entry: PagePreviewRole, item}
+};
+
+// What a page preview reads an item for (kind 9 entries).
+enum PagePreviewRole : WORD {
+  kPreviewPaper = 1,     // paper size
+  kPreviewOrientation,   // 1 portrait, 2 landscape
+  kPreviewNup,           // several pages on a sheet: on/off
+  kPreviewLayout,        // the n-up layout: pages per sheet and their order
+  kPreviewDuplex,        // both sides: on/off
+  kPreviewBinding,       // the binding edge of both sides
+  kPreviewStamp,         // a stamp in use: on/off
+  kPreviewStampKind,     // text, image, overlay or pattern
+  kPreviewStampText,     // a text stamp's text
+  kPreviewBrightness,    // -50..50
+  kPreviewContrast,      // -50..50
 };
 
 struct PageControlExtra {

@@ -169,6 +169,16 @@ const Refusal kRefusals[] = {
      "string 124 is \"Preset 5\", not the entry's key \"PresetList5\""},
     {"a saved-settings entry without its string", "strings/us.txt", "\n130 [^\n]*", "",
      "string 130 (saved-settings entry 11) is missing"},
+    {"a preview role without a name", "pages/1021_user_pqc.txt", "preview paper:", "preview papers:",
+     "a preview entry is <role>:<item> with a role of paper, orientation"},
+    {"a preview role named twice", "pages/1021_user_pqc.txt", "(row ZMD_IDC_PQC_PICTURE 0x02 - preview [^\n]*)\n",
+     "$1,paper:ZMD_dmPaperSize\n", "preview role paper named twice"},
+    {"a preview entry without an item", "pages/1021_user_pqc.txt", "contrast:ZMD_vdmContrast", "contrast:-",
+     "a preview entry is <role>:<item>"},
+    {"a preview item the item table lacks", "pages/1021_user_pqc.txt", "contrast:ZMD_vdmContrast",
+     "contrast:ZMD_vdmNoSuchItem", "item ZMD_vdmNoSuchItem is not in the item table"},
+    {"a preview drawn by a static text", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*)\n",
+     "$1 preview paper:ZMD_dmPaperSize\n", "a preview is drawn by a picture (type 0x02), not by type 44"},
 };
 
 // A list shows each value's name by the value's model value, so a value may not name itself with

@@ -4,7 +4,6 @@
 
 #include "settings/context/boundary.h"
 #include "ui2k/controls/button_controls.h"
-#include "ui2k/controls/control_seams.h"
 #include "ui2k/controls/edit_controls.h"
 #include "ui2k/controls/icon_list.h"
 #include "ui2k/controls/list_controls.h"
@@ -19,7 +18,7 @@ namespace {
 // Static texts, pictures, buttons, lists, combos, tabs and trees.
 constexpr CtlClass kControlClasses[] = {
     {0x01, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
-    {0x02, CtlPictureStep, nullptr, CtlPictureInvalidate, nullptr, nullptr, CtlWndProc},
+    {0x02, CtlPictureStep, nullptr, CtlPictureInvalidate, nullptr, CtlPictureMessage, CtlWndProc},
     {0x03, CtlPictureStep, nullptr, CtlPictureShowValues, nullptr, nullptr, CtlWndProc},
     {0x04, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
     {0x05, nullptr, nullptr, CtlStaticShowValue, nullptr, nullptr, nullptr},
@@ -122,6 +121,21 @@ LRESULT ClassProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A picture or scale slider: its window class paints it, then its class paints over it (into
+// the DC WM_PRINTCLIENT gives, else the window's own).
+bool PaintOver(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
+               LPARAM lParam, LRESULT* result) {
+  if (row->controlType != kTypePicture && row->controlType != kTypeScaleSlider) return false;
+  *result = ClassProcedure(window, message, wParam, lParam);
+  if (message == WM_PRINTCLIENT) {
+    PagePaintControl(ui, page, row, reinterpret_cast<HDC>(wParam));
+  } else if (HDC dc = GetDC(window)) {
+    PagePaintControl(ui, page, row, dc);
+    ReleaseDC(window, dc);
+  }
+  return true;
+}
+
 // TRUE when the message was handled here; *result holds the answer.
 bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
             LRESULT* result) {
@@ -151,6 +165,9 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
         PageUpdateControls(ui, page, FALSE);
       }
       return *result = 0, true;
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      return PaintOver(ui, page, row, window, message, wParam, lParam, result);
     case WM_ERASEBKGND: {
       const PageWindow* record = PageRecordOf(page);
       if (row->controlId != kErasedPicture || !record || !wParam) return false;
@@ -165,8 +182,8 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
 }
 
 // The decimal edit's focus and arrow keys go to its class; a scale slider repaints its arrows
-// with the focus, draws its scale over the bar it prints, and a press on one of its arrows shows
-// the pressed arrow while the scroll bar handles the click.
+// with the focus, and a press on one of its arrows shows the pressed arrow while the scroll bar
+// handles the click (its scale is painted over it with the pictures).
 constexpr WORD kTypeDecimalEdit = 0x3f;
 
 bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
@@ -180,11 +197,6 @@ bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND wind
   }
   if (row->controlType != kTypeScaleSlider) return false;
   if (focus) InvalidateRect(window, nullptr, FALSE);
-  if (message == WM_PRINTCLIENT) {
-    *result = ClassProcedure(window, message, wParam, lParam);
-    CtlSliderPaintScale(page, row, reinterpret_cast<HDC>(wParam));
-    return true;
-  }
   if (message != WM_LBUTTONDOWN) return false;
   Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
   *result = ClassProcedure(window, message, wParam, lParam);
@@ -231,7 +243,8 @@ LRESULT CtlOnMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT messa
   if (LRESULT taken = 0; TakenByItemProc(ui, page, row, message, wParam, lParam, &taken)) return taken;
   if (message == WM_LBUTTONDOWN && row->controlType == kTypeScaleSlider) return 0;
   const LRESULT changed = Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
-  if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR)
+  if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR &&
+      message != WM_PAINT)  // a paint that updated the page would invalidate the previews again
     PageUpdateControls(ui, page, FALSE);
   return changed;
 }

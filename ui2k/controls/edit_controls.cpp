@@ -702,11 +702,13 @@ LRESULT CtlSliderShow(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, 
 LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                            LPARAM lParam) {
   CtlSliderShow(ui, page, row, message, wParam, lParam);
-  HDC dc = row->window ? GetDC(row->window) : nullptr;
+  // The device context of the control that the page hands over, else the control's own.
+  HDC given = reinterpret_cast<HDC>(wParam);
+  HDC dc = given ? given : (row->window ? GetDC(row->window) : nullptr);
   if (!dc) return 0;
   PaintScale(dc, page, row);
-  ReleaseDC(row->window, dc);
-  return 0;
+  if (!given) ReleaseDC(row->window, dc);
+  return given ? 1 : 0;
 }
 
 LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
@@ -741,10 +743,6 @@ LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT m
   SetScroll(row->window, SIF_POS, 0, 0, next);
   Apply(ui, page, row, next);
   return 1;
-}
-
-void CtlSliderPaintScale(HWND page, const PageItemTemplate* row, HDC dc) {
-  if (row && row->window && dc) PaintScale(dc, page, row);
 }
 
 HWND CtlSliderPressedArrow(const UiContext* ui) { return ui ? ui->state.pressedArrow : nullptr; }

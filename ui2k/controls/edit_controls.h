@@ -67,9 +67,6 @@ LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT
 // arrow's bound, none between the arrows).
 LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                          LPARAM lParam);
-// The scale of a 0x54 slider (its minus and plus arrows and its ticks) painted into `dc`, over
-// the scroll bar that the DC shows.
-void CtlSliderPaintScale(HWND page, const PageItemTemplate* row, HDC dc);
 // The popup CtlSliderMessage laid over an arrow, or null; CtlSliderEndPress destroys it once
 // the scroll bar has handled the click.
 HWND CtlSliderPressedArrow(const UiContext* ui);

@@ -13,7 +13,7 @@
 #include "settings/persistence/user_lists.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
-#include "ui2k/controls/control_seams.h"
+#include "ui2k/controls/preview_painter.h"
 #include "ui2k/controls/list_controls.h"
 #include "ui2k/controls/listed_values.h"
 #include "ui2k/controls/owner_drawn_controls.h"

@@ -3,6 +3,8 @@
 
 #include "settings/services/resource_strings.h"
 #include "ui2k/controls/listed_values.h"
+#include "ui2k/controls/preview_painter.h"
+#include "ui2k/pages/page_framework.h"
 
 namespace {
 
@@ -102,5 +104,16 @@ LRESULT CtlPictureStep(CTL_HANDLER_PARAMS) {
   DWORD next = 0;
   if (!row->node || !CtlNextEnabledValue(ui, *row, CtlCurrentValue(ui, *row), &next)) return 0;
   CtlCommitValue(ui, page, row, next);
+  return 1;
+}
+
+LRESULT CtlPictureMessage(CTL_HANDLER_PARAMS) {
+  const PageWindow* record = PageRecordOf(page);
+  if (message != WM_PAINT || !wParam || !row->window || !record || !record->page ||
+      !CtlFindPreview(ui, record->page->id, row->controlId))
+    return 0;
+  RECT client{};
+  GetClientRect(row->window, &client);
+  CtlPaintPreview(ui, page, row, reinterpret_cast<HDC>(wParam), client);
   return 1;
 }

@@ -13,6 +13,9 @@ void CtlFormatOneValue(const WCHAR* format, LONG value, WCHAR* out, size_t capac
 LRESULT CtlStaticShowValue(CTL_HANDLER_PARAMS);
 // Picture refresh: repainted without erasing (the preview painter draws it).
 LRESULT CtlPictureInvalidate(CTL_HANDLER_PARAMS);
+// Picture messages: WM_PAINT with the DC in wParam draws the control's page preview, when it
+// has a preview description.
+LRESULT CtlPictureMessage(CTL_HANDLER_PARAMS);
 // Picture of values: repainted by the value-picture painter.
 LRESULT CtlPictureShowValues(CTL_HANDLER_PARAMS);
 // A click on a value picture: the next listed value that is not disabled, wrapping to the

@@ -11,6 +11,7 @@
 
 #include "settings/context/driver_context.h"
 #include "settings/persistence/user_lists.h"
+#include "ui2k/controls/preview_data.h"
 #include "ui2k/install/user_code.h"
 #include "ui2k/items/item_setup_state.h"
 #include "ui2k/pages/page_state.h"
@@ -57,6 +58,7 @@ struct UiState {
   HWND pressedArrow;               // the popup over a pressed slider arrow, or null
   WORD focusedDecimalItem;         // the item of the decimal edit that has the focus, or 0
   DWORD focusedDecimalValue;       // its value when the edit got the focus
+  PreviewState previews;           // the page previews' descriptions (CtlBindPreviewData)
 };
 
 struct UiContext {

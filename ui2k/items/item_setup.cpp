@@ -1,5 +1,7 @@
 #include "ui2k/items/item_setup.h"
 
+#include "ui2k/controls/preview_data.h"
+
 #include "data/item_ids.h"
 #include "data/page_ids.h"
 #include "settings/description/image.h"
@@ -204,6 +206,7 @@ void PageItemSetup(UiContext* ui) {
   Mark(state.savedSettingsItems, state.savedSettingsItemCount, kItemPresetNo);
   Mark(state.savedSettingsItems, state.savedSettingsItemCount, ItemOf(ui, kSavedSettingsList));
   ShareItemsAndNodes(ui);
+  CtlBindPreviewData(ui);
   MakeHiddenFunctionsCheckList(ui);
 }
 

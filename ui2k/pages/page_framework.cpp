@@ -26,6 +26,8 @@
 namespace {
 
 constexpr WORD kControlTypeSpin = 0x17;  // takes its model node from its partner's item
+constexpr WORD kControlTypePicture = 0x02;
+constexpr WORD kControlTypeScaleSlider = 0x54;
 constexpr DWORD kPresetBase = 119;
 constexpr DWORD kPresetLast = kPresetBase + 15;
 constexpr DWORD kStampKindFirst = 1;
@@ -338,6 +340,25 @@ INT_PTR RouteToRow(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPAR
   return handled ? TRUE : FALSE;
 }
 
+// Pictures (the page previews) and scale sliders paint over their controls.
+bool PaintsOverControl(const PageItemTemplate& row) {
+  return row.controlType == kControlTypePicture || row.controlType == kControlTypeScaleSlider;
+}
+
+// Every shown picture and scale slider of the page painted over its control.
+void PaintOverControls(UiContext* ui, HWND window) {
+  PageWindow* record = PageRecordOf(window);
+  if (!record || !record->page) return;
+  for (DWORD n = 0; n < record->page->itemCount; ++n) {
+    PageItemTemplate& row = record->page->items[n];
+    if (!row.window || !PaintsOverControl(row) || !IsWindowVisible(row.window)) continue;
+    if (HDC dc = GetDC(row.window)) {
+      PagePaintControl(ui, window, &row, dc);
+      ReleaseDC(row.window, dc);
+    }
+  }
+}
+
 INT_PTR Command(UiContext* ui, HWND window, WPARAM wParam, LPARAM lParam) {
   const WORD id = LOWORD(wParam);
   if (id == IDHELP) {
@@ -410,9 +431,11 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_HSCROLL:
     case WM_VSCROLL:
       return Scroll(ui, window, message, wParam, lParam);
+    case WM_PAINT:
+      PaintOverControls(ui, window);
+      return FALSE;
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
-    case WM_PAINT:
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -420,7 +443,7 @@ INT_PTR Dispatch(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
-      return message == WM_PAINT ? FALSE : RouteToRow(ui, window, message, wParam, lParam);
+      return RouteToRow(ui, window, message, wParam, lParam);
     default:
       return FALSE;
   }
@@ -547,6 +570,24 @@ void PageUpdateControls(UiContext* ui, HWND window, BOOL full) {
     if (full) OfferThenCallClass(ui, window, row, &CtlClass::fill, WM_INITDIALOG, 0, 0, 0);
     OfferThenCallClass(ui, window, row, &CtlClass::showValue, WM_PAINT, 0, 0, 0);
   }
+}
+
+BOOL PagePaintControl(UiContext* ui, HWND page, PageItemTemplate* row, HDC dc) {
+  if (!ui || !row || !dc || !row->window || !PaintsOverControl(*row)) return FALSE;
+  const CtlClass* found = ClassOf(*row);
+  if (!found || !found->message) return FALSE;
+  const int saved = SaveDC(dc);
+  RECT own{};
+  GetWindowRect(row->window, &own);
+  for (HWND above = GetWindow(row->window, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+    RECT other{}, common{};
+    if (!IsWindowVisible(above) || !GetWindowRect(above, &other) || !IntersectRect(&common, &own, &other)) continue;
+    MapWindowPoints(nullptr, row->window, reinterpret_cast<POINT*>(&common), 2);
+    ExcludeClipRect(dc, common.left, common.top, common.right, common.bottom);
+  }
+  const LRESULT painted = found->message(ui, page, row, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+  RestoreDC(dc, saved);
+  return painted ? TRUE : FALSE;
 }
 
 void PageRescale(UiContext* ui, HWND window) {

@@ -64,6 +64,12 @@ INT_PTR CALLBACK PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void PageBindItems(UiContext* ui);
 // Shows every control of the page (`full`: filled again first) through its control class.
 void PageUpdateControls(UiContext* ui, HWND window, BOOL full);
+// A picture (type 0x02) or scale slider (0x54) of the page painted over its control into `dc`
+// (the control's client coordinates): its class's message handler gets WM_PAINT with the DC as
+// wParam, with the sibling windows that lie over the control clipped away. TRUE when it drew.
+// The page's WM_PAINT does this for every shown one; the controls' own WM_PAINT after their
+// window class has painted.
+BOOL PagePaintControl(UiContext* ui, HWND page, PageItemTemplate* row, HDC dc);
 // Lays the page out and shows the controls hidden at its start.
 void PageRescale(UiContext* ui, HWND window);
 

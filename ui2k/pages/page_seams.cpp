@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui2k/controls/control_classes.h"
+#include "ui2k/controls/preview_data.h"
 #include "ui2k/entry/seams.h"
 #include "ui2k/items/item_setup.h"
 #include "ui2k/items/item_dispatcher.h"

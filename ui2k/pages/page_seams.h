@@ -5,8 +5,8 @@
 // the stored settings files (RstSavePresetByIndex, RstEditPreset under the name of item 865,
 // RstIsPresetWritable). The rest records its call (UiNoteSeamCall, ui2k/entry/seams.h) and does
 // nothing until the code that holds it exists: the preset list is empty and appending to it
-// fails. The control classes are ui2k/controls' (CtlFindClass); the item procedure is
-// ui2k/items' dispatcher (PageItemProc).
+// fails. The control classes are ui2k/controls' (CtlFindClass); the item procedure and its set-up
+// are ui2k/items' (PageItemProc, PageItemSetup).
 // Tests put their own functions in.
 #pragma once
 

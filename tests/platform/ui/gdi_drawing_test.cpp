@@ -365,5 +365,23 @@ TEST_F(GdiDrawingTest, TheThemeLibraryIsASystemModuleThatOnlyRecords) {
   EXPECT_TRUE(UiThemeCalls().empty());
 }
 
+TEST_F(GdiDrawingTest, TheStretchModeIsKeptPerStateAndRecordedWithEachBlit) {
+  constexpr int kBlackOnWhite = static_cast<int>(BLACKONWHITE), kColorOnColor = static_cast<int>(COLORONCOLOR);
+  EXPECT_EQ(GetStretchBltMode(dc_), kBlackOnWhite);
+  EXPECT_EQ(SetStretchBltMode(dc_, 0), 0);  // refused: no such mode
+  EXPECT_EQ(SetStretchBltMode(dc_, static_cast<int>(HALFTONE) + 1), 0);
+  EXPECT_EQ(GetStretchBltMode(dc_), kBlackOnWhite);
+  const int saved = SaveDC(dc_);
+  EXPECT_EQ(SetStretchBltMode(dc_, kColorOnColor), kBlackOnWhite);
+  HDC source = CreateCompatibleDC(nullptr);
+  ASSERT_TRUE(StretchBlt(dc_, 0, 0, 4, 4, source, 0, 0, 8, 8, SRCCOPY));
+  EXPECT_EQ(Last().kind, UiDrawKind::kBitmap);
+  EXPECT_EQ(Last().flags, static_cast<UINT>(kColorOnColor));
+  RestoreDC(dc_, saved);
+  EXPECT_EQ(GetStretchBltMode(dc_), kBlackOnWhite);
+  EXPECT_EQ(GetStretchBltMode(nullptr), 0);
+  DeleteDC(source);
+}
+
 }  // namespace
 }  // namespace velm::test
