@@ -76,7 +76,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // The kinds of extra data (the first word), as settings/items/page_control_extras.h reads them.
 constexpr int kExtraKindSteps = 3, kExtraKindMark = 4, kExtraKindSpace = 5, kExtraKindTabs = 6, kExtraKindLines = 7,
-              kExtraKindChecks = 8;
+              kExtraKindChecks = 8, kExtraKindLinkedSteps = 9;
 
 constexpr int kControlTypes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x15, 0x16, 0x17, 0x29, 0x2a, 0x2b,
                                  0x2c, 0x2d, 0x2e, 0x2f, 0x30, 0x31, 0x32, 0x3d, 0x3e, 0x3f, 0x40, 0x41,
@@ -152,6 +152,21 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
     for (const std::string& item : items) {
       row.extra.push_back(0);
       row.extraItems.push_back(item);
+    }
+    return true;
+  }
+  if (key == "linksteps") {
+    if (!next(value)) return why = "linksteps takes <control>:<step>,…", false;
+    const auto pairs = Split(value, ',');
+    if (!setKind({kExtraKindLinkedSteps, static_cast<int>(pairs.size())})) return false;
+    for (const std::string& pair : pairs) {
+      const auto parts = Split(pair, ':');
+      int step = 0;
+      if (parts.size() != 2 || !ParseInt(parts[1], -32768, 32767, step) || step == 0)
+        return why = "a linked step is <control>:<step>, the step a non-zero 16-bit number", false;
+      row.extraControls.push_back(parts[0]);
+      row.extra.push_back(0);  // the control's id, filled by the checks
+      row.extra.push_back(static_cast<uint16_t>(step));
     }
     return true;
   }
@@ -636,6 +651,8 @@ void CheckExtraKind(const PageRow& row, FaultReporter fail) {
       {kExtraKindTabs, [](int t) { return t == kTab; }, "a tab list (tabs) belongs to a tab control"},
       {kExtraKindLines, [](int t) { return IsEdit(t); }, "an edit line list (lines) belongs to an edit"},
       {kExtraKindChecks, [](int t) { return t == kCheckList; }, "check-list items (checks) belong to a check list"},
+      {kExtraKindLinkedSteps, [](int t) { return t == 0x02 || t == 0x03 || t == 0x16 || t == 0x29; },
+       "linked steps (linksteps) belong to a control that takes a click (picture, check box, radio button)"},
   };
   for (const KindOwner& owner : kOwners)
     if (kind == owner.kind && !owner.owner(row.type)) fail(row.where, TypeName(row.type) + ": " + owner.what);
@@ -733,8 +750,20 @@ void CheckStaticFormats(const PageRow& row, const PageCheckTables& tables, Fault
   }
 }
 
-void CheckClassData(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+// A linked step adds to the item of another control of the page, within that item's range.
+void CheckLinkedSteps(const PageSource& page, const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  if (row.extra.empty() || row.extra[0] != kExtraKindLinkedSteps) return;
+  for (const std::string& name : row.extraControls) {
+    const auto linked = std::find_if(page.rows.begin(), page.rows.end(), [&](const PageRow& r) { return r.control == name; });
+    const auto range = linked == page.rows.end() ? tables.ranges.end() : tables.ranges.find(linked->item);
+    if (range == tables.ranges.end() || range->second.size() < 4)
+      fail(row.where, "linked step of " + name + ", which has no row over an item with a range on this page");
+  }
+}
+
+void CheckClassData(const PageSource& page, const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
   CheckExtraKind(row, fail);
+  CheckLinkedSteps(page, row, tables, fail);
   if (row.type == kDecimalEdit && row.itemId) CheckDecimalRange(row, tables, fail);
   if (IsStaticText(row.type) && row.itemId) CheckStaticFormats(row, tables, fail);
 }
@@ -815,18 +844,18 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
       size_t control = 0, item = 0;
       for (size_t w = row.extra.empty() ? 0 : 2; w < row.extra.size(); ++w) {
         if (row.extra[w] != 0) continue;
-        if (row.extra[0] == 6 && control < row.extraControls.size()) {
+        if ((row.extra[0] == 6 || row.extra[0] == kExtraKindLinkedSteps) && control < row.extraControls.size()) {
           const std::string& name = row.extraControls[control++];
           const auto found = std::find_if(page.controls.begin(), page.controls.end(),
                                           [&](const PageControl& c) { return c.name == name; });
-          if (found == page.controls.end()) fail(row.where, "tab control " + name + " is not in the template");
+          if (found == page.controls.end()) fail(row.where, "control " + name + " of the extra data is not in the template");
           else row.extra[w] = found->id;
         } else if ((row.extra[0] == 7 || row.extra[0] == 8) && item < row.extraItems.size()) {
           const std::string& symbol = row.extraItems[item++];
           if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
         }
       }
-      CheckClassData(row, tables, fail);
+      CheckClassData(page, row, tables, fail);
       if (row.itemId && ShowsValueName(row, tables)) shown.emplace(row.itemId, row.where);
       if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
         listed.emplace(row.itemId, row.where);

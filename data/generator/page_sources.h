@@ -16,6 +16,7 @@
 //   tabs <s>:<ctl>,<ctl>/…   tab captions and the controls shown on each tab (kind 6)
 //   lines <s>:<item>:<item|->,…   edit line list: label string, item, alternative item (kind 7)
 //   checks <item>,<item>,…   items of the check-list rows (kind 8)
+//   linksteps <ctl>:<step>,…  controls whose items a click also steps, and by how much (kind 9)
 //   info <s>                 string of the control's information message
 //   dialog <page name>       the sub-dialog the control opens
 //   link <control name>      a picture's companion control

@@ -1,6 +1,7 @@
 // The extra data of the pages' controls, generated from data/pages: what a control class needs
 // beyond the control row (conflict marks, tab lists, slider steps, edit line lists, check-list
-// items), the control's information string, the sub-dialog it opens and its linked control.
+// items, linked steps), the control's information string, the sub-dialog it opens and its linked
+// control.
 #pragma once
 
 #include "win32.h"
@@ -13,6 +14,7 @@ enum PageExtraKind : WORD {
   kExtraTabs = 6,         // {6, tabs, then per tab: caption string, control count, control ids}
   kExtraEditLines = 7,    // {7, lines, then per line: label string, item, alternative item (0 none)}
   kExtraCheckItems = 8,   // {8, rows, then one item per check-list row}
+  kExtraLinkedSteps = 9,  // {9, pairs, then per pair: control id, step (a signed 16-bit word)}
 };
 
 struct PageControlExtra {

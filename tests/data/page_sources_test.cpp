@@ -249,6 +249,14 @@ const Refusal kClassDataRefusals[] = {
     {"a static format with a text conversion", "strings/jp.txt", "\n2026 [^\n]*", "\n2026   \"%s\"",
      "string 2026 in strings/jp.txt, the format of a static text over ZMD_dmOrientation, has a '%' that is no "
      "integer conversion"},
+    {"linked steps on a static text", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_BIDISTATE:1\n",
+     "control type 0x2c: linked steps (linksteps) belong to a control that takes a click"},
+    {"a linked step over an item without a range", "pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_COLLATE_CHECK:1\n",
+     "linked step of ZMD_IDC_COLLATE_CHECK, which has no row over an item with a range on this page"},
+    {"a linked step of nothing", "pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_COPIES_EDIT:0\n", "a linked step is <control>:<step>, the step a non-zero 16-bit number"},
 };
 
 INSTANTIATE_TEST_SUITE_P(ClassData, PageSourceRefusals, ::testing::ValuesIn(kClassDataRefusals),
@@ -264,6 +272,17 @@ TEST_F(PageSourcesTest, ClassDataReachesTheExtraTable) {
   EXPECT_NE(tables.find("{1022, 3213, 4720, 0, 0, kExtraWords_1022_3213, 4},"), std::string::npos);
   EXPECT_NE(tables.find("{1002, 2032, 4700, 0, 0, kExtraWords_1002_2032, 3},"), std::string::npos);
   EXPECT_NE(tables.find("{1006, 2134, 0, 1021, 0, nullptr, 0},"), std::string::npos);
+}
+
+// A picture's click that also steps the copies down by one: the copies edit's id and the step as
+// a 16-bit word.
+TEST_F(PageSourcesTest, LinkedStepsNameTheControlAndASignedStep) {
+  Edit("pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+       "$1 linksteps ZMD_IDC_COPIES_EDIT:-1,ZMD_IDC_COPIES_EDIT_SPIN:2\n");
+  std::string err;
+  ASSERT_EQ(Run(&err), 0) << err;
+  const std::string tables = ReadHostFile(folder_ / "tables.cpp");
+  EXPECT_NE(tables.find("kExtraWords_1002_2033[] = {9, 2, 2035, 65535, 2040, 2};"), std::string::npos);
 }
 
 }  // namespace
