@@ -575,7 +575,8 @@ std::map<std::string, std::vector<long long>> ReadDescribedRanges(const fs::path
       const bool numbered = end != std::string::npos && line[end] == ' ';
       open = numbered ? "" : item;  // a numbered record keeps the first record's range
       const size_t identity = line.find("Identity *");
-      if (!numbered && identity != std::string::npos) sharing.emplace(item, Words(line.substr(identity + 10))[0]);
+      const auto shared = identity == std::string::npos ? std::vector<std::string>{} : Words(line.substr(identity + 10));
+      if (!numbered && !shared.empty()) sharing.emplace(item, shared[0]);
     } else if (line.rfind("*CloseUI", 0) == 0) {
       open.clear();
     } else if (!open.empty() && line.rfind("*NumericValue:", 0) == 0) {
