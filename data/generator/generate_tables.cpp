@@ -2036,6 +2036,8 @@ std::vector<velm::data::PageSource> ReadCheckedPageSources(const fs::path& data,
   tables.describedItems = velm::data::ReadDescribedItems(data);
   tables.strings = velm::data::ReadLanguageStringIds(data, Fail);
   tables.bitmaps = velm::data::ReadBitmapIds(data);
+  tables.ranges = velm::data::ReadDescribedRanges(data);
+  tables.stringTexts = velm::data::ReadLanguageStringTexts(data);
   velm::data::CheckPageSources(velm::data::ReadPageEntries(data, Fail), sources, tables, Fail);
   return sources;
 }

@@ -75,13 +75,16 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
+// The kinds of extra data (the first word), as settings/items/page_control_extras.h reads them.
+constexpr int kExtraKindLinkedSteps = 2, kExtraKindSteps = 3, kExtraKindMark = 4, kExtraKindSpace = 5,
+              kExtraKindTabs = 6, kExtraKindLines = 7, kExtraKindChecks = 8, kExtraKindPreview = 9;
+
 constexpr int kControlTypes[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x15, 0x16, 0x17, 0x29, 0x2a, 0x2b,
                                  0x2c, 0x2d, 0x2e, 0x2f, 0x30, 0x31, 0x32, 0x3d, 0x3e, 0x3f, 0x40, 0x41,
                                  0x51, 0x52, 0x53, 0x54, 0x55, 0x65, 0x66, 0x68, 0x69};
 
 // The roles of a preview's items (kind 9 pairs), numbered as PagePreviewRole of
 // settings/items/page_control_extras.h.
-constexpr int kPreviewExtraKind = 9;
 constexpr const char* kPreviewRoles[] = {nullptr,  "paper",     "orientation", "nup",        "layout",  "duplex",
                                          "binding", "stamp",     "stampkind",   "stamptext",  "brightness",
                                          "contrast"};
@@ -180,7 +183,7 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
   if (key == "preview") {
     if (!next(value)) return why = "preview takes <role>:<item>,…", false;
     const auto entries = Split(value, ',');
-    if (!setKind({kPreviewExtraKind, static_cast<int>(entries.size())})) return false;
+    if (!setKind({kExtraKindPreview, static_cast<int>(entries.size())})) return false;
     std::set<int> roles;
     for (const std::string& entry : entries) {
       const auto parts = Split(entry, ':');
@@ -190,6 +193,21 @@ bool ParseExtra(const std::vector<std::string>& words, size_t& i, PageRow& row, 
       row.extra.push_back(role);
       row.extra.push_back(0);  // the item's id, filled by the checks
       row.extraItems.push_back(parts[1]);
+    }
+    return true;
+  }
+  if (key == "linksteps") {
+    if (!next(value)) return why = "linksteps takes <control>:<step>,…", false;
+    const auto pairs = Split(value, ',');
+    if (!setKind({kExtraKindLinkedSteps, static_cast<int>(pairs.size())})) return false;
+    for (const std::string& pair : pairs) {
+      const auto parts = Split(pair, ':');
+      int step = 0;
+      if (parts.size() != 2 || !ParseInt(parts[1], -32768, 32767, step) || step == 0)
+        return why = "a linked step is <control>:<step>, the step a non-zero 16-bit number", false;
+      row.extraControls.push_back(parts[0]);
+      row.extra.push_back(0);  // the control's id, filled by the checks
+      row.extra.push_back(static_cast<uint16_t>(step));
     }
     return true;
   }
@@ -586,6 +604,214 @@ void CheckOwnValueNames(const std::map<int, std::string>& listed, const PageChec
                                     ") is a value name of " + symbols[other] + " as well");
 }
 
+std::map<std::string, std::vector<long long>> ReadDescribedRanges(const fs::path& data) {
+  std::map<std::string, std::vector<long long>> ranges;
+  std::map<std::string, std::string> sharing;
+  std::ifstream in(data / "model" / "qnvelm.dsc", std::ios::binary);
+  std::string line, open;
+  while (std::getline(in, line)) {
+    if (line.rfind("*OpenUI *", 0) == 0) {
+      const size_t end = line.find_first_of(" :", 9);
+      const std::string item = line.substr(9, end == std::string::npos ? std::string::npos : end - 9);
+      const bool numbered = end != std::string::npos && line[end] == ' ';
+      open = numbered ? "" : item;  // a numbered record keeps the first record's range
+      const size_t identity = line.find("Identity *");
+      const auto shared = identity == std::string::npos ? std::vector<std::string>{} : Words(line.substr(identity + 10));
+      if (!numbered && !shared.empty()) sharing.emplace(item, shared[0]);
+    } else if (line.rfind("*CloseUI", 0) == 0) {
+      open.clear();
+    } else if (!open.empty() && line.rfind("*NumericValue:", 0) == 0) {
+      const size_t first = line.find('"'), last = line.rfind('"');
+      if (first == std::string::npos || last <= first) continue;
+      std::vector<long long>& numbers = ranges[open];
+      numbers.clear();
+      for (const std::string& word : Words(line.substr(first + 1, last - first - 1))) {
+        long long number = 0;
+        if (!ParseNumber(word, -0x80000000ll, 0xFFFFFFFFll, number)) break;
+        numbers.push_back(number);
+      }
+    }
+  }
+  for (const auto& [item, shared] : sharing) {
+    const auto found = ranges.find(shared);
+    if (found != ranges.end()) ranges[item] = found->second;
+  }
+  return ranges;
+}
+
+std::map<std::string, std::map<int, std::string>> ReadLanguageStringTexts(const fs::path& data) {
+  std::map<std::string, std::map<int, std::string>> texts;
+  std::ifstream languages(data / "languages.txt");
+  std::string line;
+  while (std::getline(languages, line)) {
+    const auto words = Words(line);
+    if (words.size() != 5) continue;
+    std::ifstream in(data / "strings" / (words[4] + ".txt"));
+    for (std::string text; std::getline(in, text);) {
+      const auto first = Words(text);
+      const size_t open = text.find('"'), close = text.rfind('"');
+      int id = 0;
+      if (!first.empty() && ParseInt(first[0], 1, 0xFFFF, id) && open != std::string::npos && close > open)
+        texts[words[4]][id] = text.substr(open + 1, close - open - 1);
+    }
+  }
+  return texts;
+}
+
+namespace {
+
+// What each control class reads of its row beyond the item: the kind of extra data it expects,
+// the range record of a decimal edit, the format of a static text.
+constexpr int kTab = 0x68, kCheckList = 0x31, kButton = 0x15, kDecimalEdit = 0x3f;
+constexpr int kStaticTypes[] = {0x01, 0x04, 0x05, 0x06, 0x2c, 0x2d, 0x2e, 0x40, 0x41, 0x53, 0x65, 0x66};
+
+bool IsStaticText(int type) { return Contains({std::begin(kStaticTypes), std::end(kStaticTypes)}, type); }
+bool IsSlider(int type) { return type == 0x52 || type == 0x54; }
+bool IsEdit(int type) { return type == 0x3d || type == 0x3e; }
+// The lists and combos that draw or refuse a hidden value with its conflict mark.
+bool DrawsConflictMarks(int type) { return type == 0x2a || type == 0x2b || type == 0x2f || type == 0x30; }
+
+std::string TypeName(int type) {
+  std::ostringstream name;
+  name << "control type 0x" << std::hex << type;
+  return name.str();
+}
+
+// Each kind of extra data belongs to the classes that read it; the tab control and the check list
+// read nothing else.
+void CheckExtraKind(const PageRow& row, FaultReporter fail) {
+  const int kind = row.extra.empty() ? 0 : row.extra[0];
+  struct KindOwner {
+    int kind;
+    bool (*owner)(int type);
+    const char* what;
+  };
+  static const KindOwner kOwners[] = {
+      {kExtraKindSteps, [](int t) { return IsSlider(t); }, "slider steps (steps) belong to a slider"},
+      {kExtraKindMark, [](int t) { return DrawsConflictMarks(t); }, "a conflict mark (mark) belongs to a list or combo"},
+      {kExtraKindSpace, [](int t) { return t == kButton; }, "the space key (space) belongs to a push button"},
+      {kExtraKindTabs, [](int t) { return t == kTab; }, "a tab list (tabs) belongs to a tab control"},
+      {kExtraKindLines, [](int t) { return IsEdit(t); }, "an edit line list (lines) belongs to an edit"},
+      {kExtraKindChecks, [](int t) { return t == kCheckList; }, "check-list items (checks) belong to a check list"},
+      {kExtraKindLinkedSteps, [](int t) { return t == 0x02 || t == 0x03 || t == 0x16 || t == 0x29; },
+       "linked steps (linksteps) belong to a control that takes a click (picture, check box, radio button)"},
+  };
+  for (const KindOwner& owner : kOwners)
+    if (kind == owner.kind && !owner.owner(row.type)) fail(row.where, TypeName(row.type) + ": " + owner.what);
+  if (row.type == kTab && kind != kExtraKindTabs) fail(row.where, "a tab control needs its tab list (tabs …)");
+  if (row.type == kCheckList && kind != kExtraKindChecks)
+    fail(row.where, "a check list needs the items of its rows (checks …)");
+  if (kind == kExtraKindMark && !row.info)
+    fail(row.where, "a conflict mark needs the information string (info s<n>) that the refusal shows");
+  if (kind == kExtraKindSteps && row.extra[1] > row.extra[2])
+    fail(row.where, "the slider's line step is larger than its page step");
+  if (kind == kExtraKindTabs) {
+    for (size_t at = 2; at + 1 < row.extra.size(); at += 2 + row.extra[at + 1])
+      if (row.extra[at + 1] == 0) fail(row.where, "a tab shows no control");
+  }
+}
+
+int DecimalsOf(long long scale) {
+  int decimals = 0;
+  for (; scale > 1; scale /= 10) ++decimals;
+  return decimals;
+}
+
+// Characters of `value` shown with `decimals` decimals.
+int ShownChars(long long value, int decimals) {
+  long long whole = value < 0 ? -value : value;
+  for (int d = 0; d < decimals; ++d) whole /= 10;
+  return static_cast<int>(std::to_string(whole).size()) + (decimals ? decimals + 1 : 0) + (value < 0 ? 1 : 0);
+}
+
+// A decimal edit shows its item through the range record: unit suffix, text length, decimal scale.
+void CheckDecimalRange(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  const auto found = tables.ranges.find(row.item);
+  if (found == tables.ranges.end() || found->second.size() < 8) {
+    fail(row.where, "decimal edit over " + row.item +
+                        ", whose range in the model description lacks its unit suffix, text length, decimal "
+                        "scale and page step");
+    return;
+  }
+  const std::vector<long long>& n = found->second;
+  const long long minimum = n[2], maximum = n[3], suffix = n[4], length = n[5], scale = n[6];
+  if (scale != 0 && scale != 1 && scale != 10 && scale != 100 && scale != 1000 && scale != 10000)
+    fail(row.where, "decimal scale " + std::to_string(scale) + " of " + row.item + " is not 0, 1, 10, 100, 1000 or 10000");
+  int needed = 0;
+  if (row.flags & 0x80000000ll) {  // a length in 1200-dpi dots, shown in 0.1 mm or 0.01 inch
+    for (const long long bound : {minimum, maximum})
+      needed = std::max({needed, ShownChars(bound * 254 / 1200, 1), ShownChars(bound * 100 / 1200, 2)});
+  } else {
+    needed = std::max(ShownChars(minimum, DecimalsOf(scale)), ShownChars(maximum, DecimalsOf(scale)));
+  }
+  if (length < needed)
+    fail(row.where, "text length " + std::to_string(length) + " of " + row.item + " cannot show its range (" +
+                        std::to_string(needed) + " characters)");
+  if (suffix == 0) return;
+  for (const auto& [code, texts] : tables.stringTexts) {
+    const auto text = texts.find(static_cast<int>(suffix));
+    if (text == texts.end())
+      fail(row.where, "unit suffix string " + std::to_string(suffix) + " of " + row.item + " is missing from strings/" +
+                          code + ".txt");
+    else if (text->second.size() > 16)
+      fail(row.where, "unit suffix string " + std::to_string(suffix) + " is longer than 16 characters");
+  }
+}
+
+// A static text formats its item's value with a value's string: at most one integer conversion.
+std::string FormatFault(const std::string& format) {
+  int conversions = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    size_t at = i + 1;
+    if (at < format.size() && format[at] == 'l') ++at;
+    if (at >= format.size() || std::string("diuxX").find(format[at]) == std::string::npos)
+      return "a '%' that is no integer conversion";
+    if (++conversions > 1) return "more than one conversion";
+    i = at;
+  }
+  return "";
+}
+
+void CheckStaticFormats(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  const auto values = tables.valueNames.find(row.itemId);
+  if (values == tables.valueNames.end()) return;
+  for (int value : values->second) {
+    for (const auto& [code, texts] : tables.stringTexts) {
+      const auto text = texts.find(value);
+      if (text == texts.end()) continue;
+      const std::string fault = FormatFault(text->second);
+      if (!fault.empty())
+        fail(row.where, "string " + std::to_string(value) + " in strings/" + code + ".txt, the format of a static text over " +
+                            row.item + ", has " + fault);
+    }
+  }
+}
+
+// A linked step adds to the item of another control of the page, within that item's range.
+void CheckLinkedSteps(const PageSource& page, const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  if (row.extra.empty() || row.extra[0] != kExtraKindLinkedSteps) return;
+  for (const std::string& name : row.extraControls) {
+    const auto linked = std::find_if(page.rows.begin(), page.rows.end(), [&](const PageRow& r) { return r.control == name; });
+    const auto range = linked == page.rows.end() ? tables.ranges.end() : tables.ranges.find(linked->item);
+    if (range == tables.ranges.end() || range->second.size() < 4)
+      fail(row.where, "linked step of " + name + ", which has no row over an item with a range on this page");
+  }
+}
+
+void CheckClassData(const PageSource& page, const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
+  CheckExtraKind(row, fail);
+  CheckLinkedSteps(page, row, tables, fail);
+  if (row.type == kDecimalEdit && row.itemId) CheckDecimalRange(row, tables, fail);
+  if (IsStaticText(row.type) && row.itemId) CheckStaticFormats(row, tables, fail);
+}
+
+}  // namespace
+
 void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector<PageSource>& sources,
                       const PageCheckTables& tables, FaultReporter fail) {
   auto needString = [&](int id, const std::string& where, const std::string& what) {
@@ -660,13 +886,13 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
       size_t control = 0, item = 0;
       for (size_t w = row.extra.empty() ? 0 : 2; w < row.extra.size(); ++w) {
         if (row.extra[w] != 0) continue;
-        if (row.extra[0] == 6 && control < row.extraControls.size()) {
+        if ((row.extra[0] == 6 || row.extra[0] == kExtraKindLinkedSteps) && control < row.extraControls.size()) {
           const std::string& name = row.extraControls[control++];
           const auto found = std::find_if(page.controls.begin(), page.controls.end(),
                                           [&](const PageControl& c) { return c.name == name; });
-          if (found == page.controls.end()) fail(row.where, "tab control " + name + " is not in the template");
+          if (found == page.controls.end()) fail(row.where, "control " + name + " of the extra data is not in the template");
           else row.extra[w] = found->id;
-        } else if ((row.extra[0] == 7 || row.extra[0] == 8 || row.extra[0] == kPreviewExtraKind) &&
+        } else if ((row.extra[0] == 7 || row.extra[0] == 8 || row.extra[0] == kExtraKindPreview) &&
                    item < row.extraItems.size()) {
           const std::string& symbol = row.extraItems[item++];
           if (symbol != "-") itemOf(symbol, row.where, row.extra[w]);
@@ -676,8 +902,9 @@ void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector
             fail(row.where, "check-list item " + symbol + " is not a Boolean of the model description");
         }
       }
-      if (!row.extra.empty() && row.extra[0] == kPreviewExtraKind && row.type != kPreviewPicture)
+      if (!row.extra.empty() && row.extra[0] == kExtraKindPreview && row.type != kPreviewPicture)
         fail(row.where, "a preview is drawn by a picture (type 0x02), not by type " + std::to_string(row.type));
+      CheckClassData(page, row, tables, fail);
       if (row.itemId && ShowsValueName(row, tables)) shown.emplace(row.itemId, row.where);
       if (row.itemId && ListsValueNames(row.type) && !NamedAtRunTime(row.itemId)) {
         listed.emplace(row.itemId, row.where);

@@ -16,6 +16,7 @@
 //   tabs <s>:<ctl>,<ctl>/…   tab captions and the controls shown on each tab (kind 6)
 //   lines <s>:<item>:<item|->,…   edit line list: label string, item, alternative item (kind 7)
 //   checks <item>:<s>,…     check-list rows: each row's item and label string (kind 8)
+//   linksteps <ctl>:<step>,…  controls whose items a click also steps, and by how much (kind 2)
 //   info <s>                 string of the control's information message
 //   dialog <page name>       the sub-dialog the control opens
 //   link <control name>      a picture's companion control
@@ -119,12 +120,20 @@ struct PageCheckTables {
   std::map<std::string, std::string> describedItems; // item symbol -> its node's type (PickOne, Numeric, …)
   std::map<std::string, std::vector<int>> strings;   // language code -> string ids
   std::vector<int> bitmaps;                          // bitmap ids of the resource library
+  // The numbers of each numeric item's `*NumericValue` (divisor, default, minimum, maximum, then
+  // unit suffix string, text length, decimal scale, page step when given).
+  std::map<std::string, std::vector<long long>> ranges;
+  std::map<std::string, std::map<int, std::string>> stringTexts;  // language code -> id -> text
 };
 std::map<std::string, std::vector<int>> ReadLanguageStringIds(const std::filesystem::path& data, FaultReporter fail);
 // The items with a node in the model description and the node's type; a node that shares
 // another item's (Identity) has that item's type.
 std::map<std::string, std::string> ReadDescribedItems(const std::filesystem::path& data);
 std::vector<int> ReadBitmapIds(const std::filesystem::path& data);
+// The numbers of the description's `*NumericValue` lines by item (an Identity node has the shared
+// item's), and the strings' texts of every language.
+std::map<std::string, std::vector<long long>> ReadDescribedRanges(const std::filesystem::path& data);
+std::map<std::string, std::map<int, std::string>> ReadLanguageStringTexts(const std::filesystem::path& data);
 
 // The checks of the sources against the page table and the other tables.
 void CheckPageSources(const std::map<std::string, PageEntry>& pages, std::vector<PageSource>& sources,

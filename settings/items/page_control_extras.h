@@ -1,6 +1,7 @@
 // The extra data of the pages' controls, generated from data/pages: what a control class needs
 // beyond the control row (conflict marks, tab lists, slider steps, edit line lists, check-list
-// items), the control's information string, the sub-dialog it opens and its linked control.
+// items, linked steps), the control's information string, the sub-dialog it opens and its linked
+// control.
 #pragma once
 
 #include "win32.h"

@@ -238,4 +238,77 @@ TEST_P(PageSourceRefusals, AreReportedAndNothingIsWritten) {
 INSTANTIATE_TEST_SUITE_P(Each, PageSourceRefusals, ::testing::ValuesIn(kRefusals),
                          [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
 
+
+// What the control classes read beyond the row: the range record of a decimal edit, the kind of
+// extra data each class expects, the information text of a conflict mark, a static's format.
+const Refusal kClassDataRefusals[] = {
+    {"a decimal edit over a range without its display fields", "model/qnvelm.dsc", "\"1 1 1 999 0 3 1 10\"",
+     "\"1 1 1 999\"", "decimal edit over ZMD_dmCopies, whose range in the model description lacks"},
+    {"a decimal scale that is no power of ten", "model/qnvelm.dsc", "\"1 0 0 359 157 3 1 15\"",
+     "\"1 0 0 359 157 3 7 15\"", "decimal scale 7 of ZMD_vdmWmAngle is not 0, 1, 10, 100, 1000 or 10000"},
+    {"a text length too short for the maximum", "model/qnvelm.dsc", "\"1 1 1 999 0 3 1 10\"",
+     "\"1 1 1 999 0 2 1 10\"", "text length 2 of ZMD_dmCopies cannot show its range (3 characters)"},
+    {"a text length too short for the decimals", "model/qnvelm.dsc", "\"1 0 -50 50 0 3 1 10\"",
+     "\"1 0 -50 50 0 3 10 10\"", "text length 3 of ZMD_vdmBrightness cannot show its range (4 characters)"},
+    {"a length whose shown millimetres outgrow its text", "model/qnvelm.dsc", "\"1 0 0 2362 158 4 10 10\"",
+     "\"1 0 0 23620 158 4 10 10\"", "text length 4 of ZMD_vdmMarginOdd cannot show its range (5 characters)"},
+    {"a unit suffix a language lacks", "strings/jp.txt", "\n157 [^\n]*", "",
+     "unit suffix string 157 of ZMD_vdmWmAngle is missing from strings/jp.txt"},
+    {"a tab control without its tab list", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE) 0x2c", "$1 0x68",
+     "a tab control needs its tab list (tabs …)"},
+    {"a tab list on a static text", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*)\n",
+     "$1 tabs s40001:ZMD_IDC_BIDISTATE\n", "a tab list (tabs) belongs to a tab control"},
+    {"a conflict mark without its information text", "pages/1002_basic.txt", "(mark 6195) info s4700", "$1",
+     "a conflict mark needs the information string (info s<n>) that the refusal shows"},
+    {"a conflict mark on a check box", "pages/1002_basic.txt", "(row ZMD_IDC_COLLATE_CHECK [^\n]*)\n",
+     "$1 mark 6195\n", "control type 0x16: a conflict mark (mark) belongs to a list or combo"},
+    {"slider steps on a spin", "pages/1002_basic.txt", "(row ZMD_IDC_COPIES_EDIT_SPIN [^\n]*)\n", "$1 steps 1 10\n",
+     "control type 0x17: slider steps (steps) belong to a slider"},
+    {"a line step above the page step", "pages/1022_stamp_char.txt", "(ZMD_vdmWmColorR info s4720) steps 1 16",
+     "$1 steps 20 16", "the slider's line step is larger than its page step"},
+    {"the space key on a check box", "pages/1002_basic.txt", "(row ZMD_IDC_DUPLEX_CHECK [^\n]*)\n", "$1 space\n",
+     "control type 0x16: the space key (space) belongs to a push button"},
+    {"a check list without its rows' items", "pages/1065_hidden_func.txt", " checks [^\n]*", "",
+     "a check list needs the items of its rows (checks …)"},
+    {"a static format with two conversions", "strings/us.txt", "\n2026 [^\n]*", "\n2026   \"%d of %d\"",
+     "string 2026 in strings/us.txt, the format of a static text over ZMD_dmOrientation, has more than one conversion"},
+    {"a static format with a text conversion", "strings/jp.txt", "\n2026 [^\n]*", "\n2026   \"%s\"",
+     "string 2026 in strings/jp.txt, the format of a static text over ZMD_dmOrientation, has a '%' that is no "
+     "integer conversion"},
+    {"linked steps on a static text", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_BIDISTATE:1\n",
+     "control type 0x2c: linked steps (linksteps) belong to a control that takes a click"},
+    {"a linked step over an item without a range", "pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_COLLATE_CHECK:1\n",
+     "linked step of ZMD_IDC_COLLATE_CHECK, which has no row over an item with a range on this page"},
+    {"a linked step of nothing", "pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+     "$1 linksteps ZMD_IDC_COPIES_EDIT:0\n", "a linked step is <control>:<step>, the step a non-zero 16-bit number"},
+};
+
+INSTANTIATE_TEST_SUITE_P(ClassData, PageSourceRefusals, ::testing::ValuesIn(kClassDataRefusals),
+                         [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+
+// The sound sources carry the data the classes read: a slider's own steps, a conflict mark with
+// its text, the dialog of the quality list.
+TEST_F(PageSourcesTest, ClassDataReachesTheExtraTable) {
+  std::string err;
+  ASSERT_EQ(Run(&err), 0) << err;
+  const std::string tables = ReadHostFile(folder_ / "tables.cpp");
+  EXPECT_NE(tables.find("kExtraWords_1022_3213[] = {3, 1, 16, 1};"), std::string::npos);
+  EXPECT_NE(tables.find("{1022, 3213, 4720, 0, 0, kExtraWords_1022_3213, 4},"), std::string::npos);
+  EXPECT_NE(tables.find("{1002, 2032, 4700, 0, 0, kExtraWords_1002_2032, 3},"), std::string::npos);
+  EXPECT_NE(tables.find("{1006, 2134, 0, 1021, 0, nullptr, 0},"), std::string::npos);
+}
+
+// A picture's click that also steps the copies down by one: the copies edit's id and the step as
+// a 16-bit word.
+TEST_F(PageSourcesTest, LinkedStepsNameTheControlAndASignedStep) {
+  Edit("pages/1002_basic.txt", "(row ZMD_IDC_ORIENTATION_PICTURE [^\n]*)\n",
+       "$1 linksteps ZMD_IDC_COPIES_EDIT:-1,ZMD_IDC_COPIES_EDIT_SPIN:2\n");
+  std::string err;
+  ASSERT_EQ(Run(&err), 0) << err;
+  const std::string tables = ReadHostFile(folder_ / "tables.cpp");
+  EXPECT_NE(tables.find("kExtraWords_1002_2033[] = {2, 2, 2035, 65535, 2040, 2};"), std::string::npos);
+}
+
 }  // namespace

@@ -250,10 +250,10 @@ TEST_F(DescriptionCacheTest, ADescriptionLackingWhatAJobNeedsIsRefused) {
 
 TEST_F(DescriptionCacheTest, DescriptionsWithTheSameFileNameInOtherFoldersStayApart) {
   std::string text = velm::test::ShippedDescriptionText();
-  const std::string copies = "*NumericValue: 1 \"1 1 1 999\"";
+  const std::string copies = "*NumericValue: 1 \"1 1 1 999 0 3 1 10\"";
   ASSERT_NE(text.find(copies), std::string::npos);
   std::string other = text;
-  other.replace(other.find(copies), copies.size(), "*NumericValue: 1 \"1 1 1 50\"");
+  other.replace(other.find(copies), copies.size(), "*NumericValue: 1 \"1 1 1 50 0 3 1 10\"");
   // The last twelve characters of both paths are the same.
   const std::u16string a = WriteDescription(u"C:\\models\\one\\x\\qnvelm.dsc", text);
   const std::u16string b = WriteDescription(u"C:\\models\\two\\x\\qnvelm.dsc", other);

@@ -180,7 +180,7 @@ TEST(PageControlExtras, TheSourcesExtraDataReachesTheTable) {
   EXPECT_EQ(button->subDialog, 1018);
   EXPECT_EQ(button->words, nullptr);
 
-  EXPECT_EQ(PageFindControlExtra(1002, 2042), nullptr);  // the collate check box has none
+  EXPECT_EQ(PageFindControlExtra(1002, 3034), nullptr);  // the gutter check box has none
   EXPECT_EQ(PageFindControlExtra(9999, 2032), nullptr);
 }
 
