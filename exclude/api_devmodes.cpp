@@ -15,6 +15,7 @@
 #include "settings/description/access.h"
 #include "settings/persistence/font_lists.h"
 #include "settings/devmode/item_checks.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/job_credentials.h"
 #include "settings/devmode/locale_defaults.h"
@@ -38,7 +39,6 @@ constexpr WORD kItemLastMargin = kItemMarginEven;
 constexpr WORD kItemFirstPlane = kItemPlaneUseCMYKCyan;  // 164..167: the CMYK plane selection
 constexpr WORD kItemLastPlane = kItemPlaneUseCMYKBlack;
 
-constexpr DWORD kPresetNone = 255;
 constexpr DWORD kScaleFitToPaper = 2;
 constexpr DWORD kFirstQualityList = 32;
 constexpr DWORD kLastQualityList = 39;
@@ -157,11 +157,11 @@ void ApiCommonResets(DriverContext* context, DWORD mode) {
   Set(context, kItemPresentUIMode, 0);
   CtxClearChangeMask(context, kChangeMaskFreeSizesLoaded);
   if (mode == kApiModeCurrent) {
-    Set(context, kItemPresetNo, kPresetNone);
+    Set(context, kItemPresetNo, kPresetNoneIndex);
     Set(context, kItemQualityListUse, 0);
     Set(context, kItemQualityListNo, 0);
   } else if (mode == kApiModeDefaults) {
-    Set(context, kItemPresetNo, kPresetNone);
+    Set(context, kItemPresetNo, kPresetNoneIndex);
     ApiReapplyQualityPlanes(context);
   }
   DmDeriveSrcPaper(context, Get(context, kItemPaperSize), kItemPaperSize);

@@ -539,6 +539,16 @@ void CheckActionGroup(const std::vector<Item>& items) {
   if (first && bits != 0xFFFF) Fail(first->where, "the job-action items 224..239 must cover the sixteen bits of their word");
 }
 
+// A stored value must fit the item's field: a byte field holds 0..255, a 16-bit field 0..65535.
+void CheckMapFitsField(const Item& item, const ValueMap& map) {
+  const unsigned limit = item.length == 1 ? 0xFFu : item.length == 2 ? 0xFFFFu : 0xFFFFFFFFu;
+  for (const MapList* list : {&map.first, &map.second})
+    for (const auto& [stored, model] : list->rows)
+      if (stored > limit)
+        Fail(item.where, "value map " + item.map + " stores " + std::to_string(stored) + ", beyond the field of " +
+                             item.name);
+}
+
 void CheckItemsAgainstTables(std::vector<Item>& items, std::map<std::string, ValueMap>& maps,
                              const std::vector<ItemSymbol>& itemSymbols,
                              std::vector<ValueSymbol>& valueSymbols) {
@@ -558,6 +568,7 @@ void CheckItemsAgainstTables(std::vector<Item>& items, std::map<std::string, Val
       auto it = maps.find(item.map);
       if (it == maps.end()) Fail(item.where, "unknown value map " + item.map);
       else it->second.used = true;
+      if (it != maps.end()) CheckMapFitsField(item, it->second);
     }
     if (item.storage == 2 && item.keyName.empty()) Fail(item.where, "a settings-INI item needs a key name");
     if (item.section == 2 && item.storage == 1 && !item.keyName.empty() &&

@@ -3,6 +3,7 @@
 #include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/devmode/item_defaults.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
 
@@ -13,10 +14,8 @@ namespace {
 // keeps the nearest value the model allows instead of falling back to the default.
 constexpr DWORD kMergeKeepNearestScale = 0x40000000;
 
-// Model values of item 41: 119..134 the saved settings 0..15, 118 none (stored 255).
-constexpr DWORD kPresetModelBase = 119;
-constexpr DWORD kPresetNone = 255;
-constexpr DWORD kPresetLimit = 128;
+// A default of item 41 resets it to a stored index below this, or to none.
+constexpr DWORD kPresetIndexLimit = 128;
 
 // Model values of item 188: 135..142 the quality sets 0..7.
 constexpr LONG kQualityModelBase = 135;
@@ -121,8 +120,8 @@ BOOL OptResetToDefault(DriverContext* context, ItemTableRow* row) {
   if (IsByteType(DescriptorType(row->descriptor))) return OptWriteBytes(context, row, nullptr, 0);
   const DWORD model = static_cast<DWORD>(DescGetDefaultValue(row->id, context));
   if (row->id == kItemPresetNo) {
-    DWORD preset = (model - kPresetModelBase) & 0xFF;
-    if (preset >= kPresetLimit && preset != kPresetNone) preset = 0;
+    DWORD preset = (model - kPresetFirstValue) & 0xFF;
+    if (preset >= kPresetIndexLimit && preset != kPresetNoneIndex) preset = 0;
     return OptWriteRaw(context, row, preset);
   }
   return OptSetModelValue(context, row, model);

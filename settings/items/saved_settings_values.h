@@ -7,3 +7,12 @@
 
 extern const WORD kSavedSettingsValues[];
 extern const int kSavedSettingsValueCount;
+
+// The current saved setting (vdmPresetNo) is stored as the entry index, or kPresetNoneIndex for
+// none; its model values (through the item's value map) are kPresetFirstValue + index and
+// kPresetNoneValue.
+constexpr DWORD kPresetFirstValue = 119;
+constexpr DWORD kPresetNoneValue = kPresetFirstValue - 1;
+constexpr DWORD kPresetSlotCount = 16;
+constexpr DWORD kPresetLastValue = kPresetFirstValue + kPresetSlotCount - 1;
+constexpr DWORD kPresetNoneIndex = 255;

@@ -23,6 +23,11 @@ LONG* OverrideOf(DriverContext* context, const ItemTableRow* row) {
   return index < 0 ? nullptr : &context->work->overrides[index];
 }
 
+// A map names a signed byte's values as the byte holds them (255, not -1).
+DWORD MapKeyOf(const ItemTableRow* row, DWORD stored) {
+  return row && DescriptorType(row->descriptor) == kTypeS8 ? stored & 0xFF : stored;
+}
+
 }  // namespace
 
 const ItemValueMapRow* OptGetActiveValueMap(DriverContext* context, const ItemTableRow* row) {
@@ -43,11 +48,11 @@ const ItemValueMapRow* OptGetActiveValueMap(DriverContext* context, const ItemTa
 
 DWORD OptRawToModelValue(DriverContext* context, const ItemTableRow* row, DWORD stored) {
   DWORD model = stored;
-  return OptMapToModelValue(OptGetActiveValueMap(context, row), stored, &model) ? model : stored;
+  return OptMapToModelValue(OptGetActiveValueMap(context, row), MapKeyOf(row, stored), &model) ? model : stored;
 }
 
 BOOL OptIsRawValueMapped(DriverContext* context, const ItemTableRow* row, DWORD stored) {
-  return OptMapToModelValue(OptGetActiveValueMap(context, row), stored, nullptr);
+  return OptMapToModelValue(OptGetActiveValueMap(context, row), MapKeyOf(row, stored), nullptr);
 }
 
 DWORD OptModelToRawValue(DriverContext* context, const ItemTableRow* row, DWORD model) {

@@ -10,6 +10,7 @@
 #include "settings/persistence/file_primitives.h"
 #include "settings/services/help_language.h"
 #include "settings/devmode/item_checks.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/items/table.h"
 #include "settings/devmode/locale_defaults.h"
@@ -44,7 +45,6 @@ constexpr WORD kLastUserCodeItem = kItemLogCode;
 constexpr DWORD kFieldIcmMethod = 0x00800000;
 constexpr DWORD kFieldIcmIntent = 0x01000000;
 constexpr DWORD kFieldMediaType = 0x02000000;
-constexpr DWORD kNoPreset = 255;
 // Re-validation after an import: the update merge, without reloading the stored items.
 constexpr DWORD kImportMergeFlags = 0x10000008;
 
@@ -199,7 +199,7 @@ ItemTableRow EntryRow(const ItemTableRow& row, const WCHAR* section, const WCHAR
 void MarkRead(DriverContext* context, ItemTableRow& row, DWORD flags) {
   row.changed = 1;
   context->work->dirty = 1;
-  if (IsPlainImport(flags) && row.id == kItemPresetNo) OptWriteRaw(context, &row, kNoPreset);
+  if (IsPlainImport(flags) && row.id == kItemPresetNo) OptWriteRaw(context, &row, kPresetNoneIndex);
 }
 
 bool ReadEntries(DriverContext* context, const WCHAR* file, const WCHAR* section, const char* sectionText,
@@ -282,7 +282,7 @@ bool AfterPlainImport(DriverContext* context, DWORD osKind, const XferPolicy& po
   OptSetValue(context, kItemFields, fields);
   OptSetValue(context, kItemOSKind, osKind);
   if (policy.afterSystemKind) policy.afterSystemKind(policy.owner, context);
-  OptSetValue(context, kItemPresetNo, kNoPreset);
+  OptSetValue(context, kItemPresetNo, kPresetNoneIndex);
   const bool uiModeChange = OptGetValue(context, kItemUIModeChange) == 1;
   if (uiModeChange) OptSetValue(context, kItemUIModeChange, 0);
   DmSetCountryDefaults(context);

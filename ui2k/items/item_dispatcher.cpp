@@ -4,6 +4,7 @@
 #include "data/item_ids.h"
 #include "settings/description/access.h"
 #include "settings/items/page_control_extras.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
@@ -21,7 +22,6 @@
 namespace {
 
 constexpr UINT kStringStampFirstPageOnly = 563;
-constexpr DWORD kPresetBase = 119;
 
 // The saved-settings controls of every page: combos, name edits and restore buttons.
 constexpr WORD kPresetControls[] = {
@@ -151,7 +151,7 @@ int ItemMessageBox(UiContext* ui, HWND owner, UINT stringId, UINT type) {
 
 void ItemRestorePreset(UiContext* ui, HWND page, int index) {
   PageGetSeams().rstSavePresetByIndex(ui, index);
-  OptSetValue(ui->driver, kItemPresetNo, kPresetBase + static_cast<DWORD>(index));
+  OptSetModelValueById(ui->driver, kItemPresetNo, kPresetFirstValue + static_cast<DWORD>(index));
   if (const PageItemTemplate* list = PageFindRow(page, kCtlPresetList); list && list->node)
     PageCheckNodeConflict(ui, list->node, page);
 }

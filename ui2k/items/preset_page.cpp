@@ -3,6 +3,7 @@
 #include "data/item_ids.h"
 #include "data/page_ids.h"
 #include "settings/items/page_control_extras.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "ui2k/controls/refill_groups.h"
 #include "ui2k/items/item_dispatcher.h"
@@ -13,8 +14,6 @@
 
 namespace {
 
-constexpr DWORD kPresetBase = 119;
-constexpr DWORD kPresetNone = kPresetBase - 1;
 
 // The sub-dialog that control `controlId` of the page opens, modal.
 void OpenSubDialogOf(UiContext* ui, HWND page, WORD controlId) {
@@ -25,14 +24,14 @@ void OpenSubDialogOf(UiContext* ui, HWND page, WORD controlId) {
 LRESULT EditInUserSettings(UiContext* ui, HWND page, PageItemTemplate* row) {
   DriverContext* context = ui->driver;
   const PageSeams& seams = PageGetSeams();
-  const DWORD preset = OptGetValue(context, kItemPresetNo);
+  const DWORD preset = OptGetModelValueById(context, kItemPresetNo);
   const DWORD count = seams.dlgGetPresetCount(ui);
   DWORD offers = kMaskOfferSaveNew;
-  if (seams.rstIsPresetWritable(ui, static_cast<int>(preset) - static_cast<int>(kPresetBase)))
+  if (seams.rstIsPresetWritable(ui, static_cast<int>(preset) - static_cast<int>(kPresetFirstValue)))
     offers = count >= kPagePresetSlots ? kMaskOfferOverwrite : kMaskOfferOverwrite | kMaskOfferSaveNew;
   CtxRaiseChangeMask(context, offers);
   if (row->controlId == kCtlPresetAdd) CtxRaiseChangeMask(context, kMaskOpenSubDialog | kCtlPresetSave);
-  if (preset == kPresetNone) OpenSubDialogOf(ui, page, kCtlPresetList);
+  if (preset == kPresetNoneValue) OpenSubDialogOf(ui, page, kCtlPresetList);
   if (PageRunSubDialog(ui, kPageUserSettingsTab, kPageEdit, page) != IDOK) PageReloadStamp(ui);
   const DWORD now = seams.dlgGetPresetCount(ui);
   if (now == count + 1) ItemRestorePreset(ui, page, static_cast<int>(now) - 1);

@@ -2,6 +2,7 @@
 
 #include "data/item_ids.h"
 #include "data/page_ids.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "ui2k/items/item_dispatcher.h"
 #include "ui2k/pages/page_framework.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr DWORD kPresetBase = 119;
-constexpr DWORD kPresetNone = kPresetBase - 1;
 constexpr UINT kStringNameTaken = 10052;
 constexpr UINT kStringListFull = 10049;
 constexpr UINT kStringReadOnly = 10024;
@@ -46,8 +45,8 @@ LRESULT CheckOk(UiContext* ui, HWND page) {
   StoreEdits(ui, page);
   WCHAR name[kUiTextChars] = {};
   ReadName(ui, name);
-  const DWORD preset = OptGetValue(context, kItemPresetNo);
-  const int current = preset >= kPresetBase ? static_cast<int>(preset - kPresetBase) : -1;
+  const DWORD preset = OptGetModelValueById(context, kItemPresetNo);
+  const int current = preset >= kPresetFirstValue ? static_cast<int>(preset - kPresetFirstValue) : -1;
   const int found = seams.dlgFindPresetByName(ui, name, current);
   int index = found;
   if (current >= 0) {
@@ -56,12 +55,12 @@ LRESULT CheckOk(UiContext* ui, HWND page) {
   }
   if (index < 0 && seams.dlgGetPresetCount(ui) >= kPagePresetSlots) return Refuse(ui, page, kStringListFull);
   if (index >= 0 && !seams.rstIsPresetWritable(ui, index)) return Refuse(ui, page, kStringReadOnly);
-  if (index > 0 && preset == kPresetNone &&
+  if (index > 0 && preset == kPresetNoneValue &&
       ItemMessageBox(ui, page, kStringReplace, MB_YESNO | MB_ICONWARNING) == IDNO) {
     if (HWND edit = GetDlgItem(page, kCtlSavePresetName)) SetFocus(edit);
     return 1;
   }
-  OptSetValue(context, kItemPresetNo, static_cast<DWORD>(index + static_cast<int>(kPresetBase)));
+  OptSetModelValueById(context, kItemPresetNo, static_cast<DWORD>(index + static_cast<int>(kPresetFirstValue)));
   return 0;
 }
 
@@ -70,7 +69,7 @@ LRESULT CheckOk(UiContext* ui, HWND page) {
 LRESULT DlgSavePresetProc(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM) {
   if (row) return 0;
   if (CtxGetChangeMask(ui->driver) & kMaskPresetSaving) {
-    OptSetValue(ui->driver, kItemPresetNo, kPresetNone);
+    OptSetModelValueById(ui->driver, kItemPresetNo, kPresetNoneValue);
     CtxClearChangeMask(ui->driver, kMaskPresetSaving);
   }
   if (message == WM_COMMAND && LOWORD(wParam) == IDOK) return CheckOk(ui, page);

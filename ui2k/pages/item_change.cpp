@@ -5,6 +5,7 @@
 #include "settings/constraints/alerts.h"
 #include "settings/constraints/eval.h"
 #include "settings/devmode/paper_geometry.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-constexpr DWORD kPresetBase = 119;
-constexpr DWORD kPresetLast = kPresetBase + 15;
 constexpr DWORD kScaleFitToPaper = 2;
 constexpr DWORD kPercent = 100;
 // The job type whose confirmation alerts are let through, and their strings.
@@ -99,12 +98,12 @@ void FollowChange(UiContext* ui, HWND window, const PageItemTemplate& row, DWORD
   // A dialog that is open already (the one whose control changed) is not opened over itself.
   if (target && !PageWindowOf(ui, target) && PageRunSubDialog(ui, kPageModal, target, window) == kPageCancelled)
     PageUpdateControls(ui, window, TRUE);
-  const DWORD preset = OptGetValue(context, kItemPresetNo);
-  if (preset == presetBefore || preset < kPresetBase || preset > kPresetLast) return;
-  PageGetSeams().rstSavePresetByIndex(ui, static_cast<int>(preset - kPresetBase));
-  OptSetValue(context, kItemPresetNo, preset);
+  const DWORD preset = OptGetModelValueById(context, kItemPresetNo);
+  if (preset == presetBefore || preset < kPresetFirstValue || preset > kPresetLastValue) return;
+  PageGetSeams().rstSavePresetByIndex(ui, static_cast<int>(preset - kPresetFirstValue));
+  OptSetModelValueById(context, kItemPresetNo, preset);
   if (HWND list = GetDlgItem(PageWindowOf(ui, kPagePreset), kCtlPresetList))
-    SendMessageW(list, LB_SETCURSEL, preset - kPresetBase, 0);
+    SendMessageW(list, LB_SETCURSEL, preset - kPresetFirstValue, 0);
   PageUpdateControls(ui, window, TRUE);
 }
 
@@ -156,7 +155,7 @@ int PageApplyItemChange(UiContext* ui, HWND window, PageItemTemplate* row, DWORD
     OptSetValue(context, row->itemId, value);
   }
   if (!row->node) return 0;
-  const DWORD presetBefore = OptGetValue(context, kItemPresetNo);
+  const DWORD presetBefore = OptGetModelValueById(context, kItemPresetNo);
 
   DescAlertView alert{};
   if (!CondFindAlert(context, row->node, &alert)) {

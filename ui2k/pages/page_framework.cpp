@@ -9,6 +9,7 @@
 #include "settings/context/memory.h"
 #include "settings/description/access.h"
 #include "settings/description/image.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
 #include "settings/services/spooler_info.h"
@@ -28,8 +29,6 @@ namespace {
 constexpr WORD kControlTypeSpin = 0x17;  // takes its model node from its partner's item
 constexpr WORD kControlTypePicture = 0x02;
 constexpr WORD kControlTypeScaleSlider = 0x54;
-constexpr DWORD kPresetBase = 119;
-constexpr DWORD kPresetLast = kPresetBase + 15;
 constexpr DWORD kStampKindFirst = 1;
 constexpr DWORD kStampKindLast = 3;
 constexpr WCHAR kDrawingProgramClasses[][16] = {WSTR("CorelDRAW 8.0"), WSTR("CorelDRAW 9.0")};
@@ -118,10 +117,10 @@ void BindRows(UiContext* ui) {
 // The preset in use: its name and comment into the text items; the stamp in use reloaded.
 void LoadSelections(UiContext* ui) {
   DriverContext* context = ui->driver;
-  const DWORD preset = OptGetValue(context, kItemPresetNo);
-  if (preset >= kPresetBase && preset <= kPresetLast) {
+  const DWORD preset = OptGetModelValueById(context, kItemPresetNo);
+  if (preset >= kPresetFirstValue && preset <= kPresetLastValue) {
     WCHAR text[kUiTextChars] = {};
-    const int row = static_cast<int>(preset - kPresetBase);
+    const int row = static_cast<int>(preset - kPresetFirstValue);
     PageGetSeams().dlgGetPresetRowText(ui, row, kPresetKeyName, text, kUiTextChars);
     OptSetString(context, OptFindItem(context->itemTable, kItemPresetName), text);
     PageGetSeams().dlgGetPresetRowText(ui, row, kPresetKeyComment, text, kUiTextChars);

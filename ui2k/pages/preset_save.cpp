@@ -2,6 +2,7 @@
 
 #include "data/item_ids.h"
 #include "data/page_ids.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
@@ -16,8 +17,6 @@ namespace {
 constexpr WORD kPresetSaveCommands[] = {kPageCmdSaveNewPreset, kPageCmdOverwritePreset, kCtlSaveBasic, kCtlSaveFinish,
                                         kCtlSaveOthers};
 constexpr UINT kStringPresetListFull = 10049;
-constexpr DWORD kPresetBase = 119;
-constexpr DWORD kPresetLast = kPresetBase + kPagePresetSlots - 1;
 
 int Ask(UiContext* ui, HWND window, UINT stringId, UINT type) {
   WCHAR text[kUiTextChars] = {};
@@ -55,8 +54,8 @@ void PageRunPresetSave(UiContext* ui, HWND window, WORD id) {
   if (PageCheckConstraints(ui, window, FALSE)) return;
   WCHAR name[kUiTextChars] = {};
   ReadName(ui, name, kUiTextChars);
-  const DWORD presetItem = OptGetValue(context, kItemPresetNo);
-  const int current = presetItem >= kPresetBase && presetItem <= kPresetLast ? static_cast<int>(presetItem - kPresetBase) : -1;
+  const DWORD presetItem = OptGetModelValueById(context, kItemPresetNo);
+  const int current = presetItem >= kPresetFirstValue && presetItem <= kPresetLastValue ? static_cast<int>(presetItem - kPresetFirstValue) : -1;
   const bool overwrite = id == kPageCmdOverwritePreset;
   if (overwrite && !name[0]) return Refuse(ui, window, kUiResStringPresetNameEmpty);
   const int found = name[0] ? seams.dlgFindPresetByName(ui, name, current) : -1;
@@ -71,7 +70,7 @@ void PageRunPresetSave(UiContext* ui, HWND window, WORD id) {
   } else if ((target = seams.dlgAppendPreset(ui, name)) < 0) {
     return;
   }
-  OptSetValue(context, kItemPresetNo, static_cast<DWORD>(target) + kPresetBase);
+  OptSetModelValueById(context, kItemPresetNo, static_cast<DWORD>(target) + kPresetFirstValue);
   PageUpdateControls(ui, window, TRUE);
   if (id != kPageCmdSaveNewPreset && id != kPageCmdOverwritePreset) return;
   CtxClearChangeMask(context, kMaskOkReplaced);

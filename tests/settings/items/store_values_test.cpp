@@ -23,6 +23,19 @@ TEST_F(ItemStoreTest, ValueMapsTranslateBothWaysAndPassUnmappedValuesThrough) {
   EXPECT_EQ(OptGetModelValueById(context_, kItemOrientation), 2027u);
 }
 
+// The current saved setting is stored as its index (255 none) in a signed byte; the high indexes
+// must not read back negative.
+TEST_F(ItemStoreTest, TheCurrentSavedSettingIsStoredAsItsIndex) {
+  struct Case { DWORD model; BYTE stored; } const cases[] = {{119, 0}, {127, 8}, {128, 9}, {131, 12}, {134, 15}, {118, 255}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(OptSetModelValueById(context_, kItemPresetNo, c.model)) << c.model;
+    EXPECT_EQ(At(374, 1), (std::vector<BYTE>{c.stored})) << c.model;
+    EXPECT_EQ(OptGetModelValueById(context_, kItemPresetNo), c.model) << c.model;
+  }
+  OptSetValue(context_, kItemPresetNo, 255);  // a raw write of none, as imports and resets do
+  EXPECT_EQ(OptGetModelValueById(context_, kItemPresetNo), 118u);
+}
+
 TEST_F(ItemStoreTest, NupAndBindingUseTheirSecondListInLandscape) {
   for (WORD id : {WORD{95}, WORD{102}}) {
     SCOPED_TRACE(id);

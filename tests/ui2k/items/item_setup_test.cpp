@@ -125,7 +125,7 @@ TEST_F(ItemSetupTest, AChangeThroughTheBasicPagesPresetComboShowsOnTheEditPage) 
     EXPECT_EQ(rows[15], u"PresetList15");
     combo.select(2);
     UiContext* ui = ContextOf(basic);
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 121u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 121u);
     ui::Page edit = sheet.activate(kPageEdit);
     EXPECT_EQ(edit.ctl(kCtlPresetComboEdit).selection(), 2);
     for (WORD pageId : {kPageEdit, kPageFinish, kPageOthers})

@@ -30,7 +30,7 @@ class PresetPageTest : public PagesTest {
     Document([&](ui::Sheet& sheet) {
       ui::Page page = sheet.activate(kPagePreset);
       UiContext* ui = ContextOf(page);
-      OptSetValue(ui->driver, kItemPresetNo, 120);
+      OptSetModelValueById(ui->driver, kItemPresetNo, 120);
       script(ui, page);
     });
   }
@@ -145,14 +145,14 @@ TEST_F(PresetPageTest, APresetSavedAsNewInTheSheetBecomesTheCurrentOne) {
     page.ctl(kCtlPresetEdit).click();
     EXPECT_EQ(g_presets.appended, (std::vector<std::u16string>{u"Brand new"}));
     EXPECT_EQ(g_presets.applied, (std::vector<int>{3})) << "the new last entry restored";
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 4u + 118u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 4u + 118u);
   });
 }
 
 TEST_F(PresetPageTest, WithNoPresetChosenTheListsDialogOpensBeforeTheSheet) {
   Presets(3, false);
   OnPresetPage([&](UiContext* ui, ui::Page& page) {
-    OptSetValue(ui->driver, kItemPresetNo, 118);
+    OptSetModelValueById(ui->driver, kItemPresetNo, 118);
     std::vector<std::string> order;
     ui::onDialog(kPageMaintenance, [&](ui::Dlg& dialog) {
       order.push_back("maintenance");
@@ -172,7 +172,7 @@ TEST_F(PresetPageTest, TheDefaultButtonRestoresTheFirstPreset) {
   OnPresetPage([&](UiContext* ui, ui::Page& page) {
     page.ctl(kCtlPresetDefault).click();
     EXPECT_EQ(g_presets.applied, (std::vector<int>{0}));
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 119u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 119u);
   });
 }
 

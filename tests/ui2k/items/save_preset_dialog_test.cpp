@@ -27,7 +27,7 @@ class SavePresetDialogTest : public PagesTest {
     INT_PTR result = -1;
     Document([&](ui::Sheet& sheet) {
       UiContext* ui = ContextOf(sheet.current());
-      OptSetValue(ui->driver, kItemPresetNo, preset);
+      OptSetModelValueById(ui->driver, kItemPresetNo, preset);
       OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemPresetName), name);
       if (saving) CtxRaiseChangeMask(ui->driver, 0x10000000);
       ui->state.changed = 0;
@@ -39,7 +39,7 @@ class SavePresetDialogTest : public PagesTest {
         }
       });
       result = PageRunSubDialog(ui, kPageModal, kPageDialogSavePreset, sheet.current().hwnd());
-      if (left) *left = OptGetValue(ui->driver, kItemPresetNo);
+      if (left) *left = OptGetModelValueById(ui->driver, kItemPresetNo);
       if (saving) EXPECT_EQ(CtxGetChangeMask(ui->driver) & 0x10000000, 0u);
       if (refusal && !ui::messageBoxes().empty()) EXPECT_EQ(ui::messageBoxes()[0].text, String(ui, refusal));
       if (!refusal) EXPECT_EQ(ui->state.changed, 1u) << "OK went on";

@@ -78,13 +78,13 @@ TEST_F(OkButtonTest, OkPressedWhileReplacedRunsTheReplacementAndThenClosesTheShe
   g_presets.names = {u"Standard", u"Mine"};
   g_presets.readOnly = {true, false};
   UserSettings(0x40000000, [&](UiContext* ui, ui::Sheet& sheet) {
-    OptSetValue(ui->driver, kItemPresetNo, 120);
+    OptSetModelValueById(ui->driver, kItemPresetNo, 120);
     OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemPresetName), u"Mine");
     SendMessageW(sheet.hwnd(), PSM_PRESSBUTTON, PSBTN_OK, 0);
     UiPump();
     EXPECT_FALSE(sheet.open()) << "the save pressed OK again, which closed the sheet";
     EXPECT_EQ(g_presets.edited, (std::vector<int>{1}));
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 120u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 120u);
     EXPECT_EQ(CtxGetChangeMask(ui->driver) & 0x800000, 0u);
   });
 }
@@ -129,14 +129,14 @@ TEST_F(OkButtonTest, SavingUnderAnotherPresetsNameAsksFirstAndAReadOnlyOneIsRefu
   g_presets.readOnly = {true, false, false};
   ui::onMessageBox(std::deque<int>{IDNO, IDYES, IDOK});
   UserSettings(0x80000000, [&](UiContext* ui, ui::Sheet& sheet) {
-    OptSetValue(ui->driver, kItemPresetNo, 120);
+    OptSetModelValueById(ui->driver, kItemPresetNo, 120);
     OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemPresetName), u"Theirs");
     ui::Page page = sheet.current();
     page.command(2097);  // the finishing tab's save button: no OK afterwards
     EXPECT_TRUE(g_presets.edited.empty()) << "No keeps everything";
     page.command(2097);
     EXPECT_EQ(g_presets.edited, (std::vector<int>{2}));
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 121u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 121u);
     OptSetString(ui->driver, OptFindItem(ui->driver->itemTable, kItemPresetName), u"Standard");
     page.command(2097);
     EXPECT_EQ(ui::messageBoxes().back().text, String(ui, 10024));
