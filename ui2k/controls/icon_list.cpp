@@ -7,6 +7,7 @@
 #include "settings/constraints/eval.h"
 #include "settings/context/settings_history.h"
 #include "settings/description/image.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/persistence/paths.h"
 #include "settings/persistence/profile_wrappers.h"
@@ -26,7 +27,6 @@
 namespace {
 
 // A saved setting's value is its entry's key string: entry n is 119 + n ("PresetList<n>").
-constexpr WORD kFirstEntryValue = 119;
 // The items a row's load must not change in the selected row's preview while it is redrawn.
 constexpr WORD kKeptWhileDrawn[] = {kItemDefaultSource, kItemDmMediaType, kItemOutputTrayID, kItemColor};
 constexpr UINT kRowHeight = 72;     // a name band and the preview below it
@@ -42,7 +42,7 @@ std::vector<WORD> EntryValues(UiContext* ui, const PageItemTemplate& row) {
          value = DescNextValue(context->description, value))
       values.push_back(DescValueValue(value));
   if (values.empty())
-    for (int n = 0; n < kLstPresetSlots; ++n) values.push_back(static_cast<WORD>(kFirstEntryValue + n));
+    for (int n = 0; n < kLstPresetSlots; ++n) values.push_back(static_cast<WORD>(kPresetFirstValue + n));
   return values;
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/item_ids.h"
 #include "data/page_ids.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/pages/page_framework.h"
@@ -26,7 +27,6 @@ constexpr PageControl kPresetLists[] = {
     {kPageOthers, kCtlPresetNameOthers},
 };
 constexpr size_t kClampedPresetLists = 2;
-constexpr DWORD kFirstPreset = 119;
 
 // The row of `pair` while its page has a window, else null.
 PageItemTemplate* RowOf(UiContext* ui, const PageControl& pair, HWND* page) {
@@ -50,12 +50,12 @@ void CtlRefillMarkGroup(UiContext* ui) { Refill(ui, kMarkGroup); }
 void CtlRefillIconGroup(UiContext* ui) { Refill(ui, kIconGroup); }
 
 void DlgRefillPresetLists(UiContext* ui) {
-  const DWORD end = kFirstPreset + PageGetSeams().dlgGetPresetCount(ui);
+  const DWORD end = kPresetFirstValue + PageGetSeams().dlgGetPresetCount(ui);
   for (size_t i = 0; i < kClampedPresetLists; ++i) {
     HWND page = nullptr;
     const PageItemTemplate* row = RowOf(ui, kPresetLists[i], &page);
-    if (row && row->itemId && OptGetValue(ui->driver, row->itemId) >= end)
-      OptSetValue(ui->driver, row->itemId, kFirstPreset);
+    if (row && row->itemId && OptGetModelValueById(ui->driver, row->itemId) >= end)
+      OptSetModelValueById(ui->driver, row->itemId, kPresetFirstValue);
   }
   Refill(ui, kPresetLists);
 }

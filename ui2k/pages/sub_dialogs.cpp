@@ -3,6 +3,7 @@
 #include "ui2k/pages/file_dialogs.h"
 
 #include "data/page_ids.h"
+#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/persistence/user_lists.h"
 #include "settings/services/resource_strings.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr DWORD kPresetListValueBase = 119;  // the saved-settings list's value of entry n is 119 + n
 
 INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINSTANCE instance) {
   HPROPSHEETPAGE handles[kPageWindowSlots] = {};
@@ -84,7 +84,7 @@ void TakeOnOk(UiContext* ui, HWND window, WORD pageId) {
   if (pageId == kPageMaintenance) {
     if (PageItemTemplate* row = PageFindRow(window, kCtlMaintList); row && row->itemRow) {
       const LRESULT selection = SendDlgItemMessageW(window, kCtlMaintList, LB_GETCURSEL, 0, 0);
-      if (selection >= 0) OptWriteRaw(context, row->itemRow, kPresetListValueBase + static_cast<DWORD>(selection));
+      if (selection >= 0) OptSetModelValue(context, row->itemRow, kPresetFirstValue + static_cast<DWORD>(selection));
     }
     if (PageItemTemplate* row = PageFindRow(window, kCtlMaintName); row && row->itemRow) {
       WCHAR name[kUiTextChars] = {};

@@ -398,9 +398,9 @@ TEST_F(ControlClassesTest, ARefillSkipsAPageThatHasNoWindowYet) {
     ASSERT_NE(PageWindowOf(ui, kPagePreset), nullptr);
     ASSERT_EQ(PageWindowOf(ui, kPageMaintenance), nullptr);
     // No saved settings: a preset number past the first one names none.
-    OptSetValue(ui->driver, kItemPresetNo, 125);
+    OptSetModelValueById(ui->driver, kItemPresetNo, 125);
     DlgRefillPresetLists(ui);
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 119u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 119u);
     // Groups on the edit page, which has no window yet, are skipped.
     ASSERT_EQ(PageWindowOf(ui, kPageEdit), nullptr);
     OptSetValue(ui->driver, kItemFuncSelectWaterMark, 1);
@@ -409,9 +409,9 @@ TEST_F(ControlClassesTest, ARefillSkipsAPageThatHasNoWindowYet) {
     OptSetValue(ui->driver, kItemFuncSelectWaterMark, 0);
     EXPECT_EQ(PageWindowOf(ui, kPageEdit), nullptr);
     // A preset number inside the list stays.
-    OptSetValue(ui->driver, kItemPresetNo, 119);
+    OptSetModelValueById(ui->driver, kItemPresetNo, 119);
     DlgRefillPresetLists(ui);
-    EXPECT_EQ(OptGetValue(ui->driver, kItemPresetNo), 119u);
+    EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), 119u);
   });
 }
 

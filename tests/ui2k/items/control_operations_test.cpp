@@ -115,7 +115,8 @@ TEST_F(ControlOperationsTest, ContextHelpCallsWinHelpWithTheControlsPair) {
       EXPECT_EQ(call.command, c.command);
       EXPECT_EQ(call.pairs, (std::vector<DWORD>{kCtlCollateCheck, row->helpId}));
     }
-    // A hidden control asks for nothing; the spec form finds the row by its window.
+    // A hidden control asks for nothing; the form over a page and control window finds the row by
+    // that window.
     ShowWindow(check, SW_HIDE);
     const size_t before = ui::winHelpCalls().size();
     SendMessageW(page.hwnd(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
