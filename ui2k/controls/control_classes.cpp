@@ -41,11 +41,10 @@ constexpr CtlClass kControlClasses[] = {
 };
 
 // Owner-drawn lists, combos and check lists, and the stored-settings icon list.
-constexpr WORD kTypeCheckList = 0x31;
 constexpr CtlClass kOwnerDrawnClasses[] = {
     {0x2f, nullptr, CtlOwnerListFill, nullptr, CtlListCommand, CtlOwnerListDraw, nullptr},
     {0x30, nullptr, CtlComboFill, CtlDrawnComboShow, CtlComboCommand, CtlDrawnComboDraw, nullptr},
-    {kTypeCheckList, nullptr, CtlOwnerListFill, nullptr, CtlListCommand, CtlCheckListMessage, CtlWndProc},
+    {kCtlTypeCheckList, nullptr, CtlOwnerListFill, nullptr, CtlListCommand, CtlCheckListMessage, CtlWndProc},
     {0x32, nullptr, CtlIconListFill, nullptr, CtlIconListCommand, CtlIconListDraw, nullptr},
 };
 
@@ -56,10 +55,6 @@ constexpr CtlClassRows kClassFamilies[] = {
     {kOwnerDrawnClasses, std::size(kOwnerDrawnClasses)},
 };
 
-constexpr WORD kTypePicture = 0x02;
-constexpr WORD kTypeValuePictures = 0x03;
-constexpr WORD kTypeButton = 0x15;
-constexpr WORD kTypeScaleSlider = 0x54;
 constexpr WORD kNeverHotControl = 2164;
 constexpr WORD kErasedPicture = 2039;
 constexpr WORD kArrowCursor = 32512;  // IDC_ARROW, in its wide form
@@ -72,7 +67,7 @@ LRESULT Call(UiContext* ui, HWND page, PageItemTemplate* row, CtlHandler CtlClas
 }
 
 bool IsPicture(const PageItemTemplate& row) {
-  return row.controlType == kTypePicture || row.controlType == kTypeValuePictures;
+  return row.controlType == kCtlTypePicture || row.controlType == kCtlTypeValuePictures;
 }
 
 // A picture is hot where it has something to step: an item or a linked control, while it and
@@ -125,7 +120,7 @@ LRESULT ClassProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 // the DC WM_PRINTCLIENT gives, else the window's own).
 bool PaintOver(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
                LPARAM lParam, LRESULT* result) {
-  if (row->controlType != kTypePicture && row->controlType != kTypeScaleSlider) return false;
+  if (row->controlType != kCtlTypePicture && row->controlType != kCtlTypeScaleSlider) return false;
   *result = ClassProcedure(window, message, wParam, lParam);
   if (message == WM_PRINTCLIENT) {
     PagePaintControl(ui, page, row, reinterpret_cast<HDC>(wParam));
@@ -142,7 +137,7 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
   switch (message) {
     case WM_KEYDOWN: {
       const PageControlExtra* extra = CtlExtraOf(page, *row);
-      if (row->controlType != kTypeButton || wParam != VK_SPACE || !extra || !extra->words ||
+      if (row->controlType != kCtlTypeButton || wParam != VK_SPACE || !extra || !extra->words ||
           extra->words[0] != kExtraSpaceKey)
         return false;
       SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursor)));
@@ -184,18 +179,17 @@ bool Handle(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT m
 // The decimal edit's focus and arrow keys go to its class; a scale slider repaints its arrows
 // with the focus, and a press on one of its arrows shows the pressed arrow while the scroll bar
 // handles the click (its scale is painted over it with the pictures).
-constexpr WORD kTypeDecimalEdit = 0x3f;
 
 bool HandleEditFamily(UiContext* ui, HWND page, PageItemTemplate* row, HWND window, UINT message, WPARAM wParam,
                       LPARAM lParam, LRESULT* result) {
   const bool focus = message == WM_SETFOCUS || message == WM_KILLFOCUS;
-  if (row->controlType == kTypeDecimalEdit) {
+  if (row->controlType == kCtlTypeDecimalEdit) {
     if (focus) CtlOnMessage(ui, page, row, message, wParam, lParam);  // the edit still takes its focus
     if (message != WM_KEYDOWN || !CtlOnMessage(ui, page, row, message, wParam, lParam)) return false;
     *result = 0;
     return true;
   }
-  if (row->controlType != kTypeScaleSlider) return false;
+  if (row->controlType != kCtlTypeScaleSlider) return false;
   if (focus) InvalidateRect(window, nullptr, FALSE);
   if (message != WM_LBUTTONDOWN) return false;
   Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
@@ -241,7 +235,7 @@ LRESULT CtlOnCommand(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM wPa
 LRESULT CtlOnMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!row || (row->window && !IsWindowVisible(row->window))) return 0;
   if (LRESULT taken = 0; TakenByItemProc(ui, page, row, message, wParam, lParam, &taken)) return taken;
-  if (message == WM_LBUTTONDOWN && row->controlType == kTypeScaleSlider) return 0;
+  if (message == WM_LBUTTONDOWN && row->controlType == kCtlTypeScaleSlider) return 0;
   const LRESULT changed = Call(ui, page, row, &CtlClass::message, message, wParam, lParam);
   if (changed && message != WM_DRAWITEM && message != WM_CTLCOLORLISTBOX && message != WM_CTLCOLORSCROLLBAR &&
       message != WM_PAINT)  // a paint that updated the page would invalidate the previews again
@@ -272,7 +266,7 @@ LRESULT CALLBACK CtlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (Handle(ui, page, row, window, message, wParam, lParam, &result)) return result;
     if (HandleEditFamily(ui, page, row, window, message, wParam, lParam, &result)) return result;
     // The check list's keys and clicks reach its class once the list has moved its selection.
-    if (row->controlType == kTypeCheckList && (message == WM_CHAR || message == WM_LBUTTONUP)) {
+    if (row->controlType == kCtlTypeCheckList && (message == WM_CHAR || message == WM_LBUTTONUP)) {
       result = ClassProcedure(window, message, wParam, lParam);
       CtlOnMessage(ui, page, row, message, wParam, lParam);
       return result;

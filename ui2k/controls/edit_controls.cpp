@@ -28,7 +28,6 @@ constexpr LONGLONG kMaxWholeInch = 1789569;
 constexpr LONG kSpinDefaultMin = -100, kSpinDefaultMax = 100;
 constexpr LONG kSliderDefaultMin = 0, kSliderDefaultMax = 200;
 constexpr int kSliderLineStep = 1, kSliderPageStep = 10;
-constexpr WORD kTypeScaleSlider = 0x54;
 constexpr LONGLONG kScaleGaps = 20;         // at most this many gaps between a scale's ticks
 constexpr LONG kTickHeight = 3;
 constexpr WPARAM kKeyUp = 38, kKeyDown = 40;
@@ -688,7 +687,7 @@ LRESULT CtlSliderInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM, 
   ShownRange(ui, row, RangeOf(ui, row), kSliderDefaultMin, kSliderDefaultMax, &minimum, &maximum);
   SetScroll(row->window, SIF_RANGE, minimum, maximum, 0);
   EnableScrollBar(row->window, SB_CTL, ESB_ENABLE_BOTH);
-  if (row->controlType == kTypeScaleSlider) TurnThemeOff(row->window);
+  if (row->controlType == kCtlTypeScaleSlider) TurnThemeOff(row->window);
   return 0;
 }
 
@@ -714,7 +713,7 @@ LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT
 LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
                          LPARAM lParam) {
   if (!row->window) return 0;
-  const bool scale = row->controlType == kTypeScaleSlider;
+  const bool scale = row->controlType == kCtlTypeScaleSlider;
   // The scale is painted with the page; painting changes nothing, so the page is not refreshed.
   if (message == WM_PAINT) return scale ? CtlSliderShowScale(ui, page, row, message, wParam, lParam) : 0;
   if (message == WM_CTLCOLORSCROLLBAR)

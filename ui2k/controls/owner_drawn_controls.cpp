@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr WORD kTypeCheckList = 0x31;
-constexpr WORD kTypeIconList = 0x32;
 constexpr WORD kQualityList = 2134;
 constexpr UINT kQualityRowFormat = 13200;  // "Print quality No.%d"
 constexpr WORD kIconAndTextControls[] = {2085, 2087, 2100, 2102, 2457};
@@ -110,7 +108,7 @@ LRESULT DrawItem(UiContext* ui, HWND page, PageItemTemplate* row, LPARAM lParam)
   return DrawValueRow(ui, page, *row, *draw);
 }
 
-bool IsCheckList(const PageItemTemplate& row) { return row.controlType == kTypeCheckList; }
+bool IsCheckList(const PageItemTemplate& row) { return row.controlType == kCtlTypeCheckList; }
 
 LRESULT FillCheckList(HWND page, const PageItemTemplate& row) {
   const CheckRows rows = CheckRowsOf(page, row);
@@ -182,7 +180,7 @@ void CtlAddListRow(HWND list, const WCHAR* text, DWORD data) {
 LRESULT CtlAnswerListColor(UiContext* ui, HWND page, const PageItemTemplate& row, LPARAM list) {
   PageWindow* record = PageRecordOf(page);
   if (!record || reinterpret_cast<HWND>(list) != row.window) return 0;
-  if (!IsWindowEnabled(row.window) || row.controlType == kTypeIconList)
+  if (!IsWindowEnabled(row.window) || row.controlType == kCtlTypeIconList)
     record->brush = ui->state.brushes[0];
   else
     record->brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));

@@ -14,7 +14,6 @@ namespace {
 
 constexpr DWORD kFileDialogKinds = kPageFileOpen | kPageSettingsOpenSave | kPageFileRefer | kPagePresetSave |
                                    kPagePresetRefer | kPageCreateFiles;
-constexpr WORD kTypeStaticText = 0x04;
 
 // ---- Context help ----
 
@@ -24,7 +23,7 @@ LRESULT ShowHelp(UiContext* ui, HWND page, const PageItemTemplate* row, UINT mes
   CfgReadHelpFileName(ui->driver->printer, helpFile, MAX_PATH);
   // The pairs end with 0, 0.
   DWORD pairs[4] = {row->controlId, row->helpId ? row->helpId : row->controlId, 0, 0};
-  HWND target = row->controlType == kTypeStaticText ? page : row->window;
+  HWND target = row->controlType == kCtlTypeStaticText ? page : row->window;
   WinHelpW(target, helpFile, message == WM_HELP ? HELP_WM_HELP : HELP_CONTEXTMENU, reinterpret_cast<ULONG_PTR>(pairs));
   return 1;
 }

@@ -1,5 +1,6 @@
 #include "ui2k/items/item_setup.h"
 
+#include "ui2k/controls/control_handler.h"
 #include "ui2k/controls/preview_data.h"
 
 #include "data/item_ids.h"
@@ -119,7 +120,6 @@ constexpr ItemNodeShare kSharedItemNodes[] = {
 constexpr PageControl kSavedSettingsList = {kPageMaintenance, kCtlMaintList};
 constexpr PageControl kOutsideTexts[] = {{kPageMaintenance, kCtlMaintName}, {kPageMaintenance, kCtlMaintComment}};
 constexpr PageControl kHiddenFunctionsList = {kPageDialogHiddenFunc, kCtlHiddenList};
-constexpr WORD kTypeCheckList = 0x31;
 
 PageItemTemplate* RowOf(UiContext* ui, const PageControl& where) {
   PageTemplate* page = OptFindPage(&ui->pages, where.page);
@@ -191,7 +191,7 @@ void MakeHiddenFunctionsCheckList(UiContext* ui) {
   PageItemTemplate* row = RowOf(ui, kHiddenFunctionsList);
   const PageControlExtra* items = PageFindControlExtra(kHiddenFunctionsList.page, kHiddenFunctionsList.control);
   if (!row || !items || !items->words || items->wordCount < 2 || items->words[0] != kExtraCheckItems) return;
-  row->controlType = kTypeCheckList;
+  row->controlType = kCtlTypeCheckList;
   row->extra = const_cast<PageControlExtra*>(items);
 }
 

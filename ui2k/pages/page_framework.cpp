@@ -26,9 +26,6 @@
 
 namespace {
 
-constexpr WORD kControlTypeSpin = 0x17;  // takes its model node from its partner's item
-constexpr WORD kControlTypePicture = 0x02;
-constexpr WORD kControlTypeScaleSlider = 0x54;
 constexpr DWORD kStampKindFirst = 1;
 constexpr DWORD kStampKindLast = 3;
 constexpr WCHAR kDrawingProgramClasses[][16] = {WSTR("CorelDRAW 8.0"), WSTR("CorelDRAW 9.0")};
@@ -93,7 +90,7 @@ PageItemTemplate* RowOfMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 const DescNode* NodeOf(UiContext* ui, const PageTemplate& page, const PageItemTemplate& row) {
   if (!ui->driver->description) return nullptr;
   WORD item = row.itemId;
-  if (row.controlType == kControlTypeSpin && row.partnerId) {
+  if (row.controlType == kCtlTypeSpin && row.partnerId) {
     item = 0;
     for (DWORD n = 0; n < page.itemCount; ++n)
       if (page.items[n].controlId == row.partnerId) item = page.items[n].itemId;
@@ -341,7 +338,7 @@ INT_PTR RouteToRow(UiContext* ui, HWND window, UINT message, WPARAM wParam, LPAR
 
 // Pictures (the page previews) and scale sliders paint over their controls.
 bool PaintsOverControl(const PageItemTemplate& row) {
-  return row.controlType == kControlTypePicture || row.controlType == kControlTypeScaleSlider;
+  return row.controlType == kCtlTypePicture || row.controlType == kCtlTypeScaleSlider;
 }
 
 // Every shown picture and scale slider of the page painted over its control.
