@@ -41,7 +41,10 @@ struct UiSeams {
   void (*bidiUiSetExFlag)(UiContext* ui);
   void (*bidiUiSelectSource)(UiContext* ui);
   void (*bidiUiApplyDefaults)(UiContext* ui);
-  void (*bidiUiFetchInstalledOptions)(UiContext* ui);
+  // The installed options read from the device while the status window shows: FALSE when the
+  // query failed; the status window then reports the query's end.
+  BOOL (*bidiUiFetchInstalledOptions)(UiContext* ui);
+  void (*bidiUiUpdateStatus)(UiContext* ui);
   BOOL (*bidiUiQueryForSummary)(UiContext* ui);
   // Server pull.
   void (*srvImportRemoteSettings)(UiContext* ui);

@@ -5,7 +5,6 @@
 #include "ui2k/entry/seams.h"
 #include "ui2k/install/job_control_bridge.h"
 #include "ui2k/items/item_dispatcher.h"
-#include "ui2k/items/item_seams.h"
 #include "ui2k/items/tray_labels.h"
 #include "ui2k/pages/page_framework.h"
 
@@ -31,8 +30,8 @@ void SendLanguage(UiContext* ui) {
 // The installed options from the device; on failure the status window says so and the
 // command ends here (1).
 LRESULT QueryOptions(UiContext* ui) {
-  if (!ItemGetSeams().bidiUiFetchInstalledOptions(ui)) {
-    ItemGetSeams().bidiUiUpdateStatus(ui);
+  if (!UiGetSeams().bidiUiFetchInstalledOptions(ui)) {
+    UiGetSeams().bidiUiUpdateStatus(ui);
     return 1;
   }
   UiGetSeams().instRefreshPresetsOnce(ui, FALSE);
@@ -40,7 +39,7 @@ LRESULT QueryOptions(UiContext* ui) {
 }
 
 void QueryCredentials(UiContext* ui) {
-  ItemGetSeams().bidiUiFetchInstalledOptions(ui);
+  UiGetSeams().bidiUiFetchInstalledOptions(ui);
   JcBridgeOpen(ui);
   JcBridgeWriteOptions(ui, kJcBridgeMaskUserCode);
   JcBridgeClose(ui);

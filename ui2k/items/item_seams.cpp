@@ -48,8 +48,6 @@ const ItemSeams kItemSeamsRecording = {
     Recording<kPrintType>,
     Recording<kRemote>,
     Recording<kAddress>,
-    [](UiContext*) -> BOOL { return Note("BidiUiFetchInstalledOptions"), TRUE; },
-    [](UiContext*) { Note("BidiUiUpdateStatus"); },
 };
 
 const ItemSeams& ItemGetSeams() { return *g_seams.load(); }

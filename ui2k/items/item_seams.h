@@ -26,11 +26,6 @@ struct ItemSeams {
   ItemPageProc dlgPrintTypeProc;      // 1019
   ItemPageProc dlgRemoteProc;         // 1034
   ItemPageProc dlgAddressProc;        // 1035
-  // The installed options read from the device while the status window shows: FALSE when the
-  // query failed.
-  BOOL (*bidiUiFetchInstalledOptions)(UiContext* ui);
-  // The status window reports the query's end.
-  void (*bidiUiUpdateStatus)(UiContext* ui);
 };
 
 extern const ItemSeams kItemSeamsRecording;

@@ -7,7 +7,6 @@
 
 #include "core/machine_root.h"
 
-#include "ui2k/items/item_seams.h"
 #include "ui2k/items/tray_labels.h"
 #include "ui2k/pages/sub_dialogs.h"
 
@@ -21,12 +20,8 @@ class InitialSettingsTest : public PagesTest {
  protected:
   void SetUp() override {
     PagesTest::SetUp();
-    itemSeams_ = kItemSeamsRecording;
-    ItemSetSeams(&itemSeams_);
-  }
-  void TearDown() override {
-    ItemSetSeams(nullptr);
-    PagesTest::TearDown();
+    uiSeams_ = kUiSeamsRecording;
+    UiSetSeams(&uiSeams_);
   }
   // The dialog's page with slot 1 holding custom-size transparencies lying long edge first.
   void OnInitialSettings(std::function<void(UiContext*, ui::Page&)> script) {
@@ -45,7 +40,7 @@ class InitialSettingsTest : public PagesTest {
       if (record.kind == kind) records.push_back(&record);
     return records;
   }
-  ItemSeams itemSeams_{};
+  UiSeams uiSeams_{};
 };
 
 TEST_F(InitialSettingsTest, ATrayLabelShowsPaperPictureAndMediaAndCutsALongPaperName) {
@@ -161,7 +156,7 @@ TEST_F(InitialSettingsTest, AFailedDeviceQueryIsReportedAndASucceededOneRebuilds
     SCOPED_TRACE(answer);
     static BOOL s_answer;
     s_answer = answer;
-    itemSeams_.bidiUiFetchInstalledOptions = [](UiContext*) -> BOOL { return UiNoteSeamCall("Fetch"), s_answer; };
+    uiSeams_.bidiUiFetchInstalledOptions = [](UiContext*) -> BOOL { return UiNoteSeamCall("Fetch"), s_answer; };
     OnInitialSettings([&](UiContext*, ui::Page& page) {
       UiClearSeamCalls();
       page.ctl(kCtlQueryOptions).click();
