@@ -6,6 +6,7 @@
 #include "ui2k/install/job_control_bridge.h"
 #include "ui2k/items/item_dispatcher.h"
 #include "ui2k/items/tray_labels.h"
+#include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 
 namespace {
@@ -18,7 +19,7 @@ void WarnOfLanguageChange(UiContext* ui, HWND page, const PageItemTemplate& row)
   const LRESULT selected = SendMessageW(row.window, CB_GETCURSEL, 0, 0);
   if (selected < 0) return;
   const DWORD chosen = static_cast<DWORD>(SendMessageW(row.window, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0));
-  if (chosen != CtlCurrentValue(ui, row)) ItemMessageBox(ui, page, kStringLanguageWarning, MB_ICONWARNING);
+  if (chosen != CtlCurrentValue(ui, row)) PageMessageBox(ui, page, kStringLanguageWarning, MB_ICONWARNING);
 }
 
 void SendLanguage(UiContext* ui) {

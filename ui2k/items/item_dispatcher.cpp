@@ -7,7 +7,6 @@
 #include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
-#include "settings/services/spooler_info.h"
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/controls/refill_groups.h"
 #include "ui2k/items/initial_settings_page.h"
@@ -141,12 +140,6 @@ LRESULT ItemRunClassCommand(UiContext* ui, HWND page, PageItemTemplate* row, WOR
 void ItemSubclassControl(const PageItemTemplate& row) {
   if (row.window && GetWindowLongPtrW(row.window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(CtlWndProc))
     SetWindowLongPtrW(row.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlWndProc));
-}
-
-int ItemMessageBox(UiContext* ui, HWND owner, UINT stringId, UINT type) {
-  WCHAR text[kUiTextChars] = {};
-  ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE);
-  return MessageBoxW(owner, text, PrnGetPrinterName(ui->driver), type);
 }
 
 void ItemRestorePreset(UiContext* ui, HWND page, int index) {

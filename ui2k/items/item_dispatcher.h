@@ -14,10 +14,8 @@ BOOL PageItemProc(UiContext* ui, PageTemplate* page, PageItemTemplate* control, 
 
 // What the inline handlers share: the control's class command run as if the control had sent
 // `code` (not offered to the item procedure again); the control given the generic window
-// procedure, so that its own messages (painting, focus) reach the item procedure; a warning
-// box with resource string `stringId` captioned with the printer name; the current settings
+// procedure, so that its own messages (painting, focus) reach the item procedure; the current settings
 // restored from saved setting `index` with item 41 on it and the preset list checked again.
 LRESULT ItemRunClassCommand(UiContext* ui, HWND page, PageItemTemplate* row, WORD code);
 void ItemSubclassControl(const PageItemTemplate& row);
-int ItemMessageBox(UiContext* ui, HWND owner, UINT stringId, UINT type);
 void ItemRestorePreset(UiContext* ui, HWND page, int index);

@@ -5,6 +5,7 @@
 #include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "ui2k/items/item_dispatcher.h"
+#include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/pages/page_seams.h"
 #include "ui2k/pages/preset_save.h"
@@ -34,7 +35,7 @@ void ReadName(UiContext* ui, WCHAR* name) {
 }
 
 LRESULT Refuse(UiContext* ui, HWND page, UINT stringId) {
-  ItemMessageBox(ui, page, stringId, MB_ICONWARNING);
+  PageMessageBox(ui, page, stringId, MB_ICONWARNING);
   if (HWND name = GetDlgItem(page, kCtlSavePresetName)) SetFocus(name);
   return 1;
 }
@@ -56,7 +57,7 @@ LRESULT CheckOk(UiContext* ui, HWND page) {
   if (index < 0 && seams.dlgGetPresetCount(ui) >= kPagePresetSlots) return Refuse(ui, page, kStringListFull);
   if (index >= 0 && !seams.rstIsPresetWritable(ui, index)) return Refuse(ui, page, kStringReadOnly);
   if (index > 0 && preset == kPresetNoneValue &&
-      ItemMessageBox(ui, page, kStringReplace, MB_YESNO | MB_ICONWARNING) == IDNO) {
+      PageMessageBox(ui, page, kStringReplace, MB_YESNO | MB_ICONWARNING) == IDNO) {
     if (HWND edit = GetDlgItem(page, kCtlSavePresetName)) SetFocus(edit);
     return 1;
   }

@@ -109,15 +109,18 @@ void FollowChange(UiContext* ui, HWND window, const PageItemTemplate& row, DWORD
 
 }  // namespace
 
-int PageShowConflict(UiContext* ui, const DescAlertView& alert, HWND window) {
-  DriverContext* context = ui->driver;
+int PageMessageBox(UiContext* ui, HWND owner, UINT stringId, UINT type) {
   WCHAR text[kUiTextChars] = {};
-  ResLoadString(context, CondAlertStringId(alert), text, kUiTextChars, FALSE);
+  ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE);
+  return MessageBoxW(owner, text, PrnGetPrinterName(ui->driver), type);
+}
+
+int PageShowConflict(UiContext* ui, const DescAlertView& alert, HWND window) {
   PostMessageW(window, WM_PAINT, 0, 0);
   UINT type = 0;
   if (alert.icon > 0) type |= static_cast<UINT>(alert.icon);
   if (alert.buttons > 0) type |= static_cast<UINT>(alert.buttons);
-  return MessageBoxW(window, text, PrnGetPrinterName(context), type);
+  return PageMessageBox(ui, window, CondAlertStringId(alert), type);
 }
 
 int PageCheckNodeConflict(UiContext* ui, const DescNode* node, HWND window) {

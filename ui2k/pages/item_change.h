@@ -12,6 +12,10 @@
 // for that alert), else 0.
 int PageApplyItemChange(UiContext* ui, HWND window, PageItemTemplate* row, DWORD value, BOOL store);
 
+// Resource string `stringId` in a message box owned by `owner`, captioned with the printer's name.
+// The button pressed.
+int PageMessageBox(UiContext* ui, HWND owner, UINT stringId, UINT type);
+
 // Shows `alert` in a message box owned by `window` (the message row's text, the printer name as
 // caption, the alert's icon and buttons) after posting a WM_PAINT to the page. The button pressed.
 int PageShowConflict(UiContext* ui, const DescAlertView& alert, HWND window);

@@ -5,7 +5,6 @@
 #include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
-#include "settings/services/spooler_info.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/pages/page_seams.h"
@@ -18,15 +17,9 @@ constexpr WORD kPresetSaveCommands[] = {kPageCmdSaveNewPreset, kPageCmdOverwrite
                                         kCtlSaveOthers};
 constexpr UINT kStringPresetListFull = 10049;
 
-int Ask(UiContext* ui, HWND window, UINT stringId, UINT type) {
-  WCHAR text[kUiTextChars] = {};
-  ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE);
-  return MessageBoxW(window, text, PrnGetPrinterName(ui->driver), type);
-}
-
 // A refusal: the message, then the focus on the name control of a user-settings tab.
 void Refuse(UiContext* ui, HWND window, UINT stringId) {
-  Ask(ui, window, stringId, MB_ICONWARNING);
+  PageMessageBox(ui, window, stringId, MB_ICONWARNING);
   const PageWindow* record = PageRecordOf(window);
   const WORD pageId = record && record->page ? record->page->id : 0;
   if (pageId >= kPageBasic && pageId <= kPageOthers)
@@ -61,7 +54,7 @@ void PageRunPresetSave(UiContext* ui, HWND window, WORD id) {
   const int found = name[0] ? seams.dlgFindPresetByName(ui, name, current) : -1;
   int target = found >= 0 ? found : (overwrite ? current : -1);
   if (target >= 0 && !seams.rstIsPresetWritable(ui, target)) return Refuse(ui, window, kUiResStringReadOnlyPreset);
-  if (found >= 0 && found != current && Ask(ui, window, kUiResStringPresetOverwrite, MB_YESNO | MB_ICONWARNING) != IDYES)
+  if (found >= 0 && found != current && PageMessageBox(ui, window, kUiResStringPresetOverwrite, MB_YESNO | MB_ICONWARNING) != IDYES)
     return;
   if (target < 0 && seams.dlgGetPresetCount(ui) >= kPagePresetSlots) return Refuse(ui, window, kStringPresetListFull);
   OptSetString(context, OptFindItem(context->itemTable, kItemPresetName), name);

@@ -1,7 +1,5 @@
 #include "ui2k/pages/sub_dialogs.h"
 
-#include "ui2k/pages/file_dialogs.h"
-
 #include "data/page_ids.h"
 #include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
@@ -11,6 +9,7 @@
 #include "ui2k/entry/seams.h"
 #include "ui2k/items/control_operations.h"
 #include "ui2k/pages/file_dialogs.h"
+#include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/pages/page_seams.h"
 #include "ui2k/sheets/resource_library.h"
@@ -44,12 +43,6 @@ INT_PTR RunNestedSheet(UiContext* ui, DWORD kind, WORD pageId, HWND parent, HINS
   return PropertySheetW(&header) > 0 ? IDOK : IDCANCEL;
 }
 
-void Warn(UiContext* ui, HWND window, UINT stringId) {
-  WCHAR text[kUiTextChars] = {};
-  ResLoadString(ui->driver, stringId, text, kUiTextChars, FALSE);
-  MessageBoxW(window, text, PrnGetPrinterName(ui->driver), MB_ICONWARNING);
-}
-
 bool FileOpens(const WCHAR* path) {
   if (!path[0]) return false;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -65,13 +58,13 @@ BOOL OkAllowed(UiContext* ui, HWND window, WORD pageId) {
     case kPageDialogStampImage:
       GetDlgItemTextW(window, kCtlStampImageFile, path, static_cast<int>(kPathChars));
       if (FileOpens(path)) return TRUE;
-      Warn(ui, window, kUiResStringFileCannotOpen);
+      PageMessageBox(ui, window, kUiResStringFileCannotOpen, MB_ICONWARNING);
       return FALSE;
     case kPageDialogOverlay:
       GetDlgItemTextW(window, kCtlOverlayFile, path, static_cast<int>(kPathChars));
       if (FdlgMatchExtension(path, kFdlgOverlayRefer) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
         return TRUE;
-      Warn(ui, window, kUiResStringReadOnlyPreset);
+      PageMessageBox(ui, window, kUiResStringReadOnlyPreset, MB_ICONWARNING);
       return FALSE;
     default:
       return TRUE;

@@ -127,7 +127,9 @@ TEST_F(SmallDialogsTest, TheMarginEditsUpdateThePageAtOnce) {
       g_seen.shows = 0;
       dialog.command(c.control, c.code);
       EXPECT_EQ(g_seen.editCommands, (std::vector<WORD>{c.code})) << "the class command ran once";
-      if (c.handled) EXPECT_GT(g_seen.shows, 0) << "the page shows the change";
+      if (c.handled) {
+        EXPECT_GT(g_seen.shows, 0) << "the page shows the change";
+      }
     }
     g_seen.editCommands.clear();
     g_seen.shows = 0;
