@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // The sub-dialog that control `controlId` of the page opens, modal.
 void OpenSubDialogOf(UiContext* ui, HWND page, WORD controlId) {
   const PageControlExtra* extra = PageFindControlExtra(kPagePreset, controlId);
