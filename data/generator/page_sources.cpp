@@ -777,9 +777,14 @@ std::string FormatFault(const std::string& format) {
   return "";
 }
 
+// A static text formats its item's current value with the string of the item's value; every listed
+// value formats in turn and the last one's text stays, so the item must list one value only.
 void CheckStaticFormats(const PageRow& row, const PageCheckTables& tables, FaultReporter fail) {
   const auto values = tables.valueNames.find(row.itemId);
   if (values == tables.valueNames.end()) return;
+  if (values->second.size() > 1)
+    fail(row.where, "a static text shows the one value of its item, but " + row.item + " lists " +
+                        std::to_string(values->second.size()) + " values (bind the row to -)");
   for (int value : values->second) {
     for (const auto& [code, texts] : tables.stringTexts) {
       const auto text = texts.find(value);

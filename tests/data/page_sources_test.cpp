@@ -199,13 +199,6 @@ const ForeignValueName kForeignValueNames[] = {
     {"a paper name under another paper code", "(traypaper first [^\n]*) 3=3003 ", "$1 3=3517 ",
      "3003( +1 VDMTRAYPAPERTRAY1_LEDGER)", "3517$1",
      "string 3517 (a value name of ZMD_vdmTrayPaperTray1) is a value name of ZMD_dmPaperSize as well"},
-    // Lists that only static texts show: their current value's name is shown all the same.
-    {"a language's name shown in static text", " 0=4471 ", " 0=2 ", "4471( +1 VDMGAMMA_STANDARD)", "2$1",
-     "string 2 (a value name of ZMD_vdmGamma) is a value name of ZMD_vdmLanguageID as well"},
-    {"two lists shown in static text", " 2=4463 ", " 2=4472 ", "4463( +1 VDMCOLORMATCH_PHOTO)", "4472$1",
-     "string 4472 (a value name of ZMD_vdmColorMatch) is a value name of ZMD_vdmGamma as well"},
-    {"a public field's value named by its number", " 2=4602 ", " 2=2 ", "4602( +1 DMMEDIATYPE_TRANSPARENCY)", "2$1",
-     "string 2 (a value name of ZMD_dmMediaType) is a value name of ZMD_vdmLanguageID as well"},
 };
 
 class ForeignValueNames : public PageSourcesTest, public ::testing::WithParamInterface<ForeignValueName> {};
@@ -270,11 +263,9 @@ const Refusal kClassDataRefusals[] = {
      "control type 0x16: the space key (space) belongs to a push button"},
     {"a check list without its rows' items", "pages/1065_hidden_func.txt", " checks [^\n]*", "",
      "a check list needs the items of its rows (checks …)"},
-    {"a static format with two conversions", "strings/us.txt", "\n2026 [^\n]*", "\n2026   \"%d of %d\"",
-     "string 2026 in strings/us.txt, the format of a static text over ZMD_dmOrientation, has more than one conversion"},
-    {"a static format with a text conversion", "strings/jp.txt", "\n2026 [^\n]*", "\n2026   \"%s\"",
-     "string 2026 in strings/jp.txt, the format of a static text over ZMD_dmOrientation, has a '%' that is no "
-     "integer conversion"},
+    {"a static text over a list of several values", "pages/1012_rotation.txt", "(row ZMD_IDC_DMORIENTATION 0x2c) -",
+     "$1 ZMD_dmOrientation",
+     "a static text shows the one value of its item, but ZMD_dmOrientation lists 2 values (bind the row to -)"},
     {"linked steps on a static text", "pages/1020_status.txt", "(row ZMD_IDC_BIDISTATE [^\n]*)\n",
      "$1 linksteps ZMD_IDC_BIDISTATE:1\n",
      "control type 0x2c: linked steps (linksteps) belong to a control that takes a click"},
@@ -287,6 +278,45 @@ const Refusal kClassDataRefusals[] = {
 
 INSTANTIATE_TEST_SUITE_P(ClassData, PageSourceRefusals, ::testing::ValuesIn(kClassDataRefusals),
                          [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+
+// A static text over an item of one value formats the current value with that value's string:
+// one integer conversion at most.
+struct StaticFormat {
+  const char* what;
+  const char* file;
+  const char* text;  // string 2026, the format
+  const char* message;
+};
+const StaticFormat kStaticFormats[] = {
+    {"one conversion", "strings/us.txt", "\"%d degrees\"", ""},
+    {"two conversions", "strings/us.txt", "\"%d of %d\"",
+     "string 2026 in strings/us.txt, the format of a static text over ZMD_dmOrientation, has more than one conversion"},
+    {"a text conversion", "strings/jp.txt", "\"%s\"",
+     "string 2026 in strings/jp.txt, the format of a static text over ZMD_dmOrientation, has a '%' that is no "
+     "integer conversion"},
+};
+
+class StaticFormats : public PageSourcesTest, public ::testing::WithParamInterface<StaticFormat> {};
+
+TEST_P(StaticFormats, TakeOneIntegerConversion) {
+  const StaticFormat& format = GetParam();
+  // Orientation with portrait as its one value offered for choice, shown in 1012's static text.
+  Edit("value_symbols.txt", "(\n7 +2 +2027 +)1", "$010");
+  Edit("pages/1012_rotation.txt", "(row ZMD_IDC_DMORIENTATION 0x2c) -", "$1 ZMD_dmOrientation");
+  Edit(format.file, "\n2026 [^\n]*", std::string("\n2026   ") + format.text);
+  std::string err;
+  if (!*format.message) {
+    EXPECT_EQ(Run(&err), 0) << err;
+    return;
+  }
+  EXPECT_NE(Run(&err), 0);
+  EXPECT_NE(err.find(format.message), std::string::npos) << format.what << "\nstderr: " << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, StaticFormats, ::testing::ValuesIn(kStaticFormats),
+                         [](const ::testing::TestParamInfo<StaticFormat>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
 
 // The sound sources carry the data the classes read: a slider's own steps, a conflict mark with
 // its text, the dialog of the quality list.

@@ -32,8 +32,8 @@ class ItemChangeTest : public PagesTest {
 };
 
 TEST_F(ItemChangeTest, APropertyAlertAnsweredNoRefusesAndYesKeepsTheValue) {
-  OnPage(1001, [&](UiContext* ui, HWND page) {
-    PageItemTemplate* row = PageFindRow(page, kCtlDmcollate);
+  OnPage(1002, [&](UiContext* ui, HWND page) {
+    PageItemTemplate* row = PageFindRow(page, kCtlCollateCheck);
     ASSERT_NE(row, nullptr);
     ASSERT_TRUE(OptSetValue(ui->driver, kItemCollate, 1));
     ui::onMessageBox(std::deque<int>{IDNO, IDYES});
@@ -108,8 +108,8 @@ TEST_F(ItemChangeTest, ARuleNamingADialogOpensItAndItsCancelRefreshesThePage) {
 }
 
 TEST_F(ItemChangeTest, TheWatermarkSwitchShowsItsAlertThroughThePageAndCountsAsAccepted) {
-  OnPage(1001, [&](UiContext* ui, HWND page) {
-    PageItemTemplate* row = PageFindRow(page, kCtlFuncselectwatermark);
+  OnPage(1003, [&](UiContext* ui, HWND page) {
+    PageItemTemplate* row = PageFindRow(page, kCtlStampUse);
     ASSERT_NE(row, nullptr);
     ui::onMessageBox(std::deque<int>{IDCANCEL});
     EXPECT_EQ(PageApplyItemChange(ui, page, row, 1, TRUE), 0);
