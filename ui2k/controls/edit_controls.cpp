@@ -175,9 +175,12 @@ void TrimBlanks(WCHAR* text) {
   text[end - start] = 0;
 }
 
-void SuffixOf(const UiContext* ui, const Range& range, WCHAR* suffix) {
+// The unit suffix of the range; a length shown in inches takes the inch unit's name instead.
+void SuffixOf(const UiContext* ui, const PageItemTemplate* row, const Range& range, WCHAR* suffix) {
   suffix[0] = 0;
-  if (range.given && range.record.n2) ResLoadString(ui->driver, range.record.n2, suffix, kSuffixChars, FALSE);
+  if (!range.given || !range.record.n2) return;
+  const UINT string = IsLength(row) && !OptIsMetricUnit(ui->driver) ? kStringInchUnit : range.record.n2;
+  ResLoadString(ui->driver, string, suffix, kSuffixChars, FALSE);
 }
 
 // The decimal edit's text for `shown`: the number and the unit suffix.
@@ -185,7 +188,7 @@ void DecimalText(const UiContext* ui, const PageItemTemplate* row, const Range& 
                  DWORD capacity) {
   CtlFormatDecimal(shown, DivisorOf(ui, row, range), text, capacity);
   WCHAR suffix[kSuffixChars];
-  SuffixOf(ui, range, suffix);
+  SuffixOf(ui, row, range, suffix);
   Append(text, capacity, suffix);
 }
 
@@ -280,7 +283,7 @@ BOOL TypedDecimal(UiContext* ui, PageItemTemplate* row) {
 void GrowLimitForSuffix(UiContext* ui, PageItemTemplate* row) {
   const Range range = RangeOf(ui, row);
   WCHAR suffix[kSuffixChars], text[kNumberChars] = {};
-  SuffixOf(ui, range, suffix);
+  SuffixOf(ui, row, range, suffix);
   GetWindowTextW(row->window, text, kNumberChars);
   const WORD chars = range.given ? range.record.n3 : kDefaultDecimalChars;
   SendMessageW(row->window, EM_SETLIMITTEXT, chars + (EndsWith(text, suffix) ? Length(suffix) : 0), 0);
@@ -591,7 +594,7 @@ LRESULT CtlDecimalInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM,
   if (!row->window) return 0;
   const Range range = RangeOf(ui, row);
   WCHAR suffix[kSuffixChars];
-  SuffixOf(ui, range, suffix);
+  SuffixOf(ui, row, range, suffix);
   const WORD chars = range.given ? range.record.n3 : kDefaultDecimalChars;
   SendMessageW(row->window, EM_SETLIMITTEXT, chars + Length(suffix), 0);
   return 0;

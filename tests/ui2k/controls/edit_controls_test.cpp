@@ -7,6 +7,7 @@
 
 #include "../pages/pages_fixture.h"
 #include "settings/items/unit_conversion.h"
+#include "settings/services/resource_strings.h"
 #include "ui2k/controls/control_classes.h"
 #include "ui2k/pages/sub_dialogs.h"
 
@@ -246,17 +247,16 @@ TEST_F(EditControlsTest, ArrowKeysStepStopAtTheBoundsAndDoNothingWhenTheRowSaysS
 TEST_F(EditControlsTest, LengthsShowInMillimetresOrInchesByTheUnitItem) {
   FreeSize([&](UiContext* ui, ui::Dlg& dialog) {
     PageItemTemplate* row = Row(dialog, kCtlFreesizeWidth);
-    const std::u16string suffix = String(ui, 158);
     OptSetValue(ui->driver, kItemFreeSizeWidth, 2400);  // two inches in 1200-dpi dots
     OptSetValue(ui->driver, kItemUnit, 0);
     CtlSetRedisplayMark(ui, kItemFreeSizeWidth, TRUE);
     Send(CtlDecimalShow, dialog, row, WM_PAINT);
-    EXPECT_EQ(dialog.ctl(kCtlFreesizeWidth).text(), u"50.8" + suffix);
+    EXPECT_EQ(dialog.ctl(kCtlFreesizeWidth).text(), u"50.8" + String(ui, 158));
     OptSetValue(ui->driver, kItemUnit, 1);
     CtlSetRedisplayMark(ui, kItemUnit, TRUE);
     Send(CtlDecimalShow, dialog, row, WM_PAINT);
     CtlSetRedisplayMark(ui, kItemUnit, FALSE);
-    EXPECT_EQ(dialog.ctl(kCtlFreesizeWidth).text(), u"2.00" + suffix);
+    EXPECT_EQ(dialog.ctl(kCtlFreesizeWidth).text(), u"2.00" + String(ui, kStringInchUnit)) << "the inch unit's name";
     dialog.command(IDCANCEL);
   });
 }
