@@ -102,7 +102,7 @@ TEST(ControlClassTable, FindsThisFamilysTypesOnly) {
   EXPECT_EQ(CtlButtonCaption(2004), 0);
 }
 
-TEST_F(ControlClassesTest, ChoosingAPaperChangesTheItemAndTheStaticShowsIt) {
+TEST_F(ControlClassesTest, ChoosingAPaperChangesTheItemAndSelectsItsRow) {
   OnBasicPage([](ui::Page& page, UiContext* ui) {
     ui::Ctl combo = page.ctl(kCtlPaperSizeCombo);
     ASSERT_GT(combo.rows().size(), 2u);
