@@ -20,6 +20,14 @@ using velm::test::WriteHostFile;
 
 namespace {
 
+// Parameterised cases are named by their place in their table.
+struct CaseName {
+  template <typename Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    return "Case" + std::to_string(info.index);
+  }
+};
+
 class PageSourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,10 +220,7 @@ TEST_P(ForeignValueNames, AreRefused) {
   EXPECT_NE(err.find(change.message), std::string::npos) << change.what << "\nstderr: " << err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, ForeignValueNames, ::testing::ValuesIn(kForeignValueNames),
-                         [](const ::testing::TestParamInfo<ForeignValueName>& info) {
-                           return "Case" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Each, ForeignValueNames, ::testing::ValuesIn(kForeignValueNames), CaseName());
 
 class PageSourceRefusals : public PageSourcesTest, public ::testing::WithParamInterface<Refusal> {};
 
@@ -228,8 +233,7 @@ TEST_P(PageSourceRefusals, AreReportedAndNothingIsWritten) {
   EXPECT_FALSE(fs::exists(folder_ / "tables.cpp"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, PageSourceRefusals, ::testing::ValuesIn(kRefusals),
-                         [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Each, PageSourceRefusals, ::testing::ValuesIn(kRefusals), CaseName());
 
 
 // What the control classes read beyond the row: the range record of a decimal edit, the kind of
@@ -276,8 +280,7 @@ const Refusal kClassDataRefusals[] = {
      "$1 linksteps ZMD_IDC_COPIES_EDIT:0\n", "a linked step is <control>:<step>, the step a non-zero 16-bit number"},
 };
 
-INSTANTIATE_TEST_SUITE_P(ClassData, PageSourceRefusals, ::testing::ValuesIn(kClassDataRefusals),
-                         [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(ClassData, PageSourceRefusals, ::testing::ValuesIn(kClassDataRefusals), CaseName());
 
 // A static text over an item of one value formats the current value with that value's string:
 // one integer conversion at most.
@@ -313,10 +316,7 @@ TEST_P(StaticFormats, TakeOneIntegerConversion) {
   EXPECT_NE(err.find(format.message), std::string::npos) << format.what << "\nstderr: " << err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, StaticFormats, ::testing::ValuesIn(kStaticFormats),
-                         [](const ::testing::TestParamInfo<StaticFormat>& info) {
-                           return "Case" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Each, StaticFormats, ::testing::ValuesIn(kStaticFormats), CaseName());
 
 // The sound sources carry the data the classes read: a slider's own steps, a conflict mark with
 // its text, the dialog of the quality list.

@@ -24,7 +24,7 @@ LRESULT CtlRefresh(UiContext* ui, HWND page, PageItemTemplate* row);
 LRESULT CtlOnCommand(UiContext* ui, HWND page, PageItemTemplate* row, WPARAM wParam, LPARAM lParam);
 // Not for a hidden control; a change updates the page's controls except after drawing and
 // colour messages.
-LRESULT CtlOnMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CtlOnMessage(CTL_HANDLER_PARAMS);
 // The combo `controlId` of `page` set to the row of `model` as if the user had chosen it.
 LRESULT CtlSelectComboByValue(UiContext* ui, HWND page, WORD controlId, DWORD model);
 

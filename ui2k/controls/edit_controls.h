@@ -7,6 +7,7 @@
 // which stores each number as it is typed and is checked when the edit loses the focus.
 #pragma once
 
+#include "ui2k/controls/control_handler.h"
 #include "ui2k/entry/ui_context.h"
 #include "ui2k/pages/page_seams.h"
 #include "win32.h"
@@ -40,39 +41,34 @@ BOOL CtlHasRedisplayMark(const UiContext* ui, WORD item);
 
 // ---- Handlers ---------------------------------------------------------------------------
 
-LRESULT CtlEditInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlEditShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlEditCommand(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CtlEditInit(CTL_HANDLER_PARAMS);
+LRESULT CtlEditShow(CTL_HANDLER_PARAMS);
+LRESULT CtlEditCommand(CTL_HANDLER_PARAMS);
 
-LRESULT CtlDecimalInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlDecimalShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlDecimalCommand(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
-                          LPARAM lParam);
+LRESULT CtlDecimalInit(CTL_HANDLER_PARAMS);
+LRESULT CtlDecimalShow(CTL_HANDLER_PARAMS);
+LRESULT CtlDecimalCommand(CTL_HANDLER_PARAMS);
 // WM_SETFOCUS notes the value; WM_KILLFOCUS applies the text as one change from it (a refusal
 // puts it back); WM_KEYDOWN with the up (38) or down (40) key steps the value. 1 when the
 // message was taken.
-LRESULT CtlDecimalMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
-                          LPARAM lParam);
+LRESULT CtlDecimalMessage(CTL_HANDLER_PARAMS);
 
-LRESULT CtlSpinInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlSpinShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlSpinScroll(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CtlSpinInit(CTL_HANDLER_PARAMS);
+LRESULT CtlSpinShow(CTL_HANDLER_PARAMS);
+LRESULT CtlSpinScroll(CTL_HANDLER_PARAMS);
 
-LRESULT CtlSliderInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlSliderShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlSliderShowScale(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
-                           LPARAM lParam);
+LRESULT CtlSliderInit(CTL_HANDLER_PARAMS);
+LRESULT CtlSliderShow(CTL_HANDLER_PARAMS);
+LRESULT CtlSliderShowScale(CTL_HANDLER_PARAMS);
 // WM_HSCROLL steps; WM_CTLCOLORSCROLLBAR of a 0x54 with steps answers the null brush;
 // WM_LBUTTONDOWN on an arrow of a 0x54 lays the pressed-arrow popup over it (none at the
 // arrow's bound, none between the arrows).
-LRESULT CtlSliderMessage(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
-                         LPARAM lParam);
+LRESULT CtlSliderMessage(CTL_HANDLER_PARAMS);
 // The popup CtlSliderMessage laid over an arrow, or null; CtlSliderEndPress destroys it once
 // the scroll bar has handled the click.
 HWND CtlSliderPressedArrow(const UiContext* ui);
 void CtlSliderEndPress(UiContext* ui);
 
-LRESULT CtlTrackbarInit(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlTrackbarShow(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CtlTrackbarScroll(UiContext* ui, HWND page, PageItemTemplate* row, UINT message, WPARAM wParam,
-                          LPARAM lParam);
+LRESULT CtlTrackbarInit(CTL_HANDLER_PARAMS);
+LRESULT CtlTrackbarShow(CTL_HANDLER_PARAMS);
+LRESULT CtlTrackbarScroll(CTL_HANDLER_PARAMS);

@@ -411,7 +411,9 @@ TEST_F(OwnerDrawnTest, AChosenSavedSettingIsKeptOrOnAConflictUndoneWithABeepAndT
       EXPECT_EQ(OptGetValue(ui->driver, kItemWmDensity), c.density_after) << c.what;
       EXPECT_EQ(OptGetModelValueById(ui->driver, kItemPresetNo), c.preset_after) << c.what;
       EXPECT_EQ(ui::beeps().size(), c.conflict ? 1u : 0u) << c.what;
-      if (c.conflict) EXPECT_EQ(ui::beeps()[0].type, 0xFFFFFFFFu);
+      if (c.conflict) {
+        EXPECT_EQ(ui::beeps()[0].type, 0xFFFFFFFFu);
+      }
       EXPECT_EQ(maintenance, c.conflict ? 1 : 0) << c.what;
       EXPECT_EQ(list.selection(), c.conflict ? 0 : 1) << c.what;
       EXPECT_EQ(DmHistoryDepth(ui->driver), depth) << c.what;

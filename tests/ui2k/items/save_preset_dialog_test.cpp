@@ -40,9 +40,15 @@ class SavePresetDialogTest : public PagesTest {
       });
       result = PageRunSubDialog(ui, kPageModal, kPageDialogSavePreset, sheet.current().hwnd());
       if (left) *left = OptGetModelValueById(ui->driver, kItemPresetNo);
-      if (saving) EXPECT_EQ(CtxGetChangeMask(ui->driver) & 0x10000000, 0u);
-      if (refusal && !ui::messageBoxes().empty()) EXPECT_EQ(ui::messageBoxes()[0].text, String(ui, refusal));
-      if (!refusal) EXPECT_EQ(ui->state.changed, 1u) << "OK went on";
+      if (saving) {
+        EXPECT_EQ(CtxGetChangeMask(ui->driver) & 0x10000000, 0u);
+      }
+      if (refusal && !ui::messageBoxes().empty()) {
+        EXPECT_EQ(ui::messageBoxes()[0].text, String(ui, refusal));
+      }
+      if (!refusal) {
+        EXPECT_EQ(ui->state.changed, 1u) << "OK went on";
+      }
     });
     return result;
   }
