@@ -104,9 +104,13 @@ int Apply(UiContext* ui, HWND page, PageItemTemplate* row, LONG value) {
   return refused;
 }
 
-// A shown value applied: lengths as dots.
+// A shown value as the item stores it: lengths as dots.
+LONG StoredOfShown(const UiContext* ui, const PageItemTemplate* row, LONG shown) {
+  return IsLength(row) ? ToDots(ui, shown) : shown;
+}
+
 int ApplyShown(UiContext* ui, HWND page, PageItemTemplate* row, LONG shown) {
-  return Apply(ui, page, row, IsLength(row) ? ToDots(ui, shown) : shown);
+  return Apply(ui, page, row, StoredOfShown(ui, row, shown));
 }
 
 bool Enabled(const PageItemTemplate* row) { return row->window && IsWindowEnabled(row->window); }
@@ -126,26 +130,10 @@ const WORD* ExtraWords(HWND page, const PageItemTemplate* row) {
 
 // ---- Text ------------------------------------------------------------------------------
 
-int Length(const WCHAR* text) {
-  int n = 0;
-  while (text[n]) ++n;
-  return n;
-}
-
-bool Same(const WCHAR* a, const WCHAR* b) {
-  while (*a && *a == *b) ++a, ++b;
-  return *a == *b;
-}
+bool Same(const WCHAR* a, const WCHAR* b) { return lstrcmpW(a, b) == 0; }
 
 bool EndsWith(const WCHAR* text, const WCHAR* suffix) {
-  const int n = Length(text), m = Length(suffix);
-  return m > 0 && n >= m && Same(text + n - m, suffix);
-}
-
-void Append(WCHAR* text, DWORD capacity, const WCHAR* more) {
-  DWORD n = static_cast<DWORD>(Length(text));
-  while (*more && n + 1 < capacity) text[n++] = *more++;
-  text[n] = 0;
+  return suffix[0] && WStringView(text).ends_with(suffix);
 }
 
 void SetTextWhenDifferent(HWND window, const WCHAR* text) {
@@ -168,7 +156,7 @@ void ConvertLineBreaks(const WCHAR* from, WCHAR* to, DWORD capacity, bool toWind
 bool IsBlank(WCHAR c) { return c == WCH(' ') || c == WCH('\t') || c == 0x3000; }
 
 void TrimBlanks(WCHAR* text) {
-  int start = 0, end = Length(text);
+  int start = 0, end = lstrlenW(text);
   while (start < end && IsBlank(text[start])) ++start;
   while (end > start && IsBlank(text[end - 1])) --end;
   for (int i = start; i < end; ++i) text[i - start] = text[i];
@@ -189,7 +177,7 @@ void DecimalText(const UiContext* ui, const PageItemTemplate* row, const Range& 
   CtlFormatDecimal(shown, DivisorOf(ui, row, range), text, capacity);
   WCHAR suffix[kSuffixChars];
   SuffixOf(ui, row, range, suffix);
-  Append(text, capacity, suffix);
+  StringCchCatW(text, capacity, suffix);
 }
 
 // The text the decimal edit shows for the stored value, kept inside the shown range.
@@ -236,11 +224,11 @@ void JoinLines(UiContext* ui, const WORD* lines, WCHAR* text, DWORD capacity) {
   for (WORD n = 0; n < lines[1]; ++n) {
     const WORD* line = lines + 2 + 3 * n;
     const WORD item = line[2] && OptGetValue(ui->driver, line[1]) != 1 ? line[2] : line[1];
-    if (n) Append(text, capacity, WSTR("\r\n"));
+    if (n) StringCchCatW(text, capacity, WSTR("\r\n"));
     ResLoadString(ui->driver, line[0], part, kEditTextChars, FALSE);
-    Append(text, capacity, part);
+    StringCchCatW(text, capacity, part);
     ItemText(ui, item, part, kEditTextChars);
-    Append(text, capacity, part);
+    StringCchCatW(text, capacity, part);
   }
 }
 
@@ -273,7 +261,7 @@ BOOL TypedDecimal(UiContext* ui, PageItemTemplate* row) {
     PostMessageW(row->window, WM_CHAR, kCharBackspace, 0);
     return FALSE;
   }
-  const LONG value = IsLength(row) ? ToDots(ui, shown) : shown;
+  const LONG value = StoredOfShown(ui, row, shown);
   if (value == StoredValue(ui, row)) return FALSE;
   OptSetValue(ui->driver, row->itemId, static_cast<DWORD>(value));
   return TRUE;
@@ -286,7 +274,7 @@ void GrowLimitForSuffix(UiContext* ui, PageItemTemplate* row) {
   SuffixOf(ui, row, range, suffix);
   GetWindowTextW(row->window, text, kNumberChars);
   const WORD chars = range.given ? range.record.n3 : kDefaultDecimalChars;
-  SendMessageW(row->window, EM_SETLIMITTEXT, chars + (EndsWith(text, suffix) ? Length(suffix) : 0), 0);
+  SendMessageW(row->window, EM_SETLIMITTEXT, chars + (EndsWith(text, suffix) ? lstrlenW(suffix) : 0), 0);
 }
 
 // The typed number is applied as one change from the value the edit had when it got the focus
@@ -300,7 +288,7 @@ void LeaveDecimal(UiContext* ui, HWND page, PageItemTemplate* row) {
   LONG value = StoredValue(ui, row);
   if (!(IsLength(row) && Same(text, current))) {
     const LONG shown = ParseDecimalText(ui, row, range, text);
-    value = IsLength(row) ? ToDots(ui, shown) : shown;
+    value = StoredOfShown(ui, row, shown);
   }
   const bool entered = ui->state.focusedDecimalItem == row->itemId;
   const LONG before = entered ? static_cast<LONG>(ui->state.focusedDecimalValue) : StoredValue(ui, row);
@@ -596,7 +584,7 @@ LRESULT CtlDecimalInit(UiContext* ui, HWND, PageItemTemplate* row, UINT, WPARAM,
   WCHAR suffix[kSuffixChars];
   SuffixOf(ui, row, range, suffix);
   const WORD chars = range.given ? range.record.n3 : kDefaultDecimalChars;
-  SendMessageW(row->window, EM_SETLIMITTEXT, chars + Length(suffix), 0);
+  SendMessageW(row->window, EM_SETLIMITTEXT, chars + lstrlenW(suffix), 0);
   return 0;
 }
 
