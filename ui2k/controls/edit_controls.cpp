@@ -8,6 +8,7 @@
 #include "settings/items/unit_conversion.h"
 #include "settings/services/resource_strings.h"
 #include "ui2k/controls/control_classes.h"
+#include "ui2k/controls/listed_values.h"
 #include "ui2k/pages/hint_window.h"
 #include "ui2k/pages/item_change.h"
 #include "ui2k/pages/page_framework.h"
@@ -120,11 +121,9 @@ WORD PageIdOf(HWND page) {
   return record && record->page ? record->page->id : 0;
 }
 
-// The row's extra-data words: its own, else the pages' table entry of its control; null
-// without any.
+// The words of the row's extra data; null without any.
 const WORD* ExtraWords(HWND page, const PageItemTemplate* row) {
-  if (row->extra) return static_cast<const WORD*>(row->extra);
-  const PageControlExtra* extra = PageFindControlExtra(PageIdOf(page), row->controlId);
+  const PageControlExtra* extra = CtlExtraOf(page, *row);
   return extra ? extra->words : nullptr;
 }
 

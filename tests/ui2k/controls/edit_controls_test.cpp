@@ -460,7 +460,8 @@ TEST_F(EditControlsTest, SliderStepsComeFromItsExtraData) {
     for (const StepCase& c : cases) {
       OptSetValue(ui->driver, kItemBrightness, 0);
       Send(CtlSliderShow, page, row, WM_PAINT);
-      row->extra = const_cast<WORD*>(c.extra);
+      PageControlExtra record{1006, kCtlBrightness, 0, 0, 0, c.extra, 4};
+      row->extra = c.extra ? &record : nullptr;
       Send(CtlSliderMessage, page, row, WM_HSCROLL, c.code, reinterpret_cast<LPARAM>(row->window));
       EXPECT_EQ(static_cast<LONG>(OptGetValue(ui->driver, kItemBrightness)), c.moved) << c.code;
     }
