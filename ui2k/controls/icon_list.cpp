@@ -1,17 +1,12 @@
 #include "ui2k/controls/icon_list.h"
 
 #include <iterator>
-#include <vector>
 
 #include "data/item_ids.h"
-#include "settings/constraints/eval.h"
 #include "settings/context/settings_history.h"
-#include "settings/description/image.h"
-#include "settings/items/saved_settings_values.h"
 #include "settings/items/store.h"
 #include "settings/persistence/paths.h"
 #include "settings/persistence/profile_wrappers.h"
-#include "settings/persistence/user_lists.h"
 #include "settings/services/resource_strings.h"
 #include "settings/services/spooler_info.h"
 #include "ui2k/controls/preview_painter.h"
@@ -27,24 +22,11 @@
 namespace {
 
 // A saved setting's value is its entry's key string: entry n is 119 + n ("PresetList<n>").
+
 // The items a row's load must not change in the selected row's preview while it is redrawn.
 constexpr WORD kKeptWhileDrawn[] = {kItemDefaultSource, kItemDmMediaType, kItemOutputTrayID, kItemColor};
 constexpr UINT kRowHeight = 72;     // a name band and the preview below it
 constexpr LONG kBandExtra = 4;      // the name band is this much taller than the text
-
-// The values whose entries the list may show: the item's own list, or for an index item
-// without one the entries' values.
-std::vector<WORD> EntryValues(UiContext* ui, const PageItemTemplate& row) {
-  std::vector<WORD> values;
-  DriverContext* context = ui->driver;
-  if (context->description)
-    for (const DescValue* value = DescNodeFirstValue(context->description, row.node); value;
-         value = DescNextValue(context->description, value))
-      values.push_back(DescValueValue(value));
-  if (values.empty())
-    for (int n = 0; n < kLstPresetSlots; ++n) values.push_back(static_cast<WORD>(kPresetFirstValue + n));
-  return values;
-}
 
 // The printer's key of the settings INI named by string `keyString` (with `suffix` appended, cut
 // to the buffer) into `text` (kUiTextChars), empty when it is missing.
@@ -128,9 +110,8 @@ LRESULT CtlIconListFill(CTL_HANDLER_PARAMS) {
   SendMessageW(row->window, LB_SETITEMHEIGHT, 0, kRowHeight);
   const LRESULT entries = static_cast<LRESULT>(PageGetSeams().dlgGetPresetCount(ui));
   WCHAR path[kUiTextChars];
-  for (WORD model : EntryValues(ui, *row)) {
+  for (WORD model : CtlListedValues(ui, *row)) {
     if (SendMessageW(row->window, LB_GETCOUNT, 0, 0) >= entries) break;
-    if (row->node && CondIsDisabled(row->node, model, ui->driver)) continue;
     ReadEntry(ui, model, nullptr, path);
     CtlAddListRow(row->window, path, model);
   }
