@@ -27,8 +27,21 @@ void CtlFinishRow(const DRAWITEMSTRUCT& draw) {
   if (draw.itemState & ODS_FOCUS) DrawFocusRect(draw.hDC, &draw.rcItem);
 }
 
-BOOL CtlPaintValuePicture(UiContext* ui, HDC dc, WORD pictureId, const RECT& rect) {
-  const HINSTANCE library = ui ? UiResInstance(ui->driver) : nullptr;
+RECT CtlFitRect(const RECT& area, LONG width, LONG height) {
+  const LONG w = area.right - area.left, h = area.bottom - area.top;
+  if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return {area.left, area.top, area.left, area.top};
+  LONG fitW = w, fitH = static_cast<LONG>(static_cast<long long>(w) * height / width);
+  if (fitH > h) {
+    fitH = h;
+    fitW = static_cast<LONG>(static_cast<long long>(h) * width / height);
+  }
+  fitW = std::max<LONG>(1, fitW);
+  fitH = std::max<LONG>(1, fitH);
+  const LONG left = area.left + (w - fitW) / 2, top = area.top + (h - fitH) / 2;
+  return {left, top, left + fitW, top + fitH};
+}
+
+BOOL CtlDrawPicture(HINSTANCE library, HDC dc, WORD pictureId, const RECT& rect, CtlPictureFit fit) {
   if (!library || !dc || rect.right <= rect.left || rect.bottom <= rect.top) return FALSE;
   HBITMAP picture = LoadBitmapW(library, MAKEINTRESOURCEW(pictureId));
   if (!picture) return FALSE;
@@ -36,29 +49,31 @@ BOOL CtlPaintValuePicture(UiContext* ui, HDC dc, WORD pictureId, const RECT& rec
   BOOL drawn = FALSE;
   HDC source = CreateCompatibleDC(dc);
   if (source && GetObjectW(picture, sizeof size, &size) && size.bmWidth > 0 && size.bmHeight > 0) {
+    RECT place = rect;
     const LONG roomX = rect.right - rect.left, roomY = rect.bottom - rect.top;
-    // Scaled by the smaller of the two ratios, never above 1.
-    LONG width = size.bmWidth, height = size.bmHeight;
-    if (width > roomX || height > roomY) {
-      if (width * roomY > height * roomX) {
-        height = std::max<LONG>(1, height * roomX / width);
-        width = roomX;
-      } else {
-        width = std::max<LONG>(1, width * roomY / height);
-        height = roomY;
-      }
+    if (fit == CtlPictureFit::kShrinkToFit && size.bmWidth <= roomX && size.bmHeight <= roomY) {
+      place.left += (roomX - size.bmWidth) / 2;
+      place.top += (roomY - size.bmHeight) / 2;
+      place.right = place.left + size.bmWidth;
+      place.bottom = place.top + size.bmHeight;
+    } else if (fit != CtlPictureFit::kStretch) {
+      place = CtlFitRect(rect, size.bmWidth, size.bmHeight);
     }
-    const int x = static_cast<int>(rect.left + (roomX - width) / 2);
-    const int y = static_cast<int>(rect.top + (roomY - height) / 2);
+    const LONG width = place.right - place.left, height = place.bottom - place.top;
     const HGDIOBJ previous = SelectObject(source, picture);
-    drawn = width == size.bmWidth
-                ? BitBlt(dc, x, y, width, height, source, 0, 0, SRCCOPY)
-                : StretchBlt(dc, x, y, width, height, source, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+    drawn = width == size.bmWidth && height == size.bmHeight
+                ? BitBlt(dc, place.left, place.top, width, height, source, 0, 0, SRCCOPY)
+                : StretchBlt(dc, place.left, place.top, width, height, source, 0, 0, size.bmWidth, size.bmHeight,
+                             SRCCOPY);
     SelectObject(source, previous);
   }
   if (source) DeleteDC(source);
   DeleteObject(picture);
   return drawn;
+}
+
+BOOL CtlPaintValuePicture(UiContext* ui, HDC dc, WORD pictureId, const RECT& rect) {
+  return CtlDrawPicture(ui ? UiResInstance(ui->driver) : nullptr, dc, pictureId, rect, CtlPictureFit::kShrinkToFit);
 }
 
 void CtlPaintIconAndText(UiContext* ui, HDC dc, WORD model, const RECT& row, COLORREF textColor) {

@@ -20,6 +20,15 @@ CtlRowLook CtlBeginRow(const DRAWITEMSTRUCT& draw, BOOL disabled);
 // The focus rectangle of a row that has the focus.
 void CtlFinishRow(const DRAWITEMSTRUCT& draw);
 
+// How a picture takes its rectangle: stretched over it, or centred in it with its proportions
+// kept, as large as it fits or (kShrinkToFit) never above its own size.
+enum class CtlPictureFit { kStretch, kKeepShape, kShrinkToFit };
+// Draws bitmap `pictureId` of `library` in `rect` of `dc`. FALSE when the library has no such
+// bitmap or nothing could be drawn.
+BOOL CtlDrawPicture(HINSTANCE library, HDC dc, WORD pictureId, const RECT& rect, CtlPictureFit fit);
+// The largest rectangle of `width` by `height` proportions centred in `area`.
+RECT CtlFitRect(const RECT& area, LONG width, LONG height);
+
 // Draws bitmap `pictureId` of the resource library centred in `rect` of `dc`, scaled down (never
 // up) to fit it with its proportions kept. FALSE when the library has no such bitmap or nothing
 // could be drawn.

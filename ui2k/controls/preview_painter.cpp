@@ -7,6 +7,7 @@
 #include "settings/description/image.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
+#include "ui2k/controls/painters.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/sheets/resource_library.h"
 
@@ -29,19 +30,6 @@ int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
 RECT Inset(const RECT& r, int by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
-
-// The largest rectangle of `width` by `length` proportions centred in `area`.
-RECT Fit(const RECT& area, LONG width, LONG length) {
-  const LONG w = Width(area), h = Height(area);
-  if (w <= 0 || h <= 0 || width <= 0 || length <= 0) return {area.left, area.top, area.left, area.top};
-  LONG fitW = w, fitH = static_cast<LONG>(static_cast<long long>(w) * length / width);
-  if (fitH > h) {
-    fitH = h;
-    fitW = static_cast<LONG>(static_cast<long long>(h) * width / length);
-  }
-  const LONG left = area.left + (w - fitW) / 2, top = area.top + (h - fitH) / 2;
-  return {left, top, left + fitW, top + fitH};
-}
 
 // The binding edge of a two-sided binding value (1..3 and the booklet values 17..22).
 PreviewBinding BindingOf(DWORD binding) {
@@ -83,36 +71,19 @@ void StampText(DriverContext* context, const PreviewDescription& description, WC
   if (!text[0] && kind) ResLoadString(context, OptRawToModelValue(context, kind, kindValue), text, kPreviewStampChars, FALSE);
 }
 
-// One paint's pictures of the preview library, freed with it.
+// The pictures of the preview library for one paint.
 class Pictures {
  public:
-  Pictures(UiContext* ui, HDC dc) : library_(UiResLoadPreviewLibrary(ui->driver)), memory_(CreateCompatibleDC(dc)) {}
-  ~Pictures() {
-    if (memory_) DeleteDC(memory_);
-  }
-  Pictures(const Pictures&) = delete;
-  Pictures& operator=(const Pictures&) = delete;
+  explicit Pictures(UiContext* ui) : library_(UiResLoadPreviewLibrary(ui->driver)) {}
 
   // Picture `id` stretched over `to`; with `keepShape` the largest rectangle of its proportions
   // centred in `to`.
   void Draw(HDC dc, WORD id, const RECT& to, bool keepShape) {
-    if (!library_ || !memory_ || Width(to) <= 0 || Height(to) <= 0) return;
-    HBITMAP bitmap = LoadBitmapW(library_, MAKEINTRESOURCEW(id));
-    if (!bitmap) return;
-    BITMAP size{};
-    if (GetObjectW(bitmap, sizeof size, &size) && size.bmWidth > 0 && size.bmHeight > 0) {
-      const RECT place = keepShape ? Fit(to, size.bmWidth, size.bmHeight) : to;
-      const HGDIOBJ previous = SelectObject(memory_, bitmap);
-      StretchBlt(dc, place.left, place.top, Width(place), Height(place), memory_, 0, 0, size.bmWidth, size.bmHeight,
-                 SRCCOPY);
-      SelectObject(memory_, previous);
-    }
-    DeleteObject(bitmap);
+    CtlDrawPicture(library_, dc, id, to, keepShape ? CtlPictureFit::kKeepShape : CtlPictureFit::kStretch);
   }
 
  private:
   HMODULE library_;
-  HDC memory_;
 };
 
 // A pen or font selected into the DC for one scope.
@@ -187,7 +158,7 @@ void DrawText(HDC dc, const WCHAR* text, RECT box, COLORREF color) {
 // its binding edge, its frame and the stamp over it all, centred on the sheet and as wide as
 // `area` allows.
 void DrawSheet(HDC dc, HWND page, Pictures& pictures, const PreviewSettings& settings, const RECT& area) {
-  const RECT sheet = Fit(area, settings.sheetWidth, settings.sheetLength);
+  const RECT sheet = CtlFitRect(area, settings.sheetWidth, settings.sheetLength);
   Fill(dc, sheet, RGB(255, 255, 255));
   const RECT inside = Inset(sheet, kCellGap);
   const Selected font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(page, WM_GETFONT, 0, 0)), false);
@@ -289,7 +260,7 @@ void CtlPaintPreview(UiContext* ui, HWND page, const PageItemTemplate* row, HDC 
   const int saved = SaveDC(dc);
   SetStretchBltMode(dc, COLORONCOLOR);  // shrunk pictures keep their lines
   Fill(dc, rect, RGB(255, 255, 255));
-  Pictures pictures(ui, dc);
+  Pictures pictures(ui);
   const RECT area = Inset(rect, kMargin);
   // The icons take a column as wide as a third of the height at the left; the sheet the rest.
   const int column = std::min(Height(area) / 3, Width(area) / 4);

@@ -7,6 +7,7 @@
 #include "settings/services/resource_strings.h"
 #include "ui2k/controls/button_controls.h"
 #include "ui2k/controls/listed_values.h"
+#include "ui2k/controls/painters.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/sheets/resource_library.h"
 
@@ -55,22 +56,6 @@ void Ring(HDC dc, const RECT& r, const BevelColours& colours) {
   Line(dc, colours.bottomRight, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1});
 }
 
-void Picture(UiContext* ui, HDC dc, WORD id, const RECT& to) {
-  const HINSTANCE instance = ui ? UiResInstance(ui->driver) : nullptr;
-  HBITMAP bitmap = instance ? LoadBitmapW(instance, MAKEINTRESOURCEW(id)) : nullptr;
-  if (!bitmap) return;
-  BITMAP size{};
-  HDC memory = CreateCompatibleDC(dc);
-  if (memory && GetObjectW(bitmap, sizeof size, &size)) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, memory, 0, 0, size.bmWidth,
-               size.bmHeight, SRCCOPY);
-    SelectObject(memory, previous);
-  }
-  if (memory) DeleteDC(memory);
-  DeleteObject(bitmap);
-}
-
 // The arrows' pictures in the upper and lower quarters of each side they are chosen for.
 void Arrows(UiContext* ui, HDC dc, const RECT& r, DWORD style) {
   constexpr WORD kLeftPictures[] = {0, 220, 221, 222};
@@ -78,13 +63,15 @@ void Arrows(UiContext* ui, HDC dc, const RECT& r, DWORD style) {
   const LONG midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
   const WORD left = kLeftPictures[(style & kFrameLeftArrowMask) >> 4];
   const WORD right = kRightPictures[(style & kFrameRightArrowMask) >> 6];
+  const HINSTANCE library = ui ? UiResInstance(ui->driver) : nullptr;
+  const auto picture = [&](WORD id, const RECT& to) { CtlDrawPicture(library, dc, id, to, CtlPictureFit::kStretch); };
   if (left) {
-    Picture(ui, dc, left, {r.left, r.top, midX, midY});
-    Picture(ui, dc, left, {r.left, midY, midX, r.bottom});
+    picture(left, {r.left, r.top, midX, midY});
+    picture(left, {r.left, midY, midX, r.bottom});
   }
   if (right) {
-    Picture(ui, dc, right, {midX, r.top, r.right, midY});
-    Picture(ui, dc, right, {midX, midY, r.right, r.bottom});
+    picture(right, {midX, r.top, r.right, midY});
+    picture(right, {midX, midY, r.right, r.bottom});
   }
 }
 

@@ -5,6 +5,7 @@
 #include "settings/devmode/model_defaults.h"
 #include "settings/items/store.h"
 #include "settings/services/resource_strings.h"
+#include "ui2k/controls/painters.h"
 #include "ui2k/pages/page_framework.h"
 #include "ui2k/sheets/resource_library.h"
 
@@ -29,20 +30,6 @@ int TextWidth(HDC dc, const WCHAR* text) {
   SIZE size{};
   GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
   return size.cx;
-}
-
-void DrawPicture(UiContext* ui, HDC dc, WORD pictureId, const RECT& square) {
-  HBITMAP picture = LoadBitmapW(UiResInstance(ui->driver), MAKEINTRESOURCEW(pictureId));
-  if (!picture) return;
-  BITMAP info{};
-  GetObjectW(picture, sizeof info, &info);
-  HDC memory = CreateCompatibleDC(dc);
-  const HGDIOBJ old = SelectObject(memory, picture);
-  StretchBlt(dc, square.left, square.top, square.right - square.left, square.bottom - square.top, memory, 0, 0,
-             info.bmWidth, info.bmHeight, SRCCOPY);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  DeleteObject(picture);
 }
 
 void Paint(UiContext* ui, HWND page, HWND control, HDC dc, int slot) {
@@ -83,7 +70,8 @@ void Paint(UiContext* ui, HWND page, HWND control, HDC dc, int slot) {
   const bool longEdge = OptGetValue(ui->driver, static_cast<WORD>(kTraySlotOrientationItem + slot)) != 0;
   const bool swapped = kModelDefaults.machineId == kSwappedPicturesModel;
   const RECT pictureBox{box.left, (client.bottom - square) / 2, box.left + square, (client.bottom - square) / 2 + square};
-  DrawPicture(ui, dc, longEdge != swapped ? kPictureLongEdge : kPictureShortEdge, pictureBox);
+  CtlDrawPicture(UiResInstance(ui->driver), dc, longEdge != swapped ? kPictureLongEdge : kPictureShortEdge, pictureBox,
+                 CtlPictureFit::kStretch);
   box.left = pictureBox.right;
   if (showsMedia) DrawTextW(dc, media, -1, &box, kLine);
   SelectObject(dc, oldFont);
